@@ -1,0 +1,95 @@
+#include "app/Settings.h"
+
+#include "locale/IniFile.h"
+#include "platform/FileSystem.h"
+#include "platform/PathHelpers.h"
+#include "platform/Paths.h"
+
+namespace {
+
+constexpr const char* kSetup = "Program Setup";
+constexpr const char* kOption = "Option";
+
+std::string AppDataCandidate(const std::string& fileName) {
+    auto appData = platform::GetAppDataFolder();
+    if (!appData) return {};
+    return *appData + "/VANDREL/KESTL/" + fileName;
+}
+
+// Every number, in the file's layout order, with its default.
+struct NumberField {
+    const char* name;
+    int AppSettings::*field;
+    int defaultValue;
+};
+constexpr NumberField kNumbers[] = {
+    {"HTMLItemNumber", &AppSettings::HTMLItemNumber, 10},
+    {"BrowserReport", &AppSettings::BrowserReport, 1},
+    {"ExtractOnlyPicture", &AppSettings::ExtractOnlyPicture, 1},
+    {"FileRename", &AppSettings::FileRename, 0},
+    {"RemoveFwString", &AppSettings::RemoveFwString, 1},
+    {"SetAttachmentDate", &AppSettings::SetAttachmentDate, 1},
+    {"AttachmentSizeLimit", &AppSettings::AttachmentSizeLimit, 2},
+};
+
+struct StringField {
+    const char* name;
+    std::string AppSettings::*field;
+};
+constexpr StringField kStrings[] = {
+    {"LastHtmlReport", &AppSettings::LastHtmlReport},
+    {"LastMailFolder", &AppSettings::LastMailFolder},
+    {"LastFileFolder", &AppSettings::LastFileFolder},
+    {"LastUserIdentity", &AppSettings::LastUserIdentity},
+    {"KESTLMailFolderPath", &AppSettings::KESTLMailFolderPath},
+};
+
+} // namespace
+
+AppSettings& TheSettings() {
+    static AppSettings settings;
+    return settings;
+}
+
+std::string SettingsReadPath(const std::string& fileName) {
+    std::string candidate = AppDataCandidate(fileName);
+    if (!candidate.empty() && platform::FileExists(candidate)) return candidate;
+    return platform::JoinPath(platform::GetCurrentDir(), fileName);
+}
+
+std::string SettingsWritePath(const std::string& fileName) {
+    std::string candidate = AppDataCandidate(fileName);
+    if (candidate.empty()) return platform::JoinPath(platform::GetCurrentDir(), fileName);
+    return candidate;
+}
+
+void LoadSettings(AppSettings& settings, const std::string& fileName) {
+    CIniFile ini;
+    ini.SetPath(SettingsReadPath(fileName));
+    ini.Load();
+    for (const StringField& f : kStrings)
+        settings.*f.field = platform::Trim(ini.GetValue(kSetup, f.name));
+    for (const NumberField& f : kNumbers)
+        settings.*f.field = ini.GetValueInt(kOption, f.name);
+    if (settings.HTMLItemNumber == 0) {
+        for (const NumberField& f : kNumbers) settings.*f.field = f.defaultValue;
+    }
+}
+
+void SaveSettings(AppSettings& settings, const std::string& fileName) {
+    std::string target = SettingsWritePath(fileName);
+    if (auto appData = platform::GetAppDataFolder(); appData && !platform::FileExists(target)) {
+        platform::CreateFolder(*appData);
+        platform::CreateFolder(*appData + "/VANDREL");
+        platform::CreateFolder(*appData + "/VANDREL/KESTL");
+    }
+    settings.LastHtmlReport = platform::Trim(settings.LastHtmlReport);
+    settings.LastMailFolder = platform::Trim(settings.LastMailFolder);
+    settings.LastFileFolder = platform::Trim(settings.LastFileFolder);
+
+    CIniFile ini;
+    ini.SetPath(target);
+    for (const StringField& f : kStrings) ini.SetValue(kSetup, f.name, settings.*f.field, true);
+    for (const NumberField& f : kNumbers) ini.SetValueInt(kOption, f.name, settings.*f.field, true);
+    ini.Save();
+}

@@ -1,0 +1,28 @@
+#pragma once
+// kestrel-cli: each command lives in its own file and registers itself here.
+#include <string>
+#include <vector>
+
+struct CliCommand {
+    const char* name;
+    const char* usage;   // the argument synopsis, after "kestrel-cli NAME"
+    const char* summary; // one line for the command list
+    const char* help;    // the full --help text (options), may be empty
+    int (*run)(const std::vector<std::string>& args);
+};
+
+std::vector<CliCommand>& CliCommands();
+
+struct CliRegistrar {
+    explicit CliRegistrar(const CliCommand& c) { CliCommands().push_back(c); }
+};
+
+// Exit codes shared by every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// Prints the command's usage to stderr and returns kExitUsage.
+int UsageError(const char* commandName, const std::string& why);
+// True when args holds --help or -h; prints the command's help to stdout.
+bool WantsHelp(const char* commandName, const std::vector<std::string>& args);

@@ -1,0 +1,63 @@
+// discover and settings: what the program finds and what it remembers.
+#include <iostream>
+
+#include "app/Settings.h"
+#include "cli/Cli.h"
+#include "cli/ConsoleUi.h"
+#include "platform/FileSystem.h"
+#include "store/StoreDiscovery.h"
+
+namespace {
+
+int RunDiscover(const std::vector<std::string>& args) {
+    if (WantsHelp("discover", args)) return kExitOk;
+    std::string root;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--root") {
+            if (i + 1 >= args.size()) return UsageError("discover", "--root needs a folder");
+            root = args[++i];
+        } else {
+            return UsageError("discover", "unexpected argument '" + args[i] + "'");
+        }
+    }
+    CConsoleMessageBox ui;
+    StoreDiscovery discovery;
+    if (root.empty()) {
+        LoadSettings();
+        root = discovery.ResolveStoreRoot(TheSettings());
+    } else if (root.back() != '/') {
+        root += '/';
+    }
+    discovery.DiscoverFolders(root, &ui);
+    for (const FolderRecord& f : discovery.Folders)
+        std::cout << f.DisplayName << '\t' << f.RelativePath << '\t' << f.FullPath << '\n';
+    return kExitOk;
+}
+
+int RunSettings(const std::vector<std::string>& args) {
+    if (WantsHelp("settings", args)) return kExitOk;
+    if (!args.empty()) return UsageError("settings", "unexpected argument '" + args[0] + "'");
+    AppSettings settings;
+    LoadSettings(settings);
+    ForEachSetting(settings, [](const char*, const char* name, const std::string& value) {
+        std::cout << name << '=' << value << '\n';
+    });
+    std::string path = SettingsReadPath();
+    if (platform::FileExists(path))
+        std::cout << "read from " << path << '\n';
+    else
+        std::cout << "no settings file found (defaults in use; looked for " << path << ")\n";
+    return kExitOk;
+}
+
+const CliRegistrar discover({"discover", "[--root DIR]",
+                             "List the mail folders of the store: display name, relative path "
+                             "and full path, tab-separated.",
+                             "  --root DIR   the store root (default: the mailbox path of the "
+                             "settings, or the default store)\n",
+                             RunDiscover});
+const CliRegistrar settings({"settings", "",
+                             "Print the settings as the program loads them, then the file read.",
+                             "", RunSettings});
+
+} // namespace

@@ -1,0 +1,65 @@
+#include <cstring>
+#include <iostream>
+
+#include "cli/Cli.h"
+
+std::vector<CliCommand>& CliCommands() {
+    static std::vector<CliCommand> commands;
+    return commands;
+}
+
+static const CliCommand* FindCommand(const std::string& name) {
+    for (const CliCommand& c : CliCommands())
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+static void PrintCommandList(std::ostream& out) {
+    out << "usage: kestrel-cli COMMAND [ARGS]\n\nCommands:\n";
+    for (const CliCommand& c : CliCommands())
+        out << "  " << c.name << std::string(c.name ? (12 > std::strlen(c.name) ? 12 - std::strlen(c.name) : 1) : 1, ' ')
+            << c.summary << "\n";
+    out << "\nkestrel-cli COMMAND --help describes one command.\n";
+}
+
+int UsageError(const char* commandName, const std::string& why) {
+    if (!why.empty()) std::cerr << "kestrel-cli " << commandName << ": " << why << "\n";
+    if (const CliCommand* c = FindCommand(commandName))
+        std::cerr << "usage: kestrel-cli " << c->name << " " << c->usage << "\n";
+    return kExitUsage;
+}
+
+bool WantsHelp(const char* commandName, const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            const CliCommand* c = FindCommand(commandName);
+            if (c) {
+                std::cout << "usage: kestrel-cli " << c->name << " " << c->usage << "\n\n"
+                          << c->summary << "\n";
+                if (c->help && *c->help) std::cout << "\n" << c->help;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintCommandList(std::cerr);
+        return kExitUsage;
+    }
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintCommandList(std::cout);
+        return kExitOk;
+    }
+    const CliCommand* c = FindCommand(name);
+    if (!c) {
+        std::cerr << "kestrel-cli: unknown command '" << name << "'\n";
+        PrintCommandList(std::cerr);
+        return kExitUsage;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    return c->run(args);
+}

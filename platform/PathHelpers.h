@@ -1,0 +1,26 @@
+#pragma once
+// The shell's path helpers, on "/" separated paths.
+#include <string>
+
+namespace platform {
+
+std::string TrimLeft(const std::string& s);
+std::string TrimRight(const std::string& s);
+std::string Trim(const std::string& s);
+// Removes one pair of enclosing double quotes.
+std::string Unquote(const std::string& s);
+// Replaces every %NAME% whose variable is set by its value; unknown references stay as written.
+std::string ExpandEnvironmentStrings(const std::string& s);
+// Resolves "/." and "/.." segments textually, as the shell's canonicaliser does.
+std::string CanonicalizePath(const std::string& s);
+// The text after the last separator.
+std::string FindFileName(const std::string& path);
+// The extension of the last component: from its last "." on, unless that text holds a blank;
+// empty when there is none.
+std::string FindExtension(const std::string& path);
+std::string RemoveExtension(const std::string& path);
+// The full normalisation that turns a folder path into a display name: trim, unquote, trim,
+// expand variables, canonicalise, drop a leading "\\?\" prefix, last component, no extension.
+std::string DisplayNameOf(const std::string& path);
+
+} // namespace platform

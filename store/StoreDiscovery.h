@@ -1,0 +1,48 @@
+#pragma once
+// Finds the mail program's store on disk and lists the mail folders of every account in it.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct AppSettings;
+class IMessageBox;
+
+struct IdentityRecord {
+    std::string Texts[4]; // the second is the identity's name
+};
+
+struct FolderRecord {
+    std::string DisplayName;
+    std::string SecondText;
+    std::string ThirdText;
+    std::string RelativePath; // the full path with the store root cut off
+    std::string PathSuffix;   // a message file inside FullPath, for stores that keep one
+    std::string FullPath;     // without a trailing separator
+    std::array<std::int32_t, 5> Numbers{}; // the fifth is an Outlook Express folder id
+};
+
+inline constexpr const char* kNoStoreMessage =
+    "Can't find the Mailbox Path of Windows Live Mail!\nPlease go to File->Preference to set "
+    "the Mailbox Path";
+
+class StoreDiscovery {
+public:
+    std::string Text1;
+    std::string Text2;
+    std::vector<IdentityRecord> Identities;
+    std::vector<FolderRecord> Folders;
+    std::string UserName;
+    std::string StoreRoot;
+
+    std::string GetUserLogonName();
+    // The root from the settings, storing the default root there when none is set. Ends in "/".
+    std::string ResolveStoreRoot(AppSettings& settings);
+    // Fills the folder list from the root (ending in "/"). Says kNoStoreMessage through ui
+    // when no account is found.
+    void DiscoverFolders(const std::string& root, IMessageBox* ui);
+
+    // The two walks, exposed for tests and benchmarks.
+    static std::vector<std::string> FindAccountFiles(const std::string& root);
+    static std::vector<std::string> CollectFolders(const std::string& start);
+};

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+#include "platform/PathHelpers.h"
+
+using namespace platform;
+
+TEST(PathHelpers, ExtensionIsRemovedUnlessItHoldsABlank) {
+    EXPECT_EQ(RemoveExtension("pop.example.com"), "pop.example");
+    EXPECT_EQ(RemoveExtension("Inbox"), "Inbox");
+    EXPECT_EQ(RemoveExtension("My Mail.old box"), "My Mail.old box");
+    EXPECT_EQ(RemoveExtension("a.b/c"), "a.b/c"); // the dot is not in the last component
+    EXPECT_EQ(RemoveExtension("x/archive.2004"), "x/archive");
+}
+
+TEST(PathHelpers, CanonicalisingResolvesDotSegments) {
+    EXPECT_EQ(CanonicalizePath("/a/./b/../c"), "/a/c");
+    EXPECT_EQ(CanonicalizePath("A/./Inbox"), "A/Inbox");
+    EXPECT_EQ(CanonicalizePath("/.."), "/");
+}
+
+TEST(PathHelpers, ExpandsKnownVariablesAndKeepsUnknownOnes) {
+    ScopedEnv env("KESTREL_TEST_VAR", "/tmp/expanded.dir");
+    EXPECT_EQ(ExpandEnvironmentStrings("%KESTREL_TEST_VAR%/x"), "/tmp/expanded.dir/x");
+    EXPECT_EQ(ExpandEnvironmentStrings("%KESTREL_NO_SUCH_VAR%"), "%KESTREL_NO_SUCH_VAR%");
+    EXPECT_EQ(ExpandEnvironmentStrings("100%"), "100%");
+}
+
+TEST(PathHelpers, DisplayNameNormalisesThenTakesTheLastComponent) {
+    EXPECT_EQ(DisplayNameOf("Hotmail (jane)/Inbox"), "Inbox");
+    EXPECT_EQ(DisplayNameOf("  \" acct/pop.example.com \"  "), "pop.example");
+    ScopedEnv env("KESTREL_TEST_VAR", "/var/tmp/expanded.dir");
+    EXPECT_EQ(DisplayNameOf("acct/%KESTREL_TEST_VAR%"), "expanded");
+}
+
+TEST(PathHelpers, TrimAndUnquote) {
+    EXPECT_EQ(Trim(" \t x y \r\n"), "x y");
+    EXPECT_EQ(Unquote("\"quoted\""), "quoted");
+    EXPECT_EQ(Unquote("\""), "\"");
+    EXPECT_EQ(Unquote("\"\"\"\""), "\"\"");
+}
