@@ -1,0 +1,339 @@
+#include "components/extractor/MessageExtractor.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <gmime/gmime.h>
+#include <mutex>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "components/extractor/AttachmentNames.h"
+
+namespace extractor {
+
+namespace {
+
+// Owns one GObject reference.
+template <typename T> class GRef {
+public:
+    explicit GRef(T* object = nullptr) : m_object(object) {}
+    GRef(const GRef&) = delete;
+    GRef& operator=(const GRef&) = delete;
+    ~GRef() {
+        if (m_object) g_object_unref(m_object);
+    }
+    T* get() const { return m_object; }
+    explicit operator bool() const { return m_object != nullptr; }
+
+private:
+    T* m_object;
+};
+
+// A file descriptor closed on scope exit.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+    int release() {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// GMime is set up once per process; the parser options live as long as it does. Headers
+// without a declared charset are read as UTF-8 when they are valid UTF-8, else as
+// windows-1252 (what Windows mail programs wrote).
+GMimeParserOptions* ParserOptions() {
+    static std::once_flag once;
+    static GMimeParserOptions* options = nullptr;
+    std::call_once(once, [] {
+        g_mime_init();
+        options = g_mime_parser_options_new();
+        const char* charsets[] = {"UTF-8", "windows-1252", nullptr};
+        g_mime_parser_options_set_fallback_charsets(options, charsets);
+        g_mime_parser_options_set_rfc2047_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
+        g_mime_parser_options_set_parameter_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
+        g_mime_parser_options_set_address_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
+    });
+    return options;
+}
+
+bool EqualsNoCase(const char* a, const char* b) {
+    return a && b && g_ascii_strcasecmp(a, b) == 0;
+}
+
+// The attachment rule, in one place: a leaf part (not a multipart, not a message/* part) whose
+// disposition is "attachment", or that has a file name, or whose type is not text/*. Body
+// texts are the only leaves left out.
+bool IsAttachment(GMimeObject* object) {
+    if (!GMIME_IS_PART(object)) return false;
+    GMimeContentType* type = g_mime_object_get_content_type(object);
+    const char* media = type ? g_mime_content_type_get_media_type(type) : nullptr;
+    if (EqualsNoCase(media, "message")) return false;
+    GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
+    if (disposition &&
+        EqualsNoCase(g_mime_content_disposition_get_disposition(disposition), "attachment"))
+        return true;
+    const char* name = g_mime_part_get_filename(GMIME_PART(object));
+    if (name) {
+        std::string_view n(name);
+        if (n.find_first_not_of(" \t\r\n") != std::string_view::npos) return true;
+    }
+    return !(media == nullptr || EqualsNoCase(media, "text"));
+}
+
+// Clash numbers already taken in a folder, remembered across calls so that the thousandth
+// "image001.png" of a folder does not probe 999 names first. Only a hint: every name is
+// still created with O_EXCL.
+class ClashHints {
+public:
+    unsigned Get(const std::string& key) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto it = m_next.find(key);
+        return it == m_next.end() ? 1 : it->second;
+    }
+    void Set(const std::string& key, unsigned next) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_next.size() > 100000) m_next.clear();
+        m_next[key] = next;
+    }
+
+private:
+    std::mutex m_lock;
+    std::unordered_map<std::string, unsigned> m_next;
+};
+
+ClashHints& TheClashHints() {
+    static auto* hints = new ClashHints;
+    return *hints;
+}
+
+// Creates files inside one folder, never outside it and never over an existing entry.
+class FolderWriter {
+public:
+    FolderWriter(int dirFd, std::string folderKey) : m_dir(dirFd), m_key(std::move(folderKey)) {}
+
+    // Creates a new file for the wanted name (or a numbered variant); -1 when none can be made.
+    int Create(const std::string& wanted, std::string& chosen) {
+        static constexpr unsigned kMaxNumber = 1000000;
+        std::string key = m_key + '\0' + wanted;
+        unsigned k = 0;
+        for (unsigned tries = 0; k <= kMaxNumber; ++tries) {
+            std::string candidate = k == 0 ? wanted : NumberedName(wanted, k);
+            if (!IsReservedName(candidate)) {
+                int fd = ::openat(m_dir, candidate.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+                if (fd >= 0) {
+                    if (k > 0) TheClashHints().Set(key, k + 1);
+                    chosen = candidate;
+                    return fd;
+                }
+                if (errno == EINTR) continue;
+                if (errno != EEXIST) return -1;
+            }
+            k = k == 0 ? TheClashHints().Get(key) : k + 1;
+        }
+        errno = EEXIST;
+        return -1;
+    }
+
+    void Remove(const std::string& name) { ::unlinkat(m_dir, name.c_str(), 0); }
+
+private:
+    int m_dir;
+    std::string m_key;
+};
+
+// Decodes the part's content into the new file through GMime's streams: the content is a
+// window on the message file, decoded a buffer at a time.
+bool WriteContent(GMimePart* part, int fd) {
+    GRef<GMimeStream> out(g_mime_stream_fs_new(fd)); // owns fd from here on
+    if (!out) {
+        ::close(fd);
+        return false;
+    }
+    bool ok = true;
+    if (GMimeDataWrapper* content = g_mime_part_get_content(part))
+        ok = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
+    if (g_mime_stream_flush(out.get()) < 0) ok = false;
+    if (g_mime_stream_close(out.get()) < 0) ok = false;
+    return ok;
+}
+
+struct WalkContext {
+    FolderWriter* writer = nullptr;
+    std::vector<std::string>* files = nullptr;
+    unsigned attachmentNumber = 0;
+    std::string messagePath;
+};
+
+void SaveAttachment(GMimePart* part, WalkContext& ctx) {
+    ++ctx.attachmentNumber;
+    const char* raw = g_mime_part_get_filename(part);
+    std::string name = raw ? SanitizeFileName(raw) : std::string();
+    if (name.empty()) {
+        GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
+        const char* media = type ? g_mime_content_type_get_media_type(type) : nullptr;
+        const char* sub = type ? g_mime_content_type_get_media_subtype(type) : nullptr;
+        name = GeneratedFileName(ctx.attachmentNumber, media ? media : "application",
+                                 sub ? sub : "octet-stream");
+    }
+    std::string chosen;
+    int fd = ctx.writer->Create(name, chosen);
+    if (fd < 0) {
+        std::fprintf(stderr, "kestrel_extractor: %s: cannot create \"%s\": %s\n",
+                     ctx.messagePath.c_str(), name.c_str(), std::strerror(errno));
+        return;
+    }
+    if (!WriteContent(part, fd)) {
+        int err = errno;
+        ctx.writer->Remove(chosen);
+        std::fprintf(stderr, "kestrel_extractor: %s: cannot write \"%s\": %s\n",
+                     ctx.messagePath.c_str(), chosen.c_str(), std::strerror(err));
+        return;
+    }
+    ctx.files->push_back(chosen);
+}
+
+// Depth first, in the message's order, through multiparts and embedded messages; iterative,
+// so a deeply nested message cannot exhaust the stack here.
+void WalkParts(GMimeObject* root, WalkContext& ctx) {
+    std::vector<GMimeObject*> stack;
+    if (root) stack.push_back(root);
+    while (!stack.empty()) {
+        GMimeObject* object = stack.back();
+        stack.pop_back();
+        if (GMIME_IS_MULTIPART(object)) {
+            GMimeMultipart* multipart = GMIME_MULTIPART(object);
+            for (int i = g_mime_multipart_get_count(multipart) - 1; i >= 0; --i)
+                if (GMimeObject* child = g_mime_multipart_get_part(multipart, i))
+                    stack.push_back(child);
+        } else if (GMIME_IS_MESSAGE_PART(object)) {
+            GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+            if (inner)
+                if (GMimeObject* body = g_mime_message_get_mime_part(inner)) stack.push_back(body);
+        } else if (IsAttachment(object)) {
+            SaveAttachment(GMIME_PART(object), ctx);
+        }
+    }
+}
+
+std::string SenderText(GMimeMessage* message) {
+    std::string text;
+    if (InternetAddressList* from = g_mime_message_get_from(message);
+        from && internet_address_list_length(from) > 0) {
+        char* s = internet_address_list_to_string(from, nullptr, FALSE);
+        if (s) text = s;
+        g_free(s);
+    }
+    if (text.empty()) {
+        // An address list GMime could not read: the header's decoded text.
+        if (const char* raw = g_mime_object_get_header(GMIME_OBJECT(message), "From")) {
+            char* s = g_mime_utils_header_decode_text(ParserOptions(), raw);
+            if (s) text = s;
+            g_free(s);
+        }
+    }
+    return CleanFieldText(text);
+}
+
+std::string DateText(GMimeMessage* message) {
+    GDateTime* date = g_mime_message_get_date(message); // borrowed
+    if (!date) return {};
+    return FormatRfc822Date(g_date_time_get_year(date), g_date_time_get_month(date),
+                            g_date_time_get_day_of_month(date), g_date_time_get_hour(date),
+                            g_date_time_get_minute(date), g_date_time_get_second(date),
+                            g_date_time_get_day_of_week(date),
+                            static_cast<long>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND));
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& n : names) {
+        if (!out.empty()) out += ':';
+        out += n;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string FormatRfc822Date(int year, int month, int day, int hour, int minute, int second,
+                             int dayOfWeek, long offsetSeconds) {
+    static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
+        hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60 || dayOfWeek < 1 ||
+        dayOfWeek > 7 || offsetSeconds <= -100 * 3600 || offsetSeconds >= 100 * 3600)
+        return {};
+    char sign = offsetSeconds < 0 ? '-' : '+';
+    long off = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld",
+                  kDays[dayOfWeek - 1], day, kMonths[month - 1], year, hour, minute, second, sign,
+                  off / 3600, (off / 60) % 60);
+    return buf;
+}
+
+ExtractedMessage ExtractMessage(const std::string& messagePath, const std::string& folder) {
+    GMimeParserOptions* options = ParserOptions();
+
+    std::string dir = folder;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.get() < 0)
+        throw ExtractError("Cannot open the folder \"" + folder + "\": " + std::strerror(errno));
+    Fd messageFd(::open(messagePath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (messageFd.get() < 0)
+        throw ExtractError("Cannot open the message \"" + messagePath +
+                           "\": " + std::strerror(errno));
+
+    ExtractedMessage result;
+    // The parser keeps each part's content as a window on the file (persistent stream), so
+    // nothing of an attachment is held in memory.
+    GRef<GMimeStream> stream(g_mime_stream_fs_new(messageFd.release()));
+    if (!stream) throw ExtractError("Cannot read the message \"" + messagePath + "\"");
+    GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
+    GRef<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options));
+    if (!message) return result; // nothing GMime can read as a message: no fields, no files
+
+    if (const char* subject = g_mime_message_get_subject(message.get()))
+        result.subject = CleanFieldText(subject);
+    result.sender = SenderText(message.get());
+    result.date = DateText(message.get());
+
+    FolderWriter writer(dirFd.get(), dir);
+    WalkContext ctx;
+    ctx.writer = &writer;
+    ctx.files = &result.files;
+    ctx.messagePath = messagePath;
+    WalkParts(g_mime_message_get_mime_part(message.get()), ctx);
+    return result;
+}
+
+std::string FormatExtractToFolder2(const ExtractedMessage& message) {
+    std::string out = message.subject + "|" + message.sender + "|" + message.date;
+    if (!message.files.empty()) out += "|" + JoinNames(message.files);
+    return out;
+}
+
+std::string FormatExtractToFolder(const ExtractedMessage& message) {
+    return JoinNames(message.files);
+}
+
+} // namespace extractor

@@ -1,0 +1,40 @@
+#pragma once
+// One message through GMime: its subject, sender and date, and every attachment written into
+// a folder. The component's methods (Part 3.2) are thin wrappers around ExtractMessage.
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace extractor {
+
+// A failure that ends the call: the message file or the folder cannot be opened. The
+// component turns it into an automation exception with this text.
+class ExtractError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ExtractedMessage {
+    std::string subject; // UTF-8, decoded (RFC 2047), cleaned by CleanFieldText
+    std::string sender;  // the From: addresses as text, cleaned alike
+    std::string date;    // "Tue, 15 Nov 1994 08:12:31 +0000", or empty without a usable Date:
+    std::vector<std::string> files; // names written into the folder, in the message's order
+};
+
+// Writes every attachment of the message file into the folder (which must exist) and answers
+// what it found. Throws ExtractError when the message file or the folder cannot be opened.
+// A file that cannot be written is left out of the answer (and nothing of it stays behind).
+ExtractedMessage ExtractMessage(const std::string& messagePath, const std::string& folder);
+
+// The answers of the two methods: "subject|sender|date|name1:name2" (three fields when no file
+// was written, so the caller sees "no file"), and "name1:name2".
+std::string FormatExtractToFolder2(const ExtractedMessage& message);
+std::string FormatExtractToFolder(const ExtractedMessage& message);
+
+// The RFC 822 form with the day name, the sender's wall-clock time and offset, from a date as
+// GMime parses it (year, month 1-12, day, hour, minute, second, day of week 1 = Monday,
+// offset in seconds east of UTC). Empty when a value is out of range.
+std::string FormatRfc822Date(int year, int month, int day, int hour, int minute, int second,
+                             int dayOfWeek, long offsetSeconds);
+
+} // namespace extractor

@@ -1,0 +1,31 @@
+#pragma once
+// The folder view's client of the attachment extractor component (Part 3.2). It reaches the
+// component only through platform/Com: created by class id, called by method name.
+#include <functional>
+#include <memory>
+#include <string>
+
+class IMessageBox;
+
+inline constexpr const char* kExtractorClassId = "{AF511F6D-19DF-4044-AF92-9761FA9182E8}";
+
+class CExtractorClient {
+public:
+    CExtractorClient();
+    ~CExtractorClient();
+    // Creates the component. A creation failure is written to stderr as "Error: %s\n" (or
+    // "Unknown error!\n"); a success without an object shows "Unknown error getting the
+    // IUnknown interface.\n" / "...IDispatch interface.\n" through ui.
+    bool Create(IMessageBox* ui);
+    bool IsCreated() const;
+    // Where automation exceptions go, as "OleException: %s" (message cut to 255 characters).
+    // Default: TheErrorLog().
+    void SetErrorLogger(std::function<void(const std::string&)> log);
+    // Empty string when the call fails in any way.
+    std::string ExtractToFolder2(const std::string& messagePath, const std::string& destFolder);
+    std::string ExtractToFolder(const std::string& messagePath, const std::string& destFolder);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};

@@ -1,0 +1,418 @@
+#include "platform/Com.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fstream>
+#include <map>
+#include <mutex>
+
+#include "platform/Paths.h"
+
+namespace platform {
+
+std::string HResultText(HResult hr) {
+    switch (static_cast<std::uint32_t>(hr)) {
+    case 0x00000000u: return "The operation completed successfully.";
+    case 0x80004005u: return "Unspecified error";
+    case 0x80004002u: return "No such interface supported";
+    case 0x80004003u: return "Invalid pointer";
+    case 0x80070057u: return "The parameter is incorrect.";
+    case 0x8007000Eu: return "Not enough memory resources are available to complete this operation.";
+    case 0x80040154u: return "Class not registered";
+    case 0x80040111u: return "ClassFactory cannot supply requested class";
+    case 0x800401F8u: return "DLL for class not found";
+    case 0x800401F9u: return "Error in the DLL";
+    case 0x80020006u: return "Unknown name.";
+    case 0x80020009u: return "Exception occurred.";
+    case 0x80020003u: return "Member not found.";
+    case 0x8002000Eu: return "Invalid number of parameters.";
+    default: return {};
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// UTF-8 <-> UTF-16
+
+std::u16string ToUtf16(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    size_t n = s.size();
+    size_t i = 0;
+    while (i < n) {
+        unsigned char b = p[i];
+        if (b < 0x80) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        // Length and lowest valid second byte range of the sequence that b starts.
+        size_t len = 0;
+        char32_t cp = 0;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1F;
+        else if (b >= 0xE0 && b <= 0xEF) {
+            len = 3, cp = b & 0x0F;
+            if (b == 0xE0) lo = 0xA0;
+            if (b == 0xED) hi = 0x9F; // no surrogates encoded in UTF-8
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            len = 4, cp = b & 0x07;
+            if (b == 0xF0) lo = 0x90;
+            if (b == 0xF4) hi = 0x8F;
+        }
+        bool ok = len != 0 && i + len <= n;
+        for (size_t k = 1; ok && k < len; ++k) {
+            unsigned char c = p[i + k];
+            unsigned char l = k == 1 ? lo : 0x80, h = k == 1 ? hi : 0xBF;
+            if (c < l || c > h) ok = false;
+            else cp = (cp << 6) | (c & 0x3F);
+        }
+        if (!ok) {
+            out.push_back(static_cast<char16_t>(0xDC00 + b));
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+namespace {
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+} // namespace
+
+std::string FromUtf16(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        char16_t c = s[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            out.push_back(static_cast<char>(c - 0xDC00)); // an escaped raw byte
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            AppendUtf8(out, 0xFFFD);
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Object references
+
+CComRef::CComRef(const CComRef& other) : m_object(other.m_object) {
+    if (m_object) m_object->vtbl->AddRef(m_object);
+}
+
+CComRef& CComRef::operator=(const CComRef& other) {
+    if (this != &other) {
+        CComRef copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+CComRef& CComRef::operator=(CComRef&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        m_object = other.m_object;
+        other.m_object = nullptr;
+    }
+    return *this;
+}
+
+CComRef::~CComRef() { Reset(); }
+
+void CComRef::Reset() {
+    if (m_object) m_object->vtbl->Release(m_object);
+    m_object = nullptr;
+}
+
+HResult CComRef::QueryInterface(const char* interfaceName, CComRef& out) const {
+    out.Reset();
+    if (!m_object) return kE_POINTER;
+    KComObject* got = nullptr;
+    HResult hr = m_object->vtbl->QueryInterface(m_object, interfaceName, &got);
+    if (Succeeded(hr)) out = CComRef(got);
+    else if (got) got->vtbl->Release(got);
+    return hr;
+}
+
+HResult CComRef::GetIDOfName(std::u16string_view name, std::int32_t& dispId) const {
+    if (!m_object) return kE_POINTER;
+    std::u16string z(name);
+    return m_object->vtbl->GetIDOfName(m_object, z.c_str(), &dispId);
+}
+
+HResult CComRef::Invoke(std::int32_t dispId, const std::vector<std::u16string>& args,
+                        std::u16string& result, bool& hasResult,
+                        std::u16string& exceptionText) const {
+    result.clear();
+    exceptionText.clear();
+    hasResult = false;
+    if (!m_object) return kE_POINTER;
+    std::vector<const char16_t*> argv;
+    argv.reserve(args.size());
+    for (const auto& a : args) argv.push_back(a.c_str());
+    char16_t* res = nullptr;
+    char16_t* exc = nullptr;
+    HResult hr = m_object->vtbl->Invoke(m_object, dispId, argv.data(),
+                                        static_cast<std::uint32_t>(argv.size()), &res, &exc);
+    if (res) {
+        result = res;
+        hasResult = true;
+        m_object->vtbl->FreeString(res);
+    }
+    if (exc) {
+        exceptionText = exc;
+        m_object->vtbl->FreeString(exc);
+    }
+    return hr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Registration and creation
+
+std::string GetClassRegistryPath() {
+    if (const char* env = std::getenv("KESTREL_CLASS_REGISTRY"); env && *env) return env;
+    std::string folder = GetProgramFolder();
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder + kClassRegistryFileName;
+}
+
+namespace {
+std::string Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x += 32;
+        if (y >= 'A' && y <= 'Z') y += 32;
+        if (x != y) return false;
+    }
+    return true;
+}
+
+void SetError(ComError* error, HResult hr, const std::string& detail = {}) {
+    if (!error) return;
+    error->code = hr;
+    error->text = HResultText(hr);
+    if (!detail.empty()) error->text += error->text.empty() ? detail : " (" + detail + ")";
+}
+
+// Libraries stay loaded for the life of the process, as COM keeps an in-process server until
+// it is told to free unused libraries; RTLD_NODELETE also keeps GLib's type system safe from an
+// unload.
+std::mutex g_libraryLock;
+std::map<std::string, void*>& LoadedLibraries() {
+    static auto* libraries = new std::map<std::string, void*>;
+    return *libraries;
+}
+} // namespace
+
+std::string FindClassLibrary(const std::string& registryPath, std::string_view classId) {
+    std::ifstream in(registryPath);
+    if (!in) return {};
+    std::string line;
+    while (std::getline(in, line)) {
+        std::string t = Trim(line);
+        if (t.empty() || t[0] == '#' || t[0] == ';') continue;
+        size_t eq = t.find('=');
+        if (eq == std::string::npos) continue;
+        if (!EqualsNoCase(Trim(std::string_view(t).substr(0, eq)), Trim(classId))) continue;
+        std::string lib = Trim(std::string_view(t).substr(eq + 1));
+        if (lib.empty()) return {};
+        if (lib[0] != '/') {
+            size_t slash = registryPath.rfind('/');
+            std::string folder =
+                slash == std::string::npos ? GetCurrentDir() : registryPath.substr(0, slash);
+            if (folder.empty()) folder = "/";
+            if (folder.back() != '/') folder.push_back('/');
+            lib.insert(0, folder);
+        }
+        return lib;
+    }
+    return {};
+}
+
+HResult CreateInstance(std::string_view classId, CComRef& out, ComError* error) {
+    return CreateInstanceFrom(GetClassRegistryPath(), classId, out, error);
+}
+
+HResult CreateInstanceFrom(const std::string& registryPath, std::string_view classId, CComRef& out,
+                           ComError* error) {
+    out.Reset();
+    std::string library = FindClassLibrary(registryPath, classId);
+    if (library.empty()) {
+        SetError(error, kREGDB_E_CLASSNOTREG);
+        return kREGDB_E_CLASSNOTREG;
+    }
+    KestrelGetClassObjectFn entry = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(g_libraryLock);
+        void*& handle = LoadedLibraries()[library];
+        if (!handle) {
+            handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+            if (!handle) {
+                const char* why = dlerror();
+                LoadedLibraries().erase(library);
+                SetError(error, kCO_E_DLLNOTFOUND, why ? why : library);
+                return kCO_E_DLLNOTFOUND;
+            }
+        }
+        entry = reinterpret_cast<KestrelGetClassObjectFn>(dlsym(handle, KCOM_ENTRY_POINT));
+    }
+    if (!entry) {
+        SetError(error, kCO_E_ERRORINDLL, library + ": no " KCOM_ENTRY_POINT);
+        return kCO_E_ERRORINDLL;
+    }
+    std::string id(classId);
+    KComObject* object = nullptr;
+    HResult hr = entry(id.c_str(), &object);
+    if (Failed(hr)) {
+        if (object) object->vtbl->Release(object);
+        SetError(error, hr);
+        return hr;
+    }
+    if (object && (!object->vtbl || object->vtbl->abiVersion != KCOM_ABI_VERSION)) {
+        // A component built against another layout: refuse it rather than call through a
+        // table we cannot read. (Not released: its Release may be elsewhere in that layout.)
+        SetError(error, kCO_E_ERRORINDLL, library + ": unsupported interface version");
+        return kCO_E_ERRORINDLL;
+    }
+    out = CComRef(object);
+    if (error) *error = ComError{hr, {}};
+    return hr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The server side
+
+namespace {
+
+struct ServerObject : KComObject {
+    std::atomic<int> refs{1};
+    std::unique_ptr<CDispatchObject> impl;
+};
+
+char16_t* CopyString(const std::u16string& s) {
+    auto* p = static_cast<char16_t*>(std::malloc((s.size() + 1) * sizeof(char16_t)));
+    if (!p) return nullptr;
+    std::memcpy(p, s.c_str(), (s.size() + 1) * sizeof(char16_t));
+    return p;
+}
+
+void ServerAddRef(KComObject* self) { static_cast<ServerObject*>(self)->refs.fetch_add(1); }
+
+void ServerRelease(KComObject* self) {
+    auto* object = static_cast<ServerObject*>(self);
+    if (object->refs.fetch_sub(1) == 1) delete object;
+}
+
+KHRESULT ServerQueryInterface(KComObject* self, const char* name, KComObject** out) {
+    if (!out) return kE_POINTER;
+    *out = nullptr;
+    if (!name) return kE_INVALIDARG;
+    if (std::strcmp(name, "IUnknown") != 0 && std::strcmp(name, "IDispatch") != 0)
+        return kE_NOINTERFACE;
+    ServerAddRef(self);
+    *out = self;
+    return kS_OK;
+}
+
+KHRESULT ServerGetIDOfName(KComObject* self, const char16_t* name, std::int32_t* dispId) {
+    if (!name || !dispId) return kE_POINTER;
+    try {
+        std::int32_t id = -1;
+        if (!static_cast<ServerObject*>(self)->impl->GetIDOfName(name, id))
+            return kDISP_E_UNKNOWNNAME;
+        *dispId = id;
+        return kS_OK;
+    } catch (...) {
+        return kE_FAIL;
+    }
+}
+
+KHRESULT ServerInvoke(KComObject* self, std::int32_t dispId, const char16_t* const* args,
+                      std::uint32_t argCount, char16_t** result, char16_t** exceptionText) {
+    if (!result || !exceptionText) return kE_POINTER;
+    *result = nullptr;
+    *exceptionText = nullptr;
+    std::u16string res, exc;
+    HResult hr;
+    try {
+        std::vector<std::u16string> argv;
+        argv.reserve(argCount);
+        for (std::uint32_t i = 0; i < argCount; ++i)
+            argv.emplace_back(args && args[i] ? args[i] : u"");
+        hr = static_cast<ServerObject*>(self)->impl->Invoke(dispId, argv, res, exc);
+    } catch (const std::bad_alloc&) {
+        return kE_OUTOFMEMORY;
+    } catch (const std::exception& e) {
+        hr = kDISP_E_EXCEPTION;
+        exc = ToUtf16(e.what());
+    } catch (...) {
+        hr = kDISP_E_EXCEPTION;
+        exc = u"Unknown exception";
+    }
+    if (hr == kDISP_E_EXCEPTION) {
+        *exceptionText = CopyString(exc);
+    } else if (Succeeded(hr)) {
+        *result = CopyString(res);
+        if (!*result) return kE_OUTOFMEMORY;
+    }
+    return hr;
+}
+
+void ServerFreeString(char16_t* text) { std::free(text); }
+
+const KComObjectVtbl kServerVtbl = {KCOM_ABI_VERSION,      ServerAddRef,      ServerRelease,
+                                    ServerQueryInterface,  ServerGetIDOfName, ServerInvoke,
+                                    ServerFreeString};
+
+} // namespace
+
+KComObject* WrapDispatchObject(std::unique_ptr<CDispatchObject> implementation) {
+    if (!implementation) return nullptr;
+    auto* object = new ServerObject;
+    object->vtbl = &kServerVtbl;
+    object->impl = std::move(implementation);
+    return object;
+}
+
+} // namespace platform
