@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gmime/gmime.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -129,7 +130,8 @@ public:
     int Create(const std::string& wanted, std::string& chosen) {
         static constexpr unsigned kMaxNumber = 1000000;
         std::string key = m_key + '\0' + wanted;
-        unsigned k = 0;
+        // A name this call already made is taken: go straight to the numbers.
+        unsigned k = m_made.count(wanted) ? TheClashHints().Get(key) : 0;
         for (unsigned tries = 0; k <= kMaxNumber; ++tries) {
             std::string candidate = k == 0 ? wanted : NumberedName(wanted, k);
             if (!IsReservedName(candidate)) {
@@ -137,6 +139,7 @@ public:
                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
                 if (fd >= 0) {
                     if (k > 0) TheClashHints().Set(key, k + 1);
+                    m_made.insert(candidate);
                     chosen = candidate;
                     return fd;
                 }
@@ -154,7 +157,97 @@ public:
 private:
     int m_dir;
     std::string m_key;
+    std::unordered_set<std::string> m_made;
 };
+
+// Base64 as Python's email package reads it (binascii, not strict): characters outside the
+// alphabet are skipped, a completed padding ends the data, and a last group of two or three
+// characters still gives its one or two bytes. GMime's own decoder drops such a truncated last
+// group, which loses the end of a truncated attachment.
+class Base64Decoder {
+public:
+    // Decodes in[0..n) into out (room for n * 3 / 4 + 3 bytes); returns the bytes written.
+    size_t Feed(const char* in, size_t n, unsigned char* out) {
+        unsigned char* o = out;
+        for (size_t i = 0; i < n && !m_done; ++i) {
+            auto c = static_cast<unsigned char>(in[i]);
+            if (c == '=') {
+                if (m_count >= 2 && m_count + ++m_pads >= 4) {
+                    o += Flush(o);
+                    m_done = true;
+                }
+                continue;
+            }
+            int v = Rank(c);
+            if (v < 0) continue;
+            m_bits = (m_bits << 6) | static_cast<std::uint32_t>(v);
+            if (++m_count == 4) {
+                *o++ = static_cast<unsigned char>(m_bits >> 16);
+                *o++ = static_cast<unsigned char>(m_bits >> 8);
+                *o++ = static_cast<unsigned char>(m_bits);
+                m_count = 0;
+                m_bits = 0;
+                m_pads = 0;
+            }
+        }
+        return static_cast<size_t>(o - out);
+    }
+    // The bytes of an unfinished last group (at most 2).
+    size_t Finish(unsigned char* out) {
+        if (m_done) return 0;
+        m_done = true;
+        return Flush(out);
+    }
+
+private:
+    static int Rank(unsigned char c) {
+        if (c >= 'A' && c <= 'Z') return c - 'A';
+        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+        if (c >= '0' && c <= '9') return c - '0' + 52;
+        if (c == '+') return 62;
+        if (c == '/') return 63;
+        return -1;
+    }
+    size_t Flush(unsigned char* out) {
+        size_t n = 0;
+        if (m_count == 2) {
+            out[n++] = static_cast<unsigned char>(m_bits >> 4);
+        } else if (m_count == 3) {
+            out[n++] = static_cast<unsigned char>(m_bits >> 10);
+            out[n++] = static_cast<unsigned char>(m_bits >> 2);
+        }
+        m_count = 0;
+        m_bits = 0;
+        return n;
+    }
+
+    std::uint32_t m_bits = 0;
+    int m_count = 0;
+    int m_pads = 0;
+    bool m_done = false;
+};
+
+bool WriteAll(GMimeStream* out, const unsigned char* data, size_t n) {
+    return n == 0 || g_mime_stream_write(out, reinterpret_cast<const char*>(data), n) ==
+                         static_cast<ssize_t>(n);
+}
+
+bool DecodeBase64(GMimeStream* source, GMimeStream* out) {
+    static constexpr size_t kChunk = 64 * 1024;
+    std::vector<char> in(kChunk);
+    std::vector<unsigned char> decoded(kChunk / 4 * 3 + 8);
+    Base64Decoder decoder;
+    if (g_mime_stream_reset(source) < 0) return false;
+    // As g_mime_stream_write_to_stream: a bounded stream answers -1, not 0, past its end.
+    while (!g_mime_stream_eos(source)) {
+        ssize_t n = g_mime_stream_read(source, in.data(), in.size());
+        if (n < 0) return false;
+        if (n == 0) break;
+        size_t got = decoder.Feed(in.data(), static_cast<size_t>(n), decoded.data());
+        if (!WriteAll(out, decoded.data(), got)) return false;
+    }
+    return WriteAll(out, decoded.data(), decoder.Finish(decoded.data()));
+}
 
 // Decodes the part's content into the new file through GMime's streams: the content is a
 // window on the message file, decoded a buffer at a time.
@@ -165,9 +258,15 @@ bool WriteContent(GMimePart* part, int fd) {
         return false;
     }
     bool ok = true;
-    if (GMimeDataWrapper* content = g_mime_part_get_content(part))
-        ok = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
-    if (g_mime_stream_flush(out.get()) < 0) ok = false;
+    if (GMimeDataWrapper* content = g_mime_part_get_content(part)) {
+        GMimeStream* source = g_mime_data_wrapper_get_stream(content);
+        if (g_mime_data_wrapper_get_encoding(content) == GMIME_CONTENT_ENCODING_BASE64 && source)
+            ok = DecodeBase64(source, out.get());
+        else
+            ok = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
+    }
+    // No g_mime_stream_flush: on a file stream it is fsync, which would cost a disk round trip
+    // per attachment. The stream writes straight through; close reports late write errors.
     if (g_mime_stream_close(out.get()) < 0) ok = false;
     return ok;
 }
@@ -259,6 +358,65 @@ std::string DateText(GMimeMessage* message) {
                             static_cast<long>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND));
 }
 
+// What the parser should not see of a message file.
+struct MessageLayout {
+    gint64 headerStart = 0;      // lines of blanks before the first header, skipped
+    bool endsWithNewline = true; // false: a line end is added, see MessageStream
+    bool crlf = false;           // the file's lines end with CR LF
+};
+
+// Looks at the start and the end of the file. Blank-only lines before the headers (some mail
+// stores pad messages so) would end GMime's header block at once; Python's parser skips them.
+MessageLayout ExamineMessageFile(int fd) {
+    MessageLayout layout;
+    char head[64 * 1024];
+    ssize_t n = ::pread(fd, head, sizeof head, 0);
+    if (n > 0) {
+        gint64 pos = 0;
+        while (pos < n) {
+            gint64 end = pos;
+            while (end < n && head[end] != '\n') ++end;
+            if (end >= n) break;
+            bool blankOnly = end > pos;
+            bool hasBlank = false;
+            for (gint64 i = pos; i < end && blankOnly; ++i) {
+                if (head[i] == ' ' || head[i] == '\t') hasBlank = true;
+                else if (head[i] != '\r') blankOnly = false;
+            }
+            if (!blankOnly || !hasBlank) break;
+            pos = end + 1;
+        }
+        layout.headerStart = pos;
+        layout.crlf = std::string_view(head, static_cast<size_t>(n)).find("\r\n") !=
+                      std::string_view::npos;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        char last = 0;
+        if (::pread(fd, &last, 1, st.st_size - 1) == 1) layout.endsWithNewline = last == '\n';
+    }
+    return layout;
+}
+
+// The stream the parser reads: the file from its first header on, and a final line end in the
+// file's style when it lacks one (GMime leaves the CR of the last CR LF in a part whose closing
+// boundary ends the file without a line end). Still a seekable window on the file, so nothing
+// is copied.
+GMimeStream* MessageStream(GMimeStream* file, const MessageLayout& layout) {
+    GMimeStream* body = layout.headerStart > 0
+                            ? g_mime_stream_substream(file, layout.headerStart, -1)
+                            : GMIME_STREAM(g_object_ref(file));
+    if (layout.endsWithNewline) return body;
+    GMimeStream* cat = g_mime_stream_cat_new();
+    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(cat), body);
+    g_object_unref(body);
+    GMimeStream* newline = layout.crlf ? g_mime_stream_mem_new_with_buffer("\r\n", 2)
+                                       : g_mime_stream_mem_new_with_buffer("\n", 1);
+    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(cat), newline);
+    g_object_unref(newline);
+    return cat;
+}
+
 std::string JoinNames(const std::vector<std::string>& names) {
     std::string out;
     for (const auto& n : names) {
@@ -304,8 +462,10 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
     ExtractedMessage result;
     // The parser keeps each part's content as a window on the file (persistent stream), so
     // nothing of an attachment is held in memory.
-    GRef<GMimeStream> stream(g_mime_stream_fs_new(messageFd.release()));
-    if (!stream) throw ExtractError("Cannot read the message \"" + messagePath + "\"");
+    MessageLayout layout = ExamineMessageFile(messageFd.get());
+    GRef<GMimeStream> file(g_mime_stream_fs_new(messageFd.release()));
+    if (!file) throw ExtractError("Cannot read the message \"" + messagePath + "\"");
+    GRef<GMimeStream> stream(MessageStream(file.get(), layout));
     GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
     g_mime_parser_set_persist_stream(parser.get(), TRUE);

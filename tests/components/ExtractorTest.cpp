@@ -1,0 +1,382 @@
+// The real extractor component, created by class id and called through CExtractorClient, on
+// messages written by the tests: the answer, the names, clashes, nesting, bad input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "TempDir.h"
+#include "app/UserInterface.h"
+#include "engine/ExtractorClient.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class NullUi : public IMessageBox {
+public:
+    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
+        ADD_FAILURE() << "message box: " << text;
+    }
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+};
+
+std::string Base64(const std::string& data) {
+    static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    size_t i = 0;
+    for (; i + 2 < data.size(); i += 3) {
+        unsigned v = (unsigned char)data[i] << 16 | (unsigned char)data[i + 1] << 8 | (unsigned char)data[i + 2];
+        out += {t[v >> 18], t[(v >> 12) & 63], t[(v >> 6) & 63], t[v & 63]};
+        if (out.size() % 77 == 76) out += "\r\n";
+    }
+    if (i + 1 == data.size()) {
+        unsigned v = (unsigned char)data[i] << 16;
+        out += {t[v >> 18], t[(v >> 12) & 63], '=', '='};
+    } else if (i + 2 == data.size()) {
+        unsigned v = (unsigned char)data[i] << 16 | (unsigned char)data[i + 1] << 8;
+        out += {t[v >> 18], t[(v >> 12) & 63], t[(v >> 6) & 63], '='};
+    }
+    return out;
+}
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+// A part: its headers after Content-Type, and its (already encoded) body.
+struct Part {
+    std::string contentType;
+    std::string extraHeaders;
+    std::string body;
+};
+
+Part Attachment(const std::string& name, const std::string& data,
+                const std::string& type = "application/octet-stream") {
+    return {type + "; name=\"" + name + "\"",
+            "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=\"" +
+                name + "\"\r\n",
+            Base64(data)};
+}
+
+std::string Multipart(const std::vector<Part>& parts, const std::string& boundary = "XYZ-boundary",
+                      const std::string& subtype = "mixed") {
+    std::string out = "Content-Type: multipart/" + subtype + "; boundary=\"" + boundary +
+                      "\"\r\n\r\nThis is a multi-part message.\r\n";
+    for (const auto& p : parts) {
+        out += "--" + boundary + "\r\nContent-Type: " + p.contentType + "\r\n" + p.extraHeaders +
+               "\r\n" + p.body + "\r\n";
+    }
+    out += "--" + boundary + "--\r\n";
+    return out;
+}
+
+std::string Message(const std::string& mimeBody, const std::string& subject = "Test",
+                    const std::string& date = "Tue, 15 Nov 1994 08:12:31 -0500",
+                    const std::string& from = "Bob <bob@example.com>") {
+    std::string out = "From: " + from + "\r\nTo: alice@example.com\r\n";
+    if (!subject.empty()) out += "Subject: " + subject + "\r\n";
+    if (!date.empty()) out += "Date: " + date + "\r\n";
+    out += "MIME-Version: 1.0\r\n" + mimeBody;
+    return out;
+}
+
+Part Text(const std::string& text) { return {"text/plain; charset=us-ascii", "", text}; }
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (;;) {
+        size_t pos = s.find(sep, start);
+        out.push_back(s.substr(start, pos - start));
+        if (pos == std::string::npos) return out;
+        start = pos + 1;
+    }
+}
+
+std::set<std::string> FolderNames(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+class ExtractorFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_env = std::make_unique<ScopedEnv>("KESTREL_CLASS_REGISTRY",
+                                            std::string(KESTREL_OUTPUT_DIR) + "/kestrel-classes.reg");
+        ASSERT_TRUE(m_client.Create(&m_ui));
+        m_client.SetErrorLogger([this](const std::string& line) { m_log.push_back(line); });
+        m_dest = m_dir.MakeDir("dest");
+    }
+
+    // Writes the message and extracts it into dest; returns the ExtractToFolder2 answer.
+    std::string Extract(const std::string& message, const std::string& fileName = "m.eml") {
+        return m_client.ExtractToFolder2(m_dir.Write("mail/" + fileName, message), m_dest);
+    }
+
+    // The file names of an ExtractToFolder2 answer.
+    static std::vector<std::string> Files(const std::string& answer) {
+        auto fields = Split(answer, '|');
+        if (fields.size() < 4) return {};
+        return Split(fields[3], ':');
+    }
+
+    TempDir m_dir;
+    std::string m_dest;
+    std::unique_ptr<ScopedEnv> m_env;
+    NullUi m_ui;
+    CExtractorClient m_client;
+    std::vector<std::string> m_log;
+};
+
+} // namespace
+
+TEST_F(ExtractorFixture, AnswerHasSubjectSenderDateAndFiles) {
+    std::string jpeg = "\xff\xd8\xff\xe0" + RandomBytes(5000, 1);
+    std::string answer = Extract(Message(Multipart({Text("Hello"), Attachment("photo.jpg", jpeg, "image/jpeg"),
+                                                    Attachment("notes.bin", RandomBytes(10, 2))})));
+    EXPECT_EQ(answer, "Test|Bob <bob@example.com>|Tue, 15 Nov 1994 08:12:31 -0500|photo.jpg:notes.bin");
+    EXPECT_EQ(ReadFileText(m_dest + "/photo.jpg"), jpeg);
+    EXPECT_EQ(ReadFileText(m_dest + "/notes.bin"), RandomBytes(10, 2));
+    EXPECT_EQ(FolderNames(m_dest), (std::set<std::string>{"photo.jpg", "notes.bin"}));
+    EXPECT_TRUE(m_log.empty());
+
+    // ExtractToFolder answers the list alone; the second run numbers every name.
+    std::string list = m_client.ExtractToFolder(m_dir / "mail/m.eml", m_dest);
+    EXPECT_EQ(list, "photo (1).jpg:notes (1).bin");
+}
+
+TEST_F(ExtractorFixture, NoAttachmentGivesThreeFieldsAndAnEmptyList) {
+    std::string msg = Message("Content-Type: text/plain\r\n\r\nJust text.\r\n", "Only text");
+    EXPECT_EQ(Extract(msg), "Only text|Bob <bob@example.com>|Tue, 15 Nov 1994 08:12:31 -0500");
+    EXPECT_EQ(m_client.ExtractToFolder(m_dir / "mail/m.eml", m_dest), "");
+    EXPECT_TRUE(FolderNames(m_dest).empty());
+}
+
+TEST_F(ExtractorFixture, SubjectAndSenderAreDecodedAndCannotBreakTheFields) {
+    std::string msg = Message(Multipart({Attachment("a.bin", "x")}),
+                              "=?utf-8?q?Gr=C3=BC=C3=9Fe_|_pipe?= =?iso-8859-1?q?_M=FCnchen?=",
+                              "Tue, 15 Nov 1994 08:12:31 +0100",
+                              "=?utf-8?b?SsO2cmcgTcO8bGxlcg==?= <joerg@example.de>");
+    auto fields = Split(Extract(msg), '|');
+    ASSERT_EQ(fields.size(), 4u);
+    EXPECT_EQ(fields[0], "Grüße \xC2\xA6 pipe München");
+    EXPECT_EQ(fields[1], "Jörg Müller <joerg@example.de>");
+    EXPECT_EQ(fields[3], "a.bin");
+}
+
+TEST_F(ExtractorFixture, LongEncodedSubjectSplitIntoPaddedWords) {
+    // Python's email package splits a long UTF-8 subject into base64 words, each padded.
+    std::string msg = Message("Content-Type: text/plain\r\n\r\nx\r\n",
+                              "=?utf-8?b?0J/RgNC40LLQtdGCIG3DvG5jaGVuIHRyYXZlbCByZWNlaXB0IGhvdGVsIOaXpQ==?=\r\n"
+                              " =?utf-8?b?5pys6Kqe?=");
+    EXPECT_EQ(Split(Extract(msg), '|')[0], "Привет münchen travel receipt hotel 日本語");
+}
+
+TEST_F(ExtractorFixture, UndeclaredEightBitHeadersAreUtf8OrWindows1252) {
+    EXPECT_EQ(Split(Extract(Message("Content-Type: text/plain\r\n\r\nx\r\n", "Gr\xfc\xdf" "e \x80"), "a.eml"), '|')[0],
+              "Grüße €");
+    EXPECT_EQ(Split(Extract(Message("Content-Type: text/plain\r\n\r\nx\r\n", "Grüße"), "b.eml"), '|')[0],
+              "Grüße");
+}
+
+TEST_F(ExtractorFixture, DateKeepsTheSendersWallClockAndOffset) {
+    struct Case {
+        const char* header;
+        const char* want;
+    } cases[] = {
+        {"Tue, 15 Nov 1994 08:12:31 -0500", "Tue, 15 Nov 1994 08:12:31 -0500"},
+        {"5 Feb 2005 23:00:09 +0100", "Sat, 05 Feb 2005 23:00:09 +0100"},
+        {"Sat, 19 Feb 2005 11:55:16 GMT", "Sat, 19 Feb 2005 11:55:16 +0000"},
+        {"Wed, 1 Jan 2020 00:00:00 +0545", "Wed, 01 Jan 2020 00:00:00 +0545"},
+        {"not a date at all", ""},
+        {"", ""}, // no Date: header
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        std::string answer = Extract(Message("Content-Type: text/plain\r\n\r\nx\r\n", "S", c.header),
+                                     "d" + std::to_string(n++) + ".eml");
+        auto fields = Split(answer, '|');
+        ASSERT_EQ(fields.size(), 3u) << answer;
+        EXPECT_EQ(fields[2], c.want) << c.header;
+    }
+}
+
+TEST_F(ExtractorFixture, HostileNamesStayInsideTheFolder) {
+    std::string outside = m_dir / "x";
+    std::vector<Part> parts = {
+        Attachment("../../x", "1"),        Attachment("/etc/passwd", "2"),
+        Attachment("report.htm", "3"),     Attachment("ulkfoo.jpg", "4", "image/jpeg"),
+        Attachment("KESTLx", "5"),         Attachment("a:b|c.jpg", "6"),
+        Attachment("..", "7", "image/png"), Attachment("report", "8"),
+        Attachment("process", "9"),        Attachment(std::string(300, 'n') + ".jpg", "10"),
+        Attachment("..\\..\\win.txt", "11"),
+    };
+    // Control characters can only arrive encoded (RFC 2231).
+    parts.push_back({"application/octet-stream",
+                     "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; "
+                     "filename*=utf-8''bad%01%0A%0Dname%7F.txt\r\n",
+                     Base64("12")});
+    std::string answer = Extract(Message(Multipart(parts)));
+    auto files = Files(answer);
+    std::vector<std::string> want = {"x", "passwd", "report (1).htm", "_ulkfoo.jpg", "_KESTLx",
+                                     "a_b_c.jpg", "part7.png", "report (1)", "process (1)"};
+    ASSERT_EQ(files.size(), 12u) << answer;
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(files[i], want[i]);
+    EXPECT_LT(files[9].size(), 255u);
+    EXPECT_EQ(files[9].substr(files[9].size() - 4), ".jpg");
+    EXPECT_EQ(files[10], "win.txt");
+    EXPECT_EQ(files[11], "badname.txt");
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(ReadFileText(m_dest + "/" + files[i]), std::to_string(i + 1)) << files[i];
+    }
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_EQ(FolderNames(m_dir.path()), (std::set<std::string>{"dest", "mail"}));
+    EXPECT_EQ(FolderNames(m_dest).size(), files.size());
+}
+
+TEST_F(ExtractorFixture, ClashesAreNumberedAndNothingIsOverwritten) {
+    m_dir.Write("dest/photo.jpg", "old");
+    m_dir.Write("dest/photo (2).jpg", "old2");
+    fs::create_directory(m_dest + "/report");
+    // A symbolic link with the wanted name is not followed.
+    m_dir.Write("target.txt", "target");
+    fs::create_symlink(m_dir / "target.txt", m_dest + "/link.txt");
+    std::string answer = Extract(Message(Multipart({Attachment("photo.jpg", "a"), Attachment("photo.jpg", "b"),
+                                                    Attachment("photo.jpg", "c"), Attachment("link.txt", "d")})));
+    EXPECT_EQ(Files(answer), (std::vector<std::string>{"photo (1).jpg", "photo (3).jpg", "photo (4).jpg",
+                                                       "link (1).txt"}));
+    EXPECT_EQ(ReadFileText(m_dest + "/photo.jpg"), "old");
+    EXPECT_EQ(ReadFileText(m_dest + "/photo (2).jpg"), "old2");
+    EXPECT_EQ(ReadFileText(m_dest + "/photo (1).jpg"), "a");
+    EXPECT_EQ(ReadFileText(m_dest + "/photo (4).jpg"), "c");
+    EXPECT_EQ(ReadFileText(m_dir / "target.txt"), "target");
+}
+
+TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
+    std::string inner2 = Message(Multipart({Text("deepest"), Attachment("deep.png", "DEEP", "image/png")}, "b3"),
+                                 "Inner 2");
+    std::string inner1 = Message(Multipart({Text("inner"), Attachment("mid.pdf", "MID", "application/pdf"),
+                                            {"message/rfc822", "", inner2}},
+                                           "b2"),
+                                 "Inner 1");
+    std::string outer = Message(Multipart({Text("outer"), Attachment("top.doc", "TOP"),
+                                           {"message/rfc822", "Content-Disposition: attachment\r\n", inner1}},
+                                          "b1"),
+                                "Fwd: Fwd: layers");
+    std::string answer = Extract(outer);
+    EXPECT_EQ(Split(answer, '|')[0], "Fwd: Fwd: layers");
+    EXPECT_EQ(Files(answer), (std::vector<std::string>{"top.doc", "mid.pdf", "deep.png"}));
+    EXPECT_EQ(ReadFileText(m_dest + "/deep.png"), "DEEP");
+}
+
+TEST_F(ExtractorFixture, Rfc2231ContinuationsAndRfc2047Names) {
+    std::vector<Part> parts = {
+        {"application/pdf",
+         "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment;\r\n"
+         " filename*0*=utf-8''%E2%82%AC%20Rechnung%20;\r\n filename*1*=M%C3%A4rz;\r\n filename*2=\".pdf\"\r\n",
+         Base64("PDF")},
+        {"image/jpeg; name=\"=?utf-8?b?RmVyaWVuIMOcYmVyc2ljaHQ=?= =?utf-8?b?LmpwZw==?=\"",
+         "Content-Transfer-Encoding: base64\r\n", Base64("JPG")},
+        {"text/plain; name=\"=?iso-8859-1?q?r=E9sum=E9=2Etxt?=\"", "Content-Disposition: inline\r\n", "text"},
+    };
+    EXPECT_EQ(Files(Extract(Message(Multipart(parts)))),
+              (std::vector<std::string>{"€ Rechnung März.pdf", "Ferien Übersicht.jpg", "résumé.txt"}));
+}
+
+TEST_F(ExtractorFixture, UnnamedPartsGetGeneratedNames) {
+    std::vector<Part> parts = {
+        Text("body"),
+        {"image/png", "Content-Transfer-Encoding: base64\r\nContent-ID: <img1>\r\n", Base64("PNG")},
+        {"application/octet-stream", "Content-Transfer-Encoding: base64\r\n", Base64("BIN")},
+        {"text/plain", "Content-Disposition: attachment\r\n", "attached text"},
+        {"text/html", "", "<p>body html, not an attachment</p>"},
+    };
+    EXPECT_EQ(Files(Extract(Message(Multipart(parts)))),
+              (std::vector<std::string>{"part1.png", "part2.bin", "part3.txt"}));
+    EXPECT_EQ(ReadFileText(m_dest + "/part3.txt"), "attached text");
+}
+
+TEST_F(ExtractorFixture, ZeroByteAndGarbageMessages) {
+    EXPECT_EQ(m_client.ExtractToFolder2(m_dir.Write("mail/empty.eml", ""), m_dest), "||");
+    EXPECT_EQ(m_client.ExtractToFolder(m_dir / "mail/empty.eml", m_dest), "");
+    std::string garbage = RandomBytes(20000, 7);
+    std::string answer = m_client.ExtractToFolder2(m_dir.Write("mail/garbage.eml", garbage), m_dest);
+    EXPECT_LT(Split(answer, '|').size(), 4u) << answer;
+    EXPECT_TRUE(m_log.empty());
+}
+
+TEST_F(ExtractorFixture, TruncatedBase64KeepsWhatArrived) {
+    std::string data = RandomBytes(1000, 3);
+    std::string encoded = Base64(data);
+    // Cut inside the last lines: a group of three letters still gives two bytes.
+    std::string cut = encoded.substr(0, encoded.size() - 20);
+    while (cut.back() == '\n' || cut.back() == '\r') cut.pop_back();
+    std::string msg = Message("Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+                              "Content-Type: application/octet-stream; name=\"cut.bin\"\r\n"
+                              "Content-Transfer-Encoding: base64\r\n\r\n" + cut);
+    auto files = Files(Extract(msg));
+    ASSERT_EQ(files, std::vector<std::string>{"cut.bin"});
+    std::string got = ReadFileText(m_dest + "/cut.bin");
+    size_t letters = 0;
+    for (char c : cut) letters += c != '\r' && c != '\n';
+    EXPECT_EQ(got.size(), letters / 4 * 3 + (letters % 4 == 0 ? 0 : letters % 4 - 1));
+    EXPECT_EQ(got, data.substr(0, got.size()));
+}
+
+TEST_F(ExtractorFixture, ManyAttachmentsInOneMessage) {
+    std::vector<Part> parts;
+    for (int i = 0; i < 10000; ++i) parts.push_back(Attachment("same.txt", std::to_string(i)));
+    std::string answer = Extract(Message(Multipart(parts)));
+    auto files = Files(answer);
+    ASSERT_EQ(files.size(), 10000u);
+    EXPECT_EQ(files[0], "same.txt");
+    EXPECT_EQ(files[9999], "same (9999).txt");
+    EXPECT_EQ(ReadFileText(m_dest + "/same (5000).txt"), "5000");
+    EXPECT_EQ(FolderNames(m_dest).size(), 10000u);
+}
+
+TEST_F(ExtractorFixture, QuotedPrintableAndBinaryContentAreExact) {
+    std::vector<Part> parts = {
+        {"text/plain; name=\"qp.txt\"", "Content-Transfer-Encoding: quoted-printable\r\n",
+         "caf=C3=A9 =3D soft=\r\nbreak\r\nline two"},
+        {"text/csv; name=\"data.csv\"", "Content-Transfer-Encoding: 8bit\r\n", "a;b\r\n1;2"},
+    };
+    auto files = Files(Extract(Message(Multipart(parts))));
+    ASSERT_EQ(files, (std::vector<std::string>{"qp.txt", "data.csv"}));
+    EXPECT_EQ(ReadFileText(m_dest + "/qp.txt"), "café = softbreak\r\nline two");
+    EXPECT_EQ(ReadFileText(m_dest + "/data.csv"), "a;b\r\n1;2");
+}
+
+TEST_F(ExtractorFixture, MissingMessageOrFolderIsAnAutomationException) {
+    EXPECT_EQ(m_client.ExtractToFolder2(m_dir / "mail/none.eml", m_dest), "");
+    ASSERT_EQ(m_log.size(), 1u);
+    EXPECT_EQ(m_log[0].rfind("OleException: Cannot open the message", 0), 0u) << m_log[0];
+    std::string msg = m_dir.Write("mail/ok.eml", Message(Multipart({Attachment("a.bin", "a")})));
+    EXPECT_EQ(m_client.ExtractToFolder2(msg, m_dir / "no-such-folder"), "");
+    ASSERT_EQ(m_log.size(), 2u);
+    EXPECT_EQ(m_log[1].rfind("OleException: Cannot open the folder", 0), 0u) << m_log[1];
+}
+
+TEST_F(ExtractorFixture, PathsThatAreNotUtf8) {
+    std::string folder = m_dir.MakeDir("caf\xe9");
+    std::string msg = m_dir.Write("mail/\xff.eml", Message(Multipart({Attachment("a.bin", "a")})));
+    EXPECT_EQ(Files(m_client.ExtractToFolder2(msg, folder)), std::vector<std::string>{"a.bin"});
+    EXPECT_EQ(ReadFileText(folder + "/a.bin"), "a");
+}
+
+TEST_F(ExtractorFixture, UnwritableFolderWritesNothingAndReportsNothing) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+    fs::permissions(m_dest, fs::perms::owner_read | fs::perms::owner_exec);
+    ::testing::internal::CaptureStderr();
+    std::string answer = Extract(Message(Multipart({Attachment("a.bin", "a")})));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Split(answer, '|').size(), 3u) << answer;
+}
