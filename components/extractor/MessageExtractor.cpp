@@ -6,12 +6,14 @@
 #include <fcntl.h>
 #include <gmime/gmime.h>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "components/extractor/AttachmentNames.h"
+#include "components/extractor/HeaderText.h"
 
 namespace extractor {
 
@@ -278,10 +280,34 @@ struct WalkContext {
     std::string messagePath;
 };
 
+// The first header of that name as it stands in the message (folded, encoded words and all).
+const char* RawHeader(GMimeObject* object, const char* name) {
+    GMimeHeaderList* headers = g_mime_object_get_header_list(object);
+    GMimeHeader* header = headers ? g_mime_header_list_get_header(headers, name) : nullptr;
+    return header ? g_mime_header_get_raw_value(header) : nullptr;
+}
+
+// The part's file name as the sender wrote it: GMime's, decoded from RFC 2231 and raw 8-bit,
+// except that a name written as RFC 2047 encoded words is decoded here from the header's
+// text (GMime loses what follows a padded base64 word, see HeaderText.h).
+std::string PartFileName(GMimePart* part) {
+    const char* gmimeName = g_mime_part_get_filename(part);
+    GMimeObject* object = GMIME_OBJECT(part);
+    GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
+    bool fromDisposition =
+        disposition && g_mime_content_disposition_get_parameter(disposition, "filename");
+    const char* header = RawHeader(object, fromDisposition ? "Content-Disposition" : "Content-Type");
+    if (header) {
+        std::optional<std::string> value =
+            FindPlainParameter(header, fromDisposition ? "filename" : "name");
+        if (value && value->find("=?") != std::string::npos) return DecodeHeaderText(*value);
+    }
+    return gmimeName ? DecodeHeaderText(gmimeName) : std::string();
+}
+
 void SaveAttachment(GMimePart* part, WalkContext& ctx) {
     ++ctx.attachmentNumber;
-    const char* raw = g_mime_part_get_filename(part);
-    std::string name = raw ? SanitizeFileName(raw) : std::string();
+    std::string name = SanitizeFileName(PartFileName(part));
     if (name.empty()) {
         GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
         const char* media = type ? g_mime_content_type_get_media_type(type) : nullptr;
@@ -329,23 +355,29 @@ void WalkParts(GMimeObject* root, WalkContext& ctx) {
     }
 }
 
+// The sender as the From: header gives it, decoded (see HeaderText.h), in GMime's address
+// form ("Jörg Müller <joerg@example.de>"); the decoded text itself when GMime reads no address.
 std::string SenderText(GMimeMessage* message) {
+    const char* raw = RawHeader(GMIME_OBJECT(message), "From");
+    if (!raw) return {};
+    std::string decoded = DecodeHeaderText(raw);
     std::string text;
-    if (InternetAddressList* from = g_mime_message_get_from(message);
-        from && internet_address_list_length(from) > 0) {
-        char* s = internet_address_list_to_string(from, nullptr, FALSE);
-        if (s) text = s;
-        g_free(s);
-    }
-    if (text.empty()) {
-        // An address list GMime could not read: the header's decoded text.
-        if (const char* raw = g_mime_object_get_header(GMIME_OBJECT(message), "From")) {
-            char* s = g_mime_utils_header_decode_text(ParserOptions(), raw);
+    if (InternetAddressList* list = internet_address_list_parse(ParserOptions(), decoded.c_str())) {
+        if (internet_address_list_length(list) > 0) {
+            char* s = internet_address_list_to_string(list, nullptr, FALSE);
             if (s) text = s;
             g_free(s);
         }
+        g_object_unref(list);
     }
-    return CleanFieldText(text);
+    if (text.empty()) text = decoded;
+    text = CleanFieldText(text);
+    std::string out; // runs of blanks (folding, tabs) as one
+    for (char c : text) {
+        if (c == ' ' && !out.empty() && out.back() == ' ') continue;
+        out += c;
+    }
+    return out;
 }
 
 std::string DateText(GMimeMessage* message) {
@@ -472,8 +504,9 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
     GRef<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options));
     if (!message) return result; // nothing GMime can read as a message: no fields, no files
 
-    if (const char* subject = g_mime_message_get_subject(message.get()))
-        result.subject = CleanFieldText(subject);
+    // The first Subject: and From: (GMime's getters give the last of repeated headers).
+    if (const char* subject = RawHeader(GMIME_OBJECT(message.get()), "Subject"))
+        result.subject = CleanFieldText(DecodeHeaderText(subject));
     result.sender = SenderText(message.get());
     result.date = DateText(message.get());
 
