@@ -1,5 +1,5 @@
 #pragma once
-// The folder view's client of the attachment extractor component (Part 3.2). It reaches the
+// The folder view's client of the attachment extractor component. It reaches the
 // component only through platform/Com: created by class id, called by method name.
 #include <functional>
 #include <memory>

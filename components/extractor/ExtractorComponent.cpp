@@ -1,4 +1,4 @@
-// The attachment extractor component (Part 3.2): class {AF511F6D-19DF-4044-AF92-9761FA9182E8}
+// The attachment extractor component: class {AF511F6D-19DF-4044-AF92-9761FA9182E8}
 // with the dispatch methods ExtractToFolder2 and ExtractToFolder, each taking the message
 // file's path, the destination folder and an (unused) empty string.
 #include <strings.h>

@@ -1,6 +1,6 @@
 #pragma once
 // One message through GMime: its subject, sender and date, and every attachment written into
-// a folder. The component's methods (Part 3.2) are thin wrappers around ExtractMessage.
+// a folder. The component's two methods are thin wrappers around ExtractMessage.
 #include <stdexcept>
 #include <string>
 #include <vector>
