@@ -438,30 +438,38 @@ int FreeDbxItem(std::unique_ptr<DbxRecord> record) {
     return 0;
 }
 
-bool WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int fd) {
+DbxTextWrite WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int fd) {
     if (!store.file) {
         g_lastError = kDbxOpenFailed;
-        return false;
+        return DbxTextWrite::BrokenChain;
     }
     if (textPosition == -1) {
         g_lastError = kDbxReadFailed;
-        return false;
+        return DbxTextWrite::BrokenChain;
     }
     std::string pending;
     constexpr std::size_t kFlushAt = 256 * 1024;
     bool writeOk = true;
-    bool ok = ReadBlockChain(*store.file, static_cast<std::uint32_t>(textPosition),
-                             [&](const char* bytes, std::size_t len) {
-                                 pending.append(bytes, len);
-                                 if (pending.size() >= kFlushAt) {
-                                     writeOk = WriteAll(fd, pending.data(), pending.size());
-                                     pending.clear();
-                                 }
-                                 return writeOk;
-                             });
-    if (writeOk && !pending.empty()) writeOk = WriteAll(fd, pending.data(), pending.size());
-    g_lastError = ok && writeOk ? kDbxOk : kDbxReadFailed;
-    return ok && writeOk;
+    bool chainOk = ReadBlockChain(*store.file, static_cast<std::uint32_t>(textPosition),
+                                  [&](const char* bytes, std::size_t len) {
+                                      pending.append(bytes, len);
+                                      if (pending.size() >= kFlushAt) {
+                                          writeOk = WriteAll(fd, pending.data(), pending.size());
+                                          pending.clear();
+                                      }
+                                      return writeOk;
+                                  });
+    if (writeOk && chainOk && !pending.empty()) writeOk = WriteAll(fd, pending.data(), pending.size());
+    if (!writeOk) {
+        g_lastError = kDbxOk; // the file is sound; the destination is not
+        return DbxTextWrite::WriteFailed;
+    }
+    if (!chainOk) {
+        g_lastError = kDbxReadFailed;
+        return DbxTextWrite::BrokenChain;
+    }
+    g_lastError = kDbxOk;
+    return DbxTextWrite::Written;
 }
 
 // ---- Object layer ----
@@ -499,10 +507,10 @@ std::unique_ptr<CDbxItem> CDbxStoreFile::GetItem(std::int32_t index, int flags) 
         std::unique_ptr<DbxMessageRecord>(static_cast<DbxMessageRecord*>(record.release())));
 }
 
-bool CDbxStoreFile::WriteMessageText(const CDbxMessage& message, int fd) {
+DbxTextWrite CDbxStoreFile::WriteMessageText(const CDbxMessage& message, int fd) {
     if (!m_store) {
         g_lastError = kDbxOpenFailed;
-        return false;
+        return DbxTextWrite::BrokenChain;
     }
     return WriteDbxMessageText(*m_store, message.GetTextPosition(), fd);
 }

@@ -106,10 +106,13 @@ std::unique_ptr<DbxRecord> ReadDbxItem(DbxStore* store, std::int32_t index, int 
 // 0 when freed, 1 when given none.
 int FreeDbxItem(std::unique_ptr<DbxRecord> record);
 
+// What streaming a message's text gave.
+enum class DbxTextWrite { Written, BrokenChain, WriteFailed };
+
 // Streams a message's text block chain to a file descriptor, so that neither a large file nor
 // a large message needs to be in memory. Bytes already written stay written when the chain
-// turns out broken. Sets the last-error code: 0, or 7 for a broken chain or a failed write.
-bool WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int fd);
+// turns out broken. Sets the last-error code: 0, or 7 for a broken chain (or no text at all).
+DbxTextWrite WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int fd);
 
 // ---- The object layer ----
 
@@ -165,9 +168,8 @@ public:
     std::uint8_t GetKind() const { return m_store ? m_store->kind : 0; }
     // A CDbxMessage or CDbxFolderEntry, or none when the item cannot be read.
     std::unique_ptr<CDbxItem> GetItem(std::int32_t index, int flags);
-    // The message's text written to fd without holding it in memory; false on a broken chain
-    // (the last-error code says which) or a failed write.
-    bool WriteMessageText(const CDbxMessage& message, int fd);
+    // The message's text written to fd without holding it in memory.
+    DbxTextWrite WriteMessageText(const CDbxMessage& message, int fd);
 
 private:
     std::unique_ptr<DbxStore> m_store;

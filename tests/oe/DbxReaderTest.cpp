@@ -112,7 +112,7 @@ TEST_F(DbxReaderTest, StreamedTextEqualsTheTextInMemory) {
         std::string out = dir / ("out" + std::to_string(i));
         int fd = open(out.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
         ASSERT_GE(fd, 0);
-        EXPECT_TRUE(store.WriteMessageText(*m, fd));
+        EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::Written);
         close(fd);
         EXPECT_EQ(ReadFileText(out), messages[i].text);
     }
@@ -312,7 +312,8 @@ TEST_F(DbxReaderTest, BlockLongerThanTheRestOfTheFileFails) {
     auto m = GetMessage(store, 0, 0);
     ASSERT_TRUE(m);
     int fd = open((dir / "out").c_str(), O_CREAT | O_WRONLY, 0600);
-    EXPECT_FALSE(store.WriteMessageText(*m, fd));
+    EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::BrokenChain);
+    EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
     close(fd);
 }
 
