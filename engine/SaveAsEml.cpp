@@ -38,6 +38,12 @@ std::string FormatIndexName(int index, const std::string& subject) {
     return number + platform::TrimRight(subject);
 }
 
+void Failed(SaveEmlResult& result, const std::string& why) {
+    TheErrorLog().WriteText(why);
+    ++result.failed;
+    result.failures.push_back(why);
+}
+
 } // namespace
 
 std::string CleanEmlBaseName(const std::string& baseName) {
@@ -117,8 +123,7 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         std::string path;
         int fd = CreateUniqueEmlFile(destination, FormatIndexName(i, message->GetSubject()), path);
         if (fd < 0) {
-            TheErrorLog().Write("Cannot create %s: %s", path.c_str(), std::strerror(errno));
-            ++result.failed;
+            Failed(result, "Cannot create " + path + ": " + std::strerror(errno));
         } else {
             DbxTextWrite written = store.WriteMessageText(*message, fd);
             int writeErrno = errno;
@@ -131,10 +136,9 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
                 break;
             }
             if (written == DbxTextWrite::WriteFailed || !closed) {
-                TheErrorLog().Write("Cannot write %s: %s", path.c_str(),
-                                    std::strerror(written == DbxTextWrite::WriteFailed ? writeErrno : errno));
+                Failed(result, "Cannot write " + path + ": " +
+                                   std::strerror(written == DbxTextWrite::WriteFailed ? writeErrno : errno));
                 unlink(path.c_str());
-                ++result.failed;
             } else {
                 ++result.saved;
             }

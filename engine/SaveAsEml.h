@@ -1,6 +1,7 @@
 #pragma once
 // Saves every message of a folder's .dbx file as its own .eml file in a destination folder.
 #include <string>
+#include <vector>
 
 #include "app/UserInterface.h"
 #include "engine/ProgressWindow.h"
@@ -17,8 +18,9 @@ enum class SaveEmlOutcome {
 struct SaveEmlResult {
     SaveEmlOutcome outcome = SaveEmlOutcome::Finished;
     int saved = 0;
-    // Messages whose file could not be created or written (also in the error log).
+    // Messages whose file could not be created or written (also in the error log), and why.
     int failed = 0;
+    std::vector<std::string> failures;
 };
 
 // Asks first, then saves the messages from the last index down to 0. sourcePath is the folder's
