@@ -84,8 +84,11 @@ void StoreDiscovery::DiscoverFolders(const std::string& root, IMessageBox* ui) {
     if (accountFiles.empty() && ui) ui->ShowMessage(kNoStoreMessage);
     for (const std::string& file : accountFiles) {
         std::string accountFolder = platform::FolderOf(file);
-        // "Inbox" is matched without regard to case, as the store's file system did.
-        if (platform::ListDirectory(accountFolder, "Inbox").empty()) continue;
+        // "Inbox" is matched without regard to case, as the store's file system did; the
+        // listing is only needed when the exact spelling is absent.
+        if (!platform::FileExists(accountFolder + "Inbox") &&
+            platform::ListDirectory(accountFolder, "Inbox").empty())
+            continue;
         std::vector<std::string> folders = CollectFolders(accountFolder);
         for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
             FolderRecord rec;

@@ -1,0 +1,90 @@
+#include "app/QorApp.h"
+
+#include <csignal>
+#include <strings.h>
+
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+
+#include "app/MainFrame.h"
+#include "app/SplashScreen.h"
+#include "app/Settings.h"
+#include "app/UserInterface.h"
+#include "engine/ErrorLog.h"
+#include "locale/Language.h"
+#include "res/Resource.h"
+
+CQorApp::CQorApp() {
+    OnCommand(res::ID_APP_ABOUT, [](wxCommandEvent&) {
+        wxMessageBox(wxString(kAppTitle) + "\n" + kVersionLine, "About KESTL",
+                     wxOK | wxICON_INFORMATION, wxTheApp->GetTopWindow());
+    });
+}
+
+bool HasAutomationSwitch(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a.size() < 2 || (a[0] != '-' && a[0] != '/')) continue;
+        const char* name = a.c_str() + 1;
+        if (strcasecmp(name, "Embedding") == 0 || strcasecmp(name, "Automation") == 0) return true;
+    }
+    return false;
+}
+
+void InitProcessState() {
+    LoadStartupLanguage();
+    CErrorLog& log = TheErrorLog();
+    log.Open("errorlog.txt", true);
+    log.SetEnabled(true);
+    log.SetTimeStamp(true);
+    LoadSettings();
+}
+
+int RunAutomationServer() {
+    InitProcessState();
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+    int sig = 0;
+    sigwait(&set, &sig);
+    return 0;
+}
+
+bool CQorApp::OnInit() {
+    // The program has no options of its own; the automation switch is handled before the
+    // window system starts.
+    return InitInstance();
+}
+
+bool CQorApp::InitInstance(int splashMilliseconds) {
+    InitProcessState();
+
+    CSplashScreen::SetVersionLine(kVersionLine);
+    CSplashScreen::EnableSplashScreen(true);
+    CSplashScreen::ShowSplashScreen(nullptr);
+    // Keep the splash up for its time while letting a key or click through to hide it.
+    wxStopWatch watch;
+    while (CSplashScreen::IsShowing() && watch.Time() < splashMilliseconds) {
+        Yield(true);
+        wxMilliSleep(10);
+    }
+    if (CSplashScreen::IsShowing()) CSplashScreen::HideSplashScreen();
+
+    auto* frame = new CMainFrame;
+    SetTopWindow(frame);
+    frame->SetTitle(kAppTitle);
+    frame->Maximize(true);
+    frame->Show(true);
+    frame->Update();
+    // Showing the frame activates it; without a window manager no activation event comes.
+    if (!frame->IsFirstActivationDone()) frame->HandleActivation();
+    return true;
+}
+
+int CQorApp::FilterEvent(wxEvent& event) {
+    if (CSplashScreen::PreTranslateAppMessage(event)) return Event_Processed;
+    return Event_Skip;
+}
+
+CMainFrame* CQorApp::GetMainFrame() const { return TheMainFrame(); }

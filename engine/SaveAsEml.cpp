@@ -1,0 +1,162 @@
+#include "engine/SaveAsEml.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/ErrorLog.h"
+#include "oe/DbxReader.h"
+#include "platform/FileSystem.h"
+#include "platform/PathHelpers.h"
+
+namespace {
+
+// Longest file name the file systems we write to accept.
+constexpr std::size_t kMaxFileName = 255;
+constexpr const char* kExtension = ".eml";
+// Room for the widest counter a name can get.
+constexpr std::size_t kCounterRoom = 20;
+
+// The k-th name tried for a cleaned base name: the name itself, then name0, name1, ...
+std::string Candidate(const std::string& name, long long k) {
+    return k < 0 ? name : name + std::to_string(k);
+}
+
+bool NameTaken(const std::string& folder, const std::string& name) {
+    struct stat st;
+    // lstat: a dangling link is as much in the way as a file.
+    return lstat(platform::JoinPath(folder, name + kExtension).c_str(), &st) == 0;
+}
+
+std::string FormatIndexName(int index, const std::string& subject) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%04d", index);
+    return number + platform::TrimRight(subject);
+}
+
+void Failed(SaveEmlResult& result, const std::string& why) {
+    TheErrorLog().WriteText(why);
+    ++result.failed;
+    result.failures.push_back(why);
+}
+
+} // namespace
+
+std::string CleanEmlBaseName(const std::string& baseName) {
+    std::string name = platform::TrimRight(baseName);
+    for (char& c : name) {
+        switch (c) {
+        case ':': case '.': case ',': case '!': case '?': case '-':
+        case '"': case ' ': case '\\': case '/':
+            c = '_';
+            break;
+        case '<': c = '('; break;
+        case '>': c = ')'; break;
+        default:
+            // Control bytes make names that cannot be typed or shown.
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+        }
+    }
+    // A subject longer than the file system allows would leave the message unsaved; cut it,
+    // at a character boundary of UTF-8 text.
+    std::size_t limit = kMaxFileName - std::strlen(kExtension) - kCounterRoom;
+    if (name.size() > limit) {
+        std::size_t cut = limit;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
+    return name;
+}
+
+std::string MakeUniqueEmlName(const std::string& folder, const std::string& baseName) {
+    std::string name = CleanEmlBaseName(baseName);
+    for (long long k = -1;; ++k) {
+        std::string candidate = Candidate(name, k);
+        if (!NameTaken(folder, candidate)) return candidate;
+    }
+}
+
+int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, std::string& path) {
+    std::string name = CleanEmlBaseName(baseName);
+    for (long long k = -1;; ++k) {
+        path = platform::JoinPath(folder, Candidate(name, k) + kExtension);
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) return fd;
+        if (errno != EEXIST) return -1;
+    }
+}
+
+SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string& destination,
+                                IMessageBox& ui, CProgressWindow& progress) {
+    SaveEmlResult result;
+    if (!ui.AskYesNo("Save All Messages(*.eml) to Folder:" + destination)) {
+        result.outcome = SaveEmlOutcome::Declined;
+        return result;
+    }
+    if (sourcePath.empty()) {
+        result.outcome = SaveEmlOutcome::NoSource;
+        return result;
+    }
+    CDbxStoreFile store;
+    if (store.Open(sourcePath) != 0) {
+        result.outcome = SaveEmlOutcome::OpenFailed;
+        return result;
+    }
+    const int n = store.GetItemCount();
+    progress.Open("Progress", false);
+    progress.SetRange(0, n, 1);
+    int k = 0;
+    for (int i = n - 1; i >= 0; --i) {
+        // The text is streamed from the file to the new file, so a message of any size costs
+        // no more memory than a small one.
+        std::unique_ptr<CDbxItem> item = store.GetItem(i, 0);
+        auto* message = dynamic_cast<CDbxMessage*>(item.get());
+        if (!message || message->GetTextPosition() == -1) {
+            ui.ShowMessage("Extract eMail Error");
+            result.outcome = SaveEmlOutcome::ReadError;
+            break;
+        }
+        std::string path;
+        int fd = CreateUniqueEmlFile(destination, FormatIndexName(i, message->GetSubject()), path);
+        if (fd < 0) {
+            Failed(result, "Cannot create " + path + ": " + std::strerror(errno));
+        } else {
+            DbxTextWrite written = store.WriteMessageText(*message, fd);
+            int writeErrno = errno;
+            bool closed = close(fd) == 0;
+            if (written == DbxTextWrite::BrokenChain) {
+                // Same as a message that cannot be read at all: no half message is left behind.
+                unlink(path.c_str());
+                ui.ShowMessage("Extract eMail Error");
+                result.outcome = SaveEmlOutcome::ReadError;
+                break;
+            }
+            if (written == DbxTextWrite::WriteFailed || !closed) {
+                Failed(result, "Cannot write " + path + ": " +
+                                   std::strerror(written == DbxTextWrite::WriteFailed ? writeErrno : errno));
+                unlink(path.c_str());
+            } else {
+                ++result.saved;
+            }
+        }
+        ++k;
+        char counter[32];
+        std::snprintf(counter, sizeof counter, "(%d/%d)", k, n);
+        progress.SetTitleLine("Current Folder: " + sourcePath + counter);
+        progress.SetStatusLine(message->GetSubject());
+        item.reset();
+        if (progress.PumpAndCheckCancel(true)) {
+            ui.ShowMessage("Progress Cancelled");
+            result.outcome = SaveEmlOutcome::Cancelled;
+            break;
+        }
+        progress.StepIt();
+    }
+    store.Close();
+    progress.Close();
+    return result;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// Saves every message of a folder's .dbx file as its own .eml file in a destination folder.
+#include <string>
+#include <vector>
+
+#include "app/UserInterface.h"
+#include "engine/ProgressWindow.h"
+
+enum class SaveEmlOutcome {
+    Finished,   // every message was handled
+    Declined,   // the question was answered No
+    NoSource,   // no message file named
+    OpenFailed, // the message file does not open as a .dbx file
+    ReadError,  // a message could not be read ("Extract eMail Error")
+    Cancelled,  // the user cancelled ("Progress Cancelled")
+};
+
+struct SaveEmlResult {
+    SaveEmlOutcome outcome = SaveEmlOutcome::Finished;
+    int saved = 0;
+    // Messages whose file could not be created or written (also in the error log), and why.
+    int failed = 0;
+    std::vector<std::string> failures;
+};
+
+// Asks first, then saves the messages from the last index down to 0. sourcePath is the folder's
+// message file, destination the folder the files go to.
+SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string& destination,
+                                IMessageBox& ui, CProgressWindow& progress);
+
+// The subject-derived base name made safe for a file name: trailing blanks removed, the
+// characters that the original naming rule replaces replaced, control bytes too, and cut to a
+// length that leaves room for a counter and ".eml".
+std::string CleanEmlBaseName(const std::string& baseName);
+// A name (without ".eml") free in folder: the cleaned base name, else it followed by 0, 1, 2,
+// ..., the first free one. Counting never stops at a fixed number.
+std::string MakeUniqueEmlName(const std::string& folder, const std::string& baseName);
+// As MakeUniqueEmlName, but creates the file too, so no name is ever taken twice (O_EXCL).
+// Returns an open descriptor and sets path, or -1 (errno set) when no file could be created.
+int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, std::string& path);

@@ -1,0 +1,159 @@
+#include "locale/ProfileFile.h"
+
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "locale/IniFile.h"
+#include "platform/PathHelpers.h"
+
+namespace profile {
+
+namespace {
+
+// Language files are a few kilobytes; anything far beyond that is not one.
+constexpr std::streamsize kMaxFileSize = 4 * 1024 * 1024;
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x < 0x80) x = static_cast<unsigned char>(std::tolower(x));
+        if (y < 0x80) y = static_cast<unsigned char>(std::tolower(y));
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::vector<std::string> ReadLines(const std::string& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return lines;
+    std::string data;
+    data.resize(static_cast<size_t>(kMaxFileSize));
+    in.read(data.data(), kMaxFileSize);
+    data.resize(static_cast<size_t>(in.gcount()));
+    if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
+    std::string line;
+    std::istringstream stream(data);
+    while (std::getline(stream, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The section name of a "[name]" line.
+std::optional<std::string> SectionOf(const std::string& line) {
+    std::string t = platform::Trim(line);
+    if (t.size() < 2 || t.front() != '[') return std::nullopt;
+    size_t close = t.find(']');
+    if (close == std::string::npos) return std::nullopt;
+    return platform::Trim(t.substr(1, close - 1));
+}
+
+// The key and value of a "key=value" line.
+bool SplitKey(const std::string& line, std::string& key, std::string& value) {
+    std::string t = platform::TrimLeft(line);
+    if (t.empty() || t[0] == ';') return false;
+    size_t eq = t.find('=');
+    if (eq == std::string::npos) return false;
+    key = platform::Trim(t.substr(0, eq));
+    value = platform::Trim(t.substr(eq + 1));
+    return true;
+}
+
+std::string CleanValue(std::string v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    if (v.size() > kMaxValue) {
+        size_t cut = kMaxValue;
+        while (cut > 0 && (static_cast<unsigned char>(v[cut]) & 0xC0) == 0x80) --cut;
+        v.resize(cut);
+    }
+    return v;
+}
+
+std::optional<std::string> Find(const std::string& file, const std::string& section,
+                                const std::string& key) {
+    bool inSection = false;
+    for (const std::string& line : ReadLines(file)) {
+        if (auto name = SectionOf(line)) {
+            inSection = SameName(*name, section);
+            continue;
+        }
+        std::string k, v;
+        if (inSection && SplitKey(line, k, v) && SameName(k, key)) return CleanValue(v);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string GetString(const std::string& file, const std::string& section, const std::string& key,
+                      const std::string& defaultValue) {
+    auto v = Find(file, section, key);
+    return v ? *v : defaultValue;
+}
+
+int GetInt(const std::string& file, const std::string& section, const std::string& key,
+           int defaultValue) {
+    auto v = Find(file, section, key);
+    if (!v || v->empty()) return defaultValue;
+    return ParseDecimal(*v);
+}
+
+bool WriteString(const std::string& file, const std::string& section, const std::string& key,
+                 const std::string& value) {
+    std::vector<std::string> lines = ReadLines(file);
+    std::string entry = key + "=" + value;
+    bool inSection = false, done = false;
+    size_t insertAt = std::string::npos; // after the last key line of the section
+    for (size_t i = 0; i < lines.size() && !done; ++i) {
+        if (auto name = SectionOf(lines[i])) {
+            if (inSection) break;
+            inSection = SameName(*name, section);
+            if (inSection) insertAt = i + 1;
+            continue;
+        }
+        std::string k, v;
+        if (!inSection || !SplitKey(lines[i], k, v)) continue;
+        insertAt = i + 1;
+        if (SameName(k, key)) {
+            lines[i] = entry;
+            done = true;
+        }
+    }
+    if (!done) {
+        if (insertAt == std::string::npos) {
+            lines.push_back("[" + section + "]");
+            lines.push_back(entry);
+        } else {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+        }
+    }
+    std::string text;
+    for (const std::string& l : lines) text += l + "\r\n";
+    // Written beside the target and renamed over it, so a failed write loses nothing.
+    std::string temp = file + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out << text;
+        out.flush();
+        if (!out) {
+            std::remove(temp.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temp.c_str(), file.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace profile

@@ -1,0 +1,516 @@
+#include "oe/DbxReader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+
+#include "oe/DbxFormat.h"
+
+const char* const DbxErrorTexts[kDbxErrorCount] = {
+    "",
+    "DBX File operation failed. Open or close",
+    "Read of \"Item Count\" from DBX file failed",
+    "Read of \"Index Pointer\" from DBX file failed",
+    "Number of indexes read from dbx file is less than expected",
+    "Number of indexes read from dbx file is greater than expected",
+    "Request was made for index reference greater than exists (subscript out of range)",
+    "Reading of data from dbx file failed",
+    "Item is a news item not an email",
+};
+
+namespace {
+
+int g_lastError = kDbxOk;
+
+// Large enough that a message's blocks, which lie one after another in real files, are served
+// from memory; small enough that memory use does not depend on the file.
+constexpr std::size_t kWindowSize = 256 * 1024;
+
+std::uint32_t Le32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+std::uint16_t Le16(const unsigned char* p) {
+    return std::uint16_t(p[0] | p[1] << 8);
+}
+
+bool PreadAll(int fd, std::uint64_t pos, unsigned char* out, std::size_t len) {
+    while (len > 0) {
+        ssize_t got = pread(fd, out, len, static_cast<off_t>(pos));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        out += got;
+        pos += static_cast<std::uint64_t>(got);
+        len -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t len) {
+    while (len > 0) {
+        ssize_t put = write(fd, data, len);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        data += put;
+        len -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// ---- The index walk ----
+
+struct TreeWalk {
+    DbxFile& file;
+    std::vector<std::uint32_t>& table;
+    std::size_t cursor;
+    std::unordered_set<std::uint32_t> seen;
+    std::uint64_t maxNodes;
+    int code = kDbxOk;
+};
+
+bool WalkNode(TreeWalk& walk, std::uint32_t pos, int depth) {
+    // A node met twice means the tree loops; more nodes than the file has room for, or a
+    // depth no real store reaches, means it is not a tree at all.
+    if (depth > dbx::kMaxTreeDepth || !walk.seen.insert(pos).second ||
+        walk.seen.size() > walk.maxNodes) {
+        walk.code = kDbxIndexPointerFailed;
+        return false;
+    }
+    unsigned char header[dbx::kNodeHeaderSize];
+    if (!walk.file.Read(pos, header, sizeof header)) {
+        walk.code = kDbxIndexPointerFailed;
+        return false;
+    }
+    if (static_cast<std::int32_t>(Le32(header + dbx::kNodeFirstChildCountOffset)) > 0 &&
+        !WalkNode(walk, Le32(header + dbx::kNodeFirstChildOffset), depth + 1))
+        return false;
+    int entries = static_cast<signed char>(header[dbx::kNodeEntryCountOffset]);
+    for (int i = 0; i < entries; ++i) {
+        unsigned char entry[dbx::kNodeEntrySize];
+        std::uint64_t at =
+            std::uint64_t(pos) + dbx::kNodeHeaderSize + std::uint64_t(i) * dbx::kNodeEntrySize;
+        if (!walk.file.Read(at, entry, sizeof entry)) {
+            walk.code = kDbxIndexPointerFailed;
+            return false;
+        }
+        if (walk.cursor == 0) {
+            walk.code = kDbxTooManyIndexes;
+            return false;
+        }
+        walk.table[--walk.cursor] = Le32(entry + dbx::kEntryRecordOffset);
+        if (static_cast<std::int32_t>(Le32(entry + dbx::kEntryChildCountOffset)) > 0 &&
+            !WalkNode(walk, Le32(entry + dbx::kEntryChildOffset), depth + 1))
+            return false;
+    }
+    return true;
+}
+
+// ---- The text block chain ----
+
+// Calls sink(bytes, length) for each block's text in chain order. Bounded twice over: a chain
+// that comes back to a block it has passed (found without remembering every block, by Brent's
+// cycle test) and a chain holding more text than the whole file are both broken.
+template <typename Sink> bool ReadBlockChain(DbxFile& file, std::uint32_t start, Sink&& sink) {
+    std::vector<unsigned char> buffer;
+    std::uint64_t total = 0;
+    std::uint32_t pos = start;
+    std::uint32_t checkpoint = start;
+    std::uint64_t power = 1, sinceCheckpoint = 0;
+    while (pos != 0) {
+        unsigned char header[dbx::kBlockHeaderSize];
+        if (!file.Read(pos, header, sizeof header)) return false;
+        std::uint16_t length = Le16(header + dbx::kBlockLengthOffset);
+        total += length;
+        if (total > file.Size()) return false;
+        buffer.resize(length);
+        if (length > 0 &&
+            !file.Read(std::uint64_t(pos) + dbx::kBlockHeaderSize, buffer.data(), length))
+            return false;
+        if (!sink(reinterpret_cast<const char*>(buffer.data()), std::size_t(length))) return false;
+        std::uint32_t next = Le32(header + dbx::kBlockNextOffset);
+        if (next != 0 && next == checkpoint) return false;
+        if (++sinceCheckpoint == power) {
+            checkpoint = next;
+            power *= 2;
+            sinceCheckpoint = 0;
+        }
+        pos = next;
+    }
+    return true;
+}
+
+// ---- Field decoding ----
+
+enum class Form { Text, Number, Date, Byte };
+
+struct FieldReader {
+    const std::vector<unsigned char>& data;
+    std::size_t valuesStart; // 4 * field count
+
+    // The value of a field kept in the values area, v bytes in; false when it does not lie
+    // wholly inside the data (a text including its zero byte).
+    bool Text(std::uint32_t v, std::string& out) const {
+        std::size_t at = valuesStart + v;
+        if (at >= data.size()) return false;
+        const void* zero = std::memchr(data.data() + at, 0, data.size() - at);
+        if (!zero) return false;
+        out.assign(reinterpret_cast<const char*>(data.data() + at),
+                   static_cast<const unsigned char*>(zero) - (data.data() + at));
+        return true;
+    }
+    bool Bytes(std::uint32_t v, std::size_t len, const unsigned char*& out) const {
+        std::size_t at = valuesStart + v;
+        if (at > data.size() || data.size() - at < len) return false;
+        out = data.data() + at;
+        return true;
+    }
+    bool Number(std::uint32_t v, std::uint32_t& out) const {
+        const unsigned char* p;
+        if (!Bytes(v, 4, p)) return false;
+        out = Le32(p);
+        return true;
+    }
+};
+
+bool DecodeMessageField(const FieldReader& r, std::uint8_t id, std::uint32_t v,
+                        DbxMessageRecord& m) {
+    namespace f = dbx::msg;
+    switch (id) {
+    case f::kText05:
+        return r.Text(v, m.text05);
+    case f::kSubject:
+        return r.Text(v, m.subject);
+    case f::kText07:
+        return r.Text(v, m.text07);
+    case f::kText0A:
+        return r.Text(v, m.text0A);
+    case f::kSenderName:
+        return r.Text(v, m.senderName);
+    case f::kSender:
+        return r.Text(v, m.sender);
+    case f::kText13:
+        return r.Text(v, m.text13);
+    case f::kText14:
+        return r.Text(v, m.text14);
+    case f::kText1A:
+        return r.Text(v, m.text1A);
+    case f::kText1B:
+        return r.Text(v, m.text1B);
+    case f::kText0C:
+        return r.Text(v, m.text0C);
+    case f::kDate: {
+        const unsigned char* p;
+        if (!r.Bytes(v, 8, p)) return false;
+        m.date = std::uint64_t(Le32(p)) | std::uint64_t(Le32(p + 4)) << 32;
+        return true;
+    }
+    case f::kTextPosition: {
+        std::uint32_t pos;
+        if (!r.Number(v, pos)) return false;
+        m.textPosition = static_cast<std::int32_t>(pos);
+        return true;
+    }
+    case f::kFlag: {
+        const unsigned char* p;
+        if (!r.Bytes(v, 1, p)) return false;
+        m.flagValue = *p;
+        return true;
+    }
+    case f::kNumber80:
+        m.number80 = v;
+        return true;
+    case f::kFlagDirect:
+        m.flagValue = v;
+        return true;
+    case f::kTextPositionDirect:
+        m.textPosition = static_cast<std::int32_t>(v);
+        return true;
+    default:
+        return true; // not a field this program keeps
+    }
+}
+
+bool DecodeFolderField(const FieldReader& r, std::uint8_t id, std::uint32_t v,
+                       DbxFolderRecord& fe) {
+    namespace f = dbx::folder;
+    switch (id) {
+    case f::kText02:
+        return r.Text(v, fe.text02);
+    case f::kText03:
+        return r.Text(v, fe.text03);
+    case f::kNumber80:
+        fe.number80 = v;
+        return true;
+    case f::kNumber81:
+        fe.number81 = v;
+        return true;
+    default:
+        return true;
+    }
+}
+
+std::unique_ptr<DbxRecord> Fail(int code) {
+    g_lastError = code;
+    return nullptr;
+}
+
+} // namespace
+
+int GetDbxLastError() {
+    return g_lastError;
+}
+
+// ---- DbxFile ----
+
+DbxFile::~DbxFile() {
+    if (m_fd >= 0) close(m_fd);
+}
+
+std::unique_ptr<DbxFile> DbxFile::Open(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    std::unique_ptr<DbxFile> file(new DbxFile);
+    file->m_fd = fd;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    file->m_size = static_cast<std::uint64_t>(st.st_size);
+    return file;
+}
+
+bool DbxFile::Read(std::uint64_t pos, void* out, std::size_t len) {
+    if (len > m_size || pos > m_size - len) return false;
+    auto* dest = static_cast<unsigned char*>(out);
+    if (pos >= m_windowStart && pos - m_windowStart <= m_windowLength &&
+        m_windowLength - (pos - m_windowStart) >= len) {
+        std::memcpy(dest, m_window.data() + (pos - m_windowStart), len);
+        return true;
+    }
+    if (len > kWindowSize / 2) return PreadAll(m_fd, pos, dest, len);
+    m_window.resize(kWindowSize);
+    std::size_t fill = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, m_size - pos));
+    m_windowLength = 0;
+    if (!PreadAll(m_fd, pos, m_window.data(), fill)) return false;
+    m_windowStart = pos;
+    m_windowLength = fill;
+    std::memcpy(dest, m_window.data(), len);
+    return true;
+}
+
+// ---- Lower layer ----
+
+std::unique_ptr<DbxStore> OpenDbxStore(const std::string& path) {
+    auto store = std::make_unique<DbxStore>();
+    store->file = DbxFile::Open(path);
+    g_lastError = kDbxOpenFailed;
+    if (!store->file) return nullptr;
+    DbxFile& file = *store->file;
+
+    unsigned char sig[dbx::kSignatureSize];
+    if (!file.Read(0, sig, sizeof sig)) return nullptr;
+    std::uint32_t kindWord = Le32(sig + 4);
+    if (Le32(sig) != dbx::kSignature0 || Le32(sig + 8) != dbx::kSignature2 ||
+        Le32(sig + 12) != dbx::kSignature3)
+        return nullptr;
+    if (kindWord == dbx::kSignatureMessages)
+        store->kind = dbx::kKindMessage;
+    else if (kindWord == dbx::kSignatureFolders)
+        store->kind = dbx::kKindFolder;
+    else
+        return nullptr;
+
+    unsigned char word[4];
+    if (!file.Read(dbx::kIndexPointerOffset, word, 4)) {
+        g_lastError = kDbxIndexPointerFailed;
+        return nullptr;
+    }
+    std::uint32_t indexPointer = Le32(word);
+    if (!file.Read(dbx::kItemCountOffset, word, 4)) {
+        g_lastError = kDbxItemCountFailed;
+        return nullptr;
+    }
+    std::int32_t count = static_cast<std::int32_t>(Le32(word));
+    if (count < 0) {
+        g_lastError = kDbxItemCountFailed;
+        return nullptr;
+    }
+    store->itemCount = count;
+    if (count == 0) { // an empty folder: there is no tree to walk
+        g_lastError = kDbxOk;
+        return store;
+    }
+    // Every item needs an index entry somewhere in the file; refuse a count the file cannot
+    // hold before allocating a table for it.
+    if (std::uint64_t(count) > file.Size() / dbx::kNodeEntrySize) {
+        g_lastError = kDbxTooFewIndexes;
+        return nullptr;
+    }
+    store->indexTable.assign(std::size_t(count), 0);
+    TreeWalk walk{
+        file, store->indexTable, std::size_t(count), {}, file.Size() / dbx::kNodeHeaderSize};
+    if (!WalkNode(walk, indexPointer, 0)) {
+        g_lastError = walk.code;
+        return nullptr;
+    }
+    if (walk.cursor != 0) {
+        g_lastError = kDbxTooFewIndexes;
+        return nullptr;
+    }
+    g_lastError = kDbxOk;
+    return store;
+}
+
+int CloseDbxStore(std::unique_ptr<DbxStore> store) {
+    if (!store || !store->file) {
+        g_lastError = kDbxOpenFailed;
+        return -1;
+    }
+    store.reset();
+    g_lastError = kDbxOk;
+    return 0;
+}
+
+std::unique_ptr<DbxRecord> ReadDbxItem(DbxStore* store, std::int32_t index, int flags) {
+    if (!store || !store->file) return Fail(kDbxOpenFailed);
+    if (index < 0 || index >= store->itemCount) return Fail(kDbxIndexOutOfRange);
+    DbxFile& file = *store->file;
+
+    std::unique_ptr<DbxRecord> record;
+    DbxMessageRecord* message = nullptr;
+    DbxFolderRecord* folderEntry = nullptr;
+    if (store->kind == dbx::kKindFolder) {
+        auto f = std::make_unique<DbxFolderRecord>();
+        folderEntry = f.get();
+        record = std::move(f);
+    } else {
+        auto m = std::make_unique<DbxMessageRecord>();
+        message = m.get();
+        record = std::move(m);
+    }
+    record->kind = store->kind;
+
+    std::uint32_t pos = store->indexTable[std::size_t(index)];
+    unsigned char header[dbx::kItemHeaderSize];
+    if (!file.Read(pos, header, sizeof header)) return Fail(kDbxIndexPointerFailed);
+    std::uint32_t dataSize = Le32(header + dbx::kItemDataSizeOffset);
+    std::uint64_t dataStart = std::uint64_t(pos) + dbx::kItemHeaderSize;
+    if (dataSize > file.Size() || dataStart > file.Size() - dataSize) return Fail(kDbxReadFailed);
+    std::vector<unsigned char> data(dataSize);
+    if (dataSize > 0 && !file.Read(dataStart, data.data(), dataSize)) return Fail(kDbxReadFailed);
+
+    std::size_t fieldCount = header[dbx::kItemFieldCountOffset];
+    if (fieldCount * dbx::kFieldEntrySize > data.size()) return Fail(kDbxReadFailed);
+    FieldReader reader{data, fieldCount * dbx::kFieldEntrySize};
+    for (std::size_t i = 0; i < fieldCount; ++i) {
+        const unsigned char* e = data.data() + i * dbx::kFieldEntrySize;
+        std::uint8_t id = e[0];
+        std::uint32_t v =
+            std::uint32_t(e[1]) | std::uint32_t(e[2]) << 8 | std::uint32_t(e[3]) << 16;
+        bool ok = message ? DecodeMessageField(reader, id, v, *message)
+                          : DecodeFolderField(reader, id, v, *folderEntry);
+        if (!ok) return Fail(kDbxReadFailed);
+    }
+
+    if (message && (flags & kDbxReadText)) {
+        if (message->textPosition == -1) return Fail(kDbxReadFailed);
+        std::string& text = message->messageText;
+        bool ok = ReadBlockChain(file, static_cast<std::uint32_t>(message->textPosition),
+                                 [&text](const char* bytes, std::size_t len) {
+                                     text.append(bytes, len);
+                                     return true;
+                                 });
+        if (!ok) return Fail(kDbxReadFailed);
+    }
+    record->index = index;
+    g_lastError = kDbxOk;
+    return record;
+}
+
+int FreeDbxItem(std::unique_ptr<DbxRecord> record) {
+    if (!record) return 1;
+    if (record->kind != dbx::kKindMessage && record->kind != dbx::kKindFolder)
+        std::fputs("Aaarghhh. Cannot free an unknown type!\n", stdout);
+    // The record goes in every case: the type system knows what it is even when its kind
+    // field has been overwritten, so there is no reason to leak it.
+    return 0;
+}
+
+DbxTextWrite WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int fd) {
+    if (!store.file) {
+        g_lastError = kDbxOpenFailed;
+        return DbxTextWrite::BrokenChain;
+    }
+    if (textPosition == -1) {
+        g_lastError = kDbxReadFailed;
+        return DbxTextWrite::BrokenChain;
+    }
+    std::string pending;
+    constexpr std::size_t kFlushAt = 256 * 1024;
+    bool writeOk = true;
+    bool chainOk = ReadBlockChain(*store.file, static_cast<std::uint32_t>(textPosition),
+                                  [&](const char* bytes, std::size_t len) {
+                                      pending.append(bytes, len);
+                                      if (pending.size() >= kFlushAt) {
+                                          writeOk = WriteAll(fd, pending.data(), pending.size());
+                                          pending.clear();
+                                      }
+                                      return writeOk;
+                                  });
+    if (writeOk && chainOk && !pending.empty()) writeOk = WriteAll(fd, pending.data(), pending.size());
+    if (!writeOk) {
+        g_lastError = kDbxOk; // the file is sound; the destination is not
+        return DbxTextWrite::WriteFailed;
+    }
+    if (!chainOk) {
+        g_lastError = kDbxReadFailed;
+        return DbxTextWrite::BrokenChain;
+    }
+    g_lastError = kDbxOk;
+    return DbxTextWrite::Written;
+}
+
+// ---- Object layer ----
+
+CDbxItem::CDbxItem(std::unique_ptr<DbxRecord> record)
+    : m_kind(record->kind), m_record(std::move(record)) {}
+
+CDbxItem::~CDbxItem() {
+    FreeDbxItem(std::move(m_record));
+}
+
+CDbxMessage::CDbxMessage(std::unique_ptr<DbxMessageRecord> record) : CDbxItem(std::move(record)) {}
+
+CDbxFolderEntry::CDbxFolderEntry(std::unique_ptr<DbxFolderRecord> record)
+    : CDbxItem(std::move(record)) {}
+
+int CDbxStoreFile::Open(const std::string& path) {
+    Close();
+    m_store = OpenDbxStore(path);
+    return m_store ? 0 : 1;
+}
+
+int CDbxStoreFile::Close() {
+    if (!m_store) return 0;
+    return CloseDbxStore(std::move(m_store));
+}
+
+std::unique_ptr<CDbxItem> CDbxStoreFile::GetItem(std::int32_t index, int flags) {
+    std::unique_ptr<DbxRecord> record = ReadDbxItem(m_store.get(), index, flags);
+    if (!record) return nullptr;
+    if (record->kind == dbx::kKindFolder)
+        return std::make_unique<CDbxFolderEntry>(
+            std::unique_ptr<DbxFolderRecord>(static_cast<DbxFolderRecord*>(record.release())));
+    return std::make_unique<CDbxMessage>(
+        std::unique_ptr<DbxMessageRecord>(static_cast<DbxMessageRecord*>(record.release())));
+}
+
+DbxTextWrite CDbxStoreFile::WriteMessageText(const CDbxMessage& message, int fd) {
+    if (!m_store) {
+        g_lastError = kDbxOpenFailed;
+        return DbxTextWrite::BrokenChain;
+    }
+    return WriteDbxMessageText(*m_store, message.GetTextPosition(), fd);
+}

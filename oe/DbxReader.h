@@ -1,0 +1,176 @@
+#pragma once
+// Reads a mail store's .dbx file straight from disk: the signature, the index tree that lists
+// the items, and one item at a time (a message's header fields and, on demand, its whole text;
+// or a folder entry). Nothing in the file is trusted: every position and length is checked
+// against the file's size before anything is read or allocated, and the index walk and the
+// text block chain are bounded, so any byte sequence gives a result code rather than a crash,
+// a hang or a huge allocation.
+//
+// Two layers: free functions over plain records, which keep a process-wide last-error code,
+// and the objects (CDbxStoreFile, CDbxMessage, CDbxFolderEntry) the rest of the program uses.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The last-error codes and their texts.
+enum DbxError : int {
+    kDbxOk = 0,
+    kDbxOpenFailed = 1,
+    kDbxItemCountFailed = 2,
+    kDbxIndexPointerFailed = 3,
+    kDbxTooFewIndexes = 4,
+    kDbxTooManyIndexes = 5,
+    kDbxIndexOutOfRange = 6,
+    kDbxReadFailed = 7,
+    kDbxNewsItem = 8,
+};
+inline constexpr int kDbxErrorCount = 9;
+extern const char* const DbxErrorTexts[kDbxErrorCount];
+// The code the last lower-layer operation left; 0 after success.
+int GetDbxLastError();
+
+// Bit 0 of ReadDbxItem's flags: also read the message text into the record.
+inline constexpr int kDbxReadText = 1;
+
+// The open file behind a store; reads through a window so that walking a text block chain
+// does not cost a system call per block.
+class DbxFile {
+public:
+    ~DbxFile();
+    DbxFile(const DbxFile&) = delete;
+    DbxFile& operator=(const DbxFile&) = delete;
+
+    static std::unique_ptr<DbxFile> Open(const std::string& path);
+    std::uint64_t Size() const { return m_size; }
+    // False unless all len bytes at pos lie inside the file and were read.
+    bool Read(std::uint64_t pos, void* out, std::size_t len);
+
+private:
+    DbxFile() = default;
+    int m_fd = -1;
+    std::uint64_t m_size = 0;
+    std::vector<unsigned char> m_window;
+    std::uint64_t m_windowStart = 0;
+    std::size_t m_windowLength = 0;
+};
+
+struct DbxStore {
+    std::unique_ptr<DbxFile> file;
+    std::int32_t itemCount = 0;
+    // The position of each item record, filled from the last slot backwards by the walk.
+    std::vector<std::uint32_t> indexTable;
+    std::uint8_t kind = 0;
+};
+
+// Base of the item records; kind says which of the two it is.
+struct DbxRecord {
+    virtual ~DbxRecord() = default;
+    std::int32_t index = 0;
+    std::uint8_t kind = 0;
+};
+
+struct DbxMessageRecord : DbxRecord {
+    // The whole stored message (the text blocks joined in chain order); read only on request.
+    std::string messageText;
+    std::string text05;
+    std::string subject;
+    std::string text07;
+    std::string text0A;
+    std::string senderName;
+    std::string sender;
+    std::string text13;
+    std::string text14;
+    std::uint64_t date = 0; // FILETIME: 100 ns units since 1601-01-01 UTC
+    std::uint32_t number80 = 0;
+    std::int32_t textPosition = -1; // -1: the item names no text
+    std::uint32_t flagValue = 0;
+    std::string text1A;
+    std::string text1B;
+    std::string text0C;
+};
+
+struct DbxFolderRecord : DbxRecord {
+    std::string text02;
+    std::string text03;
+    std::uint32_t number80 = 0;
+    std::uint32_t number81 = 0;
+};
+
+// None (code 1) for a file that is missing, unreadable or not a .dbx file; none with the
+// walk's code when its index tree is broken.
+std::unique_ptr<DbxStore> OpenDbxStore(const std::string& path);
+// 0; -1 when there is nothing to close.
+int CloseDbxStore(std::unique_ptr<DbxStore> store);
+std::unique_ptr<DbxRecord> ReadDbxItem(DbxStore* store, std::int32_t index, int flags);
+// 0 when freed, 1 when given none.
+int FreeDbxItem(std::unique_ptr<DbxRecord> record);
+
+// What streaming a message's text gave.
+enum class DbxTextWrite { Written, BrokenChain, WriteFailed };
+
+// Streams a message's text block chain to a file descriptor, so that neither a large file nor
+// a large message needs to be in memory. Bytes already written stay written when the chain
+// turns out broken. Sets the last-error code: 0, or 7 for a broken chain (or no text at all).
+DbxTextWrite WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int fd);
+
+// ---- The object layer ----
+
+class CDbxItem {
+public:
+    virtual ~CDbxItem();
+    CDbxItem(const CDbxItem&) = delete;
+    CDbxItem& operator=(const CDbxItem&) = delete;
+
+    std::uint8_t GetKind() const { return m_kind; }
+    std::int32_t GetIndex() const { return m_record->index; }
+
+protected:
+    explicit CDbxItem(std::unique_ptr<DbxRecord> record);
+    std::uint8_t m_kind;
+    std::unique_ptr<DbxRecord> m_record;
+};
+
+class CDbxMessage : public CDbxItem {
+public:
+    explicit CDbxMessage(std::unique_ptr<DbxMessageRecord> record);
+    const DbxMessageRecord& Record() const {
+        return static_cast<const DbxMessageRecord&>(*m_record);
+    }
+    const std::string& GetSubject() const { return Record().subject; }
+    const std::string& GetSender() const { return Record().sender; }
+    const std::string& GetSenderName() const { return Record().senderName; }
+    const std::string& GetMessageText() const { return Record().messageText; }
+    std::uint64_t GetDate() const { return Record().date; }
+    std::int32_t GetTextPosition() const { return Record().textPosition; }
+};
+
+class CDbxFolderEntry : public CDbxItem {
+public:
+    explicit CDbxFolderEntry(std::unique_ptr<DbxFolderRecord> record);
+    const DbxFolderRecord& Record() const { return static_cast<const DbxFolderRecord&>(*m_record); }
+};
+
+class CDbxStoreFile {
+public:
+    CDbxStoreFile() = default;
+    ~CDbxStoreFile() { Close(); }
+    CDbxStoreFile(const CDbxStoreFile&) = delete;
+    CDbxStoreFile& operator=(const CDbxStoreFile&) = delete;
+
+    // 0 on success, 1 on failure; a store already open is closed first.
+    int Open(const std::string& path);
+    // The result of CloseDbxStore, or 0 when none was open.
+    int Close();
+    bool IsOpen() const { return m_store != nullptr; }
+    // 0 when no store is open.
+    std::int32_t GetItemCount() const { return m_store ? m_store->itemCount : 0; }
+    std::uint8_t GetKind() const { return m_store ? m_store->kind : 0; }
+    // A CDbxMessage or CDbxFolderEntry, or none when the item cannot be read.
+    std::unique_ptr<CDbxItem> GetItem(std::int32_t index, int flags);
+    // The message's text written to fd without holding it in memory.
+    DbxTextWrite WriteMessageText(const CDbxMessage& message, int fd);
+
+private:
+    std::unique_ptr<DbxStore> m_store;
+};

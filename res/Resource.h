@@ -1,0 +1,74 @@
+#pragma once
+// The program's resource, command and control ids. The numbers are fixed: language files and
+// stored layouts key their texts by them, so never renumber.
+
+namespace res {
+
+// Menus, tool bars, bitmaps, string entries
+inline constexpr unsigned IDR_MAINFRAME = 128; // menu, tool bar, accelerators, document string
+inline constexpr unsigned IDB_FOLDER_IMAGES = 131;
+inline constexpr unsigned IDB_SPLASH = 152;
+inline constexpr unsigned IDB_TOOLBAR_NORMAL = 160;
+inline constexpr unsigned IDB_TOOLBAR_DISABLED = 161;
+inline constexpr unsigned IDP_OLE_INIT_FAILED = 100;
+inline constexpr unsigned AFX_IDS_IDLEMESSAGE = 57345;
+
+// Commands of menu 128 and tool bar 128
+inline constexpr unsigned ID_FILE_PREFERENCE = 32783;
+inline constexpr unsigned ID_APP_EXIT = 57665;
+inline constexpr unsigned ID_SWITCH_IDENTITY = 32790;
+inline constexpr unsigned ID_LAUNCH_MAIL = 32780;
+inline constexpr unsigned ID_LAUNCH_BROWSER = 32779;
+inline constexpr unsigned ID_EXTRACT_ATTACHMENTS = 32776;
+inline constexpr unsigned ID_EDIT_REPORT = 32786;
+inline constexpr unsigned ID_SAVE_MESSAGES = 32775;
+inline constexpr unsigned ID_EXTRACT_SAFELY = 32794;
+inline constexpr unsigned ID_WIZARD = 32791;
+inline constexpr unsigned ID_SEARCH_MAIL = 32792;
+inline constexpr unsigned ID_EXPRESS_MESSAGES = 32793;
+inline constexpr unsigned ID_VIEW_STATUS_BAR = 59393;
+inline constexpr unsigned ID_HELP_TOPICS = 57667;
+inline constexpr unsigned ID_SUPPORT = 32785;
+inline constexpr unsigned ID_APP_ABOUT = 57664;
+inline constexpr unsigned ID_ONLINE_TUTORIAL = 5560;
+
+// Framework commands reached through the accelerators
+inline constexpr unsigned ID_FILE_NEW = 57600;
+inline constexpr unsigned ID_FILE_OPEN = 57601;
+inline constexpr unsigned ID_FILE_SAVE = 57603;
+inline constexpr unsigned ID_FILE_PRINT_SETUP = 57606;
+inline constexpr unsigned ID_FILE_PRINT = 57607;
+inline constexpr unsigned ID_EDIT_COPY = 57634;
+inline constexpr unsigned ID_EDIT_CUT = 57635;
+inline constexpr unsigned ID_EDIT_PASTE = 57637;
+inline constexpr unsigned ID_EDIT_UNDO = 57643;
+inline constexpr unsigned ID_CONTEXT_HELP = 57669;
+inline constexpr unsigned ID_HELP = 57670;
+inline constexpr unsigned ID_DEFAULT_HELP = 57671;
+inline constexpr unsigned ID_NEXT_PANE = 57680;
+inline constexpr unsigned ID_PREV_PANE = 57681;
+
+// The Language submenu: the built-in entry and the range handed to language files
+inline constexpr unsigned ID_LANGUAGE_DEFAULT = 5050;
+inline constexpr unsigned ID_LANGUAGE_FIRST = 5051;
+inline constexpr unsigned ID_LANGUAGE_LAST = 5099;
+
+// Windows of the main frame
+inline constexpr unsigned IDW_TOOLBAR = 128;
+inline constexpr unsigned IDW_STATUS_BAR = 59393;
+inline constexpr unsigned IDW_CAPTION_BAR = 5000;
+inline constexpr unsigned IDC_DESTINATION_COMBO = 333;
+inline constexpr unsigned IDW_FIRST_PANE = 59648;
+
+// The window system takes command ids below 0x8000 only. Command ids at or above it travel as
+// their low 15 bits, which land in ranges no other command uses (7..26 and 0x6000 upward).
+constexpr int WxId(unsigned id) { return static_cast<int>(id >= 0x8000 ? id & 0x7FFF : id); }
+constexpr unsigned CommandId(int wxId) {
+    return (wxId >= 0 && wxId < 1000) || wxId >= 0x6000 ? static_cast<unsigned>(wxId) | 0x8000
+                                                        : static_cast<unsigned>(wxId);
+}
+
+// Controls without an id of their own share this one in dialog templates.
+inline constexpr unsigned IDC_STATIC_SHARED = 65535;
+
+} // namespace res

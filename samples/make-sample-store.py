@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""Writes the bundled sample mail store (samples/store) once; the result is committed.
+
+Two accounts laid out as the mail program keeps them on disk: an account file, "Inbox",
+"Sent Items", a nested sub-folder, and an account folder whose name holds dots. The messages
+carry pictures (drawn with ImageMagick's `convert`) and documents, with real dates.
+Run again only to change the sample: `python3 samples/make-sample-store.py`.
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+from email.message import EmailMessage
+from email.utils import format_datetime
+from datetime import datetime, timedelta, timezone
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+STORE = os.path.join(HERE, "store")
+
+
+def picture(kind, label, size, seed, fmt):
+    """A small but real picture: a seeded plasma with a caption."""
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "p." + fmt)
+        subprocess.run(
+            ["convert", "-seed", str(seed), "-size", size, kind,
+             "-gravity", "south", "-pointsize", "22", "-fill", "white",
+             "-annotate", "+0+8", label, "-quality", "82", out],
+            check=True)
+        with open(out, "rb") as f:
+            return f.read()
+
+
+def pdf(text):
+    """A one-page PDF holding one line of text."""
+    stream = f"BT /F1 18 Tf 72 720 Td ({text}) Tj ET".encode()
+    objs = [
+        b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+        b"/Resources << /Font << /F1 5 0 R >> >> >>",
+        b"<< /Length %d >>\nstream\n" % len(stream) + stream + b"\nendstream",
+        b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    ]
+    out = bytearray(b"%PDF-1.4\n")
+    offsets = []
+    for i, body in enumerate(objs, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % i + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+    for off in offsets:
+        out += b"%010d 00000 n \n" % off
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
+    # Pad past the default size limit (2 KB) so the document is kept.
+    out += b"%" + b" " * 3000 + b"\n"
+    return bytes(out)
+
+
+def message(path, sender, to, subject, when, body, attachments):
+    msg = EmailMessage()
+    msg["From"] = sender
+    msg["To"] = to
+    msg["Subject"] = subject
+    msg["Date"] = format_datetime(when)
+    msg.set_content(body)
+    for name, maintype, subtype, data in attachments:
+        msg.add_attachment(data, maintype=maintype, subtype=subtype, filename=name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(msg.as_bytes(policy=msg.policy.clone(linesep="\r\n")))
+
+
+def account_file(folder, name, server):
+    text = ('<?xml version="1.0" encoding="utf-16"?>\r\n<MessageAccount>\r\n'
+            f'\t<Account_Name type="SZ">{name}</Account_Name>\r\n'
+            f'\t<POP3_Server type="SZ">{server}</POP3_Server>\r\n</MessageAccount>\r\n')
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "account{5A1B}.oeaccount"), "wb") as f:
+        f.write(text.encode("utf-16"))
+
+
+def main():
+    shutil.rmtree(STORE, ignore_errors=True)
+    cet = timezone(timedelta(hours=1))
+    jane = os.path.join(STORE, "Hotmail (jane)")
+    pop = os.path.join(STORE, "pop.example.com")
+    account_file(jane, "Hotmail (jane)", "pop3.live.example")
+    account_file(pop, "Jane at example.com", "pop.example.com")
+
+    inbox = os.path.join(jane, "Inbox")
+    message(os.path.join(inbox, "0001.eml"), "Tom Baker <tom@example.org>", "jane@example.com",
+            "Holiday pictures", datetime(2010, 8, 14, 18, 30, 5, tzinfo=cet),
+            "Here are the pictures from the lake.\n",
+            [("lake.jpg", "image", "jpeg", picture("plasma:skyblue-navy", "Lake", "480x320", 1, "jpg")),
+             ("boat.jpg", "image", "jpeg", picture("plasma:white-blue", "Boat", "320x480", 2, "jpg"))])
+    message(os.path.join(inbox, "0002.eml"), "Ann Lee <ann@example.net>", "jane@example.com",
+            "Fw: Minutes of the meeting", datetime(2010, 9, 2, 9, 15, 0, tzinfo=timezone.utc),
+            "The minutes are attached.\n",
+            [("minutes.pdf", "application", "pdf", pdf("Minutes of the meeting, 1 September 2010")),
+             ("attendance.csv", "text", "csv", ("name,present\r\n" + "".join(
+                 f"member {i},{'yes' if i % 3 else 'no'}\r\n" for i in range(200))).encode())])
+    message(os.path.join(inbox, "0003.eml"), "Tom Baker <tom@example.org>", "jane@example.com",
+            "Garden", datetime(2011, 5, 21, 12, 0, 0, tzinfo=cet),
+            "Spring has come.\n",
+            [("tulips.png", "image", "png", picture("plasma:red-yellow", "Tulips", "400x300", 3, "png")),
+             ("bee.gif", "image", "gif", picture("plasma:yellow-black", "Bee", "200x200", 4, "gif"))])
+    message(os.path.join(inbox, "0004.eml"), "Newsletter <news@example.com>", "jane@example.com",
+            "Monthly news", datetime(2011, 6, 1, 7, 0, 0, tzinfo=timezone.utc),
+            "Nothing attached this month.\n", [])
+
+    family = os.path.join(inbox, "Family")
+    message(os.path.join(family, "0001.eml"), "Mum <mum@example.org>", "jane@example.com",
+            "Birthday", datetime(2009, 12, 24, 20, 45, 10, tzinfo=cet),
+            "Happy birthday, love Mum.\n",
+            [("cake.jpg", "image", "jpeg", picture("plasma:pink-purple", "Cake", "400x400", 5, "jpg"))])
+
+    sent = os.path.join(jane, "Sent Items")
+    message(os.path.join(sent, "0001.eml"), "Jane <jane@example.com>", "Tom Baker <tom@example.org>",
+            "Re: Holiday pictures", datetime(2010, 8, 15, 10, 5, 0, tzinfo=cet),
+            "Lovely! One of mine too.\n",
+            [("sunset.jpg", "image", "jpeg", picture("plasma:orange-darkred", "Sunset", "480x320", 6, "jpg"))])
+
+    pinbox = os.path.join(pop, "Inbox")
+    message(os.path.join(pinbox, "0001.eml"), "Shop <orders@shop.example>", "jane@example.com",
+            "Your invoice", datetime(2011, 2, 3, 16, 20, 0, tzinfo=timezone.utc),
+            "Your invoice is attached.\n",
+            [("invoice.pdf", "application", "pdf", pdf("Invoice 2011-0042"))])
+    os.makedirs(os.path.join(pop, "Sent Items"), exist_ok=True)
+    message(os.path.join(pop, "Sent Items", "0001.eml"), "Jane <jane@example.com>",
+            "Shop <orders@shop.example>", "Order", datetime(2011, 2, 1, 8, 0, 0, tzinfo=timezone.utc),
+            "Please send two.\n", [])
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,24 @@
+#include "store/FolderSelection.h"
+
+#include "app/Settings.h"
+#include "app/UserInterface.h"
+#include "store/StoreDiscovery.h"
+
+std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings,
+                               IMessageBox& ui) {
+    std::string path;
+    if (!record || record->FullPath.empty())
+        ui.ShowMessage(kNoFolderPathMessage);
+    else
+        path = record->FullPath + "/" + record->PathSuffix;
+    settings.LastMailFolder = path;
+    return path;
+}
+
+std::string SelectedFolderName(const FolderRecord* record, IMessageBox& ui) {
+    if (!record) return {};
+    if (record->DisplayName.empty()) ui.ShowMessage(kNoFolderNameMessage);
+    return record->DisplayName;
+}
+
+int SelectedFolderId(const FolderRecord* record) { return record ? record->Numbers[4] : 0; }

@@ -1,0 +1,22 @@
+#pragma once
+// What the folder commands learn about the selected mail folder. The view answers on its own
+// while nothing is selected; otherwise it passes the selected item's record, nullptr for a
+// connecting item.
+#include <string>
+
+struct AppSettings;
+struct FolderRecord;
+class IMessageBox;
+
+inline constexpr const char* kNoFolderPathMessage = "Can't Find Mail Folder Path Error!!";
+inline constexpr const char* kNoFolderNameMessage = "Get Express Folder Path Error!!";
+
+// The folder's path with a trailing "/" (the full path, "/" and the record's path suffix). A
+// connecting item or a record without a full path gives a message and an empty result. The
+// result, empty or not, becomes the LastMailFolder setting.
+std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings,
+                               IMessageBox& ui);
+// The record's display name; empty, with a message, when the record has none.
+std::string SelectedFolderName(const FolderRecord* record, IMessageBox& ui);
+// The record's Outlook Express folder id; 0 without a record.
+int SelectedFolderId(const FolderRecord* record);

@@ -1,0 +1,45 @@
+#pragma once
+// Message boxes for tests: records what the core says and answers questions from a script.
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/UserInterface.h"
+
+class ScriptedMessageBox : public IMessageBox {
+public:
+    struct Shown {
+        std::string text;
+        std::string caption;
+        bool question = false;
+    };
+
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon) override {
+        shown.push_back({text, caption, false});
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        shown.push_back({text, caption, true});
+        if (answers.empty()) return defaultAnswer;
+        bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+
+    std::vector<Shown> shown;
+    std::deque<bool> answers;
+    bool defaultAnswer = false;
+};
+
+class RecordingShell : public IShell {
+public:
+    bool Open(const std::string& path) override {
+        opened.push_back(path);
+        return true;
+    }
+    bool Edit(const std::string& path) override {
+        edited.push_back(path);
+        return true;
+    }
+    std::vector<std::string> opened;
+    std::vector<std::string> edited;
+};

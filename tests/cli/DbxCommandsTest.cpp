@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "DbxWriter.h"
+#include "RunProcess.h"
+#include "platform/FileSystem.h"
+#include "platform/PathHelpers.h"
+
+namespace {
+
+const std::string kCorpusDbx = std::string(KESTREL_SHARED_DIR) + "/corpus/dbx/iped-test_OutlookDBX.dbx";
+
+std::string MakeStore(const TempDir& dir, const std::vector<DbxTestMessage>& mails,
+                      const DbxWriterOptions& options = {}) {
+    std::string path = dir / "Inbox.dbx";
+    EXPECT_TRUE(WriteBytes(path, BuildDbxMessageFile(mails, options)));
+    return path;
+}
+
+DbxTestMessage Mail(const std::string& sender, const std::string& subject) {
+    DbxTestMessage m;
+    m.sender = sender;
+    m.subject = subject;
+    m.text = "From: " + sender + "\r\nSubject: " + subject + "\r\n\r\nbody\r\n";
+    return m;
+}
+
+TEST(CliDbx, SaveEmlWritesOneFilePerMessage) {
+    TempDir src, dest;
+    std::vector<DbxTestMessage> mails = {Mail("a@x", "Hello"), Mail("b@x", "Re: test")};
+    auto r = RunProgram({"kestrel-cli", "save-eml", MakeStore(src, mails), dest.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFileText(dest / "0000Hello.eml"), mails[0].text);
+    EXPECT_EQ(ReadFileText(dest / "0001Re__test.eml"), mails[1].text);
+    EXPECT_NE(r.out.find("2 message(s) saved"), std::string::npos);
+}
+
+TEST(CliDbx, SaveEmlAskWithoutATerminalSavesNothing) {
+    TempDir src, dest;
+    auto r = RunProgram({"kestrel-cli", "save-eml", "--ask", MakeStore(src, {Mail("a", "b")}), dest.path()});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(platform::ListDirectory(dest.path()).empty());
+}
+
+TEST(CliDbx, SaveEmlReportsABrokenStoreAndAnUnreadableMessage) {
+    TempDir src, dest;
+    src.Write("junk.dbx", "junk");
+    auto r = RunProgram({"kestrel-cli", "save-eml", src / "junk.dbx", dest.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not a readable .dbx file (DBX File operation failed. Open or close)"),
+              std::string::npos);
+
+    DbxWriterOptions o;
+    o.chainLoopMessage = 0;
+    r = RunProgram({"kestrel-cli", "save-eml", MakeStore(src, {Mail("a", "x"), Mail("b", "y")}, o), dest.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Extract eMail Error"), std::string::npos);
+    EXPECT_EQ(platform::ListDirectory(dest.path()).size(), 1u);
+
+    r = RunProgram({"kestrel-cli", "save-eml", src / "junk.dbx", dest / "nowhere"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not a folder"), std::string::npos);
+}
+
+TEST(CliDbx, SearchPrintsRowsInListOrderThenFinished) {
+    TempDir src, tmp;
+    std::string store = MakeStore(src, {Mail("anna@x", "one"), Mail("bob@x", "two"), Mail("anna@x", "three")});
+    auto r = RunProgram({"kestrel-cli", "search", store, "--sender", "anna"}, {"TMPDIR=" + tmp.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> lines;
+    for (size_t at = 0, nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1)
+        lines.push_back(r.out.substr(at, nl - at));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].substr(0, lines[0].rfind('\t') + 1), "anna@x\tone\t");
+    EXPECT_EQ(lines[1].substr(0, lines[1].rfind('\t') + 1), "anna@x\tthree\t");
+    EXPECT_EQ(lines[2], "Finished");
+    std::string copy = lines[0].substr(lines[0].rfind('\t') + 1);
+    EXPECT_EQ(platform::FolderOf(copy), tmp.path() + "/");
+    EXPECT_EQ(platform::FindFileName(copy).substr(0, 3), "TAK");
+    EXPECT_EQ(ReadFileText(copy), Mail("anna@x", "one").text);
+}
+
+TEST(CliDbx, HelpAndUsage) {
+    for (const char* command : {"save-eml", "search"}) {
+        auto r = RunProgram({"kestrel-cli", command, "--help"});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out.rfind(std::string("usage: kestrel-cli ") + command, 0), 0u) << r.out;
+        r = RunProgram({"kestrel-cli", command});
+        EXPECT_EQ(r.exitCode, 2) << command;
+        EXPECT_NE(r.err.find("usage:"), std::string::npos);
+    }
+}
+
+TEST(CliDbx, RealStoreSavesAndSearchesEveryMessage) {
+    if (access(kCorpusDbx.c_str(), R_OK) != 0) GTEST_SKIP() << "corpus not present";
+    TempDir dest, tmp;
+    auto r = RunProgram({"kestrel-cli", "save-eml", kCorpusDbx, dest.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto saved = platform::ListDirectory(dest.path(), "*.eml");
+    EXPECT_EQ(saved.size(), 28u);
+    for (const auto& e : saved) EXPECT_GT(e.size, 0u) << e.name;
+
+    r = RunProgram({"kestrel-cli", "search", kCorpusDbx}, {"TMPDIR=" + tmp.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 29);
+    EXPECT_EQ(r.out.substr(r.out.size() - 9), "Finished\n");
+}
+
+} // namespace

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "RunProcess.h"
+
+namespace {
+const std::string kSampleRoot = std::string(KESTREL_SOURCE_DIR) + "/samples/store";
+}
+
+TEST(CliStore, DiscoverPrintsOneTabSeparatedLinePerFolder) {
+    auto r = RunProgram({"kestrel-cli", "discover", "--root", kSampleRoot});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              "Hotmail (jane)\tHotmail (jane)\t" + kSampleRoot + "/Hotmail (jane)");
+    EXPECT_NE(r.out.find("pop.example\tpop.example.com\t"), std::string::npos);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7);
+}
+
+TEST(CliStore, DiscoverWithoutRootUsesTheSettingsAndReportsAMissingStoreOnStderr) {
+    TempDir config, store;
+    config.Write("VANDREL/KESTL/qor.ini",
+                 "[Program Setup]\r\nKESTLMailFolderPath=" + kSampleRoot + "\r\n");
+    auto r = RunProgram({"kestrel-cli", "discover"}, {"XDG_CONFIG_HOME=" + config.path()});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Family\tHotmail (jane)/Inbox/Family"), std::string::npos);
+
+    auto empty = RunProgram({"kestrel-cli", "discover", "--root", store.path()});
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, "");
+    EXPECT_NE(empty.err.find("Can't find the Mailbox Path of Windows Live Mail!"), std::string::npos);
+}
+
+TEST(CliStore, SettingsPrintsEveryFieldInFileOrderThenTheFile) {
+    TempDir config, cwd;
+    auto r = RunProgram({"kestrel-cli", "settings"}, {"XDG_CONFIG_HOME=" + config.path()},
+                        cwd.path());
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.substr(0, r.out.find("no settings file")),
+              "LastHtmlReport=\nLastMailFolder=\nLastFileFolder=\nLastUserIdentity=\n"
+              "KESTLMailFolderPath=\nHTMLItemNumber=10\nBrowserReport=1\nExtractOnlyPicture=1\n"
+              "FileRename=0\nRemoveFwString=1\nSetAttachmentDate=1\nAttachmentSizeLimit=2\n");
+
+    std::string file = config.Write("VANDREL/KESTL/qor.ini", "[Option]\r\nHTMLItemNumber=5\r\n");
+    r = RunProgram({"kestrel-cli", "settings"}, {"XDG_CONFIG_HOME=" + config.path()}, cwd.path());
+    EXPECT_NE(r.out.find("HTMLItemNumber=5\n"), std::string::npos);
+    EXPECT_NE(r.out.find("read from " + file), std::string::npos);
+}
+
+TEST(CliStore, UsageErrorsExitTwoWithTheUsageOnStderr) {
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"kestrel-cli"},
+             {"kestrel-cli", "no-such-command"},
+             {"kestrel-cli", "discover", "--root"},
+             {"kestrel-cli", "discover", "extra"},
+             {"kestrel-cli", "settings", "extra"}}) {
+        auto r = RunProgram(args);
+        EXPECT_EQ(r.exitCode, 2) << args.back();
+        EXPECT_NE(r.err.find("usage: kestrel-cli"), std::string::npos) << args.back();
+        EXPECT_EQ(r.out, "");
+    }
+    auto help = RunProgram({"kestrel-cli", "discover", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--root DIR"), std::string::npos);
+}

@@ -1,0 +1,122 @@
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "TempDir.h"
+#include "engine/ConsoleProgress.h"
+#include "engine/ScriptedProgress.h"
+
+namespace {
+
+TEST(Progress, CaptionFollowsTheRoundedPercentage) {
+    CScriptedProgress p;
+    p.Open("Progress", true);
+    p.SetRange(0, 3, 1);
+    p.StepIt();
+    p.StepIt();
+    p.StepIt();
+    EXPECT_EQ(p.Captions, (std::vector<std::string>{"Progress [33%]", "Progress [67%]", "Progress [100%]"}));
+
+    CScriptedProgress empty;
+    empty.SetRange(0, 0, 1);
+    empty.StepIt();
+    EXPECT_TRUE(empty.Captions.empty());
+    EXPECT_EQ(empty.GetCaption(), "Progress");
+}
+
+TEST(Progress, ScriptedCancelsAtTheGivenPump) {
+    CScriptedProgress p(2);
+    EXPECT_FALSE(p.PumpAndCheckCancel(true));
+    EXPECT_TRUE(p.PumpAndCheckCancel(true));
+    EXPECT_TRUE(p.PumpAndCheckCancel(false));
+}
+
+// Without a terminal the console progress writes one line per caption change and no bar.
+TEST(ConsoleProgress, QuietWithoutATerminal) {
+    TempDir dir;
+    std::string path = dir / "out.txt";
+    std::FILE* out = std::fopen(path.c_str(), "w+");
+    ASSERT_NE(out, nullptr);
+    {
+        CConsoleProgress p(out, -1);
+        p.Open("Progress", true);
+        p.SetRange(0, 4, 1);
+        p.SetTitleLine("Current Folder: Inbox(1/4)");
+        p.SetStatusLine("a subject");
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_FALSE(p.PumpAndCheckCancel(true));
+            p.StepIt();
+        }
+        p.Close();
+    }
+    std::fclose(out);
+    EXPECT_EQ(ReadFileText(path), "Progress [25%] Current Folder: Inbox(1/4)\n"
+                                  "Progress [50%] Current Folder: Inbox(1/4)\n"
+                                  "Progress [75%] Current Folder: Inbox(1/4)\n"
+                                  "Progress [100%] Current Folder: Inbox(1/4)\n");
+}
+
+TEST(ConsoleProgress, InterruptCancelsAndTheOldHandlerComesBack) {
+    struct sigaction before {};
+    sigaction(SIGINT, nullptr, &before);
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    {
+        CConsoleProgress p(sink, -1);
+        p.Open("Progress", true);
+        EXPECT_FALSE(p.PumpAndCheckCancel(false));
+        raise(SIGINT);
+        EXPECT_TRUE(p.PumpAndCheckCancel(false));
+        EXPECT_TRUE(p.PumpAndCheckCancel(false));
+    }
+    struct sigaction after {};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+    // A new operation starts uncancelled.
+    CConsoleProgress next(sink, -1);
+    next.Open("Progress", true);
+    EXPECT_FALSE(next.PumpAndCheckCancel(true));
+    next.Close();
+    std::fclose(sink);
+}
+
+// Escape typed on a real (pseudo) terminal.
+TEST(ConsoleProgress, EscapeOnTheTerminal) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    struct termios cooked {};
+    tcgetattr(slave, &cooked);
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    {
+        CConsoleProgress p(sink, slave);
+        p.Open("Progress", true);
+        struct termios raw {};
+        tcgetattr(slave, &raw);
+        EXPECT_EQ(raw.c_lflag & ICANON, 0u);
+
+        ASSERT_EQ(write(master, "\x1b[A", 3), 3); // an arrow key is not Escape
+        usleep(20000);
+        EXPECT_FALSE(p.PumpAndCheckCancel(true));
+        ASSERT_EQ(write(master, "\x1b", 1), 1);
+        usleep(20000);
+        EXPECT_FALSE(p.PumpAndCheckCancel(false)); // not allowed here
+        ASSERT_EQ(write(master, "\x1b", 1), 1);
+        usleep(20000);
+        EXPECT_TRUE(p.PumpAndCheckCancel(true));
+        p.Close();
+        struct termios restored {};
+        tcgetattr(slave, &restored);
+        EXPECT_EQ(restored.c_lflag, cooked.c_lflag);
+    }
+    std::fclose(sink);
+    close(slave);
+    close(master);
+}
+
+} // namespace

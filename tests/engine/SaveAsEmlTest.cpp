@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include "DbxWriter.h"
+#include "ScriptedUi.h"
+#include "TempDir.h"
+#include "engine/SaveAsEml.h"
+#include "engine/ScriptedProgress.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+DbxTestMessage Mail(const std::string& subject, const std::string& body) {
+    DbxTestMessage m;
+    m.subject = subject;
+    m.sender = "a@example.org";
+    m.text = "Subject: " + subject + "\r\n\r\n" + body + "\r\n";
+    return m;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : platform::ListDirectory(folder)) names.push_back(e.name);
+    return names;
+}
+
+class SaveAsEmlTest : public ::testing::Test {
+protected:
+    std::string Store(const std::vector<DbxTestMessage>& messages, const DbxWriterOptions& o = {}) {
+        std::string path = src / "Inbox.dbx";
+        EXPECT_TRUE(WriteBytes(path, BuildDbxMessageFile(messages, o)));
+        return path;
+    }
+    SaveEmlResult Save(const std::string& source, int cancelAfter = -1) {
+        progress = std::make_unique<CScriptedProgress>(cancelAfter);
+        ui.defaultAnswer = true;
+        return SaveMessagesAsEml(source, dest.path(), ui, *progress);
+    }
+    TempDir src, dest;
+    ScriptedMessageBox ui;
+    std::unique_ptr<CScriptedProgress> progress;
+};
+
+TEST_F(SaveAsEmlTest, SavesEveryMessageFromTheLastIndexDown) {
+    std::vector<DbxTestMessage> mails = {Mail("Hello", "one"), Mail("Hello", "two"), Mail("Re: test", "three")};
+    std::string source = Store(mails);
+    SaveEmlResult r = Save(source);
+    EXPECT_EQ(r.outcome, SaveEmlOutcome::Finished);
+    EXPECT_EQ(r.saved, 3);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_TRUE(ui.shown[0].question);
+    EXPECT_EQ(ui.shown[0].text, "Save All Messages(*.eml) to Folder:" + dest.path());
+    EXPECT_EQ(Names(dest.path()), (std::vector<std::string>{"0000Hello.eml", "0001Hello.eml", "0002Re__test.eml"}));
+    EXPECT_EQ(ReadFileText(dest / "0000Hello.eml"), mails[0].text);
+    EXPECT_EQ(ReadFileText(dest / "0002Re__test.eml"), mails[2].text);
+    EXPECT_EQ(progress->StatusLines, (std::vector<std::string>{"Re: test", "Hello", "Hello"}));
+    EXPECT_EQ(progress->TitleLines.back(), "Current Folder: " + source + "(3/3)");
+    EXPECT_EQ(progress->GetPos(), 3);
+    EXPECT_FALSE(progress->IsOpen());
+
+    // A second save into the same folder keeps what is there and counts on.
+    Save(source);
+    EXPECT_EQ(ReadFileText(dest / "0000Hello0.eml"), mails[0].text);
+    EXPECT_EQ(ReadFileText(dest / "0000Hello.eml"), mails[0].text);
+    EXPECT_EQ(Names(dest.path()).size(), 6u);
+}
+
+TEST_F(SaveAsEmlTest, DeclinedQuestionWritesNothing) {
+    std::string source = Store({Mail("a", "b")});
+    progress = std::make_unique<CScriptedProgress>();
+    ui.defaultAnswer = false;
+    EXPECT_EQ(SaveMessagesAsEml(source, dest.path(), ui, *progress).outcome, SaveEmlOutcome::Declined);
+    EXPECT_TRUE(Names(dest.path()).empty());
+    EXPECT_TRUE(progress->Calls.empty());
+}
+
+TEST_F(SaveAsEmlTest, CancelAfterTheFirstMessageLeavesOneFile) {
+    SaveEmlResult r = Save(Store({Mail("a", "1"), Mail("b", "2"), Mail("c", "3")}), 1);
+    EXPECT_EQ(r.outcome, SaveEmlOutcome::Cancelled);
+    EXPECT_EQ(Names(dest.path()), std::vector<std::string>{"0002c.eml"});
+    EXPECT_EQ(ui.shown.back().text, "Progress Cancelled");
+    EXPECT_FALSE(progress->IsOpen());
+}
+
+TEST_F(SaveAsEmlTest, UnreadableMessageEndsTheSaveAndKeepsWhatWasWritten) {
+    for (int broken : {0, 1}) { // a broken item, then a broken text chain
+        TempDir out;
+        DbxWriterOptions o;
+        (broken == 0 ? o.unterminatedSubjectMessage : o.chainLoopMessage) = 1;
+        std::string source = Store({Mail("a", "1"), Mail("b", "2"), Mail("c", "3")}, o);
+        progress = std::make_unique<CScriptedProgress>();
+        ui.defaultAnswer = true;
+        SaveEmlResult r = SaveMessagesAsEml(source, out.path(), ui, *progress);
+        EXPECT_EQ(r.outcome, SaveEmlOutcome::ReadError);
+        EXPECT_EQ(ui.shown.back().text, "Extract eMail Error");
+        // The loop's message does not leave half a file behind.
+        EXPECT_EQ(Names(out.path()), std::vector<std::string>{"0002c.eml"});
+    }
+}
+
+TEST_F(SaveAsEmlTest, FileThatIsNotAStoreSavesNothing) {
+    src.Write("Inbox.dbx", "not a store");
+    EXPECT_EQ(Save(src / "Inbox.dbx").outcome, SaveEmlOutcome::OpenFailed);
+    EXPECT_EQ(Save("").outcome, SaveEmlOutcome::NoSource);
+    EXPECT_TRUE(Names(dest.path()).empty());
+}
+
+TEST_F(SaveAsEmlTest, AwkwardSubjectsStillGiveFiles) {
+    std::vector<DbxTestMessage> mails = {Mail("a/b\\c", "1"), Mail("tab\there\x01", "2"),
+                                         Mail("star*pipe|", "3"), Mail(std::string(400, 'x'), "4"),
+                                         Mail(std::string(300, '\xC3') , "5"), Mail("..", "6")};
+    SaveEmlResult r = Save(Store(mails));
+    EXPECT_EQ(r.saved, 6);
+    EXPECT_EQ(r.failed, 0);
+    std::vector<std::string> names = Names(dest.path());
+    ASSERT_EQ(names.size(), 6u);
+    EXPECT_EQ(names[0], "0000a_b_c.eml");
+    EXPECT_EQ(names[1], "0001tab_here_.eml");
+    EXPECT_EQ(names[2], "0002star*pipe|.eml");
+    EXPECT_EQ(names[5], "0005__.eml");
+    for (const std::string& n : names) EXPECT_LE(n.size(), 255u);
+}
+
+TEST_F(SaveAsEmlTest, MissingDestinationCountsEveryMessageAsFailed) {
+    std::string source = Store({Mail("a", "1"), Mail("b", "2")});
+    progress = std::make_unique<CScriptedProgress>();
+    ui.defaultAnswer = true;
+    SaveEmlResult r = SaveMessagesAsEml(source, dest / "missing", ui, *progress);
+    EXPECT_EQ(r.outcome, SaveEmlOutcome::Finished);
+    EXPECT_EQ(r.saved, 0);
+    EXPECT_EQ(r.failed, 2);
+}
+
+TEST(MakeUniqueEmlName, ReplacesWhatTheRuleReplaces) {
+    TempDir dir;
+    struct Case {
+        const char* base;
+        const char* name;
+    } cases[] = {
+        {"Re: test  ", "Re__test"},
+        {"a.b,c!d?e-f", "a_b_c_d_e_f"},
+        {"<x> \"y\"", "(x)__y_"},
+        {"a\\b/c", "a_b_c"},
+        {"", ""},
+        {"caf\xC3\xA9 #1", "caf\xC3\xA9_#1"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MakeUniqueEmlName(dir.path(), c.base), c.name) << c.base;
+}
+
+TEST(MakeUniqueEmlName, CountsPastEveryTakenName) {
+    TempDir dir;
+    dir.Write("Hello.eml", "x");
+    EXPECT_EQ(MakeUniqueEmlName(dir.path(), "Hello"), "Hello0");
+    // The old rule handed out name9998 without looking; here it is taken and must be skipped.
+    for (int k = 0; k <= 9998; ++k) dir.Write("Hello" + std::to_string(k) + ".eml", "x");
+    EXPECT_EQ(MakeUniqueEmlName(dir.path(), "Hello"), "Hello9999");
+    std::string path;
+    int fd = CreateUniqueEmlFile(dir.path(), "Hello", path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    EXPECT_EQ(path, dir / "Hello9999.eml");
+    EXPECT_EQ(ReadFileText(dir / "Hello9998.eml"), "x");
+}
+
+TEST(MakeUniqueEmlName, LongUtf8NameIsCutAtACharacterBoundary) {
+    std::string base;
+    for (int i = 0; i < 200; ++i) base += "\xC3\xA9";
+    std::string name = CleanEmlBaseName(base);
+    EXPECT_LE(name.size() + 4 + 20, 255u);
+    EXPECT_EQ(name.size() % 2, 0u);
+}
+
+} // namespace

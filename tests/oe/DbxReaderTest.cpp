@@ -1,0 +1,346 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "DbxWriter.h"
+#include "TempDir.h"
+#include "oe/DbxFormat.h"
+#include "oe/DbxReader.h"
+
+namespace {
+
+std::vector<DbxTestMessage> SampleMessages(int count, std::size_t textSize = 1200) {
+    std::vector<DbxTestMessage> out;
+    for (int i = 0; i < count; ++i) {
+        DbxTestMessage m;
+        m.subject = "Subject " + std::to_string(i);
+        m.sender = "sender" + std::to_string(i) + "@example.org";
+        m.senderName = "Sender " + std::to_string(i);
+        m.date = FileTimeFromUnix(1100000000 + i * 3600);
+        m.text = "From: " + m.sender + "\r\nSubject: " + m.subject + "\r\n\r\n";
+        while (m.text.size() < textSize)
+            m.text += char('a' + (m.text.size() * 7 + i) % 26);
+        out.push_back(m);
+    }
+    return out;
+}
+
+class DbxReaderTest : public ::testing::Test {
+protected:
+    std::string Save(const std::string& bytes) {
+        std::string path = dir / ("f" + std::to_string(m_files++) + ".dbx");
+        EXPECT_TRUE(WriteBytes(path, bytes));
+        return path;
+    }
+    TempDir dir;
+    int m_files = 0;
+};
+
+std::unique_ptr<CDbxMessage> GetMessage(CDbxStoreFile& store, int index, int flags) {
+    std::unique_ptr<CDbxItem> item = store.GetItem(index, flags);
+    if (!item) return nullptr;
+    EXPECT_EQ(item->GetKind(), dbx::kKindMessage);
+    return std::unique_ptr<CDbxMessage>(static_cast<CDbxMessage*>(item.release()));
+}
+
+// Every shape of tree and chain the writer makes must give back each message at its index,
+// with its fields and its text joined in chain order.
+struct Shape {
+    int count;
+    int entriesPerNode;
+    std::uint16_t blockTextSize;
+    bool textPositionInValues;
+};
+
+class DbxRoundTrip : public DbxReaderTest, public ::testing::WithParamInterface<Shape> {};
+
+TEST_P(DbxRoundTrip, EveryMessageComesBackAtItsIndex) {
+    const Shape shape = GetParam();
+    DbxWriterOptions options;
+    options.entriesPerNode = shape.entriesPerNode;
+    options.blockTextSize = shape.blockTextSize;
+    options.textPositionInValues = shape.textPositionInValues;
+    std::vector<DbxTestMessage> messages = SampleMessages(shape.count);
+    std::string path = Save(BuildDbxMessageFile(messages, options));
+
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0) << GetDbxLastError();
+    EXPECT_EQ(GetDbxLastError(), 0);
+    ASSERT_EQ(store.GetItemCount(), shape.count);
+    for (int i = shape.count - 1; i >= 0; --i) {
+        auto m = GetMessage(store, i, kDbxReadText);
+        ASSERT_TRUE(m) << "index " << i << " code " << GetDbxLastError();
+        EXPECT_EQ(m->GetIndex(), i);
+        EXPECT_EQ(m->GetSubject(), messages[i].subject);
+        EXPECT_EQ(m->GetSender(), messages[i].sender);
+        EXPECT_EQ(m->GetSenderName(), messages[i].senderName);
+        EXPECT_EQ(m->GetDate(), messages[i].date);
+        EXPECT_EQ(m->Record().number80, std::uint32_t(i + 1));
+        EXPECT_EQ(m->Record().flagValue, 0x21u);
+        EXPECT_EQ(m->GetMessageText(), messages[i].text);
+    }
+    EXPECT_EQ(store.Close(), 0);
+    EXPECT_FALSE(store.IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, DbxRoundTrip,
+                         ::testing::Values(Shape{1, 3, 0x1F0, false}, Shape{2, 1, 0x1F0, false},
+                                           Shape{7, 2, 100, true}, Shape{40, 1, 0x1F0, false},
+                                           Shape{100, 3, 7, false}, Shape{300, 127, 0x7FFF, true}));
+
+TEST_F(DbxReaderTest, FlagsDecideWhetherTheTextIsRead) {
+    std::string path = Save(BuildDbxMessageFile(SampleMessages(2)));
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0);
+    auto without = GetMessage(store, 1, 0);
+    ASSERT_TRUE(without);
+    EXPECT_TRUE(without->GetMessageText().empty());
+    EXPECT_GT(without->GetTextPosition(), 0);
+    auto with = GetMessage(store, 1, kDbxReadText);
+    ASSERT_TRUE(with);
+    EXPECT_EQ(with->GetMessageText(), SampleMessages(2)[1].text);
+}
+
+TEST_F(DbxReaderTest, StreamedTextEqualsTheTextInMemory) {
+    std::vector<DbxTestMessage> messages = SampleMessages(3, 200000);
+    std::string path = Save(BuildDbxMessageFile(messages));
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0);
+    for (int i = 0; i < 3; ++i) {
+        auto m = GetMessage(store, i, 0);
+        ASSERT_TRUE(m);
+        std::string out = dir / ("out" + std::to_string(i));
+        int fd = open(out.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::Written);
+        close(fd);
+        EXPECT_EQ(ReadFileText(out), messages[i].text);
+    }
+}
+
+TEST_F(DbxReaderTest, FolderFileGivesFolderEntries) {
+    std::vector<DbxTestFolder> folders = {{"Inbox", "Inbox.dbx", 1, 2},
+                                          {"Sent Items", "Sent Items.dbx", 3, 4}};
+    std::string path = Save(BuildDbxFolderFile(folders));
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0);
+    EXPECT_EQ(store.GetKind(), dbx::kKindFolder);
+    ASSERT_EQ(store.GetItemCount(), 2);
+    for (int i = 0; i < 2; ++i) {
+        std::unique_ptr<CDbxItem> item = store.GetItem(i, kDbxReadText);
+        ASSERT_TRUE(item);
+        ASSERT_EQ(item->GetKind(), dbx::kKindFolder);
+        const DbxFolderRecord& r = static_cast<CDbxFolderEntry&>(*item).Record();
+        EXPECT_EQ(r.text02, folders[i].text02);
+        EXPECT_EQ(r.text03, folders[i].text03);
+        EXPECT_EQ(r.number80, folders[i].number80);
+        EXPECT_EQ(r.number81, folders[i].number81);
+    }
+}
+
+TEST_F(DbxReaderTest, EmptyFolderOpensWithoutReadingANode) {
+    DbxWriterOptions options;
+    options.overrideIndexPointer = true;
+    options.indexPointer = 0;
+    std::string path = Save(BuildDbxMessageFile({}, options));
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0);
+    EXPECT_EQ(store.GetItemCount(), 0);
+    EXPECT_FALSE(store.GetItem(0, 0));
+    EXPECT_EQ(GetDbxLastError(), kDbxIndexOutOfRange);
+}
+
+TEST_F(DbxReaderTest, IndexOutsideTheTableIsRefused) {
+    std::string path = Save(BuildDbxMessageFile(SampleMessages(3)));
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0);
+    for (int index : {-1, 3, INT32_MIN, INT32_MAX}) {
+        EXPECT_FALSE(store.GetItem(index, kDbxReadText)) << index;
+        EXPECT_EQ(GetDbxLastError(), kDbxIndexOutOfRange) << index;
+    }
+    store.Close();
+    EXPECT_FALSE(store.GetItem(0, 0));
+    EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
+}
+
+// Files that must not open, and the code each leaves.
+struct BrokenStore {
+    const char* name;
+    void (*change)(DbxWriterOptions&);
+    int code;
+};
+
+class DbxBrokenStore : public DbxReaderTest, public ::testing::WithParamInterface<BrokenStore> {};
+
+TEST_P(DbxBrokenStore, IsRefusedWithItsCode) {
+    DbxWriterOptions options;
+    GetParam().change(options);
+    std::string path = Save(BuildDbxMessageFile(SampleMessages(20), options));
+    CDbxStoreFile store;
+    EXPECT_EQ(store.Open(path), 1);
+    EXPECT_EQ(GetDbxLastError(), GetParam().code);
+    EXPECT_EQ(store.GetItemCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DbxBrokenStore,
+    ::testing::Values(
+        BrokenStore{"FirstWord",
+                    [](DbxWriterOptions& o) { o.signatureWord = 0, o.signatureValue = 0xFE12ADCE; },
+                    1},
+        BrokenStore{"KindWord",
+                    [](DbxWriterOptions& o) { o.signatureWord = 1, o.signatureValue = 0x6F74FDC7; },
+                    1},
+        BrokenStore{"ThirdWord",
+                    [](DbxWriterOptions& o) { o.signatureWord = 2, o.signatureValue = 0; }, 1},
+        BrokenStore{"FourthWord",
+                    [](DbxWriterOptions& o) { o.signatureWord = 3, o.signatureValue = 0xC0004E9B; },
+                    1},
+        BrokenStore{"ShortTree", [](DbxWriterOptions& o) { o.itemCountDelta = 1; }, 4},
+        BrokenStore{"LongTree", [](DbxWriterOptions& o) { o.itemCountDelta = -1; }, 5},
+        BrokenStore{"NegativeCount",
+                    [](DbxWriterOptions& o) { o.overrideItemCount = true, o.itemCount = -5; }, 2},
+        BrokenStore{
+            "CountTheFileCannotHold",
+            [](DbxWriterOptions& o) { o.overrideItemCount = true, o.itemCount = INT32_MAX; }, 4},
+        BrokenStore{"TreeLoops",
+                    [](DbxWriterOptions& o) { o.treeLoop = true, o.itemCountDelta = 5; }, 3},
+        BrokenStore{"TreeTooDeep", [](DbxWriterOptions& o) { o.extraTreeDepth = 70; }, 3},
+        BrokenStore{
+            "RootOutsideTheFile",
+            [](DbxWriterOptions& o) { o.overrideIndexPointer = true, o.indexPointer = 0xFFFFFFF0; },
+            3},
+        BrokenStore{"TreeCutShort", [](DbxWriterOptions& o) { o.truncateTo = 1; }, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DbxReaderTest, TreeCutOffInsideANodeFailsTheWalk) {
+    std::string bytes = BuildDbxMessageFile(SampleMessages(20));
+    std::string path = Save(bytes.substr(0, bytes.size() - 5));
+    CDbxStoreFile store;
+    EXPECT_EQ(store.Open(path), 1);
+    EXPECT_EQ(GetDbxLastError(), kDbxIndexPointerFailed);
+}
+
+TEST_F(DbxReaderTest, ModeratelyDeepTreeStillOpens) {
+    DbxWriterOptions options;
+    options.extraTreeDepth = 40;
+    options.entriesPerNode = 1;
+    std::string path = Save(BuildDbxMessageFile(SampleMessages(30), options));
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0) << GetDbxLastError();
+    EXPECT_EQ(store.GetItemCount(), 30);
+}
+
+TEST_F(DbxReaderTest, FilesThatAreNotStores) {
+    CDbxStoreFile store;
+    EXPECT_EQ(store.Open(dir / "missing.dbx"), 1);
+    EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
+    EXPECT_EQ(store.Open(dir.path()), 1);
+    EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
+    for (std::string bytes : {std::string(), std::string(10, '\xCF'), std::string(5000, '\0')}) {
+        EXPECT_EQ(store.Open(Save(bytes)), 1);
+        EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
+    }
+    // The signature alone, without room for the header words behind it.
+    std::string good = BuildDbxMessageFile(SampleMessages(1));
+    EXPECT_EQ(store.Open(Save(good.substr(0, 0x80))), 1);
+    EXPECT_EQ(GetDbxLastError(), kDbxIndexPointerFailed);
+}
+
+// Items that the store lists but that cannot be read; the others stay readable.
+struct BrokenItem {
+    const char* name;
+    void (*change)(DbxWriterOptions&, std::vector<DbxTestMessage>&);
+    bool failsWithoutText;
+};
+
+class DbxBrokenItem : public DbxReaderTest, public ::testing::WithParamInterface<BrokenItem> {};
+
+TEST_P(DbxBrokenItem, FailsWithCode7AndSparesTheOthers) {
+    DbxWriterOptions options;
+    std::vector<DbxTestMessage> messages = SampleMessages(4);
+    GetParam().change(options, messages);
+    std::string path = Save(BuildDbxMessageFile(messages, options));
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0);
+    EXPECT_FALSE(store.GetItem(2, kDbxReadText));
+    EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
+    EXPECT_EQ(store.GetItem(2, 0) == nullptr, GetParam().failsWithoutText);
+    for (int other : {0, 1, 3}) {
+        auto m = GetMessage(store, other, kDbxReadText);
+        ASSERT_TRUE(m) << other;
+        EXPECT_EQ(m->GetMessageText(), messages[other].text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DbxBrokenItem,
+    ::testing::Values(
+        BrokenItem{"ChainLoops", [](DbxWriterOptions& o, auto&) { o.chainLoopMessage = 2; }, false},
+        BrokenItem{"EmptyBlockLoopsOnItself",
+                   [](DbxWriterOptions& o, auto& m) { o.chainLoopMessage = 2, m[2].text.clear(); },
+                   false},
+        BrokenItem{"ChainLeavesTheFile",
+                   [](DbxWriterOptions& o, auto&) { o.chainOutsideMessage = 2; }, false},
+        BrokenItem{"NoTextPosition",
+                   [](DbxWriterOptions&, auto& m) { m[2].withTextPosition = false; }, false},
+        BrokenItem{"SubjectWithoutZeroByte",
+                   [](DbxWriterOptions& o, auto&) { o.unterminatedSubjectMessage = 2; }, true},
+        BrokenItem{"FieldOutsideTheData",
+                   [](DbxWriterOptions& o, auto&) { o.fieldOutsideMessage = 2; }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DbxReaderTest, BlockLongerThanTheRestOfTheFileFails) {
+    std::vector<DbxTestMessage> messages = SampleMessages(1, 100);
+    std::string bytes = BuildDbxMessageFile(messages);
+    std::string path = Save(bytes);
+    std::int32_t textPos;
+    {
+        CDbxStoreFile store;
+        ASSERT_EQ(store.Open(path), 0);
+        auto m = GetMessage(store, 0, 0);
+        ASSERT_TRUE(m);
+        textPos = m->GetTextPosition();
+    }
+    bytes[textPos + dbx::kBlockLengthOffset] = '\xFF';
+    bytes[textPos + dbx::kBlockLengthOffset + 1] = '\xFF';
+    path = Save(bytes);
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0);
+    EXPECT_FALSE(store.GetItem(0, kDbxReadText));
+    EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
+    auto m = GetMessage(store, 0, 0);
+    ASSERT_TRUE(m);
+    int fd = open((dir / "out").c_str(), O_CREAT | O_WRONLY, 0600);
+    EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::BrokenChain);
+    EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
+    close(fd);
+}
+
+TEST_F(DbxReaderTest, LowerLayerCloseAndFree) {
+    EXPECT_EQ(CloseDbxStore(nullptr), -1);
+    EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
+    EXPECT_EQ(FreeDbxItem(nullptr), 1);
+    std::unique_ptr<DbxStore> store = OpenDbxStore(Save(BuildDbxMessageFile(SampleMessages(1))));
+    ASSERT_TRUE(store);
+    std::unique_ptr<DbxRecord> record = ReadDbxItem(store.get(), 0, 0);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(FreeDbxItem(std::move(record)), 0);
+    EXPECT_EQ(CloseDbxStore(std::move(store)), 0);
+}
+
+// The real store in the shared corpus: every message must come out, its text a mail.
+TEST(DbxCorpus, EveryMessageOfTheRealStoreReads) {
+    std::string path = std::string(KESTREL_SHARED_DIR) + "/corpus/dbx/iped-test_OutlookDBX.dbx";
+    if (access(path.c_str(), R_OK) != 0) GTEST_SKIP() << "corpus not present";
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0) << GetDbxLastError();
+    ASSERT_GT(store.GetItemCount(), 0);
+    for (int i = store.GetItemCount() - 1; i >= 0; --i) {
+        auto m = GetMessage(store, i, kDbxReadText);
+        ASSERT_TRUE(m) << i << " code " << GetDbxLastError();
+        EXPECT_NE(m->GetMessageText().find("Subject:"), std::string::npos) << i;
+    }
+}
+
+} // namespace

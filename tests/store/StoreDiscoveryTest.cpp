@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ScriptedUi.h"
+#include "TempDir.h"
+#include "app/Settings.h"
+#include "store/StoreDiscovery.h"
+
+namespace {
+
+struct Row {
+    std::string display, relative;
+};
+
+std::vector<Row> Discover(const std::string& root, ScriptedMessageBox& ui) {
+    StoreDiscovery d;
+    d.DiscoverFolders(root, &ui);
+    EXPECT_EQ(d.StoreRoot, root);
+    std::vector<Row> rows;
+    for (const FolderRecord& f : d.Folders) {
+        rows.push_back({f.DisplayName, f.RelativePath});
+        if (f.RelativePath.empty())
+            EXPECT_EQ(f.FullPath + "/", root); // an account file in the root itself
+        else
+            EXPECT_EQ(f.FullPath, root + f.RelativePath);
+        EXPECT_TRUE(f.PathSuffix.empty());
+    }
+    return rows;
+}
+
+std::string Rows(const std::vector<Row>& rows) {
+    std::string out;
+    for (const Row& r : rows) out += r.display + "|" + r.relative + "\n";
+    return out;
+}
+
+} // namespace
+
+TEST(StoreDiscovery, AccountsWithAnInboxAreListedParentFirstSiblingsReversed) {
+    TempDir store;
+    store.Write("A/a.oeaccount", "x");
+    store.MakeDir("A/Inbox");
+    store.MakeDir("A/Sent Items");
+    store.Write("B/b.oeaccount", "x");
+    store.MakeDir("B/Drafts");
+    ScriptedMessageBox ui;
+    auto rows = Discover(store.path() + "/", ui);
+    // The account folder's relative path has no separator after it.
+    EXPECT_EQ(Rows(rows), "A|A\nSent Items|A/Sent Items\nInbox|A/Inbox\n");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST(StoreDiscovery, NestedFoldersFollowTheirParentsInDepthOrder) {
+    TempDir store;
+    store.Write("acct/x.OEACCOUNT", "x"); // the pattern ignores case
+    store.MakeDir("acct/inbox/Family/2009");
+    store.MakeDir("acct/inbox/Work");
+    ScriptedMessageBox ui;
+    EXPECT_EQ(Rows(Discover(store.path() + "/", ui)),
+              "acct|acct\ninbox|acct/inbox\nWork|acct/inbox/Work\n"
+              "Family|acct/inbox/Family\n2009|acct/inbox/Family/2009\n");
+}
+
+TEST(StoreDiscovery, SubFolderAccountFilesComeBeforeTheFolderOwn) {
+    TempDir store;
+    store.Write("z.oeaccount", "x"); // in the root itself
+    store.MakeDir("Inbox");
+    store.Write("Sub/s.oeaccount", "x");
+    store.MakeDir("Sub/Inbox");
+    auto files = StoreDiscovery::FindAccountFiles(store.path() + "/");
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0], store.path() + "/Sub/s.oeaccount");
+    EXPECT_EQ(files[1], store.path() + "/z.oeaccount");
+
+    ScriptedMessageBox ui;
+    auto rows = Discover(store.path() + "/", ui);
+    // The root account lists the root itself (empty relative path) and everything below it,
+    // the other account's folders included.
+    ASSERT_EQ(rows.size(), 2u + 4u);
+    EXPECT_EQ(rows[0].relative, "Sub");
+    EXPECT_EQ(rows[2].relative, "");
+    EXPECT_EQ(rows[2].display, "");
+}
+
+TEST(StoreDiscovery, DisplayNamesDropExtensionsAndExpandVariables) {
+    TempDir store;
+    store.Write("pop.example.com/a.oeaccount", "x");
+    store.MakeDir("pop.example.com/Inbox");
+    store.MakeDir("pop.example.com/%KESTREL_STORE_VAR%");
+    store.MakeDir("pop.example.com/Old mail.2004 box");
+    ScopedEnv var("KESTREL_STORE_VAR", "/var/mail/archive.box");
+    ScriptedMessageBox ui;
+    auto rows = Discover(store.path() + "/", ui);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].display, "pop.example");
+    EXPECT_EQ(rows[0].relative, "pop.example.com");
+    EXPECT_EQ(rows[1].display, "Old mail.2004 box");
+    EXPECT_EQ(rows[2].display, "Inbox");
+    EXPECT_EQ(rows[3].display, "archive");
+    EXPECT_EQ(rows[3].relative, "pop.example.com/%KESTREL_STORE_VAR%");
+}
+
+TEST(StoreDiscovery, MissingRootSaysWhereToSetThePathAndListsNothing) {
+    TempDir dir;
+    ScriptedMessageBox ui;
+    EXPECT_TRUE(Discover(dir / "nowhere/", ui).empty());
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, "Can't find the Mailbox Path of Windows Live Mail!\nPlease go to "
+                                "File->Preference to set the Mailbox Path");
+    EXPECT_EQ(ui.shown[0].caption, "Kestrel");
+}
+
+TEST(StoreDiscovery, SymlinkLoopsAreEnteredOnceAndUnreadableFoldersSkipped) {
+    TempDir store;
+    store.Write("A/a.oeaccount", "x");
+    store.MakeDir("A/Inbox");
+    ASSERT_EQ(symlink("..", (store / "A/Inbox/loop").c_str()), 0);
+    store.MakeDir("A/Locked/Deep");
+    chmod((store / "A/Locked").c_str(), 0);
+    ScriptedMessageBox ui;
+    auto rows = Discover(store.path() + "/", ui);
+    // Root sees through the lock; an ordinary user does not.
+    std::string text = Rows(rows);
+    EXPECT_NE(text.find("Inbox|A/Inbox\n"), std::string::npos);
+    EXPECT_EQ(text.find("loop/"), std::string::npos);
+    if (geteuid() != 0) EXPECT_EQ(text.find("Deep"), std::string::npos);
+}
+
+TEST(StoreDiscovery, DefaultRootIsUnderTheWinePrefixAndIsStored) {
+    ScopedEnv wine("WINEPREFIX", "/opt/wineprefix");
+    AppSettings s;
+    StoreDiscovery d;
+    std::string root = d.ResolveStoreRoot(s);
+    std::string user = d.UserName;
+    EXPECT_FALSE(user.empty());
+    EXPECT_EQ(root, "/opt/wineprefix/drive_c/Documents and Settings/" + user +
+                        "/Local Settings/Application Data/Microsoft/Windows Live Mail/");
+    EXPECT_EQ(s.KESTLMailFolderPath, root);
+}
+
+TEST(StoreDiscovery, ConfiguredRootLosesTrailingBlanksAndGainsASeparator) {
+    AppSettings s;
+    s.KESTLMailFolderPath = "/mail/store \t";
+    StoreDiscovery d;
+    EXPECT_EQ(d.ResolveStoreRoot(s), "/mail/store/");
+    s.KESTLMailFolderPath = "/mail/store/";
+    EXPECT_EQ(d.ResolveStoreRoot(s), "/mail/store//");
+    EXPECT_EQ(s.KESTLMailFolderPath, "/mail/store/");
+}
+
+TEST(StoreDiscovery, BundledSampleStoreListsBothAccounts) {
+    std::string root = std::string(KESTREL_SOURCE_DIR) + "/samples/store/";
+    ScriptedMessageBox ui;
+    auto rows = Discover(root, ui);
+    EXPECT_EQ(Rows(rows), "Hotmail (jane)|Hotmail (jane)\n"
+                          "Sent Items|Hotmail (jane)/Sent Items\n"
+                          "Inbox|Hotmail (jane)/Inbox\n"
+                          "Family|Hotmail (jane)/Inbox/Family\n"
+                          "pop.example|pop.example.com\n"
+                          "Sent Items|pop.example.com/Sent Items\n"
+                          "Inbox|pop.example.com/Inbox\n");
+}
