@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <gmime/gmime.h>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
@@ -332,23 +333,73 @@ void SaveAttachment(GMimePart* part, WalkContext& ctx) {
     ctx.files->push_back(chosen);
 }
 
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+
+// A forwarded message sent with a transfer encoding (base64, quoted-printable): GMime leaves
+// it a leaf part. Its decoded text goes to an unlinked temporary file, a buffer at a time, and
+// is parsed from there like any message file. Null when it cannot be read.
+GMimeMessage* ParseEncodedMessage(GMimePart* part) {
+    std::string path = std::string(g_get_tmp_dir()) + "/kestrel-message-XXXXXX";
+    int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    ::unlink(path.c_str());
+    Fd file(fd);
+    int writeFd = ::dup(fd);
+    if (writeFd < 0 || !WriteContent(part, writeFd)) return nullptr;
+    if (::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+    GRef<GMimeStream> stream(g_mime_stream_fs_new(file.release()));
+    GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
+    return g_mime_parser_construct_message(parser.get(), ParserOptions());
+}
+
+bool IsEncodedMessage(GMimeObject* object) {
+    if (!GMIME_IS_PART(object)) return false;
+    GMimeContentType* type = g_mime_object_get_content_type(object);
+    if (!type || !EqualsNoCase(g_mime_content_type_get_media_type(type), "message")) return false;
+    const char* sub = g_mime_content_type_get_media_subtype(type);
+    if (!EqualsNoCase(sub, "rfc822") && !EqualsNoCase(sub, "global")) return false;
+    GMimeContentEncoding encoding = g_mime_part_get_content_encoding(GMIME_PART(object));
+    return encoding == GMIME_CONTENT_ENCODING_BASE64 ||
+           encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
+           encoding == GMIME_CONTENT_ENCODING_UUENCODE;
+}
+
 // Depth first, in the message's order, through multiparts and embedded messages; iterative,
-// so a deeply nested message cannot exhaust the stack here.
+// so a deeply nested message cannot exhaust the stack here. Encoded forwarded messages are
+// decoded and walked too, at most kMaxDecodedLevels inside one another.
 void WalkParts(GMimeObject* root, WalkContext& ctx) {
-    std::vector<GMimeObject*> stack;
-    if (root) stack.push_back(root);
+    static constexpr int kMaxDecodedLevels = 16;
+    struct Item {
+        GMimeObject* object;
+        int decodedLevel;
+    };
+    std::vector<std::unique_ptr<GMimeMessage, GObjectUnref>> decoded; // alive until the walk ends
+    std::vector<Item> stack;
+    if (root) stack.push_back({root, 0});
     while (!stack.empty()) {
-        GMimeObject* object = stack.back();
+        Item item = stack.back();
+        GMimeObject* object = item.object;
         stack.pop_back();
         if (GMIME_IS_MULTIPART(object)) {
             GMimeMultipart* multipart = GMIME_MULTIPART(object);
             for (int i = g_mime_multipart_get_count(multipart) - 1; i >= 0; --i)
                 if (GMimeObject* child = g_mime_multipart_get_part(multipart, i))
-                    stack.push_back(child);
+                    stack.push_back({child, item.decodedLevel});
         } else if (GMIME_IS_MESSAGE_PART(object)) {
             GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
             if (inner)
-                if (GMimeObject* body = g_mime_message_get_mime_part(inner)) stack.push_back(body);
+                if (GMimeObject* body = g_mime_message_get_mime_part(inner))
+                    stack.push_back({body, item.decodedLevel});
+        } else if (IsEncodedMessage(object) && item.decodedLevel < kMaxDecodedLevels) {
+            if (GMimeMessage* inner = ParseEncodedMessage(GMIME_PART(object))) {
+                decoded.emplace_back(inner);
+                if (GMimeObject* body = g_mime_message_get_mime_part(inner))
+                    stack.push_back({body, item.decodedLevel + 1});
+            }
         } else if (IsAttachment(object)) {
             SaveAttachment(GMIME_PART(object), ctx);
         }

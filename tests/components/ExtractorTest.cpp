@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <random>
 #include <set>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -277,6 +279,19 @@ TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
     EXPECT_EQ(ReadFileText(m_dest + "/deep.png"), "DEEP");
 }
 
+TEST_F(ExtractorFixture, EncodedForwardedMessagesAreDecodedAndWalked) {
+    std::string inner = Message(Multipart({Text("inner"), Attachment("inner.png", "\x89PNG inner", "image/png")}, "in"),
+                                "Inner");
+    std::string qp;
+    for (char c : inner) qp += c == '=' ? std::string("=3D") : std::string(1, c);
+    std::string outer = Message(Multipart({Text("outer"),
+                                           {"message/rfc822", "Content-Transfer-Encoding: base64\r\n", Base64(inner)},
+                                           {"message/rfc822", "Content-Transfer-Encoding: quoted-printable\r\n", qp}},
+                                          "out"));
+    EXPECT_EQ(Files(Extract(outer)), (std::vector<std::string>{"inner.png", "inner (1).png"}));
+    EXPECT_EQ(ReadFileText(m_dest + "/inner (1).png"), "\x89PNG inner");
+}
+
 TEST_F(ExtractorFixture, Rfc2231ContinuationsAndRfc2047Names) {
     std::vector<Part> parts = {
         {"application/pdf",
@@ -370,6 +385,26 @@ TEST_F(ExtractorFixture, PathsThatAreNotUtf8) {
     std::string msg = m_dir.Write("mail/\xff.eml", Message(Multipart({Attachment("a.bin", "a")})));
     EXPECT_EQ(Files(m_client.ExtractToFolder2(msg, folder)), std::vector<std::string>{"a.bin"});
     EXPECT_EQ(ReadFileText(folder + "/a.bin"), "a");
+}
+
+TEST_F(ExtractorFixture, AFileThatCannotBeWrittenIsRemovedAndNotReported) {
+    // Failure injection that works for root too: a file size limit makes the big write fail.
+    std::string message = m_dir.Write("mail/m.eml", Message(Multipart({Attachment("big.bin", RandomBytes(100000, 9)),
+                                                                       Attachment("small.bin", "small")})));
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    ::testing::internal::CaptureStderr();
+    std::string answer = m_client.ExtractToFolder2(message, m_dest);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(Files(answer), std::vector<std::string>{"small.bin"});
+    EXPECT_EQ(FolderNames(m_dest), std::set<std::string>{"small.bin"});
+    EXPECT_NE(err.find("cannot write \"big.bin\""), std::string::npos) << err;
 }
 
 TEST_F(ExtractorFixture, UnwritableFolderWritesNothingAndReportsNothing) {

@@ -61,6 +61,9 @@ ALLOWED = {
     "pmp-m0018-ks_c_5601-name.eml": "base64 of 4n+1 letters (a corrupted upper-cased body): Python "
                                     "gives up and writes the encoded text, the component decodes what "
                                     "there is; ATT00001.txt matches",
+    "pmp-issue274-swiftmailer.eml": "a forwarded message sent base64-encoded: Python parses the base64 "
+                                    "text as the message and finds nothing in it; the component "
+                                    "decodes it and also writes the four attachments inside",
     "pmp-issue126-wlm16.eml": "two Content-Type headers: Python takes the first (text/plain), GMime "
                               "the last (multipart/mixed) and so also writes ATT00001.txt",
 }
