@@ -20,21 +20,12 @@ namespace extractor {
 
 namespace {
 
-// Owns one GObject reference.
-template <typename T> class GRef {
-public:
-    explicit GRef(T* object = nullptr) : m_object(object) {}
-    GRef(const GRef&) = delete;
-    GRef& operator=(const GRef&) = delete;
-    ~GRef() {
-        if (m_object) g_object_unref(m_object);
-    }
-    T* get() const { return m_object; }
-    explicit operator bool() const { return m_object != nullptr; }
-
-private:
-    T* m_object;
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
 };
+
+// Owns one GObject reference.
+template <typename T> using GRef = std::unique_ptr<T, GObjectUnref>;
 
 // A file descriptor closed on scope exit.
 class Fd {
@@ -135,7 +126,7 @@ public:
         std::string key = m_key + '\0' + wanted;
         // A name this call already made is taken: go straight to the numbers.
         unsigned k = m_made.count(wanted) ? TheClashHints().Get(key) : 0;
-        for (unsigned tries = 0; k <= kMaxNumber; ++tries) {
+        while (k <= kMaxNumber) {
             std::string candidate = k == 0 ? wanted : NumberedName(wanted, k);
             if (!IsReservedName(candidate)) {
                 int fd = ::openat(m_dir, candidate.c_str(),
@@ -333,10 +324,6 @@ void SaveAttachment(GMimePart* part, WalkContext& ctx) {
     ctx.files->push_back(chosen);
 }
 
-struct GObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-
 // A forwarded message sent with a transfer encoding (base64, quoted-printable): GMime leaves
 // it a leaf part. Its decoded text goes to an unlinked temporary file, a buffer at a time, and
 // is parsed from there like any message file. Null when it cannot be read.
@@ -377,7 +364,7 @@ void WalkParts(GMimeObject* root, WalkContext& ctx) {
         GMimeObject* object;
         int decodedLevel;
     };
-    std::vector<std::unique_ptr<GMimeMessage, GObjectUnref>> decoded; // alive until the walk ends
+    std::vector<GRef<GMimeMessage>> decoded; // alive until the walk ends
     std::vector<Item> stack;
     if (root) stack.push_back({root, 0});
     while (!stack.empty()) {
