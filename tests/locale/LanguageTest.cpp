@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+#include "locale/Language.h"
+#include "locale/ProfileFile.h"
+
+namespace {
+
+class LanguageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TheLanguage() = LanguageState{};
+        SetLanguageProgramPath(dir / "kestrel");
+    }
+    void TearDown() override {
+        TheLanguage() = LanguageState{};
+        SetLanguageProgramPath({});
+    }
+    std::string Lang(const std::string& name, const std::string& body) {
+        return dir.Write("LANG/" + name, body);
+    }
+    std::string Choice() { return ReadFileText(dir / "kestrel.lni"); }
+
+    TempDir dir;
+    ScopedEnv lcAll{"LC_ALL", "C"};
+};
+
+} // namespace
+
+TEST(ProfileFile, LookupsIgnoreCaseTrimAndUnquote) {
+    TempDir dir;
+    std::string f = dir.Write("a.ini",
+                              "\xEF\xBB\xBF; comment\r\n[Main]\r\n  KEY = value  \r\n"
+                              "quoted=\"  kept  \"\r\nnum= 42abc\r\nneg=-7\r\nempty=\r\n"
+                              "[Other]\nkey=other\n");
+    EXPECT_EQ(profile::GetString(f, "main", "key"), "value");
+    EXPECT_EQ(profile::GetString(f, "MAIN", "Quoted"), "  kept  ");
+    EXPECT_EQ(profile::GetString(f, "other", "KEY"), "other");
+    EXPECT_EQ(profile::GetString(f, "Main", "missing", "dflt"), "dflt");
+    EXPECT_EQ(profile::GetString(f, "Nowhere", "key", "dflt"), "dflt");
+    EXPECT_EQ(profile::GetInt(f, "Main", "num", 5), 42);
+    EXPECT_EQ(profile::GetInt(f, "Main", "neg", 5), -7);
+    EXPECT_EQ(profile::GetInt(f, "Main", "empty", 5), 5);
+    EXPECT_EQ(profile::GetInt(dir / "none.ini", "Main", "num", 9), 9);
+    // A value beyond the buffer is cut, never in the middle of a character.
+    std::string longValue(profile::kMaxValue - 1, 'x');
+    longValue += "\xC3\xA4\xC3\xA4";
+    dir.Write("b.ini", "[S]\nk=" + longValue + "\n");
+    std::string got = profile::GetString(dir / "b.ini", "S", "k");
+    EXPECT_EQ(got, std::string(profile::kMaxValue - 1, 'x'));
+}
+
+TEST(ProfileFile, WritingReplacesTheKeyAndKeepsTheRest) {
+    TempDir dir;
+    std::string f = dir.Write("c.ini", "; mine\n[main]\nlanguage=1\nother=x\n[Tail]\nz=1\n");
+    ASSERT_TRUE(profile::WriteString(f, "Main", "Language", "1031"));
+    EXPECT_EQ(ReadFileText(f), "; mine\r\n[main]\r\nLanguage=1031\r\nother=x\r\n[Tail]\r\nz=1\r\n");
+    ASSERT_TRUE(profile::WriteString(f, "Tail", "new", "2"));
+    ASSERT_TRUE(profile::WriteString(f, "Fresh", "k", "v"));
+    EXPECT_EQ(profile::GetString(f, "tail", "NEW"), "2");
+    EXPECT_EQ(profile::GetString(f, "fresh", "k"), "v");
+    EXPECT_EQ(profile::GetString(f, "main", "other"), "x");
+    // A folder that cannot be written: the call says so and leaves nothing behind.
+    EXPECT_FALSE(profile::WriteString(dir / "no/such/dir/x.ini", "S", "k", "v"));
+}
+
+TEST_F(LanguageTest, FirstStartPicksTheFileOfTheUsersLanguage) {
+    ScopedEnv lang("LC_ALL", "de_DE.UTF-8");
+    Lang("German.lng", "[Language]\nLanguage=1031\n[String]\n57345=Deutsch\n");
+    Lang("French.lng", "[Language]\nLanguage=1036\n");
+    LoadStartupLanguage();
+    EXPECT_EQ(TheLanguage().currentFile, dir / "LANG/German.lng");
+    EXPECT_EQ(profile::GetInt(dir / "kestrel.lni", "Main", "Language", 0), 1031);
+    EXPECT_EQ(LoadLanguageString(57345), "Deutsch");
+}
+
+TEST_F(LanguageTest, NoMatchingFileLeavesTheBuiltInTextsAndNoChoiceFile) {
+    Lang("French.lng", "[Language]\nLanguage=1036\n");
+    dir.Write("kestrel.lni", "[Main]\nLanguage=1031\n");
+    LoadStartupLanguage();
+    EXPECT_TRUE(TheLanguage().currentFile.empty());
+    EXPECT_EQ(Choice(), "[Main]\nLanguage=1031\n");
+    EXPECT_EQ(GetMessagePrompt(5050), "Switch to built-in language interface.");
+}
+
+TEST_F(LanguageTest, MenuPlanSkipsUnusableFilesAndTheLastOfTwoTakesTheMark) {
+    dir.Write("kestrel.lni", "[Main]\nLanguage=1031\n");
+    Lang("A German.lng", "[Language]\nLanguage=1031\n");
+    Lang("B broken.lng", "[Language]\nLanguage=65536\n"); // low 16 bits are 0
+    Lang("C none.lng", "[Other]\nx=1\n");
+    Lang("D German too.LNG", "[language]\nlanguage=1031\n");
+    dir.Write("LANG/notes.txt", "[Language]\nLanguage=1031\n");
+    EXPECT_EQ(PlanLanguageMenu(), 5052u);
+    const auto& entries = TheLanguage().entries;
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "A German");
+    EXPECT_EQ(entries[1].name, "D German too");
+    EXPECT_EQ(entries[1].menuId, 5052u);
+    // Applying the entry finds the file as listed, whatever the case of its extension.
+    ApplyLanguageMenuId(5052);
+    EXPECT_EQ(TheLanguage().currentFile, dir / "LANG/D German too.LNG");
+    ApplyLanguageMenuId(5050);
+    EXPECT_TRUE(TheLanguage().currentFile.empty());
+    EXPECT_EQ(profile::GetInt(dir / "kestrel.lni", "Main", "Language", -1), 0);
+}
+
+TEST_F(LanguageTest, AtMostFortyNineEntries) {
+    for (int i = 0; i < 50; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "L%02d.lng", i);
+        Lang(name, "[Language]\nLanguage=" + std::to_string(1100 + i) + "\n");
+    }
+    PlanLanguageMenu();
+    ASSERT_EQ(TheLanguage().entries.size(), 49u);
+    EXPECT_EQ(TheLanguage().entries.back().menuId, 5099u);
+    EXPECT_EQ(TheLanguage().entries.back().name, "L48");
+}
+
+TEST_F(LanguageTest, PromptsDescriptionsAndTheDialogFont) {
+    Lang("German.lng",
+         "[Language]\nLanguage=1031\nFontName=DejaVu Sans\nFontSize=9\n"
+         "[String]\n32776=Anhänge extrahieren!!\n5051=Sprache wechseln\n32780=\n");
+    Lang("Plain.lng", "[Language]\nLanguage=1036\nDescription=Français\n");
+    PlanLanguageMenu();
+    ApplyLanguageMenuId(5051);
+    EXPECT_EQ(GetMessagePrompt(32776), "Anhänge extrahieren!!");
+    EXPECT_EQ(GetMessagePrompt(32780), "Lauch Windows Live Mail!"); // empty counts as missing
+    EXPECT_EQ(GetMessagePrompt(57665), "Quit the application; prompts to save documents");
+    EXPECT_EQ(GetMessagePrompt(5052), "Français");
+    EXPECT_EQ(GetMessagePrompt(5051), "Sprache wechseln"); // no Description: string 5051
+    EXPECT_EQ(GetMessagePrompt(40000), "");
+    EXPECT_EQ(TheLanguage().fontName, "DejaVu Sans");
+    EXPECT_EQ(DialogFontHeight(9, 96), -12);
+    EXPECT_EQ(DialogFontHeight(0, 96), 0);
+    ApplyLanguageMenuId(5052);
+    EXPECT_TRUE(TheLanguage().fontName.empty());
+    // Without a Description nor a string 5051 the idle text stands in.
+    ApplyLanguageMenuId(5050);
+    EXPECT_EQ(GetMessagePrompt(5051),
+              "Choose Windows Live Mail folder and press right mouse button. (For Help, press F1)");
+}
+
+TEST_F(LanguageTest, PromptsAreCutAtTheLineFeedAndAtTheirLength) {
+    Lang("Long.lng", "[Language]\nLanguage=1031\n[String]\n32776=" + std::string(300, 'y') + "\n");
+    PlanLanguageMenu();
+    ApplyLanguageMenuId(5051);
+    EXPECT_EQ(GetMessagePrompt(32776), std::string(254, 'y'));
+    EXPECT_EQ(GetMessagePrompt(59393), "Show or hide the status bar");
+}
+
+TEST(LanguageIds, LocaleNames) {
+    EXPECT_EQ(LangIdFromLocale("de_DE.UTF-8"), 1031);
+    EXPECT_EQ(LangIdFromLocale("de_AT"), 3079);
+    EXPECT_EQ(LangIdFromLocale("fr_FR@euro"), 1036);
+    EXPECT_EQ(LangIdFromLocale("en_US"), 1033);
+    EXPECT_EQ(LangIdFromLocale("C"), 0);
+    EXPECT_EQ(LangIdFromLocale("POSIX"), 0);
+    EXPECT_EQ(LangIdFromLocale("dex"), 0);
+}
