@@ -63,6 +63,34 @@ void CConsoleProgress::Open(const std::string& title, bool) {
         sigemptyset(&sa.sa_mask);
         sigaction(SIGINT, &sa, &g_previousInt);
     }
+}
+
+void CConsoleProgress::SetTitleLine(const std::string& text) {
+    m_title = Printable(text);
+    Draw();
+}
+
+void CConsoleProgress::SetStatusLine(const std::string& text) {
+    m_status = Printable(text);
+    Draw();
+}
+
+void CConsoleProgress::OnPositionChanged() { Draw(); }
+
+void CConsoleProgress::OnCaptionChanged() {
+    if (m_outIsTty || !m_open || !m_out) return;
+    // A log, not an animation: a line per tenth of the way.
+    int decile = ProgressPercent(GetPos(), GetLower(), GetUpper()) / 10;
+    if (decile == m_lastDecile) return;
+    m_lastDecile = decile;
+    std::fprintf(m_out, "%s %s\n", GetCaption().c_str(), m_title.c_str());
+    std::fflush(m_out);
+}
+
+// Raw input starts with the first pump, not at Open: a question asked before the work starts
+// must still read a whole line.
+void CConsoleProgress::StartRawInput() {
+    m_rawTried = true;
     if (m_inputFd >= 0 && isatty(m_inputFd) && tcgetattr(m_inputFd, &m_savedTermios) == 0) {
         {
             std::lock_guard<std::mutex> guard(g_termLock);
@@ -83,30 +111,13 @@ void CConsoleProgress::Open(const std::string& title, bool) {
     }
 }
 
-void CConsoleProgress::SetTitleLine(const std::string& text) {
-    m_title = Printable(text);
-    Draw();
-}
-
-void CConsoleProgress::SetStatusLine(const std::string& text) {
-    m_status = Printable(text);
-    Draw();
-}
-
-void CConsoleProgress::OnPositionChanged() { Draw(); }
-
-void CConsoleProgress::OnCaptionChanged() {
-    if (m_outIsTty || !m_open || !m_out) return;
-    std::fprintf(m_out, "%s %s\n", GetCaption().c_str(), m_title.c_str());
-    std::fflush(m_out);
-}
-
 bool CConsoleProgress::PumpAndCheckCancel(bool allowEscape) {
     if (m_cancelled) return true;
     if (g_interrupted) {
         Cancel();
         return true;
     }
+    if (!m_rawTried && m_open) StartRawInput();
     if (m_rawInput) {
         struct pollfd pfd {m_inputFd, POLLIN, 0};
         while (poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN)) {
@@ -136,6 +147,7 @@ void CConsoleProgress::Close() {
     if (!m_open) return;
     Erase();
     m_open = false;
+    m_rawTried = false;
     if (m_rawInput) {
         tcsetattr(m_inputFd, TCSANOW, &m_savedTermios);
         m_rawInput = false;

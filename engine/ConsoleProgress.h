@@ -1,6 +1,6 @@
 #pragma once
 // The progress window of kestrel-cli: on a terminal, a title line and a bar with the status
-// line, redrawn in place on stderr; without one, a line whenever the percentage changes. Ctrl-C,
+// line, redrawn in place on stderr; without one, a line at every tenth of the way. Ctrl-C,
 // or Escape when the caller allows it, cancels at the next PumpAndCheckCancel.
 #include <cstdio>
 #include <string>
@@ -30,6 +30,7 @@ protected:
 
 private:
     void Cancel();
+    void StartRawInput();
     void Draw();
     void Erase();
     int Width() const;
@@ -41,6 +42,8 @@ private:
     bool m_cancelled = false;
     bool m_drawn = false;
     bool m_rawInput = false;
+    bool m_rawTried = false;
+    int m_lastDecile = 0;
     struct termios m_savedTermios {};
     std::string m_title;
     std::string m_status;
