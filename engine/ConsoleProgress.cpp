@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
@@ -173,6 +174,10 @@ void CConsoleProgress::Erase() {
 
 void CConsoleProgress::Draw() {
     if (!m_outIsTty || !m_open || m_cancelled) return;
+    // A terminal is slower than the run: at most 25 frames a second.
+    auto now = std::chrono::steady_clock::now();
+    if (m_drawn && now - m_lastDraw < std::chrono::milliseconds(40)) return;
+    m_lastDraw = now;
     size_t width = static_cast<size_t>(Width()) - 1;
     int percent = ProgressPercent(GetPos(), GetLower(), GetUpper());
     percent = std::clamp(percent, 0, 100);

@@ -2,6 +2,7 @@
 // The progress window of kestrel-cli: on a terminal, a title line and a bar with the status
 // line, redrawn in place on stderr; without one, a line at every tenth of the way. Ctrl-C,
 // or Escape when the caller allows it, cancels at the next PumpAndCheckCancel.
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <termios.h>
@@ -44,6 +45,7 @@ private:
     bool m_rawInput = false;
     bool m_rawTried = false;
     int m_lastDecile = 0;
+    std::chrono::steady_clock::time_point m_lastDraw;
     struct termios m_savedTermios {};
     std::string m_title;
     std::string m_status;
