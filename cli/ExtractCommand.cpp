@@ -113,7 +113,7 @@ int RunExtract(const std::vector<std::string>& args) {
     try {
         result = RunExtraction(mailFolder, options, *folderName, context);
     } catch (const CSeException& e) {
-        ui.ShowMessage(e.GetDescription(), kAppTitle, MessageIcon::Error);
+        e.ReportError(ui);
         return kExitFailed;
     }
     return result == 0 ? kExitOk : kExitFailed;
