@@ -50,9 +50,8 @@ printf '[Option]\r\nHTMLItemNumber=10\r\nBrowserReport=0\r\nExtractOnlyPicture=0
     > "$scratch/config/VANDREL/KESTL/qor.ini"
 export XDG_CONFIG_HOME=$scratch/config
 
-# The peers first: their own table, and their rows for ours.
-bash "$shared/peers.sh" -n "$runs" "$maildir" "$scratch/peers"
-results=$scratch/peers/results.tsv
+results=$scratch/results.tsv
+: > "$results"
 inbytes=$(find "$maildir" -type f -iname '*.eml' -print0 | xargs -r -0 cat | wc -c)
 
 # kestrel-cli takes one mail folder at a time, as the program does: one call per folder of the
@@ -85,10 +84,16 @@ measure() {   # NAME RUN COMMAND...
 }
 
 kestrel_walk "$scratch/warm" >/dev/null 2>&1 || true   # untimed warm-up
+rm -rf "$scratch/warm"
+# Turns: one round of the peers (peers.sh), then Kestrel, so that the load of a shared machine
+# falls on all of them alike.
 for run in $(seq "$runs"); do
+    bash "$shared/peers.sh" -n 1 "$maildir" "$scratch/peers" > "$scratch/peers-table-$run.txt"
+    awk -v run="$run" 'BEGIN { OFS = "\t" } { $2 = run; print }' "$scratch/peers/results.tsv" >> "$results"
     measure kestrel "$run" bash -c 'kestrel_walk "$1"' _
     echo "extract.sh: run $run kestrel done" >&2
 done
+rm -rf "$scratch/peers/out"
 
 echo
 python3 - "$results" "$inbytes" <<'PY'
