@@ -63,7 +63,8 @@ std::vector<std::string> ListMessageFiles(const std::string& folderPath) {
     std::vector<std::string> paths;
     for (const platform::DirEntry& e : platform::ListDirectory(folderPath, "*.eml")) {
         std::string path = platform::JoinPath(folderPath, e.name);
-        if (!e.isDirectory && IsPlainFile(path)) paths.push_back(path);
+        // A link to a message counts; a pipe or a device would never end the read.
+        if (!e.isDirectory && platform::IsRegularFile(path)) paths.push_back(path);
     }
     std::sort(paths.begin(), paths.end(),
               [](const std::string& a, const std::string& b) { return std::strcmp(a.c_str(), b.c_str()) < 0; });

@@ -288,6 +288,9 @@ TEST_F(ExtractionRunTest, BadInputStaysInsideTheDestinationAndLosesNothing) {
                  "Subject: cut\r\nContent-Type: multipart/mixed; boundary=\"B\"\r\n\r\n--B\r\n"
                  "Content-Type: image/jpeg; name=\"cut.jpg\"\r\nContent-Transfer-Encoding: base64\r\n\r\n/9j/4AAQSk");
     m_root.MakeDir("mail/Inbox/folder.eml");
+    ASSERT_EQ(mkfifo((m_mail + "/pipe.eml").c_str(), 0600), 0); // would block a reader forever
+    std::string elsewhere = m_root.Write("kept/linked.txt", MakeMessage("Linked", "L <l@x>", "", {{"l.bin", "seven"}}));
+    ASSERT_EQ(symlink(elsewhere.c_str(), (m_mail + "/link.eml").c_str()), 0);
     AddMessage("hostile.eml", "<script>x</script>",
                {{"../../x.jpg", "one", "image/jpeg"}, {"/etc/passwd", "two"}, {"report.htm", "three", "text/html"},
                 {"ulkfoo.jpg", "four", "image/jpeg"}, {"..", "five"}, {"process", "six"}});
@@ -299,14 +302,14 @@ TEST_F(ExtractionRunTest, BadInputStaysInsideTheDestinationAndLosesNothing) {
     std::multiset<std::string> contents;
     for (auto& e : std::filesystem::recursive_directory_iterator(m_dest))
         if (e.is_regular_file()) contents.insert(ReadFileText(e.path().string()));
-    for (const char* data : {"one", "two", "three", "four", "five", "six"})
+    for (const char* data : {"one", "two", "three", "four", "five", "six", "seven"})
         EXPECT_EQ(contents.count(data), 1u) << data;
     EXPECT_EQ(ReadFileText(Dest("ulk-mine.txt")), "the user's own file");
     // Nothing outside it: the temp root holds only what the test made.
     std::set<std::string> top;
     for (auto& e : std::filesystem::directory_iterator(m_root.path())) top.insert(e.path().filename().string());
     top.erase("errorlog.txt");
-    EXPECT_EQ(top, (std::set<std::string>{"dest", "mail"}));
+    EXPECT_EQ(top, (std::set<std::string>{"dest", "mail", "kept"}));
     EXPECT_TRUE(platform::IsDirectory(Dest("report")));
     EXPECT_NE(ReadFileText(Dest("report.htm")).find("<frameset"), std::string::npos);
     std::string report = Page(1);
