@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
@@ -63,6 +64,34 @@ void CConsoleProgress::Open(const std::string& title, bool) {
         sigemptyset(&sa.sa_mask);
         sigaction(SIGINT, &sa, &g_previousInt);
     }
+}
+
+void CConsoleProgress::SetTitleLine(const std::string& text) {
+    m_title = Printable(text);
+    Draw();
+}
+
+void CConsoleProgress::SetStatusLine(const std::string& text) {
+    m_status = Printable(text);
+    Draw();
+}
+
+void CConsoleProgress::OnPositionChanged() { Draw(); }
+
+void CConsoleProgress::OnCaptionChanged() {
+    if (m_outIsTty || !m_open || !m_out) return;
+    // A log, not an animation: a line per tenth of the way.
+    int decile = ProgressPercent(GetPos(), GetLower(), GetUpper()) / 10;
+    if (decile == m_lastDecile) return;
+    m_lastDecile = decile;
+    std::fprintf(m_out, "%s %s\n", GetCaption().c_str(), m_title.c_str());
+    std::fflush(m_out);
+}
+
+// Raw input starts with the first pump, not at Open: a question asked before the work starts
+// must still read a whole line.
+void CConsoleProgress::StartRawInput() {
+    m_rawTried = true;
     if (m_inputFd >= 0 && isatty(m_inputFd) && tcgetattr(m_inputFd, &m_savedTermios) == 0) {
         {
             std::lock_guard<std::mutex> guard(g_termLock);
@@ -83,30 +112,13 @@ void CConsoleProgress::Open(const std::string& title, bool) {
     }
 }
 
-void CConsoleProgress::SetTitleLine(const std::string& text) {
-    m_title = Printable(text);
-    Draw();
-}
-
-void CConsoleProgress::SetStatusLine(const std::string& text) {
-    m_status = Printable(text);
-    Draw();
-}
-
-void CConsoleProgress::OnPositionChanged() { Draw(); }
-
-void CConsoleProgress::OnCaptionChanged() {
-    if (m_outIsTty || !m_open || !m_out) return;
-    std::fprintf(m_out, "%s %s\n", GetCaption().c_str(), m_title.c_str());
-    std::fflush(m_out);
-}
-
 bool CConsoleProgress::PumpAndCheckCancel(bool allowEscape) {
     if (m_cancelled) return true;
     if (g_interrupted) {
         Cancel();
         return true;
     }
+    if (!m_rawTried && m_open) StartRawInput();
     if (m_rawInput) {
         struct pollfd pfd {m_inputFd, POLLIN, 0};
         while (poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN)) {
@@ -136,6 +148,7 @@ void CConsoleProgress::Close() {
     if (!m_open) return;
     Erase();
     m_open = false;
+    m_rawTried = false;
     if (m_rawInput) {
         tcsetattr(m_inputFd, TCSANOW, &m_savedTermios);
         m_rawInput = false;
@@ -161,6 +174,10 @@ void CConsoleProgress::Erase() {
 
 void CConsoleProgress::Draw() {
     if (!m_outIsTty || !m_open || m_cancelled) return;
+    // A terminal is slower than the run: at most 25 frames a second.
+    auto now = std::chrono::steady_clock::now();
+    if (m_drawn && now - m_lastDraw < std::chrono::milliseconds(40)) return;
+    m_lastDraw = now;
     size_t width = static_cast<size_t>(Width()) - 1;
     int percent = ProgressPercent(GetPos(), GetLower(), GetUpper());
     percent = std::clamp(percent, 0, 100);

@@ -1,7 +1,8 @@
 #pragma once
 // The progress window of kestrel-cli: on a terminal, a title line and a bar with the status
-// line, redrawn in place on stderr; without one, a line whenever the percentage changes. Ctrl-C,
+// line, redrawn in place on stderr; without one, a line at every tenth of the way. Ctrl-C,
 // or Escape when the caller allows it, cancels at the next PumpAndCheckCancel.
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <termios.h>
@@ -30,6 +31,7 @@ protected:
 
 private:
     void Cancel();
+    void StartRawInput();
     void Draw();
     void Erase();
     int Width() const;
@@ -41,6 +43,9 @@ private:
     bool m_cancelled = false;
     bool m_drawn = false;
     bool m_rawInput = false;
+    bool m_rawTried = false;
+    int m_lastDecile = 0;
+    std::chrono::steady_clock::time_point m_lastDraw;
     struct termios m_savedTermios {};
     std::string m_title;
     std::string m_status;

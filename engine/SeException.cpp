@@ -1,5 +1,7 @@
 #include "engine/SeException.h"
 
+#include "app/UserInterface.h"
+
 #include <csetjmp>
 #include <csignal>
 #include <cstdio>
@@ -193,6 +195,10 @@ std::string CSeException::GetDescription() const {
     std::string message;
     GetErrorMessage(message);
     return message;
+}
+
+void CSeException::ReportError(IMessageBox& ui) const {
+    ui.ShowMessage(GetDescription(), kAppTitle, MessageIcon::Error);
 }
 
 void InstallFaultTranslator() {

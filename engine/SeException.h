@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+class IMessageBox;
+
 // The codes the translator produces, with the values the rest of the program and its logs know.
 namespace SeCode {
 inline constexpr std::uint32_t GuardPage = 0x80000001;
@@ -51,6 +53,8 @@ public:
     // a code outside the table.
     bool GetErrorMessage(std::string& message) const;
     std::string GetDescription() const;
+    // Shows the description in a message box.
+    void ReportError(IMessageBox& ui) const;
     const char* what() const noexcept override { return m_description.c_str(); }
 
 private:

@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Times `kestrel-cli extract --all-files` (filters, dating and the report included) against the
+# peers of ../shared/bench/peers.sh on the same generated mail store, in one run.
+#
+#   bench/extract.sh [-n RUNS] [-b] [CACHE_DIR]
+#
+# CACHE_DIR keeps the generated corpus between runs (default: $KESTREL_BENCH_CACHE, else
+# ${XDG_CACHE_HOME:-~/.cache}/kestrel-bench). -b also times a store holding one 200 MB
+# attachment, for the memory bound. The shared bench folder is ../shared/bench beside the
+# repository unless $KESTREL_SHARED_BENCH names another.
+set -euo pipefail
+
+usage() { sed -n '5p' "$0" >&2; exit 2; }
+runs=3 big=0
+while getopts n:b opt; do
+    case $opt in n) runs=$OPTARG ;; b) big=1 ;; *) usage ;; esac
+done
+shift $((OPTIND - 1))
+[ $# -le 1 ] || usage
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+shared=${KESTREL_SHARED_BENCH:-$repo/../shared/bench}
+[ -f "$shared/peers.sh" ] || { echo "extract.sh: no peers.sh in $shared" >&2; exit 1; }
+shared=$(cd "$shared" && pwd)
+cache=${1:-${KESTREL_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrel-bench}}
+mkdir -p "$cache"
+cache=$(cd "$cache" && pwd)
+
+"$repo/scripts/install-deps" --bench
+
+# A release build of the command line and the component, apart from the developer build.
+build=$repo/build-bench
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_GUI=OFF -DKESTREL_TESTS=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target kestrel-cli kestrel_extractor >/dev/null
+cli=$build/bin/kestrel-cli
+
+store=$cache/store-m2000-s1-seed1
+if [ ! -f "$store/MANIFEST.json" ]; then
+    echo "extract.sh: making the corpus in $store (about 30 s)" >&2
+    rm -rf "$store"
+    python3 "$shared/make-corpus.py" "$store" --messages 2000 --scale 1 --seed 1
+fi
+maildir=$store/Account1/Inbox
+
+scratch=$cache/run
+rm -rf "$scratch"
+mkdir -p "$scratch/config/VANDREL/KESTL"
+# The settings the run reads: keep every size, date the files, strip forward prefixes.
+printf '[Option]\r\nHTMLItemNumber=10\r\nBrowserReport=0\r\nExtractOnlyPicture=0\r\nFileRename=0\r\nRemoveFwString=1\r\nSetAttachmentDate=1\r\nAttachmentSizeLimit=0\r\n' \
+    > "$scratch/config/VANDREL/KESTL/qor.ini"
+export XDG_CONFIG_HOME=$scratch/config
+
+results=$scratch/results.tsv
+: > "$results"
+inbytes=$(find "$maildir" -type f -iname '*.eml' -print0 | xargs -r -0 cat | wc -c)
+
+# kestrel-cli takes one mail folder at a time, as the program does: one call per folder of the
+# tree the peers walk, each into its own destination.
+kestrel_walk() {   # OUT
+    local out=$1 dir rel
+    while IFS= read -r -d '' dir; do
+        rel=${dir#"$maildir"}
+        rel=${rel#/}
+        "$cli" extract --all-files --yes "$dir" "$out/${rel:-.}" > /dev/null 2>> "$out.err" || return 1
+    done < <(find "$maildir" -type d -print0 | sort -z)
+}
+export -f kestrel_walk
+export cli maildir
+
+measure() {   # NAME RUN COMMAND...
+    local name=$1 run=$2 out=$scratch/out/$1 t0 t1
+    shift 2
+    rm -rf "$out" "$out.err"; mkdir -p "$out"; sync
+    t0=$(date +%s.%N)
+    /usr/bin/time -v -o "$scratch/time.txt" "$@" "$out" || echo "extract.sh: $name failed (see $out.err)" >&2
+    t1=$(date +%s.%N)
+    awk -v name="$name" -v run="$run" -v t0="$t0" -v t1="$t1" \
+        -v files="$(find "$out" -type f -not -path '*/report/*' -not -path '*/process/*' -not -name report.htm | wc -l)" '
+        /User time/   { cpu += $NF }
+        /System time/ { cpu += $NF }
+        /Maximum resident/ { rss = $NF / 1024 }
+        END { printf "%s\t%d\t%.3f\t%.3f\t%.1f\t%d\n", name, run, t1 - t0, cpu, rss, files }
+    ' "$scratch/time.txt" >> "$results"
+}
+
+kestrel_walk "$scratch/warm" >/dev/null 2>&1 || true   # untimed warm-up
+rm -rf "$scratch/warm"
+# Turns: one round of the peers (peers.sh), then Kestrel, so that the load of a shared machine
+# falls on all of them alike.
+for run in $(seq "$runs"); do
+    bash "$shared/peers.sh" -n 1 "$maildir" "$scratch/peers" > "$scratch/peers-table-$run.txt"
+    awk -v run="$run" 'BEGIN { OFS = "\t" } { $2 = run; print }' "$scratch/peers/results.tsv" >> "$results"
+    measure kestrel "$run" bash -c 'kestrel_walk "$1"' _
+    echo "extract.sh: run $run kestrel done" >&2
+done
+rm -rf "$scratch/peers/out"
+
+echo
+python3 - "$results" "$inbytes" <<'PY'
+import statistics, sys
+rows = [l.rstrip("\n").split("\t") for l in open(sys.argv[1]) if l.strip()]
+mb = int(sys.argv[2]) / 1e6
+peers = list(dict.fromkeys(r[0] for r in rows))
+med = {p: statistics.median(float(r[2]) for r in rows if r[0] == p) for p in peers}
+rss = {p: max(float(r[4]) for r in rows if r[0] == p) for p in peers}
+print(f"input: {mb:.1f} MB of .eml; seconds = median wall time; MB/s = input MB / median time")
+print(f"{'tool':<11} {'s median':>8} {'MB/s':>7} {'peak MB':>8} {'files':>6} {'kestrel x faster':>17}")
+for p in peers:
+    files = [r[5] for r in rows if r[0] == p][-1]
+    ratio = f"{med[p] / med['kestrel']:17.2f}" if p != "kestrel" else f"{'-':>17}"
+    print(f"{p:<11} {med[p]:8.2f} {mb / med[p]:7.1f} {rss[p]:8.1f} {files:>6} {ratio}")
+k = med["kestrel"]
+print()
+print(f"targets: >= 2x py_extract: {med['py_extract'] / k:.2f}x; "
+      f"ahead of ripmime: {med['ripmime'] / k:.2f}x; ahead of munpack: {med['munpack'] / k:.2f}x; "
+      f"peak memory {rss['kestrel']:.1f} MB (< 64 MB)")
+PY
+
+if [ "$big" = 1 ]; then
+    bigdir=$cache/big200/Inbox
+    if [ ! -f "$bigdir/big.eml" ]; then
+        mkdir -p "$bigdir"
+        echo "extract.sh: writing a message with a 200 MB attachment" >&2
+        python3 - "$bigdir/big.eml" <<'PY'
+import base64, os, random, sys
+rng = random.Random(200)
+with open(sys.argv[1], "wb") as f:
+    f.write(b"From: Big <big@example.org>\r\nSubject: one big file\r\n"
+            b"Date: Tue, 15 Nov 1994 08:12:31 +0000\r\nMIME-Version: 1.0\r\n"
+            b"Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+            b"Content-Type: text/plain\r\n\r\nsee attached\r\n--b\r\n"
+            b"Content-Type: application/octet-stream; name=\"big.bin\"\r\n"
+            b"Content-Transfer-Encoding: base64\r\n"
+            b"Content-Disposition: attachment; filename=\"big.bin\"\r\n\r\n")
+    chunk = 57 * 1024
+    for _ in range(200 * 1000 * 1000 // chunk + 1):
+        data = rng.randbytes(chunk)
+        enc = base64.encodebytes(data).replace(b"\n", b"\r\n")
+        f.write(enc)
+    f.write(b"--b--\r\n")
+PY
+    fi
+    rm -rf "$scratch/big"
+    /usr/bin/time -v -o "$scratch/time-big.txt" "$cli" extract --all-files --yes "$bigdir" "$scratch/big" >/dev/null 2>&1
+    att=$(stat -c %s "$scratch/big/big.bin")
+    awk -v att="$att" '/Maximum resident/ { rss = $NF / 1024 }
+        /Elapsed/ { t = $NF }
+        END { printf "200 MB attachment: %.1f MB attachment, peak memory %.1f MB (bound %.1f MB), wall %s\n",
+              att / 1048576, rss, 64 + att / 1048576, t }' "$scratch/time-big.txt"
+fi

@@ -1,0 +1,144 @@
+// extract: the extraction run over one mail folder, as the desktop program runs it.
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "app/Settings.h"
+#include "cli/Cli.h"
+#include "cli/ConsoleUi.h"
+#include "engine/ConsoleProgress.h"
+#include "engine/ErrorLog.h"
+#include "engine/ExtractionRun.h"
+#include "engine/ExtractorClient.h"
+#include "engine/SeException.h"
+#include "platform/FileSystem.h"
+#include "platform/PathHelpers.h"
+
+namespace {
+
+// Without --open the run opens nothing.
+class CNoShell : public IShell {
+public:
+    bool Open(const std::string&) override { return true; }
+    bool Edit(const std::string&) override { return true; }
+};
+
+int RunExtract(const std::vector<std::string>& args) {
+    if (WantsHelp("extract", args)) return kExitOk;
+    LoadSettings();
+    AppSettings& settings = TheSettings();
+
+    ExtractionOptions options;
+    options.PicturesOnly = settings.ExtractOnlyPicture != 0 ? 1 : 0;
+    options.FileRename = settings.FileRename;
+    options.ShowReport = 0;
+    std::optional<bool> answer;
+    std::optional<std::string> folderName;
+    bool open = false;
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) return false;
+            out = args[++i];
+            return true;
+        };
+        if (a == "--pictures-only") {
+            options.PicturesOnly = 1;
+        } else if (a == "--all-files") {
+            options.PicturesOnly = 0;
+        } else if (a == "--folder-subdir") {
+            options.NoSubDirectory = 0;
+            options.FolderNameSubDirectory = 1;
+        } else if (a == "--subject-contains" || a == "--subject-not-contains") {
+            if (options.Condition != 0) return UsageError("extract", "only one subject condition");
+            if (!value(options.ConditionKeyword)) return UsageError("extract", a + " needs a text");
+            if (options.ConditionKeyword.size() > kMaxConditionKeyword)
+                return UsageError("extract", a + ": at most 40 characters");
+            options.Condition = a == "--subject-contains" ? 1 : 2;
+        } else if (a == "--folder-name") {
+            std::string name;
+            if (!value(name)) return UsageError("extract", "--folder-name needs a name");
+            folderName = name;
+        } else if (a == "--open") {
+            open = true;
+        } else if (a == "--yes" || a == "--no") {
+            answer = a == "--yes";
+        } else if (a == "--") {
+            positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return UsageError("extract", "unknown option '" + a + "'");
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 2) return UsageError("extract", "needs MAILFOLDER and DEST");
+
+    std::string mailFolder = positional[0];
+    std::string dest = positional[1];
+    while (dest.size() > 1 && dest.back() == '/') dest.pop_back();
+    if (!platform::IsDirectory(mailFolder))
+        return UsageError("extract", "no mail folder at '" + mailFolder + "'");
+    std::error_code ec;
+    std::filesystem::create_directories(dest, ec);
+    if (!platform::IsDirectory(dest)) {
+        std::cerr << "kestrel-cli extract: cannot create the destination '" << dest << "'\n";
+        return kExitFailed;
+    }
+    std::string trimmed = mailFolder;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    if (!folderName) folderName = platform::FindFileName(trimmed);
+    if (mailFolder.back() != '/') mailFolder += '/';
+    options.Destination = dest;
+    options.StartPath = dest;
+    options.ShowReport = open ? 1 : 0;
+
+    TheErrorLog().Open("errorlog.txt", true);
+    TheErrorLog().SetEnabled(true);
+    TheErrorLog().SetTimeStamp(true);
+    InstallFaultTranslator();
+
+    CConsoleMessageBox ui(answer);
+    CExtractorClient client;
+    if (!client.Create(&ui)) {
+        std::cerr << "kestrel-cli extract: the attachment extractor component is not available\n";
+        return kExitFailed;
+    }
+    CConsoleProgress progress;
+    CDesktopShell desktop;
+    CNoShell none;
+    ExtractionContext context{client, progress, ui, open ? static_cast<IShell&>(desktop) : none, settings};
+    int result = 0;
+    try {
+        result = RunExtraction(mailFolder, options, *folderName, context);
+    } catch (const CSeException& e) {
+        e.ReportError(ui);
+        return kExitFailed;
+    }
+    return result == 0 ? kExitOk : kExitFailed;
+}
+
+const CliRegistrar extract(
+    {"extract", "[options] MAILFOLDER DEST",
+     "Extract the attachments of every .eml file in MAILFOLDER into DEST, with the report "
+     "(DEST/report.htm), as the desktop program's Extract Attachments does.",
+     "  --pictures-only         keep pictures only (default: the ExtractOnlyPicture setting)\n"
+     "  --all-files             keep every attachment\n"
+     "  --folder-subdir         put the attachments into DEST/<folder name>\n"
+     "  --subject-contains TEXT only mails whose subject contains TEXT (any case)\n"
+     "  --subject-not-contains TEXT\n"
+     "                          only mails whose subject does not contain TEXT\n"
+     "  --folder-name NAME      the folder's name in progress texts and the sub-directory\n"
+     "                          (default: the last component of MAILFOLDER)\n"
+     "  --open                  open the report (and, with --folder-subdir, DEST) in the\n"
+     "                          desktop's applications at the end\n"
+     "  --yes, --no             answer the question asked after an interrupted run (default:\n"
+     "                          ask on the terminal; without one, No)\n"
+     "\n"
+     "The settings file gives the size limit, dating, forward-prefix removal and page size.\n"
+     "Ctrl-C or Escape cancels after the current message. Exit status: 0 when the run ran,\n"
+     "1 when it was declined or could not start, 2 on a usage error.\n",
+     RunExtract});
+
+} // namespace

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "../engine/MailFixtures.h"
+#include "RunProcess.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+class CliExtract : public testing::Test {
+protected:
+    void SetUp() override {
+        m_root.Write("config/VANDREL/KESTL/qor.ini",
+                     "[Option]\r\nExtractOnlyPicture=1\r\nAttachmentSizeLimit=0\r\nHTMLItemNumber=10\r\n");
+        m_root.Write("Inbox/a.eml", MakeMessage("Photos", "Ann <ann@example.org>",
+                                                "Tue, 15 Nov 1994 08:12:31 +0000",
+                                                {{"p.jpg", "jpeg bytes", "image/jpeg"},
+                                                 {"n.txt", "notes", "text/plain"}}));
+        m_root.Write("Inbox/b.eml", MakeMessage("Holiday plans", "Bob <bob@example.org>", "",
+                                                {{"plan.pdf", "%PDF", "application/pdf"}}));
+    }
+    ProcessResult Extract(std::vector<std::string> args) {
+        args.insert(args.begin(), {"kestrel-cli", "extract"});
+        return RunProgram(args, {"XDG_CONFIG_HOME=" + (m_root / "config")}, m_root.path());
+    }
+    TempDir m_root;
+};
+
+TEST_F(CliExtract, OptionsReachTheRun) {
+    // The setting says pictures only.
+    auto r = Extract({m_root / "Inbox", m_root / "d1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(platform::FileExists(m_root / "d1/p.jpg"));
+    EXPECT_FALSE(platform::FileExists(m_root / "d1/n.txt"));
+    EXPECT_TRUE(platform::FileExists(m_root / "d1/report.htm"));
+
+    r = Extract({"--all-files", "--folder-subdir", "--folder-name", "My: Box", m_root / "Inbox/", m_root / "d2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* f : {"p.jpg", "n.txt", "plan.pdf"})
+        EXPECT_TRUE(platform::FileExists(m_root / "d2/My--Box/" + f)) << f;
+
+    r = Extract({"--all-files", "--subject-not-contains", "HOLIDAY", m_root / "Inbox", m_root / "d3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string page = ReadFileText(m_root / "d3/report/report_page1.htm");
+    EXPECT_NE(page.find(">photos</td>"), std::string::npos);
+    EXPECT_EQ(page.find("holiday"), std::string::npos);
+}
+
+TEST_F(CliExtract, InterruptedRunQuestion) {
+    m_root.Write("d/process/error.txt", "From:x\r\nSubject:y");
+    auto r = Extract({m_root / "Inbox", m_root / "d"}); // no terminal: No
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("There is a mail parsing error in  previous processing!! \r\nFrom:x\r\nSubject:y"),
+              std::string::npos);
+    EXPECT_FALSE(platform::FileExists(m_root / "d/p.jpg"));
+    r = Extract({"--no", m_root / "Inbox", m_root / "d"});
+    EXPECT_EQ(r.exitCode, 1);
+    r = Extract({"--yes", m_root / "Inbox", m_root / "d"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(platform::FileExists(m_root / "d/p.jpg"));
+    EXPECT_FALSE(platform::FileExists(m_root / "d/process/error.txt"));
+}
+
+TEST_F(CliExtract, UsageErrors) {
+    for (auto args : std::vector<std::vector<std::string>>{
+             {},
+             {m_root / "Inbox"},
+             {"--bogus", m_root / "Inbox", m_root / "d"},
+             {"--subject-contains"},
+             {"--subject-contains", std::string(41, 'k'), m_root / "Inbox", m_root / "d"},
+             {"--subject-contains", "a", "--subject-not-contains", "b", m_root / "Inbox", m_root / "d"},
+             {m_root / "NoSuchFolder", m_root / "d"},
+         }) {
+        auto r = Extract(args);
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_NE(r.err.find("usage: kestrel-cli extract"), std::string::npos);
+    }
+    auto help = Extract({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--subject-not-contains"), std::string::npos);
+}
+
+} // namespace
