@@ -11,10 +11,13 @@
 #include "app/Settings.h"
 #include "app/UserInterface.h"
 #include "engine/ErrorLog.h"
+#include "engine/SeException.h"
 #include "locale/Language.h"
 #include "res/Resource.h"
 
 CQorApp::CQorApp() {
+    // Faults inside guarded calls arrive as CSeException from the start.
+    InstallFaultTranslator();
     OnCommand(res::ID_APP_ABOUT, [](wxCommandEvent&) {
         wxMessageBox(wxString(kAppTitle) + "\n" + kVersionLine, "About KESTL",
                      wxOK | wxICON_INFORMATION, wxTheApp->GetTopWindow());
