@@ -1,6 +1,6 @@
 #include "components/extractor/HeaderText.h"
 
-#include <gmime/gmime.h>
+#include "components/extractor/GMimeSetup.h"
 #include <vector>
 
 namespace extractor {
@@ -138,6 +138,7 @@ std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
     if (g_ascii_strcasecmp(name.c_str(), "utf-8") == 0 || g_ascii_strcasecmp(name.c_str(), "utf8") == 0 ||
         g_ascii_strcasecmp(name.c_str(), "us-ascii") == 0)
         return RawToUtf8(bytes);
+    SharedParserOptions(); // GMime's charset tables
     const char* iconvName = g_mime_charset_iconv_name(name.c_str());
     if (iconvName) {
         gsize written = 0;

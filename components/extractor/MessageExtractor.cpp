@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <gmime/gmime.h>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,6 +13,7 @@
 #include <unordered_set>
 
 #include "components/extractor/AttachmentNames.h"
+#include "components/extractor/GMimeSetup.h"
 #include "components/extractor/HeaderText.h"
 
 namespace extractor {
@@ -46,24 +46,6 @@ public:
 private:
     int m_fd;
 };
-
-// GMime is set up once per process; the parser options live as long as it does. Headers
-// without a declared charset are read as UTF-8 when they are valid UTF-8, else as
-// windows-1252 (what Windows mail programs wrote).
-GMimeParserOptions* ParserOptions() {
-    static std::once_flag once;
-    static GMimeParserOptions* options = nullptr;
-    std::call_once(once, [] {
-        g_mime_init();
-        options = g_mime_parser_options_new();
-        const char* charsets[] = {"UTF-8", "windows-1252", nullptr};
-        g_mime_parser_options_set_fallback_charsets(options, charsets);
-        g_mime_parser_options_set_rfc2047_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
-        g_mime_parser_options_set_parameter_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
-        g_mime_parser_options_set_address_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
-    });
-    return options;
-}
 
 bool EqualsNoCase(const char* a, const char* b) {
     return a && b && g_ascii_strcasecmp(a, b) == 0;
@@ -340,7 +322,7 @@ GMimeMessage* ParseEncodedMessage(GMimePart* part) {
     GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
     g_mime_parser_set_persist_stream(parser.get(), TRUE);
-    return g_mime_parser_construct_message(parser.get(), ParserOptions());
+    return g_mime_parser_construct_message(parser.get(), SharedParserOptions());
 }
 
 bool IsEncodedMessage(GMimeObject* object) {
@@ -400,7 +382,7 @@ std::string SenderText(GMimeMessage* message) {
     if (!raw) return {};
     std::string decoded = DecodeHeaderText(raw);
     std::string text;
-    if (InternetAddressList* list = internet_address_list_parse(ParserOptions(), decoded.c_str())) {
+    if (InternetAddressList* list = internet_address_list_parse(SharedParserOptions(), decoded.c_str())) {
         if (internet_address_list_length(list) > 0) {
             char* s = internet_address_list_to_string(list, nullptr, FALSE);
             if (s) text = s;
@@ -517,7 +499,7 @@ std::string FormatRfc822Date(int year, int month, int day, int hour, int minute,
 }
 
 ExtractedMessage ExtractMessage(const std::string& messagePath, const std::string& folder) {
-    GMimeParserOptions* options = ParserOptions();
+    GMimeParserOptions* options = SharedParserOptions();
 
     std::string dir = folder;
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
