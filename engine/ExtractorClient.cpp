@@ -40,8 +40,10 @@ struct CExtractorClient::Impl {
         platform::HResult hr = dispatch.Invoke(id, args, result, hasResult, exception);
         if (hr == platform::kDISP_E_EXCEPTION) {
             std::string text = "OleException: " + CutMessage(platform::FromUtf16(exception));
-            if (log) log(text);
-            else TheErrorLog().WriteText(text);
+            if (log)
+                log(text);
+            else
+                TheErrorLog().WriteText(text);
             return {};
         }
         if (platform::Failed(hr) || !hasResult) return {};
@@ -59,8 +61,10 @@ bool CExtractorClient::Create(IMessageBox* ui) {
     platform::ComError error;
     platform::HResult hr = platform::CreateInstance(kExtractorClassId, m_impl->unknown, &error);
     if (platform::Failed(hr)) {
-        if (error.text.empty()) std::fprintf(stderr, "Unknown error!\n");
-        else std::fprintf(stderr, "Error: %s\n", error.text.c_str());
+        if (error.text.empty())
+            std::fprintf(stderr, "Unknown error!\n");
+        else
+            std::fprintf(stderr, "Error: %s\n", error.text.c_str());
         return false;
     }
     if (!m_impl->unknown) {
@@ -70,8 +74,10 @@ bool CExtractorClient::Create(IMessageBox* ui) {
     hr = m_impl->unknown.QueryInterface("IDispatch", m_impl->dispatch);
     if (platform::Failed(hr)) {
         std::string text = platform::HResultText(hr);
-        if (text.empty()) std::fprintf(stderr, "Unknown error!\n");
-        else std::fprintf(stderr, "Error: %s\n", text.c_str());
+        if (text.empty())
+            std::fprintf(stderr, "Unknown error!\n");
+        else
+            std::fprintf(stderr, "Error: %s\n", text.c_str());
         m_impl->unknown.Reset();
         return false;
     }
@@ -83,7 +89,9 @@ bool CExtractorClient::Create(IMessageBox* ui) {
     return true;
 }
 
-bool CExtractorClient::IsCreated() const { return static_cast<bool>(m_impl->dispatch); }
+bool CExtractorClient::IsCreated() const {
+    return static_cast<bool>(m_impl->dispatch);
+}
 
 void CExtractorClient::SetErrorLogger(std::function<void(const std::string&)> log) {
     m_impl->log = std::move(log);

@@ -14,21 +14,36 @@ namespace platform {
 
 std::string HResultText(HResult hr) {
     switch (static_cast<std::uint32_t>(hr)) {
-    case 0x00000000u: return "The operation completed successfully.";
-    case 0x80004005u: return "Unspecified error";
-    case 0x80004002u: return "No such interface supported";
-    case 0x80004003u: return "Invalid pointer";
-    case 0x80070057u: return "The parameter is incorrect.";
-    case 0x8007000Eu: return "Not enough memory resources are available to complete this operation.";
-    case 0x80040154u: return "Class not registered";
-    case 0x80040111u: return "ClassFactory cannot supply requested class";
-    case 0x800401F8u: return "DLL for class not found";
-    case 0x800401F9u: return "Error in the DLL";
-    case 0x80020006u: return "Unknown name.";
-    case 0x80020009u: return "Exception occurred.";
-    case 0x80020003u: return "Member not found.";
-    case 0x8002000Eu: return "Invalid number of parameters.";
-    default: return {};
+    case 0x00000000u:
+        return "The operation completed successfully.";
+    case 0x80004005u:
+        return "Unspecified error";
+    case 0x80004002u:
+        return "No such interface supported";
+    case 0x80004003u:
+        return "Invalid pointer";
+    case 0x80070057u:
+        return "The parameter is incorrect.";
+    case 0x8007000Eu:
+        return "Not enough memory resources are available to complete this operation.";
+    case 0x80040154u:
+        return "Class not registered";
+    case 0x80040111u:
+        return "ClassFactory cannot supply requested class";
+    case 0x800401F8u:
+        return "DLL for class not found";
+    case 0x800401F9u:
+        return "Error in the DLL";
+    case 0x80020006u:
+        return "Unknown name.";
+    case 0x80020009u:
+        return "Exception occurred.";
+    case 0x80020003u:
+        return "Member not found.";
+    case 0x8002000Eu:
+        return "Invalid number of parameters.";
+    default:
+        return {};
     }
 }
 
@@ -52,7 +67,8 @@ std::u16string ToUtf16(std::string_view s) {
         size_t len = 0;
         char32_t cp = 0;
         unsigned char lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1F;
+        if (b >= 0xC2 && b <= 0xDF)
+            len = 2, cp = b & 0x1F;
         else if (b >= 0xE0 && b <= 0xEF) {
             len = 3, cp = b & 0x0F;
             if (b == 0xE0) lo = 0xA0;
@@ -66,8 +82,10 @@ std::u16string ToUtf16(std::string_view s) {
         for (size_t k = 1; ok && k < len; ++k) {
             unsigned char c = p[i + k];
             unsigned char l = k == 1 ? lo : 0x80, h = k == 1 ? hi : 0xBF;
-            if (c < l || c > h) ok = false;
-            else cp = (cp << 6) | (c & 0x3F);
+            if (c < l || c > h)
+                ok = false;
+            else
+                cp = (cp << 6) | (c & 0x3F);
         }
         if (!ok) {
             out.push_back(static_cast<char16_t>(0xDC00 + b));
@@ -150,7 +168,9 @@ CComRef& CComRef::operator=(CComRef&& other) noexcept {
     return *this;
 }
 
-CComRef::~CComRef() { Reset(); }
+CComRef::~CComRef() {
+    Reset();
+}
 
 void CComRef::Reset() {
     if (m_object) m_object->vtbl->Release(m_object);
@@ -162,8 +182,10 @@ HResult CComRef::QueryInterface(const char* interfaceName, CComRef& out) const {
     if (!m_object) return kE_POINTER;
     KComObject* got = nullptr;
     HResult hr = m_object->vtbl->QueryInterface(m_object, interfaceName, &got);
-    if (Succeeded(hr)) out = CComRef(got);
-    else if (got) got->vtbl->Release(got);
+    if (Succeeded(hr))
+        out = CComRef(got);
+    else if (got)
+        got->vtbl->Release(got);
     return hr;
 }
 
@@ -182,7 +204,8 @@ HResult CComRef::Invoke(std::int32_t dispId, const std::vector<std::u16string>& 
     if (!m_object) return kE_POINTER;
     std::vector<const char16_t*> argv;
     argv.reserve(args.size());
-    for (const auto& a : args) argv.push_back(a.c_str());
+    for (const auto& a : args)
+        argv.push_back(a.c_str());
     char16_t* res = nullptr;
     char16_t* exc = nullptr;
     HResult hr = m_object->vtbl->Invoke(m_object, dispId, argv.data(),
@@ -212,8 +235,10 @@ std::string GetClassRegistryPath() {
 namespace {
 std::string Trim(std::string_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
+        --e;
     return std::string(s.substr(b, e - b));
 }
 
@@ -337,7 +362,9 @@ char16_t* CopyString(const std::u16string& s) {
     return p;
 }
 
-void ServerAddRef(KComObject* self) { static_cast<ServerObject*>(self)->refs.fetch_add(1); }
+void ServerAddRef(KComObject* self) {
+    static_cast<ServerObject*>(self)->refs.fetch_add(1);
+}
 
 void ServerRelease(KComObject* self) {
     auto* object = static_cast<ServerObject*>(self);
@@ -399,10 +426,12 @@ KHRESULT ServerInvoke(KComObject* self, std::int32_t dispId, const char16_t* con
     return hr;
 }
 
-void ServerFreeString(char16_t* text) { std::free(text); }
+void ServerFreeString(char16_t* text) {
+    std::free(text);
+}
 
-const KComObjectVtbl kServerVtbl = {KCOM_ABI_VERSION,      ServerAddRef,      ServerRelease,
-                                    ServerQueryInterface,  ServerGetIDOfName, ServerInvoke,
+const KComObjectVtbl kServerVtbl = {KCOM_ABI_VERSION,     ServerAddRef,      ServerRelease,
+                                    ServerQueryInterface, ServerGetIDOfName, ServerInvoke,
                                     ServerFreeString};
 
 } // namespace

@@ -36,8 +36,12 @@ inline constexpr HResult kDISP_E_EXCEPTION = static_cast<HResult>(0x80020009);
 inline constexpr HResult kDISP_E_MEMBERNOTFOUND = static_cast<HResult>(0x80020003);
 inline constexpr HResult kDISP_E_BADPARAMCOUNT = static_cast<HResult>(0x8002000E);
 
-inline bool Succeeded(HResult hr) { return hr >= 0; }
-inline bool Failed(HResult hr) { return hr < 0; }
+inline bool Succeeded(HResult hr) {
+    return hr >= 0;
+}
+inline bool Failed(HResult hr) {
+    return hr < 0;
+}
 
 // The system's text for a code ("Class not registered"), as FormatMessage gives it; empty for
 // a code it does not know.

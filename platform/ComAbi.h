@@ -28,8 +28,9 @@ struct KComObjectVtbl {
     // A method call with positional string arguments. On success *result holds the answer
     // (may be null: "the result is no string"). On DISP_E_EXCEPTION *exceptionText holds the
     // exception's description. Both are freed with FreeString.
-    KHRESULT (*Invoke)(KComObject* self, std::int32_t dispId, const char16_t* const* args,
-                       std::uint32_t argCount, char16_t** result, char16_t** exceptionText);
+    KHRESULT (*Invoke)
+    (KComObject* self, std::int32_t dispId, const char16_t* const* args, std::uint32_t argCount,
+     char16_t** result, char16_t** exceptionText);
     void (*FreeString)(char16_t* text);
 };
 

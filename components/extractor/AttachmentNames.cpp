@@ -16,7 +16,8 @@ size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
     }
     size_t len = 0;
     unsigned char lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1F;
+    if (b >= 0xC2 && b <= 0xDF)
+        len = 2, cp = b & 0x1F;
     else if (b >= 0xE0 && b <= 0xEF) {
         len = 3, cp = b & 0x0F;
         if (b == 0xE0) lo = 0xA0;
@@ -42,7 +43,9 @@ bool IsControl(char32_t cp) {
            (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     if (s.size() < prefix.size()) return false;
@@ -64,7 +67,8 @@ size_t ExtensionDot(std::string_view name) {
 // Cuts s to at most n bytes without splitting a UTF-8 sequence.
 std::string_view CutUtf8(std::string_view s, size_t n) {
     if (s.size() <= n) return s;
-    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80)
+        --n;
     return s.substr(0, n);
 }
 
@@ -82,9 +86,12 @@ std::string SanitizeFileName(std::string_view raw) {
             ++i;
             continue;
         }
-        if (cp == '\\') clean += '/';
-        else if (cp == ':' || cp == '|') clean += '_';
-        else if (!IsControl(cp)) clean.append(raw.substr(i, len));
+        if (cp == '\\')
+            clean += '/';
+        else if (cp == ':' || cp == '|')
+            clean += '_';
+        else if (!IsControl(cp))
+            clean.append(raw.substr(i, len));
         i += len;
     }
     // The last path component only: "../../x" and "/etc/passwd" give "x" and "passwd".
@@ -92,8 +99,10 @@ std::string SanitizeFileName(std::string_view raw) {
     std::string_view name(clean);
     if (slash != std::string::npos) name.remove_prefix(slash + 1);
     // No hidden files, no "." or "..", no blanks the callers would trim away.
-    while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    while (!name.empty() && (name.front() == '.' || name.front() == ' '))
+        name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
     if (name.empty()) return {};
     std::string result(name);
     if (StartsWithNoCase(result, "ulk") || StartsWithNoCase(result, "kestl")) result.insert(0, "_");
@@ -106,9 +115,11 @@ std::string LimitNameLength(std::string_view name, size_t maxBytes) {
     if (size_t dot = ExtensionDot(name); dot != std::string_view::npos && name.size() - dot <= 32)
         ext = name.substr(dot);
     if (ext.size() >= maxBytes) ext = {};
-    std::string_view stem = CutUtf8(name.substr(0, name.size() - ext.size()), maxBytes - ext.size());
+    std::string_view stem =
+        CutUtf8(name.substr(0, name.size() - ext.size()), maxBytes - ext.size());
     std::string out(stem);
-    while (!out.empty() && out.back() == ' ') out.pop_back();
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
     if (out.empty()) out = "_";
     return out + std::string(ext);
 }
@@ -167,9 +178,11 @@ std::string ExtensionForContentType(std::string_view mediaType, std::string_view
         {"video/mpeg", ".mpg"},
     }};
     std::string type;
-    for (char c : mediaType) type += Lower(c);
+    for (char c : mediaType)
+        type += Lower(c);
     type += '/';
-    for (char c : subType) type += Lower(c);
+    for (char c : subType)
+        type += Lower(c);
     for (const auto& e : kTable)
         if (type == e.type) return e.ext;
     if (type == "message/rfc822") return ".eml";
@@ -203,9 +216,12 @@ std::string CleanFieldText(std::string_view text) {
             ++i;
             continue;
         }
-        if (cp == '|') out += "\xC2\xA6"; // U+00A6 broken bar: the answer splits at "|"
-        else if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) out += ' ';
-        else out.append(text.substr(i, len));
+        if (cp == '|')
+            out += "\xC2\xA6"; // U+00A6 broken bar: the answer splits at "|"
+        else if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F))
+            out += ' ';
+        else
+            out.append(text.substr(i, len));
         i += len;
     }
     size_t b = out.find_first_not_of(' ');

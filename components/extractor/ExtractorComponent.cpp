@@ -16,9 +16,12 @@ class CAttachmentExtractor : public platform::CDispatchObject {
 public:
     bool GetIDOfName(std::u16string_view name, std::int32_t& dispId) override {
         std::string n = platform::FromUtf16(name);
-        if (strcasecmp(n.c_str(), "ExtractToFolder") == 0) dispId = kExtractToFolder;
-        else if (strcasecmp(n.c_str(), "ExtractToFolder2") == 0) dispId = kExtractToFolder2;
-        else return false;
+        if (strcasecmp(n.c_str(), "ExtractToFolder") == 0)
+            dispId = kExtractToFolder;
+        else if (strcasecmp(n.c_str(), "ExtractToFolder2") == 0)
+            dispId = kExtractToFolder2;
+        else
+            return false;
         return true;
     }
 

@@ -135,7 +135,8 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 
 std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
     std::string name(charset);
-    if (g_ascii_strcasecmp(name.c_str(), "utf-8") == 0 || g_ascii_strcasecmp(name.c_str(), "utf8") == 0 ||
+    if (g_ascii_strcasecmp(name.c_str(), "utf-8") == 0 ||
+        g_ascii_strcasecmp(name.c_str(), "utf8") == 0 ||
         g_ascii_strcasecmp(name.c_str(), "us-ascii") == 0)
         return RawToUtf8(bytes);
     SharedParserOptions(); // GMime's charset tables
@@ -159,20 +160,23 @@ std::optional<std::string> FindPlainParameter(std::string_view value, std::strin
     size_t i = value.find(';');
     while (i != std::string_view::npos && i < value.size()) {
         ++i; // past ';'
-        while (i < value.size() && (value[i] == ' ' || value[i] == '\t' || value[i] == '\r' || value[i] == '\n'))
+        while (i < value.size() &&
+               (value[i] == ' ' || value[i] == '\t' || value[i] == '\r' || value[i] == '\n'))
             ++i;
         size_t eq = i;
-        while (eq < value.size() && value[eq] != '=' && value[eq] != ';') ++eq;
+        while (eq < value.size() && value[eq] != '=' && value[eq] != ';')
+            ++eq;
         if (eq >= value.size()) return std::nullopt;
         std::string_view key = value.substr(i, eq - i);
-        while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.remove_suffix(1);
+        while (!key.empty() && (key.back() == ' ' || key.back() == '\t'))
+            key.remove_suffix(1);
         if (value[eq] == ';') {
             i = eq;
             continue;
         }
         size_t v = eq + 1;
-        while (v < value.size() && (value[v] == ' ' || value[v] == '\t' || value[v] == '\r' ||
-                                    value[v] == '\n'))
+        while (v < value.size() &&
+               (value[v] == ' ' || value[v] == '\t' || value[v] == '\r' || value[v] == '\n'))
             ++v;
         std::string result;
         size_t next;
@@ -185,12 +189,15 @@ std::optional<std::string> FindPlainParameter(std::string_view value, std::strin
             next = value.find(';', k);
         } else {
             next = value.find(';', v);
-            std::string_view token = value.substr(v, next == std::string_view::npos ? std::string_view::npos : next - v);
-            while (!token.empty() && (token.back() == ' ' || token.back() == '\t' || token.back() == '\r' || token.back() == '\n'))
+            std::string_view token =
+                value.substr(v, next == std::string_view::npos ? std::string_view::npos : next - v);
+            while (!token.empty() && (token.back() == ' ' || token.back() == '\t' ||
+                                      token.back() == '\r' || token.back() == '\n'))
                 token.remove_suffix(1);
             result.assign(token);
         }
-        if (key.size() == name.size() && g_ascii_strncasecmp(key.data(), name.data(), name.size()) == 0)
+        if (key.size() == name.size() &&
+            g_ascii_strncasecmp(key.data(), name.data(), name.size()) == 0)
             return result;
         i = next;
     }
@@ -210,7 +217,8 @@ std::string DecodeHeaderText(std::string_view raw) {
     std::vector<Token> tokens;
     size_t i = 0, literalStart = 0;
     auto flushLiteral = [&](size_t end) {
-        if (end > literalStart) tokens.push_back({false, {}, text.substr(literalStart, end - literalStart)});
+        if (end > literalStart)
+            tokens.push_back({false, {}, text.substr(literalStart, end - literalStart)});
     };
     while (i < text.size()) {
         size_t at = text.find("=?", i);
@@ -243,7 +251,8 @@ std::string DecodeHeaderText(std::string_view raw) {
     }
 
     std::string out;
-    for (const auto& t : merged) out += t.encoded ? CharsetToUtf8(t.bytes, t.charset) : RawToUtf8(t.bytes);
+    for (const auto& t : merged)
+        out += t.encoded ? CharsetToUtf8(t.bytes, t.charset) : RawToUtf8(t.bytes);
     return out;
 }
 

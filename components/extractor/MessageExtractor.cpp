@@ -270,7 +270,8 @@ std::string PartFileName(GMimePart* part) {
     GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
     bool fromDisposition =
         disposition && g_mime_content_disposition_get_parameter(disposition, "filename");
-    const char* header = RawHeader(object, fromDisposition ? "Content-Disposition" : "Content-Type");
+    const char* header =
+        RawHeader(object, fromDisposition ? "Content-Disposition" : "Content-Type");
     if (header) {
         std::optional<std::string> value =
             FindPlainParameter(header, fromDisposition ? "filename" : "name");
@@ -382,7 +383,8 @@ std::string SenderText(GMimeMessage* message) {
     if (!raw) return {};
     std::string decoded = DecodeHeaderText(raw);
     std::string text;
-    if (InternetAddressList* list = internet_address_list_parse(SharedParserOptions(), decoded.c_str())) {
+    if (InternetAddressList* list =
+            internet_address_list_parse(SharedParserOptions(), decoded.c_str())) {
         if (internet_address_list_length(list) > 0) {
             char* s = internet_address_list_to_string(list, nullptr, FALSE);
             if (s) text = s;
@@ -403,11 +405,11 @@ std::string SenderText(GMimeMessage* message) {
 std::string DateText(GMimeMessage* message) {
     GDateTime* date = g_mime_message_get_date(message); // borrowed
     if (!date) return {};
-    return FormatRfc822Date(g_date_time_get_year(date), g_date_time_get_month(date),
-                            g_date_time_get_day_of_month(date), g_date_time_get_hour(date),
-                            g_date_time_get_minute(date), g_date_time_get_second(date),
-                            g_date_time_get_day_of_week(date),
-                            static_cast<long>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND));
+    return FormatRfc822Date(
+        g_date_time_get_year(date), g_date_time_get_month(date), g_date_time_get_day_of_month(date),
+        g_date_time_get_hour(date), g_date_time_get_minute(date), g_date_time_get_second(date),
+        g_date_time_get_day_of_week(date),
+        static_cast<long>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND));
 }
 
 // What the parser should not see of a message file.
@@ -427,20 +429,23 @@ MessageLayout ExamineMessageFile(int fd) {
         gint64 pos = 0;
         while (pos < n) {
             gint64 end = pos;
-            while (end < n && head[end] != '\n') ++end;
+            while (end < n && head[end] != '\n')
+                ++end;
             if (end >= n) break;
             bool blankOnly = end > pos;
             bool hasBlank = false;
             for (gint64 i = pos; i < end && blankOnly; ++i) {
-                if (head[i] == ' ' || head[i] == '\t') hasBlank = true;
-                else if (head[i] != '\r') blankOnly = false;
+                if (head[i] == ' ' || head[i] == '\t')
+                    hasBlank = true;
+                else if (head[i] != '\r')
+                    blankOnly = false;
             }
             if (!blankOnly || !hasBlank) break;
             pos = end + 1;
         }
         layout.headerStart = pos;
-        layout.crlf = std::string_view(head, static_cast<size_t>(n)).find("\r\n") !=
-                      std::string_view::npos;
+        layout.crlf =
+            std::string_view(head, static_cast<size_t>(n)).find("\r\n") != std::string_view::npos;
     }
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_size > 0) {
@@ -502,7 +507,8 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
     GMimeParserOptions* options = SharedParserOptions();
 
     std::string dir = folder;
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
     Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() < 0)
         throw ExtractError("Cannot open the folder \"" + folder + "\": " + std::strerror(errno));

@@ -42,8 +42,12 @@ TEST(SanitizeFileNameTest, HostileNames) {
         {"a:b|c.jpg", "a_b_c.jpg"},
         {"tab\there\r\n.txt", "tabhere.txt"},
         {"bell\x07\x7f.txt", "bell.txt"},
-        {"c1\xc2\x85" "ctl.txt", "c1ctl.txt"},
-        {"evil\xe2\x80\xae" "gpj.exe", "evilgpj.exe"},
+        {"c1\xc2\x85"
+         "ctl.txt",
+         "c1ctl.txt"},
+        {"evil\xe2\x80\xae"
+         "gpj.exe",
+         "evilgpj.exe"},
         {"ulkfoo.jpg", "_ulkfoo.jpg"},
         {"ULKFOO.JPG", "_ULKFOO.JPG"},
         {"KESTLx", "_KESTLx"},
@@ -55,7 +59,8 @@ TEST(SanitizeFileNameTest, HostileNames) {
         {"Grüße.txt", "Grüße.txt"},
         {"report.htm", "report.htm"}, // reserved only at creation, see NumberedName
     };
-    for (const auto& c : cases) EXPECT_EQ(SanitizeFileName(c.raw), c.want) << c.raw;
+    for (const auto& c : cases)
+        EXPECT_EQ(SanitizeFileName(c.raw), c.want) << c.raw;
 }
 
 TEST(SanitizeFileNameTest, LongNamesKeepTheirExtensionAndStayValid) {
@@ -65,7 +70,8 @@ TEST(SanitizeFileNameTest, LongNamesKeepTheirExtensionAndStayValid) {
     EXPECT_EQ(got.substr(got.size() - 4), ".jpg");
 
     std::string wide;
-    for (int i = 0; i < 150; ++i) wide += "ä";
+    for (int i = 0; i < 150; ++i)
+        wide += "ä";
     wide += ".jpeg";
     got = SanitizeFileName(wide);
     EXPECT_LE(got.size(), kMaxBaseNameBytes);
@@ -106,7 +112,8 @@ TEST(GeneratedFileNameTest, ExtensionFromTheContentType) {
 }
 
 TEST(CleanFieldTextTest, NoSeparatorsNoControlsTrimmed) {
-    EXPECT_EQ(CleanFieldText("  a|b  "), "a\xC2\xA6" "b");
+    EXPECT_EQ(CleanFieldText("  a|b  "), "a\xC2\xA6"
+                                         "b");
     EXPECT_EQ(CleanFieldText("line\r\n\tnext"), "line   next");
     EXPECT_EQ(CleanFieldText("caf\xe9"), "caf\xEF\xBF\xBD");
     EXPECT_EQ(CleanFieldText("Grüße: 12:00"), "Grüße: 12:00");
@@ -114,8 +121,10 @@ TEST(CleanFieldTextTest, NoSeparatorsNoControlsTrimmed) {
 
 TEST(FormatRfc822DateTest, DayPrefixAndTwoDigitDay) {
     EXPECT_EQ(FormatRfc822Date(1994, 11, 15, 8, 12, 31, 2, 0), "Tue, 15 Nov 1994 08:12:31 +0000");
-    EXPECT_EQ(FormatRfc822Date(2005, 2, 5, 23, 0, 9, 6, -5 * 3600), "Sat, 05 Feb 2005 23:00:09 -0500");
-    EXPECT_EQ(FormatRfc822Date(2020, 1, 1, 0, 0, 0, 3, 5 * 3600 + 45 * 60), "Wed, 01 Jan 2020 00:00:00 +0545");
+    EXPECT_EQ(FormatRfc822Date(2005, 2, 5, 23, 0, 9, 6, -5 * 3600),
+              "Sat, 05 Feb 2005 23:00:09 -0500");
+    EXPECT_EQ(FormatRfc822Date(2020, 1, 1, 0, 0, 0, 3, 5 * 3600 + 45 * 60),
+              "Wed, 01 Jan 2020 00:00:00 +0545");
     EXPECT_EQ(FormatRfc822Date(10000, 1, 1, 0, 0, 0, 1, 0), "");
     EXPECT_EQ(FormatRfc822Date(2020, 13, 1, 0, 0, 0, 1, 0), "");
 }

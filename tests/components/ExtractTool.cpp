@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
     StderrUi ui;
     CExtractorClient client;
     if (!client.Create(&ui)) return 1;
-    client.SetErrorLogger([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+    client.SetErrorLogger(
+        [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
     for (int i = 2; i < argc; ++i) {
         std::string folder = std::string(argv[1]) + "/" + std::to_string(i - 2);
         std::filesystem::create_directories(folder);

@@ -23,8 +23,9 @@ public:
 class ClientFixture : public ::testing::Test {
 protected:
     void Use(const std::string& mode, bool registered = true) {
-        std::string line = registered ? std::string(kExtractorClassId) + "=" + KESTREL_TEST_COMPONENT
-                                      : std::string("# nothing registered");
+        std::string line = registered
+                               ? std::string(kExtractorClassId) + "=" + KESTREL_TEST_COMPONENT
+                               : std::string("# nothing registered");
         m_registry = m_dir.Write("classes.reg", line + "\n");
         // The old guards restore the environment first, then the new ones set it.
         m_mode.reset();
@@ -56,7 +57,8 @@ TEST_F(ClientFixture, CreatesTheComponentAndPassesTheThreeArguments) {
     ASSERT_TRUE(CreateCapturing(client, err));
     EXPECT_EQ(err, "");
     EXPECT_TRUE(client.IsCreated());
-    EXPECT_EQ(client.ExtractToFolder2("/mail/a b.eml", "/dest/Grüße"), "2:/mail/a b.eml|/dest/Grüße|");
+    EXPECT_EQ(client.ExtractToFolder2("/mail/a b.eml", "/dest/Grüße"),
+              "2:/mail/a b.eml|/dest/Grüße|");
     EXPECT_EQ(client.ExtractToFolder("/tmp/TAK1.tmp", "/dest"), "1:/tmp/TAK1.tmp|/dest|");
     EXPECT_TRUE(ui.messages.empty());
 }
@@ -78,7 +80,8 @@ TEST_F(ClientFixture, FailureCodesWithAndWithoutASystemText) {
         CExtractorClient client;
         std::string err;
         EXPECT_FALSE(CreateCapturing(client, err));
-        EXPECT_EQ(err, "Error: Not enough memory resources are available to complete this operation.\n");
+        EXPECT_EQ(err,
+                  "Error: Not enough memory resources are available to complete this operation.\n");
     }
     Use("create-unknown-code");
     {
@@ -145,7 +148,8 @@ TEST_F(ClientFixture, AutomationExceptionsGoToTheErrorLogByDefault) {
     TheErrorLog().SetEnabled(true);
     TheErrorLog().SetTimeStamp(false);
     EXPECT_EQ(client.ExtractToFolder("/a.eml", "/d"), "");
-    EXPECT_EQ(ReadFileText(logDir / "errorlog.txt"), "OleException: " + std::string(255, 'x') + "\n");
+    EXPECT_EQ(ReadFileText(logDir / "errorlog.txt"),
+              "OleException: " + std::string(255, 'x') + "\n");
     TheErrorLog().SetEnabled(false);
 }
 

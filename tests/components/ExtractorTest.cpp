@@ -2,10 +2,10 @@
 // messages written by the tests: the answer, the names, clashes, nesting, bad input.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <random>
 #include <set>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,7 +31,8 @@ std::string Base64(const std::string& data) {
     std::string out;
     size_t i = 0;
     for (; i + 2 < data.size(); i += 3) {
-        unsigned v = (unsigned char)data[i] << 16 | (unsigned char)data[i + 1] << 8 | (unsigned char)data[i + 2];
+        unsigned v = (unsigned char)data[i] << 16 | (unsigned char)data[i + 1] << 8 |
+                     (unsigned char)data[i + 2];
         out += {t[v >> 18], t[(v >> 12) & 63], t[(v >> 6) & 63], t[v & 63]};
         if (out.size() % 77 == 76) out += "\r\n";
     }
@@ -48,7 +49,8 @@ std::string Base64(const std::string& data) {
 std::string RandomBytes(size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(rng());
+    for (auto& c : s)
+        c = static_cast<char>(rng());
     return s;
 }
 
@@ -89,7 +91,9 @@ std::string Message(const std::string& mimeBody, const std::string& subject = "T
     return out;
 }
 
-Part Text(const std::string& text) { return {"text/plain; charset=us-ascii", "", text}; }
+Part Text(const std::string& text) {
+    return {"text/plain; charset=us-ascii", "", text};
+}
 
 std::vector<std::string> Split(const std::string& s, char sep) {
     std::vector<std::string> out;
@@ -104,15 +108,16 @@ std::vector<std::string> Split(const std::string& s, char sep) {
 
 std::set<std::string> FolderNames(const std::string& folder) {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(folder))
+        names.insert(e.path().filename().string());
     return names;
 }
 
 class ExtractorFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_env = std::make_unique<ScopedEnv>("KESTREL_CLASS_REGISTRY",
-                                            std::string(KESTREL_OUTPUT_DIR) + "/kestrel-classes.reg");
+        m_env = std::make_unique<ScopedEnv>(
+            "KESTREL_CLASS_REGISTRY", std::string(KESTREL_OUTPUT_DIR) + "/kestrel-classes.reg");
         ASSERT_TRUE(m_client.Create(&m_ui));
         m_client.SetErrorLogger([this](const std::string& line) { m_log.push_back(line); });
         m_dest = m_dir.MakeDir("dest");
@@ -142,9 +147,11 @@ protected:
 
 TEST_F(ExtractorFixture, AnswerHasSubjectSenderDateAndFiles) {
     std::string jpeg = "\xff\xd8\xff\xe0" + RandomBytes(5000, 1);
-    std::string answer = Extract(Message(Multipart({Text("Hello"), Attachment("photo.jpg", jpeg, "image/jpeg"),
-                                                    Attachment("notes.bin", RandomBytes(10, 2))})));
-    EXPECT_EQ(answer, "Test|Bob <bob@example.com>|Tue, 15 Nov 1994 08:12:31 -0500|photo.jpg:notes.bin");
+    std::string answer =
+        Extract(Message(Multipart({Text("Hello"), Attachment("photo.jpg", jpeg, "image/jpeg"),
+                                   Attachment("notes.bin", RandomBytes(10, 2))})));
+    EXPECT_EQ(answer,
+              "Test|Bob <bob@example.com>|Tue, 15 Nov 1994 08:12:31 -0500|photo.jpg:notes.bin");
     EXPECT_EQ(ReadFileText(m_dest + "/photo.jpg"), jpeg);
     EXPECT_EQ(ReadFileText(m_dest + "/notes.bin"), RandomBytes(10, 2));
     EXPECT_EQ(FolderNames(m_dest), (std::set<std::string>{"photo.jpg", "notes.bin"}));
@@ -176,17 +183,22 @@ TEST_F(ExtractorFixture, SubjectAndSenderAreDecodedAndCannotBreakTheFields) {
 
 TEST_F(ExtractorFixture, LongEncodedSubjectSplitIntoPaddedWords) {
     // Python's email package splits a long UTF-8 subject into base64 words, each padded.
-    std::string msg = Message("Content-Type: text/plain\r\n\r\nx\r\n",
-                              "=?utf-8?b?0J/RgNC40LLQtdGCIG3DvG5jaGVuIHRyYXZlbCByZWNlaXB0IGhvdGVsIOaXpQ==?=\r\n"
-                              " =?utf-8?b?5pys6Kqe?=");
+    std::string msg =
+        Message("Content-Type: text/plain\r\n\r\nx\r\n",
+                "=?utf-8?b?0J/RgNC40LLQtdGCIG3DvG5jaGVuIHRyYXZlbCByZWNlaXB0IGhvdGVsIOaXpQ==?=\r\n"
+                " =?utf-8?b?5pys6Kqe?=");
     EXPECT_EQ(Split(Extract(msg), '|')[0], "Привет münchen travel receipt hotel 日本語");
 }
 
 TEST_F(ExtractorFixture, UndeclaredEightBitHeadersAreUtf8OrWindows1252) {
-    EXPECT_EQ(Split(Extract(Message("Content-Type: text/plain\r\n\r\nx\r\n", "Gr\xfc\xdf" "e \x80"), "a.eml"), '|')[0],
+    EXPECT_EQ(Split(Extract(Message("Content-Type: text/plain\r\n\r\nx\r\n", "Gr\xfc\xdf"
+                                                                             "e \x80"),
+                            "a.eml"),
+                    '|')[0],
               "Grüße €");
-    EXPECT_EQ(Split(Extract(Message("Content-Type: text/plain\r\n\r\nx\r\n", "Grüße"), "b.eml"), '|')[0],
-              "Grüße");
+    EXPECT_EQ(
+        Split(Extract(Message("Content-Type: text/plain\r\n\r\nx\r\n", "Grüße"), "b.eml"), '|')[0],
+        "Grüße");
 }
 
 TEST_F(ExtractorFixture, DateKeepsTheSendersWallClockAndOffset) {
@@ -203,8 +215,9 @@ TEST_F(ExtractorFixture, DateKeepsTheSendersWallClockAndOffset) {
     };
     int n = 0;
     for (const auto& c : cases) {
-        std::string answer = Extract(Message("Content-Type: text/plain\r\n\r\nx\r\n", "S", c.header),
-                                     "d" + std::to_string(n++) + ".eml");
+        std::string answer =
+            Extract(Message("Content-Type: text/plain\r\n\r\nx\r\n", "S", c.header),
+                    "d" + std::to_string(n++) + ".eml");
         auto fields = Split(answer, '|');
         ASSERT_EQ(fields.size(), 3u) << answer;
         EXPECT_EQ(fields[2], c.want) << c.header;
@@ -214,11 +227,11 @@ TEST_F(ExtractorFixture, DateKeepsTheSendersWallClockAndOffset) {
 TEST_F(ExtractorFixture, HostileNamesStayInsideTheFolder) {
     std::string outside = m_dir / "x";
     std::vector<Part> parts = {
-        Attachment("../../x", "1"),        Attachment("/etc/passwd", "2"),
-        Attachment("report.htm", "3"),     Attachment("ulkfoo.jpg", "4", "image/jpeg"),
-        Attachment("KESTLx", "5"),         Attachment("a:b|c.jpg", "6"),
-        Attachment("..", "7", "image/png"), Attachment("report", "8"),
-        Attachment("process", "9"),        Attachment(std::string(300, 'n') + ".jpg", "10"),
+        Attachment("../../x", "1"),          Attachment("/etc/passwd", "2"),
+        Attachment("report.htm", "3"),       Attachment("ulkfoo.jpg", "4", "image/jpeg"),
+        Attachment("KESTLx", "5"),           Attachment("a:b|c.jpg", "6"),
+        Attachment("..", "7", "image/png"),  Attachment("report", "8"),
+        Attachment("process", "9"),          Attachment(std::string(300, 'n') + ".jpg", "10"),
         Attachment("..\\..\\win.txt", "11"),
     };
     // Control characters can only arrive encoded (RFC 2231).
@@ -228,10 +241,12 @@ TEST_F(ExtractorFixture, HostileNamesStayInsideTheFolder) {
                      Base64("12")});
     std::string answer = Extract(Message(Multipart(parts)));
     auto files = Files(answer);
-    std::vector<std::string> want = {"x", "passwd", "report (1).htm", "_ulkfoo.jpg", "_KESTLx",
-                                     "a_b_c.jpg", "part7.png", "report (1)", "process (1)"};
+    std::vector<std::string> want = {"x",           "passwd",     "report (1).htm",
+                                     "_ulkfoo.jpg", "_KESTLx",    "a_b_c.jpg",
+                                     "part7.png",   "report (1)", "process (1)"};
     ASSERT_EQ(files.size(), 12u) << answer;
-    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(files[i], want[i]);
+    for (size_t i = 0; i < want.size(); ++i)
+        EXPECT_EQ(files[i], want[i]);
     EXPECT_LT(files[9].size(), 255u);
     EXPECT_EQ(files[9].substr(files[9].size() - 4), ".jpg");
     EXPECT_EQ(files[10], "win.txt");
@@ -251,10 +266,11 @@ TEST_F(ExtractorFixture, ClashesAreNumberedAndNothingIsOverwritten) {
     // A symbolic link with the wanted name is not followed.
     m_dir.Write("target.txt", "target");
     fs::create_symlink(m_dir / "target.txt", m_dest + "/link.txt");
-    std::string answer = Extract(Message(Multipart({Attachment("photo.jpg", "a"), Attachment("photo.jpg", "b"),
-                                                    Attachment("photo.jpg", "c"), Attachment("link.txt", "d")})));
-    EXPECT_EQ(Files(answer), (std::vector<std::string>{"photo (1).jpg", "photo (3).jpg", "photo (4).jpg",
-                                                       "link (1).txt"}));
+    std::string answer =
+        Extract(Message(Multipart({Attachment("photo.jpg", "a"), Attachment("photo.jpg", "b"),
+                                   Attachment("photo.jpg", "c"), Attachment("link.txt", "d")})));
+    EXPECT_EQ(Files(answer), (std::vector<std::string>{"photo (1).jpg", "photo (3).jpg",
+                                                       "photo (4).jpg", "link (1).txt"}));
     EXPECT_EQ(ReadFileText(m_dest + "/photo.jpg"), "old");
     EXPECT_EQ(ReadFileText(m_dest + "/photo (2).jpg"), "old2");
     EXPECT_EQ(ReadFileText(m_dest + "/photo (1).jpg"), "a");
@@ -263,16 +279,19 @@ TEST_F(ExtractorFixture, ClashesAreNumberedAndNothingIsOverwritten) {
 }
 
 TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
-    std::string inner2 = Message(Multipart({Text("deepest"), Attachment("deep.png", "DEEP", "image/png")}, "b3"),
-                                 "Inner 2");
-    std::string inner1 = Message(Multipart({Text("inner"), Attachment("mid.pdf", "MID", "application/pdf"),
+    std::string inner2 = Message(
+        Multipart({Text("deepest"), Attachment("deep.png", "DEEP", "image/png")}, "b3"), "Inner 2");
+    std::string inner1 = Message(Multipart({Text("inner"),
+                                            Attachment("mid.pdf", "MID", "application/pdf"),
                                             {"message/rfc822", "", inner2}},
                                            "b2"),
                                  "Inner 1");
-    std::string outer = Message(Multipart({Text("outer"), Attachment("top.doc", "TOP"),
-                                           {"message/rfc822", "Content-Disposition: attachment\r\n", inner1}},
-                                          "b1"),
-                                "Fwd: Fwd: layers");
+    std::string outer =
+        Message(Multipart({Text("outer"),
+                           Attachment("top.doc", "TOP"),
+                           {"message/rfc822", "Content-Disposition: attachment\r\n", inner1}},
+                          "b1"),
+                "Fwd: Fwd: layers");
     std::string answer = Extract(outer);
     EXPECT_EQ(Split(answer, '|')[0], "Fwd: Fwd: layers");
     EXPECT_EQ(Files(answer), (std::vector<std::string>{"top.doc", "mid.pdf", "deep.png"}));
@@ -280,14 +299,17 @@ TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
 }
 
 TEST_F(ExtractorFixture, EncodedForwardedMessagesAreDecodedAndWalked) {
-    std::string inner = Message(Multipart({Text("inner"), Attachment("inner.png", "\x89PNG inner", "image/png")}, "in"),
-                                "Inner");
+    std::string inner = Message(
+        Multipart({Text("inner"), Attachment("inner.png", "\x89PNG inner", "image/png")}, "in"),
+        "Inner");
     std::string qp;
-    for (char c : inner) qp += c == '=' ? std::string("=3D") : std::string(1, c);
-    std::string outer = Message(Multipart({Text("outer"),
-                                           {"message/rfc822", "Content-Transfer-Encoding: base64\r\n", Base64(inner)},
-                                           {"message/rfc822", "Content-Transfer-Encoding: quoted-printable\r\n", qp}},
-                                          "out"));
+    for (char c : inner)
+        qp += c == '=' ? std::string("=3D") : std::string(1, c);
+    std::string outer = Message(
+        Multipart({Text("outer"),
+                   {"message/rfc822", "Content-Transfer-Encoding: base64\r\n", Base64(inner)},
+                   {"message/rfc822", "Content-Transfer-Encoding: quoted-printable\r\n", qp}},
+                  "out"));
     EXPECT_EQ(Files(Extract(outer)), (std::vector<std::string>{"inner.png", "inner (1).png"}));
     EXPECT_EQ(ReadFileText(m_dest + "/inner (1).png"), "\x89PNG inner");
 }
@@ -296,14 +318,17 @@ TEST_F(ExtractorFixture, Rfc2231ContinuationsAndRfc2047Names) {
     std::vector<Part> parts = {
         {"application/pdf",
          "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment;\r\n"
-         " filename*0*=utf-8''%E2%82%AC%20Rechnung%20;\r\n filename*1*=M%C3%A4rz;\r\n filename*2=\".pdf\"\r\n",
+         " filename*0*=utf-8''%E2%82%AC%20Rechnung%20;\r\n filename*1*=M%C3%A4rz;\r\n "
+         "filename*2=\".pdf\"\r\n",
          Base64("PDF")},
         {"image/jpeg; name=\"=?utf-8?b?RmVyaWVuIMOcYmVyc2ljaHQ=?= =?utf-8?b?LmpwZw==?=\"",
          "Content-Transfer-Encoding: base64\r\n", Base64("JPG")},
-        {"text/plain; name=\"=?iso-8859-1?q?r=E9sum=E9=2Etxt?=\"", "Content-Disposition: inline\r\n", "text"},
+        {"text/plain; name=\"=?iso-8859-1?q?r=E9sum=E9=2Etxt?=\"",
+         "Content-Disposition: inline\r\n", "text"},
     };
-    EXPECT_EQ(Files(Extract(Message(Multipart(parts)))),
-              (std::vector<std::string>{"€ Rechnung März.pdf", "Ferien Übersicht.jpg", "résumé.txt"}));
+    EXPECT_EQ(
+        Files(Extract(Message(Multipart(parts)))),
+        (std::vector<std::string>{"€ Rechnung März.pdf", "Ferien Übersicht.jpg", "résumé.txt"}));
 }
 
 TEST_F(ExtractorFixture, UnnamedPartsGetGeneratedNames) {
@@ -323,7 +348,8 @@ TEST_F(ExtractorFixture, ZeroByteAndGarbageMessages) {
     EXPECT_EQ(m_client.ExtractToFolder2(m_dir.Write("mail/empty.eml", ""), m_dest), "||");
     EXPECT_EQ(m_client.ExtractToFolder(m_dir / "mail/empty.eml", m_dest), "");
     std::string garbage = RandomBytes(20000, 7);
-    std::string answer = m_client.ExtractToFolder2(m_dir.Write("mail/garbage.eml", garbage), m_dest);
+    std::string answer =
+        m_client.ExtractToFolder2(m_dir.Write("mail/garbage.eml", garbage), m_dest);
     EXPECT_LT(Split(answer, '|').size(), 4u) << answer;
     EXPECT_TRUE(m_log.empty());
 }
@@ -333,22 +359,26 @@ TEST_F(ExtractorFixture, TruncatedBase64KeepsWhatArrived) {
     std::string encoded = Base64(data);
     // Cut inside the last lines: a group of three letters still gives two bytes.
     std::string cut = encoded.substr(0, encoded.size() - 20);
-    while (cut.back() == '\n' || cut.back() == '\r') cut.pop_back();
+    while (cut.back() == '\n' || cut.back() == '\r')
+        cut.pop_back();
     std::string msg = Message("Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
                               "Content-Type: application/octet-stream; name=\"cut.bin\"\r\n"
-                              "Content-Transfer-Encoding: base64\r\n\r\n" + cut);
+                              "Content-Transfer-Encoding: base64\r\n\r\n" +
+                              cut);
     auto files = Files(Extract(msg));
     ASSERT_EQ(files, std::vector<std::string>{"cut.bin"});
     std::string got = ReadFileText(m_dest + "/cut.bin");
     size_t letters = 0;
-    for (char c : cut) letters += c != '\r' && c != '\n';
+    for (char c : cut)
+        letters += c != '\r' && c != '\n';
     EXPECT_EQ(got.size(), letters / 4 * 3 + (letters % 4 == 0 ? 0 : letters % 4 - 1));
     EXPECT_EQ(got, data.substr(0, got.size()));
 }
 
 TEST_F(ExtractorFixture, ManyAttachmentsInOneMessage) {
     std::vector<Part> parts;
-    for (int i = 0; i < 10000; ++i) parts.push_back(Attachment("same.txt", std::to_string(i)));
+    for (int i = 0; i < 10000; ++i)
+        parts.push_back(Attachment("same.txt", std::to_string(i)));
     std::string answer = Extract(Message(Multipart(parts)));
     auto files = Files(answer);
     ASSERT_EQ(files.size(), 10000u);
@@ -389,8 +419,9 @@ TEST_F(ExtractorFixture, PathsThatAreNotUtf8) {
 
 TEST_F(ExtractorFixture, AFileThatCannotBeWrittenIsRemovedAndNotReported) {
     // Failure injection that works for root too: a file size limit makes the big write fail.
-    std::string message = m_dir.Write("mail/m.eml", Message(Multipart({Attachment("big.bin", RandomBytes(100000, 9)),
-                                                                       Attachment("small.bin", "small")})));
+    std::string message =
+        m_dir.Write("mail/m.eml", Message(Multipart({Attachment("big.bin", RandomBytes(100000, 9)),
+                                                     Attachment("small.bin", "small")})));
     struct rlimit old {};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     auto oldHandler = signal(SIGXFSZ, SIG_IGN);

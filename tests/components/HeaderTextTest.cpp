@@ -31,26 +31,35 @@ TEST(DecodeHeaderTextTest, EncodedWords) {
         {"=?utf-8?q?a b?=", "=?utf-8?q?a b?="},
         {"=?", "=?"},
         // Raw 8-bit text: UTF-8 when valid, else windows-1252.
-        {"Gr\xc3\xbc\xc3\x9f" "e", "Grüße"},
-        {"Gr\xfc\xdf" "e \x80", "Grüße €"},
+        {"Gr\xc3\xbc\xc3\x9f"
+         "e",
+         "Grüße"},
+        {"Gr\xfc\xdf"
+         "e \x80",
+         "Grüße €"},
         // An unknown charset: its bytes are read as UTF-8 or windows-1252.
         {"=?x-unknown?q?caf=E9?=", "café"},
         // Folding.
         {"long\r\n subject", "long subject"},
     };
-    for (const auto& c : cases) EXPECT_EQ(DecodeHeaderText(c.raw), c.want) << c.raw;
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeHeaderText(c.raw), c.want) << c.raw;
 }
 
 TEST(DecodeHeaderTextTest, ResultIsAlwaysValidUtf8) {
-    for (const char* raw : {"=?utf-8?b?/w==?=", "=?shift_jis?b?gg==?=", "\xff\xfe", "=?utf-8?q?=FF?="})
+    for (const char* raw :
+         {"=?utf-8?b?/w==?=", "=?shift_jis?b?gg==?=", "\xff\xfe", "=?utf-8?q?=FF?="})
         EXPECT_TRUE(IsValidUtf8(DecodeHeaderText(raw))) << raw;
 }
 
 TEST(FindPlainParameterTest, QuotedTokensFoldedAndMissing) {
     EXPECT_EQ(FindPlainParameter("attachment; filename=\"a b.pdf\"", "filename"), "a b.pdf");
-    EXPECT_EQ(FindPlainParameter("attachment; FileName=plain.txt ; size=3", "filename"), "plain.txt");
-    EXPECT_EQ(FindPlainParameter("attachment;\r\n\tfilename=\r\n\t\"=?utf-8?q?x?=\r\n =?utf-8?q?y?=\"", "filename"),
-              "=?utf-8?q?x?= =?utf-8?q?y?=");
+    EXPECT_EQ(FindPlainParameter("attachment; FileName=plain.txt ; size=3", "filename"),
+              "plain.txt");
+    EXPECT_EQ(
+        FindPlainParameter("attachment;\r\n\tfilename=\r\n\t\"=?utf-8?q?x?=\r\n =?utf-8?q?y?=\"",
+                           "filename"),
+        "=?utf-8?q?x?= =?utf-8?q?y?=");
     EXPECT_EQ(FindPlainParameter("image/png; name=\"q\\\"uote.png\"", "name"), "q\"uote.png");
     EXPECT_EQ(FindPlainParameter("attachment; filename*=utf-8''x.pdf", "filename"), std::nullopt);
     EXPECT_EQ(FindPlainParameter("attachment", "filename"), std::nullopt);

@@ -24,16 +24,27 @@ std::string LibcPath() {
 
 // A registration file that maps the test classes to the test component.
 std::string WriteRegistry(const TempDir& dir, const std::string& library = KESTREL_TEST_COMPONENT) {
-    return dir.Write("classes.reg", "# test classes\n\n; another comment\n"
-                                    "{00000000-0000-0000-0000-0000000000e1} = " + library + "\n"
-                                    "{00000000-0000-0000-0000-0000000000E2}=" + library + "\r\n"
-                                    "{00000000-0000-0000-0000-0000000000E3}=" + library + "\n"
-                                    "{00000000-0000-0000-0000-0000000000E4}=missing-library.so\n"
-                                    "{00000000-0000-0000-0000-0000000000E5}=" + LibcPath() + "\n"
-                                    "{00000000-0000-0000-0000-0000000000E6}=\n");
+    return dir.Write("classes.reg",
+                     "# test classes\n\n; another comment\n"
+                     "{00000000-0000-0000-0000-0000000000e1} = " +
+                         library +
+                         "\n"
+                         "{00000000-0000-0000-0000-0000000000E2}=" +
+                         library +
+                         "\r\n"
+                         "{00000000-0000-0000-0000-0000000000E3}=" +
+                         library +
+                         "\n"
+                         "{00000000-0000-0000-0000-0000000000E4}=missing-library.so\n"
+                         "{00000000-0000-0000-0000-0000000000E5}=" +
+                         LibcPath() +
+                         "\n"
+                         "{00000000-0000-0000-0000-0000000000E6}=\n");
 }
 
-std::u16string U(const char* s) { return ToUtf16(s); }
+std::u16string U(const char* s) {
+    return ToUtf16(s);
+}
 
 } // namespace
 
@@ -58,14 +69,16 @@ TEST(Utf16Test, KeepsBytesThatAreNotUtf8) {
 
 TEST(Utf16Test, LoneSurrogateBecomesReplacementCharacter) {
     std::u16string w = {u'a', static_cast<char16_t>(0xD800), u'b'};
-    EXPECT_EQ(FromUtf16(w), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(FromUtf16(w), "a\xEF\xBF\xBD"
+                            "b");
 }
 
 TEST(ComRegistryTest, FindsClassesWithoutRegardToCaseAndResolvesRelativeNames) {
     TempDir dir;
     std::string reg = WriteRegistry(dir);
     EXPECT_EQ(FindClassLibrary(reg, kEcho), KESTREL_TEST_COMPONENT);
-    EXPECT_EQ(FindClassLibrary(reg, "{00000000-0000-0000-0000-0000000000e2}"), KESTREL_TEST_COMPONENT);
+    EXPECT_EQ(FindClassLibrary(reg, "{00000000-0000-0000-0000-0000000000e2}"),
+              KESTREL_TEST_COMPONENT);
     EXPECT_EQ(FindClassLibrary(reg, "{00000000-0000-0000-0000-0000000000E4}"),
               dir / "missing-library.so");
     EXPECT_EQ(FindClassLibrary(reg, "{00000000-0000-0000-0000-0000000000E6}"), "");
@@ -109,8 +122,9 @@ TEST(ComCreateTest, CreationFailuresGiveCodesAndSystemTexts) {
     EXPECT_NE(error.text.find("Error in the DLL"), std::string::npos);
 
     // The library refuses a class it does not serve.
-    std::string other = dir.Write("other.reg", std::string("{11111111-0000-0000-0000-000000000000}=") +
-                                                   KESTREL_TEST_COMPONENT + "\n");
+    std::string other =
+        dir.Write("other.reg", std::string("{11111111-0000-0000-0000-000000000000}=") +
+                                   KESTREL_TEST_COMPONENT + "\n");
     EXPECT_EQ(CreateInstanceFrom(other, "{11111111-0000-0000-0000-000000000000}", obj, &error),
               kCLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(error.text, "ClassFactory cannot supply requested class");
@@ -177,7 +191,8 @@ TEST(ComDispatchTest, ExceptionsCarryTheirText) {
     ASSERT_EQ(obj.GetIDOfName(u"Fail", id), kS_OK);
     std::u16string result, exception;
     bool hasResult = true;
-    EXPECT_EQ(obj.Invoke(id, {U("it went wrong")}, result, hasResult, exception), kDISP_E_EXCEPTION);
+    EXPECT_EQ(obj.Invoke(id, {U("it went wrong")}, result, hasResult, exception),
+              kDISP_E_EXCEPTION);
     EXPECT_FALSE(hasResult);
     EXPECT_EQ(FromUtf16(exception), "it went wrong");
 

@@ -20,20 +20,28 @@ class CEcho : public CDispatchObject {
 public:
     bool GetIDOfName(std::u16string_view name, std::int32_t& id) override {
         std::string n = FromUtf16(name);
-        for (auto& c : n) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (n == "echo") id = 1;
-        else if (n == "fail") id = 2;
-        else if (n == "extracttofolder2") id = 3;
-        else if (n == "extracttofolder") id = 4;
-        else if (n == "throwstd") id = 5;
-        else return false;
+        for (auto& c : n)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (n == "echo")
+            id = 1;
+        else if (n == "fail")
+            id = 2;
+        else if (n == "extracttofolder2")
+            id = 3;
+        else if (n == "extracttofolder")
+            id = 4;
+        else if (n == "throwstd")
+            id = 5;
+        else
+            return false;
         return true;
     }
     HResult Invoke(std::int32_t id, const std::vector<std::u16string>& args, std::u16string& result,
                    std::u16string& exception) override {
         switch (id) {
         case 1:
-            for (size_t i = 0; i < args.size(); ++i) result += (i ? u"," : u"") + args[i];
+            for (size_t i = 0; i < args.size(); ++i)
+                result += (i ? u"," : u"") + args[i];
             return kS_OK;
         case 2:
             exception = args.empty() ? u"failed" : args[0];
@@ -64,19 +72,25 @@ struct NoDispatch : KComObject {
 };
 
 void NdAddRef(KComObject*) {}
-void NdRelease(KComObject* self) { delete static_cast<NoDispatch*>(self); }
+void NdRelease(KComObject* self) {
+    delete static_cast<NoDispatch*>(self);
+}
 KHRESULT NdQuery(KComObject* self, const char* name, KComObject** out) {
     *out = nullptr;
     if (std::strcmp(name, "IDispatch") == 0)
         return static_cast<NoDispatch*>(self)->nullOnSuccess ? kS_OK : kE_NOINTERFACE;
     return kE_NOINTERFACE;
 }
-KHRESULT NdGetId(KComObject*, const char16_t*, std::int32_t*) { return kE_NOINTERFACE; }
+KHRESULT NdGetId(KComObject*, const char16_t*, std::int32_t*) {
+    return kE_NOINTERFACE;
+}
 KHRESULT NdInvoke(KComObject*, std::int32_t, const char16_t* const*, std::uint32_t, char16_t**,
                   char16_t**) {
     return kE_NOINTERFACE;
 }
-void NdFree(char16_t* p) { std::free(p); }
+void NdFree(char16_t* p) {
+    std::free(p);
+}
 const KComObjectVtbl kNoDispatchVtbl = {KCOM_ABI_VERSION, NdAddRef, NdRelease, NdQuery,
                                         NdGetId,          NdInvoke, NdFree};
 
@@ -108,6 +122,7 @@ KestrelGetClassObject(const char* classId, KComObject** out) {
         return kS_OK;
     }
     if (id == "{00000000-0000-0000-0000-0000000000E2}") return kS_OK; // success, no object
-    if (id == "{00000000-0000-0000-0000-0000000000E3}") return (*out = MakeNoDispatch(false)), kS_OK;
+    if (id == "{00000000-0000-0000-0000-0000000000E3}")
+        return (*out = MakeNoDispatch(false)), kS_OK;
     return kCLASS_E_CLASSNOTAVAILABLE;
 }
