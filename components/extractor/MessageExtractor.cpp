@@ -307,6 +307,84 @@ void SaveAttachment(GMimePart* part, WalkContext& ctx) {
     ctx.files->push_back(chosen);
 }
 
+// What the parser should not see of a message file.
+struct MessageLayout {
+    gint64 headerStart = 0;      // lines of blanks before the first header, skipped
+    bool endsWithNewline = true; // false: a line end is added, see MessageStream
+    bool crlf = false;           // the file's lines end with CR LF
+};
+
+// Looks at the start and the end of the file. Blank-only lines before the headers (some mail
+// stores pad messages so) would end GMime's header block at once; Python's parser skips them.
+MessageLayout ExamineMessageFile(int fd) {
+    MessageLayout layout;
+    char head[64 * 1024];
+    ssize_t n = ::pread(fd, head, sizeof head, 0);
+    if (n > 0) {
+        gint64 pos = 0;
+        while (pos < n) {
+            gint64 end = pos;
+            while (end < n && head[end] != '\n')
+                ++end;
+            if (end >= n) break;
+            bool blankOnly = end > pos;
+            bool hasBlank = false;
+            for (gint64 i = pos; i < end && blankOnly; ++i) {
+                if (head[i] == ' ' || head[i] == '\t')
+                    hasBlank = true;
+                else if (head[i] != '\r')
+                    blankOnly = false;
+            }
+            if (!blankOnly || !hasBlank) break;
+            pos = end + 1;
+        }
+        layout.headerStart = pos;
+        layout.crlf =
+            std::string_view(head, static_cast<size_t>(n)).find("\r\n") != std::string_view::npos;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        char last = 0;
+        if (::pread(fd, &last, 1, st.st_size - 1) == 1) layout.endsWithNewline = last == '\n';
+    }
+    return layout;
+}
+
+// The stream the parser reads: the file from its first header on, and a final line end in the
+// file's style when it lacks one (GMime leaves the CR of the last CR LF in a part whose closing
+// boundary ends the file without a line end). Still a seekable window on the file, so nothing
+// is copied.
+GMimeStream* MessageStream(GMimeStream* file, const MessageLayout& layout) {
+    GMimeStream* body = layout.headerStart > 0
+                            ? g_mime_stream_substream(file, layout.headerStart, -1)
+                            : GMIME_STREAM(g_object_ref(file));
+    if (layout.endsWithNewline) return body;
+    GMimeStream* cat = g_mime_stream_cat_new();
+    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(cat), body);
+    g_object_unref(body);
+    GMimeStream* newline = layout.crlf ? g_mime_stream_mem_new_with_buffer("\r\n", 2)
+                                       : g_mime_stream_mem_new_with_buffer("\n", 1);
+    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(cat), newline);
+    g_object_unref(newline);
+    return cat;
+}
+
+// Parses the message file open at fd (taken over): a window on the file, so each part's content
+// stays on disk until it is decoded.
+GMimeMessage* ParseMessageFile(int fd) {
+    MessageLayout layout = ExamineMessageFile(fd);
+    GRef<GMimeStream> file(g_mime_stream_fs_new(fd));
+    if (!file) {
+        ::close(fd);
+        return nullptr;
+    }
+    GRef<GMimeStream> stream(MessageStream(file.get(), layout));
+    GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
+    return g_mime_parser_construct_message(parser.get(), SharedParserOptions());
+}
+
 // A forwarded message sent with a transfer encoding (base64, quoted-printable): GMime leaves
 // it a leaf part. Its decoded text goes to an unlinked temporary file, a buffer at a time, and
 // is parsed from there like any message file. Null when it cannot be read.
@@ -319,11 +397,7 @@ GMimeMessage* ParseEncodedMessage(GMimePart* part) {
     int writeFd = ::dup(fd);
     if (writeFd < 0 || !WriteContent(part, writeFd)) return nullptr;
     if (::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
-    GRef<GMimeStream> stream(g_mime_stream_fs_new(file.release()));
-    GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-    g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
-    g_mime_parser_set_persist_stream(parser.get(), TRUE);
-    return g_mime_parser_construct_message(parser.get(), SharedParserOptions());
+    return ParseMessageFile(file.release());
 }
 
 bool IsEncodedMessage(GMimeObject* object) {
@@ -412,68 +486,6 @@ std::string DateText(GMimeMessage* message) {
         static_cast<long>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND));
 }
 
-// What the parser should not see of a message file.
-struct MessageLayout {
-    gint64 headerStart = 0;      // lines of blanks before the first header, skipped
-    bool endsWithNewline = true; // false: a line end is added, see MessageStream
-    bool crlf = false;           // the file's lines end with CR LF
-};
-
-// Looks at the start and the end of the file. Blank-only lines before the headers (some mail
-// stores pad messages so) would end GMime's header block at once; Python's parser skips them.
-MessageLayout ExamineMessageFile(int fd) {
-    MessageLayout layout;
-    char head[64 * 1024];
-    ssize_t n = ::pread(fd, head, sizeof head, 0);
-    if (n > 0) {
-        gint64 pos = 0;
-        while (pos < n) {
-            gint64 end = pos;
-            while (end < n && head[end] != '\n')
-                ++end;
-            if (end >= n) break;
-            bool blankOnly = end > pos;
-            bool hasBlank = false;
-            for (gint64 i = pos; i < end && blankOnly; ++i) {
-                if (head[i] == ' ' || head[i] == '\t')
-                    hasBlank = true;
-                else if (head[i] != '\r')
-                    blankOnly = false;
-            }
-            if (!blankOnly || !hasBlank) break;
-            pos = end + 1;
-        }
-        layout.headerStart = pos;
-        layout.crlf =
-            std::string_view(head, static_cast<size_t>(n)).find("\r\n") != std::string_view::npos;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-        char last = 0;
-        if (::pread(fd, &last, 1, st.st_size - 1) == 1) layout.endsWithNewline = last == '\n';
-    }
-    return layout;
-}
-
-// The stream the parser reads: the file from its first header on, and a final line end in the
-// file's style when it lacks one (GMime leaves the CR of the last CR LF in a part whose closing
-// boundary ends the file without a line end). Still a seekable window on the file, so nothing
-// is copied.
-GMimeStream* MessageStream(GMimeStream* file, const MessageLayout& layout) {
-    GMimeStream* body = layout.headerStart > 0
-                            ? g_mime_stream_substream(file, layout.headerStart, -1)
-                            : GMIME_STREAM(g_object_ref(file));
-    if (layout.endsWithNewline) return body;
-    GMimeStream* cat = g_mime_stream_cat_new();
-    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(cat), body);
-    g_object_unref(body);
-    GMimeStream* newline = layout.crlf ? g_mime_stream_mem_new_with_buffer("\r\n", 2)
-                                       : g_mime_stream_mem_new_with_buffer("\n", 1);
-    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(cat), newline);
-    g_object_unref(newline);
-    return cat;
-}
-
 std::string JoinNames(const std::vector<std::string>& names) {
     std::string out;
     for (const auto& n : names) {
@@ -504,8 +516,6 @@ std::string FormatRfc822Date(int year, int month, int day, int hour, int minute,
 }
 
 ExtractedMessage ExtractMessage(const std::string& messagePath, const std::string& folder) {
-    GMimeParserOptions* options = SharedParserOptions();
-
     std::string dir = folder;
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
@@ -518,16 +528,7 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
                            "\": " + std::strerror(errno));
 
     ExtractedMessage result;
-    // The parser keeps each part's content as a window on the file (persistent stream), so
-    // nothing of an attachment is held in memory.
-    MessageLayout layout = ExamineMessageFile(messageFd.get());
-    GRef<GMimeStream> file(g_mime_stream_fs_new(messageFd.release()));
-    if (!file) throw ExtractError("Cannot read the message \"" + messagePath + "\"");
-    GRef<GMimeStream> stream(MessageStream(file.get(), layout));
-    GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-    g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
-    g_mime_parser_set_persist_stream(parser.get(), TRUE);
-    GRef<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options));
+    GRef<GMimeMessage> message(ParseMessageFile(messageFd.release()));
     if (!message) return result; // nothing GMime can read as a message: no fields, no files
 
     // The first Subject: and From: (GMime's getters give the last of repeated headers).
