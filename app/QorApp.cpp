@@ -74,6 +74,14 @@ bool CQorApp::InitInstance(int splashMilliseconds) {
     }
     if (CSplashScreen::IsShowing()) CSplashScreen::HideSplashScreen();
 
+    // Asked to quit from outside: close the frame as the user would, so the settings are saved.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SetSignalHandler(sig, [](int) {
+            if (CMainFrame* frame = TheMainFrame()) frame->Close();
+            else if (wxTheApp) wxTheApp->ExitMainLoop();
+        });
+    }
+
     auto* frame = new CMainFrame;
     SetTopWindow(frame);
     frame->SetTitle(kAppTitle);
