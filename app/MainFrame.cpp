@@ -13,6 +13,7 @@
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
+#include <wx/treectrl.h>
 #include <wx/utils.h>
 
 #include "app/DesktopUi.h"
@@ -26,10 +27,14 @@
 #include "res/Pictures_ui.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "store/FolderTree.h"
+#include "store/StoreDiscovery.h"
 #include "ui/ShellListView.h"
 #include "ui/ShellTreeView.h"
 
 namespace {
+
+wxString Wx(const std::string& s) { return wxString::FromUTF8(s); }
 
 CMainFrame* g_frame = nullptr;
 CMainFrame::FolderPaneFactory& PaneFactory() {
@@ -41,22 +46,45 @@ int g_longOperations = 0;
 enum StatusPane { kMessagePane, kCapsPane, kNumPane, kScrollPane };
 constexpr int kIndicatorMilliseconds = 250;
 
-// Holds pane (0,0) until the mail folder view takes its place.
+// Holds pane (0,0) until the mail folder view takes its place: the store's folders, read only,
+// without commands of its own.
 class CFolderPanePlaceholder : public wxPanel, public CCmdTarget {
 public:
     explicit CFolderPanePlaceholder(wxWindow* parent)
         : wxPanel(parent, res::WxId(res::IDW_FIRST_PANE), wxDefaultPosition, wxDefaultSize,
-                  wxTAB_TRAVERSAL | wxBORDER_NONE) {
+                  wxTAB_TRAVERSAL | wxBORDER_NONE),
+          m_images(res::LoadFolderImages()) {
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         auto* title = new wxStaticText(this, wxID_ANY, "Windows Live Mail Folder");
         title->SetFont(title->GetFont().Bold());
         sizer->Add(title, 0, wxALL, 6);
-        sizer->Add(new wxStaticLine(this), 0, wxEXPAND | wxLEFT | wxRIGHT, 4);
+        auto* tree = new wxTreeCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                    wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT |
+                                        wxBORDER_NONE);
+        tree->SetImageList(m_images.get());
+        StoreDiscovery discovery;
+        discovery.DiscoverFolders(discovery.ResolveStoreRoot(TheSettings()), nullptr);
+        FolderTree shape = BuildFolderTree(discovery.Folders);
+        wxTreeItemId root = tree->AddRoot(wxEmptyString);
+        std::function<void(int, wxTreeItemId)> add = [&](int item, wxTreeItemId parent) {
+            for (int child : shape.ChildrenOf(item)) {
+                const FolderTreeItem& it = shape.Items[child];
+                wxTreeItemId id = tree->AppendItem(parent, Wx(it.Text), it.Image, it.SelectedImage);
+                add(child, id);
+            }
+        };
+        add(-1, root);
+        wxTreeItemIdValue cookie;
+        wxTreeItemId first = tree->GetFirstChild(root, cookie);
+        if (first.IsOk()) tree->Expand(first);
+        sizer->Add(tree, 1, wxEXPAND);
         SetSizer(sizer);
     }
+
+private:
+    std::unique_ptr<wxImageList> m_images;
 };
 
-wxString Wx(const std::string& s) { return wxString::FromUTF8(s); }
 
 // The tool tip of a command: the part of its string after the line feed, else its prompt.
 wxString ToolTipFor(unsigned id) {

@@ -1,6 +1,7 @@
 #include "app/QorApp.h"
 
 #include <csignal>
+#include <dlfcn.h>
 #include <strings.h>
 
 #include <wx/msgdlg.h>
@@ -54,6 +55,22 @@ int RunAutomationServer() {
     return 0;
 }
 
+namespace {
+// GTK 3 leaves pictures out of menus unless the setting asks for them; the menu shows the tool
+// bar's pictures beside the same commands. Looked up at run time: the toolkit is already loaded
+// by wxWidgets, and nothing else of it is needed at build time.
+void ShowMenuPictures() {
+#ifdef __WXGTK__
+    using GetDefault = void* (*)();
+    using ObjectSet = void (*)(void*, const char*, ...);
+    auto getDefault = reinterpret_cast<GetDefault>(dlsym(RTLD_DEFAULT, "gtk_settings_get_default"));
+    auto objectSet = reinterpret_cast<ObjectSet>(dlsym(RTLD_DEFAULT, "g_object_set"));
+    if (!getDefault || !objectSet) return;
+    if (void* settings = getDefault()) objectSet(settings, "gtk-menu-images", 1, nullptr);
+#endif
+}
+} // namespace
+
 bool CQorApp::OnInit() {
     // The program has no options of its own; the automation switch is handled before the
     // window system starts.
@@ -74,6 +91,15 @@ bool CQorApp::InitInstance(int splashMilliseconds) {
     }
     if (CSplashScreen::IsShowing()) CSplashScreen::HideSplashScreen();
 
+    // Asked to quit from outside: close the frame as the user would, so the settings are saved.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SetSignalHandler(sig, [](int) {
+            if (CMainFrame* frame = TheMainFrame()) frame->Close();
+            else if (wxTheApp) wxTheApp->ExitMainLoop();
+        });
+    }
+
+    ShowMenuPictures();
     auto* frame = new CMainFrame;
     SetTopWindow(frame);
     frame->SetTitle(kAppTitle);

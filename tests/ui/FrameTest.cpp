@@ -12,6 +12,7 @@
 #include <wx/checkbox.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
+#include <wx/treectrl.h>
 
 #include "app/SplashScreen.h"
 #include "locale/Language_ui.h"
@@ -305,4 +306,31 @@ TEST_F(GuiTest, TheAutomationSwitchRunsWithoutAWindowUntilTold) {
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << sw << " " << status;
     }
+}
+
+TEST_F(GuiTest, AQuitSignalClosesTheFrameAndKeepsTheSettings) {
+    CMainFrame* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    TheSettings().LastHtmlReport = "/reports/report.htm";
+    raise(SIGTERM);
+    ASSERT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
+    EXPECT_NE(ReadFileText(SettingsFile()).find("LastHtmlReport=/reports/report.htm"),
+              std::string::npos);
+}
+
+TEST_F(GuiTest, ThePlaceholderPaneShowsTheStoresFolders) {
+    std::string store = dir.MakeDir("store");
+    dir.Write("store/Acct/account{1}.oeaccount", "<x/>");
+    dir.MakeDir("store/Acct/Inbox");
+    WriteSettings("KESTLMailFolderPath=" + store + "\r\n");
+    CMainFrame* frame = Start();
+    wxTreeCtrl* tree = nullptr;
+    for (wxWindow* child : frame->GetPane(0)->GetChildren())
+        if (auto* t = dynamic_cast<wxTreeCtrl*>(child)) tree = t;
+    ASSERT_NE(tree, nullptr);
+    wxTreeItemIdValue cookie;
+    wxTreeItemId account = tree->GetFirstChild(tree->GetRootItem(), cookie);
+    ASSERT_TRUE(account.IsOk());
+    EXPECT_EQ(tree->GetItemText(account), "Acct");
+    EXPECT_EQ(tree->GetItemImage(account), 7);
 }
