@@ -102,13 +102,19 @@ rows = [l.rstrip("\n").split("\t") for l in open(sys.argv[1]) if l.strip()]
 mb = int(sys.argv[2]) / 1e6
 peers = list(dict.fromkeys(r[0] for r in rows))
 med = {p: statistics.median(float(r[2]) for r in rows if r[0] == p) for p in peers}
+cpu = {p: statistics.median(float(r[3]) for r in rows if r[0] == p) for p in peers}
 rss = {p: max(float(r[4]) for r in rows if r[0] == p) for p in peers}
-print(f"input: {mb:.1f} MB of .eml; seconds = median wall time; MB/s = input MB / median time")
-print(f"{'tool':<11} {'s median':>8} {'MB/s':>7} {'peak MB':>8} {'files':>6} {'kestrel x faster':>17}")
+print(f"input: {mb:.1f} MB of .eml; s = median wall time; MB/s = input MB / median wall time;")
+print("cpu s = median user+system time (less disturbed by other load than the wall time)")
+print(f"{'tool':<11} {'s':>7} {'MB/s':>7} {'cpu s':>7} {'peak MB':>8} {'files':>6} {'x (wall)':>9} {'x (cpu)':>8}")
 for p in peers:
     files = [r[5] for r in rows if r[0] == p][-1]
-    ratio = f"{med[p] / med['kestrel']:17.2f}" if p != "kestrel" else f"{'-':>17}"
-    print(f"{p:<11} {med[p]:8.2f} {mb / med[p]:7.1f} {rss[p]:8.1f} {files:>6} {ratio}")
+    if p == "kestrel":
+        ratio = f"{'-':>9} {'-':>8}"
+    else:
+        ratio = f"{med[p] / med['kestrel']:9.2f} {cpu[p] / cpu['kestrel']:8.2f}"
+    print(f"{p:<11} {med[p]:7.2f} {mb / med[p]:7.1f} {cpu[p]:7.2f} {rss[p]:8.1f} {files:>6} {ratio}")
+print("x: how many times Kestrel is faster than the tool")
 k = med["kestrel"]
 print()
 print(f"targets: >= 2x py_extract: {med['py_extract'] / k:.2f}x; "

@@ -262,9 +262,8 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
         int entries = 0;
         for (const std::string& name : answer.Files) {
             if (!IsNameWithinFolder(name)) {
-                TheErrorLog().Write("Information: <%s> <%s> <%s> <%s> is not a file name within the folder",
-                                    subject.c_str(), answer.Sender.c_str(), answer.DateText.c_str(),
-                                    name.c_str());
+                TheErrorLog().Write("Skipped a reported name that is not a file in the folder: <%s> (%s)",
+                                    name.c_str(), messagePath.c_str());
                 continue;
             }
             const std::string path = platform::JoinPath(target, name);
