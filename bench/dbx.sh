@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Saving a large .dbx message file as .eml files: about 1 GB made by the test writer, saved with
+# `kestrel-cli save-eml`, side by side with `cat FILE > /dev/null` (reading the bytes) and `cp`
+# (reading and writing the same bytes). A second file holds one message of a quarter of that
+# size, to show that memory does not grow with the message either. `split` into pieces of the
+# messages' size shows what writing the same bytes into as many files costs on the same disk.
+# Usage: bench/dbx.sh [RUNS] [SCRATCH] [SIZE_BYTES] [OUT]
+#   defaults: 3, a temporary folder, 1 GiB, SCRATCH/out (where the copies and .eml files go;
+#   a tmpfs folder there leaves the file system's cost of creating files out of the figures)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-3}
+scratch=${2:-$(mktemp -d)}
+size=${3:-1073741824}
+out=${4:-$scratch/out}
+scripts/install-deps --bench
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target kestrel-cli make-test-dbx >/dev/null
+cli=$PWD/build/bin/kestrel-cli
+make=$PWD/build/bin/make-test-dbx
+
+big=$scratch/big.dbx
+huge=$scratch/one-message.dbx
+[[ -f $big && $(stat -c %s "$big") -ge $((size * 9 / 10)) ]] || "$make" "$big" --size "$size" --message-size 65536
+[[ -f $huge ]] || "$make" "$huge" --size $((size / 4)) --message-size $((size / 4))
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# measure LABEL FILE COMMAND...: runs the command RUNS times, cleaning $out before each.
+measure() {
+    local label=$1 file=$2; shift 2
+    local times=() rss=()
+    for ((i = 0; i < runs; i++)); do
+        rm -rf "$out"
+        mkdir "$out"
+        sync
+        /usr/bin/time -f '%e %M' -o "$scratch/time" "$@" >/dev/null 2>&1
+        read -r t m <"$scratch/time"
+        times+=("$t"); rss+=("$m")
+    done
+    rm -rf "$out"
+    local t m bytes
+    t=$(printf '%s\n' "${times[@]}" | median)
+    m=$(printf '%s\n' "${rss[@]}" | median)
+    bytes=$(stat -c %s "$file")
+    awk -v l="$label" -v t="$t" -v m="$m" -v b="$bytes" \
+        'BEGIN { printf "%-34s %8.2f s %9.1f MB/s %8.1f MB peak\n", l, t, (t > 0 ? b / t / 1048576 : 0), m / 1024 }'
+}
+
+for file in "$big" "$huge"; do
+    echo "$(basename "$file"): $(stat -c %s "$file") bytes"
+    cat "$file" >/dev/null # warm the cache, as for every contender
+    measure "cat FILE > /dev/null" "$file" sh -c 'cat "$1" >/dev/null' sh "$file"
+    measure "cp FILE" "$file" cp "$file" "$out/copy.dbx"
+    measure "split -b 64KiB FILE" "$file" split -b 65536 -a 6 "$file" "$out/x"
+    measure "kestrel-cli save-eml" "$file" "$cli" save-eml "$file" "$out"
+done
+rm -rf "$scratch/check"
+mkdir "$scratch/check"
+"$cli" save-eml "$big" "$scratch/check" 2>/dev/null | tail -n 1
+echo "saved .eml bytes: $(du -sb "$scratch/check" | cut -f1)"
+rm -rf "$scratch/check"
