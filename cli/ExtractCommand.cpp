@@ -65,7 +65,8 @@ int RunExtract(const std::vector<std::string>& args) {
         } else if (a == "--yes" || a == "--no") {
             answer = a == "--yes";
         } else if (a == "--") {
-            positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1,
+                              args.end());
             break;
         } else if (a.size() > 1 && a[0] == '-') {
             return UsageError("extract", "unknown option '" + a + "'");
@@ -77,7 +78,8 @@ int RunExtract(const std::vector<std::string>& args) {
 
     std::string mailFolder = positional[0];
     std::string dest = positional[1];
-    while (dest.size() > 1 && dest.back() == '/') dest.pop_back();
+    while (dest.size() > 1 && dest.back() == '/')
+        dest.pop_back();
     if (!platform::IsDirectory(mailFolder))
         return UsageError("extract", "no mail folder at '" + mailFolder + "'");
     std::error_code ec;
@@ -87,7 +89,8 @@ int RunExtract(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     std::string trimmed = mailFolder;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.pop_back();
     if (!folderName) folderName = platform::FindFileName(trimmed);
     if (mailFolder.back() != '/') mailFolder += '/';
     options.Destination = dest;
@@ -108,7 +111,8 @@ int RunExtract(const std::vector<std::string>& args) {
     CConsoleProgress progress;
     CDesktopShell desktop;
     CNoShell none;
-    ExtractionContext context{client, progress, ui, open ? static_cast<IShell&>(desktop) : none, settings};
+    ExtractionContext context{client, progress, ui, open ? static_cast<IShell&>(desktop) : none,
+                              settings};
     int result = 0;
     try {
         result = RunExtraction(mailFolder, options, *folderName, context);

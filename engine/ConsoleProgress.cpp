@@ -16,7 +16,9 @@ volatile std::sig_atomic_t g_interrupted = 0;
 struct sigaction g_previousInt;
 int g_openCount = 0;
 
-void OnInterrupt(int) { g_interrupted = 1; }
+void OnInterrupt(int) {
+    g_interrupted = 1;
+}
 
 // The terminal must come back in its cooked mode however the program ends.
 std::mutex g_termLock;
@@ -34,7 +36,8 @@ void RestoreTerminal() {
 std::string Fit(const std::string& s, size_t width) {
     if (s.size() <= width) return s;
     size_t cut = width;
-    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
+        --cut;
     return s.substr(0, cut);
 }
 
@@ -51,7 +54,9 @@ std::string Printable(const std::string& s) {
 CConsoleProgress::CConsoleProgress(std::FILE* out, int inputFd)
     : m_out(out), m_inputFd(inputFd), m_outIsTty(out && isatty(fileno(out))) {}
 
-CConsoleProgress::~CConsoleProgress() { Close(); }
+CConsoleProgress::~CConsoleProgress() {
+    Close();
+}
 
 void CConsoleProgress::Open(const std::string& title, bool) {
     if (m_open) return;
@@ -76,7 +81,9 @@ void CConsoleProgress::SetStatusLine(const std::string& text) {
     Draw();
 }
 
-void CConsoleProgress::OnPositionChanged() { Draw(); }
+void CConsoleProgress::OnPositionChanged() {
+    Draw();
+}
 
 void CConsoleProgress::OnCaptionChanged() {
     if (m_outIsTty || !m_open || !m_out) return;
@@ -120,7 +127,9 @@ bool CConsoleProgress::PumpAndCheckCancel(bool allowEscape) {
     }
     if (!m_rawTried && m_open) StartRawInput();
     if (m_rawInput) {
-        struct pollfd pfd {m_inputFd, POLLIN, 0};
+        struct pollfd pfd {
+            m_inputFd, POLLIN, 0
+        };
         while (poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN)) {
             char keys[64];
             ssize_t n = read(m_inputFd, keys, sizeof keys);

@@ -66,8 +66,9 @@ std::vector<std::string> ListMessageFiles(const std::string& folderPath) {
         // A link to a message counts; a pipe or a device would never end the read.
         if (!e.isDirectory && platform::IsRegularFile(path)) paths.push_back(path);
     }
-    std::sort(paths.begin(), paths.end(),
-              [](const std::string& a, const std::string& b) { return std::strcmp(a.c_str(), b.c_str()) < 0; });
+    std::sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+        return std::strcmp(a.c_str(), b.c_str()) < 0;
+    });
     return paths;
 }
 
@@ -85,16 +86,29 @@ int MonthFromName(const std::string& word) {
 
 std::string CleanFolderName(const std::string& folderName) {
     std::string name = folderName;
-    while (!name.empty() && name.back() == ' ') name.pop_back();
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
     for (char& c : name) {
         switch (c) {
-        case ':': case '.': case ',': case '!': case '?':
-        case '"': case ' ': case '\\': case '/':
+        case ':':
+        case '.':
+        case ',':
+        case '!':
+        case '?':
+        case '"':
+        case ' ':
+        case '\\':
+        case '/':
             c = '-';
             break;
-        case '<': c = '('; break;
-        case '>': c = ')'; break;
-        default: break;
+        case '<':
+            c = '(';
+            break;
+        case '>':
+            c = ')';
+            break;
+        default:
+            break;
         }
     }
     return name;
@@ -120,12 +134,14 @@ std::optional<std::time_t> ParseMailDate(const std::string& dateText) {
     const std::string s = dateText.substr(5, 20);
     size_t i = 0;
     auto skipBlanks = [&] {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
     };
     auto number = [&](size_t maxDigits, int& out) {
         size_t start = i;
         out = 0;
-        while (i < s.size() && i - start < maxDigits && std::isdigit(static_cast<unsigned char>(s[i])))
+        while (i < s.size() && i - start < maxDigits &&
+               std::isdigit(static_cast<unsigned char>(s[i])))
             out = out * 10 + (s[i++] - '0');
         return i > start;
     };
@@ -134,7 +150,8 @@ std::optional<std::time_t> ParseMailDate(const std::string& dateText) {
     if (!number(2, day)) return std::nullopt;
     skipBlanks();
     size_t wordStart = i;
-    while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i]))) ++i;
+    while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i])))
+        ++i;
     int month = MonthFromName(s.substr(wordStart, i - wordStart));
     if (month < 0) return std::nullopt;
     skipBlanks();
@@ -151,7 +168,8 @@ std::optional<std::time_t> ParseMailDate(const std::string& dateText) {
             if (!number(2, second)) return std::nullopt;
         }
     }
-    if (day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59 || year < 1601) return std::nullopt;
+    if (day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59 || year < 1601)
+        return std::nullopt;
     std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month;
@@ -189,7 +207,8 @@ ExtractionAnswer ParseExtractionAnswer(const std::string& answer) {
     size_t pos = 0;
     while (pos <= list.size()) {
         size_t colon = list.find(':', pos);
-        std::string name = platform::Trim(list.substr(pos, colon == std::string::npos ? colon : colon - pos));
+        std::string name =
+            platform::Trim(list.substr(pos, colon == std::string::npos ? colon : colon - pos));
         if (!name.empty()) a.Files.push_back(name);
         if (colon == std::string::npos) break;
         pos = colon + 1;
@@ -220,7 +239,9 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
 
     const int perPage = std::max(1, settings.HTMLItemNumber);
     const std::uint64_t sizeLimit =
-        settings.AttachmentSizeLimit > 0 ? static_cast<std::uint64_t>(settings.AttachmentSizeLimit) * 1024 : 0;
+        settings.AttachmentSizeLimit > 0
+            ? static_cast<std::uint64_t>(settings.AttachmentSizeLimit) * 1024
+            : 0;
     const bool inSubDirectory = options.FolderNameSubDirectory != 0;
     const std::string subDirectory = inSubDirectory ? CleanFolderName(folderName) : "";
     const std::string target = inSubDirectory ? platform::JoinPath(dest, subDirectory) : dest;
@@ -232,8 +253,8 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     int reported = 0;
     for (int p = total - 1; p >= 0; --p) {
         const std::string& messagePath = messages[static_cast<size_t>(p)];
-        progress.SetTitleLine("Current Folder: " + folderName + "(" + std::to_string(total - p) + "/" +
-                              std::to_string(total) + ")");
+        progress.SetTitleLine("Current Folder: " + folderName + "(" + std::to_string(total - p) +
+                              "/" + std::to_string(total) + ")");
         if (inSubDirectory) platform::CreateFolder(target);
 
         std::string result;
@@ -253,7 +274,8 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
         if (options.Condition != 0) {
             subject = ToLower(subject);
             bool contains = subject.find(keyword) != std::string::npos;
-            if ((options.Condition == 1 && !contains) || (options.Condition == 2 && contains)) continue;
+            if ((options.Condition == 1 && !contains) || (options.Condition == 2 && contains))
+                continue;
         }
         progress.SetStatusLine(subject);
         WriteRecoveryRecord(dest, answer.Sender, subject);
@@ -262,15 +284,17 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
         int entries = 0;
         for (const std::string& name : answer.Files) {
             if (!IsNameWithinFolder(name)) {
-                TheErrorLog().Write("Skipped a reported name that is not a file in the folder: <%s> (%s)",
-                                    name.c_str(), messagePath.c_str());
+                TheErrorLog().Write(
+                    "Skipped a reported name that is not a file in the folder: <%s> (%s)",
+                    name.c_str(), messagePath.c_str());
                 continue;
             }
             const std::string path = platform::JoinPath(target, name);
             try {
                 RunGuarded([&] {
                     size_t dot = name.rfind('.');
-                    std::string extension = dot == std::string::npos ? "" : ToLower(name.substr(dot));
+                    std::string extension =
+                        dot == std::string::npos ? "" : ToLower(name.substr(dot));
                     const bool present = IsPlainFile(path);
                     if (settings.SetAttachmentDate == 1 && fileTime && present)
                         platform::SetFileTimes(path, *fileTime, *fileTime);
@@ -314,7 +338,8 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
         }
 
         for (const std::string& scratch : ScratchFiles(target))
-            if (!foreignScratch.count(scratch)) platform::DeleteFile(platform::JoinPath(target, scratch));
+            if (!foreignScratch.count(scratch))
+                platform::DeleteFile(platform::JoinPath(target, scratch));
 
         if (progress.PumpAndCheckCancel(true)) {
             context.ui.ShowMessage("Progress Cancelled");

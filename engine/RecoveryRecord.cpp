@@ -29,8 +29,8 @@ bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui)
         text.assign(buffer, n);
         std::fclose(f);
     }
-    ui.ShowMessage("There is a mail parsing error in  previous processing!! \r\n" + text,
-                   kAppTitle, MessageIcon::Error);
+    ui.ShowMessage("There is a mail parsing error in  previous processing!! \r\n" + text, kAppTitle,
+                   MessageIcon::Error);
     return ui.AskYesNo("Do you want to continue? \r\n(Please remove error mails before continue!!)",
                        kAppTitle);
 }
@@ -38,8 +38,8 @@ bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui)
 void WriteRecoveryRecord(const std::string& destination, const std::string& sender,
                          const std::string& subject) {
     std::string text = "From:" + sender + "\r\nSubject:" + subject;
-    int fd = ::open(RecoveryRecordPath(destination).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                    0644);
+    int fd = ::open(RecoveryRecordPath(destination).c_str(),
+                    O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return;
     const char* p = text.data();
     size_t left = text.size();

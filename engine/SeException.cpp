@@ -83,8 +83,10 @@ void EnsureAltStack() {
     stack_t ss{};
     ss.ss_sp = memory;
     ss.ss_size = size;
-    if (sigaltstack(&ss, nullptr) == 0) t_altStack.memory = memory;
-    else std::free(memory);
+    if (sigaltstack(&ss, nullptr) == 0)
+        t_altStack.memory = memory;
+    else
+        std::free(memory);
 }
 
 std::uintptr_t InstructionPointer(const ucontext_t* uc) {
@@ -125,14 +127,22 @@ std::uint32_t CodeFor(int sig, const siginfo_t* info, const ucontext_t* uc) {
         return info->si_code == BUS_ADRALN ? SeCode::DatatypeMisalignment : SeCode::InPageError;
     case SIGFPE:
         switch (info->si_code) {
-        case FPE_INTDIV: return SeCode::IntDivideByZero;
-        case FPE_INTOVF: return SeCode::IntOverflow;
-        case FPE_FLTDIV: return SeCode::FltDivideByZero;
-        case FPE_FLTOVF: return SeCode::FltOverflow;
-        case FPE_FLTUND: return SeCode::FltUnderflow;
-        case FPE_FLTRES: return SeCode::FltInexactResult;
-        case FPE_FLTSUB: return SeCode::ArrayBoundsExceeded;
-        default: return SeCode::FltInvalidOperation;
+        case FPE_INTDIV:
+            return SeCode::IntDivideByZero;
+        case FPE_INTOVF:
+            return SeCode::IntOverflow;
+        case FPE_FLTDIV:
+            return SeCode::FltDivideByZero;
+        case FPE_FLTOVF:
+            return SeCode::FltOverflow;
+        case FPE_FLTUND:
+            return SeCode::FltUnderflow;
+        case FPE_FLTRES:
+            return SeCode::FltInexactResult;
+        case FPE_FLTSUB:
+            return SeCode::ArrayBoundsExceeded;
+        default:
+            return SeCode::FltInvalidOperation;
         }
     case SIGILL:
         return (info->si_code == ILL_PRVOPC || info->si_code == ILL_PRVREG)
@@ -154,9 +164,8 @@ void FaultHandler(int sig, siginfo_t* info, void* context) {
         f.code = CodeFor(sig, info, uc);
         f.address = InstructionPointer(uc);
         if (!f.address) f.address = reinterpret_cast<std::uintptr_t>(info->si_addr);
-        f.dataAddress = (sig == SIGSEGV || sig == SIGBUS)
-                            ? reinterpret_cast<std::uintptr_t>(info->si_addr)
-                            : 0;
+        f.dataAddress =
+            (sig == SIGSEGV || sig == SIGBUS) ? reinterpret_cast<std::uintptr_t>(info->si_addr) : 0;
         siglongjmp(t_guard->env, 1);
     }
     // Not ours: give the fault back to whoever handled it before (the default: a core dump).

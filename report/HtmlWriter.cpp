@@ -1,14 +1,16 @@
 #include "report/HtmlWriter.h"
 
-void CHtmlWriter::Title(const std::string& text) { m_text += "<title>" + text + "</title>\n"; }
+void CHtmlWriter::Title(const std::string& text) {
+    m_text += "<title>" + text + "</title>\n";
+}
 
 void CHtmlWriter::BeginBody(const Value& background, const Value& textColour) {
     if (!background && !textColour) {
         m_text += "<body>\n";
         return;
     }
-    m_text += "<body bgcolor=\"" + background.value_or("") + "\" text=\"" + textColour.value_or("") +
-              "\" scroll=\"auto\">\n";
+    m_text += "<body bgcolor=\"" + background.value_or("") + "\" text=\"" +
+              textColour.value_or("") + "\" scroll=\"auto\">\n";
 }
 
 void CHtmlWriter::BeginTable(const std::string& width, const std::string& border) {

@@ -37,7 +37,8 @@ std::string ReportIndexPath(const std::string& destination) {
     return platform::JoinPath(ReportFolder(destination), "report_left.htm");
 }
 std::string ReportPagePath(const std::string& destination, int page) {
-    return platform::JoinPath(ReportFolder(destination), "report_page" + std::to_string(page) + ".htm");
+    return platform::JoinPath(ReportFolder(destination),
+                              "report_page" + std::to_string(page) + ".htm");
 }
 
 std::string BuildReportFrameset() {
@@ -102,7 +103,9 @@ std::string BuildReportPage(const std::string& body, int page, bool isLast) {
     return w.GetText();
 }
 
-bool WriteReportFrameset(const std::string& path) { return WriteWholeFile(path, BuildReportFrameset()); }
+bool WriteReportFrameset(const std::string& path) {
+    return WriteWholeFile(path, BuildReportFrameset());
+}
 
 bool WriteReportIndex(const std::string& path, int pageCount) {
     return WriteWholeFile(path, BuildReportIndex(pageCount));
@@ -117,11 +120,20 @@ std::string HtmlEscape(const std::string& text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -132,10 +144,17 @@ std::string ReportLinkPath(const std::string& fileName, const std::string& subDi
         std::string out;
         for (char c : s) {
             switch (c) {
-            case '%': out += "%25"; break;
-            case '#': out += "%23"; break;
-            case '?': out += "%3F"; break;
-            default: out += c;
+            case '%':
+                out += "%25";
+                break;
+            case '#':
+                out += "%23";
+                break;
+            case '?':
+                out += "%3F";
+                break;
+            default:
+                out += c;
             }
         }
         return out;

@@ -9,12 +9,13 @@ namespace {
 class CliExtract : public testing::Test {
 protected:
     void SetUp() override {
-        m_root.Write("config/VANDREL/KESTL/qor.ini",
-                     "[Option]\r\nExtractOnlyPicture=1\r\nAttachmentSizeLimit=0\r\nHTMLItemNumber=10\r\n");
-        m_root.Write("Inbox/a.eml", MakeMessage("Photos", "Ann <ann@example.org>",
-                                                "Tue, 15 Nov 1994 08:12:31 +0000",
-                                                {{"p.jpg", "jpeg bytes", "image/jpeg"},
-                                                 {"n.txt", "notes", "text/plain"}}));
+        m_root.Write(
+            "config/VANDREL/KESTL/qor.ini",
+            "[Option]\r\nExtractOnlyPicture=1\r\nAttachmentSizeLimit=0\r\nHTMLItemNumber=10\r\n");
+        m_root.Write(
+            "Inbox/a.eml",
+            MakeMessage("Photos", "Ann <ann@example.org>", "Tue, 15 Nov 1994 08:12:31 +0000",
+                        {{"p.jpg", "jpeg bytes", "image/jpeg"}, {"n.txt", "notes", "text/plain"}}));
         m_root.Write("Inbox/b.eml", MakeMessage("Holiday plans", "Bob <bob@example.org>", "",
                                                 {{"plan.pdf", "%PDF", "application/pdf"}}));
     }
@@ -33,12 +34,14 @@ TEST_F(CliExtract, OptionsReachTheRun) {
     EXPECT_FALSE(platform::FileExists(m_root / "d1/n.txt"));
     EXPECT_TRUE(platform::FileExists(m_root / "d1/report.htm"));
 
-    r = Extract({"--all-files", "--folder-subdir", "--folder-name", "My: Box", m_root / "Inbox/", m_root / "d2"});
+    r = Extract({"--all-files", "--folder-subdir", "--folder-name", "My: Box", m_root / "Inbox/",
+                 m_root / "d2"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const char* f : {"p.jpg", "n.txt", "plan.pdf"})
         EXPECT_TRUE(platform::FileExists(m_root / "d2/My--Box/" + f)) << f;
 
-    r = Extract({"--all-files", "--subject-not-contains", "HOLIDAY", m_root / "Inbox", m_root / "d3"});
+    r = Extract(
+        {"--all-files", "--subject-not-contains", "HOLIDAY", m_root / "Inbox", m_root / "d3"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::string page = ReadFileText(m_root / "d3/report/report_page1.htm");
     EXPECT_NE(page.find(">photos</td>"), std::string::npos);
@@ -49,8 +52,10 @@ TEST_F(CliExtract, InterruptedRunQuestion) {
     m_root.Write("d/process/error.txt", "From:x\r\nSubject:y");
     auto r = Extract({m_root / "Inbox", m_root / "d"}); // no terminal: No
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("There is a mail parsing error in  previous processing!! \r\nFrom:x\r\nSubject:y"),
-              std::string::npos);
+    EXPECT_NE(
+        r.err.find(
+            "There is a mail parsing error in  previous processing!! \r\nFrom:x\r\nSubject:y"),
+        std::string::npos);
     EXPECT_FALSE(platform::FileExists(m_root / "d/p.jpg"));
     r = Extract({"--no", m_root / "Inbox", m_root / "d"});
     EXPECT_EQ(r.exitCode, 1);
@@ -67,7 +72,8 @@ TEST_F(CliExtract, UsageErrors) {
              {"--bogus", m_root / "Inbox", m_root / "d"},
              {"--subject-contains"},
              {"--subject-contains", std::string(41, 'k'), m_root / "Inbox", m_root / "d"},
-             {"--subject-contains", "a", "--subject-not-contains", "b", m_root / "Inbox", m_root / "d"},
+             {"--subject-contains", "a", "--subject-not-contains", "b", m_root / "Inbox",
+              m_root / "d"},
              {m_root / "NoSuchFolder", m_root / "d"},
          }) {
         auto r = Extract(args);

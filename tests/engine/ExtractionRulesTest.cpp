@@ -18,7 +18,8 @@ TEST(ExtractionRules, CleanFolderName) {
         {"star*|bar", "star*|bar"},
         {"   ", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(CleanFolderName(c.in), c.out) << c.in;
+    for (const Case& c : cases)
+        EXPECT_EQ(CleanFolderName(c.in), c.out) << c.in;
 }
 
 TEST(ExtractionRules, StripForwardPrefix) {
@@ -59,14 +60,15 @@ TEST(ExtractionRules, MailDateIsTheWallClockTime) {
     EXPECT_EQ(ParseMailDate("Tue, 15 Nov 1994 08:12:31 -0800"), Local(1994, 11, 15, 8, 12, 31));
     EXPECT_EQ(ParseMailDate("Sat, 5 Jan 2008 23:59:59 GMT"), Local(2008, 1, 5, 23, 59, 59));
     EXPECT_EQ(ParseMailDate("Sat, 05 Jan 08 10:00 +0100"), Local(2008, 1, 5, 10, 0, 0));
-    for (const char* bad : {"", "Tue,", "15 Nov 1994 08:12:31 +0000", "Tue, 31 Feb 2001 10:00:00",
-                            "Tue, 15 Foo 1994 08:12:31", "Tue, 15 Nov 1994 25:12:31",
-                            "xxxxxxxxxxxxxxxxxxxxxxxxxxxx"})
+    for (const char* bad :
+         {"", "Tue,", "15 Nov 1994 08:12:31 +0000", "Tue, 31 Feb 2001 10:00:00",
+          "Tue, 15 Foo 1994 08:12:31", "Tue, 15 Nov 1994 25:12:31", "xxxxxxxxxxxxxxxxxxxxxxxxxxxx"})
         EXPECT_FALSE(ParseMailDate(bad).has_value()) << bad;
 }
 
 TEST(ExtractionRules, ComponentAnswer) {
-    ExtractionAnswer a = ParseExtractionAnswer(" Hi | Ann <a@b> | Tue, 15 Nov 1994 08:12:31 +0000 | a.jpg: b.txt ::c ");
+    ExtractionAnswer a = ParseExtractionAnswer(
+        " Hi | Ann <a@b> | Tue, 15 Nov 1994 08:12:31 +0000 | a.jpg: b.txt ::c ");
     EXPECT_EQ(a.Subject, "Hi");
     EXPECT_EQ(a.Sender, "Ann <a@b>");
     EXPECT_EQ(a.DateText, "Tue, 15 Nov 1994 08:12:31 +0000");

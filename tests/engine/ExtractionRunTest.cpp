@@ -64,7 +64,8 @@ protected:
     void AddMessage(const std::string& file, const std::string& subject,
                     const std::vector<FixtureAttachment>& files,
                     const std::string& date = "Tue, 15 Nov 1994 08:12:31 +0000") {
-        m_root.Write("mail/Inbox/" + file, MakeMessage(subject, "Ann <ann@example.org>", date, files));
+        m_root.Write("mail/Inbox/" + file,
+                     MakeMessage(subject, "Ann <ann@example.org>", date, files));
     }
 
     int Run(CProgressWindow& progress, const std::string& folderName = "Inbox") {
@@ -74,7 +75,9 @@ protected:
     int Run() { return Run(m_progress); }
 
     std::string Dest(const std::string& rel) const { return m_dest + "/" + rel; }
-    std::string Page(int n) const { return ReadFileText(Dest("report/report_page" + std::to_string(n) + ".htm")); }
+    std::string Page(int n) const {
+        return ReadFileText(Dest("report/report_page" + std::to_string(n) + ".htm"));
+    }
 
     ScopedEnv m_registry{"KESTREL_CLASS_REGISTRY", KESTREL_OUTPUT_DIR "/kestrel-classes.reg"};
     TempDir m_root;
@@ -91,16 +94,17 @@ protected:
 TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
     AddMessage("a.eml", "Alpha", {{"a1.jpg", kJpeg, "image/jpeg"}});
     AddMessage("b.eml", "Beta", {});
-    AddMessage("c.eml", "Hi", {{"c.jpg", kJpeg, "image/jpeg"}, {"c.txt", "some text", "text/plain"}});
+    AddMessage("c.eml", "Hi",
+               {{"c.jpg", kJpeg, "image/jpeg"}, {"c.txt", "some text", "text/plain"}});
     m_options.PicturesOnly = 1;
 
     ASSERT_EQ(Run(), 0);
 
-    EXPECT_EQ(m_progress.TitleLines, (std::vector<std::string>{"Current Folder: Inbox(1/3)",
-                                                               "Current Folder: Inbox(2/3)",
-                                                               "Current Folder: Inbox(3/3)"}));
-    EXPECT_EQ(m_progress.StatusLines,
-              (std::vector<std::string>{"Hi", "Extracting...c.jpg", "Beta", "Alpha", "Extracting...a1.jpg"}));
+    EXPECT_EQ(m_progress.TitleLines,
+              (std::vector<std::string>{"Current Folder: Inbox(1/3)", "Current Folder: Inbox(2/3)",
+                                        "Current Folder: Inbox(3/3)"}));
+    EXPECT_EQ(m_progress.StatusLines, (std::vector<std::string>{"Hi", "Extracting...c.jpg", "Beta",
+                                                                "Alpha", "Extracting...a1.jpg"}));
     EXPECT_EQ(m_progress.Calls.front(), "Open Progress");
     EXPECT_EQ(m_progress.Calls.back(), "Close");
     EXPECT_EQ(m_progress.GetPos(), 3);
@@ -108,7 +112,8 @@ TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
     struct stat st {};
     ASSERT_EQ(stat(Dest("c.jpg").c_str(), &st), 0);
     std::tm tm{};
-    tm.tm_year = 94, tm.tm_mon = 10, tm.tm_mday = 15, tm.tm_hour = 8, tm.tm_min = 12, tm.tm_sec = 31;
+    tm.tm_year = 94, tm.tm_mon = 10, tm.tm_mday = 15, tm.tm_hour = 8, tm.tm_min = 12,
+    tm.tm_sec = 31;
     tm.tm_isdst = -1;
     EXPECT_EQ(st.st_mtime, std::mktime(&tm));
     EXPECT_EQ(st.st_atime, std::mktime(&tm));
@@ -123,7 +128,8 @@ TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
     ASSERT_NE(alpha, std::string::npos);
     EXPECT_LT(hi, alpha);
     EXPECT_EQ(page.find("Beta"), std::string::npos);
-    EXPECT_NE(page.find("<a href=\"..\\c.jpg\"><img src=\"..\\c.jpg\" width=\"100\" height=\"100\" bolder=\"0\" ></a>"),
+    EXPECT_NE(page.find("<a href=\"..\\c.jpg\"><img src=\"..\\c.jpg\" width=\"100\" height=\"100\" "
+                        "bolder=\"0\" ></a>"),
               std::string::npos);
     EXPECT_EQ(page.find("c.txt"), std::string::npos);
     EXPECT_NE(ReadFileText(Dest("report/report_left.htm")).find("Page 1</a>"), std::string::npos);
@@ -140,8 +146,8 @@ TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
 TEST_F(ExtractionRunTest, Paging) {
     struct Case {
         int perPage, messages;
-        std::vector<int> pages;  // pages written
-        int lastPage;            // the page marked last, 0 when none
+        std::vector<int> pages; // pages written
+        int lastPage;           // the page marked last, 0 when none
         int indexPages;
     } cases[] = {
         {2, 3, {1, 2}, 2, 2},
@@ -156,7 +162,8 @@ TEST_F(ExtractionRunTest, Paging) {
         std::filesystem::create_directories(m_dest);
         std::filesystem::create_directories(m_mail);
         for (int i = 0; i < c.messages; ++i)
-            AddMessage("m" + std::to_string(i) + ".eml", "S" + std::to_string(i), {{"f.bin", "data"}});
+            AddMessage("m" + std::to_string(i) + ".eml", "S" + std::to_string(i),
+                       {{"f.bin", "data"}});
         m_settings.HTMLItemNumber = c.perPage;
         CScriptedProgress progress;
         CountingView view;
@@ -164,7 +171,9 @@ TEST_F(ExtractionRunTest, Paging) {
         ASSERT_EQ(RunExtraction(m_mail + "/", m_options, "Inbox", context), 0);
         for (int n = 1; n <= 3; ++n) {
             bool expected = std::find(c.pages.begin(), c.pages.end(), n) != c.pages.end();
-            EXPECT_EQ(platform::FileExists(Dest("report/report_page" + std::to_string(n) + ".htm")), expected) << n;
+            EXPECT_EQ(platform::FileExists(Dest("report/report_page" + std::to_string(n) + ".htm")),
+                      expected)
+                << n;
         }
         for (int n : c.pages) {
             bool hasNext = Page(n).find("Next Page") != std::string::npos;
@@ -172,7 +181,8 @@ TEST_F(ExtractionRunTest, Paging) {
         }
         std::string index = ReadFileText(Dest("report/report_left.htm"));
         EXPECT_NE(index.find("Page " + std::to_string(c.indexPages) + "</a>"), std::string::npos);
-        EXPECT_EQ(index.find("Page " + std::to_string(c.indexPages + 1) + "</a>"), std::string::npos);
+        EXPECT_EQ(index.find("Page " + std::to_string(c.indexPages + 1) + "</a>"),
+                  std::string::npos);
         int perPage = std::max(1, c.perPage);
         EXPECT_EQ(view.refreshes, c.messages / perPage);
     }
@@ -210,15 +220,18 @@ TEST_F(ExtractionRunTest, SubjectsAsTheReportShowsThem) {
             EXPECT_FALSE(platform::FileExists(Dest("report/report_page1.htm")));
             EXPECT_EQ(progress.Pumps, 0) << "a filtered message is not a step";
         } else {
-            EXPECT_NE(Page(1).find("bgcolor=\"#FFFF99\" >" + c.shown + "</td>"), std::string::npos) << Page(1);
+            EXPECT_NE(Page(1).find("bgcolor=\"#FFFF99\" >" + c.shown + "</td>"), std::string::npos)
+                << Page(1);
             EXPECT_EQ(Page(1).find("<script>"), std::string::npos);
         }
     }
 }
 
 TEST_F(ExtractionRunTest, SizeLimitAndSubDirectory) {
-    AddMessage("m.eml", "Sizes", {{"small.jpg", "tiny", "image/jpeg"}, {"big.jpg", kJpeg, "image/jpeg"},
-                                  {"a b#1.pdf", "%PDF", "application/pdf"}});
+    AddMessage("m.eml", "Sizes",
+               {{"small.jpg", "tiny", "image/jpeg"},
+                {"big.jpg", kJpeg, "image/jpeg"},
+                {"a b#1.pdf", "%PDF", "application/pdf"}});
     AddMessage("n.eml", "Only small", {{"small2.jpg", "tiny", "image/jpeg"}});
     m_settings.AttachmentSizeLimit = 1;
     m_options.NoSubDirectory = 0;
@@ -252,8 +265,9 @@ TEST_F(ExtractionRunTest, InterruptedEarlierRun) {
     m_root.Write("dest/process/error.txt", "From:Bob\r\nSubject:Broken");
     m_ui.answer = false;
     EXPECT_EQ(Run(), -1);
-    EXPECT_EQ(m_ui.shown, (std::vector<std::string>{
-                              "There is a mail parsing error in  previous processing!! \r\nFrom:Bob\r\nSubject:Broken"}));
+    EXPECT_EQ(m_ui.shown,
+              (std::vector<std::string>{"There is a mail parsing error in  previous processing!! "
+                                        "\r\nFrom:Bob\r\nSubject:Broken"}));
     EXPECT_EQ(m_ui.asked.size(), 1u);
     EXPECT_TRUE(platform::FileExists(Dest("process/error.txt")));
     EXPECT_FALSE(platform::FileExists(Dest("a.bin")));
@@ -276,24 +290,32 @@ TEST_F(ExtractionRunTest, NothingToDo) {
     EXPECT_FALSE(platform::FileExists(Dest("report.htm")));
     // An empty folder: the report is written all the same, and the user told.
     EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(m_ui.shown, (std::vector<std::string>{"Number of Extracted Mail: 0\n No Report is Generated!!"}));
+    EXPECT_EQ(m_ui.shown,
+              (std::vector<std::string>{"Number of Extracted Mail: 0\n No Report is Generated!!"}));
     EXPECT_TRUE(platform::FileExists(Dest("report.htm")));
     EXPECT_TRUE(m_shell.opened.empty());
 }
 
 TEST_F(ExtractionRunTest, BadInputStaysInsideTheDestinationAndLosesNothing) {
     m_root.Write("mail/Inbox/empty.eml", "");
-    m_root.Write("mail/Inbox/garbage.eml", std::string("\x00\xFF\r\n\r\n--\r\nContent-Type: multipart/mixed\r\n", 40));
+    m_root.Write("mail/Inbox/garbage.eml",
+                 std::string("\x00\xFF\r\n\r\n--\r\nContent-Type: multipart/mixed\r\n", 40));
     m_root.Write("mail/Inbox/truncated.eml",
                  "Subject: cut\r\nContent-Type: multipart/mixed; boundary=\"B\"\r\n\r\n--B\r\n"
-                 "Content-Type: image/jpeg; name=\"cut.jpg\"\r\nContent-Transfer-Encoding: base64\r\n\r\n/9j/4AAQSk");
+                 "Content-Type: image/jpeg; name=\"cut.jpg\"\r\nContent-Transfer-Encoding: "
+                 "base64\r\n\r\n/9j/4AAQSk");
     m_root.MakeDir("mail/Inbox/folder.eml");
     ASSERT_EQ(mkfifo((m_mail + "/pipe.eml").c_str(), 0600), 0); // would block a reader forever
-    std::string elsewhere = m_root.Write("kept/linked.txt", MakeMessage("Linked", "L <l@x>", "", {{"l.bin", "seven"}}));
+    std::string elsewhere =
+        m_root.Write("kept/linked.txt", MakeMessage("Linked", "L <l@x>", "", {{"l.bin", "seven"}}));
     ASSERT_EQ(symlink(elsewhere.c_str(), (m_mail + "/link.eml").c_str()), 0);
     AddMessage("hostile.eml", "<script>x</script>",
-               {{"../../x.jpg", "one", "image/jpeg"}, {"/etc/passwd", "two"}, {"report.htm", "three", "text/html"},
-                {"ulkfoo.jpg", "four", "image/jpeg"}, {"..", "five"}, {"process", "six"}});
+               {{"../../x.jpg", "one", "image/jpeg"},
+                {"/etc/passwd", "two"},
+                {"report.htm", "three", "text/html"},
+                {"ulkfoo.jpg", "four", "image/jpeg"},
+                {"..", "five"},
+                {"process", "six"}});
     m_root.Write("dest/ulk-mine.txt", "the user's own file");
 
     ASSERT_EQ(Run(), 0);
@@ -307,7 +329,8 @@ TEST_F(ExtractionRunTest, BadInputStaysInsideTheDestinationAndLosesNothing) {
     EXPECT_EQ(ReadFileText(Dest("ulk-mine.txt")), "the user's own file");
     // Nothing outside it: the temp root holds only what the test made.
     std::set<std::string> top;
-    for (auto& e : std::filesystem::directory_iterator(m_root.path())) top.insert(e.path().filename().string());
+    for (auto& e : std::filesystem::directory_iterator(m_root.path()))
+        top.insert(e.path().filename().string());
     top.erase("errorlog.txt");
     EXPECT_EQ(top, (std::set<std::string>{"dest", "mail", "kept"}));
     EXPECT_TRUE(platform::IsDirectory(Dest("report")));
@@ -345,6 +368,32 @@ TEST_F(ExtractionRunTest, KilledRunIsNamedByTheNextOne) {
     ASSERT_EQ(m_ui.shown.size(), 1u);
     EXPECT_EQ(m_ui.shown[0], "There is a mail parsing error in  previous processing!! \r\n"
                              "From:Ann <ann@example.org>\r\nSubject:The one it died on");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ExtractionRunTest, AThousandAttachmentsInOneMessage) {
+    std::vector<FixtureAttachment> files;
+    for (int i = 0; i < 1000; ++i)
+        files.push_back(
+            {"f" + std::to_string(i) + ".png", "png " + std::to_string(i), "image/png"});
+    AddMessage("many.eml", "Many", files);
+    ASSERT_EQ(Run(), 0);
+    int written = 0;
+    for (auto& e : std::filesystem::directory_iterator(m_dest))
+        written += e.path().extension() == ".png";
+    EXPECT_EQ(written, 1000);
+    std::string page = Page(1);
+    size_t thumbnails = 0, breaks = 0;
+    for (size_t at = page.find("<img "); at != std::string::npos; at = page.find("<img ", at + 1))
+        ++thumbnails;
+    for (size_t at = page.find("</a><br>"); at != std::string::npos;
+         at = page.find("</a><br>", at + 1))
+        ++breaks;
+    EXPECT_EQ(thumbnails, 1000u);
+    EXPECT_EQ(breaks, 1000u / 7);
 }
 
 } // namespace

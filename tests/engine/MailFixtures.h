@@ -33,7 +33,8 @@ inline std::string Base64(const std::string& in) {
 }
 
 inline std::string MakeMessage(const std::string& subject, const std::string& from,
-                               const std::string& date, const std::vector<FixtureAttachment>& files) {
+                               const std::string& date,
+                               const std::vector<FixtureAttachment>& files) {
     std::string m = "From: " + from + "\r\n";
     if (!subject.empty()) m += "Subject: " + subject + "\r\n";
     if (!date.empty()) m += "Date: " + date + "\r\n";
@@ -41,7 +42,8 @@ inline std::string MakeMessage(const std::string& subject, const std::string& fr
          "--XYZ\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\nHello.\r\n";
     for (const FixtureAttachment& f : files) {
         m += "--XYZ\r\nContent-Type: " + f.type + "; name=\"" + f.name +
-             "\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=\"" +
+             "\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; "
+             "filename=\"" +
              f.name + "\"\r\n\r\n" + Base64(f.data);
     }
     return m + "--XYZ--\r\n";

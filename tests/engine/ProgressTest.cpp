@@ -18,7 +18,8 @@ TEST(Progress, CaptionFollowsTheRoundedPercentage) {
     p.StepIt();
     p.StepIt();
     p.StepIt();
-    EXPECT_EQ(p.Captions, (std::vector<std::string>{"Progress [33%]", "Progress [67%]", "Progress [100%]"}));
+    EXPECT_EQ(p.Captions,
+              (std::vector<std::string>{"Progress [33%]", "Progress [67%]", "Progress [100%]"}));
 
     CScriptedProgress empty;
     empty.SetRange(0, 0, 1);

@@ -41,8 +41,10 @@ TEST(RecoveryRecord, RecordIsReplacedShownAndDeleted) {
         ASSERT_EQ(ui.shown.size(), 1u);
         EXPECT_EQ(ui.shown[0], "There is a mail parsing error in  previous processing!! \r\n"
                                "From:Ann <ann@x.org>\r\nSubject:Hello");
-        EXPECT_EQ(ui.asked, (std::vector<std::string>{
-                                "Do you want to continue? \r\n(Please remove error mails before continue!!)"}));
+        EXPECT_EQ(
+            ui.asked,
+            (std::vector<std::string>{
+                "Do you want to continue? \r\n(Please remove error mails before continue!!)"}));
     }
     DeleteRecoveryRecord(d.path());
     EXPECT_FALSE(platform::FileExists(d / "process/error.txt"));
@@ -54,7 +56,9 @@ TEST(RecoveryRecord, OnlyTheFirstThousandBytesAreShown) {
     RecordingUi ui;
     ConfirmAfterInterruptedRun(d.path(), ui);
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].size(), std::string("There is a mail parsing error in  previous processing!! \r\n").size() + 1000);
+    EXPECT_EQ(ui.shown[0].size(),
+              std::string("There is a mail parsing error in  previous processing!! \r\n").size() +
+                  1000);
 }
 
 } // namespace

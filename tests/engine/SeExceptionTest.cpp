@@ -12,7 +12,9 @@
 #define KESTREL_RAW_FAULT __attribute__((noinline, no_sanitize_undefined, no_sanitize_address))
 #endif
 
-extern "C" const char* __asan_default_options() { return "handle_segv=0:handle_sigfpe=0:handle_sigill=0:handle_sigbus=0"; }
+extern "C" const char* __asan_default_options() {
+    return "handle_segv=0:handle_sigfpe=0:handle_sigill=0:handle_sigbus=0";
+}
 
 namespace {
 
@@ -29,7 +31,6 @@ KESTREL_RAW_FAULT void DivideByZero() {
     g_quotient = n / zero;
 }
 
-
 TEST(SeException, NullPointerWriteBecomesAccessViolation) {
     try {
         RunGuarded(WriteThroughNull);
@@ -41,7 +42,8 @@ TEST(SeException, NullPointerWriteBecomesAccessViolation) {
         std::string text;
         EXPECT_TRUE(e.GetErrorMessage(text));
         EXPECT_TRUE(std::regex_match(
-            text, std::regex("Exception ACCESS_VIOLATION \\(0xc0000005\\) at address 0x[0-9a-f]{8,}\\.")))
+            text,
+            std::regex("Exception ACCESS_VIOLATION \\(0xc0000005\\) at address 0x[0-9a-f]{8,}\\.")))
             << text;
     }
 }
@@ -52,7 +54,9 @@ TEST(SeException, IntegerDivisionByZero) {
         FAIL() << "no exception";
     } catch (const CSeException& e) {
         EXPECT_EQ(e.GetSeCode(), SeCode::IntDivideByZero);
-        EXPECT_EQ(e.GetDescription().rfind("Exception INT_DIVIDE_BY_ZERO (0xc0000094) at address 0x", 0), 0u);
+        EXPECT_EQ(
+            e.GetDescription().rfind("Exception INT_DIVIDE_BY_ZERO (0xc0000094) at address 0x", 0),
+            0u);
     }
 }
 
@@ -126,11 +130,11 @@ TEST(SeException, DescriptionTable) {
         EXPECT_EQ(text, c.text);
     }
     int known = 0;
-    for (std::uint32_t code : {0x80000001u, 0x80000002u, 0x80000003u, 0x80000004u, 0xC0000005u,
-                               0xC0000006u, 0xC0000008u, 0xC000001Du, 0xC0000025u, 0xC0000026u,
-                               0xC000008Cu, 0xC000008Du, 0xC000008Eu, 0xC000008Fu, 0xC0000090u,
-                               0xC0000091u, 0xC0000092u, 0xC0000093u, 0xC0000094u, 0xC0000095u,
-                               0xC0000096u, 0xC00000FDu})
+    for (std::uint32_t code :
+         {0x80000001u, 0x80000002u, 0x80000003u, 0x80000004u, 0xC0000005u, 0xC0000006u,
+          0xC0000008u, 0xC000001Du, 0xC0000025u, 0xC0000026u, 0xC000008Cu, 0xC000008Du,
+          0xC000008Eu, 0xC000008Fu, 0xC0000090u, 0xC0000091u, 0xC0000092u, 0xC0000093u,
+          0xC0000094u, 0xC0000095u, 0xC0000096u, 0xC00000FDu})
         known += SeCodeName(code) != nullptr;
     EXPECT_EQ(known, 22);
 }

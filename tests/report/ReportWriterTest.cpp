@@ -25,8 +25,17 @@ TEST(HtmlWriter, Fragments) {
         {[](CHtmlWriter& w) { w.BeginBody(std::nullopt, "#000000"); },
          "<body bgcolor=\"\" text=\"#000000\" scroll=\"auto\">\n"},
         {[](CHtmlWriter& w) { w.BeginTable("800", "1"); }, "<table width=\"800\" bolder=\"1\">\n"},
-        {[](CHtmlWriter& w) { w.BeginLink("x<y"); w.EndLink(); }, "<a href=\"x<y\"></a>"},
-        {[](CHtmlWriter& w) { w.Write("junk"); w.BeginHtml(); w.EndHtml(); }, "<html>\n</html>\n"},
+        {[](CHtmlWriter& w) {
+             w.BeginLink("x<y");
+             w.EndLink();
+         },
+         "<a href=\"x<y\"></a>"},
+        {[](CHtmlWriter& w) {
+             w.Write("junk");
+             w.BeginHtml();
+             w.EndHtml();
+         },
+         "<html>\n</html>\n"},
     };
     for (const Case& c : cases) {
         CHtmlWriter w;
@@ -52,7 +61,8 @@ TEST(ReportWriter, NavigationLines) {
         {2, false, "Page:2  " + prev1 + "   <a href=\"report_page3.htm\">Next Page</a>"},
         {2, true, "Page:2  " + prev1},
     };
-    for (const Case& c : cases) EXPECT_EQ(ReportNavigationLine(c.page, c.last), c.expected);
+    for (const Case& c : cases)
+        EXPECT_EQ(ReportNavigationLine(c.page, c.last), c.expected);
 }
 
 TEST(ReportWriter, WholeFiles) {
@@ -82,7 +92,8 @@ TEST(ReportWriter, WholeFiles) {
                             "<a href=\"report_page3.htm\">Next Page</a>";
     EXPECT_EQ(ReadFileText(d / "report/report_page2.htm"),
               kPageHead + nav + "<hr>BODY<hr>" + nav + kPageTail);
-    EXPECT_EQ(BuildReportPage("B", 1, true), std::string(kPageHead) + "Page:1  <hr>B<hr>Page:1  " + kPageTail);
+    EXPECT_EQ(BuildReportPage("B", 1, true),
+              std::string(kPageHead) + "Page:1  <hr>B<hr>Page:1  " + kPageTail);
 }
 
 TEST(ReportWriter, MessageBlockWithEightPicturesAndADocument) {
@@ -126,7 +137,8 @@ TEST(ReportWriter, UnwritableFileIsLogged) {
     d.MakeDir("logdir");
     TheErrorLog().OpenAt(d / "logdir", "errorlog.txt", false);
     EXPECT_FALSE(WriteReportPage(d / "missing/report_page1.htm", "", 1, true));
-    EXPECT_NE(ReadFileText(d / "logdir/errorlog.txt").find("missing/report_page1.htm"), std::string::npos);
+    EXPECT_NE(ReadFileText(d / "logdir/errorlog.txt").find("missing/report_page1.htm"),
+              std::string::npos);
     TheErrorLog().OpenAt(d / "logdir", "errorlog.txt", false);
 }
 
