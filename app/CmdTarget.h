@@ -37,7 +37,8 @@ public:
     // True when this target decided the command's state: by its update handler, or enabled
     // because it has a handler for the command.
     bool OnUpdateCmdUI(wxUpdateUIEvent& event) {
-        if (const UpdateHandler* u = Find(m_updates, static_cast<int>(res::CommandId(event.GetId())))) {
+        if (const UpdateHandler* u =
+                Find(m_updates, static_cast<int>(res::CommandId(event.GetId())))) {
             (*u)(event);
             return true;
         }
@@ -50,7 +51,8 @@ public:
     bool HasCommand(unsigned id) const { return Find(m_commands, static_cast<int>(id)) != nullptr; }
 
 private:
-    template <typename Map> static auto Find(const Map& map, int id) -> const typename Map::mapped_type* {
+    template <typename Map>
+    static auto Find(const Map& map, int id) -> const typename Map::mapped_type* {
         for (const auto& [range, handler] : map)
             if (id >= range.first && id <= range.second) return &handler;
         return nullptr;

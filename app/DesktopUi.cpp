@@ -8,11 +8,16 @@
 namespace {
 long IconStyle(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Information: return wxICON_INFORMATION;
-    case MessageIcon::Warning: return wxICON_WARNING;
-    case MessageIcon::Error: return wxICON_ERROR;
-    case MessageIcon::Question: return wxICON_QUESTION;
-    case MessageIcon::None: break;
+    case MessageIcon::Information:
+        return wxICON_INFORMATION;
+    case MessageIcon::Warning:
+        return wxICON_WARNING;
+    case MessageIcon::Error:
+        return wxICON_ERROR;
+    case MessageIcon::Question:
+        return wxICON_QUESTION;
+    case MessageIcon::None:
+        break;
     }
     return 0;
 }
@@ -33,5 +38,9 @@ bool CWxMessageBox::AskYesNo(const std::string& text, const std::string& caption
     return dialog.ShowModal() == wxID_YES;
 }
 
-bool CWxShell::Open(const std::string& path) { return platform::ShellOpen(path); }
-bool CWxShell::Edit(const std::string& path) { return platform::ShellEdit(path); }
+bool CWxShell::Open(const std::string& path) {
+    return platform::ShellOpen(path);
+}
+bool CWxShell::Edit(const std::string& path) {
+    return platform::ShellEdit(path);
+}

@@ -34,7 +34,9 @@
 
 namespace {
 
-wxString Wx(const std::string& s) { return wxString::FromUTF8(s); }
+wxString Wx(const std::string& s) {
+    return wxString::FromUTF8(s);
+}
 
 CMainFrame* g_frame = nullptr;
 CMainFrame::FolderPaneFactory& PaneFactory() {
@@ -58,9 +60,9 @@ public:
         auto* title = new wxStaticText(this, wxID_ANY, "Windows Live Mail Folder");
         title->SetFont(title->GetFont().Bold());
         sizer->Add(title, 0, wxALL, 6);
-        auto* tree = new wxTreeCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                    wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT |
-                                        wxBORDER_NONE);
+        auto* tree =
+            new wxTreeCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                           wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT | wxBORDER_NONE);
         tree->SetImageList(m_images.get());
         StoreDiscovery discovery;
         discovery.DiscoverFolders(discovery.ResolveStoreRoot(TheSettings()), nullptr);
@@ -84,7 +86,6 @@ public:
 private:
     std::unique_ptr<wxImageList> m_images;
 };
-
 
 // The tool tip of a command: the part of its string after the line feed, else its prompt.
 wxString ToolTipFor(unsigned id) {
@@ -117,14 +118,18 @@ void AddMenuItems(wxMenu* menu, const std::vector<res::MenuItemDef>& items) {
 
 void CollectIds(const std::vector<res::MenuItemDef>& items, std::set<int>& ids) {
     for (const auto& def : items) {
-        if (def.IsPopup()) CollectIds(def.items, ids);
-        else if (!def.separator) ids.insert(res::WxId(def.id));
+        if (def.IsPopup())
+            CollectIds(def.items, ids);
+        else if (!def.separator)
+            ids.insert(res::WxId(def.id));
     }
 }
 
 } // namespace
 
-CMainFrame* TheMainFrame() { return g_frame; }
+CMainFrame* TheMainFrame() {
+    return g_frame;
+}
 
 void CMainFrame::SetFolderPaneFactory(FolderPaneFactory factory) {
     PaneFactory() = std::move(factory);
@@ -161,12 +166,17 @@ CMainFrame::CMainFrame()
         }
         if (!RouteCommand(e)) e.Skip();
     });
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent& e) {
-        if (!RouteCommand(e)) e.Skip();
-    }, res::ID_ONLINE_TUTORIAL);
+    Bind(
+        wxEVT_BUTTON,
+        [this](wxCommandEvent& e) {
+            if (!RouteCommand(e)) e.Skip();
+        },
+        res::ID_ONLINE_TUTORIAL);
     Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) {
-        if (IsCommandId(e.GetId())) RouteUpdate(e);
-        else e.Skip();
+        if (IsCommandId(e.GetId()))
+            RouteUpdate(e);
+        else
+            e.Skip();
     });
     Bind(wxEVT_MENU_HIGHLIGHT, [this](wxMenuEvent& e) {
         if (e.GetMenuId() >= 0) ShowPrompt(static_cast<int>(res::CommandId(e.GetMenuId())));
@@ -176,8 +186,10 @@ CMainFrame::CMainFrame()
         e.Skip();
     });
     Bind(wxEVT_TOOL_ENTER, [this](wxCommandEvent& e) {
-        if (e.GetSelection() >= 0) ShowPrompt(static_cast<int>(res::CommandId(e.GetSelection())));
-        else ShowIdleText();
+        if (e.GetSelection() >= 0)
+            ShowPrompt(static_cast<int>(res::CommandId(e.GetSelection())));
+        else
+            ShowIdleText();
     });
     Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& e) {
         if (e.GetActive()) HandleActivation();
@@ -238,8 +250,8 @@ void CMainFrame::BuildMenuBar() {
 void CMainFrame::BuildToolBar() {
     m_normalImages = res::LoadToolBarImages(false);
     m_disabledImages = res::LoadToolBarImages(true);
-    wxToolBar* bar = CreateToolBar(wxTB_FLAT | wxTB_HORIZONTAL | wxTB_TOP | wxBORDER_NONE,
-                                   res::IDW_TOOLBAR);
+    wxToolBar* bar =
+        CreateToolBar(wxTB_FLAT | wxTB_HORIZONTAL | wxTB_TOP | wxBORDER_NONE, res::IDW_TOOLBAR);
     bar->SetToolBitmapSize(wxSize(24, 24));
     int image = 0;
     for (unsigned id : res::MainToolBarButtons()) {
@@ -249,8 +261,7 @@ void CMainFrame::BuildToolBar() {
         }
         std::string prompt = GetMessagePrompt(id);
         bar->AddTool(res::WxId(id), wxEmptyString, m_normalImages->GetBitmap(image),
-                     m_disabledImages->GetBitmap(image), wxITEM_NORMAL, ToolTipFor(id),
-                     Wx(prompt));
+                     m_disabledImages->GetBitmap(image), wxITEM_NORMAL, ToolTipFor(id), Wx(prompt));
         ++image;
     }
     bar->Realize();
@@ -289,9 +300,9 @@ void CMainFrame::BuildCaptionBar(wxWindow* parent, wxSizer* sizer) {
     auto* label = new wxStaticText(bar, wxID_ANY, "&Destination:");
     label->SetForegroundColour(highlight);
     row->Add(label, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
-    m_destinationCombo = new wxComboBox(bar, res::IDC_DESTINATION_COMBO, wxEmptyString,
-                                        wxDefaultPosition, wxSize(100, -1), 0, nullptr,
-                                        wxCB_READONLY | wxCB_DROPDOWN);
+    m_destinationCombo =
+        new wxComboBox(bar, res::IDC_DESTINATION_COMBO, wxEmptyString, wxDefaultPosition,
+                       wxSize(100, -1), 0, nullptr, wxCB_READONLY | wxCB_DROPDOWN);
     row->Add(m_destinationCombo, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
     bar->SetSizer(row);
     sizer->Add(bar, 0, wxEXPAND);
@@ -374,9 +385,8 @@ void CMainFrame::AddFrameCommands() {
 }
 
 bool CMainFrame::IsCommandId(int id) const {
-    return m_commandIds.count(id) != 0 ||
-           (id >= static_cast<int>(res::ID_LANGUAGE_DEFAULT) &&
-            id <= static_cast<int>(res::ID_LANGUAGE_LAST));
+    return m_commandIds.count(id) != 0 || (id >= static_cast<int>(res::ID_LANGUAGE_DEFAULT) &&
+                                           id <= static_cast<int>(res::ID_LANGUAGE_LAST));
 }
 
 void CMainFrame::SetActivePane(wxWindow* pane) {
@@ -417,8 +427,9 @@ void CMainFrame::UpdateIndicators() {
         wxKeyCode key;
         const char* text;
     };
-    const Indicator indicators[] = {
-        {kCapsPane, WXK_CAPITAL, "CAP"}, {kNumPane, WXK_NUMLOCK, "NUM"}, {kScrollPane, WXK_SCROLL, "SCRL"}};
+    const Indicator indicators[] = {{kCapsPane, WXK_CAPITAL, "CAP"},
+                                    {kNumPane, WXK_NUMLOCK, "NUM"},
+                                    {kScrollPane, WXK_SCROLL, "SCRL"}};
     for (const Indicator& ind : indicators) {
         wxString text = wxGetKeyState(ind.key) ? ind.text : "";
         if (bar->GetStatusText(ind.pane) != text) bar->SetStatusText(text, ind.pane);
@@ -431,8 +442,8 @@ void CMainFrame::HandleActivation() {
         SetTitle(wxString(kAppTitle) + " - " + Wx(settings.LastUserIdentity));
     if (m_firstActivationDone) return;
     m_firstActivationDone = true;
-    std::string folder = settings.LastFileFolder.empty() ? platform::GetHomeFolder()
-                                                         : settings.LastFileFolder;
+    std::string folder =
+        settings.LastFileFolder.empty() ? platform::GetHomeFolder() : settings.LastFileFolder;
     CallAfter([this, folder] { SelectDestinationFolder(folder); });
 }
 
@@ -461,7 +472,9 @@ void CMainFrame::RefreshFileList() {
     if (m_list) m_list->RefreshList();
 }
 
-void CMainFrame::BeginLongOperation() { ++g_longOperations; }
+void CMainFrame::BeginLongOperation() {
+    ++g_longOperations;
+}
 
 void CMainFrame::EndLongOperation() {
     if (g_longOperations > 0) --g_longOperations;

@@ -8,8 +8,8 @@
 #include <wx/utils.h>
 
 #include "app/MainFrame.h"
-#include "app/SplashScreen.h"
 #include "app/Settings.h"
+#include "app/SplashScreen.h"
 #include "app/UserInterface.h"
 #include "engine/ErrorLog.h"
 #include "engine/SeException.h"
@@ -94,8 +94,10 @@ bool CQorApp::InitInstance(int splashMilliseconds) {
     // Asked to quit from outside: close the frame as the user would, so the settings are saved.
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
         SetSignalHandler(sig, [](int) {
-            if (CMainFrame* frame = TheMainFrame()) frame->Close();
-            else if (wxTheApp) wxTheApp->ExitMainLoop();
+            if (CMainFrame* frame = TheMainFrame())
+                frame->Close();
+            else if (wxTheApp)
+                wxTheApp->ExitMainLoop();
         });
     }
 
@@ -116,4 +118,6 @@ int CQorApp::FilterEvent(wxEvent& event) {
     return Event_Skip;
 }
 
-CMainFrame* CQorApp::GetMainFrame() const { return TheMainFrame(); }
+CMainFrame* CQorApp::GetMainFrame() const {
+    return TheMainFrame();
+}

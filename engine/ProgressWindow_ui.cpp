@@ -28,7 +28,9 @@ CWxProgressWindow::CWxProgressWindow(wxWindow* owner, const std::string& title, 
     Create(title, smooth);
 }
 
-CWxProgressWindow::~CWxProgressWindow() { Close(); }
+CWxProgressWindow::~CWxProgressWindow() {
+    Close();
+}
 
 void CWxProgressWindow::Create(const std::string& title, bool smooth) {
     wxWindow* owner = m_owner ? m_owner : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
@@ -50,8 +52,10 @@ void CWxProgressWindow::Create(const std::string& title, bool smooth) {
     });
     // Escape is only noted here: whether it cancels is up to the operation's next pump.
     m_window->Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
-        if (e.GetKeyCode() == WXK_ESCAPE) m_escapePending = true;
-        else e.Skip();
+        if (e.GetKeyCode() == WXK_ESCAPE)
+            m_escapePending = true;
+        else
+            e.Skip();
     });
     // The title bar's close box counts as Cancel; the operation still owns the window.
     m_window->Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
@@ -92,7 +96,8 @@ void CWxProgressWindow::Open(const std::string& title, bool smooth) {
     if (m_active) return;
     // Disable the top-most enabled window above this one; the rest of the program waits.
     wxWindow* top = nullptr;
-    for (wxWindow* w = m_window->GetParent(); w && w->IsEnabled(); w = w->GetParent()) top = w;
+    for (wxWindow* w = m_window->GetParent(); w && w->IsEnabled(); w = w->GetParent())
+        top = w;
     if (top) {
         top->Disable();
         m_disabledOwner = top;

@@ -27,7 +27,9 @@ constexpr const char* kLanguage = "Language";
 constexpr size_t kMaxPrompt = 254;
 constexpr size_t kMaxFaceName = 31;
 
-int Low16(int v) { return v & 0xFFFF; }
+int Low16(int v) {
+    return v & 0xFFFF;
+}
 
 void LoadDialogFont() {
     LanguageState& st = TheLanguage();
@@ -52,7 +54,9 @@ LanguageState& TheLanguage() {
     return state;
 }
 
-void SetLanguageProgramPath(const std::string& programPath) { ProgramPath() = programPath; }
+void SetLanguageProgramPath(const std::string& programPath) {
+    ProgramPath() = programPath;
+}
 
 std::string LanguageChoiceFilePath() {
     std::string exe = EffectiveProgramPath();
@@ -88,14 +92,14 @@ int LangIdFromLocale(const std::string& locale) {
     static constexpr Map kIds[] = {
         {"de_AT", 3079}, {"de_CH", 2055}, {"en_GB", 2057}, {"en_AU", 3081}, {"en_CA", 4105},
         {"fr_BE", 2060}, {"fr_CA", 3084}, {"fr_CH", 4108}, {"pt_BR", 1046}, {"zh_TW", 1028},
-        {"zh_HK", 3076}, {"es_MX", 2058}, {"nl_BE", 2067}, {"ar", 1025},   {"bg", 1026},
-        {"ca", 1027},    {"zh", 2052},    {"cs", 1029},    {"da", 1030},   {"de", 1031},
-        {"el", 1032},    {"en", 1033},    {"es", 3082},    {"fi", 1035},   {"fr", 1036},
-        {"he", 1037},    {"hu", 1038},    {"is", 1039},    {"it", 1040},   {"ja", 1041},
-        {"ko", 1042},    {"nl", 1043},    {"nb", 1044},    {"no", 1044},   {"pl", 1045},
-        {"pt", 2070},    {"ro", 1048},    {"ru", 1049},    {"hr", 1050},   {"sk", 1051},
-        {"sv", 1053},    {"th", 1054},    {"tr", 1055},    {"id", 1057},   {"uk", 1058},
-        {"sl", 1060},    {"et", 1061},    {"lv", 1062},    {"lt", 1063},   {"vi", 1066},
+        {"zh_HK", 3076}, {"es_MX", 2058}, {"nl_BE", 2067}, {"ar", 1025},    {"bg", 1026},
+        {"ca", 1027},    {"zh", 2052},    {"cs", 1029},    {"da", 1030},    {"de", 1031},
+        {"el", 1032},    {"en", 1033},    {"es", 3082},    {"fi", 1035},    {"fr", 1036},
+        {"he", 1037},    {"hu", 1038},    {"is", 1039},    {"it", 1040},    {"ja", 1041},
+        {"ko", 1042},    {"nl", 1043},    {"nb", 1044},    {"no", 1044},    {"pl", 1045},
+        {"pt", 2070},    {"ro", 1048},    {"ru", 1049},    {"hr", 1050},    {"sk", 1051},
+        {"sv", 1053},    {"th", 1054},    {"tr", 1055},    {"id", 1057},    {"uk", 1058},
+        {"sl", 1060},    {"et", 1061},    {"lv", 1062},    {"lt", 1063},    {"vi", 1066},
     };
     for (const Map& m : kIds) {
         std::string p = m.prefix;
@@ -117,7 +121,8 @@ int GetUserDefaultLangID() {
 }
 
 void LoadStartupLanguage() {
-    int stored = profile::GetInt(LanguageChoiceFilePath(), kMain, kLanguage, GetUserDefaultLangID());
+    int stored =
+        profile::GetInt(LanguageChoiceFilePath(), kMain, kLanguage, GetUserDefaultLangID());
     int wanted = Low16(stored);
     if (wanted == 0) return;
     for (const std::string& file : FindLanguageFiles()) {
@@ -204,7 +209,8 @@ std::string GetMessagePrompt(unsigned id) {
     }
     if (text.size() > kMaxPrompt) {
         size_t cut = kMaxPrompt;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
         text.resize(cut);
     }
     size_t lf = text.find('\n');

@@ -14,7 +14,9 @@
 
 namespace {
 
-wxString FromUtf8(const std::string& s) { return wxString::FromUTF8(s); }
+wxString FromUtf8(const std::string& s) {
+    return wxString::FromUTF8(s);
+}
 
 // Menu labels treat "&" as the mnemonic mark; a file name's own "&" must show as itself.
 wxString AsLabel(const std::string& text) {
@@ -104,7 +106,8 @@ void TranslateMenu(wxMenuBar* menuBar, unsigned section) {
 
 void RestoreMenuTexts(wxMenuBar* menuBar, unsigned templateId) {
     if (!menuBar) return;
-    for (const res::MenuTemplateText& t : res::ParseMenuTemplate(res::LoadMenuTemplate(templateId))) {
+    for (const res::MenuTemplateText& t :
+         res::ParseMenuTemplate(res::LoadMenuTemplate(templateId))) {
         wxString text = FromUtf8(t.text);
         if (!t.popup) {
             SetItemText(menuBar->FindItem(res::WxId(t.id)), text);
@@ -142,13 +145,18 @@ void TranslateDialog(wxWindow* window, unsigned section) {
     wxFont font = GetDialogFont();
     std::function<void(wxWindow*)> apply = [&](wxWindow* w) {
         unsigned key;
-        if (w == window && w->IsTopLevel()) key = 0;
-        else if (w->GetId() < 0 || w->GetId() == wxID_STATIC) key = res::IDC_STATIC_SHARED;
-        else key = static_cast<unsigned>(w->GetId());
+        if (w == window && w->IsTopLevel())
+            key = 0;
+        else if (w->GetId() < 0 || w->GetId() == wxID_STATIC)
+            key = res::IDC_STATIC_SHARED;
+        else
+            key = static_cast<unsigned>(w->GetId());
         std::string text = LookupLanguageText(sectionName, std::to_string(key));
         if (!text.empty()) {
-            if (auto* top = dynamic_cast<wxTopLevelWindow*>(w)) top->SetTitle(FromUtf8(text));
-            else w->SetLabel(FromUtf8(text));
+            if (auto* top = dynamic_cast<wxTopLevelWindow*>(w))
+                top->SetTitle(FromUtf8(text));
+            else
+                w->SetLabel(FromUtf8(text));
         }
         if (font.IsOk()) w->SetFont(font);
         for (wxWindow* child : w->GetChildren())

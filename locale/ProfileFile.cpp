@@ -71,7 +71,8 @@ std::string CleanValue(std::string v) {
         v = v.substr(1, v.size() - 2);
     if (v.size() > kMaxValue) {
         size_t cut = kMaxValue;
-        while (cut > 0 && (static_cast<unsigned char>(v[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(v[cut]) & 0xC0) == 0x80)
+            --cut;
         v.resize(cut);
     }
     return v;
@@ -136,7 +137,8 @@ bool WriteString(const std::string& file, const std::string& section, const std:
         }
     }
     std::string text;
-    for (const std::string& l : lines) text += l + "\r\n";
+    for (const std::string& l : lines)
+        text += l + "\r\n";
     // Written beside the target and renamed over it, so a failed write loses nothing.
     std::string temp = file + ".tmp";
     {

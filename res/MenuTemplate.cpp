@@ -68,7 +68,8 @@ void PutItems(std::vector<std::uint8_t>& out, const std::vector<MenuItemDef>& it
         if (item.IsPopup()) flags |= MF_POPUP;
         PutWord(out, flags);
         if (!item.IsPopup()) PutWord(out, static_cast<std::uint16_t>(item.id));
-        for (char16_t u : ToUtf16(item.text)) PutWord(out, u);
+        for (char16_t u : ToUtf16(item.text))
+            PutWord(out, u);
         PutWord(out, 0);
         if (item.IsPopup()) PutItems(out, item.items);
     }
@@ -114,8 +115,12 @@ private:
     size_t m_pos = 0;
 };
 
-MenuItemDef Item(const char* text, unsigned id) { return MenuItemDef{text, id, {}, false}; }
-MenuItemDef Separator() { return MenuItemDef{"", 0, {}, true}; }
+MenuItemDef Item(const char* text, unsigned id) {
+    return MenuItemDef{text, id, {}, false};
+}
+MenuItemDef Separator() {
+    return MenuItemDef{"", 0, {}, true};
+}
 MenuItemDef Popup(const char* text, std::vector<MenuItemDef> items) {
     return MenuItemDef{text, 0, std::move(items), false};
 }
@@ -140,7 +145,7 @@ std::vector<MenuTemplateText> ParseMenuTemplate(const std::vector<std::uint8_t>&
     struct Level {
         std::vector<unsigned> path; // positions leading to this level's menu
         unsigned count = 0;
-        bool openedByLast = false;  // the popup that opened it ended its parent
+        bool openedByLast = false; // the popup that opened it ended its parent
     };
     std::vector<Level> levels(1);
     while (!r.AtEnd() && !levels.empty()) {
@@ -185,21 +190,19 @@ const std::vector<MenuItemDef>& MainMenuDefinition() {
     // The top-level captions end in three blanks. The four commands without a caption of their
     // own elsewhere are given short ones here so that their entries are not blank lines.
     static const std::vector<MenuItemDef> menu = {
-        Popup("&File   ",
-              {Item("&Preference", ID_FILE_PREFERENCE), Item("E&xit", ID_APP_EXIT),
-               Item("Switch &Identity...", ID_SWITCH_IDENTITY)}),
-        Popup("&Action   ",
-              {Item("Launch &Windows Live Mail", ID_LAUNCH_MAIL),
-               Item("Launch &Browser", ID_LAUNCH_BROWSER),
-               Item("&Extract Attachments", ID_EXTRACT_ATTACHMENTS),
-               Item("Edit &Report", ID_EDIT_REPORT),
-               Item("&Save Messages as eml", ID_SAVE_MESSAGES),
-               Item("Extract Attachments Sa&fely", ID_EXTRACT_SAFELY),
-               Item("Extraction &Wizard...", ID_WIZARD)}),
+        Popup("&File   ", {Item("&Preference", ID_FILE_PREFERENCE), Item("E&xit", ID_APP_EXIT),
+                           Item("Switch &Identity...", ID_SWITCH_IDENTITY)}),
+        Popup("&Action   ", {Item("Launch &Windows Live Mail", ID_LAUNCH_MAIL),
+                             Item("Launch &Browser", ID_LAUNCH_BROWSER),
+                             Item("&Extract Attachments", ID_EXTRACT_ATTACHMENTS),
+                             Item("Edit &Report", ID_EDIT_REPORT),
+                             Item("&Save Messages as eml", ID_SAVE_MESSAGES),
+                             Item("Extract Attachments Sa&fely", ID_EXTRACT_SAFELY),
+                             Item("Extraction &Wizard...", ID_WIZARD)}),
         Popup("&View   ", {Item("&Status Bar", ID_VIEW_STATUS_BAR), Separator(),
-                            Popup("Language", {Item("&Default", ID_LANGUAGE_DEFAULT)})}),
+                           Popup("Language", {Item("&Default", ID_LANGUAGE_DEFAULT)})}),
         Popup("&Help   ", {Item("&Help Topics", ID_HELP_TOPICS), Separator(),
-                            Item("&Support", ID_SUPPORT), Item("&About KESTL...", ID_APP_ABOUT)}),
+                           Item("&Support", ID_SUPPORT), Item("&About KESTL...", ID_APP_ABOUT)}),
     };
     return menu;
 }
@@ -211,9 +214,9 @@ std::vector<std::uint8_t> LoadMenuTemplate(unsigned id) {
 }
 
 const std::vector<unsigned>& MainToolBarButtons() {
-    static const std::vector<unsigned> buttons = {ID_LAUNCH_MAIL,  ID_LAUNCH_BROWSER,
-                                                  ID_EXTRACT_ATTACHMENTS, ID_SAVE_MESSAGES, 0,
-                                                  ID_EDIT_REPORT,  ID_APP_ABOUT};
+    static const std::vector<unsigned> buttons = {
+        ID_LAUNCH_MAIL, ID_LAUNCH_BROWSER, ID_EXTRACT_ATTACHMENTS, ID_SAVE_MESSAGES, 0,
+        ID_EDIT_REPORT, ID_APP_ABOUT};
     return buttons;
 }
 

@@ -8,9 +8,9 @@
 namespace res {
 
 struct MenuItemDef {
-    std::string text;                 // empty for a separator
-    unsigned id = 0;                  // 0 for a separator or a submenu
-    std::vector<MenuItemDef> items;   // the submenu's items
+    std::string text;               // empty for a separator
+    unsigned id = 0;                // 0 for a separator or a submenu
+    std::vector<MenuItemDef> items; // the submenu's items
     bool separator = false;
 
     bool IsPopup() const { return !separator && id == 0; }

@@ -16,8 +16,8 @@ namespace {
 // The first of the names the theme knows, scaled to the size.
 wxBitmap ThemeBitmap(std::initializer_list<const char*> names, int size) {
     for (const char* name : names) {
-        wxBitmap bmp = wxArtProvider::GetBitmap(wxString::FromUTF8(name), wxART_OTHER,
-                                                wxSize(size, size));
+        wxBitmap bmp =
+            wxArtProvider::GetBitmap(wxString::FromUTF8(name), wxART_OTHER, wxSize(size, size));
         if (bmp.IsOk()) {
             if (bmp.GetWidth() != size || bmp.GetHeight() != size)
                 bmp = wxBitmap(bmp.ConvertToImage().Rescale(size, size, wxIMAGE_QUALITY_HIGH));
@@ -32,7 +32,8 @@ wxBitmap DrawnTile(const wxColour& colour, const wxString& letter, int size) {
     wxImage image(size, size);
     image.InitAlpha();
     for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) image.SetAlpha(x, y, 0);
+        for (int x = 0; x < size; ++x)
+            image.SetAlpha(x, y, 0);
     wxBitmap bmp(image);
     {
         wxMemoryDC dc(bmp);
@@ -58,12 +59,18 @@ struct ToolPicture {
 };
 
 const ToolPicture kToolPictures[] = {
-    {ID_LAUNCH_MAIL, {"mail-send-receive", "internet-mail", "mail-unread", wxART_GO_FORWARD},
-     0x2F6FB5, "M"},
-    {ID_LAUNCH_BROWSER, {"web-browser", "applications-internet", wxART_HELP_BROWSER}, 0x2E8B57,
+    {ID_LAUNCH_MAIL,
+     {"mail-send-receive", "internet-mail", "mail-unread", wxART_GO_FORWARD},
+     0x2F6FB5,
+     "M"},
+    {ID_LAUNCH_BROWSER,
+     {"web-browser", "applications-internet", wxART_HELP_BROWSER},
+     0x2E8B57,
      "B"},
-    {ID_EXTRACT_ATTACHMENTS, {"folder-download", "document-save-as", wxART_FILE_SAVE_AS},
-     0xC0392B, "E"},
+    {ID_EXTRACT_ATTACHMENTS,
+     {"folder-download", "document-save-as", wxART_FILE_SAVE_AS},
+     0xC0392B,
+     "E"},
     {ID_SAVE_MESSAGES, {"document-save", wxART_FILE_SAVE}, 0x8E44AD, "S"},
     {ID_EDIT_REPORT, {"accessories-text-editor", "text-editor", wxART_EDIT}, 0xD68910, "R"},
     {ID_APP_ABOUT, {"help-about", wxART_INFORMATION}, 0x566573, "?"},
@@ -74,8 +81,8 @@ const ToolPicture kToolPictures[] = {
 std::unique_ptr<wxImageList> LoadFolderImages() {
     auto list = std::make_unique<wxImageList>(16, 16, true, 8);
     const std::initializer_list<const char*> kImages[] = {
-        {wxART_FOLDER_OPEN}, {wxART_NORMAL_FILE}, {wxART_HARDDISK}, {wxART_CDROM},
-        {wxART_REMOVABLE},   {wxART_EXECUTABLE_FILE}, {wxART_GO_HOME}, {wxART_FOLDER},
+        {wxART_FOLDER_OPEN}, {wxART_NORMAL_FILE},     {wxART_HARDDISK}, {wxART_CDROM},
+        {wxART_REMOVABLE},   {wxART_EXECUTABLE_FILE}, {wxART_GO_HOME},  {wxART_FOLDER},
     };
     for (const auto& names : kImages) {
         wxBitmap bmp = ThemeBitmap(names, 16);

@@ -62,7 +62,9 @@ inline constexpr unsigned IDW_FIRST_PANE = 59648;
 
 // The window system takes command ids below 0x8000 only. Command ids at or above it travel as
 // their low 15 bits, which land in ranges no other command uses (7..26 and 0x6000 upward).
-constexpr int WxId(unsigned id) { return static_cast<int>(id >= 0x8000 ? id & 0x7FFF : id); }
+constexpr int WxId(unsigned id) {
+    return static_cast<int>(id >= 0x8000 ? id & 0x7FFF : id);
+}
 constexpr unsigned CommandId(int wxId) {
     return (wxId >= 0 && wxId < 1000) || wxId >= 0x6000 ? static_cast<unsigned>(wxId) | 0x8000
                                                         : static_cast<unsigned>(wxId);

@@ -27,7 +27,9 @@ void CIEShellListView::ShowFolder(const std::string& folder) {
     if (m_updates) RefreshList();
 }
 
-void CIEShellListView::EnableUpdates(bool enable) { m_updates = enable; }
+void CIEShellListView::EnableUpdates(bool enable) {
+    m_updates = enable;
+}
 
 void CIEShellListView::RefreshList() {
     auto entries = m_folder.empty() ? std::vector<platform::DirEntry>()
@@ -89,7 +91,8 @@ void CIEShellListView::Fill(const std::vector<platform::DirEntry>& entries) {
         SetItem(item, kType, wxString::FromUTF8(TypeName(*e)));
         char date[32] = "";
         std::tm tm{};
-        if (localtime_r(&e->lastWrite, &tm)) std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", &tm);
+        if (localtime_r(&e->lastWrite, &tm))
+            std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", &tm);
         SetItem(item, kDate, date);
     }
     Thaw();

@@ -29,10 +29,9 @@ protected:
 
 TEST(ProfileFile, LookupsIgnoreCaseTrimAndUnquote) {
     TempDir dir;
-    std::string f = dir.Write("a.ini",
-                              "\xEF\xBB\xBF; comment\r\n[Main]\r\n  KEY = value  \r\n"
-                              "quoted=\"  kept  \"\r\nnum= 42abc\r\nneg=-7\r\nempty=\r\n"
-                              "[Other]\nkey=other\n");
+    std::string f = dir.Write("a.ini", "\xEF\xBB\xBF; comment\r\n[Main]\r\n  KEY = value  \r\n"
+                                       "quoted=\"  kept  \"\r\nnum= 42abc\r\nneg=-7\r\nempty=\r\n"
+                                       "[Other]\nkey=other\n");
     EXPECT_EQ(profile::GetString(f, "main", "key"), "value");
     EXPECT_EQ(profile::GetString(f, "MAIN", "Quoted"), "  kept  ");
     EXPECT_EQ(profile::GetString(f, "other", "KEY"), "other");
@@ -117,9 +116,8 @@ TEST_F(LanguageTest, AtMostFortyNineEntries) {
 }
 
 TEST_F(LanguageTest, PromptsDescriptionsAndTheDialogFont) {
-    Lang("German.lng",
-         "[Language]\nLanguage=1031\nFontName=DejaVu Sans\nFontSize=9\n"
-         "[String]\n32776=Anhänge extrahieren!!\n5051=Sprache wechseln\n32780=\n");
+    Lang("German.lng", "[Language]\nLanguage=1031\nFontName=DejaVu Sans\nFontSize=9\n"
+                       "[String]\n32776=Anhänge extrahieren!!\n5051=Sprache wechseln\n32780=\n");
     Lang("Plain.lng", "[Language]\nLanguage=1036\nDescription=Français\n");
     PlanLanguageMenu();
     ApplyLanguageMenuId(5051);

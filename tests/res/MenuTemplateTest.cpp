@@ -20,7 +20,8 @@ void Expected(const std::vector<MenuItemDef>& items, std::vector<unsigned> path,
             std::vector<unsigned> p = path;
             p.push_back(static_cast<unsigned>(i));
             std::string key;
-            for (unsigned x : p) key += "|" + std::to_string(x);
+            for (unsigned x : p)
+                key += "|" + std::to_string(x);
             out[key] = item.text;
             Expected(item.items, p, out);
         } else {
@@ -34,7 +35,8 @@ std::map<std::string, std::string> Walked(const std::vector<MenuTemplateText>& t
     for (const auto& t : texts) {
         std::string key;
         if (t.popup)
-            for (unsigned x : t.path) key += "|" + std::to_string(x);
+            for (unsigned x : t.path)
+                key += "|" + std::to_string(x);
         else
             key = std::to_string(t.id);
         out[key] = t.text;
@@ -82,7 +84,8 @@ TEST(MenuTemplate, DamagedTemplatesGiveWhatFitsAndNothingMore) {
         std::vector<std::uint8_t> part(bytes.begin(), bytes.begin() + static_cast<long>(cut));
         auto texts = ParseMenuTemplate(part);
         ASSERT_LE(texts.size(), full.size()) << cut;
-        for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(texts[i].text, full[i].text) << cut;
+        for (size_t i = 0; i < texts.size(); ++i)
+            EXPECT_EQ(texts[i].text, full[i].text) << cut;
     }
     // An offset pointing past the end, an extended template, and a popup chain deeper than the
     // limit that never ends.
@@ -92,7 +95,8 @@ TEST(MenuTemplate, DamagedTemplatesGiveWhatFitsAndNothingMore) {
     extended[0] = 1;
     EXPECT_TRUE(ParseMenuTemplate(extended).empty());
     std::vector<std::uint8_t> deep = {0, 0, 0, 0};
-    for (int i = 0; i < 1000; ++i) deep.insert(deep.end(), {MF_POPUP, 0, 'x', 0, 0, 0});
+    for (int i = 0; i < 1000; ++i)
+        deep.insert(deep.end(), {MF_POPUP, 0, 'x', 0, 0, 0});
     EXPECT_EQ(ParseMenuTemplate(deep).size(), kMaxMenuDepth);
 }
 
@@ -103,12 +107,14 @@ TEST(StringTable, PromptsAndFixedTexts) {
               "OLE initialization failed.  Make sure that the OLE libraries are the correct "
               "version.");
     EXPECT_EQ(LoadBuiltinString(ID_LAUNCH_MAIL), "Lauch Windows Live Mail!");
-    EXPECT_EQ(LoadBuiltinString(ID_VIEW_STATUS_BAR), "Show or hide the status bar\nToggle StatusBar");
+    EXPECT_EQ(LoadBuiltinString(ID_VIEW_STATUS_BAR),
+              "Show or hide the status bar\nToggle StatusBar");
     EXPECT_FALSE(LoadBuiltinString(ID_FILE_PREFERENCE).has_value());
     // Every command of the menu except the preference entry has its prompt in the table.
     std::function<void(const std::vector<MenuItemDef>&)> check = [&](const auto& items) {
         for (const auto& item : items) {
-            if (item.IsPopup()) check(item.items);
+            if (item.IsPopup())
+                check(item.items);
             else if (!item.separator && item.id != ID_FILE_PREFERENCE)
                 EXPECT_TRUE(LoadBuiltinString(item.id).has_value()) << item.id;
         }
@@ -119,7 +125,8 @@ TEST(StringTable, PromptsAndFixedTexts) {
 TEST(Resource, CommandIdsSurviveTheWindowSystemsRange) {
     std::function<void(const std::vector<MenuItemDef>&)> check = [&](const auto& items) {
         for (const auto& item : items) {
-            if (item.IsPopup()) check(item.items);
+            if (item.IsPopup())
+                check(item.items);
             else if (!item.separator) {
                 EXPECT_LT(WxId(item.id), 0x8000);
                 EXPECT_EQ(CommandId(WxId(item.id)), item.id);

@@ -4,12 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/dialog.h>
+#include <wx/dirdlg.h>
 #include <wx/menu.h>
+#include <wx/modalhook.h>
 #include <wx/panel.h>
 #include <wx/stattext.h>
-#include <wx/checkbox.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 #include <wx/treectrl.h>
@@ -18,6 +20,7 @@
 #include "locale/Language_ui.h"
 #include "locale/ProfileFile.h"
 #include "res/Resource.h"
+#include "ui/FolderBrowser.h"
 #include "ui/ShellListView.h"
 #include "ui/ShellTreeView.h"
 
@@ -34,7 +37,8 @@ void PostCommand(CMainFrame* frame, unsigned id) {
 // Every caption of the menu bar by its place: top-level labels and items by id.
 std::map<std::string, wxString> MenuTexts(wxMenuBar* bar) {
     std::map<std::string, wxString> texts;
-    std::function<void(wxMenu*, const std::string&)> walk = [&](wxMenu* menu, const std::string& key) {
+    std::function<void(wxMenu*, const std::string&)> walk = [&](wxMenu* menu,
+                                                                const std::string& key) {
         for (size_t i = 0; i < menu->GetMenuItemCount(); ++i) {
             wxMenuItem* item = menu->FindItemByPosition(i);
             if (item->IsSeparator()) continue;
@@ -50,7 +54,9 @@ std::map<std::string, wxString> MenuTexts(wxMenuBar* bar) {
     return texts;
 }
 
-wxString Label(wxMenuBar* bar, unsigned id) { return bar->FindItem(res::WxId(id))->GetItemLabel(); }
+wxString Label(wxMenuBar* bar, unsigned id) {
+    return bar->FindItem(res::WxId(id))->GetItemLabel();
+}
 
 // A folder pane that handles Extract Attachments, as the mail folder view does.
 class CHandlingPane : public wxPanel, public CCmdTarget {
@@ -263,9 +269,8 @@ TEST_F(GuiTest, TheFileListFollowsTheFolderUnlessUpdatesAreOff) {
 }
 
 TEST_F(GuiTest, DialogsAreTranslatedByControlId) {
-    dir.Write("bin/LANG/Test.lng",
-              "[Language]\nLanguage=1031\nFontName=DejaVu Sans\nFontSize=9\n"
-              "[999]\n0=Titel\n65535=Gemeinsam\n1036=K\xC3\xA4stchen\n");
+    dir.Write("bin/LANG/Test.lng", "[Language]\nLanguage=1031\nFontName=DejaVu Sans\nFontSize=9\n"
+                                   "[999]\n0=Titel\n65535=Gemeinsam\n1036=K\xC3\xA4stchen\n");
     PlanLanguageMenu();
     wxDialog dialog(nullptr, wxID_ANY, "Title");
     auto* shared1 = new wxStaticText(&dialog, wxID_ANY, "one");
@@ -333,4 +338,35 @@ TEST_F(GuiTest, ThePlaceholderPaneShowsTheStoresFolders) {
     ASSERT_TRUE(account.IsOk());
     EXPECT_EQ(tree->GetItemText(account), "Acct");
     EXPECT_EQ(tree->GetItemImage(account), 7);
+}
+
+namespace {
+// Answers the folder browser the way the user would, recording what it was opened with.
+class CBrowserAnswer : public wxModalDialogHook {
+public:
+    explicit CBrowserAnswer(int answer) : m_answer(answer) { Register(); }
+    ~CBrowserAnswer() override { Unregister(); }
+    int Enter(wxDialog* dialog) override {
+        auto* dirDialog = dynamic_cast<wxDirDialog*>(dialog);
+        if (!dirDialog) return wxID_NONE;
+        title = dirDialog->GetMessage();
+        owner = dirDialog->GetParent();
+        return m_answer;
+    }
+    void Exit(wxDialog*) override {}
+    wxString title;
+    wxWindow* owner = nullptr;
+
+private:
+    int m_answer;
+};
+} // namespace
+
+TEST_F(GuiTest, TheFolderBrowserOpensWithItsTitleAndOwner) {
+    std::string start = dir.MakeDir("start");
+    CMainFrame* frame = Start();
+    CBrowserAnswer answer(wxID_CANCEL);
+    EXPECT_FALSE(BrowseForFolder(frame, "Choose the destination", start).has_value());
+    EXPECT_EQ(answer.title, "Choose the destination");
+    EXPECT_EQ(answer.owner, frame);
 }
