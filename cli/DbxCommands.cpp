@@ -1,12 +1,19 @@
-// save-eml and search: the operations over a folder's .dbx message file.
+// save-eml, search and wizard: the operations over .dbx message files.
+#include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 
+#include "app/Settings.h"
 #include "cli/Cli.h"
 #include "cli/ConsoleUi.h"
 #include "engine/ConsoleProgress.h"
+#include "engine/ErrorLog.h"
+#include "engine/ExtractorClient.h"
 #include "engine/MailSearch.h"
 #include "engine/SaveAsEml.h"
+#include "engine/SeException.h"
+#include "engine/WizardRun.h"
 #include "oe/DbxReader.h"
 #include "platform/FileSystem.h"
 
@@ -104,6 +111,108 @@ int RunSearch(const std::vector<std::string>& args) {
     return outcome == MailSearchOutcome::Finished && !unreadable ? kExitOk : kExitFailed;
 }
 
+// "YYYY-MM-DD" (local midnight) or "YYYY-MM-DD HH:MM:SS", as local time.
+std::optional<std::time_t> ParseLocalTime(const std::string& text) {
+    std::tm tm{};
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &consumed) != 3)
+        return std::nullopt;
+    if (static_cast<size_t>(consumed) != text.size()) {
+        int more = 0;
+        if (std::sscanf(text.c_str() + consumed, " %2d:%2d:%2d%n", &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &more) != 3 ||
+            static_cast<size_t>(consumed + more) != text.size())
+            return std::nullopt;
+    }
+    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 || tm.tm_sec > 59)
+        return std::nullopt;
+    const int day = tm.tm_mday, month = tm.tm_mon - 1;
+    tm.tm_year -= 1900;
+    tm.tm_mon = month;
+    tm.tm_isdst = -1;
+    std::time_t t = std::mktime(&tm);
+    if (tm.tm_mday != day || tm.tm_mon != month) return std::nullopt; // 31 February
+    return t;
+}
+
+// Messages go to the terminal; any of them means a folder stopped the run.
+class CountingMessageBox : public IMessageBox {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        ++shown;
+        m_console.ShowMessage(text, caption, icon);
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        return m_console.AskYesNo(text, caption);
+    }
+    int shown = 0;
+
+private:
+    CConsoleMessageBox m_console{false};
+};
+
+int RunWizard(const std::vector<std::string>& args) {
+    if (WantsHelp("wizard", args)) return kExitOk;
+    WizardRequest request;
+    request.StartTime = *ParseLocalTime("2000-01-25");
+    request.EndTime = std::time(nullptr);
+    WizardFolderList folders;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--pictures" || a == "--documents" || a == "--all") {
+            request.FileTypeChoice = a == "--pictures" ? 0 : a == "--documents" ? 1 : 2;
+        } else if (a == "--from" || a == "--to") {
+            if (i + 1 >= args.size()) return UsageError("wizard", a + " needs a date");
+            std::optional<std::time_t> t = ParseLocalTime(args[++i]);
+            if (!t) return UsageError("wizard", "not a date: '" + args[i] + "' (YYYY-MM-DD [HH:MM:SS])");
+            (a == "--from" ? request.StartTime : request.EndTime) = *t;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return UsageError("wizard", "unknown option '" + a + "'");
+        } else if (request.Destination.empty()) {
+            request.Destination = a;
+        } else {
+            size_t eq = a.find('=');
+            if (eq == std::string::npos || eq == 0 || eq + 1 == a.size())
+                return UsageError("wizard", "expected NAME=DBXFILE, got '" + a + "'");
+            folders.emplace_back(a.substr(0, eq), a.substr(eq + 1));
+        }
+    }
+    if (request.Destination.empty() || folders.empty())
+        return UsageError("wizard", "needs DEST and at least one NAME=DBXFILE");
+    std::string& dest = request.Destination;
+    while (dest.size() > 1 && dest.back() == '/') dest.pop_back();
+    std::error_code ec;
+    std::filesystem::create_directories(dest, ec);
+    if (!platform::IsDirectory(dest)) {
+        std::cerr << "kestrel-cli wizard: cannot create the destination '" << dest << "'\n";
+        return kExitFailed;
+    }
+    bool skipped = false;
+    for (const auto& [name, file] : folders)
+        skipped |= ReportUnreadableStore("wizard", file);
+
+    LoadSettings();
+    TheErrorLog().Open("errorlog.txt", true);
+    TheErrorLog().SetEnabled(true);
+    TheErrorLog().SetTimeStamp(true);
+    InstallFaultTranslator();
+    CountingMessageBox ui;
+    CExtractorClient client;
+    if (!client.Create(&ui)) {
+        std::cerr << "kestrel-cli wizard: the attachment extractor component is not available\n";
+        return kExitFailed;
+    }
+    CConsoleProgress progress;
+    WizardContext context{client, progress, ui, TheSettings()};
+    try {
+        RunWizardExtraction(request, folders, context);
+    } catch (const CSeException& e) {
+        e.ReportError(ui);
+        return kExitFailed;
+    }
+    std::cout << "report: " << platform::JoinPath(dest, "report.htm") << "\n";
+    return ui.shown == 0 && !skipped ? kExitOk : kExitFailed;
+}
+
 const CliRegistrar saveEml({"save-eml", "DBXFILE DEST [--ask]",
                             "Save every message of a .dbx message file as its own .eml file in "
                             "DEST, from the last message to the first.",
@@ -119,5 +228,19 @@ const CliRegistrar searchCommand({"search", "DBXFILE [--sender TEXT]",
                                   "every message)\n"
                                   "The temporary copies (TAK*) stay in the temporary folder.\n",
                                   RunSearch});
+const CliRegistrar wizardCommand(
+    {"wizard", "DEST [--pictures|--documents|--all] [--from DATE] [--to DATE] NAME=DBXFILE...",
+     "Extract the attachments of several .dbx message files into DEST/<folder name>, one report "
+     "each, with a top report DEST/report.htm that links them, as the extraction wizard does.",
+     "  --pictures      keep pictures only (the default)\n"
+     "  --documents     keep every attachment (the wizard's documents choice)\n"
+     "  --all           keep every attachment\n"
+     "  --from DATE     only mails from DATE on (default: 2000-01-25)\n"
+     "  --to DATE       only mails before DATE (default: now)\n"
+     "DATE is YYYY-MM-DD (local midnight) or \"YYYY-MM-DD HH:MM:SS\", local time.\n"
+     "NAME is the folder's name as the report shows it; folders run in the order given, and the\n"
+     "first one that fails stops the run. The settings file gives the size limit, dating,\n"
+     "forward-prefix removal and page size.\n",
+     RunWizard});
 
 } // namespace

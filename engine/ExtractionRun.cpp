@@ -30,12 +30,6 @@ std::string ToLower(std::string s) {
     return s;
 }
 
-// The component answers names within the folder it was given; anything else is not touched.
-bool IsNameWithinFolder(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\0') == std::string::npos;
-}
-
 bool IsPlainFile(const std::string& path, std::uint64_t* size = nullptr) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -83,6 +77,11 @@ int MonthFromName(const std::string& word) {
 }
 
 } // namespace
+
+bool IsNameWithinFolder(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
 
 std::string CleanFolderName(const std::string& folderName) {
     std::string name = folderName;

@@ -37,6 +37,9 @@ struct ExtractionContext {
 int RunExtraction(const std::string& folderPath, const ExtractionOptions& options,
                   const std::string& folderName, ExtractionContext& context);
 
+// The component answers names within the folder it was given; anything else is not touched.
+bool IsNameWithinFolder(const std::string& name);
+
 // The sub-directory name for a mail folder's name.
 std::string CleanFolderName(const std::string& folderName);
 // Removes one leading forward prefix ("fwd:", "fw:", "fwd", "fw", any case) and the blanks

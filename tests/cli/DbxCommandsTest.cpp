@@ -3,6 +3,7 @@
 
 #include "DbxWriter.h"
 #include "RunProcess.h"
+#include "engine/MailFixtures.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 
@@ -80,8 +81,43 @@ TEST(CliDbx, SearchPrintsRowsInListOrderThenFinished) {
     EXPECT_EQ(ReadFileText(copy), Mail("anna@x", "one").text);
 }
 
+TEST(CliDbx, WizardRunsEachFolderWithinThePeriod) {
+    TempDir src, dest, config;
+    auto mail = [](const std::string& subject, const std::string& day, const std::string& file) {
+        DbxTestMessage m;
+        m.subject = subject;
+        std::tm tm{};
+        strptime(day.c_str(), "%Y-%m-%d %H:%M:%S", &tm);
+        tm.tm_isdst = -1;
+        m.date = FileTimeFromUnix(std::mktime(&tm));
+        m.text = MakeMessage(subject, "ann@example.org", "", {{file, "GIF89a" + std::string(4000, 'g'), "image/gif"}});
+        return m;
+    };
+    std::string inbox = src / "Inbox.dbx", sent = src / "Sent.dbx";
+    ASSERT_TRUE(WriteBytes(inbox, BuildDbxMessageFile({mail("old", "2009-12-31 23:59:59", "old.gif"),
+                                                      mail("new", "2010-01-01 00:00:00", "new.gif")})));
+    ASSERT_TRUE(WriteBytes(sent, BuildDbxMessageFile({mail("late", "2010-02-01 00:00:00", "late.gif")})));
+    auto r = RunProgram({"kestrel-cli", "wizard", dest.path(), "--from", "2010-01-01", "--to",
+                         "2010-02-01 00:00:00", "Inbox=" + inbox, "Sent Items=" + sent},
+                        {"XDG_CONFIG_HOME=" + config.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(platform::FileExists(dest / "Inbox/new.gif"));
+    EXPECT_FALSE(platform::FileExists(dest / "Inbox/old.gif"));
+    EXPECT_FALSE(platform::FileExists(dest / "Sent-Items/late.gif"));
+    EXPECT_TRUE(platform::FileExists(dest / "Sent-Items/report.htm"));
+    std::string top = ReadFileText(dest / "report.htm");
+    EXPECT_NE(top.find("href=\".\\Sent-Items\\report.htm\" target=\"newFrame\">Sent Items</a>"), std::string::npos);
+
+    for (auto bad : std::vector<std::vector<std::string>>{
+             {"kestrel-cli", "wizard", dest.path(), "--from", "2010-02-30", "Inbox=" + inbox},
+             {"kestrel-cli", "wizard", dest.path(), "Inbox"},
+             {"kestrel-cli", "wizard", dest.path()}}) {
+        EXPECT_EQ(RunProgram(bad).exitCode, 2) << bad.back();
+    }
+}
+
 TEST(CliDbx, HelpAndUsage) {
-    for (const char* command : {"save-eml", "search"}) {
+    for (const char* command : {"save-eml", "search", "wizard"}) {
         auto r = RunProgram({"kestrel-cli", command, "--help"});
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.out.rfind(std::string("usage: kestrel-cli ") + command, 0), 0u) << r.out;

@@ -1,0 +1,49 @@
+#pragma once
+// The wizard's run: a top report linking every chosen folder, then, folder by folder, the
+// messages of the folder's .dbx file that fall inside the chosen period, each copied into a
+// temporary file and handed to the extractor component, with a report per folder.
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct AppSettings;
+class CExtractorClient;
+class CProgressWindow;
+class IMessageBox;
+
+struct WizardRequest {
+    std::string Destination; // may be empty
+    // 0 pictures only, 1 documents, 2 every attachment (1 and 2 keep everything).
+    int FileTypeChoice = 0;
+    std::time_t EndTime = 0;
+    std::time_t StartTime = 0;
+};
+
+// (folder name as shown, message file); an empty message file is not run.
+using WizardFolderList = std::vector<std::pair<std::string, std::string>>;
+
+struct WizardContext {
+    CExtractorClient& client;
+    CProgressWindow& progress;
+    IMessageBox& ui;
+    AppSettings& settings;
+};
+
+// One folder: 0 when it was processed or skipped, -1 when the whole run must stop (a message
+// has been shown, or the user cancelled).
+int ExtractWizardFolder(const WizardRequest& request, const std::string& directoryName,
+                        const std::string& messageFile, WizardContext& context);
+
+// The top report, then each folder in order until one returns -1. Returns 0.
+int RunWizardExtraction(const WizardRequest& request, const WizardFolderList& folders,
+                        WizardContext& context);
+
+std::string BuildWizardTopReport(const WizardFolderList& folders);
+bool WriteWizardTopReport(const std::string& path, const WizardFolderList& folders);
+
+// The wizard's own thumbnail rule: ".JPEG", ".JPG" or ".GIF" anywhere in the upper-case name.
+bool IsWizardThumbnailName(const std::string& fileName);
+// A stored FILETIME as calendar seconds (whole seconds, rounded down).
+std::time_t FileTimeToTime(std::uint64_t fileTime);

@@ -1,0 +1,171 @@
+// The wizard's folder run end to end: .dbx files made by the test writer, the real extractor
+// component, real files in a scratch destination.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "DbxWriter.h"
+#include "MailFixtures.h"
+#include "ScriptedUi.h"
+#include "TempDir.h"
+#include "app/Settings.h"
+#include "engine/ErrorLog.h"
+#include "engine/ExtractorClient.h"
+#include "engine/ScriptedProgress.h"
+#include "engine/WizardRun.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(3000, 'j');
+constexpr std::time_t kStart = 1000000000; // 2001-09-09
+
+DbxTestMessage Mail(const std::string& subject, std::time_t when, const std::vector<FixtureAttachment>& files) {
+    DbxTestMessage m;
+    m.subject = subject;
+    m.sender = "ann@example.org";
+    m.senderName = "Ann";
+    m.date = FileTimeFromUnix(when);
+    m.text = MakeMessage(subject, "Ann <ann@example.org>", "", files);
+    return m;
+}
+
+class WizardRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TheErrorLog().OpenAt(m_root.path(), "errorlog.txt", false);
+        TheErrorLog().SetEnabled(true);
+        ASSERT_TRUE(m_client.Create(&m_ui)) << "the extractor component must be built";
+        m_request.Destination = m_root.MakeDir("dest");
+        m_request.StartTime = kStart;
+        m_request.EndTime = kStart + 1000;
+        m_settings.HTMLItemNumber = 10;
+        m_settings.SetAttachmentDate = 1;
+        m_settings.AttachmentSizeLimit = 0;
+    }
+    std::string Store(const std::string& name, const std::vector<DbxTestMessage>& mails,
+                      const DbxWriterOptions& o = {}) {
+        std::string path = m_root / (name + ".dbx");
+        EXPECT_TRUE(WriteBytes(path, BuildDbxMessageFile(mails, o)));
+        return path;
+    }
+    int Run(const std::string& dir, const std::string& file) {
+        WizardContext context{m_client, m_progress, m_ui, m_settings};
+        return ExtractWizardFolder(m_request, dir, file, context);
+    }
+    std::string D(const std::string& rel) const { return m_request.Destination + "/Inbox/" + rel; }
+
+    ScopedEnv m_registry{"KESTREL_CLASS_REGISTRY", KESTREL_OUTPUT_DIR "/kestrel-classes.reg"};
+    TempDir m_root;
+    ScriptedMessageBox m_ui;
+    CScriptedProgress m_progress;
+    CExtractorClient m_client;
+    AppSettings m_settings;
+    WizardRequest m_request;
+};
+
+TEST_F(WizardRunTest, TakesMailsInsideThePeriodAndKeepsPicturesOnly) {
+    std::string file = Store("Inbox", {
+        Mail("Before", kStart - 1, {{"early.jpg", kJpeg, "image/jpeg"}}),
+        Mail("Fw: Fwd: At start", kStart,
+             {{"a.jpg", kJpeg, "image/jpeg"}, {"b.pdf", "pdf", "application/pdf"},
+              {"noext", "data"}, {"d.JPG", kJpeg, "image/jpeg"}, {"photo.jpeg.txt", "x", "text/plain"}}),
+        Mail("At end", kStart + 1000, {{"late.jpg", kJpeg, "image/jpeg"}}),
+    });
+    m_settings.RemoveFwString = 1;
+    ASSERT_EQ(Run("Inbox", file), 0);
+
+    EXPECT_TRUE(platform::FileExists(D("a.jpg")));
+    EXPECT_TRUE(platform::FileExists(D("d.JPG")));
+    EXPECT_TRUE(platform::FileExists(D("noext"))); // the empty extension is in the list
+    EXPECT_FALSE(platform::FileExists(D("b.pdf")));
+    EXPECT_FALSE(platform::FileExists(D("photo.jpeg.txt")));
+    EXPECT_FALSE(platform::FileExists(D("early.jpg")));
+    EXPECT_FALSE(platform::FileExists(D("late.jpg")));
+    struct stat st {};
+    ASSERT_EQ(stat(D("a.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, kStart);
+
+    std::string page = ReadFileText(D("report/report_page1.htm"));
+    EXPECT_NE(page.find(">At start</td>"), std::string::npos); // both forward prefixes go
+    EXPECT_NE(page.find("<img src=\"..\\a.jpg\""), std::string::npos);
+    EXPECT_EQ(page.find("Before"), std::string::npos);
+    EXPECT_NE(ReadFileText(D("report/report_left.htm")).find("Page 1</a>"), std::string::npos);
+    EXPECT_TRUE(platform::FileExists(D("report.htm")));
+    // One mail fell inside the period, so one step; the temporary copies are gone.
+    EXPECT_EQ(m_progress.GetPos(), 1);
+    EXPECT_EQ(m_progress.TitleLines.front(), "Current Folder: Inbox(1/3)");
+    EXPECT_TRUE(platform::ListDirectory(D("process")).empty());
+    EXPECT_EQ(m_settings.LastFileFolder, m_request.Destination);
+    EXPECT_EQ(m_settings.LastHtmlReport, m_request.Destination + "/report.htm");
+    EXPECT_TRUE(m_ui.shown.empty());
+}
+
+TEST_F(WizardRunTest, PagesAreWrittenAsTheyFill) {
+    std::vector<DbxTestMessage> mails;
+    for (int i = 0; i < 4; ++i)
+        mails.push_back(Mail("Mail " + std::to_string(i), kStart + i, {{"p" + std::to_string(i) + ".gif", "GIF89a", "image/gif"}}));
+    m_settings.HTMLItemNumber = 2;
+    m_request.FileTypeChoice = 2;
+    ASSERT_EQ(Run("Inbox", Store("Inbox", mails)), 0);
+    std::string page2 = ReadFileText(D("report/report_page2.htm"));
+    EXPECT_NE(page2.find("Next Page"), std::string::npos); // written inside the loop: not last
+    EXPECT_FALSE(platform::FileExists(D("report/report_page3.htm")));
+    std::string index = ReadFileText(D("report/report_left.htm"));
+    EXPECT_NE(index.find("Page 2</a>"), std::string::npos);
+    EXPECT_EQ(index.find("Page 3</a>"), std::string::npos);
+}
+
+TEST_F(WizardRunTest, NoMailInThePeriodWritesAnEmptyIndexAndNoPage) {
+    ASSERT_EQ(Run("Inbox", Store("Inbox", {Mail("Old", kStart - 100, {{"a.jpg", kJpeg, "image/jpeg"}})})), 0);
+    EXPECT_FALSE(platform::FileExists(D("report/report_page1.htm")));
+    EXPECT_EQ(ReadFileText(D("report/report_left.htm")).find("Page 1"), std::string::npos);
+    EXPECT_TRUE(platform::FileExists(D("report.htm")));
+}
+
+TEST_F(WizardRunTest, FoldersThatCannotRunAreSkipped) {
+    EXPECT_EQ(Run("Inbox", m_root / "missing.dbx"), 0);
+    m_root.Write("junk.dbx", "junk");
+    EXPECT_EQ(Run("Inbox", m_root / "junk.dbx"), 0);
+    EXPECT_TRUE(m_ui.shown.empty());
+    EXPECT_FALSE(platform::FileExists(D("report.htm")));
+    DbxTestMessage noText = Mail("No text", kStart, {});
+    noText.withTextPosition = false;
+    EXPECT_EQ(Run("Inbox", Store("Inbox", {noText})), 0); // counts as an empty message
+    EXPECT_TRUE(m_ui.shown.empty());
+}
+
+TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
+    DbxWriterOptions broken;
+    broken.chainLoopMessage = 0;
+    WizardFolderList folders = {{"Inbox", Store("a", {Mail("One", kStart, {{"a.jpg", kJpeg, "image/jpeg"}})})},
+                                {"No file", ""},
+                                {"Sent <R&D>", Store("b", {Mail("Two", kStart, {})}, broken)},
+                                {"Later", Store("c", {Mail("Three", kStart, {})})}};
+    WizardContext context{m_client, m_progress, m_ui, m_settings};
+    EXPECT_EQ(RunWizardExtraction(m_request, folders, context), 0);
+    EXPECT_EQ(ReadFileText(m_request.Destination + "/report.htm"), BuildWizardTopReport(folders));
+    EXPECT_TRUE(platform::FileExists(D("report.htm")));
+    EXPECT_EQ(m_ui.shown.back().text, "Extract eMail Error");
+    EXPECT_FALSE(platform::FileExists(m_request.Destination + "/Later"));
+
+    std::string top = BuildWizardTopReport(folders);
+    EXPECT_NE(top.find("<B>Select Can't Find Windows Live Mail Folder</B><P>\n<hr>"), std::string::npos);
+    EXPECT_NE(top.find("<i><a href=\".\\Inbox\\report.htm\" target=\"newFrame\">Inbox</a></i><br>\n"),
+              std::string::npos);
+    EXPECT_NE(top.find("<a href=\".\\Sent-(R&amp;D)\\report.htm\" target=\"newFrame\">Sent &lt;R&amp;D&gt;</a>"),
+              std::string::npos);
+    EXPECT_EQ(top.find("No file"), std::string::npos);
+}
+
+TEST(WizardRules, ThumbnailsAreJpegAndGifOnly) {
+    for (const char* yes : {"a.jpg", "b.JPEG", "photo.jpeg.txt", "c.gif"}) EXPECT_TRUE(IsWizardThumbnailName(yes)) << yes;
+    for (const char* no : {"a.png", "b.bmp", "jpg", "c.jp"}) EXPECT_FALSE(IsWizardThumbnailName(no)) << no;
+}
+
+TEST(WizardRules, FileTimesBecomeWholeSeconds) {
+    EXPECT_EQ(FileTimeToTime(FileTimeFromUnix(kStart)), kStart);
+    EXPECT_EQ(FileTimeToTime(FileTimeFromUnix(kStart) + 9999999), kStart);
+    EXPECT_EQ(FileTimeToTime(0), -11644473600LL);
+}
+
+} // namespace
