@@ -2,6 +2,7 @@
 
 #include <wx/app.h>
 #include <wx/dcbuffer.h>
+#include <wx/sizer.h>
 
 #include "res/Pictures_ui.h"
 
@@ -18,9 +19,15 @@ CSplashScreen::CSplashScreen(wxWindow* parent, const wxBitmap& bitmap)
     : wxFrame(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, bitmap.GetSize(),
               wxBORDER_NONE | wxFRAME_TOOL_WINDOW | wxFRAME_NO_TASKBAR | wxSTAY_ON_TOP),
       m_bitmap(bitmap), m_timer(this, 1) {
-    SetBackgroundStyle(wxBG_STYLE_PAINT);
-    SetClientSize(bitmap.GetSize());
-    Bind(wxEVT_PAINT, &CSplashScreen::OnPaint, this);
+    // The picture sits in a child of its size: an undecorated window without children is
+    // shrunk to nothing by the toolkit.
+    m_canvas = new wxWindow(this, wxID_ANY, wxPoint(0, 0), bitmap.GetSize());
+    m_canvas->SetMinSize(bitmap.GetSize());
+    m_canvas->SetBackgroundStyle(wxBG_STYLE_PAINT);
+    m_canvas->Bind(wxEVT_PAINT, &CSplashScreen::OnPaint, this);
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(m_canvas, 1, wxEXPAND);
+    SetSizerAndFit(sizer);
     Bind(wxEVT_TIMER, [](wxTimerEvent&) { HideSplashScreen(); });
     CentreOnScreen();
     m_timer.StartOnce(kAutoHideMilliseconds);
@@ -67,7 +74,7 @@ bool CSplashScreen::PreTranslateAppMessage(const wxEvent& event) {
 }
 
 void CSplashScreen::OnPaint(wxPaintEvent&) {
-    wxAutoBufferedPaintDC dc(this);
+    wxAutoBufferedPaintDC dc(m_canvas);
     dc.DrawBitmap(m_bitmap, 0, 0);
     dc.SetTextForeground(*wxWHITE);
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);

@@ -14,6 +14,7 @@ public:
     static void ShowSplashScreen(wxWindow* parent);
     static void HideSplashScreen();
     static bool IsShowing() { return s_showing != nullptr; }
+    static wxFrame* GetShowing() { return s_showing; }
     // True when the event hid the splash screen and must not be passed on.
     static bool PreTranslateAppMessage(const wxEvent& event);
 
@@ -23,6 +24,7 @@ private:
     void OnPaint(wxPaintEvent&);
 
     wxBitmap m_bitmap;
+    wxWindow* m_canvas = nullptr;
     wxTimer m_timer;
 
     static bool s_enabled;

@@ -120,19 +120,19 @@ wxBitmap LoadSplashBitmap() {
                           wxSOUTH);
     std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(dc));
     if (gc) {
-        // A kestrel hovering: two swept wings, a tail and a head.
+        // A kestrel hovering, seen from below: pointed wings, fanned tail, small head.
         wxGraphicsPath bird = gc->CreatePath();
-        bird.MoveToPoint(60, 95);
-        bird.AddCurveToPoint(40, 70, 20, 62, 6, 64);
-        bird.AddCurveToPoint(30, 78, 44, 92, 54, 104);
+        bird.MoveToPoint(60, 94);
+        bird.AddCurveToPoint(40, 80, 20, 82, 4, 92);
+        bird.AddCurveToPoint(24, 96, 42, 104, 56, 108);
         bird.AddLineToPoint(50, 150);
-        bird.AddLineToPoint(64, 142);
+        bird.AddLineToPoint(64, 145);
         bird.AddLineToPoint(78, 150);
-        bird.AddLineToPoint(72, 104);
-        bird.AddCurveToPoint(84, 92, 98, 78, 118, 64);
-        bird.AddCurveToPoint(104, 62, 84, 70, 66, 95);
+        bird.AddLineToPoint(72, 108);
+        bird.AddCurveToPoint(86, 104, 104, 96, 124, 92);
+        bird.AddCurveToPoint(108, 82, 88, 80, 68, 94);
         bird.CloseSubpath();
-        bird.AddEllipse(58, 80, 12, 14);
+        bird.AddEllipse(58, 80, 12, 16);
         gc->SetBrush(wxBrush(wxColour(236, 170, 90)));
         gc->SetPen(wxPen(wxColour(255, 230, 190), 1));
         gc->FillPath(bird);

@@ -19,6 +19,7 @@
 #include "app/SplashScreen.h"
 #include "locale/Language_ui.h"
 #include "locale/ProfileFile.h"
+#include "res/Pictures_ui.h"
 #include "res/Resource.h"
 #include "ui/FolderBrowser.h"
 #include "ui/ShellListView.h"
@@ -110,6 +111,9 @@ TEST_F(GuiTest, TheSplashScreenIsHiddenByTheFirstKeyWhichGoesNoFurther) {
     CSplashScreen::EnableSplashScreen(true);
     CSplashScreen::ShowSplashScreen(nullptr);
     ASSERT_TRUE(CSplashScreen::IsShowing());
+    // The whole picture shows, not a window the toolkit shrank.
+    PumpFor(100);
+    EXPECT_EQ(CSplashScreen::GetShowing()->GetClientSize(), res::LoadSplashBitmap().GetSize());
     wxKeyEvent key(wxEVT_KEY_DOWN);
     EXPECT_EQ(wxTheApp->FilterEvent(key), wxApp::Event_Processed);
     EXPECT_FALSE(CSplashScreen::IsShowing());
