@@ -55,7 +55,8 @@ int RunSaveEml(const std::vector<std::string>& args) {
     CConsoleMessageBox ui(ask ? std::nullopt : std::optional<bool>(true));
     CConsoleProgress progress;
     SaveEmlResult r = SaveMessagesAsEml(source, dest, ui, progress);
-    for (const std::string& why : r.failures) std::cerr << "kestrel-cli save-eml: " << why << "\n";
+    for (const std::string& why : r.failures)
+        std::cerr << "kestrel-cli save-eml: " << why << "\n";
     if (r.outcome == SaveEmlOutcome::Declined) return kExitOk;
     std::cout << r.saved << " message(s) saved to " << dest << "\n";
     if (r.failed > 0) std::cout << r.failed << " message(s) could not be written\n";
@@ -115,15 +116,18 @@ int RunSearch(const std::vector<std::string>& args) {
 std::optional<std::time_t> ParseLocalTime(const std::string& text) {
     std::tm tm{};
     int consumed = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &consumed) != 3)
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
+                    &consumed) != 3)
         return std::nullopt;
     if (static_cast<size_t>(consumed) != text.size()) {
         int more = 0;
-        if (std::sscanf(text.c_str() + consumed, " %2d:%2d:%2d%n", &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &more) != 3 ||
+        if (std::sscanf(text.c_str() + consumed, " %2d:%2d:%2d%n", &tm.tm_hour, &tm.tm_min,
+                        &tm.tm_sec, &more) != 3 ||
             static_cast<size_t>(consumed + more) != text.size())
             return std::nullopt;
     }
-    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 || tm.tm_sec > 59)
+    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 ||
+        tm.tm_sec > 59)
         return std::nullopt;
     const int day = tm.tm_mday, month = tm.tm_mon - 1;
     tm.tm_year -= 1900;
@@ -137,7 +141,8 @@ std::optional<std::time_t> ParseLocalTime(const std::string& text) {
 // Messages go to the terminal; any of them means a folder stopped the run.
 class CountingMessageBox : public IMessageBox {
 public:
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     MessageIcon icon) override {
         ++shown;
         m_console.ShowMessage(text, caption, icon);
     }
@@ -163,7 +168,9 @@ int RunWizard(const std::vector<std::string>& args) {
         } else if (a == "--from" || a == "--to") {
             if (i + 1 >= args.size()) return UsageError("wizard", a + " needs a date");
             std::optional<std::time_t> t = ParseLocalTime(args[++i]);
-            if (!t) return UsageError("wizard", "not a date: '" + args[i] + "' (YYYY-MM-DD [HH:MM:SS])");
+            if (!t)
+                return UsageError("wizard",
+                                  "not a date: '" + args[i] + "' (YYYY-MM-DD [HH:MM:SS])");
             (a == "--from" ? request.StartTime : request.EndTime) = *t;
         } else if (a.size() > 1 && a[0] == '-') {
             return UsageError("wizard", "unknown option '" + a + "'");
@@ -179,7 +186,8 @@ int RunWizard(const std::vector<std::string>& args) {
     if (request.Destination.empty() || folders.empty())
         return UsageError("wizard", "needs DEST and at least one NAME=DBXFILE");
     std::string& dest = request.Destination;
-    while (dest.size() > 1 && dest.back() == '/') dest.pop_back();
+    while (dest.size() > 1 && dest.back() == '/')
+        dest.pop_back();
     std::error_code ec;
     std::filesystem::create_directories(dest, ec);
     if (!platform::IsDirectory(dest)) {

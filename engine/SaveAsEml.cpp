@@ -50,12 +50,24 @@ std::string CleanEmlBaseName(const std::string& baseName) {
     std::string name = platform::TrimRight(baseName);
     for (char& c : name) {
         switch (c) {
-        case ':': case '.': case ',': case '!': case '?': case '-':
-        case '"': case ' ': case '\\': case '/':
+        case ':':
+        case '.':
+        case ',':
+        case '!':
+        case '?':
+        case '-':
+        case '"':
+        case ' ':
+        case '\\':
+        case '/':
             c = '_';
             break;
-        case '<': c = '('; break;
-        case '>': c = ')'; break;
+        case '<':
+            c = '(';
+            break;
+        case '>':
+            c = ')';
+            break;
         default:
             // Control bytes make names that cannot be typed or shown.
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
@@ -66,7 +78,8 @@ std::string CleanEmlBaseName(const std::string& baseName) {
     std::size_t limit = kMaxFileName - std::strlen(kExtension) - kCounterRoom;
     if (name.size() > limit) {
         std::size_t cut = limit;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
         name.resize(cut);
     }
     return name;
@@ -137,7 +150,8 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
             }
             if (written == DbxTextWrite::WriteFailed || !closed) {
                 Failed(result, "Cannot write " + path + ": " +
-                                   std::strerror(written == DbxTextWrite::WriteFailed ? writeErrno : errno));
+                                   std::strerror(written == DbxTextWrite::WriteFailed ? writeErrno
+                                                                                      : errno));
                 unlink(path.c_str());
             } else {
                 ++result.saved;

@@ -50,7 +50,8 @@ struct ProgressOpen {
 } // namespace
 
 std::time_t FileTimeToTime(std::uint64_t fileTime) {
-    return static_cast<std::time_t>(static_cast<std::int64_t>(fileTime / 10000000ULL) - kFileTimeToUnix);
+    return static_cast<std::time_t>(static_cast<std::int64_t>(fileTime / 10000000ULL) -
+                                    kFileTimeToUnix);
 }
 
 bool IsWizardThumbnailName(const std::string& fileName) {
@@ -85,7 +86,9 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
 
     const int perPage = std::max(1, settings.HTMLItemNumber);
     const std::uint64_t sizeLimit =
-        settings.AttachmentSizeLimit > 0 ? static_cast<std::uint64_t>(settings.AttachmentSizeLimit) * 1024 : 0;
+        settings.AttachmentSizeLimit > 0
+            ? static_cast<std::uint64_t>(settings.AttachmentSizeLimit) * 1024
+            : 0;
     CHtmlWriter body;
     int mailCount = 0;
     for (int i = n - 1; i >= 0; --i) {
@@ -144,7 +147,8 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
             RunGuarded([&] { answer = context.client.ExtractToFolder(temp.path, D); });
         } catch (const CSeException& e) {
             TheErrorLog().Write("SeException: %s", e.GetDescription().c_str());
-            TheErrorLog().Write("Information: <%s> <%s> <%s>", subject.c_str(), sender.c_str(), dateText.c_str());
+            TheErrorLog().Write("Information: <%s> <%s> <%s>", subject.c_str(), sender.c_str(),
+                                dateText.c_str());
             answer.clear();
         }
 
@@ -152,18 +156,20 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
         int attachment = 1;
         for (size_t pos = 0; pos <= answer.size();) {
             size_t colon = answer.find(':', pos);
-            std::string token =
-                platform::Trim(answer.substr(pos, colon == std::string::npos ? std::string::npos : colon - pos));
+            std::string token = platform::Trim(
+                answer.substr(pos, colon == std::string::npos ? std::string::npos : colon - pos));
             pos = colon == std::string::npos ? answer.size() + 1 : colon + 1;
             if (token.empty()) continue;
             if (!IsNameWithinFolder(token)) {
-                TheErrorLog().Write("Skipped a reported name that is not a file in the folder: <%s> (%s)",
-                                    token.c_str(), messageFile.c_str());
+                TheErrorLog().Write(
+                    "Skipped a reported name that is not a file in the folder: <%s> (%s)",
+                    token.c_str(), messageFile.c_str());
                 continue;
             }
             const std::string path = platform::JoinPath(D, token);
             size_t dot = token.rfind('.');
-            const std::string extension = dot == std::string::npos ? "" : ToLower(token.substr(dot));
+            const std::string extension =
+                dot == std::string::npos ? "" : ToLower(token.substr(dot));
             if (settings.SetAttachmentDate == 1 && platform::IsRegularFile(path))
                 platform::SetFileTimes(path, mailTime, mailTime);
             if (request.FileTypeChoice == 0 &&
@@ -173,7 +179,8 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
             }
             if (!headingWritten) {
                 std::string shown = subject;
-                if (settings.RemoveFwString == 1) shown = StripForwardPrefix(StripForwardPrefix(shown));
+                if (settings.RemoveFwString == 1)
+                    shown = StripForwardPrefix(StripForwardPrefix(shown));
                 BeginMessageBlock(body, HtmlEscape(shown), HtmlEscape(dateText));
                 headingWritten = true;
             }
@@ -182,8 +189,8 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
                 continue;
             }
             progress.SetStatusLine("Extracting..." + token);
-            AddMessageEntry(body, ReportLinkPath(token), HtmlEscape(token), IsWizardThumbnailName(token),
-                            attachment++);
+            AddMessageEntry(body, ReportLinkPath(token), HtmlEscape(token),
+                            IsWizardThumbnailName(token), attachment++);
         }
 
         if (headingWritten) {

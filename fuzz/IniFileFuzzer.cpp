@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CIniFile ini;
     ini.SetPath(in.Path());
     ini.Load();
-    for (size_t k = 0; k < ini.KeyCount() && k < 4; ++k) ini.ValueCount(static_cast<int>(k));
+    for (size_t k = 0; k < ini.KeyCount() && k < 4; ++k)
+        ini.ValueCount(static_cast<int>(k));
     ini.GetValue("Settings", "LastMailFolder");
     ini.GetValueInt("Settings", "HTMLItemNumber");
     ini.SetValue("Settings", "LastMailFolder", "x", true);

@@ -459,7 +459,8 @@ DbxTextWrite WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int
                                       }
                                       return writeOk;
                                   });
-    if (writeOk && chainOk && !pending.empty()) writeOk = WriteAll(fd, pending.data(), pending.size());
+    if (writeOk && chainOk && !pending.empty())
+        writeOk = WriteAll(fd, pending.data(), pending.size());
     if (!writeOk) {
         g_lastError = kDbxOk; // the file is sound; the destination is not
         return DbxTextWrite::WriteFailed;

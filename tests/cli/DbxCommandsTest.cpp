@@ -9,7 +9,8 @@
 
 namespace {
 
-const std::string kCorpusDbx = std::string(KESTREL_SHARED_DIR) + "/corpus/dbx/iped-test_OutlookDBX.dbx";
+const std::string kCorpusDbx =
+    std::string(KESTREL_SHARED_DIR) + "/corpus/dbx/iped-test_OutlookDBX.dbx";
 
 std::string MakeStore(const TempDir& dir, const std::vector<DbxTestMessage>& mails,
                       const DbxWriterOptions& options = {}) {
@@ -38,7 +39,8 @@ TEST(CliDbx, SaveEmlWritesOneFilePerMessage) {
 
 TEST(CliDbx, SaveEmlAskWithoutATerminalSavesNothing) {
     TempDir src, dest;
-    auto r = RunProgram({"kestrel-cli", "save-eml", "--ask", MakeStore(src, {Mail("a", "b")}), dest.path()});
+    auto r = RunProgram(
+        {"kestrel-cli", "save-eml", "--ask", MakeStore(src, {Mail("a", "b")}), dest.path()});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(platform::ListDirectory(dest.path()).empty());
 }
@@ -53,7 +55,8 @@ TEST(CliDbx, SaveEmlReportsABrokenStoreAndAnUnreadableMessage) {
 
     DbxWriterOptions o;
     o.chainLoopMessage = 0;
-    r = RunProgram({"kestrel-cli", "save-eml", MakeStore(src, {Mail("a", "x"), Mail("b", "y")}, o), dest.path()});
+    r = RunProgram({"kestrel-cli", "save-eml", MakeStore(src, {Mail("a", "x"), Mail("b", "y")}, o),
+                    dest.path()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Extract eMail Error"), std::string::npos);
     EXPECT_EQ(platform::ListDirectory(dest.path()).size(), 1u);
@@ -65,8 +68,10 @@ TEST(CliDbx, SaveEmlReportsABrokenStoreAndAnUnreadableMessage) {
 
 TEST(CliDbx, SearchPrintsRowsInListOrderThenFinished) {
     TempDir src, tmp;
-    std::string store = MakeStore(src, {Mail("anna@x", "one"), Mail("bob@x", "two"), Mail("anna@x", "three")});
-    auto r = RunProgram({"kestrel-cli", "search", store, "--sender", "anna"}, {"TMPDIR=" + tmp.path()});
+    std::string store =
+        MakeStore(src, {Mail("anna@x", "one"), Mail("bob@x", "two"), Mail("anna@x", "three")});
+    auto r =
+        RunProgram({"kestrel-cli", "search", store, "--sender", "anna"}, {"TMPDIR=" + tmp.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<std::string> lines;
     for (size_t at = 0, nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1)
@@ -90,13 +95,16 @@ TEST(CliDbx, WizardRunsEachFolderWithinThePeriod) {
         strptime(day.c_str(), "%Y-%m-%d %H:%M:%S", &tm);
         tm.tm_isdst = -1;
         m.date = FileTimeFromUnix(std::mktime(&tm));
-        m.text = MakeMessage(subject, "ann@example.org", "", {{file, "GIF89a" + std::string(4000, 'g'), "image/gif"}});
+        m.text = MakeMessage(subject, "ann@example.org", "",
+                             {{file, "GIF89a" + std::string(4000, 'g'), "image/gif"}});
         return m;
     };
     std::string inbox = src / "Inbox.dbx", sent = src / "Sent.dbx";
-    ASSERT_TRUE(WriteBytes(inbox, BuildDbxMessageFile({mail("old", "2009-12-31 23:59:59", "old.gif"),
-                                                      mail("new", "2010-01-01 00:00:00", "new.gif")})));
-    ASSERT_TRUE(WriteBytes(sent, BuildDbxMessageFile({mail("late", "2010-02-01 00:00:00", "late.gif")})));
+    ASSERT_TRUE(
+        WriteBytes(inbox, BuildDbxMessageFile({mail("old", "2009-12-31 23:59:59", "old.gif"),
+                                               mail("new", "2010-01-01 00:00:00", "new.gif")})));
+    ASSERT_TRUE(
+        WriteBytes(sent, BuildDbxMessageFile({mail("late", "2010-02-01 00:00:00", "late.gif")})));
     auto r = RunProgram({"kestrel-cli", "wizard", dest.path(), "--from", "2010-01-01", "--to",
                          "2010-02-01 00:00:00", "Inbox=" + inbox, "Sent Items=" + sent},
                         {"XDG_CONFIG_HOME=" + config.path()});
@@ -106,7 +114,8 @@ TEST(CliDbx, WizardRunsEachFolderWithinThePeriod) {
     EXPECT_FALSE(platform::FileExists(dest / "Sent-Items/late.gif"));
     EXPECT_TRUE(platform::FileExists(dest / "Sent-Items/report.htm"));
     std::string top = ReadFileText(dest / "report.htm");
-    EXPECT_NE(top.find("href=\".\\Sent-Items\\report.htm\" target=\"newFrame\">Sent Items</a>"), std::string::npos);
+    EXPECT_NE(top.find("href=\".\\Sent-Items\\report.htm\" target=\"newFrame\">Sent Items</a>"),
+              std::string::npos);
 
     for (auto bad : std::vector<std::vector<std::string>>{
              {"kestrel-cli", "wizard", dest.path(), "--from", "2010-02-30", "Inbox=" + inbox},
@@ -134,7 +143,8 @@ TEST(CliDbx, RealStoreSavesAndSearchesEveryMessage) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto saved = platform::ListDirectory(dest.path(), "*.eml");
     EXPECT_EQ(saved.size(), 28u);
-    for (const auto& e : saved) EXPECT_GT(e.size, 0u) << e.name;
+    for (const auto& e : saved)
+        EXPECT_GT(e.size, 0u) << e.name;
 
     r = RunProgram({"kestrel-cli", "search", kCorpusDbx}, {"TMPDIR=" + tmp.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -48,7 +48,8 @@ protected:
     }
     std::vector<std::string> TempFiles() {
         std::vector<std::string> names;
-        for (const auto& e : platform::ListDirectory(tmp.path(), "TAK*")) names.push_back(e.name);
+        for (const auto& e : platform::ListDirectory(tmp.path(), "TAK*"))
+            names.push_back(e.name);
         return names;
     }
     TempDir dir, tmp;
@@ -88,7 +89,8 @@ TEST_F(MailSearchTest, SenderFilterIsACaseSensitiveSubstring) {
     for (const Case& c : cases) {
         search.Run(file, c.text, view, ui);
         std::vector<std::string> subjects;
-        for (const auto& r : view.rows) subjects.push_back(r.subject);
+        for (const auto& r : view.rows)
+            subjects.push_back(r.subject);
         EXPECT_EQ(subjects, c.subjects) << c.text; // also: each search starts from an empty list
     }
 }

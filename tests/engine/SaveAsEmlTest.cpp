@@ -19,7 +19,8 @@ DbxTestMessage Mail(const std::string& subject, const std::string& body) {
 
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& e : platform::ListDirectory(folder)) names.push_back(e.name);
+    for (const auto& e : platform::ListDirectory(folder))
+        names.push_back(e.name);
     return names;
 }
 
@@ -41,7 +42,8 @@ protected:
 };
 
 TEST_F(SaveAsEmlTest, SavesEveryMessageFromTheLastIndexDown) {
-    std::vector<DbxTestMessage> mails = {Mail("Hello", "one"), Mail("Hello", "two"), Mail("Re: test", "three")};
+    std::vector<DbxTestMessage> mails = {Mail("Hello", "one"), Mail("Hello", "two"),
+                                         Mail("Re: test", "three")};
     std::string source = Store(mails);
     SaveEmlResult r = Save(source);
     EXPECT_EQ(r.outcome, SaveEmlOutcome::Finished);
@@ -49,7 +51,8 @@ TEST_F(SaveAsEmlTest, SavesEveryMessageFromTheLastIndexDown) {
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_TRUE(ui.shown[0].question);
     EXPECT_EQ(ui.shown[0].text, "Save All Messages(*.eml) to Folder:" + dest.path());
-    EXPECT_EQ(Names(dest.path()), (std::vector<std::string>{"0000Hello.eml", "0001Hello.eml", "0002Re__test.eml"}));
+    EXPECT_EQ(Names(dest.path()),
+              (std::vector<std::string>{"0000Hello.eml", "0001Hello.eml", "0002Re__test.eml"}));
     EXPECT_EQ(ReadFileText(dest / "0000Hello.eml"), mails[0].text);
     EXPECT_EQ(ReadFileText(dest / "0002Re__test.eml"), mails[2].text);
     EXPECT_EQ(progress->StatusLines, (std::vector<std::string>{"Re: test", "Hello", "Hello"}));
@@ -68,7 +71,8 @@ TEST_F(SaveAsEmlTest, DeclinedQuestionWritesNothing) {
     std::string source = Store({Mail("a", "b")});
     progress = std::make_unique<CScriptedProgress>();
     ui.defaultAnswer = false;
-    EXPECT_EQ(SaveMessagesAsEml(source, dest.path(), ui, *progress).outcome, SaveEmlOutcome::Declined);
+    EXPECT_EQ(SaveMessagesAsEml(source, dest.path(), ui, *progress).outcome,
+              SaveEmlOutcome::Declined);
     EXPECT_TRUE(Names(dest.path()).empty());
     EXPECT_TRUE(progress->Calls.empty());
 }
@@ -105,9 +109,12 @@ TEST_F(SaveAsEmlTest, FileThatIsNotAStoreSavesNothing) {
 }
 
 TEST_F(SaveAsEmlTest, AwkwardSubjectsStillGiveFiles) {
-    std::vector<DbxTestMessage> mails = {Mail("a/b\\c", "1"), Mail("tab\there\x01", "2"),
-                                         Mail("star*pipe|", "3"), Mail(std::string(400, 'x'), "4"),
-                                         Mail(std::string(300, '\xC3') , "5"), Mail("..", "6")};
+    std::vector<DbxTestMessage> mails = {Mail("a/b\\c", "1"),
+                                         Mail("tab\there\x01", "2"),
+                                         Mail("star*pipe|", "3"),
+                                         Mail(std::string(400, 'x'), "4"),
+                                         Mail(std::string(300, '\xC3'), "5"),
+                                         Mail("..", "6")};
     SaveEmlResult r = Save(Store(mails));
     EXPECT_EQ(r.saved, 6);
     EXPECT_EQ(r.failed, 0);
@@ -117,7 +124,8 @@ TEST_F(SaveAsEmlTest, AwkwardSubjectsStillGiveFiles) {
     EXPECT_EQ(names[1], "0001tab_here_.eml");
     EXPECT_EQ(names[2], "0002star*pipe|.eml");
     EXPECT_EQ(names[5], "0005__.eml");
-    for (const std::string& n : names) EXPECT_LE(n.size(), 255u);
+    for (const std::string& n : names)
+        EXPECT_LE(n.size(), 255u);
 }
 
 TEST_F(SaveAsEmlTest, MissingDestinationCountsEveryMessageAsFailed) {
@@ -143,7 +151,8 @@ TEST(MakeUniqueEmlName, ReplacesWhatTheRuleReplaces) {
         {"", ""},
         {"caf\xC3\xA9 #1", "caf\xC3\xA9_#1"},
     };
-    for (const Case& c : cases) EXPECT_EQ(MakeUniqueEmlName(dir.path(), c.base), c.name) << c.base;
+    for (const Case& c : cases)
+        EXPECT_EQ(MakeUniqueEmlName(dir.path(), c.base), c.name) << c.base;
 }
 
 TEST(MakeUniqueEmlName, CountsPastEveryTakenName) {
@@ -151,7 +160,8 @@ TEST(MakeUniqueEmlName, CountsPastEveryTakenName) {
     dir.Write("Hello.eml", "x");
     EXPECT_EQ(MakeUniqueEmlName(dir.path(), "Hello"), "Hello0");
     // The old rule handed out name9998 without looking; here it is taken and must be skipped.
-    for (int k = 0; k <= 9998; ++k) dir.Write("Hello" + std::to_string(k) + ".eml", "x");
+    for (int k = 0; k <= 9998; ++k)
+        dir.Write("Hello" + std::to_string(k) + ".eml", "x");
     EXPECT_EQ(MakeUniqueEmlName(dir.path(), "Hello"), "Hello9999");
     std::string path;
     int fd = CreateUniqueEmlFile(dir.path(), "Hello", path);
@@ -163,7 +173,8 @@ TEST(MakeUniqueEmlName, CountsPastEveryTakenName) {
 
 TEST(MakeUniqueEmlName, LongUtf8NameIsCutAtACharacterBoundary) {
     std::string base;
-    for (int i = 0; i < 200; ++i) base += "\xC3\xA9";
+    for (int i = 0; i < 200; ++i)
+        base += "\xC3\xA9";
     std::string name = CleanEmlBaseName(base);
     EXPECT_LE(name.size() + 4 + 20, 255u);
     EXPECT_EQ(name.size() % 2, 0u);

@@ -19,7 +19,8 @@ namespace {
 const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(3000, 'j');
 constexpr std::time_t kStart = 1000000000; // 2001-09-09
 
-DbxTestMessage Mail(const std::string& subject, std::time_t when, const std::vector<FixtureAttachment>& files) {
+DbxTestMessage Mail(const std::string& subject, std::time_t when,
+                    const std::vector<FixtureAttachment>& files) {
     DbxTestMessage m;
     m.subject = subject;
     m.sender = "ann@example.org";
@@ -64,13 +65,17 @@ protected:
 };
 
 TEST_F(WizardRunTest, TakesMailsInsideThePeriodAndKeepsPicturesOnly) {
-    std::string file = Store("Inbox", {
-        Mail("Before", kStart - 1, {{"early.jpg", kJpeg, "image/jpeg"}}),
-        Mail("Fw: Fwd: At start", kStart,
-             {{"a.jpg", kJpeg, "image/jpeg"}, {"b.pdf", "pdf", "application/pdf"},
-              {"noext", "data"}, {"d.JPG", kJpeg, "image/jpeg"}, {"photo.jpeg.txt", "x", "text/plain"}}),
-        Mail("At end", kStart + 1000, {{"late.jpg", kJpeg, "image/jpeg"}}),
-    });
+    std::string file =
+        Store("Inbox", {
+                           Mail("Before", kStart - 1, {{"early.jpg", kJpeg, "image/jpeg"}}),
+                           Mail("Fw: Fwd: At start", kStart,
+                                {{"a.jpg", kJpeg, "image/jpeg"},
+                                 {"b.pdf", "pdf", "application/pdf"},
+                                 {"noext", "data"},
+                                 {"d.JPG", kJpeg, "image/jpeg"},
+                                 {"photo.jpeg.txt", "x", "text/plain"}}),
+                           Mail("At end", kStart + 1000, {{"late.jpg", kJpeg, "image/jpeg"}}),
+                       });
     m_settings.RemoveFwString = 1;
     ASSERT_EQ(Run("Inbox", file), 0);
 
@@ -103,7 +108,8 @@ TEST_F(WizardRunTest, TakesMailsInsideThePeriodAndKeepsPicturesOnly) {
 TEST_F(WizardRunTest, PagesAreWrittenAsTheyFill) {
     std::vector<DbxTestMessage> mails;
     for (int i = 0; i < 4; ++i)
-        mails.push_back(Mail("Mail " + std::to_string(i), kStart + i, {{"p" + std::to_string(i) + ".gif", "GIF89a", "image/gif"}}));
+        mails.push_back(Mail("Mail " + std::to_string(i), kStart + i,
+                             {{"p" + std::to_string(i) + ".gif", "GIF89a", "image/gif"}}));
     m_settings.HTMLItemNumber = 2;
     m_request.FileTypeChoice = 2;
     ASSERT_EQ(Run("Inbox", Store("Inbox", mails)), 0);
@@ -116,7 +122,9 @@ TEST_F(WizardRunTest, PagesAreWrittenAsTheyFill) {
 }
 
 TEST_F(WizardRunTest, NoMailInThePeriodWritesAnEmptyIndexAndNoPage) {
-    ASSERT_EQ(Run("Inbox", Store("Inbox", {Mail("Old", kStart - 100, {{"a.jpg", kJpeg, "image/jpeg"}})})), 0);
+    ASSERT_EQ(
+        Run("Inbox", Store("Inbox", {Mail("Old", kStart - 100, {{"a.jpg", kJpeg, "image/jpeg"}})})),
+        0);
     EXPECT_FALSE(platform::FileExists(D("report/report_page1.htm")));
     EXPECT_EQ(ReadFileText(D("report/report_left.htm")).find("Page 1"), std::string::npos);
     EXPECT_TRUE(platform::FileExists(D("report.htm")));
@@ -137,10 +145,11 @@ TEST_F(WizardRunTest, FoldersThatCannotRunAreSkipped) {
 TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
     DbxWriterOptions broken;
     broken.chainLoopMessage = 0;
-    WizardFolderList folders = {{"Inbox", Store("a", {Mail("One", kStart, {{"a.jpg", kJpeg, "image/jpeg"}})})},
-                                {"No file", ""},
-                                {"Sent <R&D>", Store("b", {Mail("Two", kStart, {})}, broken)},
-                                {"Later", Store("c", {Mail("Three", kStart, {})})}};
+    WizardFolderList folders = {
+        {"Inbox", Store("a", {Mail("One", kStart, {{"a.jpg", kJpeg, "image/jpeg"}})})},
+        {"No file", ""},
+        {"Sent <R&D>", Store("b", {Mail("Two", kStart, {})}, broken)},
+        {"Later", Store("c", {Mail("Three", kStart, {})})}};
     WizardContext context{m_client, m_progress, m_ui, m_settings};
     EXPECT_EQ(RunWizardExtraction(m_request, folders, context), 0);
     EXPECT_EQ(ReadFileText(m_request.Destination + "/report.htm"), BuildWizardTopReport(folders));
@@ -149,17 +158,22 @@ TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
     EXPECT_FALSE(platform::FileExists(m_request.Destination + "/Later"));
 
     std::string top = BuildWizardTopReport(folders);
-    EXPECT_NE(top.find("<B>Select Can't Find Windows Live Mail Folder</B><P>\n<hr>"), std::string::npos);
-    EXPECT_NE(top.find("<i><a href=\".\\Inbox\\report.htm\" target=\"newFrame\">Inbox</a></i><br>\n"),
+    EXPECT_NE(top.find("<B>Select Can't Find Windows Live Mail Folder</B><P>\n<hr>"),
               std::string::npos);
-    EXPECT_NE(top.find("<a href=\".\\Sent-(R&amp;D)\\report.htm\" target=\"newFrame\">Sent &lt;R&amp;D&gt;</a>"),
+    EXPECT_NE(
+        top.find("<i><a href=\".\\Inbox\\report.htm\" target=\"newFrame\">Inbox</a></i><br>\n"),
+        std::string::npos);
+    EXPECT_NE(top.find("<a href=\".\\Sent-(R&amp;D)\\report.htm\" target=\"newFrame\">Sent "
+                       "&lt;R&amp;D&gt;</a>"),
               std::string::npos);
     EXPECT_EQ(top.find("No file"), std::string::npos);
 }
 
 TEST(WizardRules, ThumbnailsAreJpegAndGifOnly) {
-    for (const char* yes : {"a.jpg", "b.JPEG", "photo.jpeg.txt", "c.gif"}) EXPECT_TRUE(IsWizardThumbnailName(yes)) << yes;
-    for (const char* no : {"a.png", "b.bmp", "jpg", "c.jp"}) EXPECT_FALSE(IsWizardThumbnailName(no)) << no;
+    for (const char* yes : {"a.jpg", "b.JPEG", "photo.jpeg.txt", "c.gif"})
+        EXPECT_TRUE(IsWizardThumbnailName(yes)) << yes;
+    for (const char* no : {"a.png", "b.bmp", "jpg", "c.jp"})
+        EXPECT_FALSE(IsWizardThumbnailName(no)) << no;
 }
 
 TEST(WizardRules, FileTimesBecomeWholeSeconds) {

@@ -13,7 +13,8 @@ namespace {
 
 std::vector<std::string> ReplayFiles() {
     std::vector<std::string> files;
-    for (const char* dir : {KESTREL_SOURCE_DIR "/fuzz/corpus/dbx", KESTREL_SOURCE_DIR "/tests/oe/data/fuzz"}) {
+    for (const char* dir :
+         {KESTREL_SOURCE_DIR "/fuzz/corpus/dbx", KESTREL_SOURCE_DIR "/tests/oe/data/fuzz"}) {
         std::error_code ec;
         for (const auto& e : std::filesystem::directory_iterator(dir, ec))
             if (e.is_regular_file()) files.push_back(e.path().string());
@@ -44,7 +45,8 @@ TEST(DbxReplay, EveryKeptInputReadsConsistently) {
             std::string out = dir / "text";
             int fd = open(out.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
             ASSERT_GE(fd, 0);
-            EXPECT_EQ(store.WriteMessageText(static_cast<CDbxMessage&>(*bare), fd), DbxTextWrite::Written);
+            EXPECT_EQ(store.WriteMessageText(static_cast<CDbxMessage&>(*bare), fd),
+                      DbxTextWrite::Written);
             close(fd);
             EXPECT_EQ(ReadFileText(out), static_cast<CDbxMessage&>(*full).GetMessageText());
             ++readable;

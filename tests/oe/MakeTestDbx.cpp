@@ -19,7 +19,8 @@ DbxTestMessage MakeMessage(std::uint64_t n, std::size_t size) {
     m.text = "From: " + m.senderName + " <" + m.sender + ">\r\nSubject: " + m.subject +
              "\r\nMIME-Version: 1.0\r\nContent-Type: text/plain\r\n\r\n";
     std::string line = "The quick brown fox jumps over the lazy dog " + std::to_string(n) + ".\r\n";
-    while (m.text.size() + line.size() <= size) m.text += line;
+    while (m.text.size() + line.size() <= size)
+        m.text += line;
     return m;
 }
 
@@ -28,7 +29,8 @@ int MakeSeeds(const std::string& dir) {
         return WriteBytes(dir + "/" + name, bytes);
     };
     std::vector<DbxTestMessage> messages;
-    for (int i = 0; i < 4; ++i) messages.push_back(MakeMessage(i, 120 + 60 * i));
+    for (int i = 0; i < 4; ++i)
+        messages.push_back(MakeMessage(i, 120 + 60 * i));
     DbxWriterOptions small;
     small.blockTextSize = 64;
     small.entriesPerNode = 2;
@@ -36,7 +38,9 @@ int MakeSeeds(const std::string& dir) {
     DbxWriterOptions o = small;
     o.textPositionInValues = true;
     ok &= save("positions-in-values.dbx", BuildDbxMessageFile(messages, o));
-    ok &= save("folders.dbx", BuildDbxFolderFile({{"Inbox", "Inbox.dbx", 1, 2}, {"Sent", "Sent.dbx", 3, 4}}, small));
+    ok &=
+        save("folders.dbx",
+             BuildDbxFolderFile({{"Inbox", "Inbox.dbx", 1, 2}, {"Sent", "Sent.dbx", 3, 4}}, small));
     ok &= save("empty.dbx", BuildDbxMessageFile({}, small));
     o = small, o.treeLoop = true, o.itemCountDelta = 2;
     ok &= save("tree-loop.dbx", BuildDbxMessageFile(messages, o));
