@@ -111,11 +111,11 @@ void CWxProgressWindow::Open(const std::string& title, bool smooth) {
 }
 
 void CWxProgressWindow::SetTitleLine(const std::string& text) {
-    if (m_titleLine) m_titleLine->SetLabel(wxString::FromUTF8(text));
+    if (m_window && m_titleLine) m_titleLine->SetLabel(wxString::FromUTF8(text));
 }
 
 void CWxProgressWindow::SetStatusLine(const std::string& text) {
-    if (m_statusLine) m_statusLine->SetLabel(wxString::FromUTF8(text));
+    if (m_window && m_statusLine) m_statusLine->SetLabel(wxString::FromUTF8(text));
 }
 
 bool CWxProgressWindow::PumpAndCheckCancel(bool allowEscape) {
@@ -141,14 +141,14 @@ void CWxProgressWindow::Cancel() {
 void CWxProgressWindow::Close() {
     if (m_active) {
         m_active = false;
-        if (m_disabledOwner) m_disabledOwner->Enable();
-        m_disabledOwner = nullptr;
+        if (wxWindow* owner = m_disabledOwner.get()) owner->Enable();
+        m_disabledOwner.Release();
         CMainFrame::EndLongOperation();
     }
     if (m_window) {
         m_window->Hide();
         m_window->Destroy();
-        m_window = nullptr;
+        m_window.Release();
         m_titleLine = m_statusLine = nullptr;
         m_bar = nullptr;
         m_button = nullptr;
@@ -156,7 +156,7 @@ void CWxProgressWindow::Close() {
 }
 
 void CWxProgressWindow::OnRangeChanged() {
-    if (m_bar) m_bar->SetRange(std::max(1, GetUpper() - GetLower()));
+    if (m_window && m_bar) m_bar->SetRange(std::max(1, GetUpper() - GetLower()));
 }
 
 void CWxProgressWindow::OnPositionChanged() {

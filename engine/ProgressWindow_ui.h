@@ -3,6 +3,10 @@
 // so pumping lets only Cancel, Escape and painting reach the program.
 #include <string>
 
+#include <wx/dialog.h>
+#include <wx/weakref.h>
+#include <wx/window.h>
+
 #include "engine/ProgressWindow.h"
 
 class wxButton;
@@ -27,9 +31,9 @@ public:
     void Cancel();
     bool IsCancelled() const { return m_cancelled; }
     bool IsActive() const { return m_active; }
-    wxDialog* GetWindow() const { return m_window; }
+    wxDialog* GetWindow() const { return m_window.get(); }
     wxButton* GetCancelButton() const { return m_button; }
-    wxWindow* GetDisabledOwner() const { return m_disabledOwner; }
+    wxWindow* GetDisabledOwner() const { return m_disabledOwner.get(); }
 
 protected:
     void OnRangeChanged() override;
@@ -41,12 +45,13 @@ private:
     void Layout();
 
     wxWindow* m_owner = nullptr;
-    wxDialog* m_window = nullptr;
+    wxWeakRef<wxDialog> m_window;
     wxStaticText* m_titleLine = nullptr;
     wxStaticText* m_statusLine = nullptr;
     wxGauge* m_bar = nullptr;
     wxButton* m_button = nullptr;
-    wxWindow* m_disabledOwner = nullptr;
+    // The owner may go while a run holds it (a forced close); the reference notices.
+    wxWeakRef<wxWindow> m_disabledOwner;
     bool m_cancelled = false;
     bool m_active = false;
     bool m_escapePending = false;

@@ -85,3 +85,18 @@ TEST_F(GuiTest, ClosingTheFrameDuringARunWaitsForItsEnd) {
     }
     EXPECT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
 }
+
+TEST_F(GuiTest, AForcedCloseDuringARunLeavesTheProgressWindowHarmless) {
+    CMainFrame* frame = Start();
+    CWxProgressWindow progress(frame, "Progress", true);
+    progress.Open("Progress", true);
+    frame->Close(true);
+    ASSERT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
+    // The window went with its owner; the run can still step, pump and close.
+    EXPECT_EQ(progress.GetWindow(), nullptr);
+    EXPECT_EQ(progress.GetDisabledOwner(), nullptr);
+    progress.StepIt();
+    progress.SetStatusLine("still running");
+    EXPECT_FALSE(progress.PumpAndCheckCancel(true));
+    progress.Close();
+}
