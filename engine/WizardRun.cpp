@@ -41,10 +41,19 @@ std::string DateText(std::time_t t) {
     return text;
 }
 
-// Closes the progress window on every way out.
-struct ProgressOpen {
-    CProgressWindow& progress;
-    ~ProgressOpen() { progress.Close(); }
+// Closes the progress window once, on every way out.
+class ProgressOpen {
+public:
+    explicit ProgressOpen(CProgressWindow& progress) : m_progress(progress) {}
+    ~ProgressOpen() { Close(); }
+    void Close() {
+        if (m_open) m_progress.Close();
+        m_open = false;
+    }
+
+private:
+    CProgressWindow& m_progress;
+    bool m_open = true;
 };
 
 } // namespace
@@ -79,7 +88,7 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
     CProgressWindow& progress = context.progress;
     AppSettings& settings = context.settings;
     progress.Open("Progress", true);
-    ProgressOpen closeProgress{progress};
+    ProgressOpen openProgress(progress);
     progress.SetRange(0, n, 1);
     const std::string processDir = platform::JoinPath(D, "process");
     platform::CreateFolder(processDir);
@@ -209,7 +218,7 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
         progress.StepIt();
     }
     store.Close();
-    progress.Close();
+    openProgress.Close();
 
     int pages = mailCount / perPage;
     if (mailCount % perPage != 0) {

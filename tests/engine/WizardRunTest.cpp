@@ -98,6 +98,7 @@ TEST_F(WizardRunTest, TakesMailsInsideThePeriodAndKeepsPicturesOnly) {
     EXPECT_TRUE(platform::FileExists(D("report.htm")));
     // One mail fell inside the period, so one step; the temporary copies are gone.
     EXPECT_EQ(m_progress.GetPos(), 1);
+    EXPECT_EQ(std::count(m_progress.Calls.begin(), m_progress.Calls.end(), "Close"), 1);
     EXPECT_EQ(m_progress.TitleLines.front(), "Current Folder: Inbox(1/3)");
     EXPECT_TRUE(platform::ListDirectory(D("process")).empty());
     EXPECT_EQ(m_settings.LastFileFolder, m_request.Destination);
@@ -167,6 +168,22 @@ TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
                        "&lt;R&amp;D&gt;</a>"),
               std::string::npos);
     EXPECT_EQ(top.find("No file"), std::string::npos);
+}
+
+TEST_F(WizardRunTest, CancelAfterAReportedMailStopsTheRun) {
+    std::vector<DbxTestMessage> mails;
+    for (int i = 0; i < 3; ++i)
+        mails.push_back(Mail("Mail " + std::to_string(i), kStart,
+                             {{"p" + std::to_string(i) + ".gif", "GIF89a", "image/gif"}}));
+    CScriptedProgress cancelling(1);
+    WizardContext context{m_client, cancelling, m_ui, m_settings};
+    EXPECT_EQ(ExtractWizardFolder(m_request, "Inbox", Store("Inbox", mails), context), -1);
+    ASSERT_FALSE(m_ui.shown.empty());
+    EXPECT_EQ(m_ui.shown.back().text, "Progress Cancelled");
+    EXPECT_TRUE(platform::FileExists(D("p2.gif")));
+    EXPECT_FALSE(platform::FileExists(D("p1.gif")));
+    EXPECT_EQ(std::count(cancelling.Calls.begin(), cancelling.Calls.end(), "Close"), 1);
+    EXPECT_FALSE(platform::FileExists(D("report.htm"))); // the folder's report is not finished
 }
 
 TEST(WizardRules, ThumbnailsAreJpegAndGifOnly) {

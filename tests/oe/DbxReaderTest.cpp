@@ -118,6 +118,18 @@ TEST_F(DbxReaderTest, StreamedTextEqualsTheTextInMemory) {
     }
 }
 
+TEST_F(DbxReaderTest, FailedWriteIsNotABrokenStore) {
+    std::string path = Save(BuildDbxMessageFile(SampleMessages(1)));
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0);
+    auto m = GetMessage(store, 0, 0);
+    ASSERT_TRUE(m);
+    int fd = open(path.c_str(), O_RDONLY);
+    EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::WriteFailed);
+    EXPECT_EQ(GetDbxLastError(), kDbxOk);
+    close(fd);
+}
+
 TEST_F(DbxReaderTest, FolderFileGivesFolderEntries) {
     std::vector<DbxTestFolder> folders = {{"Inbox", "Inbox.dbx", 1, 2},
                                           {"Sent Items", "Sent Items.dbx", 3, 4}};
