@@ -207,7 +207,24 @@ const std::vector<MenuItemDef>& MainMenuDefinition() {
     return menu;
 }
 
+const std::vector<MenuItemDef>& FolderMenuDefinition() {
+    // The folder commands other than Extract have no caption of their own in the resource;
+    // these match the main menu's where they share a command.
+    static const std::vector<MenuItemDef> menu = {
+        Popup("Folder", {Item("&Extract AttachmentsTo ...", ID_EXTRACT_ATTACHMENTS),
+                         Item("&Save Messages as eml", ID_SAVE_MESSAGES),
+                         Item("Extract Attachments Sa&fely", ID_EXTRACT_SAFELY),
+                         Item("Searc&h Mail by Sender...", ID_SEARCH_MAIL),
+                         Item("Outlook Express &Messages...", ID_EXPRESS_MESSAGES)}),
+    };
+    return menu;
+}
+
 std::vector<std::uint8_t> LoadMenuTemplate(unsigned id) {
+    if (id == IDR_FOLDER_MENU) {
+        static const std::vector<std::uint8_t> bytes = BuildMenuTemplate(FolderMenuDefinition());
+        return bytes;
+    }
     if (id != IDR_MAINFRAME) return {};
     static const std::vector<std::uint8_t> bytes = BuildMenuTemplate(MainMenuDefinition());
     return bytes;

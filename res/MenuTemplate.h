@@ -41,7 +41,9 @@ std::vector<MenuTemplateText> ParseMenuTemplate(const std::vector<std::uint8_t>&
 
 // Menu 128, the main menu.
 const std::vector<MenuItemDef>& MainMenuDefinition();
-// The template of a menu resource id (only 128 exists); empty for others.
+// Menu 132, the folder view's context menu: one pop-up holding the folder commands.
+const std::vector<MenuItemDef>& FolderMenuDefinition();
+// The template of a menu resource id (128 or 132); empty for others.
 std::vector<std::uint8_t> LoadMenuTemplate(unsigned id);
 
 // Tool bar 128's buttons in order; 0 is a separator.

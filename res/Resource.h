@@ -12,6 +12,7 @@ inline constexpr unsigned IDB_TOOLBAR_NORMAL = 160;
 inline constexpr unsigned IDB_TOOLBAR_DISABLED = 161;
 inline constexpr unsigned IDP_OLE_INIT_FAILED = 100;
 inline constexpr unsigned AFX_IDS_IDLEMESSAGE = 57345;
+inline constexpr unsigned IDR_FOLDER_MENU = 132; // the folder view's context menu
 
 // Commands of menu 128 and tool bar 128
 inline constexpr unsigned ID_FILE_PREFERENCE = 32783;
@@ -69,6 +70,37 @@ constexpr unsigned CommandId(int wxId) {
     return (wxId >= 0 && wxId < 1000) || wxId >= 0x6000 ? static_cast<unsigned>(wxId) | 0x8000
                                                         : static_cast<unsigned>(wxId);
 }
+
+// The extraction option sheet and its pages
+inline constexpr unsigned IDD_EXTRACT_OPTION_SHEET = 141;
+inline constexpr unsigned IDD_MAIL_EXTRACTION_PAGE = 142;
+inline constexpr unsigned IDD_EXTRACTION_OPTION_PAGE = 143;
+inline constexpr unsigned IDD_ACTION_PAGE = 155;
+inline constexpr unsigned IDD_FOLDER_TREE_PAGE = 166;
+inline constexpr unsigned IDOK_BUTTON = 1;
+inline constexpr unsigned IDCANCEL_BUTTON = 2;
+inline constexpr unsigned IDC_OPTION_TABS = 1007;
+inline constexpr unsigned IDC_SHOW_REPORT = 1009;
+inline constexpr unsigned IDC_ONLY_PICTURES = 1011;
+inline constexpr unsigned IDC_DESTINATION_TREE = 1012;
+inline constexpr unsigned IDC_DESTINATION_PATH = 1013;
+inline constexpr unsigned IDC_NO_SUBDIR = 1014;
+inline constexpr unsigned IDC_FOLDER_SUBDIR = 1015;
+inline constexpr unsigned IDC_EXTENSION_SUBDIR = 1016;
+inline constexpr unsigned IDC_SENDER_SUBDIR = 10181;
+inline constexpr unsigned IDC_ACTION_TREE = 1020;
+inline constexpr unsigned IDC_ACTION = 1021;
+inline constexpr unsigned IDC_ARE_YOU_SURE = 1023;
+inline constexpr unsigned IDC_CONDITION = 1024;
+inline constexpr unsigned IDC_CONDITION_KEYWORD = 1025;
+inline constexpr unsigned IDC_SORT_KEY = 1026;
+inline constexpr unsigned IDC_ACTION_GROUP = 1030;
+inline constexpr unsigned IDC_DESTINATION_GROUP = 1031;
+inline constexpr unsigned IDC_SUBDIR_GROUP = 1032;
+inline constexpr unsigned IDC_CONDITION_GROUP = 1033;
+inline constexpr unsigned IDC_SORT_GROUP = 1034;
+inline constexpr unsigned IDC_ASCENDING = 1035;
+inline constexpr unsigned IDC_FOLDER_TREE = 1036;
 
 // Controls without an id of their own share this one in dialog templates.
 inline constexpr unsigned IDC_STATIC_SHARED = 65535;

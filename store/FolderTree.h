@@ -20,7 +20,7 @@ struct FolderTreeItem {
 };
 
 struct FolderTree {
-    std::vector<FolderTreeItem> Items;
+    std::vector<FolderTreeItem> Items; // every parent before its children
     std::vector<int> Roots;
 
     const std::vector<int>& ChildrenOf(int item) const {

@@ -21,6 +21,7 @@ void Dump(const FolderTree& tree, int item, int depth, std::string& out) {
     for (int child : tree.ChildrenOf(item)) {
         const FolderTreeItem& it = tree.Items[child];
         EXPECT_EQ(it.Parent, item);
+        EXPECT_LT(item, child);
         EXPECT_EQ(it.Image, 7);
         out += std::string(depth * 2, ' ');
         if (it.Record < 0) {
