@@ -75,6 +75,12 @@ wxMenu* BuildMenu(const std::vector<res::MenuItemDef>& items) {
     return menu;
 }
 
+bool IsFolderCommand(unsigned id) {
+    for (const res::MenuItemDef& item : res::FolderMenuDefinition().front().items)
+        if (!item.separator && item.id == id) return true;
+    return false;
+}
+
 } // namespace
 
 std::vector<wxTreeItemId> AppendFolderTree(wxTreeCtrl& control, const FolderTree& tree,
@@ -146,7 +152,13 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     Bind(wxEVT_MENU, [this](wxCommandEvent& e) {
         if (!OnCmdMsg(e)) e.Skip();
     });
+    // The context menu's items are enabled by the view alone: a folder command without a
+    // handler here is shown disabled. Every other update (the windows' own) passes on.
     Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) {
+        if (!IsFolderCommand(res::CommandId(e.GetId()))) {
+            e.Skip();
+            return;
+        }
         if (!OnUpdateCmdUI(e)) e.Enable(false);
     });
 }

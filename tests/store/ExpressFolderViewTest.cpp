@@ -92,6 +92,9 @@ protected:
 TEST_F(FolderViewTest, ShowsTheSampleStoreWithItsConnectingItem) {
     Open(SampleRoot());
     EXPECT_TRUE(ui.shown.empty());
+    // Idle-time updates leave the tree usable.
+    EXPECT_TRUE(view->GetTree()->IsThisEnabled());
+    EXPECT_TRUE(view->IsThisEnabled());
     EXPECT_EQ(RootTexts(), (std::vector<std::string>{"Hotmail (jane)", "pop.example", "pop.example.com"}));
     wxTreeCtrl* tree = view->GetTree();
     wxTreeItemId first = Find("Hotmail (jane)");
