@@ -117,7 +117,10 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     sizer->Add(m_outlookBar, 0, wxEXPAND);
     auto* titleBar = new wxPanel(this, wxID_ANY);
     titleBar->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW));
-    m_paneTitle = new wxStaticText(titleBar, wxID_ANY, wxString::FromUTF8(kFolderPaneTitle));
+    m_paneTitle = new wxStaticText(titleBar, wxID_ANY, wxString::FromUTF8(kFolderPaneTitle),
+                                   wxDefaultPosition, wxDefaultSize,
+                                   wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+    m_paneTitle->SetToolTip(wxString::FromUTF8(kFolderPaneTitle));
     m_paneTitle->SetForegroundColour(*wxWHITE);
     m_paneTitle->SetFont(m_paneTitle->GetFont().Bold());
     auto* titleSizer = new wxBoxSizer(wxHORIZONTAL);
@@ -256,7 +259,9 @@ void CExpressFolderView::OnExtractAttachments() {
         sheet.SetOptions(options);
         if (sheet.ShowModal() == wxID_OK) {
             sheet.GetOptions(options);
-            if (frame) frame->SelectDestinationFolder(options.Destination);
+            // With no folder chosen there is nothing to show, and the run does nothing.
+            if (frame && !options.Destination.empty())
+                frame->SelectDestinationFolder(options.Destination);
             std::string folderPath = GetSelectedFolderPath();
             if (!folderPath.empty()) {
                 std::string folderName = GetSelectedFolderName();
