@@ -15,7 +15,6 @@
 #include "engine/SeException.h"
 #include "locale/Language.h"
 #include "res/Resource.h"
-#include "store/ExpressFolderView.h"
 
 CQorApp::CQorApp() {
     // Faults inside guarded calls arrive as CSeException from the start.
@@ -104,10 +103,6 @@ bool CQorApp::InitInstance(int splashMilliseconds) {
 
     ShowMenuPictures();
 
-    CMainFrame::SetFolderPaneFactory([](wxWindow* parent, CExpressFolderView*& view) -> wxWindow* {
-        view = new CExpressFolderView(parent);
-        return view;
-    });
     auto* frame = new CMainFrame;
     SetTopWindow(frame);
     frame->SetTitle(kAppTitle);
