@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ComAbi.h"
+#include "platform/Utf8.h" // texts cross the dispatch interface as UTF-16
 
 namespace platform {
 
@@ -46,12 +47,6 @@ inline bool Failed(HResult hr) {
 // The system's text for a code ("Class not registered"), as FormatMessage gives it; empty for
 // a code it does not know.
 std::string HResultText(HResult hr);
-
-// UTF-8 <-> UTF-16 at the call. Bytes that are not valid UTF-8 (a path on this system may hold
-// any bytes) travel as lone surrogates U+DC80..U+DCFF and come back as the same bytes, so
-// every path survives the round trip.
-std::u16string ToUtf16(std::string_view utf8);
-std::string FromUtf16(std::u16string_view utf16);
 
 // A failure with the system's text and, where there is one, the detail (dlerror, the
 // exception's description).

@@ -1,5 +1,6 @@
 #include "res/MenuTemplate.h"
 
+#include "platform/Utf8.h"
 #include "res/Resource.h"
 
 namespace res {
@@ -11,56 +12,6 @@ void PutWord(std::vector<std::uint8_t>& out, std::uint16_t w) {
     out.push_back(static_cast<std::uint8_t>(w >> 8));
 }
 
-// UTF-8 to UTF-16 code units; a malformed byte becomes U+FFFD.
-std::u16string ToUtf16(const std::string& s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        char32_t cp = 0xFFFD;
-        size_t len = 1;
-        if (c < 0x80) {
-            cp = c;
-        } else if ((c >> 5) == 0x6 && i + 1 < s.size()) {
-            cp = ((c & 0x1F) << 6) | (s[i + 1] & 0x3F);
-            len = 2;
-        } else if ((c >> 4) == 0xE && i + 2 < s.size()) {
-            cp = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
-            len = 3;
-        } else if ((c >> 3) == 0x1E && i + 3 < s.size()) {
-            cp = ((c & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) |
-                 (s[i + 3] & 0x3F);
-            len = 4;
-        }
-        i += len;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return out;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 void PutItems(std::vector<std::uint8_t>& out, const std::vector<MenuItemDef>& items) {
     for (size_t i = 0; i < items.size(); ++i) {
         const MenuItemDef& item = items[i];
@@ -68,7 +19,7 @@ void PutItems(std::vector<std::uint8_t>& out, const std::vector<MenuItemDef>& it
         if (item.IsPopup()) flags |= MF_POPUP;
         PutWord(out, flags);
         if (!item.IsPopup()) PutWord(out, static_cast<std::uint16_t>(item.id));
-        for (char16_t u : ToUtf16(item.text))
+        for (char16_t u : platform::ToUtf16(item.text))
             PutWord(out, u);
         PutWord(out, 0);
         if (item.IsPopup()) PutItems(out, item.items);
@@ -103,7 +54,7 @@ public:
                 cp = 0xFFFD;
             }
             std::string piece;
-            AppendUtf8(piece, cp);
+            platform::AppendUtf8(piece, cp);
             if (out.size() + piece.size() <= kMaxMenuText) out += piece;
         }
     }

@@ -3,40 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/Utf8.h"
+
 namespace extractor {
 
 namespace {
-
-// Decodes one UTF-8 character at s[i]; 0 bytes when the sequence is invalid.
-size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
-    auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-        cp = b;
-        return 1;
-    }
-    size_t len = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF)
-        len = 2, cp = b & 0x1F;
-    else if (b >= 0xE0 && b <= 0xEF) {
-        len = 3, cp = b & 0x0F;
-        if (b == 0xE0) lo = 0xA0;
-        if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        len = 4, cp = b & 0x07;
-        if (b == 0xF0) lo = 0x90;
-        if (b == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + len > s.size()) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        auto c = static_cast<unsigned char>(s[i + k]);
-        if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return 0;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    return len;
-}
 
 bool IsControl(char32_t cp) {
     return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x200E || cp == 0x200F ||
@@ -80,7 +51,7 @@ std::string SanitizeFileName(std::string_view raw) {
     clean.reserve(raw.size());
     for (size_t i = 0; i < raw.size();) {
         char32_t cp = 0;
-        size_t len = DecodeUtf8(raw, i, cp);
+        size_t len = platform::DecodeUtf8(raw, i, cp);
         if (len == 0) {
             clean += '_';
             ++i;
@@ -210,7 +181,7 @@ std::string CleanFieldText(std::string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
         char32_t cp = 0;
-        size_t len = DecodeUtf8(text, i, cp);
+        size_t len = platform::DecodeUtf8(text, i, cp);
         if (len == 0) {
             out += "\xEF\xBF\xBD"; // U+FFFD
             ++i;
