@@ -7,6 +7,7 @@
 #include "TempDir.h"
 #include "WxTestApp.h"
 #include "app/Settings.h"
+#include "engine/ExtractorClient.h"
 #include "res/Resource.h"
 #include "store/ExpressFolderView.h"
 
@@ -92,6 +93,8 @@ protected:
 TEST_F(FolderViewTest, ShowsTheSampleStoreWithItsConnectingItem) {
     Open(SampleRoot());
     EXPECT_TRUE(ui.shown.empty());
+    ASSERT_NE(view->GetExtractorClient(), nullptr);
+    EXPECT_TRUE(view->GetExtractorClient()->IsCreated());
     // Idle-time updates leave the tree usable.
     EXPECT_TRUE(view->GetTree()->IsThisEnabled());
     EXPECT_TRUE(view->IsThisEnabled());
