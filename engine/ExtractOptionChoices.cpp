@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "platform/PathHelpers.h"
+#include "platform/Utf8.h"
 
 ExtractOptionChoices InitialChoices(const AppSettings& settings) {
     ExtractOptionChoices c;
@@ -28,11 +29,11 @@ ExtractionOptions PrepareExtractionOptions(const AppSettings& settings) {
 
 std::string CutToCharacters(const std::string& text, std::size_t count) {
     std::size_t i = 0;
-    for (std::size_t seen = 0; i < text.size(); ++seen) {
-        if (seen == count) break;
-        // Skip the continuation bytes of this character.
-        ++i;
-        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+    for (std::size_t seen = 0; i < text.size() && seen < count; ++seen) {
+        char32_t cp;
+        std::size_t length = platform::DecodeUtf8(text, i, cp);
+        // A byte that is not UTF-8 counts as one character, as the edit box shows it.
+        i += length ? length : 1;
     }
     return text.substr(0, i);
 }
