@@ -9,9 +9,9 @@
 struct AppSettings;
 
 // Condition list 1024, in selection-index order (the index is the record's Condition).
-inline constexpr const char* kConditionEntries[] = {
-    "Extract All Mails", "Mail's Subject Contains Following String",
-    "Mail's Subject Not Contains Following String"};
+inline constexpr const char* kConditionEntries[] = {"Extract All Mails",
+                                                    "Mail's Subject Contains Following String",
+                                                    "Mail's Subject Not Contains Following String"};
 // Sort list 1026 and action list 1021, pages the sheet never shows.
 inline constexpr const char* kSortKeyEntries[] = {"ReceivedTime", "Subject", "SenderName"};
 inline constexpr const char* kActionEntries[] = {
@@ -37,7 +37,9 @@ struct ExtractOptionChoices {
 ExtractOptionChoices InitialChoices(const AppSettings& settings);
 
 // The keyword box takes input only for a condition that reads it.
-inline bool KeywordEnabled(int condition) { return condition != 0; }
+inline bool KeywordEnabled(int condition) {
+    return condition != 0;
+}
 
 // The record the Extract Attachments command hands the sheet: report and pictures on, the file
 // rename setting, everything else empty or 0.

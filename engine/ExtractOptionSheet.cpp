@@ -24,11 +24,14 @@ using namespace res;
 
 namespace {
 
-wxString U(const char* text) { return wxString::FromUTF8(text); }
+wxString U(const char* text) {
+    return wxString::FromUTF8(text);
+}
 
 template <std::size_t N> wxArrayString Entries(const char* const (&texts)[N]) {
     wxArrayString out;
-    for (const char* t : texts) out.Add(U(t));
+    for (const char* t : texts)
+        out.Add(U(t));
     return out;
 }
 
@@ -148,8 +151,8 @@ void CExtractOptionSheet::BuildOptionPage() {
 
     wxStaticBoxSizer* sorting = Group(m_optionPage, IDC_SORT_GROUP, "Sorting Mail According To");
     box = sorting->GetStaticBox();
-    m_sortKey = new wxChoice(box, IDC_SORT_KEY, wxDefaultPosition, wxDefaultSize,
-                             Entries(kSortKeyEntries));
+    m_sortKey =
+        new wxChoice(box, IDC_SORT_KEY, wxDefaultPosition, wxDefaultSize, Entries(kSortKeyEntries));
     sorting->Add(m_sortKey, 0, wxEXPAND | wxALL, 4);
     sorting->Add(new wxCheckBox(box, IDC_ASCENDING, U("Ascending Order")), 0, wxALL, 4);
     page->Add(sorting, 0, wxEXPAND | wxALL, 6);
@@ -163,8 +166,8 @@ void CExtractOptionSheet::BuildActionPage() {
     auto* page = new wxBoxSizer(wxVERTICAL);
     wxStaticBoxSizer* action = Group(m_actionPage, IDC_ACTION_GROUP, "Action");
     wxWindow* box = action->GetStaticBox();
-    m_action = new wxChoice(box, IDC_ACTION, wxDefaultPosition, wxDefaultSize,
-                            Entries(kActionEntries));
+    m_action =
+        new wxChoice(box, IDC_ACTION, wxDefaultPosition, wxDefaultSize, Entries(kActionEntries));
     action->Add(m_action, 0, wxEXPAND | wxALL, 4);
     action->Add(new wxStaticText(box, wxID_ANY, U("Move Extracted Mail to:")), 0, wxALL, 4);
     m_actionTree = new wxTreeCtrl(box, IDC_ACTION_TREE, wxDefaultPosition, wxDefaultSize,
@@ -188,8 +191,8 @@ void CExtractOptionSheet::BuildActionPage() {
 
 void CExtractOptionSheet::BuildFolderTreePage() {
     m_folderTreePage = new wxPanel(this, IDD_FOLDER_TREE_PAGE);
-    auto* tree = new wxTreeCtrl(m_folderTreePage, IDC_FOLDER_TREE, wxDefaultPosition,
-                                wxDefaultSize, wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT);
+    auto* tree = new wxTreeCtrl(m_folderTreePage, IDC_FOLDER_TREE, wxDefaultPosition, wxDefaultSize,
+                                wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT);
     if (m_folders) AppendFolderTree(*tree, BuildFolderTree(m_folders->Folders));
     m_folderTreePage->Hide();
 }

@@ -91,16 +91,17 @@ std::vector<wxTreeItemId> AppendFolderTree(wxTreeCtrl& control, const FolderTree
     for (std::size_t i = 0; i < tree.Items.size(); ++i) {
         const FolderTreeItem& item = tree.Items[i];
         wxTreeItemId parent = item.Parent < 0 ? root : ids[item.Parent];
-        wxTreeItemData* data = records && item.Record >= 0
-                                   ? new FolderItemData(&(*records)[item.Record])
-                                   : nullptr;
+        wxTreeItemData* data =
+            records && item.Record >= 0 ? new FolderItemData(&(*records)[item.Record]) : nullptr;
         ids[i] = control.AppendItem(parent, wxString::FromUTF8(item.Text), item.Image,
                                     item.SelectedImage, data);
     }
     return ids;
 }
 
-void CExpressFolderView::SetMenuTracker(MenuTracker tracker) { Tracker() = std::move(tracker); }
+void CExpressFolderView::SetMenuTracker(MenuTracker tracker) {
+    Tracker() = std::move(tracker);
+}
 
 CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     : wxPanel(parent, res::WxId(res::IDW_FIRST_PANE), wxDefaultPosition, wxDefaultSize,
@@ -117,9 +118,9 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     sizer->Add(m_outlookBar, 0, wxEXPAND);
     auto* titleBar = new wxPanel(this, wxID_ANY);
     titleBar->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW));
-    m_paneTitle = new wxStaticText(titleBar, wxID_ANY, wxString::FromUTF8(kFolderPaneTitle),
-                                   wxDefaultPosition, wxDefaultSize,
-                                   wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+    m_paneTitle =
+        new wxStaticText(titleBar, wxID_ANY, wxString::FromUTF8(kFolderPaneTitle),
+                         wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
     m_paneTitle->SetToolTip(wxString::FromUTF8(kFolderPaneTitle));
     m_paneTitle->SetForegroundColour(*wxWHITE);
     m_paneTitle->SetFont(m_paneTitle->GetFont().Bold());
@@ -130,8 +131,8 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
 
     m_images = res::LoadFolderImages();
     m_tree = new wxTreeCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                            wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT |
-                                wxTR_SINGLE | wxBORDER_NONE);
+                            wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT | wxTR_SINGLE |
+                                wxBORDER_NONE);
     m_tree->SetImageList(m_images.get());
     sizer->Add(m_tree, 1, wxEXPAND);
     SetSizer(sizer);
@@ -269,8 +270,8 @@ void CExpressFolderView::OnExtractAttachments() {
                 CWxProgressWindow progress(this, "Progress", true);
                 CWxShell shell;
                 FrameFileList fileList(frame);
-                ExtractionContext context{*m_extractor, progress, *m_ui, shell, TheSettings(),
-                                          &fileList};
+                ExtractionContext context{*m_extractor, progress,      *m_ui,
+                                          shell,        TheSettings(), &fileList};
                 RunExtraction(folderPath, options, folderName, context);
             }
         }

@@ -52,8 +52,8 @@ public:
 
     // Shows a pop-up menu and returns the chosen command (0 for none). Tests put their own here
     // to answer the menu without a mouse; the default tracks it on the screen.
-    using MenuTracker = std::function<int(CExpressFolderView& view, wxMenu& menu,
-                                          const wxPoint& clientPoint)>;
+    using MenuTracker =
+        std::function<int(CExpressFolderView& view, wxMenu& menu, const wxPoint& clientPoint)>;
     static void SetMenuTracker(MenuTracker tracker);
 
     // Extract Attachments: the option sheet, then the run over the selected folder.

@@ -4,8 +4,7 @@
 #include "app/UserInterface.h"
 #include "store/StoreDiscovery.h"
 
-std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings,
-                               IMessageBox& ui) {
+std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings, IMessageBox& ui) {
     std::string path;
     if (!record || record->FullPath.empty())
         ui.ShowMessage(kNoFolderPathMessage);
@@ -21,4 +20,6 @@ std::string SelectedFolderName(const FolderRecord* record, IMessageBox& ui) {
     return record->DisplayName;
 }
 
-int SelectedFolderId(const FolderRecord* record) { return record ? record->Numbers[4] : 0; }
+int SelectedFolderId(const FolderRecord* record) {
+    return record ? record->Numbers[4] : 0;
+}

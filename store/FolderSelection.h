@@ -14,8 +14,7 @@ inline constexpr const char* kNoFolderNameMessage = "Get Express Folder Path Err
 // The folder's path with a trailing "/" (the full path, "/" and the record's path suffix). A
 // connecting item or a record without a full path gives a message and an empty result. The
 // result, empty or not, becomes the LastMailFolder setting.
-std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings,
-                               IMessageBox& ui);
+std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings, IMessageBox& ui);
 // The record's display name; empty, with a message, when the record has none.
 std::string SelectedFolderName(const FolderRecord* record, IMessageBox& ui);
 // The record's Outlook Express folder id; 0 without a record.

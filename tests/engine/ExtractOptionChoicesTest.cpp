@@ -83,7 +83,8 @@ TEST(ExtractOptionChoicesTest, KeywordKeepsFortyCharacters) {
     };
     const std::string forty(40, 'k');
     std::string umlauts;
-    for (int i = 0; i < 41; ++i) umlauts += "\xC3\xA4";
+    for (int i = 0; i < 41; ++i)
+        umlauts += "\xC3\xA4";
     for (const Row& r : {Row{forty, forty}, Row{forty + "xyz", forty},
                          Row{umlauts, umlauts.substr(0, 80)}, Row{"", ""},
                          Row{std::string(39, 'a') + "\xE2\x82\xAC\xE2\x82\xAC",

@@ -78,17 +78,16 @@ TEST_F(OptionSheetTest, StartsWithTheDocumentedControls) {
             unsigned id;
             const char* text;
         };
-        for (const Text& t : {Text{1, "OK"}, Text{2, "Cancel"}, Text{1031, "Destination"},
-                              Text{1009, "Show Extraction Report"},
-                              Text{1011, "Extract Only Photos/Images"},
-                              Text{1032, "Sub-Directory Creation"},
-                              Text{1014, "Not Create Any Sub-Directory"},
-                              Text{1015, "Use Live Mail Folder's Name as Sub-Directory"},
-                              Text{1016, "Use Attachments' Extension Name as Sub-Directory"},
-                              Text{10181, "Use Sender's Name as Sub-Directory"},
-                              Text{1033, "Extract Mails that Only Satisfy Following Condition"},
-                              Text{1034, "Sorting Mail According To"},
-                              Text{1035, "Ascending Order"}, Text{1030, "Action"}})
+        for (const Text& t :
+             {Text{1, "OK"}, Text{2, "Cancel"}, Text{1031, "Destination"},
+              Text{1009, "Show Extraction Report"}, Text{1011, "Extract Only Photos/Images"},
+              Text{1032, "Sub-Directory Creation"}, Text{1014, "Not Create Any Sub-Directory"},
+              Text{1015, "Use Live Mail Folder's Name as Sub-Directory"},
+              Text{1016, "Use Attachments' Extension Name as Sub-Directory"},
+              Text{10181, "Use Sender's Name as Sub-Directory"},
+              Text{1033, "Extract Mails that Only Satisfy Following Condition"},
+              Text{1034, "Sorting Mail According To"}, Text{1035, "Ascending Order"},
+              Text{1030, "Action"}})
             EXPECT_EQ(Label(sheet, t.id), t.text) << t.id;
         EXPECT_FALSE(Get<wxWindow>(sheet, 1016).IsShown());
         EXPECT_FALSE(Get<wxWindow>(sheet, 10181).IsShown());
@@ -179,7 +178,8 @@ TEST_F(OptionSheetTest, KeywordBoxFollowsTheConditionAndKeepsItsText) {
                    [](wxDialog& sheet) {
                        ChooseEntry(Get<wxChoice>(sheet, 1024), 1);
                        auto& keyword = Get<wxTextCtrl>(sheet, 1025);
-                       for (int i = 0; i < 45; ++i) keyword.WriteText("x");
+                       for (int i = 0; i < 45; ++i)
+                           keyword.WriteText("x");
                        EXPECT_EQ(keyword.GetValue().length(), 40u);
                        ClickButton(sheet, 1);
                    }),

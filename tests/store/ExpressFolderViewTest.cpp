@@ -79,7 +79,8 @@ protected:
     wxPoint CentreOf(const wxTreeItemId& item) {
         wxRect rect;
         EXPECT_TRUE(view->GetTree()->GetBoundingRect(item, rect, true));
-        return view->GetTree()->ClientToScreen(rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2));
+        return view->GetTree()->ClientToScreen(rect.GetPosition() +
+                                               wxSize(rect.width / 2, rect.height / 2));
     }
 
     std::string SampleRoot() { return std::string(KESTREL_SOURCE_DIR) + "/samples/store"; }
@@ -98,7 +99,8 @@ TEST_F(FolderViewTest, ShowsTheSampleStoreWithItsConnectingItem) {
     // Idle-time updates leave the tree usable.
     EXPECT_TRUE(view->GetTree()->IsThisEnabled());
     EXPECT_TRUE(view->IsThisEnabled());
-    EXPECT_EQ(RootTexts(), (std::vector<std::string>{"Hotmail (jane)", "pop.example", "pop.example.com"}));
+    EXPECT_EQ(RootTexts(),
+              (std::vector<std::string>{"Hotmail (jane)", "pop.example", "pop.example.com"}));
     wxTreeCtrl* tree = view->GetTree();
     wxTreeItemId first = Find("Hotmail (jane)");
     EXPECT_TRUE(tree->IsExpanded(first));
@@ -128,7 +130,8 @@ TEST_F(FolderViewTest, RightClickSelectsTheItemBeforeTheMenuOpens) {
     EXPECT_EQ(menu_.selectedAtOpen, "Sent Items");
     EXPECT_EQ(menu_.ids, (std::vector<int>{32776, 32775, 32794, 32792, 32793}));
     EXPECT_EQ(menu_.labels.front(), "&Extract AttachmentsTo ...");
-    for (const std::string& label : menu_.labels) EXPECT_FALSE(label.empty());
+    for (const std::string& label : menu_.labels)
+        EXPECT_FALSE(label.empty());
 
     EXPECT_EQ(view->GetSelectedFolderName(), "Sent Items");
     EXPECT_EQ(view->GetSelectedFolderPath(), SampleRoot() + "/Hotmail (jane)/Sent Items/");

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <thread>
 
+#include <wx/checkbox.h>
 #include <wx/menu.h>
 #include <wx/radiobut.h>
-#include <wx/checkbox.h>
 #include <wx/stattext.h>
 
 #include "TempDir.h"
@@ -99,7 +99,8 @@ protected:
     }
     std::vector<std::string> FilesIn(const std::string& folder) {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -126,7 +127,8 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
     std::string shownPath;
     script.Then([&](wxDialog& sheet) {
         PumpEvents();
-        shownPath = sheet.FindWindowById(res::IDC_DESTINATION_PATH, &sheet)->GetLabel().utf8_string();
+        shownPath =
+            sheet.FindWindowById(res::IDC_DESTINATION_PATH, &sheet)->GetLabel().utf8_string();
         // Let the file list show what the run writes only at the end.
         EXPECT_FALSE(frame->GetFileList()->UpdatesEnabled());
         dynamic_cast<wxRadioButton*>(sheet.FindWindowById(res::IDC_FOLDER_SUBDIR, &sheet))
@@ -158,7 +160,8 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
     // The file list is on again and shows the new files.
     EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
     EXPECT_EQ(frame->GetDestinationFolder(), out);
-    EXPECT_EQ(ListedFiles(), (std::vector<std::string>{"Inbox", "process", "report", "report.htm"}));
+    EXPECT_EQ(ListedFiles(),
+              (std::vector<std::string>{"Inbox", "process", "report", "report.htm"}));
 
     frame->Destroy();
     frame = nullptr;

@@ -87,8 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"FirstOfEqualTextsWins",
              {{"a", "x"}, {"b", "x"}, {"x/Inbox", "Inbox"}},
              "x #0\n  Inbox #2\nx #1\n"},
-        Case{"EmptyRelativePathAtRoot", {{"", "store"}, {"acc", "acc"}},
-             "store #0\nacc #1\n"},
+        Case{"EmptyRelativePathAtRoot", {{"", "store"}, {"acc", "acc"}}, "store #0\nacc #1\n"},
         // A parent without children yet holds no component: the folder goes to the root level.
         Case{"ChildlessParentSendsToRoot",
              {{"a", "a"}, {"a/b/c", "c"}, {"a/b", "b"}},
