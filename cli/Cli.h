@@ -24,5 +24,8 @@ inline constexpr int kExitUsage = 2;
 
 // Prints the command's usage to stderr and returns kExitUsage.
 int UsageError(const char* commandName, const std::string& why);
+// Drops trailing separators and creates the destination folder with its parents, as a user
+// asking for output there expects; false (with a message on stderr) when it cannot be made.
+bool PrepareDestination(const char* commandName, std::string& dest);
 // True when args holds --help or -h; prints the command's help to stdout.
 bool WantsHelp(const char* commandName, const std::vector<std::string>& args);

@@ -45,11 +45,8 @@ int RunSaveEml(const std::vector<std::string>& args) {
     }
     if (positional.size() != 2) return UsageError("save-eml", "needs DBXFILE and DEST");
     const std::string& source = positional[0];
-    const std::string& dest = positional[1];
-    if (!platform::IsDirectory(dest)) {
-        std::cerr << "kestrel-cli save-eml: " << dest << ": not a folder\n";
-        return kExitFailed;
-    }
+    std::string dest = positional[1];
+    if (!PrepareDestination("save-eml", dest)) return kExitFailed;
     if (ReportUnreadableStore("save-eml", source)) return kExitFailed;
 
     CConsoleMessageBox ui(ask ? std::nullopt : std::optional<bool>(true));
@@ -185,15 +182,7 @@ int RunWizard(const std::vector<std::string>& args) {
     }
     if (request.Destination.empty() || folders.empty())
         return UsageError("wizard", "needs DEST and at least one NAME=DBXFILE");
-    std::string& dest = request.Destination;
-    while (dest.size() > 1 && dest.back() == '/')
-        dest.pop_back();
-    std::error_code ec;
-    std::filesystem::create_directories(dest, ec);
-    if (!platform::IsDirectory(dest)) {
-        std::cerr << "kestrel-cli wizard: cannot create the destination '" << dest << "'\n";
-        return kExitFailed;
-    }
+    if (!PrepareDestination("wizard", request.Destination)) return kExitFailed;
     bool skipped = false;
     for (const auto& [name, file] : folders)
         skipped |= ReportUnreadableStore("wizard", file);
@@ -217,7 +206,7 @@ int RunWizard(const std::vector<std::string>& args) {
         e.ReportError(ui);
         return kExitFailed;
     }
-    std::cout << "report: " << platform::JoinPath(dest, "report.htm") << "\n";
+    std::cout << "report: " << platform::JoinPath(request.Destination, "report.htm") << "\n";
     return ui.shown == 0 && !skipped ? kExitOk : kExitFailed;
 }
 

@@ -78,16 +78,9 @@ int RunExtract(const std::vector<std::string>& args) {
 
     std::string mailFolder = positional[0];
     std::string dest = positional[1];
-    while (dest.size() > 1 && dest.back() == '/')
-        dest.pop_back();
     if (!platform::IsDirectory(mailFolder))
         return UsageError("extract", "no mail folder at '" + mailFolder + "'");
-    std::error_code ec;
-    std::filesystem::create_directories(dest, ec);
-    if (!platform::IsDirectory(dest)) {
-        std::cerr << "kestrel-cli extract: cannot create the destination '" << dest << "'\n";
-        return kExitFailed;
-    }
+    if (!PrepareDestination("extract", dest)) return kExitFailed;
     std::string trimmed = mailFolder;
     while (trimmed.size() > 1 && trimmed.back() == '/')
         trimmed.pop_back();

@@ -1,7 +1,9 @@
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/Cli.h"
+#include "platform/FileSystem.h"
 
 std::vector<CliCommand>& CliCommands() {
     static std::vector<CliCommand> commands;
@@ -41,6 +43,17 @@ bool WantsHelp(const char* commandName, const std::vector<std::string>& args) {
             return true;
         }
     }
+    return false;
+}
+
+bool PrepareDestination(const char* commandName, std::string& dest) {
+    while (dest.size() > 1 && dest.back() == '/')
+        dest.pop_back();
+    std::error_code ec;
+    std::filesystem::create_directories(dest, ec);
+    if (platform::IsDirectory(dest)) return true;
+    std::cerr << "kestrel-cli " << commandName << ": cannot create the destination '" << dest
+              << "'\n";
     return false;
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Utf8.h"
+
 // The last-error codes and their texts.
 enum DbxError : int {
     kDbxOk = 0,
@@ -137,9 +139,10 @@ public:
     const DbxMessageRecord& Record() const {
         return static_cast<const DbxMessageRecord&>(*m_record);
     }
-    const std::string& GetSubject() const { return Record().subject; }
-    const std::string& GetSender() const { return Record().sender; }
-    const std::string& GetSenderName() const { return Record().senderName; }
+    // The index keeps texts in the writer's code page; the program works in UTF-8.
+    std::string GetSubject() const { return platform::LegacyTextToUtf8(Record().subject); }
+    std::string GetSender() const { return platform::LegacyTextToUtf8(Record().sender); }
+    std::string GetSenderName() const { return platform::LegacyTextToUtf8(Record().senderName); }
     const std::string& GetMessageText() const { return Record().messageText; }
     std::uint64_t GetDate() const { return Record().date; }
     std::int32_t GetTextPosition() const { return Record().textPosition; }

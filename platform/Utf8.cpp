@@ -93,4 +93,34 @@ std::string FromUtf16(std::u16string_view s) {
     return out;
 }
 
+bool IsValidUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        char32_t cp;
+        size_t len = DecodeUtf8(s, i, cp);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+    // 0x80..0x9F are the code page's own; the five it leaves undefined map to the C1 controls,
+    // as the conversion functions of that system do.
+    static const char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char ch : bytes) {
+        auto b = static_cast<unsigned char>(ch);
+        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b);
+    }
+    return out;
+}
+
+std::string LegacyTextToUtf8(std::string_view bytes) {
+    return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
+}
+
 } // namespace platform

@@ -16,4 +16,11 @@ void AppendUtf8(std::string& out, char32_t cp);
 std::u16string ToUtf16(std::string_view utf8);
 std::string FromUtf16(std::u16string_view utf16);
 
+bool IsValidUtf8(std::string_view s);
+// Text stored by older Windows programs (the .dbx index, undeclared 8-bit headers): kept when it
+// is already valid UTF-8, otherwise read as Windows-1252, the code page such stores were
+// written in here.
+std::string Windows1252ToUtf8(std::string_view bytes);
+std::string LegacyTextToUtf8(std::string_view bytes);
+
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "components/extractor/HeaderText.h"
 
+#include "platform/Utf8.h"
+
 #include "components/extractor/GMimeSetup.h"
 #include <vector>
 
@@ -106,39 +108,14 @@ bool SameCharset(const std::string& a, const std::string& b) {
     return g_ascii_strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
-std::string RawToUtf8(std::string_view bytes) {
-    return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
-}
-
 } // namespace
-
-bool IsValidUtf8(std::string_view s) {
-    return g_utf8_validate(s.data(), static_cast<gssize>(s.size()), nullptr);
-}
-
-std::string Windows1252ToUtf8(std::string_view bytes) {
-    static const char16_t kHigh[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (char ch : bytes) {
-        auto b = static_cast<unsigned char>(ch);
-        char32_t cp = b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
-        char buf[8];
-        int n = g_unichar_to_utf8(static_cast<gunichar>(cp), buf);
-        out.append(buf, static_cast<size_t>(n));
-    }
-    return out;
-}
 
 std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
     std::string name(charset);
     if (g_ascii_strcasecmp(name.c_str(), "utf-8") == 0 ||
         g_ascii_strcasecmp(name.c_str(), "utf8") == 0 ||
         g_ascii_strcasecmp(name.c_str(), "us-ascii") == 0)
-        return RawToUtf8(bytes);
+        return platform::LegacyTextToUtf8(bytes);
     SharedParserOptions(); // GMime's charset tables
     const char* iconvName = g_mime_charset_iconv_name(name.c_str());
     if (iconvName) {
@@ -149,11 +126,11 @@ std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
         if (converted) {
             std::string out(converted, written);
             g_free(converted);
-            if (IsValidUtf8(out)) return out;
+            if (platform::IsValidUtf8(out)) return out;
         }
         if (error) g_error_free(error);
     }
-    return RawToUtf8(bytes);
+    return platform::LegacyTextToUtf8(bytes);
 }
 
 std::optional<std::string> FindPlainParameter(std::string_view value, std::string_view name) {
@@ -252,7 +229,7 @@ std::string DecodeHeaderText(std::string_view raw) {
 
     std::string out;
     for (const auto& t : merged)
-        out += t.encoded ? CharsetToUtf8(t.bytes, t.charset) : RawToUtf8(t.bytes);
+        out += t.encoded ? CharsetToUtf8(t.bytes, t.charset) : platform::LegacyTextToUtf8(t.bytes);
     return out;
 }
 

@@ -20,11 +20,6 @@ std::string DecodeHeaderText(std::string_view raw);
 // as UTF-8 when valid, else as windows-1252.
 std::string CharsetToUtf8(std::string_view bytes, std::string_view charset);
 
-// windows-1252 (its undefined bytes as the C1 controls) as UTF-8.
-std::string Windows1252ToUtf8(std::string_view bytes);
-
-bool IsValidUtf8(std::string_view s);
-
 // The value of a parameter written plainly (not RFC 2231) in a header such as
 // 'attachment; filename="a b.pdf"': unquoted, or nullopt when the parameter is not there.
 // Names compare without regard to case.

@@ -61,9 +61,14 @@ TEST(CliDbx, SaveEmlReportsABrokenStoreAndAnUnreadableMessage) {
     EXPECT_NE(r.err.find("Extract eMail Error"), std::string::npos);
     EXPECT_EQ(platform::ListDirectory(dest.path()).size(), 1u);
 
-    r = RunProgram({"kestrel-cli", "save-eml", src / "junk.dbx", dest / "nowhere"});
+    // A missing destination is made; one that cannot be made is said so.
+    r = RunProgram({"kestrel-cli", "save-eml", MakeStore(src, {Mail("a", "x")}), dest / "new/sub"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(platform::ListDirectory(dest / "new/sub").size(), 1u);
+    std::string file = dest.Write("plain-file", "x");
+    r = RunProgram({"kestrel-cli", "save-eml", MakeStore(src, {Mail("a", "x")}), file + "/sub"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("not a folder"), std::string::npos);
+    EXPECT_NE(r.err.find("cannot create the destination"), std::string::npos);
 }
 
 TEST(CliDbx, SearchPrintsRowsInListOrderThenFinished) {

@@ -4,21 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "components/extractor/MessageExtractor.h"
+#include "platform/Utf8.h"
 
 using namespace extractor;
 
 namespace {
-bool IsValidUtf8(const std::string& s) {
-    for (size_t i = 0; i < s.size();) {
-        auto b = static_cast<unsigned char>(s[i]);
-        size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > s.size()) return false;
-        for (size_t k = 1; k < len; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += len;
-    }
-    return true;
-}
+using platform::IsValidUtf8;
 } // namespace
 
 TEST(SanitizeFileNameTest, HostileNames) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Utf8.h"
+
 using namespace extractor;
 
 TEST(DecodeHeaderTextTest, EncodedWords) {
@@ -49,7 +51,7 @@ TEST(DecodeHeaderTextTest, EncodedWords) {
 TEST(DecodeHeaderTextTest, ResultIsAlwaysValidUtf8) {
     for (const char* raw :
          {"=?utf-8?b?/w==?=", "=?shift_jis?b?gg==?=", "\xff\xfe", "=?utf-8?q?=FF?="})
-        EXPECT_TRUE(IsValidUtf8(DecodeHeaderText(raw))) << raw;
+        EXPECT_TRUE(platform::IsValidUtf8(DecodeHeaderText(raw))) << raw;
 }
 
 TEST(FindPlainParameterTest, QuotedTokensFoldedAndMissing) {

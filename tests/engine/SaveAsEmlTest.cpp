@@ -114,16 +114,19 @@ TEST_F(SaveAsEmlTest, AwkwardSubjectsStillGiveFiles) {
                                          Mail("star*pipe|", "3"),
                                          Mail(std::string(400, 'x'), "4"),
                                          Mail(std::string(300, '\xC3'), "5"),
-                                         Mail("..", "6")};
+                                         Mail("..", "6"),
+                                         Mail("Estagi\xe1rio \x80 50", "7")};
     SaveEmlResult r = Save(Store(mails));
-    EXPECT_EQ(r.saved, 6);
+    EXPECT_EQ(r.saved, 7);
     EXPECT_EQ(r.failed, 0);
     std::vector<std::string> names = Names(dest.path());
-    ASSERT_EQ(names.size(), 6u);
+    ASSERT_EQ(names.size(), 7u);
     EXPECT_EQ(names[0], "0000a_b_c.eml");
     EXPECT_EQ(names[1], "0001tab_here_.eml");
     EXPECT_EQ(names[2], "0002star*pipe|.eml");
     EXPECT_EQ(names[5], "0005__.eml");
+    // The index's code page text becomes UTF-8, so the name reads right in a file manager.
+    EXPECT_EQ(names[6], "0006Estagi\u00e1rio_\u20ac_50.eml");
     for (const std::string& n : names)
         EXPECT_LE(n.size(), 255u);
 }

@@ -170,7 +170,6 @@ TEST_F(FolderViewTest, EmptyStoreGivesAnEmptyTree) {
     ASSERT_EQ(ui.shown.size(), 1u) << ui.shown.back().text;
     EXPECT_EQ(ui.shown[0].text, kNoStoreMessage);
     EXPECT_EQ(view->GetSelectedFolderPath(), "");
-    wxSize size = view->GetTree()->GetClientSize();
     RightClick(view->GetTree()->ClientToScreen(wxPoint(10, 10)));
     EXPECT_EQ(menu_.calls, 0);
     ASSERT_EQ(ui.shown.size(), 2u);
