@@ -1,20 +1,11 @@
 #include "components/extractor/HeaderText.h"
 
-#include "platform/Utf8.h"
-
-#include "components/extractor/GMimeSetup.h"
 #include <vector>
 
+#include "components/extractor/GMimeSetup.h"
+#include "platform/Utf8.h"
+
 namespace extractor {
-
-namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 int Base64Rank(unsigned char c) {
     if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -22,6 +13,15 @@ int Base64Rank(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0' + 52;
     if (c == '+') return 62;
     if (c == '/') return 63;
+    return -1;
+}
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 

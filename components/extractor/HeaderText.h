@@ -16,6 +16,9 @@ namespace extractor {
 // windows-1252. The result is valid UTF-8.
 std::string DecodeHeaderText(std::string_view raw);
 
+// The value of a base64 letter, -1 for anything outside the alphabet.
+int Base64Rank(unsigned char c);
+
 // Bytes in a charset as mail names it, as UTF-8; bytes that the charset cannot read are read
 // as UTF-8 when valid, else as windows-1252.
 std::string CharsetToUtf8(std::string_view bytes, std::string_view charset);

@@ -154,7 +154,7 @@ public:
                 }
                 continue;
             }
-            int v = Rank(c);
+            int v = Base64Rank(c);
             if (v < 0) continue;
             m_bits = (m_bits << 6) | static_cast<std::uint32_t>(v);
             if (++m_count == 4) {
@@ -176,14 +176,6 @@ public:
     }
 
 private:
-    static int Rank(unsigned char c) {
-        if (c >= 'A' && c <= 'Z') return c - 'A';
-        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-        if (c >= '0' && c <= '9') return c - '0' + 52;
-        if (c == '+') return 62;
-        if (c == '/') return 63;
-        return -1;
-    }
     size_t Flush(unsigned char* out) {
         size_t n = 0;
         if (m_count == 2) {
