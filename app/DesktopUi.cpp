@@ -31,10 +31,11 @@ void CWxMessageBox::ShowMessage(const std::string& text, const std::string& capt
     dialog.ShowModal();
 }
 
-bool CWxMessageBox::AskYesNo(const std::string& text, const std::string& caption) {
+bool CWxMessageBox::AskYesNo(const std::string& text, const std::string& caption,
+                             MessageIcon icon) {
     wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
     wxMessageDialog dialog(parent, wxString::FromUTF8(text), wxString::FromUTF8(caption),
-                           wxYES_NO | wxICON_STOP);
+                           wxYES_NO | IconStyle(icon));
     return dialog.ShowModal() == wxID_YES;
 }
 

@@ -9,7 +9,7 @@ public:
     explicit CWxMessageBox(wxWindow* parent = nullptr) : m_parent(parent) {}
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
-    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override;
 
 private:
     wxWindow* m_parent;

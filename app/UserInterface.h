@@ -14,7 +14,8 @@ public:
     virtual void ShowMessage(const std::string& text, const std::string& caption = kAppTitle,
                              MessageIcon icon = MessageIcon::Information) = 0;
     // True for Yes.
-    virtual bool AskYesNo(const std::string& text, const std::string& caption = kAppTitle) = 0;
+    virtual bool AskYesNo(const std::string& text, const std::string& caption = kAppTitle,
+                          MessageIcon icon = MessageIcon::Question) = 0;
 };
 
 class IShell {

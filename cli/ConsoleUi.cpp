@@ -12,7 +12,8 @@ void CConsoleMessageBox::ShowMessage(const std::string& text, const std::string&
     std::cerr << caption << ": " << text << std::endl;
 }
 
-bool CConsoleMessageBox::AskYesNo(const std::string& text, const std::string& caption) {
+bool CConsoleMessageBox::AskYesNo(const std::string& text, const std::string& caption,
+                                  MessageIcon icon) {
     std::cerr << caption << ": " << text << std::endl;
     if (m_answer) {
         std::cerr << (*m_answer ? "(answered Yes)" : "(answered No)") << std::endl;
@@ -28,5 +29,9 @@ bool CConsoleMessageBox::AskYesNo(const std::string& text, const std::string& ca
     return !line.empty() && (line[0] == 'y' || line[0] == 'Y');
 }
 
-bool CDesktopShell::Open(const std::string& path) { return platform::ShellOpen(path); }
-bool CDesktopShell::Edit(const std::string& path) { return platform::ShellEdit(path); }
+bool CDesktopShell::Open(const std::string& path) {
+    return platform::ShellOpen(path);
+}
+bool CDesktopShell::Edit(const std::string& path) {
+    return platform::ShellEdit(path);
+}

@@ -11,7 +11,7 @@ public:
         : m_answer(presetAnswer) {}
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
-    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override;
 
 private:
     std::optional<bool> m_answer;

@@ -76,7 +76,7 @@ public:
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon) override {
         shown.push_back(text);
     }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool AskYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
     std::vector<std::string> shown;
 };
 
@@ -143,8 +143,8 @@ public:
         ++shown;
         m_console.ShowMessage(text, caption, icon);
     }
-    bool AskYesNo(const std::string& text, const std::string& caption) override {
-        return m_console.AskYesNo(text, caption);
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        return m_console.AskYesNo(text, caption, icon);
     }
     int shown = 0;
 

@@ -32,7 +32,7 @@ bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui)
     ui.ShowMessage("There is a mail parsing error in  previous processing!! \r\n" + text, kAppTitle,
                    MessageIcon::Error);
     return ui.AskYesNo("Do you want to continue? \r\n(Please remove error mails before continue!!)",
-                       kAppTitle);
+                       kAppTitle, MessageIcon::Error);
 }
 
 void WriteRecoveryRecord(const std::string& destination, const std::string& sender,

@@ -12,13 +12,15 @@ public:
         std::string text;
         std::string caption;
         bool question = false;
+        MessageIcon icon = MessageIcon::None;
     };
 
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon) override {
-        shown.push_back({text, caption, false});
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     MessageIcon icon) override {
+        shown.push_back({text, caption, false, icon});
     }
-    bool AskYesNo(const std::string& text, const std::string& caption) override {
-        shown.push_back({text, caption, true});
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        shown.push_back({text, caption, true, icon});
         if (answers.empty()) return defaultAnswer;
         bool a = answers.front();
         answers.pop_front();

@@ -14,7 +14,7 @@ public:
     void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
         std::fprintf(stderr, "%s", text.c_str());
     }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool AskYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
 };
 } // namespace
 

@@ -15,7 +15,7 @@ public:
     void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
         messages.push_back(text);
     }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool AskYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
     std::vector<std::string> messages;
 };
 

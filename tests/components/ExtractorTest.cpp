@@ -23,7 +23,7 @@ public:
     void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
         ADD_FAILURE() << "message box: " << text;
     }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool AskYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
 };
 
 std::string Base64(const std::string& data) {

@@ -24,7 +24,7 @@ struct RecordingUi : IMessageBox {
     void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
         shown.push_back(text);
     }
-    bool AskYesNo(const std::string& text, const std::string&) override {
+    bool AskYesNo(const std::string& text, const std::string&, MessageIcon) override {
         asked.push_back(text);
         return answer;
     }

@@ -10,11 +10,13 @@ namespace {
 struct RecordingUi : IMessageBox {
     bool answer = true;
     std::vector<std::string> shown, asked;
+    MessageIcon askedIcon = MessageIcon::None;
     void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
         shown.push_back(text);
     }
-    bool AskYesNo(const std::string& text, const std::string&) override {
+    bool AskYesNo(const std::string& text, const std::string&, MessageIcon icon) override {
         asked.push_back(text);
+        askedIcon = icon;
         return answer;
     }
 };
@@ -45,6 +47,7 @@ TEST(RecoveryRecord, RecordIsReplacedShownAndDeleted) {
             ui.asked,
             (std::vector<std::string>{
                 "Do you want to continue? \r\n(Please remove error mails before continue!!)"}));
+        EXPECT_EQ(ui.askedIcon, MessageIcon::Error); // a stop sign, not a question mark
     }
     DeleteRecoveryRecord(d.path());
     EXPECT_FALSE(platform::FileExists(d / "process/error.txt"));

@@ -125,7 +125,9 @@ TEST(StoreDiscovery, SymlinkLoopsAreEnteredOnceAndUnreadableFoldersSkipped) {
     std::string text = Rows(rows);
     EXPECT_NE(text.find("Inbox|A/Inbox\n"), std::string::npos);
     EXPECT_EQ(text.find("loop/"), std::string::npos);
-    if (geteuid() != 0) EXPECT_EQ(text.find("Deep"), std::string::npos);
+    if (geteuid() != 0) {
+        EXPECT_EQ(text.find("Deep"), std::string::npos);
+    }
 }
 
 TEST(StoreDiscovery, DefaultRootIsUnderTheWinePrefixAndIsStored) {
