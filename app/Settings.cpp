@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/Paths.h"
+#include "platform/ProgramFolders.h"
 
 namespace {
 
@@ -11,9 +12,9 @@ constexpr const char* kSetup = "Program Setup";
 constexpr const char* kOption = "Option";
 
 std::string AppDataCandidate(const std::string& fileName) {
-    auto appData = platform::GetAppDataFolder();
-    if (!appData) return {};
-    return *appData + "/VANDREL/KESTL/" + fileName;
+    auto folder = platform::GetSettingsFolder();
+    if (!folder) return {};
+    return *folder + "/" + fileName;
 }
 
 // Every number, in the file's layout order, with its default.

@@ -5,6 +5,10 @@
 #include "cli/Cli.h"
 #include "platform/FileSystem.h"
 
+#ifndef KESTREL_VERSION
+#define KESTREL_VERSION "unknown"
+#endif
+
 std::vector<CliCommand>& CliCommands() {
     static std::vector<CliCommand> commands;
     return commands;
@@ -21,7 +25,8 @@ static void PrintCommandList(std::ostream& out) {
     for (const CliCommand& c : CliCommands())
         out << "  " << c.name << std::string(c.name ? (12 > std::strlen(c.name) ? 12 - std::strlen(c.name) : 1) : 1, ' ')
             << c.summary << "\n";
-    out << "\nkestrel-cli COMMAND --help describes one command.\n";
+    out << "\nkestrel-cli COMMAND --help describes one command; kestrel-cli --version prints the "
+           "version.\n";
 }
 
 int UsageError(const char* commandName, const std::string& why) {
@@ -65,6 +70,10 @@ int main(int argc, char** argv) {
     std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintCommandList(std::cout);
+        return kExitOk;
+    }
+    if (name == "--version") {
+        std::cout << "kestrel-cli " << KESTREL_VERSION << "\n";
         return kExitOk;
     }
     const CliCommand* c = FindCommand(name);

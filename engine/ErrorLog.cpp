@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/Paths.h"
+#include "platform/ProgramFolders.h"
 
 CErrorLog& TheErrorLog() {
     static CErrorLog log;
@@ -14,7 +15,7 @@ CErrorLog& TheErrorLog() {
 }
 
 void CErrorLog::Open(const std::string& fileName, bool keep) {
-    OpenAt(platform::GetProgramFolder(), fileName, keep);
+    OpenAt(platform::GetLogFolder(), fileName, keep);
 }
 
 void CErrorLog::OpenAt(const std::string& folder, const std::string& fileName, bool keep) {

@@ -1,5 +1,6 @@
 #pragma once
-// The program's append-only error log, "errorlog.txt" beside the program.
+// The program's append-only error log, "errorlog.txt" beside the program, or in the user's state
+// folder when the program is installed (platform::GetLogFolder).
 #include <mutex>
 #include <string>
 
@@ -7,8 +8,8 @@ class CErrorLog {
 public:
     static constexpr size_t kMaxMessage = 2999;
 
-    // The log path becomes the program's folder + "/" + fileName; without keep the file is
-    // deleted first.
+    // The log path becomes the log folder + "/" + fileName; without keep the file is deleted
+    // first.
     void Open(const std::string& fileName, bool keep);
     // As Open, with the folder given (tests, and callers that keep the log elsewhere).
     void OpenAt(const std::string& folder, const std::string& fileName, bool keep);

@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 #include "locale/ProfileFile.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/Paths.h"
+#include "platform/ProgramFolders.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -44,7 +46,11 @@ void LoadDialogFont() {
 }
 
 void WriteChoice(int number) {
-    profile::WriteString(LanguageChoiceFilePath(), kMain, kLanguage, std::to_string(number));
+    std::string path = LanguageChoiceFilePath();
+    // The settings folder may not exist yet when the first choice is made.
+    std::error_code ec;
+    std::filesystem::create_directories(platform::FolderOf(path), ec);
+    profile::WriteString(path, kMain, kLanguage, std::to_string(number));
 }
 
 } // namespace
@@ -64,11 +70,16 @@ std::string LanguageChoiceFilePath() {
     size_t dot = exe.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
         exe.resize(dot);
-    return exe + ".lni";
+    platform::ProgramFolders folders = platform::FindProgramFolders(EffectiveProgramPath());
+    if (platform::WritesBesideProgram(folders)) return exe + ".lni";
+    // An installed program keeps the choice with the settings, named after the program.
+    auto settings = platform::GetSettingsFolder();
+    if (!settings) return exe + ".lni";
+    return *settings + "/" + platform::FindFileName(exe) + ".lni";
 }
 
 std::string LanguageFolder() {
-    return platform::FolderOf(EffectiveProgramPath()) + "LANG/";
+    return platform::FindProgramFolders(EffectiveProgramPath()).data + "/LANG/";
 }
 
 std::vector<std::string> FindLanguageFiles() {

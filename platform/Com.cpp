@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/Paths.h"
+#include "platform/ProgramFolders.h"
 
 namespace platform {
 
@@ -130,7 +131,7 @@ HResult CComRef::Invoke(std::int32_t dispId, const std::vector<std::u16string>& 
 
 std::string GetClassRegistryPath() {
     if (const char* env = std::getenv("KESTREL_CLASS_REGISTRY"); env && *env) return env;
-    std::string folder = GetProgramFolder();
+    std::string folder = GetProgramFolders().library;
     if (!folder.empty() && folder.back() != '/') folder += '/';
     return folder + kClassRegistryFileName;
 }

@@ -86,7 +86,7 @@ private:
 };
 
 // The registration file the program uses: $KESTREL_CLASS_REGISTRY, else
-// "kestrel-classes.reg" in the program's folder.
+// "kestrel-classes.reg" in the program's library folder (platform/ProgramFolders.h).
 std::string GetClassRegistryPath();
 inline constexpr const char* kClassRegistryFileName = "kestrel-classes.reg";
 

@@ -155,3 +155,23 @@ TEST(LanguageIds, LocaleNames) {
     EXPECT_EQ(LangIdFromLocale("POSIX"), 0);
     EXPECT_EQ(LangIdFromLocale("dex"), 0);
 }
+
+// An installed program reads its language files from the data folder and keeps the choice with
+// the settings, creating that folder; nothing is written beside the program.
+TEST(LanguageInstalled, FilesFromTheDataFolderChoiceInTheSettingsFolder) {
+    TempDir dir;
+    dir.Write("usr/lib/kestrel/kestrel-classes.reg", "");
+    dir.Write("usr/share/kestrel/LANG/German.lng", "[Language]\nLanguage=1031\n");
+    ScopedEnv config("XDG_CONFIG_HOME", dir / "config");
+    ScopedEnv lang("LC_ALL", "de_DE.UTF-8");
+    TheLanguage() = LanguageState{};
+    SetLanguageProgramPath(dir / "usr/bin/kestrel");
+    LoadStartupLanguage();
+    EXPECT_EQ(TheLanguage().currentFile, dir / "usr/share/kestrel/LANG/German.lng");
+    EXPECT_EQ(LanguageChoiceFilePath(), dir / "config/VANDREL/KESTL/kestrel.lni");
+    EXPECT_EQ(profile::GetInt(dir / "config/VANDREL/KESTL/kestrel.lni", "Main", "Language", 0),
+              1031);
+    EXPECT_FALSE(std::filesystem::exists(dir / "usr/bin"));
+    TheLanguage() = LanguageState{};
+    SetLanguageProgramPath({});
+}
