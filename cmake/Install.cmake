@@ -28,9 +28,12 @@ file(RELATIVE_PATH kestrel_library_from_bindir
     /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${KESTREL_INSTALL_LIBRARYDIR})
 file(RELATIVE_PATH kestrel_data_from_bindir
     /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${KESTREL_INSTALL_DATADIR})
+file(RELATIVE_PATH kestrel_icons_from_bindir
+    /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 target_compile_definitions(kestrel_platform PRIVATE
     KESTREL_LIBRARY_FROM_BINDIR="${kestrel_library_from_bindir}"
-    KESTREL_DATA_FROM_BINDIR="${kestrel_data_from_bindir}")
+    KESTREL_DATA_FROM_BINDIR="${kestrel_data_from_bindir}"
+    KESTREL_ICONS_FROM_BINDIR="${kestrel_icons_from_bindir}")
 
 # The programs and what they load.
 target_compile_definitions(kestrel-cli PRIVATE KESTREL_VERSION="${PROJECT_VERSION}")
@@ -53,10 +56,13 @@ set(kestrel_dist_out ${CMAKE_BINARY_DIR}/dist)
 find_program(RSVG_CONVERT rsvg-convert REQUIRED)
 find_program(GZIP gzip REQUIRED)
 set(kestrel_dist_files)
+# The build keeps them beside the programs, where the window finds its icon as it does in the
+# theme once installed.
 foreach(size 16 22 24 32 48 64 128 256)
-    set(png ${kestrel_dist_out}/icons/${size}x${size}/kestrel.png)
+    set(png_dir ${KESTREL_OUTPUT_DIR}/icons/hicolor/${size}x${size}/apps)
+    set(png ${png_dir}/kestrel.png)
     add_custom_command(OUTPUT ${png}
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${kestrel_dist_out}/icons/${size}x${size}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${png_dir}
         COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${kestrel_dist}/kestrel.svg
         DEPENDS ${kestrel_dist}/kestrel.svg
         VERBATIM)
@@ -83,6 +89,9 @@ endforeach()
 install(FILES ${kestrel_dist}/kestrel-cli.bash-completion
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kestrel-cli)
 add_custom_target(kestrel_dist ALL DEPENDS ${kestrel_dist_files})
+if(TARGET kestrel)
+    add_dependencies(kestrel kestrel_dist)
+endif()
 
 # The Debian package: scripts/package builds it.
 set(CPACK_GENERATOR DEB)

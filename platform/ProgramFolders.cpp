@@ -16,6 +16,9 @@
 #ifndef KESTREL_DATA_FROM_BINDIR
 #define KESTREL_DATA_FROM_BINDIR "../share/kestrel"
 #endif
+#ifndef KESTREL_ICONS_FROM_BINDIR
+#define KESTREL_ICONS_FROM_BINDIR "../share/icons/hicolor"
+#endif
 
 namespace platform {
 
@@ -46,6 +49,8 @@ ProgramFolders FindProgramFolders(const std::string& executablePath) {
     f.installed = IsRegularFile(library + "/" + kClassRegistryFileName);
     f.library = f.installed ? library : f.program;
     f.data = f.installed ? Below(f.program, KESTREL_DATA_FROM_BINDIR) : f.program;
+    f.icons = f.installed ? Below(f.program, KESTREL_ICONS_FROM_BINDIR)
+                          : f.program + "/icons/hicolor";
     return f;
 }
 

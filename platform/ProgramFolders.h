@@ -3,12 +3,12 @@
 // build folder, an installed package and an installation moved elsewhere on disk all work.
 //
 // Beside the executable (the build folder, or a copy of it): the components with their
-// registration file, "LANG" and the help book, and the files the program writes for itself
-// (the error log, the language choice).
+// registration file, "LANG", the help book, "icons/hicolor", and the files the program writes
+// for itself (the error log, the language choice).
 //
 // Installed (the programs in bin/): the components and their registration file in a private
-// library folder, "LANG" and the help book in the data folder, both at fixed places relative to
-// bin/. Nothing is written there at run time: the error log goes to the user's state folder and
+// library folder, "LANG" and the help book in the data folder, the icon in the shared hicolor
+// theme, all at fixed places relative to bin/. Nothing is written there at run time: the error log goes to the user's state folder and
 // the language choice to the settings folder.
 #include <optional>
 #include <string>
@@ -19,6 +19,7 @@ struct ProgramFolders {
     std::string program; // the executable's folder
     std::string library; // the components and their registration file
     std::string data;    // "LANG" and the help book
+    std::string icons;   // the program's icon as the hicolor theme holds it: NxN/apps/kestrel.png
     bool installed = false;
 };
 

@@ -14,19 +14,24 @@ TEST(ProgramFolders, BesideTheProgramUnlessTheLibraryFolderHoldsTheRegistration)
     dir.MakeDir("half/usr/lib/kestrel"); // the folder alone makes no installation
     dir.Write("usr/lib/kestrel/kestrel-classes.reg", "");
     struct Case {
-        std::string exe, program, library, data;
+        std::string exe, program, library, data, icons;
         bool installed;
     } cases[] = {
-        {"build/bin/kestrel", "build/bin", "build/bin", "build/bin", false},
-        {"half/usr/bin/kestrel-cli", "half/usr/bin", "half/usr/bin", "half/usr/bin", false},
-        {"usr/bin/kestrel-cli", "usr/bin", "usr/lib/kestrel", "usr/share/kestrel", true},
+        {"build/bin/kestrel", "build/bin", "build/bin", "build/bin", "build/bin/icons/hicolor",
+         false},
+        {"half/usr/bin/kestrel-cli", "half/usr/bin", "half/usr/bin", "half/usr/bin",
+         "half/usr/bin/icons/hicolor", false},
+        {"usr/bin/kestrel-cli", "usr/bin", "usr/lib/kestrel", "usr/share/kestrel",
+         "usr/share/icons/hicolor", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.exe);
+        dir.Write(c.exe, "");
         ProgramFolders f = FindProgramFolders(dir / c.exe);
         EXPECT_EQ(f.program, dir / c.program);
         EXPECT_EQ(f.library, dir / c.library);
         EXPECT_EQ(f.data, dir / c.data);
+        EXPECT_EQ(f.icons, dir / c.icons);
         EXPECT_EQ(f.installed, c.installed);
         // An installation is never written to, even by a user who could.
         EXPECT_EQ(WritesBesideProgram(f), !c.installed);
