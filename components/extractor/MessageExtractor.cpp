@@ -1,9 +1,12 @@
 #include "components/extractor/MessageExtractor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,8 +16,10 @@
 #include <unordered_set>
 
 #include "components/extractor/AttachmentNames.h"
+#include "components/extractor/ContentWriter.h"
 #include "components/extractor/GMimeSetup.h"
 #include "components/extractor/HeaderText.h"
+#include "components/extractor/MessageFile.h"
 
 namespace extractor {
 
@@ -97,17 +102,113 @@ ClashHints& TheClashHints() {
     return *hints;
 }
 
-// Creates files inside one folder, never outside it and never over an existing entry.
+// "photo.jpg" for "photo (3).jpg": the name a clash number was added to, or empty.
+std::string UnnumberedName(const std::string& name) {
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) dot = name.size();
+    if (dot < 4 || name[dot - 1] != ')') return {};
+    size_t open = name.rfind(" (", dot - 1);
+    if (open == std::string::npos || open + 3 > dot - 1 || name[open + 2] == '0') return {};
+    for (size_t i = open + 2; i < dot - 1; ++i)
+        if (name[i] < '0' || name[i] > '9') return {};
+    return name.substr(0, open) + name.substr(dot);
+}
+
+// A regular file's bytes, read without following a link: size and a hash to compare by.
+struct FileDigest {
+    bool ok = false;
+    off_t size = 0;
+    std::uint64_t hash = 0;
+};
+
+FileDigest DigestOf(int dirFd, const std::string& name) {
+    FileDigest digest;
+    Fd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return digest;
+    std::uint64_t hash = 1469598103934665603ULL; // FNV-1a over 8-byte words
+    std::vector<char> buf(256 * 1024);
+    off_t total = 0;
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buf.data(), buf.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return digest;
+        if (n == 0) break;
+        for (ssize_t i = 0; i < n; i += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, buf.data() + i, static_cast<size_t>(std::min<ssize_t>(8, n - i)));
+            hash = (hash ^ word) * 1099511628211ULL;
+        }
+        total += n;
+    }
+    digest.ok = true;
+    digest.size = total;
+    digest.hash = hash ^ static_cast<std::uint64_t>(total);
+    return digest;
+}
+
+bool SameBytes(int dirFd, const std::string& a, const std::string& b) {
+    Fd fa(::openat(dirFd, a.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    Fd fb(::openat(dirFd, b.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fa.get() < 0 || fb.get() < 0) return false;
+    std::vector<char> ba(128 * 1024), bb(128 * 1024);
+    for (off_t pos = 0;;) {
+        ssize_t na = ::pread(fa.get(), ba.data(), ba.size(), pos);
+        ssize_t nb = ::pread(fb.get(), bb.data(), bb.size(), pos);
+        if (na < 0 || nb < 0 || na != nb) return false;
+        if (na == 0) return true;
+        if (std::memcmp(ba.data(), bb.data(), static_cast<size_t>(na)) != 0) return false;
+        pos += na;
+    }
+}
+
+// Creates files inside one folder, never outside it and never over an existing entry. One
+// writer serves one message: an attachment whose bytes equal a file that was in the folder
+// before (under its name or one of its numbered names) is not kept twice, and each name
+// appears once in the message's list.
 class FolderWriter {
 public:
     FolderWriter(int dirFd, std::string folderKey) : m_dir(dirFd), m_key(std::move(folderKey)) {}
 
+    // Writes a file for the wanted name through write(fd) (which takes fd over) and gives the
+    // name to report: a new file, or an equal one that was there before. False when nothing
+    // could be written; errno and `failure` ("create" or "write") say why, `chosen` names the
+    // file that was tried.
+    bool Save(const std::string& wanted, const std::function<bool(int)>& write,
+              std::string& chosen, const char*& failure) {
+        int fd = Create(wanted, chosen);
+        if (fd < 0) {
+            chosen = wanted;
+            failure = "create";
+            return false;
+        }
+        if (!write(fd)) {
+            int err = errno;
+            Remove(chosen);
+            errno = err;
+            failure = "write";
+            return false;
+        }
+        m_used.insert(chosen);
+        if (chosen != wanted) {
+            if (std::optional<std::string> same = FindEqualFile(wanted, chosen)) {
+                Remove(chosen);
+                m_used.erase(chosen);
+                if (m_lastNumber > 0) TheClashHints().Set(m_key + '\0' + wanted, m_lastNumber);
+                chosen = *same;
+                m_used.insert(chosen);
+            }
+        }
+        return true;
+    }
+
+private:
     // Creates a new file for the wanted name (or a numbered variant); -1 when none can be made.
     int Create(const std::string& wanted, std::string& chosen) {
         static constexpr unsigned kMaxNumber = 1000000;
         std::string key = m_key + '\0' + wanted;
-        // A name this call already made is taken: go straight to the numbers.
-        unsigned k = m_made.count(wanted) ? TheClashHints().Get(key) : 0;
+        // A name this call already used is taken: go straight to the numbers.
+        unsigned k = m_used.count(wanted) ? TheClashHints().Get(key) : 0;
         while (k <= kMaxNumber) {
             std::string candidate = k == 0 ? wanted : NumberedName(wanted, k);
             if (!IsReservedName(candidate)) {
@@ -115,7 +216,7 @@ public:
                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
                 if (fd >= 0) {
                     if (k > 0) TheClashHints().Set(key, k + 1);
-                    m_made.insert(candidate);
+                    m_lastNumber = k;
                     chosen = candidate;
                     return fd;
                 }
@@ -130,114 +231,65 @@ public:
 
     void Remove(const std::string& name) { ::unlinkat(m_dir, name.c_str(), 0); }
 
-private:
+    // A regular file of the folder, named `wanted` or a numbered variant of it and not used by
+    // this message, with the same bytes as the new file `made`.
+    std::optional<std::string> FindEqualFile(const std::string& wanted, const std::string& made) {
+        if (!m_listed) ListFolder();
+        auto it = m_byName.find(wanted);
+        if (it == m_byName.end()) return std::nullopt;
+        FileDigest mine;
+        for (const std::string& name : it->second) {
+            if (m_used.count(name) || IsReservedName(name)) continue;
+            auto known = m_digests.find(name);
+            if (known == m_digests.end()) {
+                struct stat st {};
+                if (::fstatat(m_dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                    !S_ISREG(st.st_mode))
+                    continue;
+                if (!mine.ok) mine = DigestOf(m_dir, made);
+                if (!mine.ok) return std::nullopt;
+                if (st.st_size != mine.size) continue;
+                known = m_digests.emplace(name, DigestOf(m_dir, name)).first;
+            }
+            if (!mine.ok) mine = DigestOf(m_dir, made);
+            if (!mine.ok) return std::nullopt;
+            const FileDigest& theirs = known->second;
+            if (theirs.ok && theirs.size == mine.size && theirs.hash == mine.hash &&
+                SameBytes(m_dir, name, made))
+                return name;
+        }
+        return std::nullopt;
+    }
+
+    // The folder's entries by the name they were numbered from, read once per message when a
+    // name first clashes. Entries made by this message are in m_used and never match.
+    void ListFolder() {
+        m_listed = true;
+        int fd = ::openat(m_dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return;
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            return;
+        }
+        while (struct dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            std::string base = UnnumberedName(name);
+            if (!base.empty()) m_byName[base].push_back(name);
+            m_byName[name].insert(m_byName[name].begin(), name);
+        }
+        ::closedir(dir);
+    }
+
     int m_dir;
     std::string m_key;
-    std::unordered_set<std::string> m_made;
+    std::unordered_set<std::string> m_used; // names this message wrote or reported
+    unsigned m_lastNumber = 0;              // the clash number of the last file created
+    bool m_listed = false;
+    std::unordered_map<std::string, std::vector<std::string>> m_byName;
+    std::unordered_map<std::string, FileDigest> m_digests;
 };
-
-// Base64 as Python's email package reads it (binascii, not strict): characters outside the
-// alphabet are skipped, a completed padding ends the data, and a last group of two or three
-// characters still gives its one or two bytes. GMime's own decoder drops such a truncated last
-// group, which loses the end of a truncated attachment.
-class Base64Decoder {
-public:
-    // Decodes in[0..n) into out (room for n * 3 / 4 + 3 bytes); returns the bytes written.
-    size_t Feed(const char* in, size_t n, unsigned char* out) {
-        unsigned char* o = out;
-        for (size_t i = 0; i < n && !m_done; ++i) {
-            auto c = static_cast<unsigned char>(in[i]);
-            if (c == '=') {
-                if (m_count >= 2 && m_count + ++m_pads >= 4) {
-                    o += Flush(o);
-                    m_done = true;
-                }
-                continue;
-            }
-            int v = Base64Rank(c);
-            if (v < 0) continue;
-            m_bits = (m_bits << 6) | static_cast<std::uint32_t>(v);
-            if (++m_count == 4) {
-                *o++ = static_cast<unsigned char>(m_bits >> 16);
-                *o++ = static_cast<unsigned char>(m_bits >> 8);
-                *o++ = static_cast<unsigned char>(m_bits);
-                m_count = 0;
-                m_bits = 0;
-                m_pads = 0;
-            }
-        }
-        return static_cast<size_t>(o - out);
-    }
-    // The bytes of an unfinished last group (at most 2).
-    size_t Finish(unsigned char* out) {
-        if (m_done) return 0;
-        m_done = true;
-        return Flush(out);
-    }
-
-private:
-    size_t Flush(unsigned char* out) {
-        size_t n = 0;
-        if (m_count == 2) {
-            out[n++] = static_cast<unsigned char>(m_bits >> 4);
-        } else if (m_count == 3) {
-            out[n++] = static_cast<unsigned char>(m_bits >> 10);
-            out[n++] = static_cast<unsigned char>(m_bits >> 2);
-        }
-        m_count = 0;
-        m_bits = 0;
-        return n;
-    }
-
-    std::uint32_t m_bits = 0;
-    int m_count = 0;
-    int m_pads = 0;
-    bool m_done = false;
-};
-
-bool WriteAll(GMimeStream* out, const unsigned char* data, size_t n) {
-    return n == 0 || g_mime_stream_write(out, reinterpret_cast<const char*>(data), n) ==
-                         static_cast<ssize_t>(n);
-}
-
-bool DecodeBase64(GMimeStream* source, GMimeStream* out) {
-    static constexpr size_t kChunk = 64 * 1024;
-    std::vector<char> in(kChunk);
-    std::vector<unsigned char> decoded(kChunk / 4 * 3 + 8);
-    Base64Decoder decoder;
-    if (g_mime_stream_reset(source) < 0) return false;
-    // As g_mime_stream_write_to_stream: a bounded stream answers -1, not 0, past its end.
-    while (!g_mime_stream_eos(source)) {
-        ssize_t n = g_mime_stream_read(source, in.data(), in.size());
-        if (n < 0) return false;
-        if (n == 0) break;
-        size_t got = decoder.Feed(in.data(), static_cast<size_t>(n), decoded.data());
-        if (!WriteAll(out, decoded.data(), got)) return false;
-    }
-    return WriteAll(out, decoded.data(), decoder.Finish(decoded.data()));
-}
-
-// Decodes the part's content into the new file through GMime's streams: the content is a
-// window on the message file, decoded a buffer at a time.
-bool WriteContent(GMimePart* part, int fd) {
-    GRef<GMimeStream> out(g_mime_stream_fs_new(fd)); // owns fd from here on
-    if (!out) {
-        ::close(fd);
-        return false;
-    }
-    bool ok = true;
-    if (GMimeDataWrapper* content = g_mime_part_get_content(part)) {
-        GMimeStream* source = g_mime_data_wrapper_get_stream(content);
-        if (g_mime_data_wrapper_get_encoding(content) == GMIME_CONTENT_ENCODING_BASE64 && source)
-            ok = DecodeBase64(source, out.get());
-        else
-            ok = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
-    }
-    // No g_mime_stream_flush: on a file stream it is fsync, which would cost a disk round trip
-    // per attachment. The stream writes straight through; close reports late write errors.
-    if (g_mime_stream_close(out.get()) < 0) ok = false;
-    return ok;
-}
 
 struct WalkContext {
     FolderWriter* writer = nullptr;
@@ -253,15 +305,14 @@ const char* RawHeader(GMimeObject* object, const char* name) {
     return header ? g_mime_header_get_raw_value(header) : nullptr;
 }
 
-// The part's file name as the sender wrote it: GMime's, decoded from RFC 2231 and raw 8-bit,
-// except that a name written as RFC 2047 encoded words is decoded here from the header's
-// text (GMime loses what follows a padded base64 word, see HeaderText.h).
-std::string PartFileName(GMimePart* part) {
-    const char* gmimeName = g_mime_part_get_filename(part);
-    GMimeObject* object = GMIME_OBJECT(part);
-    GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
-    bool fromDisposition =
-        disposition && g_mime_content_disposition_get_parameter(disposition, "filename");
+// The part's file name as the sender wrote it (Content-Disposition's filename, else
+// Content-Type's name), decoded from RFC 2231 and raw 8-bit, except that a name written as
+// RFC 2047 encoded words is decoded here from the header's text (GMime loses what follows a
+// padded base64 word, see HeaderText.h).
+std::string PartFileName(GMimeObject* object) {
+    const char* gmimeName = g_mime_object_get_content_disposition_parameter(object, "filename");
+    bool fromDisposition = gmimeName != nullptr;
+    if (!gmimeName) gmimeName = g_mime_object_get_content_type_parameter(object, "name");
     const char* header =
         RawHeader(object, fromDisposition ? "Content-Disposition" : "Content-Type");
     if (header) {
@@ -272,9 +323,22 @@ std::string PartFileName(GMimePart* part) {
     return gmimeName ? DecodeHeaderText(gmimeName) : std::string();
 }
 
+// Writes one file through the folder writer and adds its name to the list; a file that cannot
+// be written completely is removed again and left out (a line on stderr says why).
+void SaveFile(const std::string& name, const std::function<bool(int)>& write, WalkContext& ctx) {
+    std::string chosen;
+    const char* failure = "";
+    if (!ctx.writer->Save(name, write, chosen, failure)) {
+        std::fprintf(stderr, "kestrel_extractor: %s: cannot %s \"%s\": %s\n",
+                     ctx.messagePath.c_str(), failure, chosen.c_str(), std::strerror(errno));
+        return;
+    }
+    ctx.files->push_back(chosen);
+}
+
 void SaveAttachment(GMimePart* part, WalkContext& ctx) {
     ++ctx.attachmentNumber;
-    std::string name = SanitizeFileName(PartFileName(part));
+    std::string name = SanitizeFileName(PartFileName(GMIME_OBJECT(part)));
     if (name.empty()) {
         GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
         const char* media = type ? g_mime_content_type_get_media_type(type) : nullptr;
@@ -282,113 +346,168 @@ void SaveAttachment(GMimePart* part, WalkContext& ctx) {
         name = GeneratedFileName(ctx.attachmentNumber, media ? media : "application",
                                  sub ? sub : "octet-stream");
     }
-    std::string chosen;
-    int fd = ctx.writer->Create(name, chosen);
-    if (fd < 0) {
-        std::fprintf(stderr, "kestrel_extractor: %s: cannot create \"%s\": %s\n",
-                     ctx.messagePath.c_str(), name.c_str(), std::strerror(errno));
-        return;
-    }
-    if (!WriteContent(part, fd)) {
-        int err = errno;
-        ctx.writer->Remove(chosen);
-        std::fprintf(stderr, "kestrel_extractor: %s: cannot write \"%s\": %s\n",
-                     ctx.messagePath.c_str(), chosen.c_str(), std::strerror(err));
-        return;
-    }
-    ctx.files->push_back(chosen);
+    SaveFile(name, [part](int fd) { return WriteContent(part, fd); }, ctx);
 }
 
-// What the parser should not see of a message file.
-struct MessageLayout {
-    gint64 headerStart = 0;      // lines of blanks before the first header, skipped
-    bool endsWithNewline = true; // false: a line end is added, see MessageStream
-    bool crlf = false;           // the file's lines end with CR LF
+// A forwarded message attached as a file: its type is message/rfc822 (or message/global) and
+// it has a file name or an attachment disposition. It is saved as a .eml file besides being
+// walked, so that a mail that forwards others as attachments does not look empty.
+bool IsAttachedMessage(GMimeObject* object) {
+    GMimeContentType* type = g_mime_object_get_content_type(object);
+    if (!type || !EqualsNoCase(g_mime_content_type_get_media_type(type), "message")) return false;
+    const char* sub = g_mime_content_type_get_media_subtype(type);
+    if (!EqualsNoCase(sub, "rfc822") && !EqualsNoCase(sub, "global")) return false;
+    GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
+    if (disposition &&
+        EqualsNoCase(g_mime_content_disposition_get_disposition(disposition), "attachment"))
+        return true;
+    std::string name = PartFileName(object);
+    return name.find_first_not_of(" \t\r\n") != std::string::npos;
+}
+
+// The .eml name of an attached message: its file name, else its subject, else "part<n>.eml".
+std::string AttachedMessageName(GMimeObject* object, GMimeMessage* inner, unsigned number) {
+    std::string name = SanitizeFileName(PartFileName(object));
+    if (name.empty() && inner)
+        if (const char* subject = RawHeader(GMIME_OBJECT(inner), "Subject"))
+            name = SanitizeFileName(CleanFieldText(DecodeHeaderText(subject)));
+    if (name.empty()) return GeneratedFileName(number, "message", "rfc822");
+    if (name.size() < 4 || g_ascii_strcasecmp(name.c_str() + name.size() - 4, ".eml") != 0)
+        name = LimitNameLength(name + ".eml", kMaxBaseNameBytes);
+    return name;
+}
+
+// Reads the parser's stream line by line from a position.
+class LineReader {
+public:
+    LineReader(MessageFile& file, gint64 pos) : m_file(file), m_pos(pos) {}
+
+    // The next line without its line end (at most kKeep bytes of it), its start, and the
+    // length of its line end; false at the end of the stream.
+    bool Next(std::string& line, gint64& start, int& lineEnd) {
+        static constexpr size_t kKeep = 256;
+        line.clear();
+        start = m_pos;
+        bool any = false;
+        for (;;) {
+            if (m_at == m_length) {
+                ssize_t n = m_file.ReadLogical(m_pos, m_buf, sizeof m_buf);
+                if (n <= 0) {
+                    lineEnd = 0;
+                    StripCr(line, lineEnd);
+                    return any;
+                }
+                m_at = 0;
+                m_length = static_cast<size_t>(n);
+            }
+            any = true;
+            const char* p = m_buf + m_at;
+            auto* eol = static_cast<const char*>(std::memchr(p, '\n', m_length - m_at));
+            size_t take = eol ? static_cast<size_t>(eol - p) : m_length - m_at;
+            if (line.size() < kKeep) line.append(p, std::min(take, kKeep - line.size()));
+            m_at += take;
+            m_pos += static_cast<gint64>(take);
+            if (eol) {
+                ++m_at;
+                ++m_pos;
+                lineEnd = 1;
+                StripCr(line, lineEnd);
+                return true;
+            }
+        }
+    }
+
+private:
+    static void StripCr(std::string& line, int& lineEnd) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+            ++lineEnd;
+        }
+    }
+
+    MessageFile& m_file;
+    gint64 m_pos;
+    char m_buf[64 * 1024];
+    size_t m_at = 0;
+    size_t m_length = 0;
 };
 
-// Looks at the start and the end of the file. Blank-only lines before the headers (some mail
-// stores pad messages so) would end GMime's header block at once; Python's parser skips them.
-MessageLayout ExamineMessageFile(int fd) {
-    MessageLayout layout;
-    char head[64 * 1024];
-    ssize_t n = ::pread(fd, head, sizeof head, 0);
-    if (n > 0) {
-        gint64 pos = 0;
-        while (pos < n) {
-            gint64 end = pos;
-            while (end < n && head[end] != '\n')
-                ++end;
-            if (end >= n) break;
-            bool blankOnly = end > pos;
-            bool hasBlank = false;
-            for (gint64 i = pos; i < end && blankOnly; ++i) {
-                if (head[i] == ' ' || head[i] == '\t')
-                    hasBlank = true;
-                else if (head[i] != '\r')
-                    blankOnly = false;
-            }
-            if (!blankOnly || !hasBlank) break;
-            pos = end + 1;
+// "--boundary" or "--boundary--", blanks after it allowed: a delimiter line of one of the
+// enclosing multiparts.
+bool IsDelimiter(const std::string& line, const std::vector<std::string>& boundaries) {
+    if (line.size() < 2 || line[0] != '-' || line[1] != '-') return false;
+    for (const std::string& b : boundaries) {
+        if (line.compare(2, b.size(), b) != 0) continue;
+        size_t rest = 2 + b.size();
+        if (line.compare(rest, 2, "--") == 0) rest += 2;
+        if (line.find_first_not_of(" \t", rest) == std::string::npos) return true;
+    }
+    return false;
+}
+
+// The bytes of a forwarded message part as they stand in the file: from the end of the
+// part's header block to the delimiter that ends the part (the line end before it belongs to
+// the delimiter), or to the end of the file.
+bool MessagePartRange(MessageFile& file, GMimeObject* part,
+                      const std::vector<std::string>& boundaries, gint64& start, gint64& end) {
+    GMimeHeaderList* headers = g_mime_object_get_header_list(part);
+    int count = headers ? g_mime_header_list_get_count(headers) : 0;
+    if (count <= 0) return false;
+    gint64 from = g_mime_header_get_offset(g_mime_header_list_get_header_at(headers, count - 1));
+    if (from < 0) return false;
+    LineReader reader(file, from);
+    std::string line;
+    gint64 lineStart = 0;
+    int lineEnd = 0;
+    bool first = true;
+    for (;;) {
+        if (!reader.Next(line, lineStart, lineEnd)) return false;
+        if (!first && line.empty() && lineEnd > 0) break;
+        first = false;
+    }
+    start = lineStart + lineEnd;
+    end = file.Length();
+    gint64 previousEnd = 0; // the line end before the current line
+    while (reader.Next(line, lineStart, lineEnd)) {
+        if (IsDelimiter(line, boundaries)) {
+            end = std::max(start, lineStart - previousEnd);
+            break;
         }
-        layout.headerStart = pos;
-        layout.crlf =
-            std::string_view(head, static_cast<size_t>(n)).find("\r\n") != std::string_view::npos;
+        previousEnd = lineEnd;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-        char last = 0;
-        if (::pread(fd, &last, 1, st.st_size - 1) == 1) layout.endsWithNewline = last == '\n';
-    }
-    return layout;
+    return true;
 }
 
-// The stream the parser reads: the file from its first header on, and a final line end in the
-// file's style when it lacks one (GMime leaves the CR of the last CR LF in a part whose closing
-// boundary ends the file without a line end). Still a seekable window on the file, so nothing
-// is copied.
-GMimeStream* MessageStream(GMimeStream* file, const MessageLayout& layout) {
-    GMimeStream* body = layout.headerStart > 0
-                            ? g_mime_stream_substream(file, layout.headerStart, -1)
-                            : GMIME_STREAM(g_object_ref(file));
-    if (layout.endsWithNewline) return body;
-    GMimeStream* cat = g_mime_stream_cat_new();
-    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(cat), body);
-    g_object_unref(body);
-    GMimeStream* newline = layout.crlf ? g_mime_stream_mem_new_with_buffer("\r\n", 2)
-                                       : g_mime_stream_mem_new_with_buffer("\n", 1);
-    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(cat), newline);
-    g_object_unref(newline);
-    return cat;
-}
+// A parsed message and the file under it (kept open while the message lives).
+struct ParsedMessage {
+    GRef<GMimeMessage> message;
+    std::shared_ptr<MessageFile> file;
+};
 
-// Parses the message file open at fd (taken over): a window on the file, so each part's content
-// stays on disk until it is decoded.
-GMimeMessage* ParseMessageFile(int fd) {
-    MessageLayout layout = ExamineMessageFile(fd);
-    GRef<GMimeStream> file(g_mime_stream_fs_new(fd));
-    if (!file) {
-        ::close(fd);
-        return nullptr;
-    }
-    GRef<GMimeStream> stream(MessageStream(file.get(), layout));
+// Parses the message file open at fd (taken over): each part's content stays a window on the
+// file until it is decoded.
+ParsedMessage ParseMessageFile(int fd) {
+    ParsedMessage parsed;
+    parsed.file = std::make_shared<MessageFile>(fd);
+    GRef<GMimeStream> stream(NewMessageFileStream(parsed.file));
     GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
     g_mime_parser_set_persist_stream(parser.get(), TRUE);
-    return g_mime_parser_construct_message(parser.get(), SharedParserOptions());
+    parsed.message.reset(g_mime_parser_construct_message(parser.get(), SharedParserOptions()));
+    return parsed;
 }
 
 // A forwarded message sent with a transfer encoding (base64, quoted-printable): GMime leaves
 // it a leaf part. Its decoded text goes to an unlinked temporary file, a buffer at a time, and
-// is parsed from there like any message file. Null when it cannot be read.
-GMimeMessage* ParseEncodedMessage(GMimePart* part) {
+// is parsed from there like any message file. No message when it cannot be read.
+ParsedMessage ParseEncodedMessage(GMimePart* part) {
     std::string path = std::string(g_get_tmp_dir()) + "/kestrel-message-XXXXXX";
     int fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return {};
     ::unlink(path.c_str());
     Fd file(fd);
     int writeFd = ::dup(fd);
-    if (writeFd < 0 || !WriteContent(part, writeFd)) return nullptr;
-    if (::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+    if (writeFd < 0 || !WriteContent(part, writeFd)) return {};
     return ParseMessageFile(file.release());
 }
 
@@ -406,35 +525,67 @@ bool IsEncodedMessage(GMimeObject* object) {
 
 // Depth first, in the message's order, through multiparts and embedded messages; iterative,
 // so a deeply nested message cannot exhaust the stack here. Encoded forwarded messages are
-// decoded and walked too, at most kMaxDecodedLevels inside one another.
-void WalkParts(GMimeObject* root, WalkContext& ctx) {
+// decoded and walked too, at most kMaxDecodedLevels inside one another. An attached message
+// is saved before the attachments inside it.
+void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
     static constexpr int kMaxDecodedLevels = 16;
+    using Boundaries = std::shared_ptr<const std::vector<std::string>>;
     struct Item {
         GMimeObject* object;
         int decodedLevel;
+        MessageFile* file;
+        Boundaries boundaries; // of the enclosing multiparts in the same file
     };
-    std::vector<GRef<GMimeMessage>> decoded; // alive until the walk ends
+    std::vector<ParsedMessage> decoded; // alive until the walk ends
     std::vector<Item> stack;
-    if (root) stack.push_back({root, 0});
+    if (GMimeObject* body = g_mime_message_get_mime_part(root.message.get()))
+        stack.push_back({body, 0, root.file.get(), std::make_shared<std::vector<std::string>>()});
     while (!stack.empty()) {
         Item item = stack.back();
         GMimeObject* object = item.object;
         stack.pop_back();
         if (GMIME_IS_MULTIPART(object)) {
             GMimeMultipart* multipart = GMIME_MULTIPART(object);
+            Boundaries boundaries = item.boundaries;
+            if (const char* b = g_mime_multipart_get_boundary(multipart)) {
+                auto more = std::make_shared<std::vector<std::string>>(*item.boundaries);
+                more->push_back(b);
+                boundaries = more;
+            }
             for (int i = g_mime_multipart_get_count(multipart) - 1; i >= 0; --i)
                 if (GMimeObject* child = g_mime_multipart_get_part(multipart, i))
-                    stack.push_back({child, item.decodedLevel});
+                    stack.push_back({child, item.decodedLevel, item.file, boundaries});
         } else if (GMIME_IS_MESSAGE_PART(object)) {
             GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+            if (IsAttachedMessage(object)) {
+                ++ctx.attachmentNumber;
+                gint64 start = 0, end = 0;
+                if (item.file &&
+                    MessagePartRange(*item.file, object, *item.boundaries, start, end)) {
+                    MessageFile* file = item.file;
+                    SaveFile(AttachedMessageName(object, inner, ctx.attachmentNumber),
+                             [file, start, end](int fd) {
+                                 return WriteMessageBytes(*file, start, end, fd);
+                             },
+                             ctx);
+                }
+            }
             if (inner)
                 if (GMimeObject* body = g_mime_message_get_mime_part(inner))
-                    stack.push_back({body, item.decodedLevel});
+                    stack.push_back({body, item.decodedLevel, item.file, item.boundaries});
         } else if (IsEncodedMessage(object) && item.decodedLevel < kMaxDecodedLevels) {
-            if (GMimeMessage* inner = ParseEncodedMessage(GMIME_PART(object))) {
-                decoded.emplace_back(inner);
-                if (GMimeObject* body = g_mime_message_get_mime_part(inner))
-                    stack.push_back({body, item.decodedLevel + 1});
+            ParsedMessage parsed = ParseEncodedMessage(GMIME_PART(object));
+            if (IsAttachedMessage(object)) {
+                ++ctx.attachmentNumber;
+                GMimePart* part = GMIME_PART(object);
+                SaveFile(AttachedMessageName(object, parsed.message.get(), ctx.attachmentNumber),
+                         [part](int fd) { return WriteContent(part, fd); }, ctx);
+            }
+            if (parsed.message) {
+                if (GMimeObject* body = g_mime_message_get_mime_part(parsed.message.get()))
+                    stack.push_back({body, item.decodedLevel + 1, parsed.file.get(),
+                                     std::make_shared<std::vector<std::string>>()});
+                decoded.push_back(std::move(parsed));
             }
         } else if (IsAttachment(object)) {
             SaveAttachment(GMIME_PART(object), ctx);
@@ -514,27 +665,33 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
     Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() < 0)
         throw ExtractError("Cannot open the folder \"" + folder + "\": " + std::strerror(errno));
-    Fd messageFd(::open(messagePath.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a fifo put in place of a message cannot hang the run.
+    Fd messageFd(::open(messagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (messageFd.get() < 0)
         throw ExtractError("Cannot open the message \"" + messagePath +
                            "\": " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(messageFd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw ExtractError("Cannot open the message \"" + messagePath +
+                           "\": not a regular file");
 
     ExtractedMessage result;
-    GRef<GMimeMessage> message(ParseMessageFile(messageFd.release()));
+    ParsedMessage parsed = ParseMessageFile(messageFd.release());
+    GMimeMessage* message = parsed.message.get();
     if (!message) return result; // nothing GMime can read as a message: no fields, no files
 
     // The first Subject: and From: (GMime's getters give the last of repeated headers).
-    if (const char* subject = RawHeader(GMIME_OBJECT(message.get()), "Subject"))
+    if (const char* subject = RawHeader(GMIME_OBJECT(message), "Subject"))
         result.subject = CleanFieldText(DecodeHeaderText(subject));
-    result.sender = SenderText(message.get());
-    result.date = DateText(message.get());
+    result.sender = SenderText(message);
+    result.date = DateText(message);
 
     FolderWriter writer(dirFd.get(), dir);
     WalkContext ctx;
     ctx.writer = &writer;
     ctx.files = &result.files;
     ctx.messagePath = messagePath;
-    WalkParts(g_mime_message_get_mime_part(message.get()), ctx);
+    WalkParts(parsed, ctx);
     return result;
 }
 

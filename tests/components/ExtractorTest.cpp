@@ -157,9 +157,11 @@ TEST_F(ExtractorFixture, AnswerHasSubjectSenderDateAndFiles) {
     EXPECT_EQ(FolderNames(m_dest), (std::set<std::string>{"photo.jpg", "notes.bin"}));
     EXPECT_TRUE(m_log.empty());
 
-    // ExtractToFolder answers the list alone; the second run numbers every name.
+    // ExtractToFolder answers the list alone; a second run into the same folder finds the
+    // files already there and writes nothing twice.
     std::string list = m_client.ExtractToFolder(m_dir / "mail/m.eml", m_dest);
-    EXPECT_EQ(list, "photo (1).jpg:notes (1).bin");
+    EXPECT_EQ(list, "photo.jpg:notes.bin");
+    EXPECT_EQ(FolderNames(m_dest), (std::set<std::string>{"photo.jpg", "notes.bin"}));
 }
 
 TEST_F(ExtractorFixture, NoAttachmentGivesThreeFieldsAndAnEmptyList) {
@@ -263,19 +265,34 @@ TEST_F(ExtractorFixture, ClashesAreNumberedAndNothingIsOverwritten) {
     m_dir.Write("dest/photo.jpg", "old");
     m_dir.Write("dest/photo (2).jpg", "old2");
     fs::create_directory(m_dest + "/report");
-    // A symbolic link with the wanted name is not followed.
+    // A symbolic link with the wanted name is not followed, nor taken for an equal file.
     m_dir.Write("target.txt", "target");
     fs::create_symlink(m_dir / "target.txt", m_dest + "/link.txt");
-    std::string answer =
-        Extract(Message(Multipart({Attachment("photo.jpg", "a"), Attachment("photo.jpg", "b"),
-                                   Attachment("photo.jpg", "c"), Attachment("link.txt", "d")})));
-    EXPECT_EQ(Files(answer), (std::vector<std::string>{"photo (1).jpg", "photo (3).jpg",
-                                                       "photo (4).jpg", "link (1).txt"}));
+    // Equal bytes under the name or a numbered one: reported, not written again; each name
+    // once per message.
+    std::string answer = Extract(Message(Multipart(
+        {Attachment("photo.jpg", "a"), Attachment("photo.jpg", "b"), Attachment("photo.jpg", "old2"),
+         Attachment("link.txt", "target"), Attachment("photo.jpg", "old"),
+         Attachment("photo.jpg", "old"), Attachment("photo.jpg", "a")})));
+    EXPECT_EQ(Files(answer),
+              (std::vector<std::string>{"photo (1).jpg", "photo (3).jpg", "photo (2).jpg",
+                                        "link (1).txt", "photo.jpg", "photo (4).jpg",
+                                        "photo (5).jpg"}));
     EXPECT_EQ(ReadFileText(m_dest + "/photo.jpg"), "old");
     EXPECT_EQ(ReadFileText(m_dest + "/photo (2).jpg"), "old2");
     EXPECT_EQ(ReadFileText(m_dest + "/photo (1).jpg"), "a");
-    EXPECT_EQ(ReadFileText(m_dest + "/photo (4).jpg"), "c");
+    EXPECT_EQ(ReadFileText(m_dest + "/photo (3).jpg"), "b");
+    EXPECT_EQ(ReadFileText(m_dest + "/photo (5).jpg"), "a");
     EXPECT_EQ(ReadFileText(m_dir / "target.txt"), "target");
+    EXPECT_EQ(FolderNames(m_dest).size(), 9u); // nothing left over from the equal ones
+
+    // The same message again: the same names, nothing new.
+    EXPECT_EQ(Extract(Message(Multipart({Attachment("photo.jpg", "a"), Attachment("photo.jpg", "b"),
+                                         Attachment("photo.jpg", "c")})),
+                      "again.eml"),
+              "Test|Bob <bob@example.com>|Tue, 15 Nov 1994 08:12:31 -0500|"
+              "photo (1).jpg:photo (3).jpg:photo (6).jpg");
+    EXPECT_EQ(FolderNames(m_dest).size(), 10u);
 }
 
 TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
@@ -283,6 +300,7 @@ TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
         Multipart({Text("deepest"), Attachment("deep.png", "DEEP", "image/png")}, "b3"), "Inner 2");
     std::string inner1 = Message(Multipart({Text("inner"),
                                             Attachment("mid.pdf", "MID", "application/pdf"),
+                                            {"message/rfc822; name=\"fwd\"", "", inner2},
                                             {"message/rfc822", "", inner2}},
                                            "b2"),
                                  "Inner 1");
@@ -294,8 +312,14 @@ TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
                 "Fwd: Fwd: layers");
     std::string answer = Extract(outer);
     EXPECT_EQ(Split(answer, '|')[0], "Fwd: Fwd: layers");
-    EXPECT_EQ(Files(answer), (std::vector<std::string>{"top.doc", "mid.pdf", "deep.png"}));
+    // A message attached as a file (a name or an attachment disposition) is saved too, named
+    // by its file name or else its subject, with its bytes as they stand; an inline one is not.
+    EXPECT_EQ(Files(answer),
+              (std::vector<std::string>{"top.doc", "Inner 1.eml", "mid.pdf", "fwd.eml",
+                                        "deep.png", "deep (1).png"}));
     EXPECT_EQ(ReadFileText(m_dest + "/deep.png"), "DEEP");
+    EXPECT_EQ(ReadFileText(m_dest + "/Inner 1.eml"), inner1);
+    EXPECT_EQ(ReadFileText(m_dest + "/fwd.eml"), inner2);
 }
 
 TEST_F(ExtractorFixture, EncodedForwardedMessagesAreDecodedAndWalked) {
@@ -398,6 +422,57 @@ TEST_F(ExtractorFixture, QuotedPrintableAndBinaryContentAreExact) {
     ASSERT_EQ(files, (std::vector<std::string>{"qp.txt", "data.csv"}));
     EXPECT_EQ(ReadFileText(m_dest + "/qp.txt"), "café = softbreak\r\nline two");
     EXPECT_EQ(ReadFileText(m_dest + "/data.csv"), "a;b\r\n1;2");
+
+    // Uuencode whose trailing blanks were lost in transit: short lines are padded with zero
+    // bits and the lines after them stay right.
+    std::string uuData = std::string("0123456789abcdefghijklmnopqrstuvwxyzABCDEFG\0\0", 45) +
+                         std::string("xy\0\0\0", 5);
+    std::string uu = "begin 644 uu.bin\r\n";
+    for (size_t i = 0; i < uuData.size(); i += 45) {
+        std::string chunk = uuData.substr(i, 45), line(1, static_cast<char>(32 + chunk.size()));
+        chunk.resize((chunk.size() + 2) / 3 * 3, '\0');
+        for (size_t j = 0; j < chunk.size(); j += 3) {
+            unsigned v = (unsigned char)chunk[j] << 16 | (unsigned char)chunk[j + 1] << 8 |
+                         (unsigned char)chunk[j + 2];
+            for (int k = 18; k >= 0; k -= 6)
+                line += static_cast<char>(32 + ((v >> k) & 63));
+        }
+        uu += line.substr(0, line.find_last_not_of(' ') + 1) + "\r\n";
+    }
+    uu += "`\r\nend\r\n";
+    // The last part of a file without a final line end keeps its exact bytes.
+    std::string tail = Message("Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+                               "Content-Type: application/octet-stream; name=\"uu.bin\"\r\n"
+                               "Content-Transfer-Encoding: x-uuencode\r\n\r\n" + uu +
+                               "--b\r\nContent-Type: application/octet-stream; name=\"abc.bin\"\r\n"
+                               "\r\nABC");
+    EXPECT_EQ(Files(Extract(tail, "tail.eml")), (std::vector<std::string>{"uu.bin", "abc.bin"}));
+    EXPECT_EQ(ReadFileText(m_dest + "/uu.bin"), uuData);
+    EXPECT_EQ(ReadFileText(m_dest + "/abc.bin"), "ABC");
+    std::string single = "From: a@b\nContent-Type: application/pdf; name=\"one.pdf\"\n\nPDF";
+    EXPECT_EQ(Files(Extract(single, "single.eml")), std::vector<std::string>{"one.pdf"});
+    EXPECT_EQ(ReadFileText(m_dest + "/one.pdf"), "PDF");
+}
+
+TEST_F(ExtractorFixture, HeaderBlockEndingWithALineOfBlanks) {
+    // Read as the end of the headers, as mail readers do; the parts stay intact.
+    const char* blankLines[] = {" \r\n", "\t\r\n", "   \t \r\n"};
+    int n = 0;
+    for (const char* blank : blankLines) {
+        std::string msg = Message("Content-Type: multipart/mixed; boundary=\"b\"\r\n" +
+                                  std::string(blank) + "--b\r\nContent-Type: image/png; "
+                                  "name=\"x.png\"\r\n\r\nPNG\r\n--b--\r\n");
+        std::string name = "blank" + std::to_string(n++) + ".eml";
+        std::string answer = Extract(msg, name);
+        EXPECT_EQ(Split(answer, '|')[0], "Test") << blank;
+        ASSERT_EQ(Files(answer).size(), 1u) << answer;
+        EXPECT_EQ(ReadFileText(m_dest + "/" + Files(answer)[0]), "PNG") << blank;
+    }
+    // With LF line ends too.
+    std::string lf = "Subject: lf\nContent-Type: multipart/mixed; boundary=b\n \n--b\n"
+                     "Content-Type: image/gif; name=y.gif\n\nGIF\n--b--\n";
+    EXPECT_EQ(Files(Extract(lf, "lf.eml")), std::vector<std::string>{"y.gif"});
+    EXPECT_EQ(ReadFileText(m_dest + "/y.gif"), "GIF");
 }
 
 TEST_F(ExtractorFixture, MissingMessageOrFolderIsAnAutomationException) {

@@ -14,6 +14,12 @@ writes such a corpus into DIR/corpus (exit 77, "skipped", when the script is not
 corpus's manifest also gives each message's Date (as UTC) and Subject, which the answer must
 match.
 
+A forwarded message attached as a file (message/rfc822 or message/global with a file name or
+an attachment disposition) is also written, as a .eml file holding the part's bytes as they
+stand in the message. Python keeps no such bytes, so those files are checked apart: as many
+.eml files beyond the expected attachments as such parts, each parsed by Python to a message
+with the Subject of one of them.
+
 The answer must be well formed too: "subject|sender|date|names" with no file list when nothing
 was written, the date empty or "Ddd, DD Mon YYYY HH:MM:SS +ZZZZ", every name a plain entry of
 the folder that obeys the naming rules, and no file in the folder that the answer leaves out.
@@ -64,6 +70,9 @@ ALLOWED = {
     "pmp-issue274-swiftmailer.eml": "a forwarded message sent base64-encoded: Python parses the base64 "
                                     "text as the message and finds nothing in it; the component "
                                     "decodes it and also writes the four attachments inside",
+    "smp-rfc-008.eml": "a forwarded message attached base64-encoded: Python parses the base64 text "
+                       "as the message and finds no Subject; the component saves the decoded "
+                       "message (Subject: HTML test) as attached_email.eml",
     "pmp-issue126-wlm16.eml": "two Content-Type headers: Python takes the first (text/plain), GMime "
                               "the last (multipart/mixed) and so also writes ATT00001.txt",
 }
@@ -89,6 +98,26 @@ def expected_hashes(path):
             data = part.get_payload(decode=True) or b""
             out.append(hashlib.sha256(data).hexdigest())
     return out
+
+
+def attached_messages(path):
+    """The Subjects of the forwarded messages attached as files (None for a missing one)."""
+    with open(path, "rb") as f:
+        msg = BytesParser(policy=policy.default).parsebytes(f.read())
+    out = []
+    for part in msg.walk():
+        if part.get_content_type() not in ("message/rfc822", "message/global"):
+            continue
+        if part.get_content_disposition() != "attachment" and not part.get_filename():
+            continue
+        inner = part.get_payload(0) if part.is_multipart() else None
+        out.append(inner["subject"] if inner is not None else None)
+    return out
+
+
+def eml_subject(path):
+    with open(path, "rb") as f:
+        return BytesParser(policy=policy.default).parsebytes(f.read())["subject"]
 
 
 def sha256_file(path):
@@ -179,9 +208,23 @@ def check(messages, expected, answers, label, headers=None):
         on_disk = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
         if sorted(names) != on_disk:
             problems.append(f"folder holds {on_disk} but the answer names {names}")
-        got = collections.Counter(sha256_file(os.path.join(folder, n)) for n in names
-                                  if os.path.isfile(os.path.join(folder, n)))
+        hashes = {n: sha256_file(os.path.join(folder, n)) for n in names
+                  if os.path.isfile(os.path.join(folder, n))}
         want = collections.Counter(expected[path])
+        # The attached messages: .eml files that are not expected attachments.
+        left = want.copy()
+        emls = []
+        for n, h in hashes.items():
+            if left[h] > 0:
+                left[h] -= 1
+            elif n.lower().endswith(".eml"):
+                emls.append(n)
+        want_subjects = collections.Counter(str(s) for s in attached_messages(path))
+        got_subjects = collections.Counter(str(eml_subject(os.path.join(folder, n))) for n in emls)
+        if got_subjects != want_subjects:
+            problems.append(f"attached messages {sorted(got_subjects.elements())}, expected "
+                            f"{sorted(want_subjects.elements())}")
+        got = collections.Counter(h for n, h in hashes.items() if n not in emls)
         if got != want:
             missing = sum((want - got).values())
             extra = sum((got - want).values())

@@ -1,0 +1,283 @@
+#include "components/extractor/MessageFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace extractor {
+
+namespace {
+constexpr size_t kReadAhead = 256 * 1024;
+constexpr size_t kHeadBytes = 64 * 1024;
+} // namespace
+
+MessageFile::MessageFile(int fd) : m_fd(fd) {
+    Examine();
+}
+
+MessageFile::~MessageFile() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+ssize_t MessageFile::ReadFile(gint64 offset, char* buf, size_t len) {
+    size_t done = 0;
+    while (done < len) {
+        ssize_t n = ::pread(m_fd, buf + done, len - done, offset + static_cast<gint64>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+// Blank-only lines before the first header (some mail stores pad messages so) would end the
+// header block at once: they are left out. A header block that ends with a line of blanks
+// instead of an empty line is read as ended there, as mail readers do: the parser would take
+// the blanks for a folded header line and lose the boundary. A file without a final line end
+// gets one in its style (the parser leaves the CR of the last CR LF in a part whose closing
+// boundary ends the file); the inserted bytes never reach a written file.
+void MessageFile::Examine() {
+    struct stat st {};
+    if (::fstat(m_fd, &st) == 0 && st.st_size > 0) m_fileSize = st.st_size;
+    std::vector<char> head(kHeadBytes);
+    ssize_t n = m_fileSize > 0 ? ReadFile(0, head.data(), head.size()) : 0;
+    if (n < 0) n = 0;
+    std::string_view text(head.data(), static_cast<size_t>(n));
+
+    auto blankOnly = [](std::string_view line) {
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return !line.empty() && line.find_first_not_of(" \t") == std::string_view::npos;
+    };
+    size_t headerStart = 0;
+    for (;;) {
+        size_t eol = text.find('\n', headerStart);
+        if (eol == std::string_view::npos ||
+            !blankOnly(text.substr(headerStart, eol - headerStart)))
+            break;
+        headerStart = eol + 1;
+    }
+    bool crlf = text.find("\r\n") != std::string_view::npos;
+
+    size_t blankLine = std::string_view::npos, afterBlank = 0;
+    for (size_t pos = headerStart;;) {
+        size_t eol = text.find('\n', pos);
+        if (eol == std::string_view::npos) break;
+        std::string_view line = text.substr(pos, eol - pos);
+        if (line.empty() || line == "\r") break;
+        if (blankOnly(line)) {
+            blankLine = pos;
+            afterBlank = eol + 1;
+            break;
+        }
+        pos = eol + 1;
+    }
+
+    auto add = [this](gint64 fileOffset, gint64 length, std::string literal) {
+        if (length <= 0) return;
+        m_pieces.push_back({m_length, length, fileOffset, std::move(literal)});
+        m_length += length;
+    };
+    auto g = [](size_t v) { return static_cast<gint64>(v); };
+    if (blankLine != std::string_view::npos) {
+        std::string lineEnd = text[afterBlank - 2] == '\r' ? "\r\n" : "\n";
+        add(g(headerStart), g(blankLine - headerStart), {});
+        add(-1, g(lineEnd.size()), lineEnd);
+        add(g(afterBlank), m_fileSize - g(afterBlank), {});
+    } else {
+        add(g(headerStart), m_fileSize - g(headerStart), {});
+    }
+    char last = 0;
+    if (m_fileSize > 0 && ReadFile(m_fileSize - 1, &last, 1) == 1 && last != '\n')
+        add(-1, crlf ? 2 : 1, crlf ? "\r\n" : "\n");
+}
+
+bool MessageFile::FilePiece(gint64 pos, gint64& fileOffset, gint64& count,
+                            gint64& pieceEnd) const {
+    auto it = std::upper_bound(m_pieces.begin(), m_pieces.end(), pos,
+                               [](gint64 p, const Piece& piece) { return p < piece.start; });
+    if (it == m_pieces.begin() || pos >= m_length) {
+        pieceEnd = pos >= m_length ? pos : m_pieces.front().start;
+        return false;
+    }
+    const Piece& piece = *(it - 1);
+    pieceEnd = piece.start + piece.length;
+    if (piece.fileOffset < 0) return false;
+    fileOffset = piece.fileOffset + (pos - piece.start);
+    count = pieceEnd - pos;
+    return true;
+}
+
+ssize_t MessageFile::ReadLogical(gint64 pos, char* buf, size_t len) {
+    if (pos >= m_length || len == 0) return 0;
+    auto it = std::upper_bound(m_pieces.begin(), m_pieces.end(), pos,
+                               [](gint64 p, const Piece& piece) { return p < piece.start; });
+    if (it == m_pieces.begin()) return 0;
+    const Piece& piece = *(it - 1);
+    gint64 inPiece = pos - piece.start;
+    size_t n = static_cast<size_t>(std::min<gint64>(static_cast<gint64>(len), piece.length - inPiece));
+    if (piece.fileOffset < 0) {
+        std::memcpy(buf, piece.text.data() + inPiece, n);
+        return static_cast<ssize_t>(n);
+    }
+    gint64 offset = piece.fileOffset + inPiece;
+    if (n >= kReadAhead) return ReadFile(offset, buf, n);
+    if (offset < m_cacheOffset || offset + static_cast<gint64>(n) >
+                                      m_cacheOffset + static_cast<gint64>(m_cacheLength)) {
+        if (m_cache.empty()) m_cache.resize(kReadAhead);
+        ssize_t got = ReadFile(offset, m_cache.data(), m_cache.size());
+        if (got < 0) {
+            m_cacheLength = 0;
+            return -1;
+        }
+        m_cacheOffset = offset;
+        m_cacheLength = static_cast<size_t>(got);
+        n = std::min(n, m_cacheLength);
+    }
+    std::memcpy(buf, m_cache.data() + (offset - m_cacheOffset), n);
+    return static_cast<ssize_t>(n);
+}
+
+} // namespace extractor
+
+// The GMime stream class. Positions are absolute, as in GMime's own streams: a substream
+// keeps the positions of its parent, bounded by bound_start and bound_end (-1: to the end).
+extern "C" {
+
+typedef struct {
+    GMimeStream parent;
+    std::shared_ptr<extractor::MessageFile>* file;
+} KestrelFileStream;
+
+typedef struct {
+    GMimeStreamClass parent_class;
+} KestrelFileStreamClass;
+
+GType kestrel_file_stream_get_type(void);
+}
+
+G_DEFINE_TYPE(KestrelFileStream, kestrel_file_stream, GMIME_TYPE_STREAM)
+
+namespace {
+
+KestrelFileStream* Self(GMimeStream* stream) {
+    return reinterpret_cast<KestrelFileStream*>(stream);
+}
+
+gint64 EndOf(GMimeStream* stream) {
+    gint64 length = (*Self(stream)->file)->Length();
+    return stream->bound_end == -1 ? length : std::min(stream->bound_end, length);
+}
+
+ssize_t StreamRead(GMimeStream* stream, char* buf, size_t len) {
+    gint64 end = EndOf(stream);
+    if (stream->position >= end) return 0;
+    len = static_cast<size_t>(std::min<gint64>(static_cast<gint64>(len), end - stream->position));
+    ssize_t n = (*Self(stream)->file)->ReadLogical(stream->position, buf, len);
+    if (n > 0) stream->position += n;
+    return n;
+}
+
+ssize_t StreamWrite(GMimeStream*, const char*, size_t) {
+    errno = EBADF;
+    return -1;
+}
+
+int StreamFlush(GMimeStream*) {
+    return 0;
+}
+
+int StreamClose(GMimeStream*) {
+    return 0;
+}
+
+gboolean StreamEos(GMimeStream* stream) {
+    return stream->position >= EndOf(stream);
+}
+
+int StreamReset(GMimeStream* stream) {
+    stream->position = stream->bound_start;
+    return 0;
+}
+
+gint64 StreamSeek(GMimeStream* stream, gint64 offset, GMimeSeekWhence whence) {
+    gint64 real = offset;
+    if (whence == GMIME_STREAM_SEEK_CUR)
+        real = stream->position + offset;
+    else if (whence == GMIME_STREAM_SEEK_END)
+        real = EndOf(stream) + offset;
+    if (real < stream->bound_start || real > EndOf(stream)) {
+        errno = EINVAL;
+        return -1;
+    }
+    stream->position = real;
+    return real;
+}
+
+gint64 StreamTell(GMimeStream* stream) {
+    return stream->position;
+}
+
+gint64 StreamLength(GMimeStream* stream) {
+    return EndOf(stream) - stream->bound_start;
+}
+
+GMimeStream* StreamSubstream(GMimeStream* stream, gint64 start, gint64 end) {
+    auto* sub =
+        static_cast<GMimeStream*>(g_object_new(kestrel_file_stream_get_type(), nullptr));
+    Self(sub)->file = new std::shared_ptr<extractor::MessageFile>(*Self(stream)->file);
+    g_mime_stream_construct(sub, start, end);
+    return sub;
+}
+
+void StreamFinalize(GObject* object) {
+    auto* self = reinterpret_cast<KestrelFileStream*>(object);
+    delete self->file;
+    self->file = nullptr;
+    G_OBJECT_CLASS(kestrel_file_stream_parent_class)->finalize(object);
+}
+
+} // namespace
+
+static void kestrel_file_stream_class_init(KestrelFileStreamClass* klass) {
+    GMimeStreamClass* stream = GMIME_STREAM_CLASS(klass);
+    G_OBJECT_CLASS(klass)->finalize = StreamFinalize;
+    stream->read = StreamRead;
+    stream->write = StreamWrite;
+    stream->flush = StreamFlush;
+    stream->close = StreamClose;
+    stream->eos = StreamEos;
+    stream->reset = StreamReset;
+    stream->seek = StreamSeek;
+    stream->tell = StreamTell;
+    stream->length = StreamLength;
+    stream->substream = StreamSubstream;
+}
+
+static void kestrel_file_stream_init(KestrelFileStream* self) {
+    self->file = nullptr;
+}
+
+namespace extractor {
+
+GMimeStream* NewMessageFileStream(std::shared_ptr<MessageFile> file) {
+    auto* stream =
+        static_cast<GMimeStream*>(g_object_new(kestrel_file_stream_get_type(), nullptr));
+    Self(stream)->file = new std::shared_ptr<MessageFile>(std::move(file));
+    g_mime_stream_construct(stream, 0, -1);
+    return stream;
+}
+
+MessageFile* MessageFileOf(GMimeStream* stream, gint64& start, gint64& end) {
+    if (!stream || !G_TYPE_CHECK_INSTANCE_TYPE(stream, kestrel_file_stream_get_type()))
+        return nullptr;
+    start = stream->bound_start;
+    end = EndOf(stream);
+    return Self(stream)->file->get();
+}
+
+} // namespace extractor

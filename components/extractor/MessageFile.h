@@ -1,0 +1,95 @@
+#pragma once
+// A message file as the GMime parser reads it: a GMimeStream over the file, with the few
+// corrections the parser needs (blank-only lines before the headers left out, a blank-only
+// line that ends the headers read as an empty one, a final line end when the file lacks one).
+// Reads go to the file in large blocks; each part's content stays a window on the file, and
+// the real file bytes behind any window can be read back without the corrections.
+#include <gmime/gmime.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace extractor {
+
+class MessageFile {
+public:
+    // Takes over fd. Looks at the start of the file (blank-only lines before the headers, a
+    // header block that ends with a blank-only line) and at its last byte.
+    explicit MessageFile(int fd);
+    ~MessageFile();
+    MessageFile(const MessageFile&) = delete;
+    MessageFile& operator=(const MessageFile&) = delete;
+
+    // Length of the stream the parser sees.
+    gint64 Length() const { return m_length; }
+
+    // Up to len bytes of the parser's stream from pos; 0 at its end, -1 on a read error.
+    ssize_t ReadLogical(gint64 pos, char* buf, size_t len);
+
+    // The file bytes behind the parser's range [start, end): the inserted line ends are left
+    // out. Calls sink(data, n) for each piece read (at most `block` bytes); false when a read
+    // fails or the sink answers false.
+    template <typename Sink> bool ReadFileBytes(gint64 start, gint64 end, char* block,
+                                                size_t blockSize, Sink&& sink);
+
+    // Maps a parser position to the stream's piece: the file offset of pos and how many file
+    // bytes follow it in that piece; false for an inserted piece (offset and count then give
+    // the piece's end as a parser position).
+    bool FilePiece(gint64 pos, gint64& fileOffset, gint64& count, gint64& pieceEnd) const;
+
+    // pread with EINTR handled; a short count only at the end of the file.
+    ssize_t ReadFile(gint64 offset, char* buf, size_t len);
+
+    int Fd() const { return m_fd; }
+
+private:
+    struct Piece {
+        gint64 start;      // position in the parser's stream
+        gint64 length;
+        gint64 fileOffset; // -1: the piece is `text`, not in the file
+        std::string text;
+    };
+    void Examine();
+
+    int m_fd;
+    gint64 m_fileSize = 0;
+    gint64 m_length = 0;
+    std::vector<Piece> m_pieces;
+    // Read-ahead for the parser, which reads a few KB at a time.
+    std::vector<char> m_cache;
+    gint64 m_cacheOffset = 0; // file offset of m_cache[0]
+    size_t m_cacheLength = 0;
+};
+
+template <typename Sink>
+bool MessageFile::ReadFileBytes(gint64 start, gint64 end, char* block, size_t blockSize,
+                                Sink&& sink) {
+    gint64 pos = start;
+    while (pos < end) {
+        gint64 offset = 0, count = 0, pieceEnd = 0;
+        if (!FilePiece(pos, offset, count, pieceEnd)) {
+            if (pieceEnd <= pos) return true; // past the end of the stream
+            pos = pieceEnd;
+            continue;
+        }
+        gint64 want = std::min<gint64>({count, end - pos, static_cast<gint64>(blockSize)});
+        ssize_t n = ReadFile(offset, block, static_cast<size_t>(want));
+        if (n < 0) return false;
+        if (n == 0) return true; // the file shrank
+        if (!sink(block, static_cast<size_t>(n))) return false;
+        pos += n;
+    }
+    return true;
+}
+
+// A new parser stream on the message file (the stream keeps it alive). Its substreams, which
+// the parser makes for each part's content, are streams of the same kind.
+GMimeStream* NewMessageFileStream(std::shared_ptr<MessageFile> file);
+
+// The message file behind a stream made by NewMessageFileStream (or one of its substreams),
+// and the stream's window on it as parser positions; null for any other stream.
+MessageFile* MessageFileOf(GMimeStream* stream, gint64& start, gint64& end);
+
+} // namespace extractor
