@@ -66,14 +66,18 @@ std::string SettingsWritePath(const std::string& fileName) {
 
 void LoadSettings(AppSettings& settings, const std::string& fileName) {
     CIniFile ini;
-    ini.SetPath(SettingsReadPath(fileName));
-    ini.Load();
+    std::string path = SettingsReadPath(fileName);
+    ini.SetPath(path);
+    if (!ini.Load() && !ini.GetOpenRefusal().empty())
+        platform::NoteRefusedFile(path, ini.GetOpenRefusal(),
+                                  "settings not read, the defaults are in use");
     for (const StringField& f : kStrings)
         settings.*f.field = platform::Trim(ini.GetValue(kSetup, f.name));
     for (const NumberField& f : kNumbers)
         settings.*f.field = ini.GetValueInt(kOption, f.name);
     if (settings.HTMLItemNumber == 0) {
-        for (const NumberField& f : kNumbers) settings.*f.field = f.defaultValue;
+        for (const NumberField& f : kNumbers)
+            settings.*f.field = f.defaultValue;
     }
 }
 
@@ -90,7 +94,12 @@ void SaveSettings(AppSettings& settings, const std::string& fileName) {
 
     CIniFile ini;
     ini.SetPath(target);
-    for (const StringField& f : kStrings) ini.SetValue(kSetup, f.name, settings.*f.field, true);
-    for (const NumberField& f : kNumbers) ini.SetValueInt(kOption, f.name, settings.*f.field, true);
-    ini.Save();
+    for (const StringField& f : kStrings)
+        ini.SetValue(kSetup, f.name, settings.*f.field, true);
+    for (const NumberField& f : kNumbers)
+        ini.SetValueInt(kOption, f.name, settings.*f.field, true);
+    // A value the file cannot hold (a line break in a path) is left out rather than let it
+    // start a line of its own; it reads back as empty.
+    if (!ini.Save())
+        platform::NoteRefusedFile(target, "could not be written", "settings not saved");
 }

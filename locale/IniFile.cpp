@@ -2,11 +2,11 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/FileSystem.h"
 
 int ParseDecimal(const std::string& text) {
     errno = 0;
@@ -16,12 +16,33 @@ int ParseDecimal(const std::string& text) {
     return static_cast<int>(v);
 }
 
+namespace {
+
+// Whether the file, once written, reads back as this key: a header line is "[" name "]" with
+// every leading "[" and trailing "]" taken off.
+bool KeyNameRoundTrips(const std::string& name) {
+    return name.find_first_of("\r\n") == std::string::npos &&
+           (name.empty() || (name.front() != '[' && name.back() != ']'));
+}
+
+// Whether "name=text" reads back as this value: one line, split at its first "=", and not
+// mistaken for a header.
+bool ValueRoundTrips(const std::string& name, const std::string& text) {
+    if (name.find_first_of("\r\n=") != std::string::npos) return false;
+    if (text.find_first_of("\r\n") != std::string::npos) return false;
+    bool looksLikeHeader =
+        !name.empty() && name.front() == '[' && !text.empty() && text.back() == ']';
+    return !looksLikeHeader;
+}
+
+} // namespace
+
 bool CIniFile::Load() {
+    m_openRefusal.clear();
     struct stat st;
     if (stat(m_path.c_str(), &st) != 0) return false;
-    std::FILE* f = std::fopen(m_path.c_str(), "rb");
-    if (!f || S_ISDIR(st.st_mode)) {
-        if (f) std::fclose(f);
+    int fd = platform::OpenFileForReading(m_path, kMaxFileSize, &m_openRefusal);
+    if (fd < 0) {
         m_lastError = "Unable to open ini file.";
         return false;
     }
@@ -41,12 +62,16 @@ bool CIniFile::Load() {
         }
         size_t eq = l.find('=');
         if (eq == std::string::npos) return; // not a value: skipped, the rest is still read
-        SetValue(keyName, l.substr(0, eq), l.substr(eq + 1), true);
+        Store(keyName, l.substr(0, eq), l.substr(eq + 1));
     };
     char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-        for (size_t i = 0; i < n; ++i) {
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) != 0) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (ssize_t i = 0; i < n; ++i) {
             char c = buf[i];
             if (c == '\n') {
                 handleLine(line);
@@ -63,11 +88,11 @@ bool CIniFile::Load() {
         }
     }
     if (!line.empty()) handleLine(line);
-    std::fclose(f);
+    close(fd);
     return true;
 }
 
-void CIniFile::Save() {
+bool CIniFile::Save() {
     std::string out;
     for (size_t k = 0; k < m_keys.size(); ++k) {
         const Key& key = m_keys[k];
@@ -77,32 +102,9 @@ void CIniFile::Save() {
             out += key.valueNames[v] + "=" + key.values[v] + "\r\n";
         out += "\r\n";
     }
-    // Written beside the target and renamed over it, so a crash in the middle of a save
-    // leaves the old file whole instead of a truncated one.
-    std::string tmp = m_path + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) {
-        m_lastError = "Unable to open ini file.";
-        return;
-    }
-    fchmod(fd, 0644);
-    size_t done = 0;
-    bool ok = true;
-    while (done < out.size()) {
-        ssize_t w = write(fd, out.data() + done, out.size() - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(w);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    if (!ok || std::rename(tmp.c_str(), m_path.c_str()) != 0) {
-        unlink(tmp.c_str());
-        m_lastError = "Unable to write ini file.";
-    }
+    if (platform::ReplaceFile(m_path, out)) return true;
+    m_lastError = "Unable to write ini file.";
+    return false;
 }
 
 std::string CIniFile::GetValue(const std::string& keyName, const std::string& valueName) {
@@ -125,20 +127,31 @@ int CIniFile::GetValueInt(const std::string& keyName, const std::string& valueNa
 
 bool CIniFile::SetValue(const std::string& keyName, const std::string& valueName,
                         const std::string& text, bool create) {
+    if (!KeyNameRoundTrips(keyName) || !ValueRoundTrips(valueName, text)) {
+        m_lastError = "Unable to store a value the file cannot hold.";
+        return false;
+    }
+    return Store(keyName, valueName, text, create);
+}
+
+bool CIniFile::Store(const std::string& keyName, const std::string& valueName,
+                     const std::string& text, bool create) {
     int k = FindKey(keyName);
     if (k == -1) {
         if (!create) return false;
+        k = static_cast<int>(m_keys.size());
         m_keys.emplace_back();
         m_keyNames.push_back(keyName);
-        k = static_cast<int>(m_keys.size()) - 1;
+        m_keyIndex.emplace(keyName, k);
     }
     Key& key = m_keys[static_cast<size_t>(k)];
     int v = FindValue(k, valueName);
     if (v == -1) {
         if (!create) return false;
+        v = static_cast<int>(key.values.size());
         key.values.emplace_back();
         key.valueNames.push_back(valueName);
-        v = static_cast<int>(key.values.size()) - 1;
+        key.valueIndex.emplace(valueName, v);
     }
     key.values[static_cast<size_t>(v)] = text;
     return true;
@@ -150,17 +163,15 @@ bool CIniFile::SetValueInt(const std::string& keyName, const std::string& valueN
 }
 
 int CIniFile::FindKey(const std::string& keyName) const {
-    for (size_t i = 0; i < m_keyNames.size(); ++i)
-        if (m_keyNames[i] == keyName) return static_cast<int>(i);
-    return -1;
+    auto it = m_keyIndex.find(keyName);
+    return it == m_keyIndex.end() ? -1 : it->second;
 }
 
 int CIniFile::FindValue(int keyIndex, const std::string& valueName) const {
     if (keyIndex < 0 || static_cast<size_t>(keyIndex) >= m_keys.size()) return -1;
     const Key& key = m_keys[static_cast<size_t>(keyIndex)];
-    for (size_t i = 0; i < key.valueNames.size(); ++i)
-        if (key.valueNames[i] == valueName) return static_cast<int>(i);
-    return -1;
+    auto it = key.valueIndex.find(valueName);
+    return it == key.valueIndex.end() ? -1 : it->second;
 }
 
 size_t CIniFile::ValueCount(int keyIndex) const {

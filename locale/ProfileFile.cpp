@@ -1,13 +1,13 @@
 #include "locale/ProfileFile.h"
 
 #include <cctype>
-#include <cstdio>
-#include <fstream>
+#include <cstdint>
 #include <optional>
 #include <sstream>
 #include <vector>
 
 #include "locale/IniFile.h"
+#include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 
 namespace profile {
@@ -15,7 +15,7 @@ namespace profile {
 namespace {
 
 // Language files are a few kilobytes; anything far beyond that is not one.
-constexpr std::streamsize kMaxFileSize = 4 * 1024 * 1024;
+constexpr std::uint64_t kMaxFileSize = 4 * 1024 * 1024;
 
 bool SameName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -28,14 +28,16 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
-std::vector<std::string> ReadLines(const std::string& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return lines;
-    std::string data;
-    data.resize(static_cast<size_t>(kMaxFileSize));
-    in.read(data.data(), kMaxFileSize);
-    data.resize(static_cast<size_t>(in.gcount()));
+// The file's lines; false when a file is there but was not read (refused or unreadable), so
+// that a rewrite does not replace what it could not see.
+bool ReadLines(const std::string& file, std::vector<std::string>& lines) {
+    lines.clear();
+    std::string data, why;
+    if (!platform::ReadSmallFile(file, kMaxFileSize, data, &why)) {
+        if (why.empty()) return true; // no file yet
+        platform::NoteRefusedFile(file, why, "not read");
+        return false;
+    }
     if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
     std::string line;
     std::istringstream stream(data);
@@ -43,7 +45,7 @@ std::vector<std::string> ReadLines(const std::string& file) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(line);
     }
-    return lines;
+    return true;
 }
 
 // The section name of a "[name]" line.
@@ -81,7 +83,9 @@ std::string CleanValue(std::string v) {
 std::optional<std::string> Find(const std::string& file, const std::string& section,
                                 const std::string& key) {
     bool inSection = false;
-    for (const std::string& line : ReadLines(file)) {
+    std::vector<std::string> lines;
+    ReadLines(file, lines);
+    for (const std::string& line : lines) {
         if (auto name = SectionOf(line)) {
             inSection = SameName(*name, section);
             continue;
@@ -109,7 +113,8 @@ int GetInt(const std::string& file, const std::string& section, const std::strin
 
 bool WriteString(const std::string& file, const std::string& section, const std::string& key,
                  const std::string& value) {
-    std::vector<std::string> lines = ReadLines(file);
+    std::vector<std::string> lines;
+    if (!ReadLines(file, lines)) return false;
     std::string entry = key + "=" + value;
     bool inSection = false, done = false;
     size_t insertAt = std::string::npos; // after the last key line of the section
@@ -139,23 +144,7 @@ bool WriteString(const std::string& file, const std::string& section, const std:
     std::string text;
     for (const std::string& l : lines)
         text += l + "\r\n";
-    // Written beside the target and renamed over it, so a failed write loses nothing.
-    std::string temp = file + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out << text;
-        out.flush();
-        if (!out) {
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temp.c_str(), file.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    return platform::ReplaceFile(file, text);
 }
 
 } // namespace profile

@@ -15,7 +15,8 @@ std::string GetString(const std::string& file, const std::string& section, const
 int GetInt(const std::string& file, const std::string& section, const std::string& key,
            int defaultValue);
 // Replaces or adds the key, creating the section and the file as needed; keeps every other
-// line. False when the file could not be written.
+// line. False when the file could not be written, or is there but could not be read (a fifo, a
+// device, a file too large to be one of these): it is then left as it was.
 bool WriteString(const std::string& file, const std::string& section, const std::string& key,
                  const std::string& value);
 

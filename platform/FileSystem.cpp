@@ -1,10 +1,16 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,7 +40,8 @@ bool MatchFrom(const char* n, const char* p) {
             return false;
         }
     }
-    while (*p == '*') ++p;
+    while (*p == '*')
+        ++p;
     return *p == '\0';
 }
 
@@ -46,6 +53,61 @@ int CompareNoCase(const std::string& a, const std::string& b) {
     }
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
     return 0;
+}
+
+// Why a path that is there is not a file to read.
+const char* NotAFile(mode_t mode) {
+    if (S_ISFIFO(mode)) return "is a fifo, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a file";
+    if (S_ISSOCK(mode)) return "is a socket, not a file";
+    if (S_ISDIR(mode)) return "is a folder, not a file";
+    if (S_ISLNK(mode)) return "is a link, not a file";
+    return "is not a plain file";
+}
+
+std::string TooLarge(std::uint64_t maxSize) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    if (maxSize >= kMiB && maxSize % kMiB == 0)
+        return "is larger than " + std::to_string(maxSize / kMiB) + " MB";
+    return "is larger than " + std::to_string(maxSize) + " bytes";
+}
+
+int Refuse(std::string* why, std::string text) {
+    if (why) *why = std::move(text);
+    return -1;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t w = ::write(fd, data.data() + done, data.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        done += static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// Writes data to a fresh scratch file in the folder and renames it over name. The scratch file
+// is made with newMode (less the umask), or with exactly keepMode when given.
+bool WriteAndRename(int dirFd, const std::string& name, const std::string& data, bool durable,
+                    mode_t newMode, std::optional<mode_t> keepMode) {
+    static std::atomic<unsigned> counter{0};
+    std::string scratch;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        scratch = name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        fd = ::openat(dirFd, scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      keepMode ? 0600 : newMode);
+        if (fd < 0 && errno != EEXIST && errno != EINTR) return false;
+    }
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, data) && (!keepMode || ::fchmod(fd, *keepMode) == 0);
+    if (ok && durable) ok = ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::renameat(dirFd, scratch.c_str(), dirFd, name.c_str()) == 0;
+    if (!ok) ::unlinkat(dirFd, scratch.c_str(), 0);
+    return ok;
 }
 
 } // namespace
@@ -112,9 +174,13 @@ bool GetFileId(const std::string& path, FileId& id) {
     return true;
 }
 
-bool CreateFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+bool CreateFolder(const std::string& path) {
+    return mkdir(path.c_str(), 0777) == 0;
+}
 
-bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
 
 int DeleteMatchingFiles(const std::string& folder, const std::string& pattern) {
     int count = 0;
@@ -136,6 +202,125 @@ bool SetFileTimes(const std::string& path, std::time_t lastAccess, std::time_t l
 std::uint64_t FileSize(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+int OpenFileForReadingAt(int dirFd, const std::string& name, bool followLinks,
+                         std::uint64_t maxSize, std::string* why) {
+    if (why) why->clear();
+    const int noFollow = followLinks ? 0 : AT_SYMLINK_NOFOLLOW;
+    struct stat before;
+    if (::fstatat(dirFd, name.c_str(), &before, noFollow) != 0)
+        return Refuse(why, errno == ENOENT ? std::string() : std::string(std::strerror(errno)));
+    // Opening a fifo for reading waits for a writer, and opening a device can do anything:
+    // only a plain file is opened at all.
+    if (!S_ISREG(before.st_mode)) return Refuse(why, NotAFile(before.st_mode));
+    if (static_cast<std::uint64_t>(before.st_size) > maxSize) return Refuse(why, TooLarge(maxSize));
+    int fd =
+        ::openat(dirFd, name.c_str(),
+                 O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
+    if (fd < 0) return Refuse(why, std::strerror(errno));
+    // The name may have been swapped for something else between the look and the open.
+    struct stat after;
+    if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) || after.st_ino != before.st_ino ||
+        after.st_dev != before.st_dev) {
+        ::close(fd);
+        return Refuse(why, NotAFile(after.st_mode));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+int OpenFileForReading(const std::string& path, std::uint64_t maxSize, std::string* why) {
+    if (path.empty()) return Refuse(why, {});
+    return OpenFileForReadingAt(AT_FDCWD, path, true, maxSize, why);
+}
+
+bool ReadSmallFile(const std::string& path, std::uint64_t maxSize, std::string& data,
+                   std::string* why) {
+    data.clear();
+    int fd = OpenFileForReading(path, maxSize, why);
+    if (fd < 0) return false;
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            Refuse(why, std::strerror(errno));
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        data.append(buffer, static_cast<size_t>(n));
+        if (data.size() > maxSize) { // grew since it was looked at
+            Refuse(why, TooLarge(maxSize));
+            ok = false;
+            break;
+        }
+    }
+    ::close(fd);
+    if (!ok) data.clear();
+    return ok;
+}
+
+namespace {
+std::mutex g_refusedLock;
+std::set<std::string> g_refused;
+std::function<void(const std::string&)> g_refusedSink;
+} // namespace
+
+void NoteRefusedFile(const std::string& path, const std::string& why,
+                     const std::string& consequence) {
+    std::string message = path + " " + why + ": " + consequence;
+    std::function<void(const std::string&)> sink;
+    {
+        std::lock_guard<std::mutex> hold(g_refusedLock);
+        if (!g_refused.insert(message).second) return;
+        sink = g_refusedSink;
+    }
+    if (sink)
+        sink(message);
+    else
+        std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+void SetRefusedFileSink(std::function<void(const std::string&)> sink) {
+    std::lock_guard<std::mutex> hold(g_refusedLock);
+    g_refusedSink = std::move(sink);
+}
+
+bool ReplaceFileAt(int dirFd, const std::string& name, const std::string& data, bool durable,
+                   unsigned mode) {
+    return WriteAndRename(dirFd, name, data, durable, static_cast<mode_t>(mode), std::nullopt);
+}
+
+bool ReplaceFile(const std::string& path, const std::string& data, bool durable) {
+    // Settle on the file a chain of links ends at, so the link stays a link.
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<size_t>(n) >= link.size()) return false;
+        link.resize(static_cast<size_t>(n));
+        target = link.front() == '/' ? link : FolderOf(target) + link;
+    }
+    std::string folder = FolderOf(target);
+    std::string name = target.substr(folder.size());
+    if (name.empty()) return false;
+    int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return false;
+    std::optional<mode_t> keepMode;
+    struct stat st;
+    bool ok = true;
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        ok = S_ISREG(st.st_mode); // a device node or a fifo is not ours to replace
+        keepMode = st.st_mode & 07777;
+    }
+    ok = ok && WriteAndRename(dirFd, name, data, durable, 0666, keepMode);
+    ::close(dirFd);
+    return ok;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

@@ -3,6 +3,7 @@
 // folder creation, deletion and file times.
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,37 @@ int DeleteMatchingFiles(const std::string& folder, const std::string& pattern);
 // Sets the last-access and last-write times (a creation time cannot be set here).
 bool SetFileTimes(const std::string& path, std::time_t lastAccess, std::time_t lastWrite);
 std::uint64_t FileSize(const std::string& path);
+
+// ---- Reading and replacing files that someone else may have tampered with ----
+
+// Opens a file for reading without ever waiting: a fifo, a device, a socket or a folder is
+// refused before it is opened for reading, and so is a file larger than maxSize. -1 when the
+// file is refused or cannot be opened; why then holds the reason as a sentence fragment ("is a
+// fifo, not a file"), empty when there is no such file.
+int OpenFileForReading(const std::string& path, std::uint64_t maxSize, std::string* why = nullptr);
+// The same for a name inside an open folder; with followLinks false a link there is refused.
+int OpenFileForReadingAt(int dirFd, const std::string& name, bool followLinks,
+                         std::uint64_t maxSize, std::string* why = nullptr);
+// The whole file under the rules of OpenFileForReading.
+bool ReadSmallFile(const std::string& path, std::uint64_t maxSize, std::string& data,
+                   std::string* why = nullptr);
+
+// Tells the user, once per message, that a file was refused: "<path> <why>: <consequence>". Goes to
+// the standard error unless the program has set a sink of its own.
+void NoteRefusedFile(const std::string& path, const std::string& why,
+                     const std::string& consequence);
+void SetRefusedFileSink(std::function<void(const std::string& message)> sink);
+
+// Replaces the file with data all at once: the data goes to a new file beside it that is then
+// renamed over it, so a crash or a full disk leaves either the old or the new file, never a mix
+// and never a scratch file. A path that is a link has its target replaced, and an existing file
+// keeps its permissions; something there that is not a plain file (a fifo, a device, a folder)
+// is left alone and the call fails. With durable the data reaches the disk before the rename.
+bool ReplaceFile(const std::string& path, const std::string& data, bool durable = true);
+// The same for a name inside an open folder, for places where someone else may have put a
+// link: the name itself is replaced, never followed. A new file gets mode (less the umask).
+bool ReplaceFileAt(int dirFd, const std::string& name, const std::string& data, bool durable,
+                   unsigned mode = 0666);
 
 // Joins a folder and a name with exactly one separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name);

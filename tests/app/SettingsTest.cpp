@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include "ChildProcess.h"
 #include "TempDir.h"
 #include "app/Settings.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -16,6 +20,15 @@ protected:
     void TearDown() override { std::filesystem::current_path(oldCwd); }
     std::string AppDataFile() const { return appData / "VANDREL/KESTL/qor.ini"; }
 };
+
+// What the program tells the user about refused files while fn runs.
+std::vector<std::string> CollectNotes(const std::function<void()>& fn) {
+    std::vector<std::string> notes;
+    platform::SetRefusedFileSink([&](const std::string& m) { notes.push_back(m); });
+    fn();
+    platform::SetRefusedFileSink(nullptr);
+    return notes;
+}
 
 void ExpectDefaults(const AppSettings& s) {
     EXPECT_EQ(s.HTMLItemNumber, 10);
@@ -44,7 +57,8 @@ TEST_F(SettingsTest, FirstRunUsesDefaultsAndSavesIntoNewFolders) {
 }
 
 TEST_F(SettingsTest, ZeroItemNumberBringsBackEveryDefault) {
-    cwd.Write("qor.ini", "[Option]\r\nHTMLItemNumber=0\r\nFileRename=1\r\nAttachmentSizeLimit=50\r\n");
+    cwd.Write("qor.ini",
+              "[Option]\r\nHTMLItemNumber=0\r\nFileRename=1\r\nAttachmentSizeLimit=50\r\n");
     AppSettings s;
     LoadSettings(s);
     ExpectDefaults(s);
@@ -63,7 +77,8 @@ TEST_F(SettingsTest, NonZeroItemNumberKeepsWhatWasReadZerosIncluded) {
 }
 
 TEST_F(SettingsTest, CurrentDirectoryCopyIsReadThenTheAppDataCopyWins) {
-    cwd.Write("qor.ini", "[Program Setup]\r\nLastFileFolder=/from/cwd\r\n[Option]\r\nHTMLItemNumber=3\r\n");
+    cwd.Write("qor.ini",
+              "[Program Setup]\r\nLastFileFolder=/from/cwd\r\n[Option]\r\nHTMLItemNumber=3\r\n");
     AppSettings s;
     LoadSettings(s);
     EXPECT_EQ(s.LastFileFolder, "/from/cwd");
@@ -101,15 +116,91 @@ TEST_F(SettingsTest, SaveTrimsPathsInMemoryAndDropsForeignEntries) {
     EXPECT_NE(text.find("LastUserIdentity= Main Identity \r\n"), std::string::npos);
 }
 
-TEST_F(SettingsTest, UnwritableAppDataLosesNothingAndDoesNotThrow) {
+TEST_F(SettingsTest, UnwritableAppDataLosesNothingAndSaysSo) {
     std::filesystem::create_directories(appData / "VANDREL/KESTL");
     std::string path = appData.Write("VANDREL/KESTL/qor.ini", "[Option]\r\nHTMLItemNumber=7\r\n");
     std::filesystem::permissions(appData / "VANDREL/KESTL", std::filesystem::perms::owner_read |
-                                                                 std::filesystem::perms::owner_exec);
+                                                                std::filesystem::perms::owner_exec);
+    RunAsUnprivilegedUser({appData.path(), cwd.path()}, [&] {
+        AppSettings s;
+        LoadSettings(s);
+        EXPECT_EQ(s.HTMLItemNumber, 7);
+        s.HTMLItemNumber = 8;
+        std::vector<std::string> notes = CollectNotes([&] { SaveSettings(s); });
+        EXPECT_EQ(ReadFileText(path), "[Option]\r\nHTMLItemNumber=7\r\n");
+        EXPECT_EQ(notes,
+                  std::vector<std::string>{path + " could not be written: settings not saved"});
+    });
+}
+
+// A fifo, a device or an oversized file where the settings should be: the program starts with
+// the defaults at once, says why, and leaves the thing alone when it saves.
+TEST_F(SettingsTest, WhatIsNotASettingsFileIsRefusedWithAMessage) {
+    std::filesystem::create_directories(appData / "VANDREL/KESTL");
+    const std::string path = AppDataFile();
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        const char* why;
+    } cases[] = {
+        {"fifo", [&] { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, "is a fifo, not a file"},
+        {"device", [&] { ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0); },
+         "is a device, not a file"},
+        {"huge",
+         [&] {
+             appData.Write("VANDREL/KESTL/qor.ini",
+                           "[Option]\r\nHTMLItemNumber=5\r\n" + std::string(2 << 20, ' '));
+         },
+         "is larger than 1 MB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        AppSettings s;
+        alarm(20);
+        std::vector<std::string> notes = CollectNotes([&] { LoadSettings(s); });
+        alarm(0);
+        ExpectDefaults(s);
+        EXPECT_EQ(notes, std::vector<std::string>{path + " " + c.why +
+                                                  ": settings not read, the defaults are in use"});
+        if (std::string(c.name) == "fifo") {
+            CollectNotes([&] { SaveSettings(s); });
+            EXPECT_TRUE(std::filesystem::is_fifo(path));
+        }
+        std::filesystem::remove(path);
+    }
+}
+
+// A path holding a line break once moved every later value into a group of its own making.
+TEST_F(SettingsTest, LineBreakInAValueCannotRewriteTheFile) {
     AppSettings s;
     LoadSettings(s);
-    EXPECT_EQ(s.HTMLItemNumber, 7);
-    s.HTMLItemNumber = 8;
-    EXPECT_NO_THROW(SaveSettings(s));
-    if (geteuid() != 0) EXPECT_EQ(ReadFileText(path), "[Option]\r\nHTMLItemNumber=7\r\n");
+    s.HTMLItemNumber = 25;
+    s.LastFileFolder = "/dest\r\n[Option]\r\nHTMLItemNumber=0\r\nAttachmentSizeLimit=900";
+    s.LastUserIdentity = "Main Identity";
+    SaveSettings(s);
+    AppSettings again;
+    LoadSettings(again);
+    EXPECT_EQ(again.HTMLItemNumber, 25);
+    EXPECT_EQ(again.AttachmentSizeLimit, 2);
+    EXPECT_EQ(again.LastFileFolder, "");
+    EXPECT_EQ(again.LastUserIdentity, "Main Identity");
+}
+
+// A settings file linked in from elsewhere stays a link, and private stays private.
+TEST_F(SettingsTest, SavingKeepsALinkedFileAndItsMode) {
+    std::filesystem::create_directories(appData / "VANDREL/KESTL");
+    std::string target = appData.Write("dotfiles/qor.ini", "[Option]\r\nHTMLItemNumber=4\r\n");
+    chmod(target.c_str(), 0600);
+    ASSERT_EQ(symlink("../../dotfiles/qor.ini", AppDataFile().c_str()), 0);
+    AppSettings s;
+    LoadSettings(s);
+    EXPECT_EQ(s.HTMLItemNumber, 4);
+    s.HTMLItemNumber = 6;
+    SaveSettings(s);
+    EXPECT_TRUE(std::filesystem::is_symlink(AppDataFile()));
+    EXPECT_NE(ReadFileText(target).find("HTMLItemNumber=6\r\n"), std::string::npos);
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
 }

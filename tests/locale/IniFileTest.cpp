@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "ChildProcess.h"
 #include "TempDir.h"
 #include "locale/IniFile.h"
 
@@ -31,22 +34,43 @@ TEST(IniFile, MissingFileLoadsNothingAndKeepsNoError) {
     EXPECT_EQ(ini.GetValueInt("Option", "HTMLItemNumber"), 0);
 }
 
-TEST(IniFile, UnreadableFileSetsTheOpenError) {
-    // A folder where the file should be: present, but no file to read (and root can't read
-    // it either, unlike a file without permissions).
+// Nothing that is not a plain file of a sane size is opened for reading: a fifo would block
+// the reader forever, a device could be read without end.
+TEST(IniFile, WhatIsNotAFileToReadIsRefusedWithoutWaiting) {
     TempDir dir;
-    CIniFile ini;
-    ini.SetPath(dir.MakeDir("qor.ini"));
-    EXPECT_FALSE(ini.Load());
-    EXPECT_EQ(ini.GetLastError(), "Unable to open ini file.");
-    if (geteuid() != 0) {
-        std::string path = dir.Write("locked.ini", "[a]\r\nb=c\r\n");
-        chmod(path.c_str(), 0);
-        CIniFile locked;
-        locked.SetPath(path);
-        EXPECT_FALSE(locked.Load());
-        EXPECT_EQ(locked.GetLastError(), "Unable to open ini file.");
+    std::string fifo = dir / "fifo.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(fifo.c_str(), (dir / "link.ini").c_str()), 0);
+    struct Case {
+        std::string path;
+        const char* refusal;
+    } cases[] = {
+        {dir.MakeDir("qor.ini"), "is a folder, not a file"},
+        {fifo, "is a fifo, not a file"},
+        {dir / "link.ini", "is a fifo, not a file"},
+        {"/dev/zero", "is a device, not a file"},
+        {dir.Write("big.ini", "[a]\r\nb=c\r\n" + std::string(CIniFile::kMaxFileSize, 'x')),
+         "is larger than 1 MB"},
+    };
+    alarm(20); // a reader that waits fails the whole run rather than hanging it
+    for (const Case& c : cases) {
+        CIniFile ini;
+        ini.SetPath(c.path);
+        EXPECT_FALSE(ini.Load()) << c.path;
+        EXPECT_EQ(ini.GetLastError(), "Unable to open ini file.") << c.path;
+        EXPECT_EQ(ini.GetOpenRefusal(), c.refusal) << c.path;
+        EXPECT_EQ(ini.KeyCount(), 0u) << c.path;
     }
+    alarm(0);
+    // A file without read permission, checked as an ordinary user (root reads anything).
+    std::string locked = dir.Write("locked.ini", "[a]\r\nb=c\r\n");
+    chmod(locked.c_str(), 0);
+    RunAsUnprivilegedUser({dir.path()}, [&] {
+        CIniFile ini;
+        ini.SetPath(locked);
+        EXPECT_FALSE(ini.Load());
+        EXPECT_EQ(ini.GetLastError(), "Unable to open ini file.");
+    });
 }
 
 TEST(IniFile, LinesSplitAtTheFirstEqualsAndNothingIsTrimmed) {
@@ -91,8 +115,8 @@ TEST(IniFile, BlankLinesAloneLoadAsEmpty) {
 
 TEST(IniFile, LongLinesAreCutWithoutLosingTheRestOfTheFile) {
     std::string longText(5000, 'x');
-    std::string megabyte(1 << 20, 'y');
-    Loaded l("[k]\nlong=" + longText + "\r\nafter=1\n" + megabyte + "\nlast=2\n");
+    std::string longLine(200000, 'y');
+    Loaded l("[k]\nlong=" + longText + "\r\nafter=1\n" + longLine + "\nlast=2\n");
     ASSERT_TRUE(l.ok);
     EXPECT_EQ(l.ini.GetValue("k", "long").size(), CIniFile::kMaxLine - 5);
     EXPECT_EQ(l.ini.GetValue("k", "after"), "1");
@@ -115,6 +139,39 @@ TEST(IniFile, NumbersConvertAsTheCLibraryDoes) {
     EXPECT_EQ(l.ini.GetValueInt("n", "e"), 2147483647);
 }
 
+// What would not come back from the file as it went in is refused, never written: a line
+// break would start a line of its own (an injected "[Option]" header moves every later value
+// into another key).
+TEST(IniFile, ValuesTheFileCannotHoldAreRefused) {
+    struct Case {
+        const char *key, *name, *text;
+    } refused[] = {
+        {"Program Setup", "LastFileFolder", "/a\r\n[Option]\r\nHTMLItemNumber=99"},
+        {"Program Setup", "LastFileFolder", "/a\nb"},
+        {"Program Setup", "LastFileFolder", "/a\rb"},
+        {"Program Setup", "Last\nFolder", "x"},
+        {"Program Setup", "a=b", "x"},
+        {"Program Setup", "[x", "y]"},
+        {"Option\n[Other]", "a", "b"},
+        {"[Option", "a", "b"},
+        {"Option]", "a", "b"},
+    };
+    TempDir dir;
+    for (const Case& c : refused) {
+        CIniFile ini;
+        ini.SetPath(dir / "out.ini");
+        EXPECT_FALSE(ini.SetValue(c.key, c.name, c.text, true)) << c.key << "/" << c.name;
+        EXPECT_EQ(ini.KeyCount(), 0u);
+        EXPECT_TRUE(ini.SetValue("Option", "HTMLItemNumber", "10", true));
+        ini.Save();
+        EXPECT_EQ(ReadFileText(dir / "out.ini"), "[Option]\r\nHTMLItemNumber=10\r\n\r\n");
+    }
+    // Brackets and "=" where they do no harm are kept.
+    CIniFile ini;
+    EXPECT_TRUE(ini.SetValue("a]b", "[x", "y", true));
+    EXPECT_TRUE(ini.SetValue("k", "n", "=[v]", true));
+}
+
 TEST(IniFile, SetWithoutCreateChangesNothing) {
     CIniFile ini;
     EXPECT_FALSE(ini.SetValue("k", "v", "t", false));
@@ -134,10 +191,9 @@ TEST(IniFile, SaveWritesKeysInCreationOrderWithCrLfAndSkipsEmptyKeys) {
     ini.SetValueInt("Option", "Negative", -5, true);
     ini.SetValue("Empty", "gone", "x", true);
     ini.Save();
-    EXPECT_EQ(ReadFileText(dir / "out.ini"),
-              "[Program Setup]\r\nLastMailFolder=C:\\Mail\r\n\r\n"
-              "[Option]\r\nFileRename=1\r\nNegative=-5\r\n\r\n"
-              "[Empty]\r\ngone=x\r\n\r\n");
+    EXPECT_EQ(ReadFileText(dir / "out.ini"), "[Program Setup]\r\nLastMailFolder=C:\\Mail\r\n\r\n"
+                                             "[Option]\r\nFileRename=1\r\nNegative=-5\r\n\r\n"
+                                             "[Empty]\r\ngone=x\r\n\r\n");
 
     CIniFile keyOnly;
     keyOnly.SetPath(dir / "keyonly.ini");
@@ -149,20 +205,74 @@ TEST(IniFile, SaveWritesKeysInCreationOrderWithCrLfAndSkipsEmptyKeys) {
     EXPECT_EQ(reread.GetValue("k", "v"), "t");
 }
 
+// Saving replaces the file at once. Each fault here binds root too, or runs as an ordinary
+// user: the old file stays whole, no scratch file is left, and the failure is said.
 TEST(IniFile, FailedSaveLeavesTheOldFileWholeAndNoScratchBehind) {
-    TempDir dir;
-    std::string path = dir.Write("keep.ini", "[a]\r\nb=c\r\n\r\n");
-    chmod(dir.path().c_str(), 0555);
-    CIniFile ini;
-    ini.SetPath(path);
-    ini.SetValue("x", "y", "z", true);
-    ini.Save();
-    chmod(dir.path().c_str(), 0755);
-    if (geteuid() != 0) {
-        EXPECT_EQ(ReadFileText(path), "[a]\r\nb=c\r\n\r\n");
-        EXPECT_FALSE(ini.GetLastError().empty());
+    const std::string old = "[a]\r\nb=c\r\n\r\n";
+    auto expectUntouched = [&](const TempDir& dir, const std::string& path) {
+        EXPECT_EQ(ReadFileText(path), old);
+        int files = 0;
+        for (auto& e : std::filesystem::directory_iterator(dir.path()))
+            (void)e, ++files;
+        EXPECT_EQ(files, 1) << "a scratch file was left in " << dir.path();
+    };
+    auto saveFails = [&](const std::string& path) {
+        CIniFile ini;
+        ini.SetPath(path);
+        ini.SetValue("x", "y", std::string(4096, 'z'), true);
+        EXPECT_FALSE(ini.Save());
+        EXPECT_EQ(ini.GetLastError(), "Unable to write ini file.");
+    };
+    { // The disk is full (the writer may not grow a file past 100 bytes).
+        TempDir dir;
+        std::string path = dir.Write("keep.ini", old);
+        RunInChild([&] {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit small{100, 100};
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+            saveFails(path);
+        });
+        expectUntouched(dir, path);
     }
-    int files = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
-    EXPECT_EQ(files, 1);
+    { // The folder takes no new file.
+        TempDir dir;
+        std::string path = dir.Write("keep.ini", old);
+        chmod(dir.path().c_str(), 0555);
+        RunAsUnprivilegedUser({dir.path()}, [&] { saveFails(path); });
+        expectUntouched(dir, path);
+    }
+    { // The rename fails: a shared sticky folder, the file belongs to someone else.
+        TempDir dir;
+        std::string path = dir.Write("keep.ini", old);
+        chmod(path.c_str(), 0666);
+        if (geteuid() == 0) {
+            chmod(dir.path().c_str(), 01777);
+            RunAsUnprivilegedUser({}, [&] { saveFails(path); });
+            expectUntouched(dir, path);
+        }
+    }
+}
+
+// A settings file kept elsewhere and linked in stays linked, and keeps its permissions.
+TEST(IniFile, SaveWritesThroughALinkAndKeepsTheMode) {
+    TempDir dir;
+    std::string target = dir.Write("dotfiles/qor.ini", "[old]\r\na=b\r\n");
+    chmod(target.c_str(), 0640);
+    dir.MakeDir("config");
+    ASSERT_EQ(symlink("../dotfiles/qor.ini", (dir / "config/qor.ini").c_str()), 0);
+    CIniFile ini;
+    ini.SetPath(dir / "config/qor.ini");
+    ini.SetValue("new", "c", "d", true);
+    ASSERT_TRUE(ini.Save());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "config/qor.ini"));
+    EXPECT_EQ(ReadFileText(target), "[new]\r\nc=d\r\n\r\n");
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    // A fifo or a device in the file's place is not the program's to replace.
+    std::string fifo = dir / "fifo.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ini.SetPath(fifo);
+    EXPECT_FALSE(ini.Save());
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }

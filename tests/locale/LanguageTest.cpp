@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "TempDir.h"
 #include "locale/Language.h"
 #include "locale/ProfileFile.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -101,6 +104,30 @@ TEST_F(LanguageTest, MenuPlanSkipsUnusableFilesAndTheLastOfTwoTakesTheMark) {
     ApplyLanguageMenuId(5050);
     EXPECT_TRUE(TheLanguage().currentFile.empty());
     EXPECT_EQ(profile::GetInt(dir / "kestrel.lni", "Main", "Language", -1), 0);
+}
+
+// A fifo or a folder among the language files, or as the choice file, is left out at once and
+// said, never read or replaced.
+TEST_F(LanguageTest, FifosAndFoldersAreLeftOutWithoutWaiting) {
+    ScopedEnv lang("LC_ALL", "de_DE.UTF-8");
+    Lang("B German.lng", "[Language]\nLanguage=1031\n");
+    dir.MakeDir("LANG/C folder.lng");
+    ASSERT_EQ(mkfifo((dir / "LANG/A fifo.lng").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir / "kestrel.lni").c_str(), 0600), 0);
+    std::vector<std::string> notes;
+    platform::SetRefusedFileSink([&](const std::string& m) { notes.push_back(m); });
+    alarm(20);
+    LoadStartupLanguage();
+    PlanLanguageMenu();
+    alarm(0);
+    platform::SetRefusedFileSink(nullptr);
+    EXPECT_EQ(TheLanguage().currentFile, dir / "LANG/B German.lng");
+    ASSERT_EQ(TheLanguage().entries.size(), 1u);
+    EXPECT_EQ(TheLanguage().entries[0].name, "B German");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "kestrel.lni"));
+    EXPECT_EQ(notes,
+              (std::vector<std::string>{dir / "kestrel.lni is a fifo, not a file: not read",
+                                        dir / "LANG/A fifo.lng is a fifo, not a file: not read"}));
 }
 
 TEST_F(LanguageTest, AtMostFortyNineEntries) {

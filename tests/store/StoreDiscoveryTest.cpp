@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ChildProcess.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
 #include "app/Settings.h"
@@ -32,7 +33,8 @@ std::vector<Row> Discover(const std::string& root, ScriptedMessageBox& ui) {
 
 std::string Rows(const std::vector<Row>& rows) {
     std::string out;
-    for (const Row& r : rows) out += r.display + "|" + r.relative + "\n";
+    for (const Row& r : rows)
+        out += r.display + "|" + r.relative + "\n";
     return out;
 }
 
@@ -119,15 +121,14 @@ TEST(StoreDiscovery, SymlinkLoopsAreEnteredOnceAndUnreadableFoldersSkipped) {
     ASSERT_EQ(symlink("..", (store / "A/Inbox/loop").c_str()), 0);
     store.MakeDir("A/Locked/Deep");
     chmod((store / "A/Locked").c_str(), 0);
-    ScriptedMessageBox ui;
-    auto rows = Discover(store.path() + "/", ui);
-    // Root sees through the lock; an ordinary user does not.
-    std::string text = Rows(rows);
-    EXPECT_NE(text.find("Inbox|A/Inbox\n"), std::string::npos);
-    EXPECT_EQ(text.find("loop/"), std::string::npos);
-    if (geteuid() != 0) {
+    // As an ordinary user: root would see through the lock.
+    RunAsUnprivilegedUser({store.path()}, [&] {
+        ScriptedMessageBox ui;
+        std::string text = Rows(Discover(store.path() + "/", ui));
+        EXPECT_NE(text.find("Inbox|A/Inbox\n"), std::string::npos);
+        EXPECT_EQ(text.find("loop/"), std::string::npos);
         EXPECT_EQ(text.find("Deep"), std::string::npos);
-    }
+    });
 }
 
 TEST(StoreDiscovery, DefaultRootIsUnderTheWinePrefixAndIsStored) {
