@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "oe/DbxFormat.h"
+#include "platform/FileSystem.h"
 
 const char* const DbxErrorTexts[kDbxErrorCount] = {
     "",
@@ -253,6 +254,21 @@ bool DecodeFolderField(const FieldReader& r, std::uint8_t id, std::uint32_t v,
     }
 }
 
+// An index that names one record many times would have every caller save and search that
+// message again for each mention; a small file could so make gigabytes of copies. Each record
+// is listed once, where the walk first met it, and the count shrinks to match.
+void DropRepeatedRecords(DbxStore& store) {
+    std::unordered_set<std::uint32_t> seen;
+    std::vector<std::uint32_t>& table = store.indexTable;
+    std::vector<std::uint32_t> kept;
+    kept.reserve(table.size());
+    for (std::size_t i = table.size(); i-- > 0;) // in walk order
+        if (seen.insert(table[i]).second) kept.push_back(table[i]);
+    if (kept.size() == table.size()) return;
+    table.assign(kept.rbegin(), kept.rend());
+    store.itemCount = static_cast<std::int32_t>(table.size());
+}
+
 std::unique_ptr<DbxRecord> Fail(int code) {
     g_lastError = code;
     return nullptr;
@@ -271,12 +287,13 @@ DbxFile::~DbxFile() {
 }
 
 std::unique_ptr<DbxFile> DbxFile::Open(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A fifo or a device given as a store is refused before it is opened, never waited on.
+    int fd = platform::OpenFileForReading(path, UINT64_MAX);
     if (fd < 0) return nullptr;
     std::unique_ptr<DbxFile> file(new DbxFile);
     file->m_fd = fd;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    if (fstat(fd, &st) != 0) return nullptr;
     file->m_size = static_cast<std::uint64_t>(st.st_size);
     return file;
 }
@@ -359,6 +376,7 @@ std::unique_ptr<DbxStore> OpenDbxStore(const std::string& path) {
         g_lastError = kDbxTooFewIndexes;
         return nullptr;
     }
+    DropRepeatedRecords(*store);
     g_lastError = kDbxOk;
     return store;
 }

@@ -35,6 +35,16 @@ TEST(CliDbx, SaveEmlWritesOneFilePerMessage) {
     EXPECT_EQ(ReadFileText(dest / "0000Hello.eml"), mails[0].text);
     EXPECT_EQ(ReadFileText(dest / "0001Re__test.eml"), mails[1].text);
     EXPECT_NE(r.out.find("2 message(s) saved"), std::string::npos);
+
+    // An index that names one message a thousand times still gives one file per message.
+    TempDir again;
+    DbxWriterOptions repeated;
+    repeated.repeatMessage = 0;
+    repeated.repeatTimes = 1000;
+    r = RunProgram({"kestrel-cli", "save-eml", MakeStore(src, mails, repeated), again.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(platform::ListDirectory(again.path()).size(), 2u);
+    EXPECT_NE(r.out.find("2 message(s) saved"), std::string::npos);
 }
 
 TEST(CliDbx, SaveEmlAskWithoutATerminalSavesNothing) {

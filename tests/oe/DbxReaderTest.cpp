@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "DbxWriter.h"
@@ -247,8 +249,16 @@ TEST_F(DbxReaderTest, FilesThatAreNotStores) {
     CDbxStoreFile store;
     EXPECT_EQ(store.Open(dir / "missing.dbx"), 1);
     EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
-    EXPECT_EQ(store.Open(dir.path()), 1);
-    EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
+    // Neither a folder nor a fifo or a device is opened for reading: a fifo would wait for a
+    // writer for ever.
+    std::string fifo = dir / "fifo.dbx";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    alarm(20);
+    for (const std::string& path : {dir.path(), fifo, std::string("/dev/zero")}) {
+        EXPECT_EQ(store.Open(path), 1) << path;
+        EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed) << path;
+    }
+    alarm(0);
     for (std::string bytes : {std::string(), std::string(10, '\xCF'), std::string(5000, '\0')}) {
         EXPECT_EQ(store.Open(Save(bytes)), 1);
         EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
@@ -257,6 +267,28 @@ TEST_F(DbxReaderTest, FilesThatAreNotStores) {
     std::string good = BuildDbxMessageFile(SampleMessages(1));
     EXPECT_EQ(store.Open(Save(good.substr(0, 0x80))), 1);
     EXPECT_EQ(GetDbxLastError(), kDbxIndexPointerFailed);
+}
+
+// An index that names one record fifty-one times lists it once: a small file must not make the
+// callers save and search the same message again and again.
+TEST_F(DbxReaderTest, RecordNamedManyTimesIsListedOnce) {
+    std::vector<DbxTestMessage> messages = SampleMessages(5);
+    DbxWriterOptions options;
+    options.repeatMessage = 2;
+    options.repeatTimes = 50;
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(Save(BuildDbxMessageFile(messages, options))), 0) << GetDbxLastError();
+    ASSERT_EQ(store.GetItemCount(), 5);
+    std::multiset<std::string> texts;
+    for (int i = store.GetItemCount() - 1; i >= 0; --i) {
+        auto m = GetMessage(store, i, kDbxReadText);
+        ASSERT_TRUE(m) << i;
+        texts.insert(m->GetMessageText());
+    }
+    std::multiset<std::string> expected;
+    for (const DbxTestMessage& m : messages)
+        expected.insert(m.text);
+    EXPECT_EQ(texts, expected);
 }
 
 // Items that the store lists but that cannot be read; the others stay readable.
@@ -327,6 +359,40 @@ TEST_F(DbxReaderTest, BlockLongerThanTheRestOfTheFileFails) {
     EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::BrokenChain);
     EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
     close(fd);
+}
+
+// Blocks may overlap without forming a loop; a chain whose text adds up to more than the whole
+// file is still broken, so a small file cannot make a message of gigabytes.
+TEST_F(DbxReaderTest, ChainLongerThanTheFileFails) {
+    std::vector<DbxTestMessage> messages = SampleMessages(1, 100);
+    std::string bytes = BuildDbxMessageFile(messages);
+    std::int32_t textPos;
+    {
+        CDbxStoreFile store;
+        ASSERT_EQ(store.Open(Save(bytes)), 0);
+        auto m = GetMessage(store, 0, 0);
+        ASSERT_TRUE(m);
+        textPos = m->GetTextPosition();
+    }
+    // The first block now leads to eight blocks 16 bytes apart at the end of the file, each
+    // claiming 0x7000 bytes that overlap the next ones: 224 KiB of text from a file of 30 KiB.
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    const std::size_t first = bytes.size();
+    bytes.resize(first + 8 * 16 + 0x7000, 'x');
+    for (std::size_t b = 0; b < 8; ++b) {
+        std::size_t at = first + b * 16;
+        bytes[at + dbx::kBlockLengthOffset] = 0x00;
+        bytes[at + dbx::kBlockLengthOffset + 1] = 0x70;
+        put32(at + dbx::kBlockNextOffset, b + 1 < 8 ? static_cast<std::uint32_t>(at + 16) : 0);
+    }
+    put32(textPos + dbx::kBlockNextOffset, static_cast<std::uint32_t>(first));
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(Save(bytes)), 0);
+    EXPECT_FALSE(store.GetItem(0, kDbxReadText));
+    EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
 }
 
 TEST_F(DbxReaderTest, LowerLayerCloseAndFree) {

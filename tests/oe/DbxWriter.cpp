@@ -177,6 +177,10 @@ std::uint32_t CDbxWriter::WriteTree(std::size_t lo, std::size_t hi, std::uint32_
 }
 
 bool CDbxWriter::Finish() {
+    if (m_options.repeatMessage >= 0 &&
+        static_cast<std::size_t>(m_options.repeatMessage) < m_walkOrder.size())
+        m_walkOrder.insert(m_walkOrder.end(), static_cast<std::size_t>(m_options.repeatTimes),
+                           m_walkOrder[static_cast<std::size_t>(m_options.repeatMessage)]);
     // The first record the walk meets gets the highest index, so walk the items backwards to
     // give each the index of its place in the list.
     std::reverse(m_walkOrder.begin(), m_walkOrder.end());

@@ -54,6 +54,9 @@ struct DbxWriterOptions {
     int fieldOutsideMessage = -1;
     // Message text positions as a 32-bit value (field 0x04) rather than a direct one (0x84).
     bool textPositionInValues = false;
+    // The index names the record of this message repeatTimes times more, after the last one.
+    int repeatMessage = -1;
+    int repeatTimes = 0;
     // The file is cut to this many bytes (0: not cut).
     std::uint64_t truncateTo = 0;
 };
