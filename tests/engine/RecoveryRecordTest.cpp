@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "ChildProcess.h"
 #include "TempDir.h"
 #include "app/UserInterface.h"
 #include "engine/RecoveryRecord.h"
@@ -51,6 +56,57 @@ TEST(RecoveryRecord, RecordIsReplacedShownAndDeleted) {
     }
     DeleteRecoveryRecord(d.path());
     EXPECT_FALSE(platform::FileExists(d / "process/error.txt"));
+}
+
+// The record is replaced at once: a process that dies while writing (here: its file size limit
+// is smaller than the new record) leaves the previous record whole, never an empty or cut one.
+TEST(RecoveryRecord, DyingWhileWritingLeavesTheLastWholeRecord) {
+    TempDir d;
+    d.MakeDir("process");
+    WriteRecoveryRecord(d.path(), "Ann <ann@x.org>", "Hello");
+    RunInChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit small{8, 8};
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        WriteRecoveryRecord(d.path(), "Bob <bob@x.org>", "A subject longer than the limit");
+    });
+    EXPECT_EQ(ReadFileText(d / "process/error.txt"), "From:Ann <ann@x.org>\r\nSubject:Hello");
+    EXPECT_EQ(platform::ListDirectory(d / "process").size(), 1u);
+}
+
+// Links someone put in the destination lead nowhere: the record is not read, written or deleted
+// outside it, and a fifo in its place is not waited on.
+TEST(RecoveryRecord, LinksInTheDestinationAreNotFollowed) {
+    TempDir d;
+    std::string outside = d.Write("outside/error.txt", "someone else's file");
+    d.MakeDir("dest1");
+    ASSERT_EQ(symlink((d / "outside").c_str(), (d / "dest1/process").c_str()), 0);
+    d.MakeDir("dest2/process");
+    ASSERT_EQ(symlink(outside.c_str(), (d / "dest2/process/error.txt").c_str()), 0);
+    d.MakeDir("dest3/process");
+    ASSERT_EQ(mkfifo((d / "dest3/process/error.txt").c_str(), 0600), 0);
+
+    alarm(20);
+    RecordingUi ui;
+    EXPECT_TRUE(ConfirmAfterInterruptedRun(d / "dest1", ui)); // not the run's folder: no record
+    EXPECT_TRUE(ui.shown.empty());
+    for (const char* dest : {"dest2", "dest3"}) {
+        RecordingUi asked;
+        ConfirmAfterInterruptedRun(d / dest, asked);
+        EXPECT_EQ(asked.shown,
+                  std::vector<std::string>{
+                      "There is a mail parsing error in  previous processing!! \r\n"})
+            << dest;
+    }
+    alarm(0);
+    for (const char* dest : {"dest1", "dest2"}) {
+        WriteRecoveryRecord(d / dest, "Eve", "x");
+        DeleteRecoveryRecord(d / dest);
+    }
+    WriteRecoveryRecord(d / "dest2", "Eve", "kept");
+    EXPECT_EQ(ReadFileText(outside), "someone else's file");
+    EXPECT_FALSE(std::filesystem::is_symlink(d / "dest2/process/error.txt"));
+    EXPECT_EQ(ReadFileText(d / "dest2/process/error.txt"), "From:Eve\r\nSubject:kept");
 }
 
 TEST(RecoveryRecord, OnlyTheFirstThousandBytesAreShown) {
