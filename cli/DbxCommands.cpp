@@ -25,6 +25,11 @@ bool ReportUnreadableStore(const char* command, const std::string& path) {
     CDbxStoreFile store;
     if (store.Open(path) == 0) return false;
     int code = GetDbxLastError();
+    if (!GetDbxOpenRefusal().empty()) {
+        std::cerr << "kestrel-cli " << command << ": " << path << " " << GetDbxOpenRefusal()
+                  << "\n";
+        return true;
+    }
     std::cerr << "kestrel-cli " << command << ": " << path << ": not a readable .dbx file ("
               << (code > 0 && code < kDbxErrorCount ? DbxErrorTexts[code] : "unknown error")
               << ")\n";

@@ -26,6 +26,7 @@ const char* const DbxErrorTexts[kDbxErrorCount] = {
 namespace {
 
 int g_lastError = kDbxOk;
+std::string g_openRefusal;
 
 // Large enough that a message's blocks, which lie one after another in real files, are served
 // from memory; small enough that memory use does not depend on the file.
@@ -280,15 +281,19 @@ int GetDbxLastError() {
     return g_lastError;
 }
 
+const std::string& GetDbxOpenRefusal() {
+    return g_openRefusal;
+}
+
 // ---- DbxFile ----
 
 DbxFile::~DbxFile() {
     if (m_fd >= 0) close(m_fd);
 }
 
-std::unique_ptr<DbxFile> DbxFile::Open(const std::string& path) {
+std::unique_ptr<DbxFile> DbxFile::Open(const std::string& path, std::string* why) {
     // A fifo or a device given as a store is refused before it is opened, never waited on.
-    int fd = platform::OpenFileForReading(path, UINT64_MAX);
+    int fd = platform::OpenFileForReading(path, UINT64_MAX, why);
     if (fd < 0) return nullptr;
     std::unique_ptr<DbxFile> file(new DbxFile);
     file->m_fd = fd;
@@ -321,7 +326,7 @@ bool DbxFile::Read(std::uint64_t pos, void* out, std::size_t len) {
 
 std::unique_ptr<DbxStore> OpenDbxStore(const std::string& path) {
     auto store = std::make_unique<DbxStore>();
-    store->file = DbxFile::Open(path);
+    store->file = DbxFile::Open(path, &g_openRefusal);
     g_lastError = kDbxOpenFailed;
     if (!store->file) return nullptr;
     DbxFile& file = *store->file;

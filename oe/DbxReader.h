@@ -32,6 +32,10 @@ extern const char* const DbxErrorTexts[kDbxErrorCount];
 // The code the last lower-layer operation left; 0 after success.
 int GetDbxLastError();
 
+// Why the last OpenDbxStore did not open the file at all ("is a fifo, not a file"); empty when
+// it opened it or there was no such file.
+const std::string& GetDbxOpenRefusal();
+
 // Bit 0 of ReadDbxItem's flags: also read the message text into the record.
 inline constexpr int kDbxReadText = 1;
 
@@ -43,7 +47,8 @@ public:
     DbxFile(const DbxFile&) = delete;
     DbxFile& operator=(const DbxFile&) = delete;
 
-    static std::unique_ptr<DbxFile> Open(const std::string& path);
+    // None for a file that cannot be opened, or is not a plain file (why says which).
+    static std::unique_ptr<DbxFile> Open(const std::string& path, std::string* why = nullptr);
     std::uint64_t Size() const { return m_size; }
     // False unless all len bytes at pos lie inside the file and were read.
     bool Read(std::uint64_t pos, void* out, std::size_t len);

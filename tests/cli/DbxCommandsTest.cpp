@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "DbxWriter.h"
@@ -62,6 +63,11 @@ TEST(CliDbx, SaveEmlReportsABrokenStoreAndAnUnreadableMessage) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("not a readable .dbx file (DBX File operation failed. Open or close)"),
               std::string::npos);
+    // A fifo would make a reader wait for a writer for ever.
+    ASSERT_EQ(mkfifo((src / "fifo.dbx").c_str(), 0600), 0);
+    r = RunProgram({"kestrel-cli", "save-eml", src / "fifo.dbx", dest.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("fifo.dbx is a fifo, not a file"), std::string::npos) << r.err;
 
     DbxWriterOptions o;
     o.chainLoopMessage = 0;
