@@ -3,7 +3,7 @@
 // the command line (--yes/--no), else asked on the terminal, else answered No.
 #include <optional>
 
-#include "app/UserInterface.h"
+#include "platform/UserInterface.h"
 
 class CConsoleMessageBox : public IMessageBox {
 public:

@@ -8,14 +8,14 @@
 #include "cli/Cli.h"
 #include "cli/ConsoleUi.h"
 #include "engine/ConsoleProgress.h"
-#include "engine/ErrorLog.h"
 #include "engine/ExtractorClient.h"
 #include "engine/MailSearch.h"
 #include "engine/SaveAsEml.h"
-#include "engine/SeException.h"
 #include "engine/WizardRun.h"
 #include "oe/DbxReader.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
+#include "platform/SeException.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include "cli/Cli.h"
 #include "cli/ConsoleUi.h"
 #include "engine/ConsoleProgress.h"
-#include "engine/ErrorLog.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
-#include "engine/SeException.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
+#include "platform/SeException.h"
 
 namespace {
 

@@ -8,14 +8,14 @@
 #include <sys/stat.h>
 
 #include "app/Settings.h"
-#include "app/UserInterface.h"
-#include "engine/ErrorLog.h"
 #include "engine/ExtractorClient.h"
 #include "engine/ProgressWindow.h"
 #include "engine/RecoveryRecord.h"
-#include "engine/SeException.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
+#include "platform/SeException.h"
+#include "platform/UserInterface.h"
 #include "report/HtmlWriter.h"
 #include "report/ReportWriter.h"
 

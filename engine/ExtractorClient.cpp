@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/UserInterface.h"
-#include "engine/ErrorLog.h"
 #include "platform/Com.h"
+#include "platform/ErrorLog.h"
+#include "platform/UserInterface.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // file ("TAK" prefix, system temporary folder) and listed. The dialog implements the view.
 #include <string>
 
-#include "app/UserInterface.h"
+#include "platform/UserInterface.h"
 
 struct MailSearchRow {
     std::string sender;

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/UserInterface.h"
 #include "platform/FileSystem.h"
+#include "platform/UserInterface.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/UserInterface.h"
 #include "engine/ProgressWindow.h"
+#include "platform/UserInterface.h"
 
 enum class SaveEmlOutcome {
     Finished,   // every message was handled

@@ -10,15 +10,15 @@
 #include <unistd.h>
 
 #include "app/Settings.h"
-#include "app/UserInterface.h"
-#include "engine/ErrorLog.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
 #include "engine/ProgressWindow.h"
-#include "engine/SeException.h"
 #include "oe/DbxReader.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
+#include "platform/SeException.h"
+#include "platform/UserInterface.h"
 #include "report/HtmlWriter.h"
 #include "report/ReportWriter.h"
 

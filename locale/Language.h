@@ -2,7 +2,7 @@
 // Language files: "*.lng" files in the "LANG" folder of the program's data folder translate the
 // menu, the status-bar prompts and the dialogs; the choice is kept in a small file beside the
 // program, or in the settings folder when the program is installed (platform/ProgramFolders.h).
-// This is the part without windows; Language_ui.h applies it to menus and dialogs.
+// This is the part without windows; gui/LanguageMenus.h applies it to menus and dialogs.
 #include <optional>
 #include <string>
 #include <vector>

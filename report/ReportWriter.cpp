@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "engine/ErrorLog.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "report/HtmlWriter.h"
 

@@ -1,7 +1,7 @@
 #include "store/FolderSelection.h"
 
 #include "app/Settings.h"
-#include "app/UserInterface.h"
+#include "platform/UserInterface.h"
 #include "store/StoreDiscovery.h"
 
 std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings, IMessageBox& ui) {

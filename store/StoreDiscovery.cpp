@@ -3,11 +3,11 @@
 #include <set>
 
 #include "app/Settings.h"
-#include "app/UserInterface.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/Paths.h"
 #include "platform/User.h"
+#include "platform/UserInterface.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UserInterface.h"
+#include "platform/UserInterface.h"
 
 class ScriptedMessageBox : public IMessageBox {
 public:

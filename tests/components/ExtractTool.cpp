@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/UserInterface.h"
 #include "engine/ExtractorClient.h"
+#include "platform/UserInterface.h"
 
 namespace {
 class StderrUi : public IMessageBox {

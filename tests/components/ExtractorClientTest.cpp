@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "TempDir.h"
-#include "app/UserInterface.h"
-#include "engine/ErrorLog.h"
+#include "platform/ErrorLog.h"
+#include "platform/UserInterface.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "TempDir.h"
-#include "app/UserInterface.h"
 #include "engine/ExtractorClient.h"
+#include "platform/UserInterface.h"
 
 namespace fs = std::filesystem;
 

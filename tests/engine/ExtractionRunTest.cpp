@@ -9,12 +9,12 @@
 #include "MailFixtures.h"
 #include "TempDir.h"
 #include "app/Settings.h"
-#include "app/UserInterface.h"
-#include "engine/ErrorLog.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
 #include "engine/ScriptedProgress.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
+#include "platform/UserInterface.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "ChildProcess.h"
 #include "TempDir.h"
-#include "app/UserInterface.h"
 #include "engine/RecoveryRecord.h"
 #include "platform/FileSystem.h"
+#include "platform/UserInterface.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include "ScriptedUi.h"
 #include "TempDir.h"
 #include "app/Settings.h"
-#include "engine/ErrorLog.h"
 #include "engine/ExtractorClient.h"
 #include "engine/ScriptedProgress.h"
 #include "engine/WizardRun.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 
 namespace {

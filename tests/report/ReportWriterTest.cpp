@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 
 #include "TempDir.h"
-#include "engine/ErrorLog.h"
+#include "platform/ErrorLog.h"
 #include "report/HtmlWriter.h"
 #include "report/ReportWriter.h"
 

@@ -1,0 +1,47 @@
+#include "gui/DesktopUi.h"
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+
+#include "platform/Shell.h"
+
+namespace {
+long IconStyle(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Information:
+        return wxICON_INFORMATION;
+    case MessageIcon::Warning:
+        return wxICON_WARNING;
+    case MessageIcon::Error:
+        return wxICON_ERROR;
+    case MessageIcon::Question:
+        return wxICON_QUESTION;
+    case MessageIcon::None:
+        break;
+    }
+    return 0;
+}
+} // namespace
+
+void CWxMessageBox::ShowMessage(const std::string& text, const std::string& caption,
+                                MessageIcon icon) {
+    wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+    wxMessageDialog dialog(parent, wxString::FromUTF8(text), wxString::FromUTF8(caption),
+                           wxOK | IconStyle(icon));
+    dialog.ShowModal();
+}
+
+bool CWxMessageBox::AskYesNo(const std::string& text, const std::string& caption,
+                             MessageIcon icon) {
+    wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+    wxMessageDialog dialog(parent, wxString::FromUTF8(text), wxString::FromUTF8(caption),
+                           wxYES_NO | IconStyle(icon));
+    return dialog.ShowModal() == wxID_YES;
+}
+
+bool CWxShell::Open(const std::string& path) {
+    return platform::ShellOpen(path);
+}
+bool CWxShell::Edit(const std::string& path) {
+    return platform::ShellEdit(path);
+}

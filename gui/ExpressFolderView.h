@@ -1,0 +1,70 @@
+#pragma once
+// The left pane: the mail folders of the store as a tree, the folder commands on a right click.
+// The tree's shape comes from the core (store/FolderTree.h); this window only shows it.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <wx/imaglist.h>
+#include <wx/panel.h>
+#include <wx/treectrl.h>
+
+#include "gui/CmdTarget.h"
+#include "store/FolderTree.h"
+#include "store/StoreDiscovery.h"
+
+class CExtractorClient;
+class IMessageBox;
+class wxMenu;
+class wxStaticText;
+
+inline constexpr const char* kFolderPaneTitle = "Windows Live Mail Folder";
+inline constexpr const char* kNoMailBoxMessage = "Please Choice the MailBox";
+inline constexpr const char* kNoFoldersMessage = "Can't Find Windows Live Mail Folders!!";
+
+class CExpressFolderView : public wxPanel, public CCmdTarget {
+public:
+    // Finds the store, fills the tree and creates the extractor client. Messages go through ui
+    // (the desktop's message boxes when null).
+    explicit CExpressFolderView(wxWindow* parent, IMessageBox* ui = nullptr);
+    ~CExpressFolderView() override;
+
+    std::string GetSelectedFolderPath();
+    std::string GetSelectedFolderName();
+    int GetSelectedFolderId();
+    StoreDiscovery& GetStoreDiscovery() { return m_discovery; }
+    CExtractorClient* GetExtractorClient() { return m_extractor.get(); }
+
+    wxTreeCtrl* GetTree() const { return m_tree; }
+    const FolderTree& GetFolderTree() const { return m_folderTree; }
+    // The record of an item; null for a connecting item.
+    const FolderRecord* GetItemRecord(const wxTreeItemId& item) const;
+
+    // The context menu at a screen point; wxDefaultPosition (from the keyboard) hits no item.
+    void ShowContextMenu(const wxPoint& screenPoint);
+
+    // Shows a pop-up menu and returns the chosen command (0 for none). Tests put their own here
+    // to answer the menu without a mouse; the default tracks it on the screen.
+    using MenuTracker =
+        std::function<int(CExpressFolderView& view, wxMenu& menu, const wxPoint& clientPoint)>;
+    static void SetMenuTracker(MenuTracker tracker);
+
+    // Extract Attachments: the option sheet, then the run over the selected folder.
+    void OnExtractAttachments();
+
+private:
+    void FillTree();
+    void OnContextMenu(wxContextMenuEvent& event);
+    const FolderRecord* SelectedRecord(bool& selected) const;
+
+    IMessageBox* m_ui;
+    std::unique_ptr<IMessageBox> m_ownUi;
+    std::unique_ptr<wxImageList> m_images;
+    wxWindow* m_outlookBar = nullptr;
+    wxStaticText* m_paneTitle = nullptr;
+    wxTreeCtrl* m_tree = nullptr;
+    StoreDiscovery m_discovery;
+    FolderTree m_folderTree;
+    std::unique_ptr<CExtractorClient> m_extractor;
+};

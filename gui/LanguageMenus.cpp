@@ -1,0 +1,166 @@
+#include "gui/LanguageMenus.h"
+
+#include <functional>
+#include <string>
+
+#include <wx/dcscreen.h>
+#include <wx/frame.h>
+#include <wx/menu.h>
+#include <wx/toplevel.h>
+
+#include "locale/Language.h"
+#include "res/MenuTemplate.h"
+#include "res/Resource.h"
+
+namespace {
+
+wxString FromUtf8(const std::string& s) {
+    return wxString::FromUTF8(s);
+}
+
+// Menu labels treat "&" as the mnemonic mark; a file name's own "&" must show as itself.
+wxString AsLabel(const std::string& text) {
+    wxString label = FromUtf8(text);
+    label.Replace("&", "&&");
+    return label;
+}
+
+void SetItemText(wxMenuItem* item, const wxString& text) {
+    if (item && item->GetItemLabel() != text) item->SetItemLabel(text);
+}
+
+void TranslateItems(wxMenu* menu, const std::string& parentKey, const std::string& section) {
+    size_t count = menu->GetMenuItemCount();
+    for (size_t pos = 0; pos < count; ++pos) {
+        wxMenuItem* item = menu->FindItemByPosition(pos);
+        if (!item || item->IsSeparator()) continue;
+        std::string key = item->IsSubMenu() ? parentKey + "|" + std::to_string(pos)
+                                            : std::to_string(res::CommandId(item->GetId()));
+        std::string text = LookupLanguageText(section, key);
+        if (!text.empty()) SetItemText(item, FromUtf8(text));
+        if (item->IsSubMenu()) TranslateItems(item->GetSubMenu(), key, section);
+    }
+}
+
+} // namespace
+
+void MarkLanguageMenu(wxMenuBar* menuBar) {
+    if (!menuBar) return;
+    const LanguageState& st = TheLanguage();
+    for (unsigned id = res::ID_LANGUAGE_DEFAULT; id <= st.lastMenuId; ++id) {
+        wxMenuItem* item = menuBar->FindItem(static_cast<int>(id));
+        if (item && item->IsCheckable()) item->Check(id == st.selectedMenuId);
+    }
+}
+
+unsigned BuildLanguageMenu(wxMenu* languageMenu) {
+    LanguageState& st = TheLanguage();
+    size_t before = st.entries.size();
+    unsigned selected = PlanLanguageMenu();
+    for (size_t i = before; i < st.entries.size(); ++i) {
+        if (i == 0) languageMenu->AppendSeparator();
+        const LanguageEntry& e = st.entries[i];
+        languageMenu->AppendCheckItem(static_cast<int>(e.menuId), AsLabel(e.name));
+    }
+    for (unsigned id = res::ID_LANGUAGE_DEFAULT; id <= st.lastMenuId; ++id) {
+        wxMenuItem* item = languageMenu->FindItem(static_cast<int>(id));
+        if (item && item->IsCheckable()) item->Check(id == selected);
+    }
+    return selected;
+}
+
+void ApplyLanguage(wxMenuBar* menuBar, unsigned menuId) {
+    ApplyLanguageMenuId(menuId);
+    MarkLanguageMenu(menuBar);
+}
+
+void SwitchLanguage(wxFrame* frame, unsigned menuId) {
+    wxMenuBar* bar = frame ? frame->GetMenuBar() : nullptr;
+    ApplyLanguage(bar, menuId);
+    if (bar) {
+        TranslateMenu(bar, res::IDR_MAINFRAME);
+        bar->Refresh();
+    }
+    if (frame) {
+        wxMenuEvent select(wxEVT_MENU_HIGHLIGHT, static_cast<int>(menuId));
+        select.SetEventObject(frame);
+        frame->GetEventHandler()->ProcessEvent(select);
+    }
+}
+
+void TranslateMenu(wxMenuBar* menuBar, unsigned section) {
+    if (!menuBar) return;
+    if (TheLanguage().currentFile.empty()) {
+        RestoreMenuTexts(menuBar, section);
+        return;
+    }
+    std::string sectionName = std::to_string(section);
+    for (size_t pos = 0; pos < menuBar->GetMenuCount(); ++pos) {
+        std::string key = "|" + std::to_string(pos);
+        std::string text = LookupLanguageText(sectionName, key);
+        if (!text.empty() && menuBar->GetMenuLabel(pos) != FromUtf8(text))
+            menuBar->SetMenuLabel(pos, FromUtf8(text));
+        TranslateItems(menuBar->GetMenu(pos), key, sectionName);
+    }
+}
+
+void RestoreMenuTexts(wxMenuBar* menuBar, unsigned templateId) {
+    if (!menuBar) return;
+    for (const res::MenuTemplateText& t :
+         res::ParseMenuTemplate(res::LoadMenuTemplate(templateId))) {
+        wxString text = FromUtf8(t.text);
+        if (!t.popup) {
+            SetItemText(menuBar->FindItem(res::WxId(t.id)), text);
+            continue;
+        }
+        if (t.path.empty() || t.path[0] >= menuBar->GetMenuCount()) continue;
+        if (t.path.size() == 1) {
+            if (menuBar->GetMenuLabel(t.path[0]) != text) menuBar->SetMenuLabel(t.path[0], text);
+            continue;
+        }
+        // Follow the positions down to the menu that holds this submenu.
+        wxMenu* menu = menuBar->GetMenu(t.path[0]);
+        for (size_t i = 1; menu && i + 1 < t.path.size(); ++i) {
+            wxMenuItem* step = t.path[i] < menu->GetMenuItemCount()
+                                   ? menu->FindItemByPosition(t.path[i])
+                                   : nullptr;
+            menu = step ? step->GetSubMenu() : nullptr;
+        }
+        if (menu && t.path.back() < menu->GetMenuItemCount())
+            SetItemText(menu->FindItemByPosition(t.path.back()), text);
+    }
+}
+
+wxFont GetDialogFont() {
+    const LanguageState& st = TheLanguage();
+    if (st.fontName.empty()) return wxNullFont;
+    int height = DialogFontHeight(st.fontSize, wxScreenDC().GetPPI().y);
+    wxFontInfo info = height != 0 ? wxFontInfo(wxSize(0, -height)) : wxFontInfo();
+    return wxFont(info.FaceName(FromUtf8(st.fontName)));
+}
+
+void TranslateDialog(wxWindow* window, unsigned section) {
+    if (!window || TheLanguage().currentFile.empty()) return;
+    std::string sectionName = std::to_string(section);
+    wxFont font = GetDialogFont();
+    std::function<void(wxWindow*)> apply = [&](wxWindow* w) {
+        unsigned key;
+        if (w == window && w->IsTopLevel())
+            key = 0;
+        else if (w->GetId() < 0 || w->GetId() == wxID_STATIC)
+            key = res::IDC_STATIC_SHARED;
+        else
+            key = static_cast<unsigned>(w->GetId());
+        std::string text = LookupLanguageText(sectionName, std::to_string(key));
+        if (!text.empty()) {
+            if (auto* top = dynamic_cast<wxTopLevelWindow*>(w))
+                top->SetTitle(FromUtf8(text));
+            else
+                w->SetLabel(FromUtf8(text));
+        }
+        if (font.IsOk()) w->SetFont(font);
+        for (wxWindow* child : w->GetChildren())
+            if (!child->IsTopLevel()) apply(child);
+    };
+    apply(window);
+}

@@ -1,0 +1,92 @@
+#pragma once
+// The main window: menu, tool bar, status bar, the caption bar with the destination combo, and
+// three panes side by side: the mail folders, the destination folder tree, its file list.
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include <wx/frame.h>
+#include <wx/imaglist.h>
+#include <wx/timer.h>
+
+#include "gui/CmdTarget.h"
+
+class CExpressFolderView;
+class CIEShellListView;
+class CIEShellTreeView;
+class wxComboBox;
+class wxSplitterWindow;
+
+class CMainFrame : public wxFrame, public CCmdTarget {
+public:
+    // Makes the window that takes pane (0,0) and says which folder view it is (or none).
+    using FolderPaneFactory = std::function<wxWindow*(wxWindow* parent, CExpressFolderView*& view)>;
+    static void SetFolderPaneFactory(FolderPaneFactory factory);
+
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Frame operations the runs use.
+    CExpressFolderView* GetFolderView() const { return m_folderView; }
+    std::string GetDestinationFolder() const;
+    void ShowDestination(const std::string& path = {});
+    void SelectDestinationFolder(const std::string& path);
+    void EnableFileListUpdates(bool enable);
+    void RefreshFileList();
+
+    wxWindow* GetPane(int column) const { return m_panes[column]; }
+    wxWindow* GetActivePane() const { return m_activePane; }
+    void SetActivePane(wxWindow* pane);
+    CIEShellTreeView* GetDestinationTree() const { return m_tree; }
+    CIEShellListView* GetFileList() const { return m_list; }
+    wxComboBox* GetDestinationCombo() const { return m_destinationCombo; }
+    wxSplitterWindow* GetSplitter() const { return m_splitter; }
+
+    // Activation: the title with the identity, and the first time the destination tree's
+    // starting folder. Runs on the window system's activation and when the program shows the
+    // frame, whichever comes first.
+    void HandleActivation();
+    bool IsFirstActivationDone() const { return m_firstActivationDone; }
+
+    // Passes a command along the routing: the active pane, the frame, the application.
+    bool RouteCommand(wxCommandEvent& event);
+    // Works out the enabled state of a command the same way.
+    void RouteUpdate(wxUpdateUIEvent& event);
+    // The status-bar text for a command (the prompt lookup).
+    void ShowPrompt(int id);
+    void ShowIdleText();
+
+
+private:
+    void BuildMenuBar();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void BuildCaptionBar(wxWindow* parent, wxSizer* sizer);
+    void BuildPanes(wxWindow* parent, wxSizer* sizer);
+    void InstallLanguage();
+    void AddFrameCommands();
+    void UpdateIndicators();
+    bool IsCommandId(int id) const;
+    // A close asked for during a long operation happens once the last one is over.
+    void CloseIfPending();
+
+    std::unique_ptr<wxImageList> m_normalImages;
+    std::unique_ptr<wxImageList> m_disabledImages;
+    wxSplitterWindow* m_splitter = nullptr;
+    wxSplitterWindow* m_innerSplitter = nullptr;
+    wxComboBox* m_destinationCombo = nullptr;
+    std::string m_destinationText;
+    bool m_firstActivationDone = false;
+    wxWindow* m_panes[3] = {nullptr, nullptr, nullptr};
+    wxWindow* m_activePane = nullptr;
+    CExpressFolderView* m_folderView = nullptr;
+    CIEShellTreeView* m_tree = nullptr;
+    CIEShellListView* m_list = nullptr;
+    std::set<int> m_commandIds;
+    wxTimer m_indicatorTimer;
+    bool m_closePending = false;
+};
+
+// The frame of the running program, if there is one.
+CMainFrame* TheMainFrame();

@@ -1,0 +1,124 @@
+#include "gui/QorApp.h"
+
+#include <csignal>
+#include <dlfcn.h>
+#include <strings.h>
+
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+
+#include "app/Settings.h"
+#include "gui/MainFrame.h"
+#include "gui/SplashScreen.h"
+#include "locale/Language.h"
+#include "platform/ErrorLog.h"
+#include "platform/SeException.h"
+#include "platform/UserInterface.h"
+#include "res/Resource.h"
+
+CQorApp::CQorApp() {
+    // Faults inside guarded calls arrive as CSeException from the start.
+    InstallFaultTranslator();
+    OnCommand(res::ID_APP_ABOUT, [](wxCommandEvent&) {
+        wxMessageBox(wxString(kAppTitle) + "\n" + kVersionLine, "About KESTL",
+                     wxOK | wxICON_INFORMATION, wxTheApp->GetTopWindow());
+    });
+}
+
+bool HasAutomationSwitch(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a.size() < 2 || (a[0] != '-' && a[0] != '/')) continue;
+        const char* name = a.c_str() + 1;
+        if (strcasecmp(name, "Embedding") == 0 || strcasecmp(name, "Automation") == 0) return true;
+    }
+    return false;
+}
+
+void InitProcessState() {
+    LoadStartupLanguage();
+    CErrorLog& log = TheErrorLog();
+    log.Open("errorlog.txt", true);
+    log.SetEnabled(true);
+    log.SetTimeStamp(true);
+    LoadSettings();
+}
+
+int RunAutomationServer() {
+    InitProcessState();
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+    int sig = 0;
+    sigwait(&set, &sig);
+    return 0;
+}
+
+namespace {
+// GTK 3 leaves pictures out of menus unless the setting asks for them; the menu shows the tool
+// bar's pictures beside the same commands. Looked up at run time: the toolkit is already loaded
+// by wxWidgets, and nothing else of it is needed at build time.
+void ShowMenuPictures() {
+#ifdef __WXGTK__
+    using GetDefault = void* (*)();
+    using ObjectSet = void (*)(void*, const char*, ...);
+    auto getDefault = reinterpret_cast<GetDefault>(dlsym(RTLD_DEFAULT, "gtk_settings_get_default"));
+    auto objectSet = reinterpret_cast<ObjectSet>(dlsym(RTLD_DEFAULT, "g_object_set"));
+    if (!getDefault || !objectSet) return;
+    if (void* settings = getDefault()) objectSet(settings, "gtk-menu-images", 1, nullptr);
+#endif
+}
+} // namespace
+
+bool CQorApp::OnInit() {
+    // The program has no options of its own; the automation switch is handled before the
+    // window system starts.
+    return InitInstance();
+}
+
+bool CQorApp::InitInstance(int splashMilliseconds) {
+    InitProcessState();
+
+    CSplashScreen::SetVersionLine(kVersionLine);
+    CSplashScreen::EnableSplashScreen(true);
+    CSplashScreen::ShowSplashScreen(nullptr);
+    // Keep the splash up for its time while letting a key or click through to hide it.
+    wxStopWatch watch;
+    while (CSplashScreen::IsShowing() && watch.Time() < splashMilliseconds) {
+        Yield(true);
+        wxMilliSleep(10);
+    }
+    if (CSplashScreen::IsShowing()) CSplashScreen::HideSplashScreen();
+
+    // Asked to quit from outside: close the frame as the user would, so the settings are saved.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SetSignalHandler(sig, [](int) {
+            if (CMainFrame* frame = TheMainFrame())
+                frame->Close();
+            else if (wxTheApp)
+                wxTheApp->ExitMainLoop();
+        });
+    }
+
+    ShowMenuPictures();
+
+    auto* frame = new CMainFrame;
+    SetTopWindow(frame);
+    frame->SetTitle(kAppTitle);
+    frame->Maximize(true);
+    frame->Show(true);
+    frame->Update();
+    // Showing the frame activates it; without a window manager no activation event comes.
+    if (!frame->IsFirstActivationDone()) frame->HandleActivation();
+    return true;
+}
+
+int CQorApp::FilterEvent(wxEvent& event) {
+    if (CSplashScreen::PreTranslateAppMessage(event)) return Event_Processed;
+    return Event_Skip;
+}
+
+CMainFrame* CQorApp::GetMainFrame() const {
+    return TheMainFrame();
+}

@@ -1,0 +1,99 @@
+#include "gui/ShellListView.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+
+#include "platform/PathHelpers.h"
+
+namespace {
+// How often the folder is looked at for changes made by other programs.
+constexpr int kWatchMilliseconds = 1000;
+} // namespace
+
+CIEShellListView::CIEShellListView(wxWindow* parent, wxWindowID id)
+    : wxListCtrl(parent, id, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxBORDER_NONE),
+      m_watch(this) {
+    AppendColumn("Name", wxLIST_FORMAT_LEFT, 220);
+    AppendColumn("Size", wxLIST_FORMAT_RIGHT, 80);
+    AppendColumn("Type", wxLIST_FORMAT_LEFT, 120);
+    AppendColumn("Modified", wxLIST_FORMAT_LEFT, 140);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckForChanges(); });
+    m_watch.Start(kWatchMilliseconds);
+}
+
+void CIEShellListView::ShowFolder(const std::string& folder) {
+    m_folder = folder;
+    if (m_updates) RefreshList();
+}
+
+void CIEShellListView::EnableUpdates(bool enable) {
+    m_updates = enable;
+}
+
+void CIEShellListView::RefreshList() {
+    auto entries = m_folder.empty() ? std::vector<platform::DirEntry>()
+                                    : platform::ListDirectory(m_folder, "*");
+    Fill(entries);
+}
+
+void CIEShellListView::CheckForChanges() {
+    if (!m_updates || m_folder.empty()) return;
+    auto entries = platform::ListDirectory(m_folder, "*");
+    if (Signature(entries) != m_shown) Fill(entries);
+}
+
+std::string CIEShellListView::Signature(const std::vector<platform::DirEntry>& entries) const {
+    std::string sig = m_folder;
+    for (const auto& e : entries)
+        sig += "\n" + e.name + "|" + std::to_string(e.size) + "|" + std::to_string(e.lastWrite);
+    return sig;
+}
+
+std::string CIEShellListView::FormatSize(std::uint64_t bytes) {
+    // Whole kilobytes, rounded up, as a file manager shows them.
+    std::uint64_t kb = (bytes + 1023) / 1024;
+    std::string digits = std::to_string(kb);
+    std::string grouped;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped + " KB";
+}
+
+std::string CIEShellListView::TypeName(const platform::DirEntry& entry) {
+    if (entry.isDirectory) return "File folder";
+    std::string ext = platform::FindExtension(entry.name);
+    if (ext.size() <= 1) return "File";
+    std::string upper = ext.substr(1);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return upper + " File";
+}
+
+void CIEShellListView::Fill(const std::vector<platform::DirEntry>& entries) {
+    m_shown = Signature(entries);
+    Freeze();
+    DeleteAllItems();
+    // Folders first, as a file manager lists them; each group keeps the listing order.
+    std::vector<const platform::DirEntry*> ordered;
+    for (const auto& e : entries)
+        if (e.isDirectory) ordered.push_back(&e);
+    for (const auto& e : entries)
+        if (!e.isDirectory) ordered.push_back(&e);
+    long row = 0;
+    for (const platform::DirEntry* e : ordered) {
+        // Hidden by convention here, as a file manager hides them.
+        if (e->name.empty() || e->name[0] == '.') continue;
+        long item = InsertItem(row++, wxString::FromUTF8(e->name));
+        SetItem(item, kSize, e->isDirectory ? wxString() : wxString(FormatSize(e->size)));
+        SetItem(item, kType, wxString::FromUTF8(TypeName(*e)));
+        char date[32] = "";
+        std::tm tm{};
+        if (localtime_r(&e->lastWrite, &tm))
+            std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", &tm);
+        SetItem(item, kDate, date);
+    }
+    Thaw();
+}

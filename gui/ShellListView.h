@@ -1,0 +1,41 @@
+#pragma once
+// The destination file list: the files of one folder with name, size, type and date. It
+// re-reads the folder when it changes on disk, unless updates are switched off.
+#include <string>
+#include <vector>
+
+#include <wx/listctrl.h>
+#include <wx/timer.h>
+
+#include "gui/CmdTarget.h"
+#include "platform/FileSystem.h"
+
+class CIEShellListView : public wxListCtrl, public CCmdTarget {
+public:
+    enum Column { kName, kSize, kType, kDate };
+
+    CIEShellListView(wxWindow* parent, wxWindowID id);
+
+    void ShowFolder(const std::string& folder);
+    const std::string& GetFolder() const { return m_folder; }
+    // Off while a run writes into the folder, so the list does not churn; on again afterwards.
+    void EnableUpdates(bool enable);
+    bool UpdatesEnabled() const { return m_updates; }
+    // Re-reads the folder now.
+    void RefreshList();
+    // Looks at the folder on disk and re-reads it when it changed.
+    void CheckForChanges();
+
+    // Texts as the list shows them.
+    static std::string FormatSize(std::uint64_t bytes);
+    static std::string TypeName(const platform::DirEntry& entry);
+
+private:
+    std::string Signature(const std::vector<platform::DirEntry>& entries) const;
+    void Fill(const std::vector<platform::DirEntry>& entries);
+
+    std::string m_folder;
+    std::string m_shown; // signature of what the list shows
+    bool m_updates = true;
+    wxTimer m_watch;
+};

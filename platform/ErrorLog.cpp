@@ -1,0 +1,53 @@
+#include "platform/ErrorLog.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/FileSystem.h"
+#include "platform/PathHelpers.h"
+#include "platform/Paths.h"
+#include "platform/ProgramFolders.h"
+
+CErrorLog& TheErrorLog() {
+    static CErrorLog log;
+    return log;
+}
+
+void CErrorLog::Open(const std::string& fileName, bool keep) {
+    OpenAt(platform::GetLogFolder(), fileName, keep);
+}
+
+void CErrorLog::OpenAt(const std::string& folder, const std::string& fileName, bool keep) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_enabled = true;
+    m_path = platform::JoinPath(folder, fileName);
+    m_title = platform::RemoveExtension(platform::FindFileName(platform::GetProgramPath()));
+    if (!keep) platform::DeleteFile(m_path);
+}
+
+int CErrorLog::Write(const char* format, ...) {
+    if (m_path.empty()) return 0;
+    if (!m_enabled) return 1;
+    if (!format) return 0;
+    std::lock_guard<std::mutex> guard(m_lock);
+    char buffer[kMaxMessage + 1];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    std::FILE* f = std::fopen(m_path.c_str(), "a");
+    if (!f) return 0;
+    if (m_prefix) std::fprintf(f, "%s : ", m_title.c_str());
+    if (m_timeStamp) {
+        std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%m/%d/%Y %H:%M:%S", &local);
+        std::fprintf(f, "%s : ", stamp);
+    }
+    std::fprintf(f, "%s\n", buffer);
+    std::fclose(f);
+    return 1;
+}

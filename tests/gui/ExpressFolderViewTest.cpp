@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <wx/frame.h>
+#include <wx/menu.h>
+
+#include "ScriptedUi.h"
+#include "TempDir.h"
+#include "WxTestApp.h"
+#include "app/Settings.h"
+#include "engine/ExtractorClient.h"
+#include "gui/ExpressFolderView.h"
+#include "res/Resource.h"
+
+namespace {
+
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new WxTestEnvironment);
+
+struct MenuSeen {
+    int calls = 0;
+    std::string selectedAtOpen;
+    std::vector<int> ids;
+    std::vector<std::string> labels;
+};
+
+class FolderViewTest : public ::testing::Test {
+protected:
+    void Open(const std::string& root) {
+        TheSettings() = AppSettings();
+        TheSettings().KESTLMailFolderPath = root;
+        frame = new wxFrame(nullptr, wxID_ANY, "test", wxDefaultPosition, wxSize(400, 500));
+        view = new CExpressFolderView(frame, &ui);
+        frame->Show();
+        frame->Layout();
+        PumpEvents();
+        CExpressFolderView::SetMenuTracker([this](CExpressFolderView& v, wxMenu& menu,
+                                                  const wxPoint&) {
+            ++menu_.calls;
+            wxTreeItemId sel = v.GetTree()->GetSelection();
+            menu_.selectedAtOpen = sel.IsOk() ? v.GetTree()->GetItemText(sel).utf8_string() : "";
+            for (wxMenuItem* item : menu.GetMenuItems()) {
+                menu_.ids.push_back(static_cast<int>(res::CommandId(item->GetId())));
+                menu_.labels.push_back(item->GetItemLabel().utf8_string());
+            }
+            return 0;
+        });
+    }
+    void TearDown() override {
+        CExpressFolderView::SetMenuTracker(nullptr);
+        if (frame) frame->Destroy();
+        PumpEvents();
+    }
+
+    wxTreeItemId Find(const std::string& text, wxTreeItemId from = {}) {
+        wxTreeCtrl* tree = view->GetTree();
+        if (!from.IsOk()) from = tree->GetRootItem();
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId c = tree->GetFirstChild(from, cookie); c.IsOk();
+             c = tree->GetNextChild(from, cookie)) {
+            if (tree->GetItemText(c).utf8_string() == text) return c;
+            if (wxTreeItemId below = Find(text, c); below.IsOk()) return below;
+        }
+        return {};
+    }
+    std::vector<std::string> RootTexts() {
+        std::vector<std::string> out;
+        wxTreeCtrl* tree = view->GetTree();
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId c = tree->GetFirstChild(tree->GetRootItem(), cookie); c.IsOk();
+             c = tree->GetNextChild(tree->GetRootItem(), cookie))
+            out.push_back(tree->GetItemText(c).utf8_string());
+        return out;
+    }
+    // A right click as the tree reports it: a context menu event at a screen point.
+    void RightClick(const wxPoint& screen) {
+        wxContextMenuEvent event(wxEVT_CONTEXT_MENU, view->GetTree()->GetId(), screen);
+        event.SetEventObject(view->GetTree());
+        view->GetTree()->GetEventHandler()->ProcessEvent(event);
+    }
+    wxPoint CentreOf(const wxTreeItemId& item) {
+        wxRect rect;
+        EXPECT_TRUE(view->GetTree()->GetBoundingRect(item, rect, true));
+        return view->GetTree()->ClientToScreen(rect.GetPosition() +
+                                               wxSize(rect.width / 2, rect.height / 2));
+    }
+
+    std::string SampleRoot() { return std::string(KESTREL_SOURCE_DIR) + "/samples/store"; }
+
+    ScriptedMessageBox ui;
+    wxFrame* frame = nullptr;
+    CExpressFolderView* view = nullptr;
+    MenuSeen menu_;
+};
+
+TEST_F(FolderViewTest, ShowsTheSampleStoreWithItsConnectingItem) {
+    Open(SampleRoot());
+    EXPECT_TRUE(ui.shown.empty());
+    ASSERT_NE(view->GetExtractorClient(), nullptr);
+    EXPECT_TRUE(view->GetExtractorClient()->IsCreated());
+    // Idle-time updates leave the tree usable.
+    EXPECT_TRUE(view->GetTree()->IsThisEnabled());
+    EXPECT_TRUE(view->IsThisEnabled());
+    EXPECT_EQ(RootTexts(),
+              (std::vector<std::string>{"Hotmail (jane)", "pop.example", "pop.example.com"}));
+    wxTreeCtrl* tree = view->GetTree();
+    wxTreeItemId first = Find("Hotmail (jane)");
+    EXPECT_TRUE(tree->IsExpanded(first));
+    EXPECT_FALSE(tree->IsExpanded(Find("pop.example.com")));
+
+    wxTreeItemId connecting = Find("pop.example.com");
+    EXPECT_EQ(view->GetItemRecord(connecting), nullptr);
+    EXPECT_EQ(tree->GetItemImage(connecting), 7);
+    EXPECT_EQ(tree->GetItemImage(connecting, wxTreeItemIcon_Selected), 7);
+    EXPECT_EQ(tree->GetChildrenCount(connecting, false), 2u);
+
+    wxTreeItemId family = Find("Family");
+    ASSERT_TRUE(family.IsOk());
+    const FolderRecord* record = view->GetItemRecord(family);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->RelativePath, "Hotmail (jane)/Inbox/Family");
+    EXPECT_EQ(tree->GetItemImage(family), 7);
+    EXPECT_EQ(tree->GetItemImage(family, wxTreeItemIcon_Selected), 0);
+}
+
+TEST_F(FolderViewTest, RightClickSelectsTheItemBeforeTheMenuOpens) {
+    Open(SampleRoot());
+    wxTreeCtrl* tree = view->GetTree();
+    tree->SelectItem(Find("Hotmail (jane)"));
+    RightClick(CentreOf(Find("Sent Items")));
+    ASSERT_EQ(menu_.calls, 1);
+    EXPECT_EQ(menu_.selectedAtOpen, "Sent Items");
+    EXPECT_EQ(menu_.ids, (std::vector<int>{32776, 32775, 32794, 32792, 32793}));
+    EXPECT_EQ(menu_.labels.front(), "&Extract AttachmentsTo ...");
+    for (const std::string& label : menu_.labels)
+        EXPECT_FALSE(label.empty());
+
+    EXPECT_EQ(view->GetSelectedFolderName(), "Sent Items");
+    EXPECT_EQ(view->GetSelectedFolderPath(), SampleRoot() + "/Hotmail (jane)/Sent Items/");
+    EXPECT_EQ(TheSettings().LastMailFolder, SampleRoot() + "/Hotmail (jane)/Sent Items/");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(FolderViewTest, RightClickBesideTheItemsAsksForAMailBox) {
+    Open(SampleRoot());
+    view->GetTree()->SelectItem(Find("Inbox"));
+    wxSize size = view->GetTree()->GetClientSize();
+    RightClick(view->GetTree()->ClientToScreen(wxPoint(size.x / 2, size.y - 3)));
+    RightClick(wxDefaultPosition); // the menu key
+    EXPECT_EQ(menu_.calls, 0);
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[0].text, "Please Choice the MailBox");
+    EXPECT_EQ(ui.shown[1].text, "Please Choice the MailBox");
+    EXPECT_EQ(view->GetSelectedFolderName(), "Inbox"); // the selection stays
+}
+
+TEST_F(FolderViewTest, ConnectingItemHasNoFolderPath) {
+    Open(SampleRoot());
+    RightClick(CentreOf(Find("pop.example.com")));
+    ASSERT_EQ(menu_.calls, 1);
+    TheSettings().LastMailFolder = "/previous/";
+    EXPECT_EQ(view->GetSelectedFolderPath(), "");
+    EXPECT_EQ(TheSettings().LastMailFolder, "");
+    EXPECT_EQ(view->GetSelectedFolderName(), "");
+    EXPECT_EQ(view->GetSelectedFolderId(), 0);
+}
+
+TEST_F(FolderViewTest, EmptyStoreGivesAnEmptyTree) {
+    TempDir empty;
+    Open(empty.path());
+    EXPECT_TRUE(RootTexts().empty());
+    ASSERT_EQ(ui.shown.size(), 1u) << ui.shown.back().text;
+    EXPECT_EQ(ui.shown[0].text, kNoStoreMessage);
+    EXPECT_EQ(view->GetSelectedFolderPath(), "");
+    RightClick(view->GetTree()->ClientToScreen(wxPoint(10, 10)));
+    EXPECT_EQ(menu_.calls, 0);
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[1].text, "Please Choice the MailBox");
+}
+
+} // namespace

@@ -1,0 +1,239 @@
+// Extract Attachments as the user runs it: a right click on a mail folder of the sample store,
+// the option sheet, the run with its progress window, and what lands on disk and in the panes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include <wx/checkbox.h>
+#include <wx/menu.h>
+#include <wx/radiobut.h>
+#include <wx/stattext.h>
+
+#include "TempDir.h"
+#include "WxTestApp.h"
+#include "app/Settings.h"
+#include "gui/ExpressFolderView.h"
+#include "gui/MainFrame.h"
+#include "gui/ShellListView.h"
+#include "gui/ShellTreeView.h"
+#include "res/Resource.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new WxTestEnvironment);
+
+class ExtractFromWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::copy(fs::path(KESTREL_SOURCE_DIR) / "samples/store", dir / "store",
+                 fs::copy_options::recursive);
+        out = dir.MakeDir("out");
+        // The desktop's "open" lands in a file instead of a browser.
+        dir.Write("bin/xdg-open", "#!/bin/sh\necho \"$1\" >> \"" + (dir / "opened.txt") + "\"\n");
+        fs::permissions(dir / "bin/xdg-open", fs::perms::owner_all);
+        path = std::make_unique<ScopedEnv>("PATH", (dir / "bin") + ":" + std::getenv("PATH"));
+        config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", dir / "config");
+
+        AppSettings settings;
+        settings.KESTLMailFolderPath = dir / "store";
+        settings.LastFileFolder = out;
+        settings.HTMLItemNumber = 4;
+        settings.BrowserReport = 1;
+        settings.ExtractOnlyPicture = 1;
+        SaveSettings(settings);
+
+        CMainFrame::SetFolderPaneFactory([](wxWindow* parent, CExpressFolderView*& view) {
+            view = new CExpressFolderView(parent);
+            return static_cast<wxWindow*>(view);
+        });
+        frame = new CMainFrame;
+        frame->Show();
+        frame->HandleActivation();
+        PumpEvents();
+        view = frame->GetFolderView();
+        ASSERT_NE(view, nullptr);
+        ASSERT_EQ(frame->GetDestinationFolder(), out);
+    }
+    void TearDown() override {
+        CExpressFolderView::SetMenuTracker(nullptr);
+        if (frame) frame->Destroy(); // saves the settings
+        PumpEvents();
+    }
+
+    wxTreeItemId Find(const std::string& text, wxTreeItemId from = {}) {
+        wxTreeCtrl* tree = view->GetTree();
+        if (!from.IsOk()) from = tree->GetRootItem();
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId c = tree->GetFirstChild(from, cookie); c.IsOk();
+             c = tree->GetNextChild(from, cookie)) {
+            if (tree->GetItemText(c).utf8_string() == text) return c;
+            if (wxTreeItemId below = Find(text, c); below.IsOk()) return below;
+        }
+        return {};
+    }
+    // A right click on the item, then the menu's Extract Attachments.
+    void ExtractFrom(const wxTreeItemId& item) {
+        wxTreeCtrl* tree = view->GetTree();
+        tree->EnsureVisible(item);
+        PumpEvents();
+        wxRect rect;
+        ASSERT_TRUE(tree->GetBoundingRect(item, rect, true));
+        CExpressFolderView::SetMenuTracker([](CExpressFolderView&, wxMenu&, const wxPoint&) {
+            return static_cast<int>(res::ID_EXTRACT_ATTACHMENTS);
+        });
+        wxContextMenuEvent event(wxEVT_CONTEXT_MENU, tree->GetId(),
+                                 tree->ClientToScreen(rect.GetPosition() + wxSize(4, 4)));
+        event.SetEventObject(tree);
+        tree->GetEventHandler()->ProcessEvent(event);
+    }
+    std::vector<std::string> ListedFiles() {
+        std::vector<std::string> names;
+        CIEShellListView* list = frame->GetFileList();
+        for (long i = 0; i < list->GetItemCount(); ++i)
+            names.push_back(list->GetItemText(i).utf8_string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::vector<std::string> FilesIn(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // The desktop's "open" runs detached; give it a bounded time to write down what it got.
+    std::string Opened(std::size_t lines) {
+        for (int i = 0; i < 200; ++i) {
+            std::string text = ReadFileText(dir / "opened.txt");
+            if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines)
+                return text;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return ReadFileText(dir / "opened.txt");
+    }
+
+    TempDir dir;
+    std::string out;
+    std::unique_ptr<ScopedEnv> path, config;
+    CMainFrame* frame = nullptr;
+    CExpressFolderView* view = nullptr;
+};
+
+TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
+    ModalScript script;
+    std::string shownPath;
+    script.Then([&](wxDialog& sheet) {
+        PumpEvents();
+        shownPath =
+            sheet.FindWindowById(res::IDC_DESTINATION_PATH, &sheet)->GetLabel().utf8_string();
+        // Let the file list show what the run writes only at the end.
+        EXPECT_FALSE(frame->GetFileList()->UpdatesEnabled());
+        dynamic_cast<wxRadioButton*>(sheet.FindWindowById(res::IDC_FOLDER_SUBDIR, &sheet))
+            ->SetValue(true);
+        ClickButton(sheet, res::IDOK_BUTTON);
+    });
+    view->GetTree()->SelectItem(Find("Sent Items"));
+    ExtractFrom(Find("Inbox"));
+
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    EXPECT_TRUE(script.unexpected.empty());
+    EXPECT_TRUE(script.messages.empty()) << script.messages.front();
+    EXPECT_EQ(shownPath, out);
+
+    // The pictures of the Inbox's messages, in the folder named after it; the rest deleted.
+    EXPECT_EQ(FilesIn(out + "/Inbox"),
+              (std::vector<std::string>{"bee.gif", "boat.jpg", "lake.jpg", "tulips.png"}));
+    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"Inbox", "process", "report", "report.htm"}));
+    EXPECT_TRUE(FilesIn(out + "/process").empty());
+    std::string page = ReadFileText(out + "/report/report_page1.htm");
+    EXPECT_NE(page.find("..\\Inbox\\lake.jpg"), std::string::npos);
+    EXPECT_NE(page.find("..\\Inbox\\tulips.png"), std::string::npos);
+    EXPECT_EQ(page.find("minutes.pdf"), std::string::npos);
+    EXPECT_TRUE(fs::exists(out + "/report/report_left.htm"));
+
+    // The folder and the report were opened on the desktop (each by its own detached process,
+    // so in either order).
+    std::string opened = Opened(2);
+    EXPECT_EQ(opened.size(), (out + "\n" + out + "/report.htm\n").size()) << opened;
+    EXPECT_NE(opened.find(out + "\n"), std::string::npos) << opened;
+    EXPECT_NE(opened.find(out + "/report.htm\n"), std::string::npos) << opened;
+
+    // The file list is on again and shows the new files.
+    EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
+    EXPECT_EQ(frame->GetDestinationFolder(), out);
+    EXPECT_EQ(ListedFiles(),
+              (std::vector<std::string>{"Inbox", "process", "report", "report.htm"}));
+
+    frame->Destroy();
+    frame = nullptr;
+    PumpEvents();
+    std::string ini = ReadFileText(dir / "config/VANDREL/KESTL/qor.ini");
+    EXPECT_NE(ini.find("LastHtmlReport=" + out + "/report.htm\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("LastFileFolder=" + out + "\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("LastMailFolder=" + (dir / "store/Hotmail (jane)/Inbox/") + "\r\n"),
+              std::string::npos)
+        << ini;
+}
+
+TEST_F(ExtractFromWindowTest, ConnectingItemRunsNothingAndRefreshesTheList) {
+    ModalScript script;
+    script.Then([&](wxDialog& sheet) {
+        dir.Write("out/marker.txt", "x");
+        ClickButton(sheet, res::IDOK_BUTTON);
+    });
+    ExtractFrom(Find("pop.example.com"));
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Can't Find Mail Folder Path Error!!"});
+    EXPECT_EQ(FilesIn(out), std::vector<std::string>{"marker.txt"});
+    EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
+    EXPECT_EQ(ListedFiles(), std::vector<std::string>{"marker.txt"});
+    EXPECT_FALSE(fs::exists(dir / "opened.txt"));
+}
+
+TEST_F(ExtractFromWindowTest, CancelRunsNothingAndKeepsTheDestination) {
+    std::string elsewhere = dir.MakeDir("elsewhere");
+    ModalScript script;
+    script.Then([&](wxDialog& sheet) {
+        PumpEvents();
+        dynamic_cast<CIEShellTreeView*>(sheet.FindWindowById(res::IDC_DESTINATION_TREE, &sheet))
+            ->SelectFolder(elsewhere);
+        dir.Write("out/marker.txt", "x");
+        ClickButton(sheet, res::IDCANCEL_BUTTON);
+    });
+    ExtractFrom(Find("Inbox"));
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    EXPECT_TRUE(script.messages.empty());
+    EXPECT_EQ(FilesIn(out), std::vector<std::string>{"marker.txt"});
+    EXPECT_TRUE(FilesIn(elsewhere).empty());
+    EXPECT_EQ(frame->GetDestinationFolder(), out);
+    EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
+    EXPECT_EQ(ListedFiles(), std::vector<std::string>{"marker.txt"});
+}
+
+TEST_F(ExtractFromWindowTest, MainMenuReachesTheViewOnlyWhileItIsTheActivePane) {
+    auto enabled = [&] {
+        wxUpdateUIEvent update(res::WxId(res::ID_EXTRACT_ATTACHMENTS));
+        update.Enable(true);
+        frame->RouteUpdate(update);
+        return update.GetEnabled();
+    };
+    frame->SetActivePane(frame->GetDestinationTree());
+    EXPECT_FALSE(enabled());
+    wxCommandEvent command(wxEVT_MENU, res::WxId(res::ID_EXTRACT_ATTACHMENTS));
+    EXPECT_FALSE(frame->RouteCommand(command));
+
+    frame->SetActivePane(view);
+    EXPECT_TRUE(enabled());
+    ModalScript script;
+    script.Then([](wxDialog& sheet) {
+        EXPECT_EQ(sheet.GetId(), 141);
+        ClickButton(sheet, res::IDCANCEL_BUTTON);
+    });
+    EXPECT_TRUE(frame->RouteCommand(command));
+    EXPECT_EQ(script.PendingSteps(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,376 @@
+#include "GuiTest.h"
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/dialog.h>
+#include <wx/dirdlg.h>
+#include <wx/menu.h>
+#include <wx/modalhook.h>
+#include <wx/panel.h>
+#include <wx/stattext.h>
+#include <wx/statusbr.h>
+#include <wx/toolbar.h>
+#include <wx/treectrl.h>
+
+#include "gui/FolderBrowser.h"
+#include "gui/LanguageMenus.h"
+#include "gui/Pictures.h"
+#include "gui/ShellListView.h"
+#include "gui/ShellTreeView.h"
+#include "gui/SplashScreen.h"
+#include "locale/ProfileFile.h"
+#include "res/Resource.h"
+
+static auto* const g_wx = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+
+namespace {
+
+void PostCommand(CMainFrame* frame, unsigned id) {
+    wxCommandEvent event(wxEVT_MENU, res::WxId(id));
+    event.SetEventObject(frame);
+    frame->GetEventHandler()->ProcessEvent(event);
+}
+
+// Every caption of the menu bar by its place: top-level labels and items by id.
+std::map<std::string, wxString> MenuTexts(wxMenuBar* bar) {
+    std::map<std::string, wxString> texts;
+    std::function<void(wxMenu*, const std::string&)> walk = [&](wxMenu* menu,
+                                                                const std::string& key) {
+        for (size_t i = 0; i < menu->GetMenuItemCount(); ++i) {
+            wxMenuItem* item = menu->FindItemByPosition(i);
+            if (item->IsSeparator()) continue;
+            std::string k = key + "|" + std::to_string(i);
+            texts[k] = item->GetItemLabel();
+            if (item->IsSubMenu()) walk(item->GetSubMenu(), k);
+        }
+    };
+    for (size_t i = 0; i < bar->GetMenuCount(); ++i) {
+        texts["|" + std::to_string(i)] = bar->GetMenuLabel(i);
+        walk(bar->GetMenu(i), "|" + std::to_string(i));
+    }
+    return texts;
+}
+
+wxString Label(wxMenuBar* bar, unsigned id) {
+    return bar->FindItem(res::WxId(id))->GetItemLabel();
+}
+
+// A folder pane that handles Extract Attachments, as the mail folder view does.
+class CHandlingPane : public wxPanel, public CCmdTarget {
+public:
+    explicit CHandlingPane(wxWindow* parent) : wxPanel(parent) {
+        OnCommand(res::ID_EXTRACT_ATTACHMENTS, [this](wxCommandEvent&) { ++handled; });
+    }
+    int handled = 0;
+};
+
+bool CommandEnabled(CMainFrame* frame, unsigned id) {
+    frame->DoMenuUpdates();
+    frame->GetToolBar()->UpdateWindowUI();
+    bool menu = frame->GetMenuBar()->IsEnabled(res::WxId(id));
+    if (frame->GetToolBar()->FindById(res::WxId(id)))
+        EXPECT_EQ(menu, frame->GetToolBar()->GetToolEnabled(res::WxId(id))) << id;
+    return menu;
+}
+
+} // namespace
+
+TEST_F(GuiTest, StartUpShowsTheTitleWithTheIdentityAndSelectsTheLastFolderOnce) {
+    std::string last = dir.MakeDir("dest/sub");
+    std::string other = dir.MakeDir("dest/other");
+    WriteSettings("LastFileFolder=" + last + "\r\nLastUserIdentity=Jane\r\n");
+    CMainFrame* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->IsShown());
+    EXPECT_EQ(frame->GetTitle(), "Kestrel - Jane");
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetDestinationFolder() == last; }));
+    EXPECT_EQ(frame->GetDestinationCombo()->GetString(0), wxString::FromUTF8(last));
+    EXPECT_EQ(frame->GetDestinationCombo()->GetSelection(), 0);
+    EXPECT_EQ(frame->GetFileList()->GetFolder(), last);
+    // Later activations keep whatever the user chose since.
+    frame->SelectDestinationFolder(other);
+    frame->HandleActivation();
+    PumpFor(100);
+    EXPECT_EQ(frame->GetDestinationFolder(), other);
+    EXPECT_FALSE(CSplashScreen::IsShowing());
+}
+
+TEST_F(GuiTest, WithoutAnIdentityOrFolderTheTitleStaysAndHomeIsSelected) {
+    std::string home = dir.MakeDir("home");
+    ScopedEnv homeEnv("HOME", home);
+    CMainFrame* frame = Start();
+    EXPECT_EQ(frame->GetTitle(), "Kestrel");
+    EXPECT_TRUE(PumpUntil([&] { return frame->GetDestinationFolder() == home; }));
+}
+
+TEST_F(GuiTest, TheSplashScreenIsHiddenByTheFirstKeyWhichGoesNoFurther) {
+    CSplashScreen::EnableSplashScreen(true);
+    CSplashScreen::ShowSplashScreen(nullptr);
+    ASSERT_TRUE(CSplashScreen::IsShowing());
+    // The whole picture shows, not a window the toolkit shrank.
+    PumpFor(100);
+    EXPECT_EQ(CSplashScreen::GetShowing()->GetClientSize(), res::LoadSplashBitmap().GetSize());
+    wxKeyEvent key(wxEVT_KEY_DOWN);
+    EXPECT_EQ(wxTheApp->FilterEvent(key), wxApp::Event_Processed);
+    EXPECT_FALSE(CSplashScreen::IsShowing());
+    wxKeyEvent next(wxEVT_KEY_DOWN);
+    EXPECT_EQ(wxTheApp->FilterEvent(next), wxApp::Event_Skip);
+    // A click hides it the same way.
+    CSplashScreen::ShowSplashScreen(nullptr);
+    wxMouseEvent click(wxEVT_LEFT_DOWN);
+    EXPECT_EQ(wxTheApp->FilterEvent(click), wxApp::Event_Processed);
+    EXPECT_FALSE(CSplashScreen::IsShowing());
+}
+
+TEST_F(GuiTest, TheNewestDestinationIsOnTopAndSelected) {
+    std::string a = dir.MakeDir("a"), b = dir.MakeDir("b");
+    WriteSettings("LastFileFolder=" + a + "\r\n");
+    CMainFrame* frame = Start();
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetDestinationFolder() == a; }));
+    frame->SelectDestinationFolder(b);
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetDestinationFolder() == b; }));
+    wxComboBox* combo = frame->GetDestinationCombo();
+    ASSERT_GE(combo->GetCount(), 2u);
+    EXPECT_EQ(combo->GetString(0), wxString::FromUTF8(b));
+    EXPECT_EQ(combo->GetString(1), wxString::FromUTF8(a));
+    EXPECT_EQ(combo->GetSelection(), 0);
+    frame->ShowDestination("/elsewhere");
+    EXPECT_EQ(combo->GetString(0), "/elsewhere");
+    EXPECT_EQ(combo->GetString(1), wxString::FromUTF8(b));
+}
+
+TEST_F(GuiTest, SettingsAreWrittenWhenTheFrameGoes) {
+    WriteSettings("LastMailFolder=/mail/\r\n");
+    CMainFrame* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    TheSettings().LastFileFolder = "/chosen/folder";
+    CloseFrame();
+    ASSERT_EQ(TheMainFrame(), nullptr);
+    std::string saved = ReadFileText(SettingsFile());
+    EXPECT_NE(saved.find("LastFileFolder=/chosen/folder"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("LastMailFolder=/mail/"), std::string::npos) << saved;
+}
+
+TEST_F(GuiTest, GermanAndBackToDefaultRestoresEveryMenuText) {
+    InstallGerman();
+    CMainFrame* frame = Start();
+    wxMenuBar* bar = frame->GetMenuBar();
+    auto builtIn = MenuTexts(bar);
+    ASSERT_NE(bar->FindItem(5051), nullptr);
+    EXPECT_EQ(bar->FindItem(5051)->GetItemLabel(), "German");
+    EXPECT_TRUE(bar->IsChecked(5050));
+
+    PostCommand(frame, 5051);
+    EXPECT_TRUE(bar->IsChecked(5051));
+    EXPECT_FALSE(bar->IsChecked(5050));
+    EXPECT_EQ(bar->GetMenuLabel(0), "&Datei   ");
+    EXPECT_EQ(Label(bar, res::ID_APP_EXIT), "&Beenden");
+    EXPECT_EQ(Label(bar, res::ID_EXTRACT_ATTACHMENTS), wxString::FromUTF8("&Anhänge extrahieren"));
+    EXPECT_EQ(bar->GetMenu(2)->FindItemByPosition(2)->GetItemLabel(), "Sprache");
+    EXPECT_EQ(profile::GetInt(dir / "bin/kestrel.lni", "Main", "Language", 0), 1031);
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
+              wxString::FromUTF8("Deutsche Benutzeroberfläche verwenden."));
+    // Every caption of the menu is translated.
+    auto german = MenuTexts(bar);
+    for (const auto& [key, text] : builtIn)
+        if (key != "|2|2|2") EXPECT_NE(german[key], text) << key;
+
+    PostCommand(frame, 5050);
+    EXPECT_EQ(MenuTexts(bar), builtIn);
+    EXPECT_TRUE(bar->IsChecked(5050));
+    EXPECT_EQ(profile::GetInt(dir / "bin/kestrel.lni", "Main", "Language", -1), 0);
+    // Choosing the checked entry again changes nothing.
+    PostCommand(frame, 5050);
+    EXPECT_EQ(MenuTexts(bar), builtIn);
+    EXPECT_TRUE(bar->IsChecked(5050));
+}
+
+TEST_F(GuiTest, TheChoiceFileBringsGermanBackAtTheNextStart) {
+    InstallGerman();
+    dir.Write("bin/kestrel.lni", "[Main]\r\nLanguage=1031\r\n");
+    CQorApp* app = static_cast<CQorApp*>(wxTheApp);
+    InitProcessState();
+    ASSERT_FALSE(TheLanguage().currentFile.empty());
+    ASSERT_TRUE(app->InitInstance(0));
+    wxMenuBar* bar = TheMainFrame()->GetMenuBar();
+    EXPECT_TRUE(bar->IsChecked(5051));
+    EXPECT_EQ(bar->GetMenuLabel(3), "&Hilfe   ");
+    EXPECT_TRUE(TheMainFrame()->GetStatusBar()->GetStatusText(0).StartsWith(
+        wxString::FromUTF8("Wählen Sie")));
+}
+
+TEST_F(GuiTest, PromptsForCommandsAndLanguageEntries) {
+    InstallGerman();
+    CMainFrame* frame = Start();
+    wxMenuEvent highlight(wxEVT_MENU_HIGHLIGHT, 5051);
+    frame->GetEventHandler()->ProcessEvent(highlight);
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
+              wxString::FromUTF8("Deutsche Benutzeroberfläche verwenden."));
+    wxMenuEvent exitItem(wxEVT_MENU_HIGHLIGHT, res::WxId(res::ID_APP_EXIT));
+    frame->GetEventHandler()->ProcessEvent(exitItem);
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
+              "Quit the application; prompts to save documents");
+    wxMenuEvent closed(wxEVT_MENU_CLOSE);
+    frame->GetEventHandler()->ProcessEvent(closed);
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
+              "Choose Windows Live Mail folder and press right mouse button. (For Help, press F1)");
+}
+
+TEST_F(GuiTest, ACommandNoActivePaneHandlesIsShownDisabled) {
+    CHandlingPane* pane = nullptr;
+    CMainFrame::SetFolderPaneFactory([&](wxWindow* parent, CExpressFolderView*&) {
+        pane = new CHandlingPane(parent);
+        return pane;
+    });
+    CMainFrame* frame = Start();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(frame->GetActivePane(), frame->GetPane(1));
+    EXPECT_FALSE(CommandEnabled(frame, res::ID_EXTRACT_ATTACHMENTS));
+    PostCommand(frame, res::ID_EXTRACT_ATTACHMENTS);
+    EXPECT_EQ(pane->handled, 0);
+    // The frame's and the application's own commands stay enabled whatever the pane.
+    EXPECT_TRUE(CommandEnabled(frame, res::ID_APP_EXIT));
+    EXPECT_TRUE(CommandEnabled(frame, res::ID_APP_ABOUT));
+
+    frame->SetActivePane(pane);
+    EXPECT_TRUE(CommandEnabled(frame, res::ID_EXTRACT_ATTACHMENTS));
+    PostCommand(frame, res::ID_EXTRACT_ATTACHMENTS);
+    EXPECT_EQ(pane->handled, 1);
+    // Focus into another pane makes it the active one.
+    frame->GetPane(2)->SetFocus();
+    PumpUntil([&] { return frame->GetActivePane() == frame->GetPane(2); }, 2000);
+    if (frame->GetActivePane() == frame->GetPane(2))
+        EXPECT_FALSE(CommandEnabled(frame, res::ID_EXTRACT_ATTACHMENTS));
+}
+
+TEST_F(GuiTest, TheFileListFollowsTheFolderUnlessUpdatesAreOff) {
+    std::string folder = dir.MakeDir("files");
+    dir.Write("files/one.jpg", "x");
+    dir.Write("files/.hidden", "x");
+    WriteSettings("LastFileFolder=" + folder + "\r\n");
+    CMainFrame* frame = Start();
+    CIEShellListView* list = frame->GetFileList();
+    // The list shows what the destination tree selects.
+    ASSERT_TRUE(PumpUntil([&] { return list->GetFolder() == folder; }));
+    ASSERT_EQ(list->GetItemCount(), 1);
+    EXPECT_EQ(list->GetItemText(0, CIEShellListView::kType), "JPG File");
+    dir.Write("files/two.txt", std::string(2048, 'y'));
+    EXPECT_TRUE(PumpUntil([&] { return list->GetItemCount() == 2; }));
+    frame->EnableFileListUpdates(false);
+    dir.Write("files/three.txt", "z");
+    list->CheckForChanges();
+    EXPECT_EQ(list->GetItemCount(), 2);
+    frame->EnableFileListUpdates(true);
+    frame->RefreshFileList();
+    EXPECT_EQ(list->GetItemCount(), 3);
+    EXPECT_EQ(CIEShellListView::FormatSize(2048), "2 KB");
+    EXPECT_EQ(CIEShellListView::FormatSize(1), "1 KB");
+    EXPECT_EQ(CIEShellListView::FormatSize(5u * 1024 * 1024), "5,120 KB");
+}
+
+TEST_F(GuiTest, DialogsAreTranslatedByControlId) {
+    dir.Write("bin/LANG/Test.lng", "[Language]\nLanguage=1031\nFontName=DejaVu Sans\nFontSize=9\n"
+                                   "[999]\n0=Titel\n65535=Gemeinsam\n1036=K\xC3\xA4stchen\n");
+    PlanLanguageMenu();
+    wxDialog dialog(nullptr, wxID_ANY, "Title");
+    auto* shared1 = new wxStaticText(&dialog, wxID_ANY, "one");
+    auto* shared2 = new wxStaticText(&dialog, wxID_STATIC, "two");
+    auto* box = new wxCheckBox(&dialog, 1036, "box");
+    auto* untouched = new wxCheckBox(&dialog, 1037, "kept");
+    TranslateDialog(&dialog, 999); // no current file: nothing changes
+    EXPECT_EQ(dialog.GetTitle(), "Title");
+    ApplyLanguageMenuId(5051);
+    TranslateDialog(&dialog, 999);
+    EXPECT_EQ(dialog.GetTitle(), "Titel");
+    EXPECT_EQ(shared1->GetLabel(), "Gemeinsam");
+    EXPECT_EQ(shared2->GetLabel(), "Gemeinsam");
+    EXPECT_EQ(box->GetLabel(), wxString::FromUTF8("Kästchen"));
+    EXPECT_EQ(untouched->GetLabel(), "kept");
+    EXPECT_EQ(box->GetFont().GetFaceName(), "DejaVu Sans");
+}
+
+TEST_F(GuiTest, TheAutomationSwitchRunsWithoutAWindowUntilTold) {
+    std::string program = std::string(KESTREL_OUTPUT_DIR) + "/kestrel";
+    for (const char* sw : {"-Embedding", "/Automation"}) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            unsetenv("DISPLAY");
+            execl(program.c_str(), program.c_str(), sw, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Still there a while later: it waits instead of ending or failing for want of a display.
+        int status = 0;
+        pid_t ended = 0;
+        for (int i = 0; i < 40 && ended == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ended = waitpid(pid, &status, WNOHANG);
+        }
+        EXPECT_EQ(ended, 0) << sw << " ended with " << status;
+        kill(pid, SIGTERM);
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << sw << " " << status;
+    }
+}
+
+TEST_F(GuiTest, AQuitSignalClosesTheFrameAndKeepsTheSettings) {
+    CMainFrame* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    TheSettings().LastHtmlReport = "/reports/report.htm";
+    raise(SIGTERM);
+    ASSERT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
+    EXPECT_NE(ReadFileText(SettingsFile()).find("LastHtmlReport=/reports/report.htm"),
+              std::string::npos);
+}
+
+TEST_F(GuiTest, ThePlaceholderPaneShowsTheStoresFolders) {
+    std::string store = dir.MakeDir("store");
+    dir.Write("store/Acct/account{1}.oeaccount", "<x/>");
+    dir.MakeDir("store/Acct/Inbox");
+    WriteSettings("KESTLMailFolderPath=" + store + "\r\n");
+    CMainFrame* frame = Start();
+    wxTreeCtrl* tree = nullptr;
+    for (wxWindow* child : frame->GetPane(0)->GetChildren())
+        if (auto* t = dynamic_cast<wxTreeCtrl*>(child)) tree = t;
+    ASSERT_NE(tree, nullptr);
+    wxTreeItemIdValue cookie;
+    wxTreeItemId account = tree->GetFirstChild(tree->GetRootItem(), cookie);
+    ASSERT_TRUE(account.IsOk());
+    EXPECT_EQ(tree->GetItemText(account), "Acct");
+    EXPECT_EQ(tree->GetItemImage(account), 7);
+}
+
+namespace {
+// Answers the folder browser the way the user would, recording what it was opened with.
+class CBrowserAnswer : public wxModalDialogHook {
+public:
+    explicit CBrowserAnswer(int answer) : m_answer(answer) { Register(); }
+    ~CBrowserAnswer() override { Unregister(); }
+    int Enter(wxDialog* dialog) override {
+        auto* dirDialog = dynamic_cast<wxDirDialog*>(dialog);
+        if (!dirDialog) return wxID_NONE;
+        title = dirDialog->GetMessage();
+        owner = dirDialog->GetParent();
+        return m_answer;
+    }
+    void Exit(wxDialog*) override {}
+    wxString title;
+    wxWindow* owner = nullptr;
+
+private:
+    int m_answer;
+};
+} // namespace
+
+TEST_F(GuiTest, TheFolderBrowserOpensWithItsTitleAndOwner) {
+    std::string start = dir.MakeDir("start");
+    CMainFrame* frame = Start();
+    CBrowserAnswer answer(wxID_CANCEL);
+    EXPECT_FALSE(BrowseForFolder(frame, "Choose the destination", start).has_value());
+    EXPECT_EQ(answer.title, "Choose the destination");
+    EXPECT_EQ(answer.owner, frame);
+}

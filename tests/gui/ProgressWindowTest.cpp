@@ -1,0 +1,102 @@
+#include "GuiTest.h"
+
+#include <wx/button.h>
+#include <wx/dialog.h>
+#include <wx/uiaction.h>
+
+#include "gui/ProgressWindow.h"
+
+TEST_F(GuiTest, ProgressCaptionFollowsThePositionAndTheOwnerWaits) {
+    CMainFrame* frame = Start();
+    CWxProgressWindow progress(frame, "Progress", true);
+    progress.Open("Progress", true);
+    EXPECT_FALSE(frame->IsEnabled());
+    EXPECT_EQ(progress.GetDisabledOwner(), frame);
+    progress.SetRange(0, 3, 1);
+    progress.StepIt();
+    EXPECT_EQ(progress.GetWindow()->GetTitle(), "Progress [33%]");
+    progress.StepIt();
+    EXPECT_EQ(progress.GetWindow()->GetTitle(), "Progress [67%]");
+    progress.StepIt();
+    EXPECT_EQ(progress.GetWindow()->GetTitle(), "Progress [100%]");
+    EXPECT_EQ(progress.GetCancelButton()->GetLabel(), " Cancel ");
+    // The button stays inside the window whatever the font.
+    wxRect client(progress.GetWindow()->GetClientSize());
+    EXPECT_TRUE(client.Contains(progress.GetCancelButton()->GetRect()));
+    EXPECT_FALSE(progress.PumpAndCheckCancel(true));
+    progress.Close();
+    EXPECT_TRUE(frame->IsEnabled());
+    EXPECT_EQ(progress.GetWindow(), nullptr);
+}
+
+TEST_F(GuiTest, ProgressIsCancelledByAClickOnCancel) {
+    CMainFrame* frame = Start();
+    CWxProgressWindow progress(frame, "Progress", true);
+    progress.Open("Progress", true);
+    ASSERT_TRUE(PumpUntil([&] { return progress.GetCancelButton()->IsShownOnScreen(); }));
+    PumpFor(200);
+    wxButton* button = progress.GetCancelButton();
+    wxUIActionSimulator sim;
+    wxPoint centre = button->GetScreenRect().GetPosition() + button->GetSize() / 2;
+    sim.MouseMove(centre);
+    PumpFor(50);
+    sim.MouseClick();
+    EXPECT_TRUE(PumpUntil([&] { return progress.PumpAndCheckCancel(false); }));
+    EXPECT_FALSE(progress.GetWindow()->IsShown());
+    // A later position shows the window again; the run decides when to stop.
+    progress.StepIt();
+    EXPECT_TRUE(progress.GetWindow()->IsShown());
+    EXPECT_TRUE(progress.PumpAndCheckCancel(false));
+    progress.Close();
+    EXPECT_TRUE(frame->IsEnabled());
+}
+
+TEST_F(GuiTest, EscapeCancelsOnlyWhenTheRunAllowsIt) {
+    CMainFrame* frame = Start();
+    CWxProgressWindow progress(frame, "Progress", true);
+    progress.Open("Progress", true);
+    wxDialog* window = progress.GetWindow();
+    ASSERT_TRUE(PumpUntil([&] { return window->IsShownOnScreen(); }));
+    PumpFor(200);
+    auto pressEscape = [&] {
+        wxUIActionSimulator sim;
+        sim.MouseMove(window->GetScreenRect().GetPosition() + wxPoint(40, 40));
+        PumpFor(50);
+        sim.Char(WXK_ESCAPE);
+    };
+    pressEscape();
+    // Without leave to escape the key is let through and forgotten.
+    PumpFor(300);
+    EXPECT_FALSE(progress.PumpAndCheckCancel(false));
+    pressEscape();
+    EXPECT_TRUE(PumpUntil([&] { return progress.PumpAndCheckCancel(true); }));
+    progress.Close();
+}
+
+TEST_F(GuiTest, ClosingTheFrameDuringARunWaitsForItsEnd) {
+    CMainFrame* frame = Start();
+    {
+        CWxProgressWindow progress(frame, "Progress", true);
+        progress.Open("Progress", true);
+        frame->Close();
+        PumpFor(100);
+        ASSERT_EQ(TheMainFrame(), frame);
+        EXPECT_FALSE(progress.PumpAndCheckCancel(true));
+    }
+    EXPECT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
+}
+
+TEST_F(GuiTest, AForcedCloseDuringARunLeavesTheProgressWindowHarmless) {
+    CMainFrame* frame = Start();
+    CWxProgressWindow progress(frame, "Progress", true);
+    progress.Open("Progress", true);
+    frame->Close(true);
+    ASSERT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
+    // The window went with its owner; the run can still step, pump and close.
+    EXPECT_EQ(progress.GetWindow(), nullptr);
+    EXPECT_EQ(progress.GetDisabledOwner(), nullptr);
+    progress.StepIt();
+    progress.SetStatusLine("still running");
+    EXPECT_FALSE(progress.PumpAndCheckCancel(true));
+    progress.Close();
+}
