@@ -13,7 +13,9 @@ std::string RecoveryRecordPath(const std::string& destination);
 // to go on. False when the user declines; true when there is no record or the user goes on.
 bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui);
 
-// Replaces the record with "From:" sender "\r\nSubject:" subject.
+// Replaces the record with "From:" sender "\r\nSubject:" subject, all at once, so that a process
+// killed at any point leaves a whole record. None of these follows a link someone put at
+// D/process or D/process/error.txt: nothing is read, written or deleted outside D.
 void WriteRecoveryRecord(const std::string& destination, const std::string& sender,
                          const std::string& subject);
 void DeleteRecoveryRecord(const std::string& destination);

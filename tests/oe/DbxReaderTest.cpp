@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -267,28 +266,6 @@ TEST_F(DbxReaderTest, FilesThatAreNotStores) {
     std::string good = BuildDbxMessageFile(SampleMessages(1));
     EXPECT_EQ(store.Open(Save(good.substr(0, 0x80))), 1);
     EXPECT_EQ(GetDbxLastError(), kDbxIndexPointerFailed);
-}
-
-// An index that names one record fifty-one times lists it once: a small file must not make the
-// callers save and search the same message again and again.
-TEST_F(DbxReaderTest, RecordNamedManyTimesIsListedOnce) {
-    std::vector<DbxTestMessage> messages = SampleMessages(5);
-    DbxWriterOptions options;
-    options.repeatMessage = 2;
-    options.repeatTimes = 50;
-    CDbxStoreFile store;
-    ASSERT_EQ(store.Open(Save(BuildDbxMessageFile(messages, options))), 0) << GetDbxLastError();
-    ASSERT_EQ(store.GetItemCount(), 5);
-    std::multiset<std::string> texts;
-    for (int i = store.GetItemCount() - 1; i >= 0; --i) {
-        auto m = GetMessage(store, i, kDbxReadText);
-        ASSERT_TRUE(m) << i;
-        texts.insert(m->GetMessageText());
-    }
-    std::multiset<std::string> expected;
-    for (const DbxTestMessage& m : messages)
-        expected.insert(m.text);
-    EXPECT_EQ(texts, expected);
 }
 
 // Items that the store lists but that cannot be read; the others stay readable.
