@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <dirent.h>
-#include <set>
-#include <sys/stat.h>
 
 #include "app/Settings.h"
+#include "engine/AttachmentLoop.h"
 #include "engine/ExtractorClient.h"
 #include "engine/ProgressWindow.h"
 #include "engine/RecoveryRecord.h"
@@ -16,61 +14,18 @@
 #include "platform/PathHelpers.h"
 #include "platform/SeException.h"
 #include "platform/UserInterface.h"
-#include "report/HtmlWriter.h"
 #include "report/ReportWriter.h"
+#include "store/MailSource.h"
 
 namespace {
 
 constexpr const char* kPictureExtensions = ".jpg .jpeg .bmp .gif .tif .jbg .png .pcx .tiff";
-constexpr const char* kScratchPattern = "ulk*.*";
-
-std::string ToLower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-bool IsPlainFile(const std::string& path, std::uint64_t* size = nullptr) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if (size) *size = static_cast<std::uint64_t>(st.st_size);
-    return true;
-}
-
-// The scratch names in a folder. Read straight from the directory: this runs after every
-// message, over a folder that fills with thousands of files.
-std::set<std::string> ScratchFiles(const std::string& folder) {
-    std::set<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return names;
-    while (dirent* e = readdir(dir)) {
-        if ((e->d_name[0] | 0x20) != 'u') continue;
-        if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN) continue;
-        if (platform::MatchPattern(e->d_name, kScratchPattern)) names.insert(e->d_name);
-    }
-    closedir(dir);
-    return names;
-}
-
-// The message files of a folder, in ascending byte order of their paths.
-std::vector<std::string> ListMessageFiles(const std::string& folderPath) {
-    std::vector<std::string> paths;
-    for (const platform::DirEntry& e : platform::ListDirectory(folderPath, "*.eml")) {
-        std::string path = platform::JoinPath(folderPath, e.name);
-        // A link to a message counts; a pipe or a device would never end the read.
-        if (!e.isDirectory && platform::IsRegularFile(path)) paths.push_back(path);
-    }
-    std::sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
-        return std::strcmp(a.c_str(), b.c_str()) < 0;
-    });
-    return paths;
-}
 
 int MonthFromName(const std::string& word) {
     static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                           "jul", "aug", "sep", "oct", "nov", "dec"};
     if (word.size() < 3) return -1;
-    std::string w = ToLower(word.substr(0, 3));
+    std::string w = platform::ToLower(word.substr(0, 3));
     for (int m = 0; m < 12; ++m)
         if (w == kMonths[m]) return m;
     return -1;
@@ -117,7 +72,7 @@ std::string StripForwardPrefix(const std::string& subject) {
     size_t start = subject.find_first_not_of(' ');
     if (start == std::string::npos) return "";
     std::string s = subject.substr(start);
-    std::string lower = ToLower(s);
+    std::string lower = platform::ToLower(s);
     for (const char* prefix : {"fwd:", "fw:", "fwd", "fw"}) {
         if (lower.rfind(prefix, 0) == 0) {
             s.erase(0, std::strlen(prefix));
@@ -202,171 +157,122 @@ ExtractionAnswer ParseExtractionAnswer(const std::string& answer) {
     if (found > 1) a.DateText = field(bars[1] + 1, found > 2 ? bars[2] : std::string::npos);
     if (found < 3) return a;
     // The file list is everything after the third bar.
-    const std::string list = answer.substr(bars[2] + 1);
+    a.Files = SplitFileList(answer.substr(bars[2] + 1));
+    return a;
+}
+
+std::vector<std::string> SplitFileList(const std::string& list) {
+    std::vector<std::string> names;
     size_t pos = 0;
     while (pos <= list.size()) {
         size_t colon = list.find(':', pos);
         std::string name =
             platform::Trim(list.substr(pos, colon == std::string::npos ? colon : colon - pos));
-        if (!name.empty()) a.Files.push_back(name);
+        if (!name.empty()) names.push_back(name);
         if (colon == std::string::npos) break;
         pos = colon + 1;
     }
-    return a;
+    return names;
 }
+
+namespace {
+
+// One message through the component, which answers its header with the file names. The
+// subject condition is decided on that answer.
+MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptions& options,
+                           const std::string& target, ExtractionContext& context,
+                           ExtractedMessage& message) {
+    if (options.FolderNameSubDirectory != 0) platform::CreateFolder(target);
+    CMessageFile file;
+    if (file.Open(source, index, RecoveryFolder(options.Destination)) != CMessageFile::Ready)
+        TheErrorLog().Write("Cannot read message %d of the folder", index);
+    std::string result;
+    try {
+        RunGuarded([&] { result = context.client.ExtractToFolder2(file.Path(), target); });
+    } catch (const CSeException& e) {
+        TheErrorLog().Write("SeException: %s", e.GetDescription().c_str());
+        result.clear();
+    } catch (const std::exception& e) {
+        TheErrorLog().Write("Exception: %s (%s)", e.what(), file.Path().c_str());
+        result.clear();
+    }
+
+    ExtractionAnswer answer = ParseExtractionAnswer(result);
+    std::string subject = answer.Subject.empty() ? "No Title" : answer.Subject;
+    if (options.Condition != 0) {
+        subject = platform::ToLower(subject);
+        const std::string keyword = platform::ToLower(platform::Trim(options.ConditionKeyword));
+        bool contains = subject.find(keyword) != std::string::npos;
+        if ((options.Condition == 1 && !contains) || (options.Condition == 2 && contains))
+            return MessageStep::Skipped;
+    }
+    context.progress.SetStatusLine(subject);
+    WriteRecoveryRecord(options.Destination, answer.Sender, subject);
+    message.Subject = subject;
+    message.Sender = answer.Sender;
+    message.DateText = answer.DateText;
+    message.FileTime = ParseMailDate(answer.DateText);
+    message.Files = std::move(answer.Files);
+    message.Origin = file.Path();
+    return MessageStep::Extracted;
+}
+
+// The end of a run that ran: the rest of the report, the settings that remember it, and the
+// report and folder opened as asked.
+void FinishExtraction(const ExtractionOptions& options, CReportPager& pager,
+                      ExtractionContext& context) {
+    const std::string& dest = options.Destination;
+    DeleteRecoveryRecord(dest);
+    pager.Finish();
+    const std::string frameset = ReportFramesetPath(dest);
+    context.settings.LastFileFolder = dest;
+    context.settings.LastHtmlReport = frameset;
+    if (pager.Reported() > 0) {
+        if (options.NoSubDirectory == 0) context.shell.Open(dest);
+        if (options.ShowReport) context.shell.Open(frameset);
+    } else {
+        context.ui.ShowMessage("Number of Extracted Mail: 0\n No Report is Generated!!");
+    }
+}
+
+} // namespace
 
 int RunExtraction(const std::string& folderPath, const ExtractionOptions& options,
                   const std::string& folderName, ExtractionContext& context) {
     const std::string& dest = options.Destination;
-    AppSettings& settings = context.settings;
     CProgressWindow& progress = context.progress;
     // Without a destination there is nowhere to write; nothing is created anywhere else.
     if (dest.empty()) return 0;
     platform::CreateFolder(ReportFolder(dest));
     if (!platform::FileExists(folderPath)) return 0;
 
-    const std::vector<std::string> messages = ListMessageFiles(folderPath);
-    const int total = static_cast<int>(messages.size());
+    EmlFolderSource source(folderPath);
     progress.Open("Progress", true);
-    progress.SetRange(0, total, 1);
-
+    progress.SetRange(0, source.Count(), 1);
     platform::CreateFolder(RecoveryFolder(dest));
     if (!ConfirmAfterInterruptedRun(dest, context.ui)) {
         progress.Close();
         return -1;
     }
 
-    const int perPage = std::max(1, settings.HTMLItemNumber);
-    const std::uint64_t sizeLimit =
-        settings.AttachmentSizeLimit > 0
-            ? static_cast<std::uint64_t>(settings.AttachmentSizeLimit) * 1024
-            : 0;
+    AttachmentPolicy policy;
     const bool inSubDirectory = options.FolderNameSubDirectory != 0;
-    const std::string subDirectory = inSubDirectory ? CleanFolderName(folderName) : "";
-    const std::string target = inSubDirectory ? platform::JoinPath(dest, subDirectory) : dest;
-    const std::string keyword = ToLower(platform::Trim(options.ConditionKeyword));
-    // Scratch files that were there before the run belong to the user, not to the component.
-    const std::set<std::string> foreignScratch = ScratchFiles(target);
-
-    CHtmlWriter body;
-    int reported = 0;
-    for (int p = total - 1; p >= 0; --p) {
-        const std::string& messagePath = messages[static_cast<size_t>(p)];
-        progress.SetTitleLine("Current Folder: " + folderName + "(" + std::to_string(total - p) +
-                              "/" + std::to_string(total) + ")");
-        if (inSubDirectory) platform::CreateFolder(target);
-
-        std::string result;
-        try {
-            RunGuarded([&] { result = context.client.ExtractToFolder2(messagePath, target); });
-        } catch (const CSeException& e) {
-            TheErrorLog().Write("SeException: %s", e.GetDescription().c_str());
-            result.clear();
-        } catch (const std::exception& e) {
-            TheErrorLog().Write("Exception: %s (%s)", e.what(), messagePath.c_str());
-            result.clear();
-        }
-
-        ExtractionAnswer answer = ParseExtractionAnswer(result);
-        const std::optional<std::time_t> fileTime = ParseMailDate(answer.DateText);
-        std::string subject = answer.Subject.empty() ? "No Title" : answer.Subject;
-        if (options.Condition != 0) {
-            subject = ToLower(subject);
-            bool contains = subject.find(keyword) != std::string::npos;
-            if ((options.Condition == 1 && !contains) || (options.Condition == 2 && contains))
-                continue;
-        }
-        progress.SetStatusLine(subject);
-        WriteRecoveryRecord(dest, answer.Sender, subject);
-
-        bool blockStarted = false;
-        int entries = 0;
-        for (const std::string& name : answer.Files) {
-            if (!IsNameWithinFolder(name)) {
-                TheErrorLog().Write(
-                    "Skipped a reported name that is not a file in the folder: <%s> (%s)",
-                    name.c_str(), messagePath.c_str());
-                continue;
-            }
-            const std::string path = platform::JoinPath(target, name);
-            try {
-                RunGuarded([&] {
-                    size_t dot = name.rfind('.');
-                    std::string extension =
-                        dot == std::string::npos ? "" : ToLower(name.substr(dot));
-                    const bool present = IsPlainFile(path);
-                    if (settings.SetAttachmentDate == 1 && fileTime && present)
-                        platform::SetFileTimes(path, *fileTime, *fileTime);
-                    if (options.PicturesOnly &&
-                        std::string(kPictureExtensions).find(extension) == std::string::npos) {
-                        if (present) platform::DeleteFile(path);
-                        return;
-                    }
-                    if (!blockStarted) {
-                        std::string shown = subject;
-                        if (settings.RemoveFwString == 1)
-                            shown = StripForwardPrefix(StripForwardPrefix(shown));
-                        BeginMessageBlock(body, HtmlEscape(shown), HtmlEscape(answer.DateText));
-                        blockStarted = true;
-                    }
-                    std::uint64_t size = 0;
-                    if (IsPlainFile(path, &size) && size < sizeLimit) {
-                        platform::DeleteFile(path);
-                        return;
-                    }
-                    progress.SetStatusLine("Extracting..." + name);
-                    AddMessageEntry(body, ReportLinkPath(name, subDirectory), HtmlEscape(name),
-                                    IsThumbnailName(name), ++entries);
-                });
-            } catch (const CSeException& e) {
-                TheErrorLog().Write("SeException: %s", e.GetDescription().c_str());
-                TheErrorLog().Write("Information: <%s> <%s> <%s> <%s>", subject.c_str(),
-                                    answer.Sender.c_str(), answer.DateText.c_str(), name.c_str());
-            }
-        }
-
-        if (blockStarted) {
-            EndMessageBlock(body);
-            ++reported;
-            if (reported % perPage == 0) {
-                int page = reported / perPage;
-                WriteReportPage(ReportPagePath(dest, page), body.Text(), page, false);
-                body.Clear();
-                if (context.view) context.view->RefreshFileList();
-            }
-        }
-
-        for (const std::string& scratch : ScratchFiles(target))
-            if (!foreignScratch.count(scratch))
-                platform::DeleteFile(platform::JoinPath(target, scratch));
-
-        if (progress.PumpAndCheckCancel(true)) {
-            context.ui.ShowMessage("Progress Cancelled");
-            break;
-        }
-        progress.StepIt();
-    }
-
+    policy.FolderName = folderName;
+    policy.LinkFolder = inSubDirectory ? CleanFolderName(folderName) : "";
+    policy.Folder = inSubDirectory ? platform::JoinPath(dest, policy.LinkFolder) : dest;
+    policy.PictureExtensions = kPictureExtensions;
+    policy.PicturesOnly = options.PicturesOnly != 0;
+    policy.IsThumbnail = IsThumbnailName;
+    policy.CancelAfterEveryMessage = true;
+    policy.StopOnCancel = false;
+    policy.SweepScratch = true;
+    policy.Extract = [&](int index, ExtractedMessage& message) {
+        return ExtractMessage(source, index, options, policy.Folder, context, message);
+    };
+    CReportPager pager(dest, context.settings.HTMLItemNumber, context.view);
+    AttachmentLoopContext loop{progress, context.ui, context.settings};
+    RunAttachmentLoop(source.Count(), policy, pager, loop);
     progress.Close();
-    DeleteRecoveryRecord(dest);
-
-    int pages = reported / perPage;
-    if (reported % perPage != 0) {
-        ++pages;
-        WriteReportPage(ReportPagePath(dest, pages), body.Text(), pages, true);
-        body.Clear();
-    }
-    WriteReportIndex(ReportIndexPath(dest), pages);
-    const std::string frameset = ReportFramesetPath(dest);
-    WriteReportFrameset(frameset);
-    settings.LastFileFolder = dest;
-    settings.LastHtmlReport = frameset;
-
-    if (reported > 0) {
-        if (options.NoSubDirectory == 0) context.shell.Open(dest);
-        if (options.ShowReport) context.shell.Open(frameset);
-    } else {
-        context.ui.ShowMessage("Number of Extracted Mail: 0\n No Report is Generated!!");
-    }
+    FinishExtraction(options, pager, context);
     return 0;
 }

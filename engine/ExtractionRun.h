@@ -58,3 +58,5 @@ struct ExtractionAnswer {
     std::vector<std::string> Files;
 };
 ExtractionAnswer ParseExtractionAnswer(const std::string& answer);
+// The names of a ":" separated file list, trimmed, empty ones left out.
+std::vector<std::string> SplitFileList(const std::string& list);

@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "oe/DbxReader.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
+#include "store/MailSource.h"
 
 namespace {
 
@@ -103,6 +103,43 @@ int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, 
     }
 }
 
+namespace {
+
+// Saves one message as a new file; false when the run has to stop (a message has been shown).
+bool SaveMessage(DbxFileSource& source, int index, const MailHeader& header,
+                 const std::string& destination, IMessageBox& ui, SaveEmlResult& result) {
+    std::string path;
+    platform::UniqueFd fd(
+        CreateUniqueEmlFile(destination, FormatIndexName(index, header.Subject), path));
+    if (!fd.IsOpen()) {
+        Failed(result, "Cannot create " + path + ": " + std::strerror(errno));
+        return true;
+    }
+    // The text is streamed from the file to the new file, so a message of any size costs no
+    // more memory than a small one.
+    MailTextWrite written = source.WriteText(index, fd.Get());
+    int writeErrno = errno;
+    bool closed = fd.Close();
+    if (written == MailTextWrite::Unreadable) {
+        // Same as a message that cannot be read at all: no half message is left behind.
+        unlink(path.c_str());
+        ui.ShowMessage("Extract eMail Error");
+        result.outcome = SaveEmlOutcome::ReadError;
+        return false;
+    }
+    if (written == MailTextWrite::WriteFailed || !closed) {
+        Failed(result,
+               "Cannot write " + path + ": " +
+                   std::strerror(written == MailTextWrite::WriteFailed ? writeErrno : errno));
+        unlink(path.c_str());
+    } else {
+        ++result.saved;
+    }
+    return true;
+}
+
+} // namespace
+
 SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string& destination,
                                 IMessageBox& ui, CProgressWindow& progress) {
     SaveEmlResult result;
@@ -114,55 +151,26 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         result.outcome = SaveEmlOutcome::NoSource;
         return result;
     }
-    CDbxStoreFile store;
-    if (store.Open(sourcePath) != 0) {
+    DbxFileSource source;
+    if (!source.Open(sourcePath)) {
         result.outcome = SaveEmlOutcome::OpenFailed;
         return result;
     }
-    const int n = store.GetItemCount();
+    const int n = source.Count();
     progress.Open("Progress", false);
     progress.SetRange(0, n, 1);
-    int k = 0;
-    for (int i = n - 1; i >= 0; --i) {
-        // The text is streamed from the file to the new file, so a message of any size costs
-        // no more memory than a small one.
-        std::unique_ptr<CDbxItem> item = store.GetItem(i, 0);
-        auto* message = dynamic_cast<CDbxMessage*>(item.get());
-        if (!message || message->GetTextPosition() == -1) {
+    for (int i = n - 1, k = 1; i >= 0; --i, ++k) {
+        MailHeader header;
+        if (!source.ReadHeader(i, header) || !header.HasText) {
             ui.ShowMessage("Extract eMail Error");
             result.outcome = SaveEmlOutcome::ReadError;
             break;
         }
-        std::string path;
-        int fd = CreateUniqueEmlFile(destination, FormatIndexName(i, message->GetSubject()), path);
-        if (fd < 0) {
-            Failed(result, "Cannot create " + path + ": " + std::strerror(errno));
-        } else {
-            DbxTextWrite written = store.WriteMessageText(*message, fd);
-            int writeErrno = errno;
-            bool closed = close(fd) == 0;
-            if (written == DbxTextWrite::BrokenChain) {
-                // Same as a message that cannot be read at all: no half message is left behind.
-                unlink(path.c_str());
-                ui.ShowMessage("Extract eMail Error");
-                result.outcome = SaveEmlOutcome::ReadError;
-                break;
-            }
-            if (written == DbxTextWrite::WriteFailed || !closed) {
-                Failed(result, "Cannot write " + path + ": " +
-                                   std::strerror(written == DbxTextWrite::WriteFailed ? writeErrno
-                                                                                      : errno));
-                unlink(path.c_str());
-            } else {
-                ++result.saved;
-            }
-        }
-        ++k;
+        if (!SaveMessage(source, i, header, destination, ui, result)) break;
         char counter[32];
         std::snprintf(counter, sizeof counter, "(%d/%d)", k, n);
         progress.SetTitleLine("Current Folder: " + sourcePath + counter);
-        progress.SetStatusLine(message->GetSubject());
-        item.reset();
+        progress.SetStatusLine(header.Subject);
         if (progress.PumpAndCheckCancel(true)) {
             ui.ShowMessage("Progress Cancelled");
             result.outcome = SaveEmlOutcome::Cancelled;
@@ -170,7 +178,7 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         }
         progress.StepIt();
     }
-    store.Close();
+    source.Close();
     progress.Close();
     return result;
 }

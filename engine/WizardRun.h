@@ -45,5 +45,3 @@ bool WriteWizardTopReport(const std::string& path, const WizardFolderList& folde
 
 // The wizard's own thumbnail rule: ".JPEG", ".JPG" or ".GIF" anywhere in the upper-case name.
 bool IsWizardThumbnailName(const std::string& fileName);
-// A stored FILETIME as calendar seconds (whole seconds, rounded down).
-std::time_t FileTimeToTime(std::uint64_t fileTime);

@@ -5,24 +5,6 @@
 
 namespace platform {
 
-namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-} // namespace
-
-std::string TrimLeft(const std::string& s) {
-    size_t i = 0;
-    while (i < s.size() && IsBlank(s[i])) ++i;
-    return s.substr(i);
-}
-
-std::string TrimRight(const std::string& s) {
-    size_t n = s.size();
-    while (n > 0 && IsBlank(s[n - 1])) --n;
-    return s.substr(0, n);
-}
-
-std::string Trim(const std::string& s) { return TrimLeft(TrimRight(s)); }
-
 std::string Unquote(const std::string& s) {
     if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
     return s;

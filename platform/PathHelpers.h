@@ -2,11 +2,10 @@
 // The shell's path helpers, on "/" separated paths.
 #include <string>
 
+#include "platform/Text.h"
+
 namespace platform {
 
-std::string TrimLeft(const std::string& s);
-std::string TrimRight(const std::string& s);
-std::string Trim(const std::string& s);
 // Removes one pair of enclosing double quotes.
 std::string Unquote(const std::string& s);
 // Replaces every %NAME% whose variable is set by its value; unknown references stay as written.

@@ -108,14 +108,32 @@ TEST_F(MailSearchTest, StopKeepsTheRowsFoundAndRestoresTheButtons) {
     EXPECT_EQ(view.rows.size(), 4u);
 }
 
-TEST_F(MailSearchTest, UnreadableMessageEndsTheSearch) {
+TEST_F(MailSearchTest, UnreadableMessageEndsTheSearchWhenItIsOneAskedFor) {
     DbxWriterOptions o;
-    o.chainLoopMessage = 1;
+    o.chainLoopMessage = 1; // Bob's
     ASSERT_TRUE(WriteBytes(file, BuildDbxMessageFile(mails, o)));
-    EXPECT_EQ(search.Run(file, "", view, ui), MailSearchOutcome::ReadError);
-    EXPECT_EQ(view.rows.size(), 2u); // indexes 3 and 2
-    EXPECT_EQ(ui.shown.back().text, "Extract eMail Error");
-    EXPECT_FALSE(view.searching);
+    struct Case {
+        const char* text;
+        MailSearchOutcome outcome;
+        std::vector<std::string> subjects;
+    } cases[] = {
+        {"", MailSearchOutcome::ReadError, {"third", "no sender"}}, // indexes 3 and 2, then 1
+        {"Bob", MailSearchOutcome::ReadError, {}},
+        // A damaged message of someone else does not hide the ones asked for.
+        {"anna", MailSearchOutcome::Finished, {"first", "third"}},
+    };
+    for (const Case& c : cases) {
+        ui.shown.clear();
+        EXPECT_EQ(search.Run(file, c.text, view, ui), c.outcome) << c.text;
+        std::vector<std::string> subjects;
+        for (const auto& r : view.rows)
+            subjects.push_back(r.subject);
+        EXPECT_EQ(subjects, c.subjects) << c.text;
+        EXPECT_EQ(ui.shown.back().text,
+                  c.outcome == MailSearchOutcome::Finished ? "Finished" : "Extract eMail Error");
+        EXPECT_FALSE(view.searching);
+    }
+    EXPECT_EQ(TempFiles().size(), 4u) << "no copy is left of the damaged message";
 }
 
 TEST_F(MailSearchTest, MissingOrForeignFileFinishesAtOnce) {

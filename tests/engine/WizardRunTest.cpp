@@ -13,6 +13,7 @@
 #include "engine/WizardRun.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
+#include "store/MailSource.h"
 
 namespace {
 

@@ -1,0 +1,165 @@
+#include "engine/AttachmentLoop.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <set>
+#include <sys/stat.h>
+
+#include "app/Settings.h"
+#include "engine/ExtractionRun.h"
+#include "engine/ProgressWindow.h"
+#include "platform/ErrorLog.h"
+#include "platform/FileSystem.h"
+#include "platform/SeException.h"
+#include "platform/Text.h"
+#include "platform/UserInterface.h"
+#include "report/ReportWriter.h"
+
+namespace {
+
+constexpr const char* kScratchPattern = "ulk*.*";
+
+// A plain file, not a link someone put there: only such a file is dated, measured or removed.
+bool IsPlainFile(const std::string& path, std::uint64_t* size = nullptr) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (size) *size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+// The scratch names in a folder. Read straight from the directory: this runs after every
+// message, over a folder that fills with thousands of files.
+std::set<std::string> ScratchFiles(const std::string& folder) {
+    std::set<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (dirent* e = readdir(dir)) {
+        if ((e->d_name[0] | 0x20) != 'u') continue;
+        if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN) continue;
+        if (platform::MatchPattern(e->d_name, kScratchPattern)) names.insert(e->d_name);
+    }
+    closedir(dir);
+    return names;
+}
+
+void SweepScratchFiles(const std::string& folder, const std::set<std::string>& spared) {
+    for (const std::string& scratch : ScratchFiles(folder))
+        if (!spared.count(scratch)) platform::DeleteFile(platform::JoinPath(folder, scratch));
+}
+
+std::uint64_t SizeLimit(const AppSettings& settings) {
+    return settings.AttachmentSizeLimit > 0
+               ? static_cast<std::uint64_t>(settings.AttachmentSizeLimit) * 1024
+               : 0;
+}
+
+// One file of a message: dated, then removed when it is not wanted or too small, else listed.
+// The message's block begins with its first file that passes the type rule.
+void ReportFile(const std::string& name, const ExtractedMessage& message,
+                const AttachmentPolicy& policy, const AppSettings& settings, CHtmlWriter& body,
+                CProgressWindow& progress, bool& blockStarted, int& entries) {
+    const std::string path = platform::JoinPath(policy.Folder, name);
+    const size_t dot = name.rfind('.');
+    const std::string extension =
+        dot == std::string::npos ? "" : platform::ToLower(name.substr(dot));
+    const bool present = IsPlainFile(path);
+    if (settings.SetAttachmentDate == 1 && message.FileTime && present)
+        platform::SetFileTimes(path, *message.FileTime, *message.FileTime);
+    if (policy.PicturesOnly &&
+        std::string(policy.PictureExtensions).find(extension) == std::string::npos) {
+        if (present) platform::DeleteFile(path);
+        return;
+    }
+    if (!blockStarted) {
+        std::string shown = message.Subject;
+        if (settings.RemoveFwString == 1) shown = StripForwardPrefix(StripForwardPrefix(shown));
+        BeginMessageBlock(body, HtmlEscape(shown), HtmlEscape(message.DateText));
+        blockStarted = true;
+    }
+    std::uint64_t size = 0;
+    if (IsPlainFile(path, &size) && size < SizeLimit(settings)) {
+        platform::DeleteFile(path);
+        return;
+    }
+    progress.SetStatusLine("Extracting..." + name);
+    AddMessageEntry(body, ReportLinkPath(name, policy.LinkFolder), HtmlEscape(name),
+                    policy.IsThumbnail(name), ++entries);
+}
+
+} // namespace
+
+bool ReportMessageFiles(const ExtractedMessage& message, const AttachmentPolicy& policy,
+                        const AppSettings& settings, CHtmlWriter& body, CProgressWindow& progress) {
+    bool blockStarted = false;
+    int entries = 0;
+    for (const std::string& name : message.Files) {
+        if (!IsNameWithinFolder(name)) {
+            TheErrorLog().Write(
+                "Skipped a reported name that is not a file in the folder: <%s> (%s)", name.c_str(),
+                message.Origin.c_str());
+            continue;
+        }
+        try {
+            RunGuarded([&] {
+                ReportFile(name, message, policy, settings, body, progress, blockStarted, entries);
+            });
+        } catch (const CSeException& e) {
+            TheErrorLog().Write("SeException: %s", e.GetDescription().c_str());
+            TheErrorLog().Write("Information: <%s> <%s> <%s> <%s>", message.Subject.c_str(),
+                                message.Sender.c_str(), message.DateText.c_str(), name.c_str());
+        }
+    }
+    if (blockStarted) EndMessageBlock(body);
+    return blockStarted;
+}
+
+int RunAttachmentLoop(int count, const AttachmentPolicy& policy, CReportPager& pager,
+                      AttachmentLoopContext& context) {
+    CProgressWindow& progress = context.progress;
+    // Scratch files that were there before the run belong to the user, not to the component.
+    const std::set<std::string> spared =
+        policy.SweepScratch ? ScratchFiles(policy.Folder) : std::set<std::string>{};
+    for (int i = count - 1; i >= 0; --i) {
+        progress.SetTitleLine("Current Folder: " + policy.FolderName + "(" +
+                              std::to_string(count - i) + "/" + std::to_string(count) + ")");
+        ExtractedMessage message;
+        const MessageStep step = policy.Extract(i, message);
+        if (step == MessageStep::Stop) return -1;
+        if (step == MessageStep::Skipped) continue;
+
+        const bool reported =
+            ReportMessageFiles(message, policy, context.settings, pager.Body(), progress);
+        if (reported) pager.MessageDone();
+        if (policy.SweepScratch) SweepScratchFiles(policy.Folder, spared);
+        if ((reported || policy.CancelAfterEveryMessage) && progress.PumpAndCheckCancel(true)) {
+            context.ui.ShowMessage("Progress Cancelled");
+            if (policy.StopOnCancel) return -1;
+            break;
+        }
+        progress.StepIt();
+    }
+    return 0;
+}
+
+CReportPager::CReportPager(std::string destination, int perPage, IDestinationView* view)
+    : m_destination(std::move(destination)), m_perPage(std::max(1, perPage)), m_view(view) {}
+
+void CReportPager::MessageDone() {
+    ++m_reported;
+    if (m_reported % m_perPage != 0) return;
+    const int page = m_reported / m_perPage;
+    WriteReportPage(ReportPagePath(m_destination, page), m_body.Text(), page, false);
+    m_body.Clear();
+    if (m_view) m_view->RefreshFileList();
+}
+
+void CReportPager::Finish() {
+    int pages = m_reported / m_perPage;
+    if (m_reported % m_perPage != 0) {
+        ++pages;
+        WriteReportPage(ReportPagePath(m_destination, pages), m_body.Text(), pages, true);
+        m_body.Clear();
+    }
+    WriteReportIndex(ReportIndexPath(m_destination), pages);
+    WriteReportFrameset(ReportFramesetPath(m_destination));
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The loop the extraction run and the wizard's folder run share: message by message from the
+// last down, the extractor component writes the attachments, the loop keeps or removes each
+// written file by type and size, dates it, and lists it in the report, which it writes page by
+// page. Where the two runs differ, their policy says how.
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/HtmlWriter.h"
+
+struct AppSettings;
+class CProgressWindow;
+class IDestinationView;
+class IMessageBox;
+
+// One message after the component has read it.
+struct ExtractedMessage {
+    std::string Subject; // as the report heads the message
+    std::string Sender;
+    std::string DateText;                // as the report shows it
+    std::optional<std::time_t> FileTime; // given to the message's files, when known
+    std::vector<std::string> Files;      // the names the component reported
+    std::string Origin;                  // the message's file, for the error log
+};
+
+enum class MessageStep {
+    Extracted, // the files are there to be looked at
+    Skipped,   // not for this run: no report, no sweep, no cancel check, no step
+    Stop,      // the run ends here, without a report (a message has been shown)
+};
+
+struct AttachmentPolicy {
+    std::string FolderName; // in the progress title
+    std::string Folder;     // where the component writes the files
+    std::string LinkFolder; // the sub-directory the report's links go through, or empty
+    const char* PictureExtensions = "";
+    bool PicturesOnly = false;
+    bool (*IsThumbnail)(const std::string& fileName) = nullptr;
+    // Checked after every message that was not skipped, or only after one the report lists.
+    bool CancelAfterEveryMessage = true;
+    // A cancel ends the run without a report, or lets the report of what was done be written.
+    bool StopOnCancel = false;
+    // Removes the component's scratch files ("ulk*.*") after each message, sparing those that
+    // were in the folder before the run.
+    bool SweepScratch = false;
+    // Hands one message to the component.
+    std::function<MessageStep(int index, ExtractedMessage& message)> Extract;
+};
+
+// The report's pages in a destination: blocks gather in the body, and a page is written as soon
+// as it holds its share of messages. The window's file list is refreshed after each page.
+class CReportPager {
+public:
+    CReportPager(std::string destination, int perPage, IDestinationView* view = nullptr);
+    CHtmlWriter& Body() { return m_body; }
+    // A message block has been ended in the body.
+    void MessageDone();
+    // The last page (when it holds anything), the page index and the frameset.
+    void Finish();
+    int Reported() const { return m_reported; }
+
+private:
+    std::string m_destination;
+    int m_perPage;
+    IDestinationView* m_view;
+    CHtmlWriter m_body;
+    int m_reported = 0;
+};
+
+struct AttachmentLoopContext {
+    CProgressWindow& progress;
+    IMessageBox& ui;
+    const AppSettings& settings;
+};
+
+// Runs messages count - 1 down to 0. 0 when every message was seen or the user cancelled a run
+// that keeps its report; -1 when the run must end without a report.
+int RunAttachmentLoop(int count, const AttachmentPolicy& policy, CReportPager& pager,
+                      AttachmentLoopContext& context);
+
+// Keeps, dates or removes the files of one message and lists the kept ones in a block of its
+// own; true when the message got a block.
+bool ReportMessageFiles(const ExtractedMessage& message, const AttachmentPolicy& policy,
+                        const AppSettings& settings, CHtmlWriter& body, CProgressWindow& progress);

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "DbxWriter.h"
+#include "TempDir.h"
+#include "platform/FileSystem.h"
+#include "store/MailSource.h"
+#include "store/StoreDiscovery.h"
+
+namespace {
+
+// Every message of a source, as a run sees it: the header and the file the component would read.
+struct Seen {
+    MailHeader header;
+    std::string text;
+    bool ownFile;
+};
+
+std::vector<Seen> Walk(IMailSource& source, const std::string& scratch) {
+    std::vector<Seen> seen;
+    for (int i = source.Count() - 1; i >= 0; --i) {
+        Seen s;
+        EXPECT_TRUE(source.ReadHeader(i, s.header)) << i;
+        CMessageFile file;
+        EXPECT_EQ(file.Open(source, i, scratch), CMessageFile::Ready) << i;
+        s.text = ReadFileText(file.Path());
+        s.ownFile = file.Path() == source.MessagePath(i);
+        seen.push_back(s);
+    }
+    return seen;
+}
+
+TEST(MailSource, EmlFolderListsPlainMessageFilesInByteOrderAndUsesThemInPlace) {
+    TempDir dir;
+    dir.Write("Inbox/b.eml", "Subject: b\r\n\r\nB");
+    dir.Write("Inbox/B.EML", "Subject: upper\r\n\r\nU");
+    dir.Write("Inbox/a.eml", "Subject: a\r\n\r\nA");
+    dir.Write("Inbox/notes.txt", "not a message");
+    dir.MakeDir("Inbox/folder.eml");
+    ASSERT_EQ(mkfifo((dir / "Inbox/pipe.eml").c_str(), 0600), 0);
+    symlink((dir / "Inbox/a.eml").c_str(), (dir / "Inbox/link.eml").c_str());
+
+    EmlFolderSource source(dir / "Inbox");
+    ASSERT_EQ(source.Count(), 4);
+    EXPECT_EQ(source.MessagePath(0), dir / "Inbox/B.EML"); // byte order: upper case first
+    EXPECT_EQ(source.MessagePath(3), dir / "Inbox/link.eml");
+    EXPECT_EQ(source.MessagePath(4), "");
+    std::vector<Seen> seen = Walk(source, dir / "scratch-never-used");
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].text, "Subject: a\r\n\r\nA"); // the last message first: the link
+    EXPECT_EQ(seen[1].text, "Subject: b\r\n\r\nB");
+    for (const Seen& s : seen) {
+        EXPECT_TRUE(s.ownFile);
+        EXPECT_TRUE(s.header.Subject.empty()); // the component reads the header
+    }
+
+    // Its text can still be written out, for a run that wants a copy.
+    TempDir out;
+    int fd = open((out / "copy").c_str(), O_WRONLY | O_CREAT, 0600);
+    EXPECT_EQ(source.WriteText(1, fd), MailTextWrite::Written);
+    close(fd);
+    EXPECT_EQ(ReadFileText(out / "copy"), "Subject: a\r\n\r\nA");
+}
+
+TEST(MailSource, DbxFileGivesHeadersAndStreamsTextsIntoCopiesThatGoAway) {
+    TempDir dir;
+    DbxTestMessage first{"First", "anna@example.org", "Anna", FileTimeFromUnix(1000000000), "T1"};
+    DbxTestMessage noText{"", "bob@example.org", "Bob", FileTimeFromUnix(0), ""};
+    noText.withTextPosition = false;
+    DbxTestMessage big{"Big", "c@example.org", "C", 0, std::string(300000, 'x')};
+    ASSERT_TRUE(WriteBytes(dir / "Inbox.dbx", BuildDbxMessageFile({first, noText, big})));
+    dir.MakeDir("scratch");
+
+    DbxFileSource source;
+    ASSERT_TRUE(source.Open(dir / "Inbox.dbx"));
+    ASSERT_EQ(source.Count(), 3);
+    std::vector<Seen> seen = Walk(source, dir / "scratch");
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].text, big.text);
+    EXPECT_TRUE(seen[1].text.empty()); // a message without a text is an empty one
+    EXPECT_FALSE(seen[1].header.HasText);
+    EXPECT_EQ(seen[2].header.Subject, "First");
+    EXPECT_EQ(seen[2].header.Sender, "anna@example.org");
+    EXPECT_EQ(seen[2].header.SenderName, "Anna");
+    EXPECT_EQ(seen[2].header.Time, std::time_t(1000000000));
+    EXPECT_EQ(seen[2].text, "T1");
+    for (const Seen& s : seen)
+        EXPECT_FALSE(s.ownFile);
+    EXPECT_TRUE(platform::ListDirectory(dir / "scratch").empty()) << "copies are removed";
+
+    // A copy that cannot be made, or a damaged text, is said so.
+    CMessageFile nowhere;
+    EXPECT_EQ(nowhere.Open(source, 0, dir / "missing"), CMessageFile::NoTempFile);
+    DbxWriterOptions broken;
+    broken.chainLoopMessage = 0;
+    ASSERT_TRUE(WriteBytes(dir / "Broken.dbx", BuildDbxMessageFile({first}, broken)));
+    ASSERT_TRUE(source.Open(dir / "Broken.dbx"));
+    CMessageFile damaged;
+    EXPECT_EQ(damaged.Open(source, 0, dir / "scratch"), CMessageFile::Unreadable);
+    EXPECT_FALSE(source.Open(dir / "missing.dbx"));
+    EXPECT_EQ(source.Count(), 0);
+}
+
+TEST(MailSource, DiscoveredFolderNamesItsSource) {
+    TempDir dir;
+    dir.Write("Inbox/1.eml", "x");
+    ASSERT_TRUE(WriteBytes(dir / "Inbox/msgs.dbx", BuildDbxMessageFile({{"S", "s", "n", 0, "t"}})));
+    FolderRecord record;
+    record.FullPath = dir / "Inbox";
+    std::unique_ptr<IMailSource> eml = OpenFolderSource(record);
+    ASSERT_TRUE(eml);
+    EXPECT_EQ(eml->MessagePath(0), dir / "Inbox/1.eml");
+    record.PathSuffix = "msgs.dbx";
+    std::unique_ptr<IMailSource> dbx = OpenFolderSource(record);
+    ASSERT_TRUE(dbx);
+    EXPECT_EQ(dbx->Count(), 1);
+    EXPECT_EQ(dbx->MessagePath(0), "");
+    record.PathSuffix = "1.eml"; // not a message file
+    EXPECT_FALSE(OpenFolderSource(record));
+}
+
+} // namespace
