@@ -27,6 +27,10 @@ public:
         return a;
     }
 
+    // The text of the last message shown, or "(nothing shown)": a test that expects a message
+    // fails on the comparison instead of reading past an empty list.
+    std::string LastText() const { return shown.empty() ? "(nothing shown)" : shown.back().text; }
+
     std::vector<Shown> shown;
     std::deque<bool> answers;
     bool defaultAnswer = false;

@@ -4,6 +4,7 @@
 
 #include "DbxWriter.h"
 #include "RunProcess.h"
+#include "SharedCorpus.h"
 #include "engine/MailFixtures.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
@@ -158,7 +159,7 @@ TEST(CliDbx, HelpAndUsage) {
 }
 
 TEST(CliDbx, RealStoreSavesAndSearchesEveryMessage) {
-    if (access(kCorpusDbx.c_str(), R_OK) != 0) GTEST_SKIP() << "corpus not present";
+    REQUIRE_SHARED_FILE(kCorpusDbx);
     TempDir dest, tmp;
     auto r = RunProgram({"kestrel-cli", "save-eml", kCorpusDbx, dest.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -261,6 +261,10 @@ def main():
     os.makedirs(args.work)
     if args.make_corpus:
         if not os.path.isfile(args.make_corpus):
+            # Under CI the shared folder is always laid beside the checkout: missing is a fault.
+            if os.environ.get("CI") == "true":
+                print(f"FAIL: {args.make_corpus} is not there (CI=true)")
+                sys.exit(1)
             print(f"SKIP: {args.make_corpus} is not there")
             sys.exit(77)
         args.corpus = os.path.join(args.work, "corpus")

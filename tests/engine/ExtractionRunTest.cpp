@@ -106,6 +106,7 @@ TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
     EXPECT_EQ(m_progress.StatusLines, (std::vector<std::string>{"Hi", "Extracting...c.jpg", "Beta",
                                                                 "Alpha", "Extracting...a1.jpg"}));
     EXPECT_EQ(m_progress.Calls.front(), "Open Progress");
+    ASSERT_FALSE(m_progress.Calls.empty());
     EXPECT_EQ(m_progress.Calls.back(), "Close");
     EXPECT_EQ(m_progress.GetPos(), 3);
 
@@ -271,6 +272,7 @@ TEST_F(ExtractionRunTest, InterruptedEarlierRun) {
     EXPECT_EQ(m_ui.asked.size(), 1u);
     EXPECT_TRUE(platform::FileExists(Dest("process/error.txt")));
     EXPECT_FALSE(platform::FileExists(Dest("a.bin")));
+    ASSERT_FALSE(m_progress.Calls.empty());
     EXPECT_EQ(m_progress.Calls.back(), "Close");
 
     m_ui.answer = true;

@@ -129,7 +129,7 @@ TEST_F(MailSearchTest, UnreadableMessageEndsTheSearchWhenItIsOneAskedFor) {
         for (const auto& r : view.rows)
             subjects.push_back(r.subject);
         EXPECT_EQ(subjects, c.subjects) << c.text;
-        EXPECT_EQ(ui.shown.back().text,
+        EXPECT_EQ(ui.LastText(),
                   c.outcome == MailSearchOutcome::Finished ? "Finished" : "Extract eMail Error");
         EXPECT_FALSE(view.searching);
     }
@@ -150,7 +150,7 @@ TEST_F(MailSearchTest, UncreatableTempFileEndsTheSearch) {
     ScopedEnv gone("TMPDIR", tmp / "missing");
     // temp_directory_path() refuses a folder that is not there.
     EXPECT_EQ(search.Run(file, "", view, ui), MailSearchOutcome::TempFileError);
-    EXPECT_EQ(ui.shown.back().text, "Error in Create Temp File!!");
+    EXPECT_EQ(ui.LastText(), "Error in Create Temp File!!");
     EXPECT_FALSE(view.searching);
 }
 

@@ -56,6 +56,7 @@ TEST_F(SaveAsEmlTest, SavesEveryMessageFromTheLastIndexDown) {
     EXPECT_EQ(ReadFileText(dest / "0000Hello.eml"), mails[0].text);
     EXPECT_EQ(ReadFileText(dest / "0002Re__test.eml"), mails[2].text);
     EXPECT_EQ(progress->StatusLines, (std::vector<std::string>{"Re: test", "Hello", "Hello"}));
+    ASSERT_FALSE(progress->TitleLines.empty());
     EXPECT_EQ(progress->TitleLines.back(), "Current Folder: " + source + "(3/3)");
     EXPECT_EQ(progress->GetPos(), 3);
     EXPECT_FALSE(progress->IsOpen());
@@ -81,7 +82,7 @@ TEST_F(SaveAsEmlTest, CancelAfterTheFirstMessageLeavesOneFile) {
     SaveEmlResult r = Save(Store({Mail("a", "1"), Mail("b", "2"), Mail("c", "3")}), 1);
     EXPECT_EQ(r.outcome, SaveEmlOutcome::Cancelled);
     EXPECT_EQ(Names(dest.path()), std::vector<std::string>{"0002c.eml"});
-    EXPECT_EQ(ui.shown.back().text, "Progress Cancelled");
+    EXPECT_EQ(ui.LastText(), "Progress Cancelled");
     EXPECT_FALSE(progress->IsOpen());
 }
 
@@ -95,7 +96,7 @@ TEST_F(SaveAsEmlTest, UnreadableMessageEndsTheSaveAndKeepsWhatWasWritten) {
         ui.defaultAnswer = true;
         SaveEmlResult r = SaveMessagesAsEml(source, out.path(), ui, *progress);
         EXPECT_EQ(r.outcome, SaveEmlOutcome::ReadError);
-        EXPECT_EQ(ui.shown.back().text, "Extract eMail Error");
+        EXPECT_EQ(ui.LastText(), "Extract eMail Error");
         // The loop's message does not leave half a file behind.
         EXPECT_EQ(Names(out.path()), std::vector<std::string>{"0002c.eml"});
     }

@@ -156,7 +156,7 @@ TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
     EXPECT_EQ(RunWizardExtraction(m_request, folders, context), 0);
     EXPECT_EQ(ReadFileText(m_request.Destination + "/report.htm"), BuildWizardTopReport(folders));
     EXPECT_TRUE(platform::FileExists(D("report.htm")));
-    EXPECT_EQ(m_ui.shown.back().text, "Extract eMail Error");
+    EXPECT_EQ(m_ui.LastText(), "Extract eMail Error");
     EXPECT_FALSE(platform::FileExists(m_request.Destination + "/Later"));
 
     std::string top = BuildWizardTopReport(folders);
@@ -180,7 +180,7 @@ TEST_F(WizardRunTest, CancelAfterAReportedMailStopsTheRun) {
     WizardContext context{m_client, cancelling, m_ui, m_settings};
     EXPECT_EQ(ExtractWizardFolder(m_request, "Inbox", Store("Inbox", mails), context), -1);
     ASSERT_FALSE(m_ui.shown.empty());
-    EXPECT_EQ(m_ui.shown.back().text, "Progress Cancelled");
+    EXPECT_EQ(m_ui.LastText(), "Progress Cancelled");
     EXPECT_TRUE(platform::FileExists(D("p2.gif")));
     EXPECT_FALSE(platform::FileExists(D("p1.gif")));
     EXPECT_EQ(std::count(cancelling.Calls.begin(), cancelling.Calls.end(), "Close"), 1);

@@ -167,7 +167,7 @@ TEST_F(FolderViewTest, EmptyStoreGivesAnEmptyTree) {
     TempDir empty;
     Open(empty.path());
     EXPECT_TRUE(RootTexts().empty());
-    ASSERT_EQ(ui.shown.size(), 1u) << ui.shown.back().text;
+    ASSERT_EQ(ui.shown.size(), 1u) << ui.LastText();
     EXPECT_EQ(ui.shown[0].text, kNoStoreMessage);
     EXPECT_EQ(view->GetSelectedFolderPath(), "");
     RightClick(view->GetTree()->ClientToScreen(wxPoint(10, 10)));

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "DbxWriter.h"
+#include "SharedCorpus.h"
 #include "TempDir.h"
 #include "oe/DbxFormat.h"
 #include "oe/DbxReader.h"
@@ -387,7 +388,7 @@ TEST_F(DbxReaderTest, LowerLayerCloseAndFree) {
 // The real store in the shared corpus: every message must come out, its text a mail.
 TEST(DbxCorpus, EveryMessageOfTheRealStoreReads) {
     std::string path = std::string(KESTREL_SHARED_DIR) + "/corpus/dbx/iped-test_OutlookDBX.dbx";
-    if (access(path.c_str(), R_OK) != 0) GTEST_SKIP() << "corpus not present";
+    REQUIRE_SHARED_FILE(path);
     CDbxStoreFile store;
     ASSERT_EQ(store.Open(path), 0) << GetDbxLastError();
     ASSERT_GT(store.GetItemCount(), 0);
