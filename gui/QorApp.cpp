@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <strings.h>
 
+#include <wx/iconbndl.h>
+#include <wx/image.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
@@ -12,6 +14,8 @@
 #include "gui/SplashScreen.h"
 #include "locale/Language.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramFolders.h"
 #include "platform/SeException.h"
 #include "platform/UserInterface.h"
 #include "res/Resource.h"
@@ -71,6 +75,21 @@ void ShowMenuPictures() {
 }
 } // namespace
 
+// The program's icon at the theme's sizes, from the folder beside it in the build, or from the
+// theme of its installation, so the window shows it under any window manager.
+static wxIconBundle LoadProgramIcons() {
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+    wxIconBundle icons;
+    const std::string& theme = platform::GetProgramFolders().icons;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        std::string edge = std::to_string(size);
+        std::string path = theme + "/" + edge + "x" + edge + "/apps/kestrel.png";
+        if (platform::IsRegularFile(path))
+            icons.AddIcon(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG);
+    }
+    return icons;
+}
+
 bool CQorApp::OnInit() {
     // The program has no options of its own; the automation switch is handled before the
     // window system starts.
@@ -105,6 +124,7 @@ bool CQorApp::InitInstance(int splashMilliseconds) {
 
     auto* frame = new CMainFrame;
     SetTopWindow(frame);
+    frame->SetIcons(LoadProgramIcons());
     frame->SetTitle(kAppTitle);
     frame->Maximize(true);
     frame->Show(true);
