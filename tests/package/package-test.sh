@@ -40,6 +40,9 @@ for f in usr/bin/kestrel usr/bin/kestrel-cli \
     [[ -f $root/$f ]] || fail "the package lacks $f"
 done
 ls "$root"/usr/share/metainfo/*.metainfo.xml >/dev/null || fail "the package lacks its metainfo"
+if [[ -d $source/help ]]; then
+    [[ -f $root/usr/share/kestrel/help/kestrel.hhp ]] || fail "the package lacks the help book"
+fi
 stray=$(cd "$root" && find . \( -name '*.a' -o -name '*.h' -o -name '*test*' -o -name '*.o' \) -print)
 [[ -z $stray ]] || fail "the package holds build files: $stray"
 # Each theme size holds a picture of that size (PNG width and height at bytes 16 to 23).
