@@ -62,6 +62,7 @@ int RunSaveEml(const std::vector<std::string>& args) {
     if (r.outcome == SaveEmlOutcome::Declined) return kExitOk;
     std::cout << r.saved << " message(s) saved to " << dest << "\n";
     if (r.failed > 0) std::cout << r.failed << " message(s) could not be written\n";
+    if (r.unreadable > 0) std::cout << r.unreadable << " message(s) could not be read\n";
     return r.outcome == SaveEmlOutcome::Finished && r.failed == 0 ? kExitOk : kExitFailed;
 }
 

@@ -44,6 +44,13 @@ void Failed(SaveEmlResult& result, const std::string& why) {
     result.failures.push_back(why);
 }
 
+void Unreadable(SaveEmlResult& result, int index) {
+    TheErrorLog().Write("Cannot read message %d of the folder", index);
+    ++result.unreadable;
+    result.failures.push_back("Cannot read message " + std::to_string(index) +
+                              " of the folder: it is left out");
+}
+
 } // namespace
 
 std::string CleanEmlBaseName(const std::string& baseName) {
@@ -105,15 +112,15 @@ int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, 
 
 namespace {
 
-// Saves one message as a new file; false when the run has to stop (a message has been shown).
-bool SaveMessage(DbxFileSource& source, int index, const MailHeader& header,
-                 const std::string& destination, IMessageBox& ui, SaveEmlResult& result) {
+// Saves one message as a new file.
+void SaveMessage(DbxFileSource& source, int index, const MailHeader& header,
+                 const std::string& destination, SaveEmlResult& result) {
     std::string path;
     platform::UniqueFd fd(
         CreateUniqueEmlFile(destination, FormatIndexName(index, header.Subject), path));
     if (!fd.IsOpen()) {
         Failed(result, "Cannot create " + path + ": " + std::strerror(errno));
-        return true;
+        return;
     }
     // The text is streamed from the file to the new file, so a message of any size costs no
     // more memory than a small one.
@@ -123,9 +130,8 @@ bool SaveMessage(DbxFileSource& source, int index, const MailHeader& header,
     if (written == MailTextWrite::Unreadable) {
         // Same as a message that cannot be read at all: no half message is left behind.
         unlink(path.c_str());
-        ui.ShowMessage("Extract eMail Error");
-        result.outcome = SaveEmlOutcome::ReadError;
-        return false;
+        Unreadable(result, index);
+        return;
     }
     if (written == MailTextWrite::WriteFailed || !closed) {
         Failed(result,
@@ -135,7 +141,6 @@ bool SaveMessage(DbxFileSource& source, int index, const MailHeader& header,
     } else {
         ++result.saved;
     }
-    return true;
 }
 
 } // namespace
@@ -161,12 +166,11 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
     progress.SetRange(0, n, 1);
     for (int i = n - 1, k = 1; i >= 0; --i, ++k) {
         MailHeader header;
-        if (!source.ReadHeader(i, header) || !header.HasText) {
-            ui.ShowMessage("Extract eMail Error");
-            result.outcome = SaveEmlOutcome::ReadError;
-            break;
-        }
-        if (!SaveMessage(source, i, header, destination, ui, result)) break;
+        // A message that cannot be read is counted and left out; the others are still saved.
+        if (!source.ReadHeader(i, header) || !header.HasText)
+            Unreadable(result, i);
+        else
+            SaveMessage(source, i, header, destination, result);
         char counter[32];
         std::snprintf(counter, sizeof counter, "(%d/%d)", k, n);
         progress.SetTitleLine("Current Folder: " + sourcePath + counter);
@@ -180,5 +184,9 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
     }
     source.Close();
     progress.Close();
+    if (result.unreadable > 0 && result.outcome == SaveEmlOutcome::Finished) {
+        ui.ShowMessage("Extract eMail Error");
+        result.outcome = SaveEmlOutcome::ReadError;
+    }
     return result;
 }

@@ -11,7 +11,8 @@ enum class SaveEmlOutcome {
     Declined,   // the question was answered No
     NoSource,   // no message file named
     OpenFailed, // the message file does not open as a .dbx file
-    ReadError,  // a message could not be read ("Extract eMail Error")
+    ReadError,  // every message was handled, but some could not be read ("Extract eMail Error"
+                // at the end)
     Cancelled,  // the user cancelled ("Progress Cancelled")
 };
 
@@ -20,6 +21,8 @@ struct SaveEmlResult {
     int saved = 0;
     // Messages whose file could not be created or written (also in the error log), and why.
     int failed = 0;
+    // Messages that could not be read (left out, the others saved all the same).
+    int unreadable = 0;
     std::vector<std::string> failures;
 };
 

@@ -86,7 +86,7 @@ TEST_F(SaveAsEmlTest, CancelAfterTheFirstMessageLeavesOneFile) {
     EXPECT_FALSE(progress->IsOpen());
 }
 
-TEST_F(SaveAsEmlTest, UnreadableMessageEndsTheSaveAndKeepsWhatWasWritten) {
+TEST_F(SaveAsEmlTest, UnreadableMessageIsCountedAndTheOthersAreSaved) {
     for (int broken : {0, 1}) { // a broken item, then a broken text chain
         TempDir out;
         DbxWriterOptions o;
@@ -97,8 +97,10 @@ TEST_F(SaveAsEmlTest, UnreadableMessageEndsTheSaveAndKeepsWhatWasWritten) {
         SaveEmlResult r = SaveMessagesAsEml(source, out.path(), ui, *progress);
         EXPECT_EQ(r.outcome, SaveEmlOutcome::ReadError);
         EXPECT_EQ(ui.LastText(), "Extract eMail Error");
-        // The loop's message does not leave half a file behind.
-        EXPECT_EQ(Names(out.path()), std::vector<std::string>{"0002c.eml"});
+        EXPECT_EQ(r.unreadable, 1);
+        EXPECT_EQ(r.saved, 2);
+        // The broken message leaves no half file behind, and the one after it is saved.
+        EXPECT_EQ(Names(out.path()), (std::vector<std::string>{"0000a.eml", "0002c.eml"}));
     }
 }
 
