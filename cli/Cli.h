@@ -21,6 +21,8 @@ struct CliRegistrar {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// The run went to its end, but a message could not be read or a file could not be written.
+inline constexpr int kExitIncomplete = 3;
 
 // Prints the command's usage to stderr and returns kExitUsage.
 int UsageError(const char* commandName, const std::string& why);

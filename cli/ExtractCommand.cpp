@@ -104,8 +104,10 @@ int RunExtract(const std::vector<std::string>& args) {
     CConsoleProgress progress;
     CDesktopShell desktop;
     CNoShell none;
-    ExtractionContext context{client, progress, ui, open ? static_cast<IShell&>(desktop) : none,
-                              settings};
+    RunProblems problems;
+    ExtractionContext context{
+        client,   progress, ui,       open ? static_cast<IShell&>(desktop) : none,
+        settings, nullptr,  &problems};
     int result = 0;
     try {
         result = RunExtraction(mailFolder, options, *folderName, context);
@@ -113,7 +115,10 @@ int RunExtract(const std::vector<std::string>& args) {
         e.ReportError(ui);
         return kExitFailed;
     }
-    return result == 0 ? kExitOk : kExitFailed;
+    if (result != 0) return kExitFailed;
+    for (const std::string& line : DescribeRunProblems(problems, dest))
+        std::cerr << "kestrel-cli extract: " << line << "\n";
+    return problems.Any() ? kExitIncomplete : kExitOk;
 }
 
 const CliRegistrar extract(
@@ -134,8 +139,10 @@ const CliRegistrar extract(
      "                          ask on the terminal; without one, No)\n"
      "\n"
      "The settings file gives the size limit, dating, forward-prefix removal and page size.\n"
-     "Ctrl-C or Escape cancels after the current message. Exit status: 0 when the run ran,\n"
-     "1 when it was declined or could not start, 2 on a usage error.\n",
+     "Ctrl-C or Escape cancels after the current message. Exit status: 0 when the run ran\n"
+     "and wrote everything, 1 when it was declined or could not start, 2 on a usage error,\n"
+     "3 when it ran but a message could not be read or the report or the record of the\n"
+     "message being worked on could not be written (the reason is on stderr).\n",
      RunExtract});
 
 } // namespace

@@ -27,24 +27,26 @@ bool IsPlainFile(const std::string& path, std::uint64_t* size = nullptr) {
     return true;
 }
 
-// The scratch names in a folder. Read straight from the directory: this runs after every
-// message, over a folder that fills with thousands of files.
-std::set<std::string> ScratchFiles(const std::string& folder) {
+// The names matching a sweep pattern in a folder. Read straight from the directory: the scratch
+// sweep runs after every message, over a folder that fills with thousands of files.
+std::set<std::string> MatchingFiles(const std::string& folder, const char* pattern) {
     std::set<std::string> names;
     DIR* dir = opendir(folder.c_str());
     if (!dir) return names;
+    const char first = static_cast<char>(pattern[0] | 0x20);
     while (dirent* e = readdir(dir)) {
-        if ((e->d_name[0] | 0x20) != 'u') continue;
+        if ((e->d_name[0] | 0x20) != first) continue;
         if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN) continue;
-        if (platform::MatchPattern(e->d_name, kScratchPattern)) names.insert(e->d_name);
+        if (platform::MatchPattern(e->d_name, pattern)) names.insert(e->d_name);
     }
     closedir(dir);
     return names;
 }
 
-void SweepScratchFiles(const std::string& folder, const std::set<std::string>& spared) {
-    for (const std::string& scratch : ScratchFiles(folder))
-        if (!spared.count(scratch)) platform::DeleteFile(platform::JoinPath(folder, scratch));
+// Removes a file the run created; one that was there before the run stays.
+void RemoveCreated(const std::string& path, const std::string& name,
+                   const AttachmentPolicy& policy) {
+    if (!policy.Existing.count(name)) platform::DeleteFile(path);
 }
 
 std::uint64_t SizeLimit(const AppSettings& settings) {
@@ -67,7 +69,7 @@ void ReportFile(const std::string& name, const ExtractedMessage& message,
         platform::SetFileTimes(path, *message.FileTime, *message.FileTime);
     if (policy.PicturesOnly &&
         std::string(policy.PictureExtensions).find(extension) == std::string::npos) {
-        if (present) platform::DeleteFile(path);
+        if (present) RemoveCreated(path, name, policy);
         return;
     }
     if (!blockStarted) {
@@ -78,7 +80,7 @@ void ReportFile(const std::string& name, const ExtractedMessage& message,
     }
     std::uint64_t size = 0;
     if (IsPlainFile(path, &size) && size < SizeLimit(settings)) {
-        platform::DeleteFile(path);
+        RemoveCreated(path, name, policy);
         return;
     }
     progress.SetStatusLine("Extracting..." + name);
@@ -87,6 +89,22 @@ void ReportFile(const std::string& name, const ExtractedMessage& message,
 }
 
 } // namespace
+
+std::set<std::string> FolderNames(const std::string& folder) {
+    std::set<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (dirent* e = readdir(dir))
+        names.insert(e->d_name);
+    closedir(dir);
+    return names;
+}
+
+void SweepFiles(const std::string& folder, const char* pattern,
+                const std::set<std::string>& spared) {
+    for (const std::string& name : MatchingFiles(folder, pattern))
+        if (!spared.count(name)) platform::DeleteFile(platform::JoinPath(folder, name));
+}
 
 bool ReportMessageFiles(const ExtractedMessage& message, const AttachmentPolicy& policy,
                         const AppSettings& settings, CHtmlWriter& body, CProgressWindow& progress) {
@@ -113,12 +131,11 @@ bool ReportMessageFiles(const ExtractedMessage& message, const AttachmentPolicy&
     return blockStarted;
 }
 
-int RunAttachmentLoop(int count, const AttachmentPolicy& policy, CReportPager& pager,
+int RunAttachmentLoop(int count, AttachmentPolicy& policy, CReportPager& pager,
                       AttachmentLoopContext& context) {
     CProgressWindow& progress = context.progress;
-    // Scratch files that were there before the run belong to the user, not to the component.
-    const std::set<std::string> spared =
-        policy.SweepScratch ? ScratchFiles(policy.Folder) : std::set<std::string>{};
+    // Files that were there before the run belong to the user, not to the component.
+    policy.Existing = FolderNames(policy.Folder);
     for (int i = count - 1; i >= 0; --i) {
         progress.SetTitleLine("Current Folder: " + policy.FolderName + "(" +
                               std::to_string(count - i) + "/" + std::to_string(count) + ")");
@@ -126,11 +143,19 @@ int RunAttachmentLoop(int count, const AttachmentPolicy& policy, CReportPager& p
         const MessageStep step = policy.Extract(i, message);
         if (step == MessageStep::Stop) return -1;
         if (step == MessageStep::Skipped) continue;
+        if (step == MessageStep::Dropped) {
+            for (const std::string& name : message.Files)
+                if (IsNameWithinFolder(name) &&
+                    IsPlainFile(platform::JoinPath(policy.Folder, name)))
+                    RemoveCreated(platform::JoinPath(policy.Folder, name), name, policy);
+            if (policy.SweepScratch) SweepFiles(policy.Folder, kScratchPattern, policy.Existing);
+            continue;
+        }
 
         const bool reported =
             ReportMessageFiles(message, policy, context.settings, pager.Body(), progress);
         if (reported) pager.MessageDone();
-        if (policy.SweepScratch) SweepScratchFiles(policy.Folder, spared);
+        if (policy.SweepScratch) SweepFiles(policy.Folder, kScratchPattern, policy.Existing);
         if ((reported || policy.CancelAfterEveryMessage) && progress.PumpAndCheckCancel(true)) {
             context.ui.ShowMessage("Progress Cancelled");
             if (policy.StopOnCancel) return -1;
@@ -148,18 +173,19 @@ void CReportPager::MessageDone() {
     ++m_reported;
     if (m_reported % m_perPage != 0) return;
     const int page = m_reported / m_perPage;
-    WriteReportPage(ReportPagePath(m_destination, page), m_body.Text(), page, false);
+    m_written = WriteReportPage(m_destination, m_body.Text(), page, false) && m_written;
     m_body.Clear();
     if (m_view) m_view->RefreshFileList();
 }
 
-void CReportPager::Finish() {
+void CReportPager::Finish(bool evenWhenEmpty) {
+    if (m_reported == 0 && !evenWhenEmpty) return;
     int pages = m_reported / m_perPage;
     if (m_reported % m_perPage != 0) {
         ++pages;
-        WriteReportPage(ReportPagePath(m_destination, pages), m_body.Text(), pages, true);
+        m_written = WriteReportPage(m_destination, m_body.Text(), pages, true) && m_written;
         m_body.Clear();
     }
-    WriteReportIndex(ReportIndexPath(m_destination), pages);
-    WriteReportFrameset(ReportFramesetPath(m_destination));
+    m_written = WriteReportIndex(m_destination, pages) && m_written;
+    m_written = WriteReportFrameset(m_destination) && m_written;
 }

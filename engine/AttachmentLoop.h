@@ -6,6 +6,7 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct ExtractedMessage {
 enum class MessageStep {
     Extracted, // the files are there to be looked at
     Skipped,   // not for this run: no report, no sweep, no cancel check, no step
+    Dropped,   // as Skipped, but the component has written the files: those it created go again
     Stop,      // the run ends here, without a report (a message has been shown)
 };
 
@@ -46,6 +48,10 @@ struct AttachmentPolicy {
     // Removes the component's scratch files ("ulk*.*") after each message, sparing those that
     // were in the folder before the run.
     bool SweepScratch = false;
+    // The names in Folder before the run: the filters and sweeps never remove one of them, even
+    // when the component answers such a name again for a file it found already there. Filled by
+    // RunAttachmentLoop.
+    std::set<std::string> Existing;
     // Hands one message to the component.
     std::function<MessageStep(int index, ExtractedMessage& message)> Extract;
 };
@@ -58,8 +64,11 @@ public:
     CHtmlWriter& Body() { return m_body; }
     // A message block has been ended in the body.
     void MessageDone();
-    // The last page (when it holds anything), the page index and the frameset.
-    void Finish();
+    // The last page (when it holds anything), the page index and the frameset. With no message
+    // reported, nothing at all unless asked for (a report something else already links to).
+    void Finish(bool evenWhenEmpty = false);
+    // False when a page, the index or the frameset could not be written.
+    bool Written() const { return m_written; }
     int Reported() const { return m_reported; }
 
 private:
@@ -68,6 +77,7 @@ private:
     IDestinationView* m_view;
     CHtmlWriter m_body;
     int m_reported = 0;
+    bool m_written = true;
 };
 
 struct AttachmentLoopContext {
@@ -76,9 +86,15 @@ struct AttachmentLoopContext {
     const AppSettings& settings;
 };
 
+// The names of a folder's entries; empty when it cannot be read.
+std::set<std::string> FolderNames(const std::string& folder);
+// Removes the plain files of a folder that match the pattern and are not spared.
+void SweepFiles(const std::string& folder, const char* pattern,
+                const std::set<std::string>& spared);
+
 // Runs messages count - 1 down to 0. 0 when every message was seen or the user cancelled a run
 // that keeps its report; -1 when the run must end without a report.
-int RunAttachmentLoop(int count, const AttachmentPolicy& policy, CReportPager& pager,
+int RunAttachmentLoop(int count, AttachmentPolicy& policy, CReportPager& pager,
                       AttachmentLoopContext& context);
 
 // Keeps, dates or removes the files of one message and lists the kept ones in a block of its

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <glib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/Settings.h"
 #include "engine/AttachmentLoop.h"
@@ -66,6 +69,48 @@ std::string CleanFolderName(const std::string& folderName) {
         }
     }
     return name;
+}
+
+std::string SubDirectoryName(const std::string& folderName) {
+    const std::string name = CleanFolderName(folderName);
+    const std::string lower = platform::ToLower(name);
+    if (name.empty() || lower == "report" || lower == "process") return "_" + name;
+    return name;
+}
+
+namespace {
+
+std::string FoldCase(const std::string& text) {
+    if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
+        return platform::ToLower(text);
+    gchar* folded = g_utf8_casefold(text.data(), static_cast<gssize>(text.size()));
+    std::string out = folded ? folded : "";
+    g_free(folded);
+    return out;
+}
+
+} // namespace
+
+bool SubjectContains(const std::string& subject, const std::string& keyword) {
+    return FoldCase(subject).find(FoldCase(platform::Trim(keyword))) != std::string::npos;
+}
+
+std::vector<std::string> DescribeRunProblems(const RunProblems& problems,
+                                             const std::string& destination) {
+    std::vector<std::string> lines;
+    if (problems.DestinationUnwritable)
+        lines.push_back("cannot write into " + destination +
+                        " (read-only or not permitted): attachments and report are missing");
+    for (const std::string& message : problems.Unreadable)
+        lines.push_back("cannot read the message " + message);
+    if (problems.UnwrittenReportFiles > 0 && !problems.DestinationUnwritable)
+        lines.push_back("the report in " + destination +
+                        " could not be written completely (disk full or not writable)");
+    if (problems.UnwrittenRecoveryRecords > 0 && !problems.DestinationUnwritable)
+        lines.push_back("the record of the message being worked on could not be written " +
+                        std::to_string(problems.UnwrittenRecoveryRecords) +
+                        " time(s) (disk full or not writable)");
+    return lines;
 }
 
 std::string StripForwardPrefix(const std::string& subject) {
@@ -184,8 +229,20 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
                            ExtractedMessage& message) {
     if (options.FolderNameSubDirectory != 0) platform::CreateFolder(target);
     CMessageFile file;
-    if (file.Open(source, index, RecoveryFolder(options.Destination)) != CMessageFile::Ready)
-        TheErrorLog().Write("Cannot read message %d of the folder", index);
+    std::string why;
+    int readable = -1;
+    if (file.Open(source, index, RecoveryFolder(options.Destination)) == CMessageFile::Ready)
+        readable = platform::OpenFileForReading(file.Path(), UINT64_MAX, &why);
+    if (readable < 0) {
+        TheErrorLog().Write("Cannot read message %d of the folder: %s %s", index,
+                            file.Path().c_str(), why.c_str());
+        if (context.problems) {
+            ++context.problems->UnreadableMessages;
+            context.problems->Unreadable.push_back(file.Path() + (why.empty() ? "" : " ") + why);
+        }
+    } else {
+        ::close(readable);
+    }
     std::string result;
     try {
         RunGuarded([&] { result = context.client.ExtractToFolder2(file.Path(), target); });
@@ -198,16 +255,18 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     }
 
     ExtractionAnswer answer = ParseExtractionAnswer(result);
-    std::string subject = answer.Subject.empty() ? "No Title" : answer.Subject;
+    const std::string subject = answer.Subject.empty() ? "No Title" : answer.Subject;
     if (options.Condition != 0) {
-        subject = platform::ToLower(subject);
-        const std::string keyword = platform::ToLower(platform::Trim(options.ConditionKeyword));
-        bool contains = subject.find(keyword) != std::string::npos;
-        if ((options.Condition == 1 && !contains) || (options.Condition == 2 && contains))
-            return MessageStep::Skipped;
+        const bool contains = SubjectContains(subject, options.ConditionKeyword);
+        if ((options.Condition == 1 && !contains) || (options.Condition == 2 && contains)) {
+            // The component has already written the mail's files: they go again.
+            message.Files = std::move(answer.Files);
+            return MessageStep::Dropped;
+        }
     }
     context.progress.SetStatusLine(subject);
-    WriteRecoveryRecord(options.Destination, answer.Sender, subject);
+    if (!WriteRecoveryRecord(options.Destination, answer.Sender, subject) && context.problems)
+        ++context.problems->UnwrittenRecoveryRecords;
     message.Subject = subject;
     message.Sender = answer.Sender;
     message.DateText = answer.DateText;
@@ -223,11 +282,13 @@ void FinishExtraction(const ExtractionOptions& options, CReportPager& pager,
                       ExtractionContext& context) {
     const std::string& dest = options.Destination;
     DeleteRecoveryRecord(dest);
+    RemoveEmptyRecoveryFolder(dest);
     pager.Finish();
+    if (!pager.Written() && context.problems) ++context.problems->UnwrittenReportFiles;
     const std::string frameset = ReportFramesetPath(dest);
     context.settings.LastFileFolder = dest;
-    context.settings.LastHtmlReport = frameset;
     if (pager.Reported() > 0) {
+        context.settings.LastHtmlReport = frameset;
         if (options.NoSubDirectory == 0) context.shell.Open(dest);
         if (options.ShowReport) context.shell.Open(frameset);
     } else {
@@ -243,8 +304,9 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     CProgressWindow& progress = context.progress;
     // Without a destination there is nowhere to write; nothing is created anywhere else.
     if (dest.empty()) return 0;
-    platform::CreateFolder(ReportFolder(dest));
     if (!platform::FileExists(folderPath)) return 0;
+    if (context.problems && ::access(dest.c_str(), W_OK | X_OK) != 0)
+        context.problems->DestinationUnwritable = true;
 
     EmlFolderSource source(folderPath);
     progress.Open("Progress", true);
@@ -252,14 +314,25 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     platform::CreateFolder(RecoveryFolder(dest));
     if (!ConfirmAfterInterruptedRun(dest, context.ui)) {
         progress.Close();
+        RemoveEmptyRecoveryFolder(dest);
         return -1;
     }
 
     AttachmentPolicy policy;
     const bool inSubDirectory = options.FolderNameSubDirectory != 0;
     policy.FolderName = folderName;
-    policy.LinkFolder = inSubDirectory ? CleanFolderName(folderName) : "";
+    policy.LinkFolder = inSubDirectory ? SubDirectoryName(folderName) : "";
     policy.Folder = inSubDirectory ? platform::JoinPath(dest, policy.LinkFolder) : dest;
+    struct stat st;
+    if (inSubDirectory && ::lstat(policy.Folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // A link in place of the folder's sub-directory would take the files elsewhere.
+        progress.Close();
+        RemoveEmptyRecoveryFolder(dest);
+        const std::string said = policy.Folder + " is a link: nothing is extracted through it";
+        TheErrorLog().WriteText(said);
+        context.ui.ShowMessage(said);
+        return -1;
+    }
     policy.PictureExtensions = kPictureExtensions;
     policy.PicturesOnly = options.PicturesOnly != 0;
     policy.IsThumbnail = IsThumbnailName;

@@ -22,6 +22,24 @@ public:
     virtual void RefreshFileList() = 0;
 };
 
+// What went wrong in a run that went on: a program that runs it can say so and fail.
+struct RunProblems {
+    int UnreadableMessages = 0;       // message files that could not be read
+    int UnwrittenReportFiles = 0;     // report pages, index or frameset
+    int UnwrittenRecoveryRecords = 0; // the record of the message being worked on
+    bool DestinationUnwritable = false;
+    std::vector<std::string> Unreadable; // "path why" of each message that could not be read
+    bool Any() const {
+        return UnreadableMessages || UnwrittenReportFiles || UnwrittenRecoveryRecords ||
+               DestinationUnwritable;
+    }
+};
+
+// One sentence per kind of problem, for the end of a run: the terminal's stderr, the window's
+// end message.
+std::vector<std::string> DescribeRunProblems(const RunProblems& problems,
+                                             const std::string& destination);
+
 // How the run reaches the component and the user.
 struct ExtractionContext {
     CExtractorClient& client;
@@ -30,6 +48,7 @@ struct ExtractionContext {
     IShell& shell;
     AppSettings& settings;
     IDestinationView* view = nullptr;
+    RunProblems* problems = nullptr; // filled when given
 };
 
 // 0 when it ran or had nothing to do; -1 when the user declined to go on after an interrupted
@@ -42,6 +61,13 @@ bool IsNameWithinFolder(const std::string& name);
 
 // The sub-directory name for a mail folder's name.
 std::string CleanFolderName(const std::string& folderName);
+// CleanFolderName, with "_" in front of a name the runs use for their own files ("report",
+// "process", any case) and "_" for a name that is empty after cleaning: a folder's files never
+// land among the report's or over the top report.
+std::string SubDirectoryName(const std::string& folderName);
+// The subject condition: keyword found in subject, without regard to case (full Unicode case
+// folding for UTF-8 text, ASCII for anything else). Blanks around the keyword do not count.
+bool SubjectContains(const std::string& subject, const std::string& keyword);
 // Removes one leading forward prefix ("fwd:", "fw:", "fwd", "fw", any case) and the blanks
 // around it.
 std::string StripForwardPrefix(const std::string& subject);

@@ -67,18 +67,26 @@ bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui)
                        kAppTitle, MessageIcon::Error);
 }
 
-void WriteRecoveryRecord(const std::string& destination, const std::string& sender,
+bool WriteRecoveryRecord(const std::string& destination, const std::string& sender,
                          const std::string& subject) {
     ProcessFolder folder(destination);
-    if (folder.Fd() < 0) return;
+    if (folder.Fd() < 0) return false;
     // A new file renamed over the old one: a process killed at any point leaves a whole record,
     // the previous message's or this one's. No flush to disk: the record is there for a dead
     // process, not a dead machine, and a flush per message would slow every run.
-    platform::ReplaceFileAt(folder.Fd(), kRecordName, "From:" + sender + "\r\nSubject:" + subject,
-                            false, 0644);
+    return platform::ReplaceFileAt(folder.Fd(), kRecordName,
+                                   "From:" + sender + "\r\nSubject:" + subject, false, 0644);
 }
 
 void DeleteRecoveryRecord(const std::string& destination) {
     ProcessFolder folder(destination);
     if (folder.Fd() >= 0) ::unlinkat(folder.Fd(), kRecordName, 0);
+}
+
+void RemoveEmptyRecoveryFolder(const std::string& destination) {
+    int dest = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dest < 0) return;
+    // Fails, as it should, on a folder that holds anything and on a link.
+    ::unlinkat(dest, "process", AT_REMOVEDIR);
+    ::close(dest);
 }

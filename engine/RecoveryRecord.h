@@ -16,6 +16,9 @@ bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui)
 // Replaces the record with "From:" sender "\r\nSubject:" subject, all at once, so that a process
 // killed at any point leaves a whole record. None of these follows a link someone put at
 // D/process or D/process/error.txt: nothing is read, written or deleted outside D.
-void WriteRecoveryRecord(const std::string& destination, const std::string& sender,
+// False when the record could not be written.
+bool WriteRecoveryRecord(const std::string& destination, const std::string& sender,
                          const std::string& subject);
 void DeleteRecoveryRecord(const std::string& destination);
+// Removes D/process when it is an empty folder (not a link).
+void RemoveEmptyRecoveryFolder(const std::string& destination);

@@ -1,12 +1,15 @@
 #include "engine/WizardRun.h"
 
 #include <cstdio>
+#include <set>
+#include <sys/stat.h>
 
 #include "app/Settings.h"
 #include "engine/AttachmentLoop.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
 #include "engine/ProgressWindow.h"
+#include "engine/RecoveryRecord.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
@@ -106,8 +109,13 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
     // Without a destination the folder's directory would land wherever the program runs.
     if (request.Destination.empty()) return 0;
     const std::string D = platform::JoinPath(request.Destination, directoryName);
+    struct stat st;
+    if (::lstat(D.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // A link in place of the folder's directory would take its files elsewhere.
+        TheErrorLog().Write("Skipped the folder %s: it is a link", D.c_str());
+        return 0;
+    }
     platform::CreateFolder(D);
-    platform::CreateFolder(ReportFolder(D));
     if (!platform::FileExists(messageFile)) return 0;
 
     DbxFileSource source;
@@ -117,11 +125,17 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
     progress.Open("Progress", true);
     ProgressOpen openProgress(progress);
     progress.SetRange(0, source.Count(), 1);
-    platform::CreateFolder(platform::JoinPath(D, "process"));
+    const std::string scratch = platform::JoinPath(D, "process");
+    platform::CreateFolder(scratch);
+    if (::lstat(scratch.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        TheErrorLog().Write("Skipped the folder %s: %s is a link", D.c_str(), scratch.c_str());
+        return 0;
+    }
 
     AttachmentPolicy policy;
     policy.FolderName = directoryName;
     policy.Folder = D;
+    const std::set<std::string> before = FolderNames(D);
     policy.PictureExtensions = kWizardPictureExtensions;
     policy.PicturesOnly = request.FileTypeChoice == 0;
     policy.IsThumbnail = IsWizardThumbnailName;
@@ -135,12 +149,18 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
     };
     CReportPager pager(D, context.settings.HTMLItemNumber);
     AttachmentLoopContext loop{progress, context.ui, context.settings};
-    if (RunAttachmentLoop(source.Count(), policy, pager, loop) == -1) return -1;
+    if (RunAttachmentLoop(source.Count(), policy, pager, loop) == -1) {
+        RemoveEmptyRecoveryFolder(D);
+        return -1;
+    }
     source.Close();
     openProgress.Close();
 
-    pager.Finish();
-    platform::DeleteMatchingFiles(D, "kestl*.*");
+    // The top report links to this folder's report: it is there even when no mail was.
+    pager.Finish(true);
+    // The component's scratch files; a file that was there before the run stays.
+    SweepFiles(D, "kestl*.*", before);
+    RemoveEmptyRecoveryFolder(D);
     context.settings.LastFileFolder = request.Destination;
     context.settings.LastHtmlReport = platform::JoinPath(request.Destination, "report.htm");
     return 0;
@@ -157,7 +177,7 @@ std::string BuildWizardTopReport(const WizardFolderList& folders) {
     w.Write("<hr>");
     for (const auto& [name, file] : folders) {
         if (file.empty()) continue;
-        w.Write("<i><a href=\".\\" + HtmlEscape(CleanFolderName(name)) +
+        w.Write("<i><a href=\".\\" + HtmlEscape(EncodeLinkPart(SubDirectoryName(name))) +
                 "\\report.htm\" target=\"newFrame\">" + HtmlEscape(name) + "</a></i><br>\n");
     }
     w.EndBody();
@@ -165,23 +185,18 @@ std::string BuildWizardTopReport(const WizardFolderList& folders) {
     return w.GetText();
 }
 
-bool WriteWizardTopReport(const std::string& path, const WizardFolderList& folders) {
-    std::string text = BuildWizardTopReport(folders);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (f) ok = std::fclose(f) == 0 && ok;
-    if (!ok) TheErrorLog().Write("Cannot write the report file %s", path.c_str());
-    return ok;
+bool WriteWizardTopReport(const std::string& destination, const WizardFolderList& folders) {
+    return WriteReportFile(destination, "", "report.htm", BuildWizardTopReport(folders));
 }
 
 int RunWizardExtraction(const WizardRequest& request, const WizardFolderList& folders,
                         WizardContext& context) {
     // With no destination there is no folder to write into: nothing is written anywhere else.
     if (request.Destination.empty()) return 0;
-    WriteWizardTopReport(platform::JoinPath(request.Destination, "report.htm"), folders);
+    WriteWizardTopReport(request.Destination, folders);
     for (const auto& [name, file] : folders) {
         if (file.empty()) continue;
-        if (ExtractWizardFolder(request, CleanFolderName(name), file, context) == -1) break;
+        if (ExtractWizardFolder(request, SubDirectoryName(name), file, context) == -1) break;
     }
     return 0;
 }

@@ -41,7 +41,8 @@ int RunWizardExtraction(const WizardRequest& request, const WizardFolderList& fo
                         WizardContext& context);
 
 std::string BuildWizardTopReport(const WizardFolderList& folders);
-bool WriteWizardTopReport(const std::string& path, const WizardFolderList& folders);
+// DEST/report.htm, never through a link placed there.
+bool WriteWizardTopReport(const std::string& destination, const WizardFolderList& folders);
 
 // The wizard's own thumbnail rule: ".JPEG", ".JPG" or ".GIF" anywhere in the upper-case name.
 bool IsWizardThumbnailName(const std::string& fileName);

@@ -219,9 +219,14 @@ void CExpressFolderView::OnExtractAttachments() {
                 CWxProgressWindow progress(this, "Progress", true);
                 CWxShell shell;
                 FrameFileList fileList(frame);
-                ExtractionContext context{*m_extractor, progress,      *m_ui,
-                                          shell,        TheSettings(), &fileList};
+                RunProblems problems;
+                ExtractionContext context{*m_extractor,  progress,  *m_ui,    shell,
+                                          TheSettings(), &fileList, &problems};
                 RunExtraction(folderPath, options, folderName, context);
+                std::string said;
+                for (const std::string& line : DescribeRunProblems(problems, options.Destination))
+                    said += (said.empty() ? "" : "\n") + line;
+                if (!said.empty()) m_ui->ShowMessage(said, kAppTitle, MessageIcon::Error);
             }
         }
     } catch (const CSeException& e) {

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
@@ -10,16 +13,38 @@
 
 namespace {
 
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f != nullptr;
-    if (f) {
-        ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        ok = (std::fclose(f) == 0) && ok;
+constexpr const char* kReportFolderName = "report";
+
+} // namespace
+
+bool WriteReportFile(const std::string& destination, const std::string& subFolder,
+                     const std::string& name, const std::string& text) {
+    // The destination is the user's choice; below it, a link someone put in place of the
+    // report's folder or files is replaced or refused, never followed.
+    bool ok = false;
+    int dest = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dest >= 0) {
+        int folder = dest;
+        if (!subFolder.empty()) {
+            if (::mkdirat(dest, subFolder.c_str(), 0777) != 0 && errno != EEXIST) folder = -1;
+            if (folder >= 0)
+                folder = ::openat(dest, subFolder.c_str(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        if (folder >= 0) ok = platform::ReplaceFileAt(folder, name, text, false, 0644);
+        if (folder >= 0 && folder != dest) ::close(folder);
+        ::close(dest);
     }
-    if (!ok) TheErrorLog().Write("Cannot write the report file %s", path.c_str());
+    if (!ok)
+        TheErrorLog().Write(
+            "Cannot write the report file %s",
+            platform::JoinPath(
+                subFolder.empty() ? destination : platform::JoinPath(destination, subFolder), name)
+                .c_str());
     return ok;
 }
+
+namespace {
 
 std::string PageLink(int page, const char* label) {
     return "<a href=\"report_page" + std::to_string(page) + ".htm\">" + label + "</a>";
@@ -103,16 +128,20 @@ std::string BuildReportPage(const std::string& body, int page, bool isLast) {
     return w.GetText();
 }
 
-bool WriteReportFrameset(const std::string& path) {
-    return WriteWholeFile(path, BuildReportFrameset());
+bool WriteReportFrameset(const std::string& destination) {
+    return WriteReportFile(destination, "", "report.htm", BuildReportFrameset());
 }
 
-bool WriteReportIndex(const std::string& path, int pageCount) {
-    return WriteWholeFile(path, BuildReportIndex(pageCount));
+bool WriteReportIndex(const std::string& destination, int pageCount) {
+    return WriteReportFile(destination, kReportFolderName, "report_left.htm",
+                           BuildReportIndex(pageCount));
 }
 
-bool WriteReportPage(const std::string& path, const std::string& body, int page, bool isLast) {
-    return WriteWholeFile(path, BuildReportPage(body, page, isLast));
+bool WriteReportPage(const std::string& destination, const std::string& body, int page,
+                     bool isLast) {
+    return WriteReportFile(destination, kReportFolderName,
+                           "report_page" + std::to_string(page) + ".htm",
+                           BuildReportPage(body, page, isLast));
 }
 
 std::string HtmlEscape(const std::string& text) {
@@ -139,26 +168,28 @@ std::string HtmlEscape(const std::string& text) {
     return out;
 }
 
-std::string ReportLinkPath(const std::string& fileName, const std::string& subDirectory) {
-    auto encode = [](const std::string& s) {
-        std::string out;
-        for (char c : s) {
-            switch (c) {
-            case '%':
-                out += "%25";
-                break;
-            case '#':
-                out += "%23";
-                break;
-            case '?':
-                out += "%3F";
-                break;
-            default:
-                out += c;
-            }
+std::string EncodeLinkPart(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '%':
+            out += "%25";
+            break;
+        case '#':
+            out += "%23";
+            break;
+        case '?':
+            out += "%3F";
+            break;
+        default:
+            out += c;
         }
-        return out;
-    };
+    }
+    return out;
+}
+
+std::string ReportLinkPath(const std::string& fileName, const std::string& subDirectory) {
+    const auto encode = EncodeLinkPart;
     std::string link = "..\\";
     if (!subDirectory.empty()) link += encode(subDirectory) + "\\";
     link += encode(fileName);

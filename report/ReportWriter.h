@@ -18,9 +18,16 @@ std::string BuildReportPage(const std::string& body, int page, bool isLast);
 // "Page:N  " and the Prev/Next links.
 std::string ReportNavigationLine(int page, bool isLast);
 
-bool WriteReportFrameset(const std::string& path);
-bool WriteReportIndex(const std::string& path, int pageCount);
-bool WriteReportPage(const std::string& path, const std::string& body, int page, bool isLast);
+// Each writes its file of the report in destination D, all at once. A link found at D/report.htm,
+// D/report or a page's name is never followed: the file replaces the link, and a D/report that
+// is a link (or not a folder) fails the call. False (logged) when the file could not be written.
+bool WriteReportFrameset(const std::string& destination);
+bool WriteReportIndex(const std::string& destination, int pageCount);
+bool WriteReportPage(const std::string& destination, const std::string& body, int page,
+                     bool isLast);
+// The same for any file of a run: D/name, or D/subFolder/name (subFolder created when missing).
+bool WriteReportFile(const std::string& destination, const std::string& subFolder,
+                     const std::string& name, const std::string& text);
 
 // Text from a message (subject, date, file names) made safe to put into report HTML: "&", "<",
 // ">" and the double quote become entities. Every run passes such text through here.
@@ -28,6 +35,8 @@ std::string HtmlEscape(const std::string& text);
 // The href/src of a saved file, relative to D/report: "..\" [subDirectory "\"] fileName,
 // escaped, with the characters that would end or redirect a relative URL ("%", "#", "?")
 // percent-encoded.
+// "%", "#" and "?" percent-encoded: the characters that would end or redirect a relative URL.
+std::string EncodeLinkPart(const std::string& text);
 std::string ReportLinkPath(const std::string& fileName, const std::string& subDirectory = "");
 
 // True when the report shows the file as a thumbnail (".JPEG", ".PNG", ".JBG", ".JPG" or ".GIF"

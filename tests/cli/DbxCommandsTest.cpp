@@ -147,6 +147,30 @@ TEST(CliDbx, WizardRunsEachFolderWithinThePeriod) {
     }
 }
 
+TEST(CliDbx, SearchAndWizardFailuresExitOne) {
+    TempDir src, dest, config;
+    src.Write("junk.dbx", "junk");
+    DbxWriterOptions broken;
+    broken.chainLoopMessage = 0;
+    const std::string loop = MakeStore(src, {Mail("a", "x")}, broken);
+    struct Case {
+        std::vector<std::string> args;
+        const char* said;
+    } cases[] = {
+        {{"search", src / "junk.dbx"}, "not a readable .dbx file"},
+        {{"search", loop}, ""},
+        {{"wizard", dest.path(), "--from", "1990-01-01", "Inbox=" + (src / "junk.dbx")},
+         "not a readable .dbx file"},
+        {{"wizard", dest.path(), "--from", "1600-01-02", "Inbox=" + loop}, "Extract eMail Error"},
+    };
+    for (Case& c : cases) {
+        c.args.insert(c.args.begin(), "kestrel-cli");
+        auto r = RunProgram(c.args, {"XDG_CONFIG_HOME=" + config.path()});
+        EXPECT_EQ(r.exitCode, 1) << c.args[1] << " " << c.args.back() << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    }
+}
+
 TEST(CliDbx, HelpAndUsage) {
     for (const char* command : {"save-eml", "search", "wizard"}) {
         auto r = RunProgram({"kestrel-cli", command, "--help"});

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "../engine/MailFixtures.h"
+#include "ChildProcess.h"
 #include "RunProcess.h"
 #include "platform/FileSystem.h"
 
@@ -44,8 +46,10 @@ TEST_F(CliExtract, OptionsReachTheRun) {
         {"--all-files", "--subject-not-contains", "HOLIDAY", m_root / "Inbox", m_root / "d3"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::string page = ReadFileText(m_root / "d3/report/report_page1.htm");
-    EXPECT_NE(page.find(">photos</td>"), std::string::npos);
-    EXPECT_EQ(page.find("holiday"), std::string::npos);
+    EXPECT_NE(page.find(">Photos</td>"), std::string::npos); // as the mail has it
+    EXPECT_EQ(page.find("Holiday"), std::string::npos);
+    // The dropped mail's attachment is gone with it.
+    EXPECT_FALSE(platform::FileExists(m_root / "d3/plan.pdf"));
 }
 
 TEST_F(CliExtract, InterruptedRunQuestion) {
@@ -63,6 +67,33 @@ TEST_F(CliExtract, InterruptedRunQuestion) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(platform::FileExists(m_root / "d/p.jpg"));
     EXPECT_FALSE(platform::FileExists(m_root / "d/process/error.txt"));
+}
+
+TEST_F(CliExtract, WhatCouldNotBeDoneIsSaidAndFailsTheCommand) {
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        const char* said;
+    } cases[] = {
+        {"unreadable message", [&] { chmod((m_root / "Inbox/b.eml").c_str(), 0); },
+         "cannot read the message "},
+        {"read-only destination", [&] { chmod(m_root.MakeDir("d").c_str(), 0555); },
+         "(read-only or not permitted)"},
+        {"report folder taken by a file", [&] { m_root.Write("d/report", "x"); },
+         "could not be written completely"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(m_root / "d");
+        chmod((m_root / "Inbox/b.eml").c_str(), 0644);
+        c.prepare();
+        // As root every file is readable and every folder writable: run as an ordinary user.
+        RunAsUnprivilegedUser({m_root.path()}, [&] {
+            auto r = Extract({"--all-files", m_root / "Inbox", m_root / "d"});
+            EXPECT_EQ(r.exitCode, 3) << r.err;
+            EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+        });
+    }
 }
 
 TEST_F(CliExtract, UsageErrors) {

@@ -1,4 +1,9 @@
+#include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/ExtractionRun.h"
 
@@ -20,6 +25,33 @@ TEST(ExtractionRules, CleanFolderName) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(CleanFolderName(c.in), c.out) << c.in;
+    // The sub-directory never takes a name the run writes itself, nor the destination itself.
+    for (const auto& [in, out] :
+         std::vector<std::pair<const char*, const char*>>{{"report", "_report"},
+                                                          {"Process", "_Process"},
+                                                          {"REPORT ", "_REPORT"},
+                                                          {"   ", "_"},
+                                                          {"reports", "reports"},
+                                                          {"report.htm", "report-htm"}})
+        EXPECT_EQ(SubDirectoryName(in), out) << in;
+}
+
+TEST(ExtractionRules, SubjectConditionFoldsCase) {
+    struct Case {
+        const char* subject;
+        const char* keyword;
+        bool contains;
+    } cases[] = {
+        {"My PHOTOS", "Photo ", true},
+        {"ÜBERWEISUNG März", "überweisung", true},
+        {"Straße", "STRASSE", true},
+        {"ΣΟΦΙΑ", "σοφια", true},
+        {"Überweisung", "uberweisung", false},
+        {"\xFF\xFEINVOICE", "invoice", true}, // not UTF-8: ASCII case only
+        {"Other", "photo", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SubjectContains(c.subject, c.keyword), c.contains) << c.subject;
 }
 
 TEST(ExtractionRules, StripForwardPrefix) {
@@ -42,24 +74,47 @@ TEST(ExtractionRules, StripForwardPrefix) {
     }
 }
 
-std::time_t Local(int y, int mo, int d, int h, int mi, int s) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
+// The time zone for one scope, with summer time as the zone has it.
+class ScopedZone {
+public:
+    explicit ScopedZone(const char* zone) {
+        if (const char* old = std::getenv("TZ")) m_old = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedZone() {
+        if (m_old)
+            setenv("TZ", m_old->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::optional<std::string> m_old;
+};
 
 TEST(ExtractionRules, MailDateIsTheWallClockTime) {
-    // The offset is ignored on purpose: files carry the sender's wall-clock time.
-    EXPECT_EQ(ParseMailDate("Tue, 15 Nov 1994 08:12:31 +0000"), Local(1994, 11, 15, 8, 12, 31));
-    EXPECT_EQ(ParseMailDate("Tue, 15 Nov 1994 08:12:31 -0800"), Local(1994, 11, 15, 8, 12, 31));
-    EXPECT_EQ(ParseMailDate("Sat, 5 Jan 2008 23:59:59 GMT"), Local(2008, 1, 5, 23, 59, 59));
-    EXPECT_EQ(ParseMailDate("Sat, 05 Jan 08 10:00 +0100"), Local(2008, 1, 5, 10, 0, 0));
+    // The offset is ignored on purpose: files carry the sender's wall-clock time, read in the
+    // zone the program runs in, with that zone's summer time.
+    struct Case {
+        const char* zone;
+        const char* text;
+        std::time_t expected;
+    } cases[] = {
+        {"Europe/Berlin", "Tue, 15 Jul 2025 12:00:00 +0000", 1752573600}, // CEST, UTC+2
+        {"Europe/Berlin", "Wed, 15 Jan 2025 12:00:00 -0800", 1736938800}, // CET, UTC+1
+        {"Europe/Berlin", "Tue, 15 Nov 1994 08:12:31 +0000", 784883551},
+        {"Europe/Berlin", "Sat, 05 Jan 08 10:00 +0100", 1199523600},
+        {"America/New_York", "Tue, 15 Jul 2025 12:00:00 +0000", 1752595200}, // EDT, UTC-4
+        {"America/New_York", "Sat, 5 Jan 2008 23:59:59 GMT", 1199595599},    // EST, UTC-5
+        {"UTC", "Tue, 15 Jul 2025 12:00:00 +0200", 1752580800},
+    };
+    for (const Case& c : cases) {
+        ScopedZone zone(c.zone);
+        EXPECT_EQ(ParseMailDate(c.text), std::optional<std::time_t>(c.expected))
+            << c.zone << " " << c.text;
+    }
     for (const char* bad :
          {"", "Tue,", "15 Nov 1994 08:12:31 +0000", "Tue, 31 Feb 2001 10:00:00",
           "Tue, 15 Foo 1994 08:12:31", "Tue, 15 Nov 1994 25:12:31", "xxxxxxxxxxxxxxxxxxxxxxxxxxxx"})

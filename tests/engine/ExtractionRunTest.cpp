@@ -97,8 +97,12 @@ TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
     AddMessage("c.eml", "Hi",
                {{"c.jpg", kJpeg, "image/jpeg"}, {"c.txt", "some text", "text/plain"}});
     m_options.PicturesOnly = 1;
-
-    ASSERT_EQ(Run(), 0);
+    ScopedEnv zone("TZ", "Europe/Berlin");
+    tzset();
+    const int result = Run();
+    unsetenv("TZ");
+    tzset();
+    ASSERT_EQ(result, 0);
 
     EXPECT_EQ(m_progress.TitleLines,
               (std::vector<std::string>{"Current Folder: Inbox(1/3)", "Current Folder: Inbox(2/3)",
@@ -112,12 +116,9 @@ TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
 
     struct stat st {};
     ASSERT_EQ(stat(Dest("c.jpg").c_str(), &st), 0);
-    std::tm tm{};
-    tm.tm_year = 94, tm.tm_mon = 10, tm.tm_mday = 15, tm.tm_hour = 8, tm.tm_min = 12,
-    tm.tm_sec = 31;
-    tm.tm_isdst = -1;
-    EXPECT_EQ(st.st_mtime, std::mktime(&tm));
-    EXPECT_EQ(st.st_atime, std::mktime(&tm));
+    // 15 Nov 1994 08:12:31 on a Berlin clock (CET).
+    EXPECT_EQ(st.st_mtime, 784883551);
+    EXPECT_EQ(st.st_atime, 784883551);
     EXPECT_EQ(ReadFileText(Dest("c.jpg")), kJpeg);
     EXPECT_FALSE(platform::FileExists(Dest("c.txt")));
 
@@ -135,8 +136,7 @@ TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
     EXPECT_EQ(page.find("c.txt"), std::string::npos);
     EXPECT_NE(ReadFileText(Dest("report/report_left.htm")).find("Page 1</a>"), std::string::npos);
     EXPECT_TRUE(platform::FileExists(Dest("report.htm")));
-    EXPECT_FALSE(platform::FileExists(Dest("process/error.txt")));
-    EXPECT_TRUE(platform::IsDirectory(Dest("process")));
+    EXPECT_FALSE(platform::FileExists(Dest("process"))); // emptied, so removed
 
     EXPECT_EQ(m_settings.LastFileFolder, m_dest);
     EXPECT_EQ(m_settings.LastHtmlReport, Dest("report.htm"));
@@ -200,10 +200,12 @@ TEST_F(ExtractionRunTest, SubjectsAsTheReportShowsThem) {
         {"Fwiw", 1, 0, "", "iw"},
         {"FW: x", 0, 0, "", "FW: x"},
         {"", 0, 0, "", "No Title"},
-        {"My PHOTOS", 0, 1, "Photo ", "my photos"},
+        {"My PHOTOS", 0, 1, "Photo ", "My PHOTOS"},
         {"My PHOTOS", 0, 2, "Photo ", ""},
         {"Other", 0, 1, "photo", ""},
-        {"Other", 0, 2, "photo", "other"},
+        {"Other", 0, 2, "photo", "Other"},
+        {"ÜBERWEISUNG März", 0, 1, "überweisung", "ÜBERWEISUNG März"},
+        {"Straße", 0, 2, "STRASSE", ""},
         {"<script>alert(1)</script>", 0, 0, "", "&lt;script&gt;alert(1)&lt;/script&gt;"},
     };
     for (const Case& c : cases) {
@@ -218,7 +220,8 @@ TEST_F(ExtractionRunTest, SubjectsAsTheReportShowsThem) {
         CScriptedProgress progress;
         ASSERT_EQ(Run(progress), 0);
         if (c.shown.empty()) {
-            EXPECT_FALSE(platform::FileExists(Dest("report/report_page1.htm")));
+            // A dropped mail leaves nothing behind: no file, no report.
+            EXPECT_TRUE(std::filesystem::is_empty(m_dest));
             EXPECT_EQ(progress.Pumps, 0) << "a filtered message is not a step";
         } else {
             EXPECT_NE(Page(1).find("bgcolor=\"#FFFF99\" >" + c.shown + "</td>"), std::string::npos)
@@ -234,6 +237,10 @@ TEST_F(ExtractionRunTest, SizeLimitAndSubDirectory) {
                 {"big.jpg", kJpeg, "image/jpeg"},
                 {"a b#1.pdf", "%PDF", "application/pdf"}});
     AddMessage("n.eml", "Only small", {{"small2.jpg", "tiny", "image/jpeg"}});
+    // The limit is 1 KB: a file of exactly that size stays, one byte less goes.
+    AddMessage("o.eml", "At the limit",
+               {{"at.jpg", std::string(1024, 'a'), "image/jpeg"},
+                {"under.jpg", std::string(1023, 'u'), "image/jpeg"}});
     m_settings.AttachmentSizeLimit = 1;
     m_options.NoSubDirectory = 0;
     m_options.FolderNameSubDirectory = 1;
@@ -241,6 +248,8 @@ TEST_F(ExtractionRunTest, SizeLimitAndSubDirectory) {
     EXPECT_TRUE(platform::FileExists(Dest("In-box/big.jpg")));
     EXPECT_FALSE(platform::FileExists(Dest("In-box/small.jpg")));
     EXPECT_FALSE(platform::FileExists(Dest("In-box/a b#1.pdf")));
+    EXPECT_TRUE(platform::FileExists(Dest("In-box/at.jpg")));
+    EXPECT_FALSE(platform::FileExists(Dest("In-box/under.jpg")));
     std::string page = Page(1);
     EXPECT_NE(page.find("<img src=\"..\\In-box\\big.jpg\""), std::string::npos);
     // A message whose files all fell under the limit still has its heading.
@@ -290,12 +299,18 @@ TEST_F(ExtractionRunTest, NothingToDo) {
     EXPECT_TRUE(progress.Calls.empty());
     EXPECT_TRUE(m_ui.shown.empty());
     EXPECT_FALSE(platform::FileExists(Dest("report.htm")));
-    // An empty folder: the report is written all the same, and the user told.
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(m_ui.shown,
-              (std::vector<std::string>{"Number of Extracted Mail: 0\n No Report is Generated!!"}));
-    EXPECT_TRUE(platform::FileExists(Dest("report.htm")));
-    EXPECT_TRUE(m_shell.opened.empty());
+    // An empty folder, or one whose mails all have no file: the user is told, and nothing is
+    // written, nor remembered as the last report.
+    for (bool withMail : {false, true}) {
+        if (withMail) AddMessage("a.eml", "No files", {});
+        m_ui.shown.clear();
+        EXPECT_EQ(Run(), 0);
+        EXPECT_EQ(m_ui.shown, (std::vector<std::string>{
+                                  "Number of Extracted Mail: 0\n No Report is Generated!!"}));
+        EXPECT_TRUE(std::filesystem::is_empty(m_dest));
+        EXPECT_TRUE(m_settings.LastHtmlReport.empty());
+        EXPECT_TRUE(m_shell.opened.empty());
+    }
 }
 
 TEST_F(ExtractionRunTest, BadInputStaysInsideTheDestinationAndLosesNothing) {
@@ -340,6 +355,81 @@ TEST_F(ExtractionRunTest, BadInputStaysInsideTheDestinationAndLosesNothing) {
     std::string report = Page(1);
     EXPECT_EQ(report.find("<script>"), std::string::npos);
     EXPECT_NE(report.find("&lt;script&gt;x&lt;/script&gt;"), std::string::npos);
+}
+
+TEST_F(ExtractionRunTest, RunAgainRemovesOnlyWhatItCreated) {
+    // The first run leaves the files; the user adds one of their own with an attachment's
+    // bytes. Filters and sweeps in the second run must spare them all, whether the component
+    // answers their names again or not.
+    AddMessage("a.eml", "Docs",
+               {{"small.jpg", "tiny", "image/jpeg"}, {"doc.pdf", "%PDF", "application/pdf"}});
+    ASSERT_EQ(Run(), 0);
+    ASSERT_EQ(ReadFileText(Dest("doc.pdf")), "%PDF");
+    m_root.Write("dest/mine.pdf", "%PDF");
+    m_root.Write("dest/ulk7.tmp", "the user's");
+    AddMessage("b.eml", "Dropped", {{"doc.pdf", "%PDF", "application/pdf"}});
+    m_options.PicturesOnly = 1;
+    m_settings.AttachmentSizeLimit = 1;
+    m_options.Condition = 1;
+    m_options.ConditionKeyword = "docs";
+    ASSERT_EQ(Run(), 0);
+    for (const char* kept : {"small.jpg", "doc.pdf", "mine.pdf", "ulk7.tmp"})
+        EXPECT_TRUE(platform::FileExists(Dest(kept))) << kept;
+    std::set<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(m_dest))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"small.jpg", "doc.pdf", "mine.pdf", "ulk7.tmp",
+                                            "report", "report.htm"}));
+}
+
+TEST_F(ExtractionRunTest, AFolderNamedLikeTheRunsOwnFilesLosesNothing) {
+    AddMessage("a.eml", "Own names",
+               {{"report_page1.htm", "page", "text/html"},
+                {"report_left.htm", "left", "text/html"},
+                {"error.txt", "error", "text/plain"}});
+    m_options.FolderNameSubDirectory = 1;
+    m_options.NoSubDirectory = 0;
+    for (const char* folder : {"report", "Process"}) {
+        SCOPED_TRACE(folder);
+        std::filesystem::remove_all(m_dest);
+        std::filesystem::create_directories(m_dest);
+        ASSERT_EQ(Run(m_progress, folder), 0);
+        const std::string sub = std::string("_") + folder + "/";
+        EXPECT_EQ(ReadFileText(Dest(sub + "report_page1.htm")), "page");
+        EXPECT_EQ(ReadFileText(Dest(sub + "report_left.htm")), "left");
+        EXPECT_EQ(ReadFileText(Dest(sub + "error.txt")), "error");
+        EXPECT_NE(Page(1).find("..\\" + std::string("_") + folder + "\\error.txt"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(ExtractionRunTest, LinksInTheDestinationAreNotFollowed) {
+    AddMessage("a.eml", "Linked", {{"a.bin", "data"}});
+    const std::string outside = m_root.MakeDir("outside");
+    struct Case {
+        const char* link; // in the destination, to the outside folder
+        bool subDirectory;
+        int result;
+    } cases[] = {
+        {"report", false, 0},
+        {"process", false, 0},
+        {"Inbox", true, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        std::filesystem::remove_all(m_dest);
+        std::filesystem::create_directories(m_dest);
+        ASSERT_EQ(symlink(outside.c_str(), Dest(c.link).c_str()), 0);
+        m_options.FolderNameSubDirectory = c.subDirectory;
+        RunProblems problems;
+        CScriptedProgress progress;
+        ExtractionContext context{m_client,   progress, m_ui,     m_shell,
+                                  m_settings, &m_view,  &problems};
+        EXPECT_EQ(RunExtraction(m_mail + "/", m_options, "Inbox", context), c.result);
+        EXPECT_TRUE(std::filesystem::is_empty(outside));
+        // The report cannot go through a link: the run says so.
+        EXPECT_EQ(problems.UnwrittenReportFiles, std::string(c.link) == "report" ? 1 : 0);
+    }
 }
 
 TEST_F(ExtractionRunTest, KilledRunIsNamedByTheNextOne) {

@@ -1,5 +1,6 @@
 // The wizard's folder run end to end: .dbx files made by the test writer, the real extractor
 // component, real files in a scratch destination.
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -78,12 +79,22 @@ TEST_F(WizardRunTest, TakesMailsInsideThePeriodAndKeepsPicturesOnly) {
                            Mail("At end", kStart + 1000, {{"late.jpg", kJpeg, "image/jpeg"}}),
                        });
     m_settings.RemoveFwString = 1;
-    ASSERT_EQ(Run("Inbox", file), 0);
+    m_root.MakeDir("dest/Inbox");
+    m_root.Write("dest/Inbox/kestl1.tmp", "the user's"); // the sweep spares what was there
+    m_root.Write("dest/Inbox/b.pdf", "pdf");             // and so does the type filter
+    ScopedEnv zone("TZ", "Europe/Berlin");
+    tzset();
+    const int result = Run("Inbox", file);
+    unsetenv("TZ");
+    tzset();
+    ASSERT_EQ(result, 0);
 
     EXPECT_TRUE(platform::FileExists(D("a.jpg")));
     EXPECT_TRUE(platform::FileExists(D("d.JPG")));
     EXPECT_TRUE(platform::FileExists(D("noext"))); // the empty extension is in the list
-    EXPECT_FALSE(platform::FileExists(D("b.pdf")));
+    EXPECT_EQ(ReadFileText(D("b.pdf")), "pdf");
+    EXPECT_FALSE(platform::FileExists(D("b (1).pdf")));
+    EXPECT_EQ(ReadFileText(D("kestl1.tmp")), "the user's");
     EXPECT_FALSE(platform::FileExists(D("photo.jpeg.txt")));
     EXPECT_FALSE(platform::FileExists(D("early.jpg")));
     EXPECT_FALSE(platform::FileExists(D("late.jpg")));
@@ -93,6 +104,8 @@ TEST_F(WizardRunTest, TakesMailsInsideThePeriodAndKeepsPicturesOnly) {
 
     std::string page = ReadFileText(D("report/report_page1.htm"));
     EXPECT_NE(page.find(">At start</td>"), std::string::npos); // both forward prefixes go
+    // 1000000000 on a Berlin clock, summer time (CEST).
+    EXPECT_NE(page.find(">2001/09/09 03:46:40</td>"), std::string::npos) << page;
     EXPECT_NE(page.find("<img src=\"..\\a.jpg\""), std::string::npos);
     EXPECT_EQ(page.find("Before"), std::string::npos);
     EXPECT_NE(ReadFileText(D("report/report_left.htm")).find("Page 1</a>"), std::string::npos);
@@ -101,7 +114,7 @@ TEST_F(WizardRunTest, TakesMailsInsideThePeriodAndKeepsPicturesOnly) {
     EXPECT_EQ(m_progress.GetPos(), 1);
     EXPECT_EQ(std::count(m_progress.Calls.begin(), m_progress.Calls.end(), "Close"), 1);
     EXPECT_EQ(m_progress.TitleLines.front(), "Current Folder: Inbox(1/3)");
-    EXPECT_TRUE(platform::ListDirectory(D("process")).empty());
+    EXPECT_FALSE(platform::FileExists(D("process")));
     EXPECT_EQ(m_settings.LastFileFolder, m_request.Destination);
     EXPECT_EQ(m_settings.LastHtmlReport, m_request.Destination + "/report.htm");
     EXPECT_TRUE(m_ui.shown.empty());
@@ -129,7 +142,8 @@ TEST_F(WizardRunTest, NoMailInThePeriodWritesAnEmptyIndexAndNoPage) {
         0);
     EXPECT_FALSE(platform::FileExists(D("report/report_page1.htm")));
     EXPECT_EQ(ReadFileText(D("report/report_left.htm")).find("Page 1"), std::string::npos);
-    EXPECT_TRUE(platform::FileExists(D("report.htm")));
+    EXPECT_TRUE(platform::FileExists(D("report.htm"))); // the top report links to it
+    EXPECT_FALSE(platform::FileExists(D("process")));
 }
 
 TEST_F(WizardRunTest, FoldersThatCannotRunAreSkipped) {
@@ -150,6 +164,8 @@ TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
     WizardFolderList folders = {
         {"Inbox", Store("a", {Mail("One", kStart, {{"a.jpg", kJpeg, "image/jpeg"}})})},
         {"No file", ""},
+        {"   ", Store("blank", {Mail("Blank", kStart, {{"b.jpg", kJpeg, "image/jpeg"}})})},
+        {"50% #1?", Store("odd", {Mail("Odd", kStart, {})})},
         {"Sent <R&D>", Store("b", {Mail("Two", kStart, {})}, broken)},
         {"Later", Store("c", {Mail("Three", kStart, {})})}};
     WizardContext context{m_client, m_progress, m_ui, m_settings};
@@ -169,6 +185,10 @@ TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
                        "&lt;R&amp;D&gt;</a>"),
               std::string::npos);
     EXPECT_EQ(top.find("No file"), std::string::npos);
+    // Links reach the folders whatever they are called; a blank name gets one of its own.
+    EXPECT_NE(top.find("<a href=\".\\_\\report.htm\""), std::string::npos) << top;
+    EXPECT_TRUE(platform::FileExists(m_request.Destination + "/_/b.jpg"));
+    EXPECT_NE(top.find("<a href=\".\\50%25-%231-\\report.htm\""), std::string::npos) << top;
 }
 
 TEST_F(WizardRunTest, CancelAfterAReportedMailStopsTheRun) {

@@ -146,8 +146,8 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
     // The pictures of the Inbox's messages, in the folder named after it; the rest deleted.
     EXPECT_EQ(FilesIn(out + "/Inbox"),
               (std::vector<std::string>{"bee.gif", "boat.jpg", "lake.jpg", "tulips.png"}));
-    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"Inbox", "process", "report", "report.htm"}));
-    EXPECT_TRUE(FilesIn(out + "/process").empty());
+    // The working folder went with the run: it was left empty.
+    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"Inbox", "report", "report.htm"}));
     std::string page = ReadFileText(out + "/report/report_page1.htm");
     EXPECT_NE(page.find("..\\Inbox\\lake.jpg"), std::string::npos);
     EXPECT_NE(page.find("..\\Inbox\\tulips.png"), std::string::npos);
@@ -164,8 +164,7 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
     // The file list is on again and shows the new files.
     EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
     EXPECT_EQ(frame->GetDestinationFolder(), out);
-    EXPECT_EQ(ListedFiles(),
-              (std::vector<std::string>{"Inbox", "process", "report", "report.htm"}));
+    EXPECT_EQ(ListedFiles(), (std::vector<std::string>{"Inbox", "report", "report.htm"}));
 
     frame->Destroy();
     frame = nullptr;
@@ -176,6 +175,18 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
     EXPECT_NE(ini.find("LastMailFolder=" + (dir / "store/Hotmail (jane)/Inbox/") + "\r\n"),
               std::string::npos)
         << ini;
+}
+
+TEST_F(ExtractFromWindowTest, AReportThatCannotBeWrittenIsSaidAtTheEnd) {
+    dir.Write("out/report", "a file where the report's folder goes");
+    ModalScript script;
+    script.Then([&](wxDialog& sheet) { ClickButton(sheet, res::IDOK_BUTTON); });
+    ExtractFrom(Find("Inbox"));
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0], "the report in " + out +
+                                      " could not be written completely (disk full or not "
+                                      "writable)");
 }
 
 TEST_F(ExtractFromWindowTest, ConnectingItemRunsNothingAndRefreshesTheList) {

@@ -1,5 +1,7 @@
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "TempDir.h"
 #include "platform/ErrorLog.h"
@@ -67,8 +69,7 @@ TEST(ReportWriter, NavigationLines) {
 
 TEST(ReportWriter, WholeFiles) {
     TempDir d;
-    d.MakeDir("report");
-    ASSERT_TRUE(WriteReportFrameset(ReportFramesetPath(d.path())));
+    ASSERT_TRUE(WriteReportFrameset(d.path()));
     EXPECT_EQ(ReadFileText(d / "report.htm"),
               "<html>\n<head>\n<title>Kestrel Report</title>\n</head>\n"
               "<frameset cols=\"100,*\" frameborder=\"1\" border=\"1\" framespacing=\"0\">"
@@ -79,7 +80,7 @@ TEST(ReportWriter, WholeFiles) {
     const std::string indexHead = "<html>\n<head>\n<title>Select Page</title>\n</head>\n"
                                   "<body bgcolor=\"#FFFFFF\" text=\"#000000\" scroll=\"auto\">\n"
                                   "<B>Select</B><P>\n<hr>";
-    ASSERT_TRUE(WriteReportIndex(ReportIndexPath(d.path()), 2));
+    ASSERT_TRUE(WriteReportIndex(d.path(), 2));
     EXPECT_EQ(ReadFileText(d / "report/report_left.htm"),
               indexHead +
                   "<i><a href=\"report_page1.htm\" target=\"mainFrame\">Page 1</a></i><br>\n"
@@ -87,7 +88,7 @@ TEST(ReportWriter, WholeFiles) {
                   kPageTail);
     EXPECT_EQ(BuildReportIndex(0), indexHead + kPageTail);
 
-    ASSERT_TRUE(WriteReportPage(ReportPagePath(d.path(), 2), "BODY", 2, false));
+    ASSERT_TRUE(WriteReportPage(d.path(), "BODY", 2, false));
     const std::string nav = "Page:2  <a href=\"report_page1.htm\">Prev Page</a>   "
                             "<a href=\"report_page3.htm\">Next Page</a>";
     EXPECT_EQ(ReadFileText(d / "report/report_page2.htm"),
@@ -136,10 +137,43 @@ TEST(ReportWriter, UnwritableFileIsLogged) {
     TempDir d;
     d.MakeDir("logdir");
     TheErrorLog().OpenAt(d / "logdir", "errorlog.txt", false);
-    EXPECT_FALSE(WriteReportPage(d / "missing/report_page1.htm", "", 1, true));
-    EXPECT_NE(ReadFileText(d / "logdir/errorlog.txt").find("missing/report_page1.htm"),
+    EXPECT_FALSE(WriteReportPage(d / "missing", "", 1, true));
+    EXPECT_NE(ReadFileText(d / "logdir/errorlog.txt").find("missing/report/report_page1.htm"),
               std::string::npos);
     TheErrorLog().OpenAt(d / "logdir", "errorlog.txt", false);
+}
+
+TEST(ReportWriter, LinksInTheDestinationAreNeverFollowed) {
+    // Someone has put a link where the report goes: every write stays inside the destination.
+    struct Case {
+        const char* link; // made in the destination, pointing at the outside
+        bool toFolder;    // the link points at a folder outside, else at a file outside
+        bool pageWritten; // report pages can still be written
+    } cases[] = {
+        {"report.htm", false, true},
+        {"report", true, false},
+        {"report/report_page1.htm", false, true},
+        {"report/report_left.htm", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        TempDir d;
+        d.MakeDir("dest/report");
+        const std::string outside = c.toFolder ? d.MakeDir("outside") : d.Write("outside", "mine");
+        if (c.toFolder) std::filesystem::remove(d / "dest/report");
+        ASSERT_EQ(symlink(outside.c_str(), (d / (std::string("dest/") + c.link)).c_str()), 0);
+        EXPECT_EQ(WriteReportPage(d / "dest", "BODY", 1, true), c.pageWritten);
+        EXPECT_EQ(WriteReportIndex(d / "dest", 1), c.pageWritten);
+        EXPECT_TRUE(WriteReportFrameset(d / "dest"));
+        if (c.toFolder)
+            EXPECT_TRUE(std::filesystem::is_empty(outside));
+        else
+            EXPECT_EQ(ReadFileText(outside), "mine");
+        EXPECT_NE(ReadFileText(d / "dest/report.htm").find("<frameset"), std::string::npos);
+        if (c.pageWritten)
+            EXPECT_NE(ReadFileText(d / "dest/report/report_page1.htm").find("BODY"),
+                      std::string::npos);
+    }
 }
 
 } // namespace
