@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/Settings.h"
+#include "cli/Arguments.h"
 #include "cli/Cli.h"
 #include "cli/ConsoleUi.h"
 #include "engine/ConsoleProgress.h"
@@ -38,16 +39,11 @@ bool ReportUnreadableStore(const char* command, const std::string& path) {
 
 int RunSaveEml(const std::vector<std::string>& args) {
     if (WantsHelp("save-eml", args)) return kExitOk;
-    std::vector<std::string> positional;
-    bool ask = false;
-    for (const std::string& a : args) {
-        if (a == "--ask")
-            ask = true;
-        else if (a.size() > 1 && a[0] == '-')
-            return UsageError("save-eml", "unknown option '" + a + "'");
-        else
-            positional.push_back(a);
-    }
+    std::string error;
+    std::optional<CliArguments> read = ReadArguments(args, {{"--ask"}}, error);
+    if (!read) return UsageError("save-eml", error);
+    const bool ask = !read->options.empty();
+    const std::vector<std::string>& positional = read->positional;
     if (positional.size() != 2) return UsageError("save-eml", "needs DBXFILE and DEST");
     const std::string& source = positional[0];
     std::string dest = positional[1];
@@ -88,19 +84,15 @@ public:
 
 int RunSearch(const std::vector<std::string>& args) {
     if (WantsHelp("search", args)) return kExitOk;
-    std::string file, sender;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--sender") {
-            if (i + 1 >= args.size()) return UsageError("search", "--sender needs a text");
-            sender = args[++i];
-        } else if (args[i].size() > 1 && args[i][0] == '-') {
-            return UsageError("search", "unknown option '" + args[i] + "'");
-        } else if (file.empty()) {
-            file = args[i];
-        } else {
-            return UsageError("search", "unexpected argument '" + args[i] + "'");
-        }
-    }
+    std::string error;
+    std::optional<CliArguments> read = ReadArguments(args, {{"--sender", "a text"}}, error);
+    if (!read) return UsageError("search", error);
+    std::string sender;
+    for (const CliArguments::Given& o : read->options)
+        sender = o.value;
+    if (read->positional.size() > 1)
+        return UsageError("search", "unexpected argument '" + read->positional[1] + "'");
+    const std::string file = read->positional.empty() ? "" : read->positional[0];
     if (file.empty()) return UsageError("search", "needs DBXFILE");
     bool unreadable = ReportUnreadableStore("search", file);
 
@@ -163,28 +155,33 @@ int RunWizard(const std::vector<std::string>& args) {
     WizardRequest request;
     request.StartTime = *ParseLocalTime("2000-01-25");
     request.EndTime = std::time(nullptr);
-    WizardFolderList folders;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--pictures" || a == "--documents" || a == "--all") {
-            request.FileTypeChoice = a == "--pictures" ? 0 : a == "--documents" ? 1 : 2;
-        } else if (a == "--from" || a == "--to") {
-            if (i + 1 >= args.size()) return UsageError("wizard", a + " needs a date");
-            std::optional<std::time_t> t = ParseLocalTime(args[++i]);
+    std::string error;
+    std::optional<CliArguments> read = ReadArguments(
+        args,
+        {{"--pictures"}, {"--documents"}, {"--all"}, {"--from", "a date"}, {"--to", "a date"}},
+        error);
+    if (!read) return UsageError("wizard", error);
+    for (const CliArguments::Given& o : read->options) {
+        if (o.name == "--from" || o.name == "--to") {
+            std::optional<std::time_t> t = ParseLocalTime(o.value);
             if (!t)
                 return UsageError("wizard",
-                                  "not a date: '" + args[i] + "' (YYYY-MM-DD [HH:MM:SS])");
-            (a == "--from" ? request.StartTime : request.EndTime) = *t;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return UsageError("wizard", "unknown option '" + a + "'");
-        } else if (request.Destination.empty()) {
-            request.Destination = a;
+                                  "not a date: '" + o.value + "' (YYYY-MM-DD [HH:MM:SS])");
+            (o.name == "--from" ? request.StartTime : request.EndTime) = *t;
         } else {
-            size_t eq = a.find('=');
-            if (eq == std::string::npos || eq == 0 || eq + 1 == a.size())
-                return UsageError("wizard", "expected NAME=DBXFILE, got '" + a + "'");
-            folders.emplace_back(a.substr(0, eq), a.substr(eq + 1));
+            request.FileTypeChoice = o.name == "--pictures" ? 0 : o.name == "--documents" ? 1 : 2;
         }
+    }
+    WizardFolderList folders;
+    for (const std::string& a : read->positional) {
+        if (request.Destination.empty()) {
+            request.Destination = a;
+            continue;
+        }
+        size_t eq = a.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == a.size())
+            return UsageError("wizard", "expected NAME=DBXFILE, got '" + a + "'");
+        folders.emplace_back(a.substr(0, eq), a.substr(eq + 1));
     }
     if (request.Destination.empty() || folders.empty())
         return UsageError("wizard", "needs DEST and at least one NAME=DBXFILE");

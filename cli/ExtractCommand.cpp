@@ -1,12 +1,15 @@
 // extract: the extraction run over one mail folder, as the desktop program runs it.
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 
 #include "app/Settings.h"
+#include "cli/Arguments.h"
 #include "cli/Cli.h"
 #include "cli/ConsoleUi.h"
 #include "engine/ConsoleProgress.h"
+#include "engine/ExtractOptionChoices.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
 #include "platform/ErrorLog.h"
@@ -23,57 +26,52 @@ public:
     bool Edit(const std::string&) override { return true; }
 };
 
+const std::vector<CliOption> kExtractOptions = {
+    {"--pictures-only"},
+    {"--all-files"},
+    {"--folder-subdir"},
+    {"--subject-contains", "a text"},
+    {"--subject-not-contains", "a text"},
+    {"--folder-name", "a name"},
+    {"--open"},
+    {"--yes"},
+    {"--no"},
+};
+
 int RunExtract(const std::vector<std::string>& args) {
     if (WantsHelp("extract", args)) return kExitOk;
     LoadSettings();
     AppSettings& settings = TheSettings();
+    std::string error;
+    std::optional<CliArguments> read = ReadArguments(args, kExtractOptions, error);
+    if (!read) return UsageError("extract", error);
 
-    ExtractionOptions options;
-    options.PicturesOnly = settings.ExtractOnlyPicture != 0 ? 1 : 0;
-    options.FileRename = settings.FileRename;
-    options.ShowReport = 0;
+    // The option sheet's choices as the command line gives them, turned into the run's record by
+    // the sheet's own rule.
+    ExtractOptionChoices choices = InitialChoices(settings);
     std::optional<bool> answer;
     std::optional<std::string> folderName;
-    bool open = false;
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        if (a == "--pictures-only") {
-            options.PicturesOnly = 1;
-        } else if (a == "--all-files") {
-            options.PicturesOnly = 0;
-        } else if (a == "--folder-subdir") {
-            options.NoSubDirectory = 0;
-            options.FolderNameSubDirectory = 1;
-        } else if (a == "--subject-contains" || a == "--subject-not-contains") {
-            if (options.Condition != 0) return UsageError("extract", "only one subject condition");
-            if (!value(options.ConditionKeyword)) return UsageError("extract", a + " needs a text");
-            if (options.ConditionKeyword.size() > kMaxConditionKeyword)
-                return UsageError("extract", a + ": at most 40 characters");
-            options.Condition = a == "--subject-contains" ? 1 : 2;
-        } else if (a == "--folder-name") {
-            std::string name;
-            if (!value(name)) return UsageError("extract", "--folder-name needs a name");
-            folderName = name;
-        } else if (a == "--open") {
-            open = true;
-        } else if (a == "--yes" || a == "--no") {
-            answer = a == "--yes";
-        } else if (a == "--") {
-            positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1,
-                              args.end());
-            break;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return UsageError("extract", "unknown option '" + a + "'");
-        } else {
-            positional.push_back(a);
+    for (const CliArguments::Given& o : read->options) {
+        if (o.name == "--pictures-only" || o.name == "--all-files") {
+            choices.PicturesOnly = o.name == "--pictures-only";
+        } else if (o.name == "--folder-subdir") {
+            choices.NoSubDirectory = false;
+            choices.FolderNameSubDirectory = true;
+        } else if (o.name == "--subject-contains" || o.name == "--subject-not-contains") {
+            if (choices.Condition != 0) return UsageError("extract", "only one subject condition");
+            if (CutToCharacters(o.value, kMaxConditionKeyword) != o.value)
+                return UsageError("extract", o.name + ": at most 40 characters");
+            choices.Condition = o.name == "--subject-contains" ? 1 : 2;
+            choices.ConditionKeyword = o.value;
+        } else if (o.name == "--folder-name") {
+            folderName = o.value;
+        } else if (o.name == "--yes" || o.name == "--no") {
+            answer = o.name == "--yes";
         }
     }
+    const bool open = std::any_of(read->options.begin(), read->options.end(),
+                                  [](const CliArguments::Given& o) { return o.name == "--open"; });
+    const std::vector<std::string>& positional = read->positional;
     if (positional.size() != 2) return UsageError("extract", "needs MAILFOLDER and DEST");
 
     std::string mailFolder = positional[0];
@@ -86,9 +84,10 @@ int RunExtract(const std::vector<std::string>& args) {
         trimmed.pop_back();
     if (!folderName) folderName = platform::FindFileName(trimmed);
     if (mailFolder.back() != '/') mailFolder += '/';
-    options.Destination = dest;
-    options.StartPath = dest;
-    options.ShowReport = open ? 1 : 0;
+    choices.ChosenPath = dest;
+    choices.ShowReport = open;
+    ExtractionOptions options = PrepareExtractionOptions(settings);
+    FillExtractionOptions(choices, dest, options);
 
     TheErrorLog().Open("errorlog.txt", true);
     TheErrorLog().SetEnabled(true);

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "app/Settings.h"
+#include "cli/Arguments.h"
 #include "cli/Cli.h"
 #include "cli/ConsoleUi.h"
 #include "platform/FileSystem.h"
@@ -11,15 +12,14 @@ namespace {
 
 int RunDiscover(const std::vector<std::string>& args) {
     if (WantsHelp("discover", args)) return kExitOk;
+    std::string error;
+    std::optional<CliArguments> read = ReadArguments(args, {{"--root", "a folder"}}, error);
+    if (!read) return UsageError("discover", error);
+    if (!read->positional.empty())
+        return UsageError("discover", "unexpected argument '" + read->positional[0] + "'");
     std::string root;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--root") {
-            if (i + 1 >= args.size()) return UsageError("discover", "--root needs a folder");
-            root = args[++i];
-        } else {
-            return UsageError("discover", "unexpected argument '" + args[i] + "'");
-        }
-    }
+    for (const CliArguments::Given& o : read->options)
+        root = o.value;
     CConsoleMessageBox ui;
     StoreDiscovery discovery;
     if (root.empty()) {
@@ -36,7 +36,11 @@ int RunDiscover(const std::vector<std::string>& args) {
 
 int RunSettings(const std::vector<std::string>& args) {
     if (WantsHelp("settings", args)) return kExitOk;
-    if (!args.empty()) return UsageError("settings", "unexpected argument '" + args[0] + "'");
+    std::string error;
+    std::optional<CliArguments> read = ReadArguments(args, {}, error);
+    if (!read) return UsageError("settings", error);
+    if (!read->positional.empty())
+        return UsageError("settings", "unexpected argument '" + read->positional[0] + "'");
     AppSettings settings;
     LoadSettings(settings);
     ForEachSetting(settings, [](const char*, const char* name, const std::string& value) {

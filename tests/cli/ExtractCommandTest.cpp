@@ -50,6 +50,13 @@ TEST_F(CliExtract, OptionsReachTheRun) {
     EXPECT_EQ(page.find("Holiday"), std::string::npos);
     // The dropped mail's attachment is gone with it.
     EXPECT_FALSE(platform::FileExists(m_root / "d3/plan.pdf"));
+
+    // The keyword's limit counts characters: forty accented ones (eighty bytes) are taken.
+    std::string accented;
+    for (int i = 0; i < 40; ++i)
+        accented += "\xC3\xA9";
+    r = Extract({"--subject-contains", accented, m_root / "Inbox", m_root / "d4"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 TEST_F(CliExtract, InterruptedRunQuestion) {
