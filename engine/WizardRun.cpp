@@ -1,6 +1,7 @@
 #include "engine/WizardRun.h"
 
 #include <cstdio>
+#include <ctime>
 #include <set>
 #include <sys/stat.h>
 

@@ -3,6 +3,7 @@
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
+#include "gui/WxText.h"
 #include "platform/Shell.h"
 
 namespace {
@@ -26,16 +27,14 @@ long IconStyle(MessageIcon icon) {
 void CWxMessageBox::ShowMessage(const std::string& text, const std::string& caption,
                                 MessageIcon icon) {
     wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
-    wxMessageDialog dialog(parent, wxString::FromUTF8(text), wxString::FromUTF8(caption),
-                           wxOK | IconStyle(icon));
+    wxMessageDialog dialog(parent, Wx(text), Wx(caption), wxOK | IconStyle(icon));
     dialog.ShowModal();
 }
 
 bool CWxMessageBox::AskYesNo(const std::string& text, const std::string& caption,
                              MessageIcon icon) {
     wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
-    wxMessageDialog dialog(parent, wxString::FromUTF8(text), wxString::FromUTF8(caption),
-                           wxYES_NO | IconStyle(icon));
+    wxMessageDialog dialog(parent, Wx(text), Wx(caption), wxYES_NO | IconStyle(icon));
     return dialog.ShowModal() == wxID_YES;
 }
 

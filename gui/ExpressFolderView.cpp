@@ -17,6 +17,7 @@
 #include "gui/Menus.h"
 #include "gui/Pictures.h"
 #include "gui/ProgressWindow.h"
+#include "gui/WxText.h"
 #include "platform/SeException.h"
 #include "platform/UserInterface.h"
 #include "res/MenuTemplate.h"
@@ -69,10 +70,9 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     sizer->Add(m_outlookBar, 0, wxEXPAND);
     auto* titleBar = new wxPanel(this, wxID_ANY);
     titleBar->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW));
-    m_paneTitle =
-        new wxStaticText(titleBar, wxID_ANY, wxString::FromUTF8(kFolderPaneTitle),
-                         wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
-    m_paneTitle->SetToolTip(wxString::FromUTF8(kFolderPaneTitle));
+    m_paneTitle = new wxStaticText(titleBar, wxID_ANY, Wx(kFolderPaneTitle), wxDefaultPosition,
+                                   wxDefaultSize, wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+    m_paneTitle->SetToolTip(Wx(kFolderPaneTitle));
     m_paneTitle->SetForegroundColour(*wxWHITE);
     m_paneTitle->SetFont(m_paneTitle->GetFont().Bold());
     auto* titleSizer = new wxBoxSizer(wxHORIZONTAL);

@@ -17,6 +17,7 @@
 #include "gui/LanguageMenus.h"
 #include "gui/Pictures.h"
 #include "gui/ShellTreeView.h"
+#include "gui/WxText.h"
 #include "res/Resource.h"
 #include "store/StoreDiscovery.h"
 
@@ -24,20 +25,16 @@ using namespace res;
 
 namespace {
 
-wxString U(const char* text) {
-    return wxString::FromUTF8(text);
-}
-
 template <std::size_t N> wxArrayString Entries(const char* const (&texts)[N]) {
     wxArrayString out;
     for (const char* t : texts)
-        out.Add(U(t));
+        out.Add(Wx(t));
     return out;
 }
 
 // A titled group whose box is the parent of its controls, as the window system expects.
 wxStaticBoxSizer* Group(wxWindow* parent, int id, const char* title) {
-    auto* box = new wxStaticBox(parent, id, U(title));
+    auto* box = new wxStaticBox(parent, id, Wx(title));
     return new wxStaticBoxSizer(box, wxVERTICAL);
 }
 
@@ -48,7 +45,7 @@ template <typename T> T* Control(wxWindow* parent, int id) {
 } // namespace
 
 CExtractOptionSheet::CExtractOptionSheet(wxWindow* parent, const StoreDiscovery* folders)
-    : wxDialog(parent, IDD_EXTRACT_OPTION_SHEET, U("Attachment Extractor"), wxDefaultPosition,
+    : wxDialog(parent, IDD_EXTRACT_OPTION_SHEET, Wx("Attachment Extractor"), wxDefaultPosition,
                wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       m_folders(folders) {
     auto* sizer = new wxBoxSizer(wxVERTICAL);
@@ -59,13 +56,13 @@ CExtractOptionSheet::CExtractOptionSheet(wxWindow* parent, const StoreDiscovery*
     BuildFolderTreePage();
     BuildOptionPage();
     BuildActionPage();
-    m_tabs->AddPage(m_mailPage, U("Mail Extraction"), true);
-    m_tabs->AddPage(m_optionPage, U("Extraction Option"));
+    m_tabs->AddPage(m_mailPage, Wx("Mail Extraction"), true);
+    m_tabs->AddPage(m_optionPage, Wx("Extraction Option"));
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->AddStretchSpacer();
-    auto* ok = new wxButton(this, IDOK_BUTTON, U("OK"));
-    auto* cancel = new wxButton(this, IDCANCEL_BUTTON, U("Cancel"));
+    auto* ok = new wxButton(this, IDOK_BUTTON, Wx("OK"));
+    auto* cancel = new wxButton(this, IDCANCEL_BUTTON, Wx("Cancel"));
     buttons->Add(ok, 0, wxRIGHT, 8);
     buttons->Add(cancel, 0);
     sizer->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 8);
@@ -91,23 +88,23 @@ void CExtractOptionSheet::BuildMailPage() {
     m_shellTree->SetMinSize(wxSize(-1, 180));
     destination->Add(m_shellTree, 1, wxEXPAND | wxALL, 4);
     auto* pathRow = new wxBoxSizer(wxHORIZONTAL);
-    pathRow->Add(new wxStaticText(box, wxID_ANY, U("Path:")), 0, wxRIGHT, 6);
-    m_pathText = new wxStaticText(box, IDC_DESTINATION_PATH, U("Path"), wxDefaultPosition,
+    pathRow->Add(new wxStaticText(box, wxID_ANY, Wx("Path:")), 0, wxRIGHT, 6);
+    m_pathText = new wxStaticText(box, IDC_DESTINATION_PATH, Wx("Path"), wxDefaultPosition,
                                   wxDefaultSize, wxST_ELLIPSIZE_MIDDLE);
     pathRow->Add(m_pathText, 1);
     destination->Add(pathRow, 0, wxEXPAND | wxALL, 4);
     page->Add(destination, 1, wxEXPAND | wxALL, 6);
 
-    page->Add(new wxCheckBox(m_mailPage, IDC_SHOW_REPORT, U("Show Extraction Report")), 0,
+    page->Add(new wxCheckBox(m_mailPage, IDC_SHOW_REPORT, Wx("Show Extraction Report")), 0,
               wxLEFT | wxRIGHT | wxTOP, 8);
-    page->Add(new wxCheckBox(m_mailPage, IDC_ONLY_PICTURES, U("Extract Only Photos/Images")), 0,
+    page->Add(new wxCheckBox(m_mailPage, IDC_ONLY_PICTURES, Wx("Extract Only Photos/Images")), 0,
               wxALL, 8);
     m_mailPage->SetSizer(page);
 
     m_shellTree->SetSelectionHandler([this](const std::string& path) {
         m_choices.ChosenPath = path;
-        m_pathText->SetLabel(wxString::FromUTF8(path));
-        m_pathText->SetToolTip(wxString::FromUTF8(path));
+        m_pathText->SetLabel(Wx(path));
+        m_pathText->SetToolTip(Wx(path));
     });
 }
 
@@ -128,7 +125,7 @@ void CExtractOptionSheet::BuildOptionPage() {
         {IDC_SENDER_SUBDIR, "Use Sender's Name as Sub-Directory", false},
     };
     for (const auto& r : radios) {
-        auto* radio = new wxRadioButton(box, r.id, U(r.text), wxDefaultPosition, wxDefaultSize,
+        auto* radio = new wxRadioButton(box, r.id, Wx(r.text), wxDefaultPosition, wxDefaultSize,
                                         r.id == IDC_NO_SUBDIR ? wxRB_GROUP : 0);
         subDirs->Add(radio, 0, wxALL, 4);
         if (!r.visible) radio->Hide();
@@ -154,7 +151,7 @@ void CExtractOptionSheet::BuildOptionPage() {
     m_sortKey =
         new wxChoice(box, IDC_SORT_KEY, wxDefaultPosition, wxDefaultSize, Entries(kSortKeyEntries));
     sorting->Add(m_sortKey, 0, wxEXPAND | wxALL, 4);
-    sorting->Add(new wxCheckBox(box, IDC_ASCENDING, U("Ascending Order")), 0, wxALL, 4);
+    sorting->Add(new wxCheckBox(box, IDC_ASCENDING, Wx("Ascending Order")), 0, wxALL, 4);
     page->Add(sorting, 0, wxEXPAND | wxALL, 6);
     page->Show(sorting, false);
 
@@ -169,14 +166,14 @@ void CExtractOptionSheet::BuildActionPage() {
     m_action =
         new wxChoice(box, IDC_ACTION, wxDefaultPosition, wxDefaultSize, Entries(kActionEntries));
     action->Add(m_action, 0, wxEXPAND | wxALL, 4);
-    action->Add(new wxStaticText(box, wxID_ANY, U("Move Extracted Mail to:")), 0, wxALL, 4);
+    action->Add(new wxStaticText(box, wxID_ANY, Wx("Move Extracted Mail to:")), 0, wxALL, 4);
     m_actionTree = new wxTreeCtrl(box, IDC_ACTION_TREE, wxDefaultPosition, wxDefaultSize,
                                   wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT);
     m_actionTree->AssignImageList(LoadFolderImages().release());
     if (m_folders) AppendFolderTree(*m_actionTree, BuildFolderTree(m_folders->Folders));
     m_actionTree->Disable();
     action->Add(m_actionTree, 1, wxEXPAND | wxALL, 4);
-    m_areYouSure = new wxStaticText(box, IDC_ARE_YOU_SURE, U("Are You Sure?"));
+    m_areYouSure = new wxStaticText(box, IDC_ARE_YOU_SURE, Wx("Are You Sure?"));
     m_areYouSure->Hide();
     action->Add(m_areYouSure, 0, wxALL, 4);
     page->Add(action, 1, wxEXPAND);
@@ -228,10 +225,10 @@ void CExtractOptionSheet::ReadControls() {
     m_choices.SenderSubDirectory =
         Control<wxRadioButton>(m_optionPage, IDC_SENDER_SUBDIR)->GetValue();
     m_choices.Action = m_action->GetSelection();
-    m_choices.SortKeyText = m_sortKey->GetStringSelection().utf8_string();
+    m_choices.SortKeyText = Utf8(m_sortKey->GetStringSelection());
     m_choices.Ascending = Control<wxCheckBox>(m_optionPage, IDC_ASCENDING)->GetValue();
     m_choices.Condition = std::max(0, m_condition->GetSelection());
-    m_choices.ConditionKeyword = m_keyword->GetValue().utf8_string();
+    m_choices.ConditionKeyword = Utf8(m_keyword->GetValue());
 }
 
 void CExtractOptionSheet::OnOk(wxCommandEvent&) {

@@ -1,6 +1,6 @@
 #include "gui/FolderTreeItems.h"
 
-#include <wx/string.h>
+#include "gui/WxText.h"
 
 namespace {
 
@@ -27,8 +27,7 @@ std::vector<wxTreeItemId> AppendFolderTree(wxTreeCtrl& control, const FolderTree
         wxTreeItemId parent = item.Parent < 0 ? root : ids[item.Parent];
         wxTreeItemData* data =
             records && item.Record >= 0 ? new FolderItemData(&(*records)[item.Record]) : nullptr;
-        ids[i] = control.AppendItem(parent, wxString::FromUTF8(item.Text), item.Image,
-                                    item.SelectedImage, data);
+        ids[i] = control.AppendItem(parent, Wx(item.Text), item.Image, item.SelectedImage, data);
     }
     return ids;
 }

@@ -8,19 +8,16 @@
 #include <wx/menu.h>
 #include <wx/toplevel.h>
 
+#include "gui/WxText.h"
 #include "locale/Language.h"
 #include "res/MenuTemplate.h"
 #include "res/Resource.h"
 
 namespace {
 
-wxString FromUtf8(const std::string& s) {
-    return wxString::FromUTF8(s);
-}
-
 // Menu labels treat "&" as the mnemonic mark; a file name's own "&" must show as itself.
 wxString AsLabel(const std::string& text) {
-    wxString label = FromUtf8(text);
+    wxString label = Wx(text);
     label.Replace("&", "&&");
     return label;
 }
@@ -37,7 +34,7 @@ void TranslateItems(wxMenu* menu, const std::string& parentKey, const std::strin
         std::string key = item->IsSubMenu() ? parentKey + "|" + std::to_string(pos)
                                             : std::to_string(res::CommandId(item->GetId()));
         std::string text = LookupLanguageText(section, key);
-        if (!text.empty()) SetItemText(item, FromUtf8(text));
+        if (!text.empty()) SetItemText(item, Wx(text));
         if (item->IsSubMenu()) TranslateItems(item->GetSubMenu(), key, section);
     }
 }
@@ -98,8 +95,8 @@ void TranslateMenu(wxMenuBar* menuBar, unsigned section) {
     for (size_t pos = 0; pos < menuBar->GetMenuCount(); ++pos) {
         std::string key = "|" + std::to_string(pos);
         std::string text = LookupLanguageText(sectionName, key);
-        if (!text.empty() && menuBar->GetMenuLabel(pos) != FromUtf8(text))
-            menuBar->SetMenuLabel(pos, FromUtf8(text));
+        if (!text.empty() && menuBar->GetMenuLabel(pos) != Wx(text))
+            menuBar->SetMenuLabel(pos, Wx(text));
         TranslateItems(menuBar->GetMenu(pos), key, sectionName);
     }
 }
@@ -108,7 +105,7 @@ void RestoreMenuTexts(wxMenuBar* menuBar, unsigned templateId) {
     if (!menuBar) return;
     for (const res::MenuTemplateText& t :
          res::ParseMenuTemplate(res::LoadMenuTemplate(templateId))) {
-        wxString text = FromUtf8(t.text);
+        wxString text = Wx(t.text);
         if (!t.popup) {
             SetItemText(menuBar->FindItem(res::WxId(t.id)), text);
             continue;
@@ -136,7 +133,7 @@ wxFont GetDialogFont() {
     if (st.fontName.empty()) return wxNullFont;
     int height = DialogFontHeight(st.fontSize, wxScreenDC().GetPPI().y);
     wxFontInfo info = height != 0 ? wxFontInfo(wxSize(0, -height)) : wxFontInfo();
-    return wxFont(info.FaceName(FromUtf8(st.fontName)));
+    return wxFont(info.FaceName(Wx(st.fontName)));
 }
 
 void TranslateDialog(wxWindow* window, unsigned section) {
@@ -154,9 +151,9 @@ void TranslateDialog(wxWindow* window, unsigned section) {
         std::string text = LookupLanguageText(sectionName, std::to_string(key));
         if (!text.empty()) {
             if (auto* top = dynamic_cast<wxTopLevelWindow*>(w))
-                top->SetTitle(FromUtf8(text));
+                top->SetTitle(Wx(text));
             else
-                w->SetLabel(FromUtf8(text));
+                w->SetLabel(Wx(text));
         }
         if (font.IsOk()) w->SetFont(font);
         for (wxWindow* child : w->GetChildren())

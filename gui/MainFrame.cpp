@@ -25,6 +25,7 @@
 #include "gui/Pictures.h"
 #include "gui/ShellListView.h"
 #include "gui/ShellTreeView.h"
+#include "gui/WxText.h"
 #include "locale/Language.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -36,10 +37,6 @@
 #include "store/StoreDiscovery.h"
 
 namespace {
-
-wxString Wx(const std::string& s) {
-    return wxString::FromUTF8(s);
-}
 
 CMainFrame* g_frame = nullptr;
 CMainFrame::FolderPaneFactory& PaneFactory() {

@@ -3,11 +3,12 @@
 #include <wx/menu.h>
 
 #include "gui/Pictures.h"
+#include "gui/WxText.h"
 #include "res/Resource.h"
 
 void AppendMenuItems(wxMenu* menu, const std::vector<res::MenuItemDef>& items) {
     for (const res::MenuItemDef& def : items) {
-        const wxString text = wxString::FromUTF8(def.text);
+        const wxString text = Wx(def.text);
         if (def.separator) {
             menu->AppendSeparator();
         } else if (def.IsPopup()) {

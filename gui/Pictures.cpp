@@ -6,6 +6,7 @@
 #include <wx/dcmemory.h>
 #include <wx/graphics.h>
 
+#include "gui/WxText.h"
 #include "res/MenuTemplate.h"
 #include "res/Resource.h"
 
@@ -16,8 +17,7 @@ namespace {
 // The first of the names the theme knows, scaled to the size.
 wxBitmap ThemeBitmap(std::initializer_list<const char*> names, int size) {
     for (const char* name : names) {
-        wxBitmap bmp =
-            wxArtProvider::GetBitmap(wxString::FromUTF8(name), wxART_OTHER, wxSize(size, size));
+        wxBitmap bmp = wxArtProvider::GetBitmap(Wx(name), wxART_OTHER, wxSize(size, size));
         if (bmp.IsOk()) {
             if (bmp.GetWidth() != size || bmp.GetHeight() != size)
                 bmp = wxBitmap(bmp.ConvertToImage().Rescale(size, size, wxIMAGE_QUALITY_HIGH));

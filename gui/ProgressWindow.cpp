@@ -11,6 +11,7 @@
 #include <wx/stattext.h>
 
 #include "gui/LongOperation.h"
+#include "gui/WxText.h"
 
 namespace {
 constexpr const char* kCancelLabel = " Cancel ";
@@ -34,8 +35,8 @@ CWxProgressWindow::~CWxProgressWindow() {
 
 void CWxProgressWindow::Create(const std::string& title, bool smooth) {
     wxWindow* owner = m_owner ? m_owner : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
-    m_window = new wxDialog(owner, wxID_ANY, wxString::FromUTF8(title), wxDefaultPosition,
-                            wxSize(400, 250), wxCAPTION);
+    m_window =
+        new wxDialog(owner, wxID_ANY, Wx(title), wxDefaultPosition, wxSize(400, 250), wxCAPTION);
     m_window->SetCursor(wxCursor(wxCURSOR_ARROWWAIT));
     m_window->SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
     m_titleLine = new wxStaticText(m_window, wxID_ANY, wxEmptyString, wxDefaultPosition,
@@ -111,11 +112,11 @@ void CWxProgressWindow::Open(const std::string& title, bool smooth) {
 }
 
 void CWxProgressWindow::SetTitleLine(const std::string& text) {
-    if (m_window && m_titleLine) m_titleLine->SetLabel(wxString::FromUTF8(text));
+    if (m_window && m_titleLine) m_titleLine->SetLabel(Wx(text));
 }
 
 void CWxProgressWindow::SetStatusLine(const std::string& text) {
-    if (m_window && m_statusLine) m_statusLine->SetLabel(wxString::FromUTF8(text));
+    if (m_window && m_statusLine) m_statusLine->SetLabel(Wx(text));
 }
 
 bool CWxProgressWindow::PumpAndCheckCancel(bool allowEscape) {
@@ -167,5 +168,5 @@ void CWxProgressWindow::OnPositionChanged() {
 }
 
 void CWxProgressWindow::OnCaptionChanged() {
-    if (m_window) m_window->SetTitle(wxString::FromUTF8(GetCaption()));
+    if (m_window) m_window->SetTitle(Wx(GetCaption()));
 }

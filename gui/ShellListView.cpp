@@ -1,10 +1,10 @@
 #include "gui/ShellListView.h"
 
-#include <algorithm>
-#include <cctype>
 #include <ctime>
 
+#include "gui/WxText.h"
 #include "platform/PathHelpers.h"
+#include "platform/Text.h"
 
 namespace {
 // How often the folder is looked at for changes made by other programs.
@@ -66,10 +66,7 @@ std::string CIEShellListView::TypeName(const platform::DirEntry& entry) {
     if (entry.isDirectory) return "File folder";
     std::string ext = platform::FindExtension(entry.name);
     if (ext.size() <= 1) return "File";
-    std::string upper = ext.substr(1);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper + " File";
+    return platform::ToUpper(ext.substr(1)) + " File";
 }
 
 void CIEShellListView::Fill(const std::vector<platform::DirEntry>& entries) {
@@ -86,9 +83,9 @@ void CIEShellListView::Fill(const std::vector<platform::DirEntry>& entries) {
     for (const platform::DirEntry* e : ordered) {
         // Hidden by convention here, as a file manager hides them.
         if (e->name.empty() || e->name[0] == '.') continue;
-        long item = InsertItem(row++, wxString::FromUTF8(e->name));
+        long item = InsertItem(row++, Wx(e->name));
         SetItem(item, kSize, e->isDirectory ? wxString() : wxString(FormatSize(e->size)));
-        SetItem(item, kType, wxString::FromUTF8(TypeName(*e)));
+        SetItem(item, kType, Wx(TypeName(*e)));
         char date[32] = "";
         std::tm tm{};
         if (localtime_r(&e->lastWrite, &tm))

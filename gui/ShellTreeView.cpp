@@ -1,4 +1,5 @@
 #include "gui/ShellTreeView.h"
+#include "gui/WxText.h"
 
 #include <wx/filename.h>
 #include <wx/treectrl.h>
@@ -13,7 +14,7 @@ CIEShellTreeView::CIEShellTreeView(wxWindow* parent, wxWindowID id)
 }
 
 bool CIEShellTreeView::SelectFolder(const std::string& path) {
-    wxString wanted = wxString::FromUTF8(path);
+    wxString wanted = Wx(path);
     wxFileName name = wxFileName::DirName(wanted);
     name.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE | wxPATH_NORM_TILDE);
     // A hidden folder on the way (".config") is only in the tree when hidden ones are shown.
@@ -27,5 +28,5 @@ bool CIEShellTreeView::SelectFolder(const std::string& path) {
 }
 
 std::string CIEShellTreeView::GetSelectedFolder() const {
-    return GetPath().utf8_string();
+    return Utf8(GetPath());
 }

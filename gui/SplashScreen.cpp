@@ -5,6 +5,7 @@
 #include <wx/sizer.h>
 
 #include "gui/Pictures.h"
+#include "gui/WxText.h"
 
 bool CSplashScreen::s_enabled = false;
 std::string CSplashScreen::s_versionLine;
@@ -78,5 +79,5 @@ void CSplashScreen::OnPaint(wxPaintEvent&) {
     dc.DrawBitmap(m_bitmap, 0, 0);
     dc.SetTextForeground(*wxWHITE);
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
-    dc.DrawText(wxString::FromUTF8(s_versionLine), 120, 90);
+    dc.DrawText(Wx(s_versionLine), 120, 90);
 }

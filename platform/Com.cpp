@@ -10,6 +10,7 @@
 
 #include "platform/Paths.h"
 #include "platform/ProgramFolders.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -137,15 +138,6 @@ std::string GetClassRegistryPath() {
 }
 
 namespace {
-std::string Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
-
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -183,8 +175,8 @@ std::string FindClassLibrary(const std::string& registryPath, std::string_view c
         if (t.empty() || t[0] == '#' || t[0] == ';') continue;
         size_t eq = t.find('=');
         if (eq == std::string::npos) continue;
-        if (!EqualsNoCase(Trim(std::string_view(t).substr(0, eq)), Trim(classId))) continue;
-        std::string lib = Trim(std::string_view(t).substr(eq + 1));
+        if (!EqualsNoCase(Trim(t.substr(0, eq)), Trim(std::string(classId)))) continue;
+        std::string lib = Trim(t.substr(eq + 1));
         if (lib.empty()) return {};
         if (lib[0] != '/') {
             size_t slash = registryPath.rfind('/');

@@ -1,7 +1,5 @@
 #include "report/ReportWriter.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +7,7 @@
 
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "report/HtmlWriter.h"
 
 namespace {
@@ -197,9 +196,7 @@ std::string ReportLinkPath(const std::string& fileName, const std::string& subDi
 }
 
 bool IsThumbnailName(const std::string& fileName) {
-    std::string upper = fileName;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const std::string upper = platform::ToUpper(fileName);
     for (const char* ext : {".JPEG", ".PNG", ".JBG", ".JPG", ".GIF"})
         if (upper.find(ext) != std::string::npos) return true;
     return false;
