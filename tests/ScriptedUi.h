@@ -30,10 +30,21 @@ public:
     // The text of the last message shown, or "(nothing shown)": a test that expects a message
     // fails on the comparison instead of reading past an empty list.
     std::string LastText() const { return shown.empty() ? "(nothing shown)" : shown.back().text; }
+    // The texts of the messages shown, and of the questions asked, in order.
+    std::vector<std::string> Messages() const { return Texts(false); }
+    std::vector<std::string> Questions() const { return Texts(true); }
 
     std::vector<Shown> shown;
     std::deque<bool> answers;
     bool defaultAnswer = false;
+
+private:
+    std::vector<std::string> Texts(bool questions) const {
+        std::vector<std::string> texts;
+        for (const Shown& s : shown)
+            if (s.question == questions) texts.push_back(s.text);
+        return texts;
+    }
 };
 
 class RecordingShell : public IShell {

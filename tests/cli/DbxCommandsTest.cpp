@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include "DbxWriter.h"
+#include "MailFixtures.h"
 #include "RunProcess.h"
 #include "SharedCorpus.h"
-#include "engine/MailFixtures.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 

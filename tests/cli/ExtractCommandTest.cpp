@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "../engine/MailFixtures.h"
 #include "ChildProcess.h"
+#include "MailFixtures.h"
 #include "RunProcess.h"
 #include "platform/FileSystem.h"
 

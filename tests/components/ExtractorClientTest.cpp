@@ -4,20 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "ScriptedUi.h"
 #include "TempDir.h"
 #include "platform/ErrorLog.h"
 #include "platform/UserInterface.h"
 
 namespace {
-
-class RecordingUi : public IMessageBox {
-public:
-    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
-        messages.push_back(text);
-    }
-    bool AskYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
-    std::vector<std::string> messages;
-};
 
 // The extractor's class id mapped to the test component, which behaves as `mode` says.
 class ClientFixture : public ::testing::Test {
@@ -45,7 +37,7 @@ protected:
     TempDir m_dir;
     std::string m_registry;
     std::unique_ptr<ScopedEnv> m_env, m_mode;
-    RecordingUi ui;
+    ScriptedMessageBox ui;
 };
 
 } // namespace
@@ -60,7 +52,7 @@ TEST_F(ClientFixture, CreatesTheComponentAndPassesTheThreeArguments) {
     EXPECT_EQ(client.ExtractToFolder2("/mail/a b.eml", "/dest/Grüße"),
               "2:/mail/a b.eml|/dest/Grüße|");
     EXPECT_EQ(client.ExtractToFolder("/tmp/TAK1.tmp", "/dest"), "1:/tmp/TAK1.tmp|/dest|");
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.Messages().empty());
 }
 
 TEST_F(ClientFixture, ClassNotRegisteredGoesToStderr) {
@@ -98,7 +90,7 @@ TEST_F(ClientFixture, FailureCodesWithAndWithoutASystemText) {
         EXPECT_EQ(err, "Error: No such interface supported\n");
         EXPECT_FALSE(client.IsCreated());
     }
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.Messages().empty());
 }
 
 TEST_F(ClientFixture, SuccessWithoutAnObjectIsShownInAMessageBox) {
@@ -108,16 +100,16 @@ TEST_F(ClientFixture, SuccessWithoutAnObjectIsShownInAMessageBox) {
         std::string err;
         EXPECT_FALSE(CreateCapturing(client, err));
         EXPECT_EQ(err, "");
-        ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0], "Unknown error getting the IUnknown interface.\n");
+        ASSERT_EQ(ui.Messages().size(), 1u);
+        EXPECT_EQ(ui.Messages()[0], "Unknown error getting the IUnknown interface.\n");
     }
     Use("null-dispatch");
     {
         CExtractorClient client;
         std::string err;
         EXPECT_FALSE(CreateCapturing(client, err));
-        ASSERT_EQ(ui.messages.size(), 2u);
-        EXPECT_EQ(ui.messages[1], "Unknown error getting the IDispatch interface.\n");
+        ASSERT_EQ(ui.Messages().size(), 2u);
+        EXPECT_EQ(ui.Messages()[1], "Unknown error getting the IDispatch interface.\n");
         EXPECT_FALSE(client.IsCreated());
         EXPECT_EQ(client.ExtractToFolder2("/a.eml", "/d"), "");
     }

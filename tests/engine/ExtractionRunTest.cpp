@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "MailFixtures.h"
+#include "ScriptedUi.h"
 #include "TempDir.h"
 #include "app/Settings.h"
 #include "engine/ExtractionRun.h"
@@ -18,27 +19,6 @@
 
 namespace {
 
-struct RecordingUi : IMessageBox {
-    bool answer = true;
-    std::vector<std::string> shown, asked;
-    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
-        shown.push_back(text);
-    }
-    bool AskYesNo(const std::string& text, const std::string&, MessageIcon) override {
-        asked.push_back(text);
-        return answer;
-    }
-};
-
-struct RecordingShell : IShell {
-    std::vector<std::string> opened;
-    bool Open(const std::string& path) override {
-        opened.push_back(path);
-        return true;
-    }
-    bool Edit(const std::string&) override { return true; }
-};
-
 struct CountingView : IDestinationView {
     int refreshes = 0;
     void RefreshFileList() override { ++refreshes; }
@@ -49,6 +29,7 @@ const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(3000,
 class ExtractionRunTest : public testing::Test {
 protected:
     void SetUp() override {
+        m_ui.defaultAnswer = true;
         TheErrorLog().OpenAt(m_root.path(), "errorlog.txt", false);
         TheErrorLog().SetEnabled(true);
         ASSERT_TRUE(m_client.Create(&m_ui)) << "the extractor component must be built";
@@ -82,7 +63,7 @@ protected:
     ScopedEnv m_registry{"KESTREL_CLASS_REGISTRY", KESTREL_OUTPUT_DIR "/kestrel-classes.reg"};
     TempDir m_root;
     std::string m_mail, m_dest;
-    RecordingUi m_ui;
+    ScriptedMessageBox m_ui;
     RecordingShell m_shell;
     CountingView m_view;
     CScriptedProgress m_progress;
@@ -141,7 +122,7 @@ TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
     EXPECT_EQ(m_settings.LastFileFolder, m_dest);
     EXPECT_EQ(m_settings.LastHtmlReport, Dest("report.htm"));
     EXPECT_EQ(m_shell.opened, (std::vector<std::string>{Dest("report.htm")}));
-    EXPECT_TRUE(m_ui.shown.empty());
+    EXPECT_TRUE(m_ui.Messages().empty());
 }
 
 TEST_F(ExtractionRunTest, Paging) {
@@ -262,7 +243,7 @@ TEST_F(ExtractionRunTest, CancelFinishesTheMessageAndTheReport) {
     AddMessage("b.eml", "Second", {{"b.bin", "y"}});
     CScriptedProgress progress(1);
     ASSERT_EQ(Run(progress), 0);
-    EXPECT_EQ(m_ui.shown, (std::vector<std::string>{"Progress Cancelled"}));
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Progress Cancelled"}));
     EXPECT_TRUE(platform::FileExists(Dest("b.bin")));
     EXPECT_FALSE(platform::FileExists(Dest("a.bin")));
     EXPECT_NE(Page(1).find(">Second</td>"), std::string::npos);
@@ -273,18 +254,18 @@ TEST_F(ExtractionRunTest, CancelFinishesTheMessageAndTheReport) {
 TEST_F(ExtractionRunTest, InterruptedEarlierRun) {
     AddMessage("a.eml", "First", {{"a.bin", "x"}});
     m_root.Write("dest/process/error.txt", "From:Bob\r\nSubject:Broken");
-    m_ui.answer = false;
+    m_ui.defaultAnswer = false;
     EXPECT_EQ(Run(), -1);
-    EXPECT_EQ(m_ui.shown,
+    EXPECT_EQ(m_ui.Messages(),
               (std::vector<std::string>{"There is a mail parsing error in  previous processing!! "
                                         "\r\nFrom:Bob\r\nSubject:Broken"}));
-    EXPECT_EQ(m_ui.asked.size(), 1u);
+    EXPECT_EQ(m_ui.Questions().size(), 1u);
     EXPECT_TRUE(platform::FileExists(Dest("process/error.txt")));
     EXPECT_FALSE(platform::FileExists(Dest("a.bin")));
     ASSERT_FALSE(m_progress.Calls.empty());
     EXPECT_EQ(m_progress.Calls.back(), "Close");
 
-    m_ui.answer = true;
+    m_ui.defaultAnswer = true;
     m_ui.shown.clear();
     EXPECT_EQ(Run(), 0);
     EXPECT_TRUE(platform::FileExists(Dest("a.bin")));
@@ -297,7 +278,7 @@ TEST_F(ExtractionRunTest, NothingToDo) {
     ExtractionContext context{m_client, progress, m_ui, m_shell, m_settings, &m_view};
     EXPECT_EQ(RunExtraction(m_root / "nowhere/", m_options, "x", context), 0);
     EXPECT_TRUE(progress.Calls.empty());
-    EXPECT_TRUE(m_ui.shown.empty());
+    EXPECT_TRUE(m_ui.Messages().empty());
     EXPECT_FALSE(platform::FileExists(Dest("report.htm")));
     // An empty folder, or one whose mails all have no file: the user is told, and nothing is
     // written, nor remembered as the last report.
@@ -305,7 +286,7 @@ TEST_F(ExtractionRunTest, NothingToDo) {
         if (withMail) AddMessage("a.eml", "No files", {});
         m_ui.shown.clear();
         EXPECT_EQ(Run(), 0);
-        EXPECT_EQ(m_ui.shown, (std::vector<std::string>{
+        EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{
                                   "Number of Extracted Mail: 0\n No Report is Generated!!"}));
         EXPECT_TRUE(std::filesystem::is_empty(m_dest));
         EXPECT_TRUE(m_settings.LastHtmlReport.empty());
@@ -455,11 +436,11 @@ TEST_F(ExtractionRunTest, KilledRunIsNamedByTheNextOne) {
     ASSERT_TRUE(WIFSIGNALED(status));
     ASSERT_EQ(WTERMSIG(status), SIGKILL);
 
-    m_ui.answer = false;
+    m_ui.defaultAnswer = false;
     EXPECT_EQ(Run(), -1);
-    ASSERT_EQ(m_ui.shown.size(), 1u);
-    EXPECT_EQ(m_ui.shown[0], "There is a mail parsing error in  previous processing!! \r\n"
-                             "From:Ann <ann@example.org>\r\nSubject:The one it died on");
+    ASSERT_EQ(m_ui.Messages().size(), 1u);
+    EXPECT_EQ(m_ui.Messages()[0], "There is a mail parsing error in  previous processing!! \r\n"
+                                  "From:Ann <ann@example.org>\r\nSubject:The one it died on");
 }
 
 } // namespace

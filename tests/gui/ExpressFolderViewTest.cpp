@@ -3,17 +3,15 @@
 #include <wx/frame.h>
 #include <wx/menu.h>
 
+#include "GuiTest.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
-#include "WxTestApp.h"
 #include "app/Settings.h"
 #include "engine/ExtractorClient.h"
 #include "gui/ExpressFolderView.h"
 #include "res/Resource.h"
 
 namespace {
-
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new WxTestEnvironment);
 
 struct MenuSeen {
     int calls = 0;

@@ -10,8 +10,8 @@
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
 
+#include "GuiTest.h"
 #include "TempDir.h"
-#include "WxTestApp.h"
 #include "app/Settings.h"
 #include "gui/ExpressFolderView.h"
 #include "gui/MainFrame.h"
@@ -22,8 +22,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new WxTestEnvironment);
 
 class ExtractFromWindowTest : public ::testing::Test {
 protected:

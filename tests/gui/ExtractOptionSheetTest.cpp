@@ -8,8 +8,8 @@
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
+#include "GuiTest.h"
 #include "TempDir.h"
-#include "WxTestApp.h"
 #include "app/Settings.h"
 #include "gui/ExtractOptionSheet.h"
 #include "gui/ShellTreeView.h"
@@ -18,8 +18,6 @@
 #include "store/StoreDiscovery.h"
 
 namespace {
-
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new WxTestEnvironment);
 
 template <typename T> T& Get(wxWindow& sheet, unsigned id) {
     T* w = dynamic_cast<T*>(wxWindow::FindWindowById(static_cast<int>(id), &sheet));

@@ -25,8 +25,6 @@
 #include "locale/ProfileFile.h"
 #include "res/Resource.h"
 
-static auto* const g_wx = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
-
 namespace {
 
 void PostCommand(CMainFrame* frame, unsigned id) {

@@ -1,15 +1,29 @@
 #pragma once
-// Window tests: wxWidgets is started once per test program with the real application object;
-// each test gets its own settings folder and language folder and pumps events with a fail-safe.
+// The window tests' harness: wxWidgets started once per test program with the real application
+// object, ways to let the program run, scripted answers to modal dialogs, clicks and choices as
+// the user makes them, and GuiTest, a fixture with a settings and language folder of its own for
+// tests that start the whole program.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <string>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 #include <wx/app.h>
+#include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/dialog.h>
 #include <wx/init.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
 
 #include "TempDir.h"
 #include "app/Settings.h"
@@ -17,9 +31,23 @@
 #include "gui/QorApp.h"
 #include "locale/Language.h"
 
+// wxWidgets with the program's own application object, started once per test program (including
+// this header registers it). Settings files go under a fresh XDG_CONFIG_HOME unless a test sets
+// its own; the extractor component is the one the build registers beside the programs; and a
+// watchdog makes a test that waits for a window that never comes fail instead of hang.
 class WxEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        std::signal(SIGALRM, [](int) {
+            static const char msg[] = "window test watchdog: a test did not finish\n";
+            (void)!write(2, msg, sizeof msg - 1);
+            _exit(3);
+        });
+        alarm(kWatchdogSeconds);
+        m_config = std::make_unique<TempDir>();
+        m_env = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_config->path());
+        m_registry = std::make_unique<ScopedEnv>("KESTREL_CLASS_REGISTRY",
+                                                 KESTREL_OUTPUT_DIR "/kestrel-classes.reg");
         wxApp::SetInstance(new CQorApp);
         static int argc = 1;
         static char name[] = "kestrel-test";
@@ -27,8 +55,19 @@ public:
         ASSERT_TRUE(wxEntryStart(argc, argv)) << "no display";
         wxTheApp->SetExitOnFrameDelete(false);
     }
-    void TearDown() override { wxEntryCleanup(); }
+    void TearDown() override {
+        wxEntryCleanup();
+        alarm(0);
+    }
+
+private:
+    static constexpr unsigned kWatchdogSeconds = 120;
+    std::unique_ptr<TempDir> m_config;
+    std::unique_ptr<ScopedEnv> m_env;
+    std::unique_ptr<ScopedEnv> m_registry;
 };
+
+inline auto* const g_wxEnvironment = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
 
 // Lets the program run until cond holds or the fail-safe runs out; says whether it held.
 inline bool PumpUntil(const std::function<bool()>& cond, int failSafeMs = 5000) {
@@ -44,6 +83,73 @@ inline bool PumpUntil(const std::function<bool()>& cond, int failSafeMs = 5000) 
 }
 inline void PumpFor(int ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+// Lets pending events, idle work and painting run.
+inline void PumpEvents(int rounds = 5) {
+    for (int i = 0; i < rounds; ++i) {
+        wxYield();
+        if (wxTheApp) wxTheApp->ProcessIdle();
+    }
+}
+
+// Answers the modal dialogs a test causes. Message boxes are recorded and answered at once
+// without being shown; any other dialog is handed, inside its own modal loop, to the next
+// scripted step, which must end it. A dialog nobody scripted is cancelled and recorded.
+class ModalScript : public wxModalDialogHook {
+public:
+    using Step = std::function<void(wxDialog& dialog)>;
+
+    ModalScript() { Register(); }
+    ~ModalScript() override { Unregister(); }
+
+    ModalScript& Then(Step step) {
+        m_steps.push_back(std::move(step));
+        return *this;
+    }
+    std::size_t PendingSteps() const { return m_steps.size(); }
+
+    std::vector<std::string> messages;
+    std::vector<std::string> unexpected;
+    int yesNoAnswer = wxID_NO;
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
+            messages.push_back(box->GetMessage().utf8_string());
+            return (box->GetMessageDialogStyle() & wxYES_NO) ? yesNoAnswer : wxID_OK;
+        }
+        if (m_steps.empty()) {
+            unexpected.push_back(dialog->GetTitle().utf8_string());
+            return wxID_CANCEL;
+        }
+        Step step = std::move(m_steps.front());
+        m_steps.pop_front();
+        wxTheApp->CallAfter([step, dialog] { step(*dialog); });
+        return wxID_NONE;
+    }
+    void Exit(wxDialog*) override {}
+
+private:
+    std::deque<Step> m_steps;
+};
+
+// A click on the button with that id among the window's children, as the user makes it.
+inline void ClickButton(wxWindow& parent, int id) {
+    wxWindow* button = wxWindow::FindWindowById(id, &parent);
+    ASSERT_NE(button, nullptr) << "no button " << id;
+    wxCommandEvent event(wxEVT_BUTTON, id);
+    event.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(event);
+}
+
+// Picks an entry of a drop-down list as the user does, with the notification that follows.
+inline void ChooseEntry(wxChoice& choice, int index) {
+    choice.SetSelection(index);
+    wxCommandEvent event(wxEVT_CHOICE, choice.GetId());
+    event.SetEventObject(&choice);
+    event.SetInt(index);
+    choice.GetEventHandler()->ProcessEvent(event);
 }
 
 class GuiTest : public ::testing::Test {
