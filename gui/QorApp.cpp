@@ -12,6 +12,7 @@
 #include "app/Settings.h"
 #include "gui/MainFrame.h"
 #include "gui/SplashScreen.h"
+#include "gui/WxText.h"
 #include "locale/Language.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
@@ -84,8 +85,7 @@ static wxIconBundle LoadProgramIcons() {
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         std::string edge = std::to_string(size);
         std::string path = theme + "/" + edge + "x" + edge + "/apps/kestrel.png";
-        if (platform::IsRegularFile(path))
-            icons.AddIcon(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG);
+        if (platform::IsRegularFile(path)) icons.AddIcon(Wx(path), wxBITMAP_TYPE_PNG);
     }
     return icons;
 }
