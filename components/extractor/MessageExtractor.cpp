@@ -102,16 +102,20 @@ ClashHints& TheClashHints() {
     return *hints;
 }
 
-// "photo.jpg" for "photo (3).jpg": the name a clash number was added to, or empty.
-std::string UnnumberedName(const std::string& name) {
-    size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) dot = name.size();
-    if (dot < 4 || name[dot - 1] != ')') return {};
-    size_t open = name.rfind(" (", dot - 1);
-    if (open == std::string::npos || open + 3 > dot - 1 || name[open + 2] == '0') return {};
-    for (size_t i = open + 2; i < dot - 1; ++i)
-        if (name[i] < '0' || name[i] > '9') return {};
-    return name.substr(0, open) + name.substr(dot);
+// Whether `name` is `wanted` or a numbered variant of it ("photo (3).jpg" for "photo.jpg").
+bool IsNameOrNumbered(std::string_view name, std::string_view wanted) {
+    if (name == wanted) return true;
+    size_t dot = wanted.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) dot = wanted.size();
+    std::string_view stem = wanted.substr(0, dot), ext = wanted.substr(dot);
+    if (name.size() < stem.size() + ext.size() + 4 || name.compare(0, stem.size(), stem) != 0 ||
+        name.compare(name.size() - ext.size(), ext.size(), ext) != 0)
+        return false;
+    std::string_view number = name.substr(stem.size(), name.size() - stem.size() - ext.size());
+    if (number.substr(0, 2) != " (" || number.back() != ')') return false;
+    number = number.substr(2, number.size() - 3);
+    return !number.empty() && number[0] != '0' &&
+           number.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 // A regular file's bytes, read without following a link: size and a hash to compare by.
@@ -234,11 +238,11 @@ private:
     // A regular file of the folder, named `wanted` or a numbered variant of it and not used by
     // this message, with the same bytes as the new file `made`.
     std::optional<std::string> FindEqualFile(const std::string& wanted, const std::string& made) {
-        if (!m_listed) ListFolder();
-        auto it = m_byName.find(wanted);
-        if (it == m_byName.end()) return std::nullopt;
+        auto listed = m_namesLike.find(wanted);
+        if (listed == m_namesLike.end()) listed = m_namesLike.emplace(wanted, NamesLike(wanted)).first;
+        const std::vector<std::string>& names = listed->second;
         FileDigest mine;
-        for (const std::string& name : it->second) {
+        for (const std::string& name : names) {
             if (m_used.count(name) || IsReservedName(name)) continue;
             auto known = m_digests.find(name);
             if (known == m_digests.end()) {
@@ -261,33 +265,35 @@ private:
         return std::nullopt;
     }
 
-    // The folder's entries by the name they were numbered from, read once per message when a
-    // name first clashes. Entries made by this message are in m_used and never match.
-    void ListFolder() {
-        m_listed = true;
+    // The folder's entries named `wanted` or numbered from it, in that order. Read when the
+    // name first clashes in a message; entries made by this message are in m_used and never
+    // match.
+    std::vector<std::string> NamesLike(const std::string& wanted) {
+        std::vector<std::string> names;
         int fd = ::openat(m_dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0) return names;
         DIR* dir = ::fdopendir(fd);
         if (!dir) {
             ::close(fd);
-            return;
+            return names;
         }
         while (struct dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name == "." || name == "..") continue;
-            std::string base = UnnumberedName(name);
-            if (!base.empty()) m_byName[base].push_back(name);
-            m_byName[name].insert(m_byName[name].begin(), name);
+            if (!IsNameOrNumbered(entry->d_name, wanted)) continue;
+            names.emplace_back(entry->d_name);
         }
         ::closedir(dir);
+        // In the order of their numbers: a shorter number is a smaller one.
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        });
+        return names;
     }
 
     int m_dir;
     std::string m_key;
     std::unordered_set<std::string> m_used; // names this message wrote or reported
     unsigned m_lastNumber = 0;              // the clash number of the last file created
-    bool m_listed = false;
-    std::unordered_map<std::string, std::vector<std::string>> m_byName;
+    std::unordered_map<std::string, std::vector<std::string>> m_namesLike; // once per name
     std::unordered_map<std::string, FileDigest> m_digests;
 };
 
