@@ -102,16 +102,159 @@ ClashHints& TheClashHints() {
     return *hints;
 }
 
+// Whether `name` is `wanted` or a numbered variant of it ("photo (3).jpg" for "photo.jpg").
+bool IsNameOrNumbered(std::string_view name, std::string_view wanted) {
+    if (name == wanted) return true;
+    size_t dot = wanted.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) dot = wanted.size();
+    std::string_view stem = wanted.substr(0, dot), ext = wanted.substr(dot);
+    if (name.size() < stem.size() + ext.size() + 4 || name.compare(0, stem.size(), stem) != 0 ||
+        name.compare(name.size() - ext.size(), ext.size(), ext) != 0)
+        return false;
+    std::string_view number = name.substr(stem.size(), name.size() - stem.size() - ext.size());
+    if (number.substr(0, 2) != " (" || number.back() != ')') return false;
+    number = number.substr(2, number.size() - 3);
+    return !number.empty() && number[0] != '0' &&
+           number.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 // "photo.jpg" for "photo (3).jpg": the name a clash number was added to, or empty.
-std::string UnnumberedName(const std::string& name) {
+std::string UnnumberedName(std::string_view name) {
     size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) dot = name.size();
-    if (dot < 4 || name[dot - 1] != ')') return {};
-    size_t open = name.rfind(" (", dot - 1);
-    if (open == std::string::npos || open + 3 > dot - 1 || name[open + 2] == '0') return {};
-    for (size_t i = open + 2; i < dot - 1; ++i)
-        if (name[i] < '0' || name[i] > '9') return {};
-    return name.substr(0, open) + name.substr(dot);
+    if (dot == std::string_view::npos || dot == 0) dot = name.size();
+    std::string_view stem = name.substr(0, dot);
+    if (stem.size() < 4 || stem.back() != ')') return {};
+    size_t open = stem.rfind(" (");
+    if (open == std::string_view::npos) return {};
+    std::string_view number = stem.substr(open + 2, stem.size() - open - 3);
+    if (number.empty() || number[0] == '0' ||
+        number.find_first_not_of("0123456789") != std::string_view::npos)
+        return {};
+    return std::string(stem.substr(0, open)) + std::string(name.substr(dot));
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The entries of the folders this process writes into, by the name they were numbered from,
+// so that looking for an equal file does not read the whole folder at every clash. A folder is
+// read again when its modification time shows a change this process did not make itself.
+// Only a guide: every name it gives is checked on disk, and a name it misses only costs a
+// second copy of a file, never an overwrite.
+class FolderIndex {
+public:
+    // The entries named `wanted` or numbered from it; nothing when the folder is too large to
+    // keep (the caller then reads it itself).
+    std::optional<std::vector<std::string>> NamesLike(int dirFd, const std::string& key,
+                                                      const std::string& wanted) {
+        struct stat st {};
+        if (::fstat(dirFd, &st) != 0) return std::nullopt;
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_folders.size() > 16 && !m_folders.count(key)) m_folders.clear();
+        Folder& folder = m_folders[key];
+        if (!folder.listed || !SameTime(folder.time, st.st_mtim)) {
+            if (!Read(dirFd, folder)) {
+                m_folders.erase(key);
+                return std::nullopt;
+            }
+            folder.time = st.st_mtim;
+        }
+        auto it = folder.byName.find(wanted);
+        if (it == folder.byName.end()) return std::vector<std::string>();
+        return it->second;
+    }
+
+    // The folder's time before this process adds or removes an entry, when it is kept.
+    std::optional<struct timespec> Before(int dirFd, const std::string& key) {
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            auto it = m_folders.find(key);
+            if (it == m_folders.end() || !it->second.listed) return std::nullopt;
+        }
+        struct stat st {};
+        if (::fstat(dirFd, &st) != 0) return std::nullopt;
+        return st.st_mtim;
+    }
+
+    // After this process added or removed `name`: the entry is noted and the folder's new time
+    // taken as known, unless someone else changed the folder since it was last looked at.
+    void Changed(int dirFd, const std::string& key, const std::string& name, bool added,
+                 const struct timespec& before) {
+        struct stat st {};
+        bool statted = ::fstat(dirFd, &st) == 0;
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto it = m_folders.find(key);
+        if (it == m_folders.end()) return;
+        Folder& folder = it->second;
+        if (!statted || !SameTime(folder.time, before)) {
+            folder.listed = false;
+            return;
+        }
+        if (added)
+            Add(folder, name);
+        else
+            Erase(folder, name);
+        folder.time = st.st_mtim;
+    }
+
+private:
+    static constexpr size_t kMaxEntries = 20000;
+    struct Folder {
+        bool listed = false;
+        struct timespec time {};
+        size_t entries = 0;
+        std::unordered_map<std::string, std::vector<std::string>> byName;
+    };
+
+    static void Add(Folder& folder, const std::string& name) {
+        folder.byName[name].push_back(name);
+        std::string base = UnnumberedName(name);
+        if (!base.empty()) folder.byName[base].push_back(name);
+        ++folder.entries;
+    }
+
+    static void Erase(Folder& folder, const std::string& name) {
+        for (const std::string& key : {name, UnnumberedName(name)}) {
+            auto it = folder.byName.find(key);
+            if (it == folder.byName.end()) continue;
+            auto& names = it->second;
+            names.erase(std::remove(names.begin(), names.end(), name), names.end());
+        }
+    }
+
+    static bool Read(int dirFd, Folder& folder) {
+        folder = Folder();
+        int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return false;
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            return false;
+        }
+        bool ok = true;
+        while (struct dirent* entry = ::readdir(dir)) {
+            std::string_view name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            if (folder.entries >= kMaxEntries) {
+                ok = false;
+                break;
+            }
+            Add(folder, std::string(name));
+        }
+        ::closedir(dir);
+        folder.listed = ok;
+        if (!ok) folder.byName.clear();
+        return ok;
+    }
+
+    std::mutex m_lock;
+    std::unordered_map<std::string, Folder> m_folders;
+};
+
+FolderIndex& TheFolderIndex() {
+    static auto* index = new FolderIndex;
+    return *index;
 }
 
 // A regular file's bytes, read without following a link: size and a hash to compare by.
@@ -209,6 +352,7 @@ private:
         std::string key = m_key + '\0' + wanted;
         // A name this call already used is taken: go straight to the numbers.
         unsigned k = m_used.count(wanted) ? TheClashHints().Get(key) : 0;
+        std::optional<struct timespec> before = TheFolderIndex().Before(m_dir, m_key);
         while (k <= kMaxNumber) {
             std::string candidate = k == 0 ? wanted : NumberedName(wanted, k);
             if (!IsReservedName(candidate)) {
@@ -216,6 +360,7 @@ private:
                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
                 if (fd >= 0) {
                     if (k > 0) TheClashHints().Set(key, k + 1);
+                    if (before) TheFolderIndex().Changed(m_dir, m_key, candidate, true, *before);
                     m_lastNumber = k;
                     chosen = candidate;
                     return fd;
@@ -229,16 +374,29 @@ private:
         return -1;
     }
 
-    void Remove(const std::string& name) { ::unlinkat(m_dir, name.c_str(), 0); }
+    void Remove(const std::string& name) {
+        std::optional<struct timespec> before = TheFolderIndex().Before(m_dir, m_key);
+        ::unlinkat(m_dir, name.c_str(), 0);
+        if (before) TheFolderIndex().Changed(m_dir, m_key, name, false, *before);
+    }
 
     // A regular file of the folder, named `wanted` or a numbered variant of it and not used by
     // this message, with the same bytes as the new file `made`.
     std::optional<std::string> FindEqualFile(const std::string& wanted, const std::string& made) {
-        if (!m_listed) ListFolder();
-        auto it = m_byName.find(wanted);
-        if (it == m_byName.end()) return std::nullopt;
+        auto listed = m_namesLike.find(wanted);
+        if (listed == m_namesLike.end()) {
+            std::optional<std::vector<std::string>> names =
+                TheFolderIndex().NamesLike(m_dir, m_key, wanted);
+            if (!names) names = NamesLike(wanted);
+            // In the order of their numbers: a shorter number is a smaller one.
+            std::sort(names->begin(), names->end(), [](const std::string& a, const std::string& b) {
+                return a.size() != b.size() ? a.size() < b.size() : a < b;
+            });
+            listed = m_namesLike.emplace(wanted, std::move(*names)).first;
+        }
+        const std::vector<std::string>& names = listed->second;
         FileDigest mine;
-        for (const std::string& name : it->second) {
+        for (const std::string& name : names) {
             if (m_used.count(name) || IsReservedName(name)) continue;
             auto known = m_digests.find(name);
             if (known == m_digests.end()) {
@@ -261,33 +419,30 @@ private:
         return std::nullopt;
     }
 
-    // The folder's entries by the name they were numbered from, read once per message when a
-    // name first clashes. Entries made by this message are in m_used and never match.
-    void ListFolder() {
-        m_listed = true;
+    // The folder's entries named `wanted` or numbered from it, read directly (a folder too
+    // large for the index). Entries made by this message are in m_used and never match.
+    std::vector<std::string> NamesLike(const std::string& wanted) {
+        std::vector<std::string> names;
         int fd = ::openat(m_dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0) return names;
         DIR* dir = ::fdopendir(fd);
         if (!dir) {
             ::close(fd);
-            return;
+            return names;
         }
         while (struct dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name == "." || name == "..") continue;
-            std::string base = UnnumberedName(name);
-            if (!base.empty()) m_byName[base].push_back(name);
-            m_byName[name].insert(m_byName[name].begin(), name);
+            if (!IsNameOrNumbered(entry->d_name, wanted)) continue;
+            names.emplace_back(entry->d_name);
         }
         ::closedir(dir);
+        return names;
     }
 
     int m_dir;
     std::string m_key;
     std::unordered_set<std::string> m_used; // names this message wrote or reported
     unsigned m_lastNumber = 0;              // the clash number of the last file created
-    bool m_listed = false;
-    std::unordered_map<std::string, std::vector<std::string>> m_byName;
+    std::unordered_map<std::string, std::vector<std::string>> m_namesLike; // once per name
     std::unordered_map<std::string, FileDigest> m_digests;
 };
 

@@ -11,14 +11,41 @@ namespace extractor {
 namespace {
 constexpr size_t kReadAhead = 256 * 1024;
 constexpr size_t kHeadBytes = 64 * 1024;
+
+// Read-ahead buffers of finished messages, kept for the next ones: allocating (and the kernel
+// zeroing) 256 KB per message costs more than reading a small message.
+std::vector<std::unique_ptr<char[]>>& SpareBuffers() {
+    thread_local std::vector<std::unique_ptr<char[]>> spare;
+    return spare;
+}
 } // namespace
 
 MessageFile::MessageFile(int fd) : m_fd(fd) {
+    auto& spare = SpareBuffers();
+    if (spare.empty()) {
+        m_cache.reset(new char[kReadAhead]);
+    } else {
+        m_cache = std::move(spare.back());
+        spare.pop_back();
+    }
     Examine();
 }
 
 MessageFile::~MessageFile() {
     if (m_fd >= 0) ::close(m_fd);
+    auto& spare = SpareBuffers();
+    if (spare.size() < 4) spare.push_back(std::move(m_cache));
+}
+
+bool MessageFile::Fill(gint64 offset) {
+    ssize_t got = ReadFile(offset, m_cache.get(), kReadAhead);
+    if (got < 0) {
+        m_cacheLength = 0;
+        return false;
+    }
+    m_cacheOffset = offset;
+    m_cacheLength = static_cast<size_t>(got);
+    return true;
 }
 
 ssize_t MessageFile::ReadFile(gint64 offset, char* buf, size_t len) {
@@ -44,10 +71,8 @@ ssize_t MessageFile::ReadFile(gint64 offset, char* buf, size_t len) {
 void MessageFile::Examine() {
     struct stat st {};
     if (::fstat(m_fd, &st) == 0 && st.st_size > 0) m_fileSize = st.st_size;
-    std::vector<char> head(kHeadBytes);
-    ssize_t n = m_fileSize > 0 ? ReadFile(0, head.data(), head.size()) : 0;
-    if (n < 0) n = 0;
-    std::string_view text(head.data(), static_cast<size_t>(n));
+    if (m_fileSize > 0) Fill(0);
+    std::string_view text(m_cache.get(), std::min(m_cacheLength, kHeadBytes));
 
     auto blankOnly = [](std::string_view line) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -92,7 +117,11 @@ void MessageFile::Examine() {
         add(g(headerStart), m_fileSize - g(headerStart), {});
     }
     char last = 0;
-    if (m_fileSize > 0 && ReadFile(m_fileSize - 1, &last, 1) == 1 && last != '\n')
+    if (const char* cached = Cached(m_fileSize - 1, 1))
+        last = *cached;
+    else if (m_fileSize > 0 && ReadFile(m_fileSize - 1, &last, 1) != 1)
+        last = '\n';
+    if (m_fileSize > 0 && last != '\n')
         add(-1, crlf ? 2 : 1, crlf ? "\r\n" : "\n");
 }
 
@@ -125,20 +154,14 @@ ssize_t MessageFile::ReadLogical(gint64 pos, char* buf, size_t len) {
         return static_cast<ssize_t>(n);
     }
     gint64 offset = piece.fileOffset + inPiece;
-    if (n >= kReadAhead) return ReadFile(offset, buf, n);
-    if (offset < m_cacheOffset || offset + static_cast<gint64>(n) >
-                                      m_cacheOffset + static_cast<gint64>(m_cacheLength)) {
-        if (m_cache.empty()) m_cache.resize(kReadAhead);
-        ssize_t got = ReadFile(offset, m_cache.data(), m_cache.size());
-        if (got < 0) {
-            m_cacheLength = 0;
-            return -1;
-        }
-        m_cacheOffset = offset;
-        m_cacheLength = static_cast<size_t>(got);
+    const char* cached = Cached(offset, n);
+    if (!cached) {
+        if (n >= kReadAhead) return ReadFile(offset, buf, n);
+        if (!Fill(offset)) return -1;
         n = std::min(n, m_cacheLength);
+        cached = m_cache.get();
     }
-    std::memcpy(buf, m_cache.data() + (offset - m_cacheOffset), n);
+    std::memcpy(buf, cached, n);
     return static_cast<ssize_t>(n);
 }
 

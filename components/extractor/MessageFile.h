@@ -45,6 +45,16 @@ public:
     int Fd() const { return m_fd; }
 
 private:
+    // The read-ahead's bytes for the file range, or null when it does not hold all of them.
+    const char* Cached(gint64 offset, size_t len) const {
+        if (offset < m_cacheOffset ||
+            offset + static_cast<gint64>(len) > m_cacheOffset + static_cast<gint64>(m_cacheLength))
+            return nullptr;
+        return m_cache.get() + (offset - m_cacheOffset);
+    }
+    // Reads the read-ahead block at offset; false on a read error.
+    bool Fill(gint64 offset);
+
     struct Piece {
         gint64 start;      // position in the parser's stream
         gint64 length;
@@ -57,8 +67,9 @@ private:
     gint64 m_fileSize = 0;
     gint64 m_length = 0;
     std::vector<Piece> m_pieces;
-    // Read-ahead for the parser, which reads a few KB at a time.
-    std::vector<char> m_cache;
+    // Read-ahead for the parser, which reads a few KB at a time (a buffer reused across
+    // messages, see MessageFile.cpp).
+    std::unique_ptr<char[]> m_cache;
     gint64 m_cacheOffset = 0; // file offset of m_cache[0]
     size_t m_cacheLength = 0;
 };
@@ -75,6 +86,12 @@ bool MessageFile::ReadFileBytes(gint64 start, gint64 end, char* block, size_t bl
             continue;
         }
         gint64 want = std::min<gint64>({count, end - pos, static_cast<gint64>(blockSize)});
+        if (const char* cached = Cached(offset, static_cast<size_t>(want))) {
+            // Small messages are read once, by the parser's read-ahead.
+            if (!sink(cached, static_cast<size_t>(want))) return false;
+            pos += want;
+            continue;
+        }
         ssize_t n = ReadFile(offset, block, static_cast<size_t>(want));
         if (n < 0) return false;
         if (n == 0) return true; // the file shrank

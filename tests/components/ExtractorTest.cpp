@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -287,13 +288,17 @@ TEST_F(ExtractorFixture, ClashesAreNumberedAndNothingIsOverwritten) {
     EXPECT_EQ(ReadFileText(m_dir / "target.txt"), "target");
     EXPECT_EQ(FolderNames(m_dest).size(), 9u); // nothing left over from the equal ones
 
-    // The same message again: the same names, nothing new.
+    // Another message into the same folder, after someone else put a file there: equal files
+    // under the name are found, also the new one; a different one gets the next number.
+    m_dir.Write("dest/photo (9).jpg", "c");
+    struct timespec times[2] = {{0, UTIME_OMIT}, {978307200, 0}}; // the folder's time moves
+    ASSERT_EQ(utimensat(AT_FDCWD, m_dest.c_str(), times, 0), 0);
     EXPECT_EQ(Extract(Message(Multipart({Attachment("photo.jpg", "a"), Attachment("photo.jpg", "b"),
-                                         Attachment("photo.jpg", "c")})),
+                                         Attachment("photo.jpg", "c"), Attachment("photo.jpg", "d")})),
                       "again.eml"),
               "Test|Bob <bob@example.com>|Tue, 15 Nov 1994 08:12:31 -0500|"
-              "photo (1).jpg:photo (3).jpg:photo (6).jpg");
-    EXPECT_EQ(FolderNames(m_dest).size(), 10u);
+              "photo (1).jpg:photo (3).jpg:photo (9).jpg:photo (6).jpg");
+    EXPECT_EQ(FolderNames(m_dest).size(), 11u);
 }
 
 TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
