@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "locale/IniFile.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/Paths.h"

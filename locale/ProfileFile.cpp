@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "locale/IniFile.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <set>
 
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
@@ -51,3 +52,34 @@ int CErrorLog::Write(const char* format, ...) {
     std::fclose(f);
     return 1;
 }
+
+namespace platform {
+
+namespace {
+std::mutex g_refusedLock;
+std::set<std::string> g_refused;
+std::function<void(const std::string&)> g_refusedSink;
+} // namespace
+
+void NoteRefusedFile(const std::string& path, const std::string& why,
+                     const std::string& consequence) {
+    std::string message = path + " " + why + ": " + consequence;
+    std::function<void(const std::string&)> sink;
+    {
+        std::lock_guard<std::mutex> hold(g_refusedLock);
+        if (!g_refused.insert(message).second) return;
+        sink = g_refusedSink;
+    }
+    TheErrorLog().WriteText(message);
+    if (sink)
+        sink(message);
+    else
+        std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+void SetRefusedFileSink(std::function<void(const std::string&)> sink) {
+    std::lock_guard<std::mutex> hold(g_refusedLock);
+    g_refusedSink = std::move(sink);
+}
+
+} // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 // The program's append-only error log, "errorlog.txt" beside the program, or in the user's state
 // folder when the program is installed (platform::GetLogFolder).
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -35,3 +36,14 @@ private:
 
 // The one log of the process.
 CErrorLog& TheErrorLog();
+
+namespace platform {
+
+// Tells the user, once per message, that an input file was refused or an output file could not
+// be written: "<path> <why>: <consequence>". The line goes to the log when it is open, and to
+// the standard error unless the program has set a sink of its own (a window, a test).
+void NoteRefusedFile(const std::string& path, const std::string& why,
+                     const std::string& consequence);
+void SetRefusedFileSink(std::function<void(const std::string& message)> sink);
+
+} // namespace platform

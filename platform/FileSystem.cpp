@@ -8,9 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -261,32 +259,6 @@ bool ReadSmallFile(const std::string& path, std::uint64_t maxSize, std::string& 
     ::close(fd);
     if (!ok) data.clear();
     return ok;
-}
-
-namespace {
-std::mutex g_refusedLock;
-std::set<std::string> g_refused;
-std::function<void(const std::string&)> g_refusedSink;
-} // namespace
-
-void NoteRefusedFile(const std::string& path, const std::string& why,
-                     const std::string& consequence) {
-    std::string message = path + " " + why + ": " + consequence;
-    std::function<void(const std::string&)> sink;
-    {
-        std::lock_guard<std::mutex> hold(g_refusedLock);
-        if (!g_refused.insert(message).second) return;
-        sink = g_refusedSink;
-    }
-    if (sink)
-        sink(message);
-    else
-        std::fprintf(stderr, "%s\n", message.c_str());
-}
-
-void SetRefusedFileSink(std::function<void(const std::string&)> sink) {
-    std::lock_guard<std::mutex> hold(g_refusedLock);
-    g_refusedSink = std::move(sink);
 }
 
 bool ReplaceFileAt(int dirFd, const std::string& name, const std::string& data, bool durable,

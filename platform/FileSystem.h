@@ -3,7 +3,6 @@
 // folder creation, deletion and file times.
 #include <cstdint>
 #include <ctime>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,12 +58,6 @@ int OpenFileForReadingAt(int dirFd, const std::string& name, bool followLinks,
 // The whole file under the rules of OpenFileForReading.
 bool ReadSmallFile(const std::string& path, std::uint64_t maxSize, std::string& data,
                    std::string* why = nullptr);
-
-// Tells the user, once per message, that a file was refused: "<path> <why>: <consequence>". Goes to
-// the standard error unless the program has set a sink of its own.
-void NoteRefusedFile(const std::string& path, const std::string& why,
-                     const std::string& consequence);
-void SetRefusedFileSink(std::function<void(const std::string& message)> sink);
 
 // Replaces the file with data all at once: the data goes to a new file beside it that is then
 // renamed over it, so a crash or a full disk leaves either the old or the new file, never a mix

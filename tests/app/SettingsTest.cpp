@@ -5,6 +5,7 @@
 #include "ChildProcess.h"
 #include "TempDir.h"
 #include "app/Settings.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -134,19 +135,23 @@ TEST_F(SettingsTest, UnwritableAppDataLosesNothingAndSaysSo) {
 }
 
 // A fifo where the settings should be (the reader's table has the other kinds): the program
-// starts with the defaults at once, says why, and leaves the fifo alone when it saves.
+// starts with the defaults at once, says why (also in the error log), and leaves the fifo alone
+// when it saves.
 TEST_F(SettingsTest, WhatIsNotASettingsFileIsRefusedWithAMessage) {
     std::filesystem::create_directories(appData / "VANDREL/KESTL");
     const std::string path = AppDataFile();
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    TheErrorLog().OpenAt(cwd.path(), "errorlog.txt", false);
     AppSettings s;
     alarm(20);
     std::vector<std::string> notes = CollectNotes([&] { LoadSettings(s); });
     alarm(0);
+    TheErrorLog().SetEnabled(false);
     ExpectDefaults(s);
-    EXPECT_EQ(notes,
-              std::vector<std::string>{
-                  path + " is a fifo, not a file: settings not read, the defaults are in use"});
+    const std::string note =
+        path + " is a fifo, not a file: settings not read, the defaults are in use";
+    EXPECT_EQ(notes, std::vector<std::string>{note});
+    EXPECT_EQ(ReadFileText(cwd / "errorlog.txt"), note + "\n"); // where a window user finds it
     notes = CollectNotes([&] { SaveSettings(s); });
     EXPECT_TRUE(std::filesystem::is_fifo(path));
     EXPECT_EQ(notes, std::vector<std::string>{path + " could not be written: settings not saved"});

@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "locale/Language.h"
 #include "locale/ProfileFile.h"
+#include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 
 namespace {
