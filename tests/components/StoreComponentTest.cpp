@@ -134,7 +134,7 @@ TEST_F(StoreComponentTest, FoldersThatCannotBeExtractedSayWhy) {
         ui.shown.clear();
         std::string why = PrepareStoreFolder(storeNamespace.Get(), &c.record);
         if (!why.empty()) {
-            ui.shown.push_back({why});
+            ui.shown.push_back({why, kAppTitle});
         } else {
             CScriptedProgress progress(c.cancelAfter);
             ExtractStoreFolder(storeNamespace.Get(), c.record.Numbers[4], out.path(), progress, ui);
