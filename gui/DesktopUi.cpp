@@ -38,6 +38,14 @@ bool CWxMessageBox::AskYesNo(const std::string& text, const std::string& caption
     return dialog.ShowModal() == wxID_YES;
 }
 
+bool CWxMessageBox::AskOkCancel(const std::string& text, const std::string& caption,
+                                MessageIcon icon) {
+    wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+    wxMessageDialog dialog(parent, wxString::FromUTF8(text), wxString::FromUTF8(caption),
+                           wxOK | wxCANCEL | IconStyle(icon));
+    return dialog.ShowModal() == wxID_OK;
+}
+
 bool CWxShell::Open(const std::string& path) {
     return platform::ShellOpen(path);
 }

@@ -10,6 +10,8 @@ public:
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
     bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    bool AskOkCancel(const std::string& text, const std::string& caption,
+                     MessageIcon icon) override;
 
 private:
     wxWindow* m_parent;

@@ -14,6 +14,7 @@
 #include "gui/FolderTreeItems.h"
 #include "gui/LongOperation.h"
 #include "gui/MainFrame.h"
+#include "gui/OEMessageDialog.h"
 #include "gui/Menus.h"
 #include "gui/Pictures.h"
 #include "gui/ProgressWindow.h"
@@ -41,6 +42,13 @@ public:
 
 private:
     CMainFrame* m_frame;
+};
+
+// Swallows what the view's own namespace creation would say at start-up.
+class ScriptedSilence : public IMessageBox {
+public:
+    void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
+    bool AskYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
 };
 
 bool IsFolderCommand(unsigned id) {
@@ -100,7 +108,15 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     m_extractor = std::make_unique<CExtractorClient>();
     m_extractor->Create(m_ui);
 
+    // The view's store namespace; its failure is told when a command needs it.
+    {
+        ScriptedSilence silent;
+        m_storeNamespace = CreateStoreNamespace(silent);
+    }
+
     OnCommand(res::ID_EXTRACT_ATTACHMENTS, [this](wxCommandEvent&) { OnExtractAttachments(); });
+    OnCommand(res::ID_EXTRACT_SAFELY, [this](wxCommandEvent&) { OnExtractSafely(); });
+    OnCommand(res::ID_EXPRESS_MESSAGES, [this](wxCommandEvent&) { OnExpressMessages(); });
 
     m_tree->Bind(wxEVT_CONTEXT_MENU, &CExpressFolderView::OnContextMenu, this);
     // The context menu's commands come here first, whichever pane the frame thinks is active.
@@ -119,8 +135,9 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
 }
 
 CExpressFolderView::~CExpressFolderView() {
-    // The component goes before the records it was used on.
+    // The components go before the records they were used on.
     m_extractor.reset();
+    m_storeNamespace.Reset();
     m_tree->SetImageList(nullptr);
 }
 
@@ -237,4 +254,45 @@ void CExpressFolderView::OnExtractAttachments() {
     }
     enableFileList(true);
     if (frame) frame->RefreshFileList();
+}
+
+void CExpressFolderView::OnExtractSafely() {
+    CMainFrame* frame = TheMainFrame();
+    if (frame) frame->EnableFileListUpdates(false);
+    std::string destination = frame ? frame->GetDestinationFolder() : std::string();
+    bool selected = false;
+    const FolderRecord* record = SelectedRecord(selected);
+    std::string why = m_storeNamespace ? PrepareStoreFolder(m_storeNamespace.Get(), record)
+                                       : std::string(kNoStoreNamespaceMessage);
+    if (!why.empty()) {
+        m_ui->ShowMessage(why, kAppTitle, MessageIcon::Error);
+    } else if (m_ui->AskOkCancel(kExtractSafelyQuestion + destination)) {
+        try {
+            CLongOperation running;
+            CWxProgressWindow progress(this, "Progress", true);
+            ExtractStoreFolder(m_storeNamespace.Get(), static_cast<platform::DWORD>(record->Numbers[4]),
+                               destination, progress, *m_ui);
+        } catch (const CSeException& e) {
+            m_ui->ShowMessage(e.GetDescription());
+        } catch (const std::exception& e) {
+            m_ui->ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
+        }
+    }
+    if (frame) {
+        frame->EnableFileListUpdates(true);
+        frame->RefreshFileList();
+    }
+}
+
+void CExpressFolderView::OnExpressMessages() {
+    bool selected = false;
+    const FolderRecord* record = SelectedRecord(selected);
+    std::string why = PrepareStoreFolder(nullptr, record);
+    if (!why.empty()) {
+        m_ui->ShowMessage(why, kAppTitle, MessageIcon::Error);
+        return;
+    }
+    COEMessageDialog dialog(this, *m_ui);
+    dialog.SetFolder(record->FullPath, static_cast<platform::DWORD>(record->Numbers[4]));
+    dialog.ShowModal();
 }

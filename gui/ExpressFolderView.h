@@ -10,6 +10,7 @@
 #include <wx/panel.h>
 #include <wx/treectrl.h>
 
+#include "engine/ExpressStoreAccess.h"
 #include "gui/CmdTarget.h"
 #include "store/FolderTree.h"
 #include "store/StoreDiscovery.h"
@@ -52,6 +53,13 @@ public:
 
     // Extract Attachments: the option sheet, then the run over the selected folder.
     void OnExtractAttachments();
+    // Extract Attachments Safely: every attachment of the selected folder of a store kept as
+    // .dbx files, through the store component, into the destination.
+    void OnExtractSafely();
+    // The message dialog on the selected folder of such a store.
+    void OnExpressMessages();
+    // The view's own store namespace; none when the component could not be started.
+    platform::IStoreNamespace* GetStoreNamespace() const { return m_storeNamespace.Get(); }
 
 private:
     void FillTree();
@@ -67,4 +75,9 @@ private:
     StoreDiscovery m_discovery;
     FolderTree m_folderTree;
     std::unique_ptr<CExtractorClient> m_extractor;
+    CStoreRef<platform::IStoreNamespace> m_storeNamespace;
 };
+
+inline constexpr const char* kNoStoreNamespaceMessage =
+    "The Outlook Express store component could not be started, so this folder cannot be read.";
+inline constexpr const char* kExtractSafelyQuestion = "Are you want to extract all attachments to ";

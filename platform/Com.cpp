@@ -94,6 +94,13 @@ HResult CComRef::QueryInterface(const char* interfaceName, CComRef& out) const {
     return hr;
 }
 
+HResult CComRef::QueryInterface(const char* interfaceId, void** out) const {
+    if (!out) return kE_POINTER;
+    *out = nullptr;
+    if (!m_object) return kE_POINTER;
+    return m_object->vtbl->QueryInterface(m_object, interfaceId, reinterpret_cast<KComObject**>(out));
+}
+
 HResult CComRef::GetIDOfName(std::u16string_view name, std::int32_t& dispId) const {
     if (!m_object) return kE_POINTER;
     std::u16string z(name);

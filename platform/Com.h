@@ -74,6 +74,9 @@ public:
     // QueryInterface by name ("IUnknown", "IDispatch"). out stays empty on failure, and also
     // when the object answers success without a pointer.
     HResult QueryInterface(const char* interfaceName, CComRef& out) const;
+    // QueryInterface for an interface a component publishes beside IDispatch (an interface id,
+    // platform/StoreInterfaces.h): *out is that interface, released through it.
+    HResult QueryInterface(const char* interfaceId, void** out) const;
     // IDispatch::GetIDsOfNames for one name.
     HResult GetIDOfName(std::u16string_view name, std::int32_t& dispId) const;
     // IDispatch::Invoke as a method call with positional string arguments. hasResult tells

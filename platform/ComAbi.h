@@ -21,7 +21,8 @@ struct KComObjectVtbl {
     void (*AddRef)(KComObject* self);
     void (*Release)(KComObject* self);
     // interfaceName: "IUnknown" or "IDispatch". On success *out holds a new reference, or null
-    // when the object answers success without a pointer.
+    // when the object answers success without a pointer. A component may also answer the id
+    // of an interface it publishes (platform/StoreInterfaces.h); *out is then that interface.
     KHRESULT (*QueryInterface)(KComObject* self, const char* interfaceName, KComObject** out);
     // GetIDsOfNames for one name; names are looked up without regard to case.
     KHRESULT (*GetIDOfName)(KComObject* self, const char16_t* name, std::int32_t* dispId);

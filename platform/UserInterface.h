@@ -16,6 +16,11 @@ public:
     // True for Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& caption = kAppTitle,
                           MessageIcon icon = MessageIcon::Question) = 0;
+    // True for OK. A box without OK and Cancel buttons asks Yes or No instead.
+    virtual bool AskOkCancel(const std::string& text, const std::string& caption = kAppTitle,
+                             MessageIcon icon = MessageIcon::Question) {
+        return AskYesNo(text, caption, icon);
+    }
 };
 
 class IShell {

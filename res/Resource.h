@@ -54,6 +54,18 @@ inline constexpr unsigned ID_LANGUAGE_DEFAULT = 5050;
 inline constexpr unsigned ID_LANGUAGE_FIRST = 5051;
 inline constexpr unsigned ID_LANGUAGE_LAST = 5099;
 
+// The message dialog of a store kept as .dbx files, and its controls
+inline constexpr unsigned IDD_OE_MESSAGES = 130;
+inline constexpr unsigned IDC_OE_MESSAGE_LIST = 1005;
+inline constexpr unsigned IDC_OE_MARK_READ = 1008;
+inline constexpr unsigned IDC_OE_MARK_UNREAD = 10091;
+inline constexpr unsigned IDC_OE_VIEW = 10101;
+inline constexpr unsigned IDC_OE_CREATE = 10071;
+inline constexpr unsigned IDC_OE_DELETE = 10131;
+inline constexpr unsigned IDC_OE_COPY = 10112;
+inline constexpr unsigned IDC_OE_MOVE = 10121;
+inline constexpr unsigned IDC_OE_TEST_EXTRACT = 1056;
+
 // Windows of the main frame
 inline constexpr unsigned IDW_TOOLBAR = 128;
 inline constexpr unsigned IDW_STATUS_BAR = 59393;

@@ -4,8 +4,13 @@
 Two accounts laid out as the mail program keeps them on disk: an account file, "Inbox",
 "Sent Items", a nested sub-folder, and an account folder whose name holds dots. The messages
 carry pictures (drawn with ImageMagick's `convert`) and documents, with real dates.
-Run again only to change the sample: `python3 samples/make-sample-store.py`.
+Beside them, "Outlook Express": a store kept as a folder file (Folders.dbx) and one .dbx message
+file per mail folder, with a nested folder and an empty one.
+Run again only to change the sample: `python3 samples/make-sample-store.py`
+(`--express-only` rewrites only the .dbx store).
 """
+import struct
+import sys
 import os
 import shutil
 import subprocess
@@ -80,9 +85,112 @@ def account_file(folder, name, server):
         f.write(text.encode("utf-16"))
 
 
+def dbx_file(path, folder_file, items):
+    """A .dbx file holding the given items (each a list of (field id, value) pairs: bytes for
+    a value kept in the values area, an int for a direct one), all in one index node. Text
+    blocks for messages are placed by text_chain before the items that point at them."""
+    out = bytearray(0x200)
+    positions = []
+    for fields in items:
+        if callable(fields):
+            fields = fields(out)
+        entries, values = bytearray(), bytearray()
+        for fid, value in fields:
+            if isinstance(value, int):
+                entries += struct.pack("<I", fid | (value & 0xFFFFFF) << 8)
+            else:
+                entries += struct.pack("<I", fid | len(values) << 8)
+                values += value
+        positions.append(len(out))
+        out += struct.pack("<IIHBB", len(out), len(entries) + len(values), 0, len(fields), 0)
+        out += entries + values
+    root = len(out)
+    # The walk gives the first entry it meets the highest index: list the items backwards.
+    node = bytearray(struct.pack("<IIIIII", root, 0, 0, 0, 0, 0))
+    node[17] = len(positions)
+    for pos in reversed(positions):
+        node += struct.pack("<III", pos, 0, 0)
+    out += node
+    kind = 0x6F74FDC6 if folder_file else 0x6F74FDC5
+    out[0:16] = struct.pack("<IIII", 0xFE12ADCF, kind, 0x11D1E366, 0xC0004E9A)
+    out[0xC4:0xC8] = struct.pack("<I", len(positions))
+    out[0xE4:0xE8] = struct.pack("<I", root if positions else 0)
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+def text_chain(out, text):
+    """Appends a message's text as a chain of blocks; returns the first block's position."""
+    first = len(out)
+    for at in range(0, max(len(text), 1), 0x1F0):
+        chunk = text[at:at + 0x1F0]
+        nxt = len(out) + 16 + len(chunk) if at + 0x1F0 < len(text) else 0
+        out += struct.pack("<IIHHI", len(out), 0x1F0, len(chunk), 0, nxt) + chunk
+    return first
+
+
+def dbx_message(number, sender_name, sender, subject, when, body, attachments):
+    msg = EmailMessage()
+    msg["From"] = f"{sender_name} <{sender}>"
+    msg["To"] = "jane@example.com"
+    msg["Subject"] = subject
+    msg["Date"] = format_datetime(when)
+    msg.set_content(body)
+    for name, maintype, subtype, data in attachments:
+        msg.add_attachment(data, maintype=maintype, subtype=subtype, filename=name)
+    text = msg.as_bytes(policy=msg.policy.clone(linesep="\r\n"))
+    filetime = int((when.timestamp() + 11644473600) * 10000000)
+
+    def fields(out):
+        return [(0x01, b"\x21"), (0x0D, sender_name.encode("cp1252") + b"\0"),
+                (0x0E, sender.encode() + b"\0"), (0x12, struct.pack("<Q", filetime)),
+                (0x80, number), (0x84, text_chain(out, text)),
+                (0x08, subject.encode("cp1252") + b"\0")]
+    return fields
+
+
+def express_store(cet):
+    store = os.path.join(STORE, "Outlook Express")
+    shutil.rmtree(store, ignore_errors=True)
+    os.makedirs(store)
+
+    def folder(fid, parent, name, file):
+        return [(0x02, name.encode("cp1252") + b"\0"), (0x03, file.encode("cp1252") + b"\0"),
+                (0x80, fid), (0x81, parent)]
+    dbx_file(os.path.join(store, "Folders.dbx"), True, [
+        folder(0, 0xFFFFFFFF, "Outlook Express", ""),
+        folder(1, 0, "Local Folders", ""),
+        folder(2, 1, "Inbox", "Inbox.dbx"),
+        folder(3, 1, "Sent Items", "Sent Items.dbx"),
+        folder(4, 1, "Deleted Items", "Deleted Items.dbx"),
+        folder(5, 2, "Old PC", "Old PC.dbx")])
+    dbx_file(os.path.join(store, "Inbox.dbx"), False, [
+        dbx_message(1, "Tom Baker", "tom@example.org", "Harbour pictures",
+                    datetime(2004, 7, 3, 17, 20, 0, tzinfo=cet), "Two from the harbour.\n",
+                    [("harbour.jpg", "image", "jpeg", picture("plasma:teal-navy", "Harbour", "360x240", 11, "jpg")),
+                     ("gull.jpg", "image", "jpeg", picture("plasma:white-gray", "Gull", "240x240", 12, "jpg"))]),
+        dbx_message(2, "Ann Lee", "ann@example.net", "Fw: Club rules",
+                    datetime(2004, 9, 1, 8, 0, 0, tzinfo=timezone.utc), "The rules, as promised.\n",
+                    [("rules.pdf", "application", "pdf", pdf("Club rules, September 2004")),
+                     ("readme.txt", "text", "plain", b"Read the rules first.\r\n")]),
+        dbx_message(3, "Newsletter", "news@example.com", "News for August",
+                    datetime(2004, 8, 1, 7, 0, 0, tzinfo=timezone.utc), "Nothing attached.\n", [])])
+    dbx_file(os.path.join(store, "Old PC.dbx"), False, [
+        dbx_message(1, "Mum", "mum@example.org", "Snow",
+                    datetime(2003, 12, 27, 11, 0, 0, tzinfo=cet), "The garden in the snow.\n",
+                    [("snow.jpg", "image", "jpeg", picture("plasma:white-lightblue", "Snow", "300x200", 13, "jpg"))])])
+    dbx_file(os.path.join(store, "Sent Items.dbx"), False, [
+        dbx_message(1, "Jane", "jane@example.com", "Re: Harbour pictures",
+                    datetime(2004, 7, 4, 9, 0, 0, tzinfo=cet), "Lovely.\n", [])])
+    dbx_file(os.path.join(store, "Deleted Items.dbx"), False, [])
+
+
 def main():
-    shutil.rmtree(STORE, ignore_errors=True)
     cet = timezone(timedelta(hours=1))
+    if "--express-only" in sys.argv[1:]:
+        express_store(cet)
+        return
+    shutil.rmtree(STORE, ignore_errors=True)
     jane = os.path.join(STORE, "Hotmail (jane)")
     pop = os.path.join(STORE, "pop.example.com")
     account_file(jane, "Hotmail (jane)", "pop3.live.example")
@@ -130,6 +238,7 @@ def main():
     message(os.path.join(pop, "Sent Items", "0001.eml"), "Jane <jane@example.com>",
             "Shop <orders@shop.example>", "Order", datetime(2011, 2, 1, 8, 0, 0, tzinfo=timezone.utc),
             "Please send two.\n", [])
+    express_store(cet)
 
 
 if __name__ == "__main__":

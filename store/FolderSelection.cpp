@@ -2,12 +2,16 @@
 
 #include "app/Settings.h"
 #include "platform/UserInterface.h"
+#include "store/ExpressStore.h"
 #include "store/StoreDiscovery.h"
 
 std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings, IMessageBox& ui) {
     std::string path;
+    std::string missing;
     if (!record || record->FullPath.empty())
         ui.ShowMessage(kNoFolderPathMessage);
+    else if (!(missing = MissingMessageFileMessage(*record)).empty())
+        ui.ShowMessage(missing);
     else
         path = record->FullPath + "/" + record->PathSuffix;
     settings.LastMailFolder = path;

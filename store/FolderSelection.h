@@ -12,7 +12,8 @@ inline constexpr const char* kNoFolderPathMessage = "Can't Find Mail Folder Path
 inline constexpr const char* kNoFolderNameMessage = "Get Express Folder Path Error!!";
 
 // The folder's path with a trailing "/" (the full path, "/" and the record's path suffix). A
-// connecting item or a record without a full path gives a message and an empty result. The
+// connecting item, a record without a full path or one whose message file is missing gives a
+// message and an empty result. The
 // result, empty or not, becomes the LastMailFolder setting.
 std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings, IMessageBox& ui);
 // The record's display name; empty, with a message, when the record has none.

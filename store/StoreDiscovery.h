@@ -34,15 +34,24 @@ public:
     std::vector<FolderRecord> Folders;
     std::string UserName;
     std::string StoreRoot;
+    // Also look for stores in the identity folders of the Wine prefix; set when the root is the
+    // default one, as those stores never lie below it.
+    bool SearchIdentityFolders = false;
 
     std::string GetUserLogonName();
     // The root from the settings, storing the default root there when none is set. Ends in "/".
     std::string ResolveStoreRoot(AppSettings& settings);
-    // Fills the folder list from the root (ending in "/"). Says kNoStoreMessage through ui
-    // when no account is found.
+    // Fills the folder list from the root (ending in "/"): the account folders, then the
+    // folders of every store kept as .dbx files (a folder file found by the walk), whose
+    // identities also fill the identity list. Says kNoStoreMessage through ui when no store
+    // is found, and names a folder file that cannot be read.
     void DiscoverFolders(const std::string& root, IMessageBox* ui);
 
     // The two walks, exposed for tests and benchmarks.
     static std::vector<std::string> FindAccountFiles(const std::string& root);
     static std::vector<std::string> CollectFolders(const std::string& start);
+
+private:
+    std::vector<std::string> FindIdentityFolderFiles();
+    void AddExpressStores(const std::vector<std::string>& folderFiles, IMessageBox* ui);
 };

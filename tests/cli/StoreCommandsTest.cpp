@@ -12,7 +12,10 @@ TEST(CliStore, DiscoverPrintsOneTabSeparatedLinePerFolder) {
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
               "Hotmail (jane)\tHotmail (jane)\t" + kSampleRoot + "/Hotmail (jane)");
     EXPECT_NE(r.out.find("pop.example\tpop.example.com\t"), std::string::npos);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7);
+    EXPECT_NE(r.out.find("Old PC\tOutlook Express/Local Folders/Inbox/Old PC\t" + kSampleRoot +
+                         "/Outlook Express\n"),
+              std::string::npos);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 13);
 }
 
 TEST(CliStore, DiscoverWithoutRootUsesTheSettingsAndReportsAMissingStoreOnStderr) {

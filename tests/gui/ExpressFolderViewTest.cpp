@@ -98,7 +98,8 @@ TEST_F(FolderViewTest, ShowsTheSampleStoreWithItsConnectingItem) {
     EXPECT_TRUE(view->GetTree()->IsThisEnabled());
     EXPECT_TRUE(view->IsThisEnabled());
     EXPECT_EQ(RootTexts(),
-              (std::vector<std::string>{"Hotmail (jane)", "pop.example", "pop.example.com"}));
+              (std::vector<std::string>{"Hotmail (jane)", "pop.example", "pop.example.com",
+                                        "Outlook Express"}));
     wxTreeCtrl* tree = view->GetTree();
     wxTreeItemId first = Find("Hotmail (jane)");
     EXPECT_TRUE(tree->IsExpanded(first));

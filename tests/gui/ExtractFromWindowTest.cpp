@@ -6,6 +6,7 @@
 #include <thread>
 
 #include <wx/checkbox.h>
+#include <wx/listbox.h>
 #include <wx/menu.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
@@ -13,6 +14,7 @@
 #include "GuiTest.h"
 #include "TempDir.h"
 #include "app/Settings.h"
+#include "engine/ExpressStoreAccess.h"
 #include "gui/ExpressFolderView.h"
 #include "gui/MainFrame.h"
 #include "gui/ShellListView.h"
@@ -72,15 +74,15 @@ protected:
         }
         return {};
     }
-    // A right click on the item, then the menu's Extract Attachments.
-    void ExtractFrom(const wxTreeItemId& item) {
+    // A right click on the item, then the menu's Extract Attachments (or another command).
+    void ExtractFrom(const wxTreeItemId& item, unsigned command = res::ID_EXTRACT_ATTACHMENTS) {
         wxTreeCtrl* tree = view->GetTree();
         tree->EnsureVisible(item);
         PumpEvents();
         wxRect rect;
         ASSERT_TRUE(tree->GetBoundingRect(item, rect, true));
-        CExpressFolderView::SetMenuTracker([](CExpressFolderView&, wxMenu&, const wxPoint&) {
-            return static_cast<int>(res::ID_EXTRACT_ATTACHMENTS);
+        CExpressFolderView::SetMenuTracker([command](CExpressFolderView&, wxMenu&, const wxPoint&) {
+            return static_cast<int>(command);
         });
         wxContextMenuEvent event(wxEVT_CONTEXT_MENU, tree->GetId(),
                                  tree->ClientToScreen(rect.GetPosition() + wxSize(4, 4)));
@@ -246,3 +248,54 @@ TEST_F(ExtractFromWindowTest, MainMenuReachesTheViewOnlyWhileItIsTheActivePane) 
 }
 
 } // namespace
+
+// The sample's store of .dbx files: Extract Attachments Safely into the destination, then the
+// message dialog on the same folder, whose changes the read-only store refuses.
+TEST_F(ExtractFromWindowTest, DbxStoreFolderSafelyThenItsMessageDialog) {
+    ScopedEnv tmp("TMPDIR", dir.MakeDir("tmp"));
+    wxTreeItemId inbox = Find("Inbox", Find("Local Folders"));
+    ASSERT_TRUE(inbox.IsOk());
+    auto before = ReadFileText(dir / "store/Outlook Express/Inbox.dbx");
+    {
+        ModalScript script;
+        ExtractFrom(inbox, res::ID_EXTRACT_SAFELY);
+        EXPECT_EQ(script.messages,
+                  std::vector<std::string>{"Are you want to extract all attachments to " + out});
+        // readme.txt is left out by name.
+        EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"gull.jpg", "harbour.jpg", "rules.pdf"}));
+        EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
+        EXPECT_EQ(ListedFiles(), FilesIn(out));
+    }
+
+    ModalScript script;
+    std::vector<std::string> entries;
+    std::string title;
+    script.Then([&](wxDialog& dialog) {
+        PumpEvents();
+        title = dialog.GetTitle().utf8_string();
+        auto* list = dynamic_cast<wxListBox*>(dialog.FindWindowById(res::IDC_OE_MESSAGE_LIST, &dialog));
+        for (unsigned i = 0; list && i < list->GetCount(); ++i)
+            entries.push_back(list->GetString(i).utf8_string());
+        ClickButton(dialog, res::IDC_OE_DELETE); // nothing selected yet
+        list->SetSelection(2);
+        ClickButton(dialog, res::IDC_OE_DELETE);
+        ClickButton(dialog, res::IDC_OE_MARK_READ);
+        ClickButton(dialog, res::IDC_OE_TEST_EXTRACT);
+        EXPECT_EQ(list->GetCount(), 3u);
+        dialog.EndModal(wxID_CANCEL);
+    });
+    ExtractFrom(inbox, res::ID_EXPRESS_MESSAGES);
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    EXPECT_EQ(title, "Inbox - Messages");
+    EXPECT_EQ(entries, (std::vector<std::string>{"Ann Lee      Club rules",
+                                                 "Newsletter      News for August",
+                                                 "Tom Baker      Harbour pictures"}));
+    std::string testFolder = TestExtractFolder();
+    EXPECT_EQ(script.messages,
+              (std::vector<std::string>{"Select a message first.", "Error deleting message.",
+                                        "Error marking message.",
+                                        "The attachments of the message were saved in " +
+                                            testFolder + "."}));
+    EXPECT_EQ(FilesIn(testFolder), (std::vector<std::string>{"gull.jpg", "harbour.jpg"}));
+    EXPECT_EQ(ReadFileText(dir / "store/Outlook Express/Inbox.dbx"), before);
+}

@@ -262,3 +262,61 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }
+
+std::string ExpressTestMessageText(const std::string& subject, const std::string& attachmentName,
+                                   const std::string& attachmentContent) {
+    return "From: Jane Roe <jane@example.org>\r\n"
+           "Subject: " + subject + "\r\n"
+           "Date: Tue, 03 Jun 2003 10:00:00 +0000\r\n"
+           "MIME-Version: 1.0\r\n"
+           "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
+           "--b1\r\nContent-Type: text/plain\r\n\r\nSee the attachment.\r\n"
+           "--b1\r\nContent-Type: application/octet-stream; name=\"" + attachmentName + "\"\r\n"
+           "Content-Disposition: attachment; filename=\"" + attachmentName + "\"\r\n"
+           "Content-Transfer-Encoding: base64\r\n\r\n" + [&] {
+               static const char* t =
+                   "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+               std::string out;
+               const std::string& in = attachmentContent;
+               for (std::size_t i = 0; i < in.size(); i += 3) {
+                   unsigned v = static_cast<unsigned char>(in[i]) << 16;
+                   if (i + 1 < in.size()) v |= static_cast<unsigned char>(in[i + 1]) << 8;
+                   if (i + 2 < in.size()) v |= static_cast<unsigned char>(in[i + 2]);
+                   out += t[v >> 18 & 63];
+                   out += t[v >> 12 & 63];
+                   out += i + 1 < in.size() ? t[v >> 6 & 63] : '=';
+                   out += i + 2 < in.size() ? t[v & 63] : '=';
+               }
+               return out;
+           }() + "\r\n"
+           "--b1\r\nContent-Type: text/plain; name=\"notes.txt\"\r\n"
+           "Content-Disposition: attachment; filename=\"notes.txt\"\r\n\r\nnotes\r\n"
+           "--b1\r\nContent-Type: application/octet-stream\r\n"
+           "Content-Disposition: attachment\r\n\r\nno name\r\n"
+           "--b1--\r\n";
+}
+
+bool WriteExpressTestStore(const std::string& folder) {
+    auto message = [](int n, const std::string& name) {
+        DbxTestMessage m;
+        m.subject = "Message " + std::to_string(n);
+        m.sender = "jane@example.org";
+        m.senderName = "Sender " + std::to_string(n);
+        m.date = FileTimeFromUnix(1054634400 + n * 3600);
+        m.text = ExpressTestMessageText(m.subject, name, "content of " + name);
+        return m;
+    };
+    std::vector<DbxTestMessage> inbox;
+    for (int n = 1; n <= kExpressInboxMessages; ++n)
+        inbox.push_back(message(n, "photo" + std::to_string(n) + ".jpg"));
+    std::vector<DbxTestFolder> folders = {{"Outlook Express", "", 0, 0xFFFFFFFF},
+                                          {"Local Folders", "", 1, 0},
+                                          {"Inbox", "Inbox.dbx", 2, 1},
+                                          {"Drafts", "Drafts.dbx", 3, 1},
+                                          {"Lost", "Lost.dbx", 4, 1},
+                                          {"Family", "Family.dbx", 5, 2}};
+    return WriteBytes(folder + "/Folders.dbx", BuildDbxFolderFile(folders)) &&
+           WriteBytes(folder + "/Inbox.dbx", BuildDbxMessageFile(inbox)) &&
+           WriteBytes(folder + "/Family.dbx", BuildDbxMessageFile({message(9, "family.png")})) &&
+           WriteBytes(folder + "/Drafts.dbx", BuildDbxMessageFile({}));
+}

@@ -101,3 +101,15 @@ bool WriteBytes(const std::string& path, const std::string& bytes);
 
 // A FILETIME for a UTC calendar time in seconds since 1970.
 std::uint64_t FileTimeFromUnix(std::int64_t seconds);
+
+// A small store kept as the mail program keeps one, written into folder (which must exist):
+//   Folders.dbx: "Outlook Express" (id 0, the root) > "Local Folders" (1, a container) >
+//     "Inbox" (2, Inbox.dbx: kExpressInboxMessages) > "Family" (5, Family.dbx: one message);
+//     "Drafts" (3, Drafts.dbx: no message); "Lost" (4, Lost.dbx, which is not written).
+// Each Inbox message is multipart with a named attachment, a text attachment and an unnamed one.
+inline constexpr int kExpressInboxMessages = 3;
+bool WriteExpressTestStore(const std::string& folder);
+// The text of a multipart message carrying one attachment of that name and content, a text
+// attachment "notes.txt" and a part without a name.
+std::string ExpressTestMessageText(const std::string& subject, const std::string& attachmentName,
+                                   const std::string& attachmentContent);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ScriptedUi.h"
+#include "TempDir.h"
 #include "app/Settings.h"
 #include "store/FolderSelection.h"
 #include "store/FolderTree.h"
@@ -122,8 +123,11 @@ TEST(FolderSelectionTest, PathNameAndId) {
     r.Numbers[4] = 42;
     EXPECT_EQ(SelectedFolderPath(&r, settings, ui), "/store/acc/Inbox/");
     EXPECT_EQ(settings.LastMailFolder, "/store/acc/Inbox/");
+    TempDir store;
+    store.Write("msgs.dbx", "");
+    r.FullPath = store.path();
     r.PathSuffix = "msgs.dbx";
-    EXPECT_EQ(SelectedFolderPath(&r, settings, ui), "/store/acc/Inbox/msgs.dbx");
+    EXPECT_EQ(SelectedFolderPath(&r, settings, ui), store.path() + "/msgs.dbx");
     EXPECT_EQ(SelectedFolderName(&r, ui), "Inbox");
     EXPECT_EQ(SelectedFolderId(&r), 42);
     EXPECT_EQ(SelectedFolderId(nullptr), 0);

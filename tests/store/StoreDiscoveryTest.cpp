@@ -153,15 +153,29 @@ TEST(StoreDiscovery, ConfiguredRootLosesTrailingBlanksAndGainsASeparator) {
     EXPECT_EQ(s.KESTLMailFolderPath, "/mail/store/");
 }
 
-TEST(StoreDiscovery, BundledSampleStoreListsBothAccounts) {
+TEST(StoreDiscovery, BundledSampleStoreListsBothAccountsAndTheDbxStore) {
     std::string root = std::string(KESTREL_SOURCE_DIR) + "/samples/store/";
     ScriptedMessageBox ui;
-    auto rows = Discover(root, ui);
-    EXPECT_EQ(Rows(rows), "Hotmail (jane)|Hotmail (jane)\n"
-                          "Sent Items|Hotmail (jane)/Sent Items\n"
-                          "Inbox|Hotmail (jane)/Inbox\n"
-                          "Family|Hotmail (jane)/Inbox/Family\n"
-                          "pop.example|pop.example.com\n"
-                          "Sent Items|pop.example.com/Sent Items\n"
-                          "Inbox|pop.example.com/Inbox\n");
+    StoreDiscovery d;
+    d.DiscoverFolders(root, &ui);
+    EXPECT_TRUE(ui.shown.empty());
+    std::string text;
+    for (const FolderRecord& f : d.Folders)
+        text += f.DisplayName + "|" + f.RelativePath + "|" + f.PathSuffix + "|" +
+                std::to_string(f.Numbers[4]) + "|" + f.FullPath.substr(root.size()) + "\n";
+    EXPECT_EQ(text, "Hotmail (jane)|Hotmail (jane)||0|Hotmail (jane)\n"
+                    "Sent Items|Hotmail (jane)/Sent Items||0|Hotmail (jane)/Sent Items\n"
+                    "Inbox|Hotmail (jane)/Inbox||0|Hotmail (jane)/Inbox\n"
+                    "Family|Hotmail (jane)/Inbox/Family||0|Hotmail (jane)/Inbox/Family\n"
+                    "pop.example|pop.example.com||0|pop.example.com\n"
+                    "Sent Items|pop.example.com/Sent Items||0|pop.example.com/Sent Items\n"
+                    "Inbox|pop.example.com/Inbox||0|pop.example.com/Inbox\n"
+                    "Outlook Express|Outlook Express||0|Outlook Express\n"
+                    "Local Folders|Outlook Express/Local Folders||1|Outlook Express\n"
+                    "Inbox|Outlook Express/Local Folders/Inbox|Inbox.dbx|2|Outlook Express\n"
+                    "Old PC|Outlook Express/Local Folders/Inbox/Old PC|Old PC.dbx|5|Outlook Express\n"
+                    "Sent Items|Outlook Express/Local Folders/Sent Items|Sent Items.dbx|3|Outlook Express\n"
+                    "Deleted Items|Outlook Express/Local Folders/Deleted Items|Deleted Items.dbx|4|Outlook Express\n");
+    ASSERT_EQ(d.Identities.size(), 1u);
+    EXPECT_EQ(d.Identities[0].Texts[1], "Outlook Express");
 }

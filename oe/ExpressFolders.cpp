@@ -1,0 +1,41 @@
+#include "oe/ExpressFolders.h"
+
+#include "oe/DbxFormat.h"
+#include "oe/DbxReader.h"
+#include "platform/Utf8.h"
+
+bool ReadExpressFolders(const std::string& folderFile, std::vector<ExpressFolder>& folders,
+                        std::string& why) {
+    folders.clear();
+    CDbxStoreFile file;
+    if (file.Open(folderFile) != 0) {
+        int code = GetDbxLastError();
+        why = !GetDbxOpenRefusal().empty()   ? GetDbxOpenRefusal()
+              : code > 0 && code < kDbxErrorCount ? DbxErrorTexts[code]
+                                                  : "cannot be read";
+        return false;
+    }
+    if (file.GetKind() != dbx::kKindFolder) {
+        why = "is not a folder file";
+        return false;
+    }
+    for (std::int32_t i = 0; i < file.GetItemCount(); ++i) {
+        std::unique_ptr<CDbxItem> item = file.GetItem(i, 0);
+        auto* entry = dynamic_cast<CDbxFolderEntry*>(item.get());
+        if (!entry) continue;
+        ExpressFolder f;
+        f.id = entry->Record().number80;
+        // A direct field holds 24 bits, so the root's parent reads as 0xFFFFFF.
+        f.parentId = entry->Record().number81 == 0xFFFFFF ? kExpressNoParent
+                                                          : entry->Record().number81;
+        f.name = platform::LegacyTextToUtf8(entry->Record().text02);
+        f.messageFile = platform::LegacyTextToUtf8(entry->Record().text03);
+        folders.push_back(std::move(f));
+    }
+    return true;
+}
+
+bool IsPlainMessageFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
+}

@@ -1,0 +1,191 @@
+#include "store/ExpressStore.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+#include "platform/FileSystem.h"
+#include "platform/Utf8.h"
+
+namespace {
+
+// A folder name becomes one component of a relative path.
+std::string PathComponent(std::string name) {
+    std::replace(name.begin(), name.end(), '/', '_');
+    return name;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IsGuidText(const std::string& s) {
+    return s.size() == 38 && s.front() == '{' && s.back() == '}';
+}
+
+// A quoted registry string: \\ \" \n and \x... (a UTF-16 unit in hex) as Wine writes them.
+bool UnquoteRegString(const std::string& text, std::size_t at, std::string& out) {
+    if (at >= text.size() || text[at] != '"') return false;
+    std::u16string units;
+    for (std::size_t i = at + 1; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '"') {
+            out = platform::FromUtf16(units);
+            return true;
+        }
+        if (c != '\\' || i + 1 >= text.size()) {
+            units.push_back(static_cast<unsigned char>(c)); // ASCII; other bytes come escaped
+            continue;
+        }
+        char e = text[++i];
+        if (e == 'n')
+            units.push_back(u'\n');
+        else if (e == 'x') {
+            unsigned v = 0;
+            int n = 0;
+            while (n < 4 && i + 1 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
+                char h = text[++i];
+                v = v * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (std::tolower(h) - 'a' + 10));
+                ++n;
+            }
+            units.push_back(static_cast<char16_t>(v));
+        } else
+            units.push_back(static_cast<unsigned char>(e));
+    }
+    return false;
+}
+
+} // namespace
+
+std::vector<FolderRecord> ExpressFolderRecords(const std::vector<ExpressFolder>& folders,
+                                               const std::string& storeFolder,
+                                               const std::string& label) {
+    std::vector<FolderRecord> records;
+    std::set<std::uint32_t> ids;
+    for (const ExpressFolder& f : folders)
+        ids.insert(f.id);
+    // The root: the first folder without a parent; a list without one gets a record standing
+    // for the store.
+    int root = -1;
+    for (std::size_t i = 0; i < folders.size() && root < 0; ++i)
+        if (folders[i].parentId == kExpressNoParent) root = static_cast<int>(i);
+
+    auto makeRecord = [&](const ExpressFolder* f, const std::string& relative,
+                          const std::string& display) {
+        FolderRecord r;
+        r.DisplayName = display;
+        r.RelativePath = relative;
+        r.FullPath = storeFolder;
+        if (f) {
+            if (IsPlainMessageFileName(f->messageFile)) r.PathSuffix = f->messageFile;
+            r.Numbers[4] = static_cast<std::int32_t>(f->id);
+        }
+        records.push_back(std::move(r));
+    };
+    makeRecord(root >= 0 ? &folders[static_cast<std::size_t>(root)] : nullptr, PathComponent(label),
+               PathComponent(label));
+
+    // Depth first from the root; each folder is placed once, so a parent chain that loops or
+    // an id used twice cannot repeat a subtree.
+    std::vector<bool> placed(folders.size(), false);
+    if (root >= 0) placed[static_cast<std::size_t>(root)] = true;
+    auto walk = [&](auto& self, std::uint32_t parentId, const std::string& parentPath) -> void {
+        for (std::size_t i = 0; i < folders.size(); ++i) {
+            const ExpressFolder& f = folders[i];
+            if (placed[i] || f.parentId != parentId) continue;
+            placed[i] = true;
+            std::string name = PathComponent(f.name);
+            std::string path = parentPath + "/" + name;
+            makeRecord(&f, path, name);
+            self(self, f.id, path);
+        }
+    };
+    const std::string top = records.front().RelativePath;
+    if (root >= 0) walk(walk, folders[static_cast<std::size_t>(root)].id, top);
+    // What the walk did not reach (no such parent, a loop, a second root) hangs under the root.
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (placed[i]) continue;
+        const ExpressFolder& f = folders[i];
+        if (f.parentId != kExpressNoParent && ids.count(f.parentId)) {
+            // Reached later through an orphan above it, unless its chain loops.
+            bool loops = true;
+            std::set<std::uint32_t> seen;
+            for (std::uint32_t p = f.parentId;;) {
+                if (!seen.insert(p).second) break;
+                auto it = std::find_if(folders.begin(), folders.end(),
+                                       [&](const ExpressFolder& g) { return g.id == p; });
+                if (it == folders.end() || it->parentId == kExpressNoParent || !ids.count(it->parentId)) {
+                    loops = false;
+                    break;
+                }
+                p = it->parentId;
+            }
+            if (!loops) continue;
+        }
+        placed[i] = true;
+        std::string name = PathComponent(f.name);
+        std::string path = top + "/" + name;
+        makeRecord(&f, path, name);
+        walk(walk, f.id, path);
+    }
+    return records;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadIdentityNames(const std::string& regFile) {
+    std::vector<std::pair<std::string, std::string>> names;
+    std::string text;
+    if (!platform::ReadSmallFile(regFile, 256u << 20, text)) return names;
+    std::string guid; // the identity key the lines below belong to
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == '[') {
+            guid.clear();
+            std::size_t close = line.find(']');
+            std::string key = Upper(line.substr(1, close == std::string::npos ? 0 : close - 1));
+            const std::string prefix = "IDENTITIES\\\\";
+            if (key.rfind(prefix, 0) == 0 && IsGuidText(key.substr(prefix.size())))
+                guid = key.substr(prefix.size());
+            continue;
+        }
+        const std::string value = "\"username\"=";
+        if (guid.empty() || line.size() < value.size() ||
+            Upper(line.substr(0, value.size())) != Upper(value))
+            continue;
+        std::string name;
+        if (UnquoteRegString(line, value.size(), name) && !name.empty()) {
+            names.emplace_back(guid, name);
+            guid.clear();
+        }
+    }
+    return names;
+}
+
+std::string IdentityOfStoreFolder(const std::string& storeFolder) {
+    // …/Identities/{GUID}/Microsoft/Outlook Express
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= storeFolder.size()) {
+        std::size_t slash = storeFolder.find('/', start);
+        if (slash == std::string::npos) slash = storeFolder.size();
+        if (slash > start) parts.push_back(storeFolder.substr(start, slash - start));
+        start = slash + 1;
+    }
+    if (parts.size() < 4) return {};
+    const std::string& guid = parts[parts.size() - 3];
+    if (Upper(parts[parts.size() - 4]) != "IDENTITIES" || !IsGuidText(guid)) return {};
+    return Upper(guid);
+}
+
+std::string MissingMessageFileMessage(const FolderRecord& record) {
+    if (record.PathSuffix.empty()) return {};
+    std::string path = platform::JoinPath(record.FullPath, record.PathSuffix);
+    if (platform::IsRegularFile(path)) return {};
+    return "The message file of this folder is missing:\n" + path;
+}
