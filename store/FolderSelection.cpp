@@ -23,3 +23,8 @@ std::string SelectedFolderName(const FolderRecord* record, IMessageBox& ui) {
 int SelectedFolderId(const FolderRecord* record) {
     return record ? record->Numbers[4] : 0;
 }
+
+std::string FolderMessageFile(const FolderRecord* record) {
+    if (!record || record->PathSuffix.empty()) return {};
+    return record->FullPath + "/" + record->PathSuffix;
+}
