@@ -52,6 +52,14 @@ public:
 
     // Extract Attachments: the option sheet, then the run over the selected folder.
     void OnExtractAttachments();
+    // Save Messages as eml: every message of the selected folder's message file, as its own
+    // file in the destination folder.
+    void OnSaveMessagesAsEml();
+    // Search Mail by Sender: the search dialog on the selected folder; its Extract runs the
+    // extraction over the messages it lists.
+    void OnSearchMail();
+    // Why a folder command cannot work on the selected item; empty when it can.
+    std::string DisabledReason(unsigned commandId) const override;
 
 private:
     void FillTree();
