@@ -49,8 +49,7 @@ private:
 inline constexpr const char* kNoRecordReason =
     "This item holds no mail folder of its own: choose one of the folders below it.";
 inline constexpr const char* kNoMessageFileReason =
-    "This folder keeps its messages as .eml files, not in a message file: use Extract "
-    "Attachments or the Extraction Wizard.";
+    "This folder keeps its messages as .eml files already.";
 
 bool IsFolderCommand(unsigned id) {
     for (const res::MenuItemDef& item : res::FolderMenuDefinition().front().items)
@@ -113,7 +112,7 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     OnCommand(res::ID_EXTRACT_ATTACHMENTS, [this](wxCommandEvent&) { OnExtractAttachments(); });
     OnCommand(res::ID_SAVE_MESSAGES, [this](wxCommandEvent&) { OnSaveMessagesAsEml(); });
     OnCommand(res::ID_SEARCH_MAIL, [this](wxCommandEvent&) { OnSearchMail(); });
-    // Both read the folder's message file: they are offered only where there is one.
+    // Saving needs the folder's message file; the search reads a folder of .eml files too.
     for (unsigned id : {res::ID_SAVE_MESSAGES, res::ID_SEARCH_MAIL})
         OnUpdate(id, [this, id](wxUpdateUIEvent& e) { e.Enable(DisabledReason(id).empty()); });
 
@@ -270,7 +269,8 @@ std::string CExpressFolderView::DisabledReason(unsigned commandId) const {
     const FolderRecord* record = SelectedRecord(selected);
     if (!selected) return kNoMailBoxMessage;
     if (!record) return kNoRecordReason;
-    if (FolderMessageFile(record).empty()) return kNoMessageFileReason;
+    if (commandId == res::ID_SAVE_MESSAGES && FolderMessageFile(record).empty())
+        return kNoMessageFileReason;
     return {};
 }
 

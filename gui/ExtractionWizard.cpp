@@ -175,7 +175,7 @@ int CWizardFolderPage::OnWizardNext() {
         const FolderRecord* folder =
             record < 0 ? nullptr : &m_discovery.Folders[static_cast<std::size_t>(record)];
         m_chosen.emplace_back(m_shape.Items[static_cast<std::size_t>(index)].Text,
-                              FolderMessageFile(folder));
+                              FolderMailboxPath(folder));
     }
     if (checked < 2) {
         m_ui.ShowMessage(kChooseFolderMessage);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include <wx/datectrl.h>
 #include <wx/menu.h>
@@ -238,21 +239,43 @@ TEST_F(WizardSearchWindowTest, SearchBySenderStopAndExtractTheCheckedHits) {
     EXPECT_NE(Settings().find("LastHtmlReport=" + out + "/report.htm\r\n"), std::string::npos);
 }
 
+TEST_F(WizardSearchWindowTest, SearchAFolderOfEmlFilesAndExtractEveryHit) {
+    std::vector<std::string> rows;
+    ModalScript script;
+    script.Then([&](wxDialog& d) {
+        CReportListCtrl* list = dynamic_cast<CSearchMailDialog&>(d).GetList();
+        dynamic_cast<wxTextCtrl*>(d.FindWindow(res::IDC_SEARCH_SENDER))->SetValue("tom@");
+        ClickButton(d, res::IDC_SEARCH_BUTTON);
+        for (long i = 0; i < list->GetItemCount(); ++i)
+            rows.push_back(list->GetCell(i, 0) + "|" + list->GetCell(i, 1));
+        ClickButton(d, res::IDC_EXTRACT_BUTTON); // nothing checked: every row
+    });
+    RunFromMenu(Find("Inbox"), res::ID_SEARCH_MAIL);
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    EXPECT_EQ(rows, (std::vector<std::string>{"tom@example.org|Holiday pictures",
+                                              "tom@example.org|Garden"}));
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Finished"});
+    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"bee.gif", "boat.jpg", "lake.jpg", "process",
+                                                      "report", "report.htm", "tulips.png"}));
+    EXPECT_TRUE(FilesIn(dir / "tmp").empty());
+}
+
 TEST_F(WizardSearchWindowTest, SaveAsEmlOnlyWhereThereIsAMessageFile) {
     DbxTestMessage hello = Mail("Hello", "ann@example.org", Noon(2005, 1, 1), {});
     PointAtDbx("Hotmail", "Inbox",
                {hello, hello, Mail("Re: test", "bob@example.org", Noon(2005, 1, 2), {})});
 
-    // A folder of .eml files, or an item that is no folder, says why the command is off.
-    const std::pair<const char*, bool> cases[] = {
-        {"Sent Items", false}, {"pop.example.com", false}, {"Inbox", true}};
-    for (const auto& [name, enabled] : cases) {
+    // Saving needs a message file, searching a folder; where a command is off, the status bar
+    // says why.
+    const std::tuple<const char*, bool, bool> cases[] = {
+        {"Sent Items", false, true}, {"pop.example.com", false, false}, {"Inbox", true, true}};
+    for (const auto& [name, save, search] : cases) {
         view->GetTree()->SelectItem(Find(name));
-        EXPECT_EQ(Enabled(res::ID_SAVE_MESSAGES), enabled) << name;
-        EXPECT_EQ(Enabled(res::ID_SEARCH_MAIL), enabled) << name;
+        EXPECT_EQ(Enabled(res::ID_SAVE_MESSAGES), save) << name;
+        EXPECT_EQ(Enabled(res::ID_SEARCH_MAIL), search) << name;
         frame->ShowPrompt(res::ID_SAVE_MESSAGES);
         std::string status = frame->GetStatusBar()->GetStatusText(0).utf8_string();
-        EXPECT_EQ(status == "Save mails' messages in 'eml' format!!", enabled) << status;
+        EXPECT_EQ(status == "Save mails' messages in 'eml' format!!", save) << status;
     }
     EXPECT_TRUE(Enabled(res::ID_WIZARD));
 
@@ -273,15 +296,16 @@ TEST_F(WizardSearchWindowTest, SaveAsEmlOnlyWhereThereIsAMessageFile) {
 }
 
 TEST_F(WizardSearchWindowTest, WizardRunsTheCheckedFoldersOverThePeriod) {
+    // Sent Items keeps its messages in a .dbx file; Inbox and Family are the sample's .eml
+    // folders (Inbox: 14 Aug 2010, 2 Sep 2010, 21 May 2011, 1 Jun 2011; Family: 24 Dec 2009).
     PointAtDbx(
-        "Hotmail", "Inbox",
-        {Mail("In", "ann@example.org", Noon(2005, 3, 10), {{"in.gif", kGif}, {"in.pdf", kPdf}}),
-         Mail("Before", "ann@example.org", Noon(2005, 2, 1), {{"before.gif", kGif}}),
-         Mail("After", "ann@example.org", Noon(2005, 4, 1), {{"after.gif", kGif}})});
-    PointAtDbx("Hotmail", "Sent Items",
-               {Mail("Sent", "me@example.org", Noon(2005, 3, 11), {{"sent.gif", kGif}})});
+        "Hotmail", "Sent Items",
+        {Mail("In", "me@example.org", Noon(2010, 9, 10), {{"in.gif", kGif}, {"in.pdf", kPdf}}),
+         Mail("Before", "me@example.org", Noon(2010, 7, 1), {{"before.gif", kGif}}),
+         Mail("After", "me@example.org", Noon(2011, 6, 15), {{"after.gif", kGif}})});
     PointAtDbx("pop.example", "Inbox", {}); // not checked: not run
-    const std::string inbox = "Hotmail (jane)/Inbox", sent = "Hotmail (jane)/Sent Items";
+    const std::string inbox = "Hotmail (jane)/Inbox", sent = "Hotmail (jane)/Sent Items",
+                      family = "Hotmail (jane)/Inbox/Family";
 
     ModalScript script;
     script.Then([&](wxDialog& d) {
@@ -302,6 +326,7 @@ TEST_F(WizardSearchWindowTest, WizardRunsTheCheckedFoldersOverThePeriod) {
         folders->CheckAll(false);
         folders->GetTree()->CheckItem(folders->ItemOfRecord(RecordIndex(sent)));
         folders->GetTree()->CheckItem(folders->ItemOfRecord(RecordIndex(inbox)));
+        folders->GetTree()->CheckItem(folders->ItemOfRecord(RecordIndex(family)));
         wizard.Next();
         EXPECT_EQ(buttons(), "BN-C");
         auto* destination = dynamic_cast<CWizardDestinationPage*>(wizard.GetPage(1));
@@ -313,9 +338,9 @@ TEST_F(WizardSearchWindowTest, WizardRunsTheCheckedFoldersOverThePeriod) {
         EXPECT_EQ(buttons(), "B-FC");
         auto* duration = dynamic_cast<CWizardDurationPage*>(wizard.GetPage(2));
         dynamic_cast<wxDatePickerCtrl*>(duration->FindWindow(res::IDC_START_DATE))
-            ->SetValue(wxDateTime(1, wxDateTime::Mar, 2005));
+            ->SetValue(wxDateTime(1, wxDateTime::Aug, 2010));
         dynamic_cast<wxDatePickerCtrl*>(duration->FindWindow(res::IDC_END_DATE))
-            ->SetValue(wxDateTime(31, wxDateTime::Mar, 2005));
+            ->SetValue(wxDateTime(31, wxDateTime::May, 2011));
         dynamic_cast<wxRadioButton*>(duration->FindWindow(res::IDC_ALL_ATTACHMENTS_RADIO))
             ->SetValue(true);
         // Back keeps Finish on; Finish from page 2 takes page 3's values.
@@ -328,14 +353,27 @@ TEST_F(WizardSearchWindowTest, WizardRunsTheCheckedFoldersOverThePeriod) {
     EXPECT_EQ(script.PendingSteps(), 0u);
     EXPECT_TRUE(script.unexpected.empty());
     EXPECT_EQ(script.messages, std::vector<std::string>{kChooseFolderMessage});
-    // The account item is counted but has no messages; the folders run row by row.
-    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"Inbox", "Sent-Items", "report.htm"}));
-    EXPECT_EQ(FilesIn(out + "/Inbox"),
-              (std::vector<std::string>{"in.gif", "in.pdf", "process", "report", "report.htm"}));
+    // The account item is counted but has no messages of its own: no folder, no link. The
+    // others run row by row, each with its report, linked from the top report.
+    EXPECT_EQ(FilesIn(out),
+              (std::vector<std::string>{"Family", "Inbox", "Sent-Items", "report.htm"}));
     EXPECT_EQ(FilesIn(out + "/Sent-Items"),
-              (std::vector<std::string>{"process", "report", "report.htm", "sent.gif"}));
+              (std::vector<std::string>{"in.gif", "in.pdf", "process", "report", "report.htm"}));
+    EXPECT_EQ(
+        FilesIn(out + "/Inbox"),
+        (std::vector<std::string>{"attendance.csv", "bee.gif", "boat.jpg", "lake.jpg",
+                                  "minutes.pdf", "process", "report", "report.htm", "tulips.png"}));
+    EXPECT_EQ(FilesIn(out + "/Family"),
+              (std::vector<std::string>{"process", "report", "report.htm"}));
+    EXPECT_TRUE(FilesIn(out + "/Inbox/process").empty());
+    std::string page = ReadFileText(out + "/Inbox/report/report_page1.htm");
+    EXPECT_NE(page.find("Garden"), std::string::npos);
+    EXPECT_EQ(page.find("Monthly news"), std::string::npos);
     std::string top = ReadFileText(out + "/report.htm");
-    EXPECT_LT(top.find(">Sent Items</a>"), top.find(">Inbox</a>"));
+    std::size_t s = top.find(">Sent Items</a>"), i = top.find(">Inbox</a>"),
+                f = top.find(">Family</a>");
+    EXPECT_TRUE(s < i && i < f && f != std::string::npos) << top;
+    EXPECT_EQ(top.find("Hotmail"), std::string::npos);
     EXPECT_NE(top.find("href=\".\\Inbox\\report.htm\""), std::string::npos);
     std::string ini = Settings();
     EXPECT_NE(ini.find("LastHtmlReport=" + out + "/report.htm\r\n"), std::string::npos) << ini;

@@ -133,10 +133,13 @@ TEST(FolderSelectionTest, PathNameAndId) {
     EXPECT_EQ(SelectedFolderPath(&r, settings, ui), "/store/acc/Inbox/");
     EXPECT_EQ(settings.LastMailFolder, "/store/acc/Inbox/");
     EXPECT_EQ(FolderMessageFile(&r), ""); // a folder of .eml files has no message file
+    EXPECT_EQ(FolderMailboxPath(&r), "/store/acc/Inbox");
     EXPECT_EQ(FolderMessageFile(nullptr), "");
+    EXPECT_EQ(FolderMailboxPath(nullptr), "");
     r.PathSuffix = "msgs.dbx";
     EXPECT_EQ(SelectedFolderPath(&r, settings, ui), "/store/acc/Inbox/msgs.dbx");
     EXPECT_EQ(FolderMessageFile(&r), "/store/acc/Inbox/msgs.dbx");
+    EXPECT_EQ(FolderMailboxPath(&r), "/store/acc/Inbox/msgs.dbx");
     EXPECT_EQ(SelectedFolderName(&r, ui), "Inbox");
     EXPECT_EQ(SelectedFolderId(&r), 42);
     EXPECT_EQ(SelectedFolderId(nullptr), 0);
