@@ -117,6 +117,19 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
         OnUpdate(id, [this, id](wxUpdateUIEvent& e) { e.Enable(DisabledReason(id).empty()); });
 
     m_tree->Bind(wxEVT_CONTEXT_MENU, &CExpressFolderView::OnContextMenu, this);
+    // A folder the folder commands cannot all work on says so when it is selected, as the
+    // window system shows disabled menu items without their prompts.
+    m_tree->Bind(wxEVT_TREE_SEL_CHANGED, [this](wxTreeEvent& e) {
+        e.Skip();
+        CMainFrame* frame = TheMainFrame();
+        if (!frame || !frame->GetStatusBar()) return;
+        std::string search = DisabledReason(res::ID_SEARCH_MAIL);
+        std::string save = DisabledReason(res::ID_SAVE_MESSAGES);
+        std::string text = !search.empty() ? search
+                           : !save.empty() ? "Save Messages as eml: " + save
+                                           : GetMessagePrompt(res::AFX_IDS_IDLEMESSAGE);
+        frame->SetStatusText(wxString::FromUTF8(text), 0);
+    });
     // The context menu's items say what they do, or why they cannot, in the status bar.
     m_tree->Bind(wxEVT_MENU_HIGHLIGHT, [](wxMenuEvent& e) {
         CMainFrame* frame = TheMainFrame();

@@ -271,6 +271,11 @@ TEST_F(WizardSearchWindowTest, SaveAsEmlOnlyWhereThereIsAMessageFile) {
         {"Sent Items", false, true}, {"pop.example.com", false, false}, {"Inbox", true, true}};
     for (const auto& [name, save, search] : cases) {
         view->GetTree()->SelectItem(Find(name));
+        PumpEvents();
+        std::string said = frame->GetStatusBar()->GetStatusText(0).utf8_string();
+        EXPECT_EQ(said.find(search ? "eml files already" : "no mail folder") != std::string::npos,
+                  !save)
+            << said;
         EXPECT_EQ(Enabled(res::ID_SAVE_MESSAGES), save) << name;
         EXPECT_EQ(Enabled(res::ID_SEARCH_MAIL), search) << name;
         frame->ShowPrompt(res::ID_SAVE_MESSAGES);
