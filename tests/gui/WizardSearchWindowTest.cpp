@@ -231,7 +231,7 @@ TEST_F(WizardSearchWindowTest, SearchBySenderStopAndExtractTheCheckedHits) {
     EXPECT_EQ(script.messages, std::vector<std::string>(4, "Finished"));
     // The checked messages' pictures and the run's report; no copy stays in the temporary folder.
     EXPECT_EQ(FilesIn(out),
-              (std::vector<std::string>{"process", "report", "report.htm", "two.gif", "zero.gif"}));
+              (std::vector<std::string>{"report", "report.htm", "two.gif", "zero.gif"}));
     std::string page = ReadFileText(out + "/report/report_page1.htm");
     EXPECT_LT(page.find("zero.gif"), page.find("two.gif"));
     EXPECT_EQ(copies.size(), 3u);
@@ -255,8 +255,8 @@ TEST_F(WizardSearchWindowTest, SearchAFolderOfEmlFilesAndExtractEveryHit) {
     EXPECT_EQ(rows, (std::vector<std::string>{"tom@example.org|Holiday pictures",
                                               "tom@example.org|Garden"}));
     EXPECT_EQ(script.messages, std::vector<std::string>{"Finished"});
-    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"bee.gif", "boat.jpg", "lake.jpg", "process",
-                                                      "report", "report.htm", "tulips.png"}));
+    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"bee.gif", "boat.jpg", "lake.jpg", "report",
+                                                      "report.htm", "tulips.png"}));
     EXPECT_TRUE(FilesIn(dir / "tmp").empty());
 }
 
@@ -363,14 +363,11 @@ TEST_F(WizardSearchWindowTest, WizardRunsTheCheckedFoldersOverThePeriod) {
     EXPECT_EQ(FilesIn(out),
               (std::vector<std::string>{"Family", "Inbox", "Sent-Items", "report.htm"}));
     EXPECT_EQ(FilesIn(out + "/Sent-Items"),
-              (std::vector<std::string>{"in.gif", "in.pdf", "process", "report", "report.htm"}));
-    EXPECT_EQ(
-        FilesIn(out + "/Inbox"),
-        (std::vector<std::string>{"attendance.csv", "bee.gif", "boat.jpg", "lake.jpg",
-                                  "minutes.pdf", "process", "report", "report.htm", "tulips.png"}));
-    EXPECT_EQ(FilesIn(out + "/Family"),
-              (std::vector<std::string>{"process", "report", "report.htm"}));
-    EXPECT_TRUE(FilesIn(out + "/Inbox/process").empty());
+              (std::vector<std::string>{"in.gif", "in.pdf", "report", "report.htm"}));
+    EXPECT_EQ(FilesIn(out + "/Inbox"),
+              (std::vector<std::string>{"attendance.csv", "bee.gif", "boat.jpg", "lake.jpg",
+                                        "minutes.pdf", "report", "report.htm", "tulips.png"}));
+    EXPECT_EQ(FilesIn(out + "/Family"), (std::vector<std::string>{"report", "report.htm"}));
     std::string page = ReadFileText(out + "/Inbox/report/report_page1.htm");
     EXPECT_NE(page.find("Garden"), std::string::npos);
     EXPECT_EQ(page.find("Monthly news"), std::string::npos);
