@@ -94,7 +94,7 @@ int RunSearch(const std::vector<std::string>& args) {
         return UsageError("search", "unexpected argument '" + read->positional[1] + "'");
     const std::string file = read->positional.empty() ? "" : read->positional[0];
     if (file.empty()) return UsageError("search", "needs DBXFILE");
-    bool unreadable = ReportUnreadableStore("search", file);
+    bool unreadable = !platform::IsDirectory(file) && ReportUnreadableStore("search", file);
 
     ConsoleSearchView view;
     SearchMessages messages;
@@ -188,7 +188,7 @@ int RunWizard(const std::vector<std::string>& args) {
     if (!PrepareDestination("wizard", request.Destination)) return kExitFailed;
     bool skipped = false;
     for (const auto& [name, file] : folders)
-        skipped |= ReportUnreadableStore("wizard", file);
+        skipped |= !platform::IsDirectory(file) && ReportUnreadableStore("wizard", file);
 
     LoadSettings();
     TheErrorLog().Open("errorlog.txt", true);
@@ -221,9 +221,9 @@ const CliRegistrar saveEml({"save-eml", "DBXFILE DEST [--ask]",
                             "taken name gets a counter, so nothing is overwritten.\n",
                             RunSaveEml});
 const CliRegistrar searchCommand({"search", "DBXFILE [--sender TEXT]",
-                                  "List the messages of a .dbx message file whose sender contains "
-                                  "TEXT: sender, subject and a temporary copy's path, "
-                                  "tab-separated, then \"Finished\".",
+                                  "List the messages of a .dbx message file (or of a folder of "
+                                  ".eml files) whose sender contains TEXT: sender, subject and a "
+                                  "temporary copy's path, tab-separated, then \"Finished\".",
                                   "  --sender TEXT   case-sensitive part of the sender (default: "
                                   "every message)\n"
                                   "The temporary copies (TAK*) stay in the temporary folder.\n",
@@ -240,7 +240,8 @@ const CliRegistrar wizardCommand(
      "DATE is YYYY-MM-DD (local midnight) or \"YYYY-MM-DD HH:MM:SS\", local time.\n"
      "NAME is the folder's name as the report shows it; folders run in the order given, and the\n"
      "first one that fails stops the run. The settings file gives the size limit, dating,\n"
-     "forward-prefix removal and page size.\n",
+     "forward-prefix removal and page size. A folder given instead of a .dbx file runs its .eml\n"
+     "files.\n",
      RunWizard});
 
 } // namespace

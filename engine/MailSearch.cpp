@@ -1,5 +1,6 @@
 #include "engine/MailSearch.h"
 
+#include "engine/MailboxAccess.h"
 #include "platform/FileHandle.h"
 #include "store/MailSource.h"
 
@@ -20,15 +21,15 @@ MailSearchOutcome CMailSearch::Run(const std::string& messageFile, const std::st
         return outcome;
     };
 
-    DbxFileSource source;
-    // A folder without a message file, or one that does not open, has nothing to search.
-    if (messageFile.empty() || !source.Open(messageFile))
-        return end(MailSearchOutcome::Finished, "Finished");
+    // A folder of .eml files or a .dbx file; nothing, or a file that does not open, has nothing
+    // to search.
+    std::unique_ptr<IMailSource> source = OpenMailSource(messageFile);
+    if (!source) return end(MailSearchOutcome::Finished, "Finished");
 
-    for (int index = source.Count() - 1; index >= 0; --index) {
+    for (int index = source->Count() - 1; index >= 0; --index) {
         if (m_stop == 1) return end(MailSearchOutcome::Stopped, nullptr);
         MailHeader header;
-        if (!source.ReadHeader(index, header))
+        if (!ReadMailHeader(*source, index, header))
             return end(MailSearchOutcome::ReadError, "Extract eMail Error");
         if (!SenderMatches(header.Sender, senderText)) continue;
         if (!header.HasText) return end(MailSearchOutcome::ReadError, "Extract eMail Error");
@@ -36,7 +37,7 @@ MailSearchOutcome CMailSearch::Run(const std::string& messageFile, const std::st
         platform::TempFile copy;
         if (!copy.CreateInTempFolder("TAK"))
             return end(MailSearchOutcome::TempFileError, "Error in Create Temp File!!");
-        MailTextWrite written = source.WriteText(index, copy.Fd());
+        MailTextWrite written = source->WriteText(index, copy.Fd());
         if (written == MailTextWrite::Unreadable)
             return end(MailSearchOutcome::ReadError, "Extract eMail Error");
         // A copy that could not be written whole is no copy: same failure, nothing left over.
@@ -46,6 +47,5 @@ MailSearchOutcome CMailSearch::Run(const std::string& messageFile, const std::st
         view.InsertRowAtTop({header.Sender, header.Subject, copy.Path()});
         view.PumpMessages();
     }
-    source.Close();
     return end(MailSearchOutcome::Finished, "Finished");
 }

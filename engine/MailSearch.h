@@ -1,5 +1,5 @@
 #pragma once
-// The search of a folder's .dbx file by sender. Each message found is copied into a temporary
+// The search of a folder (its .eml files, or its .dbx file) by sender. Each message found is copied into a temporary
 // file ("TAK" prefix, system temporary folder) and listed. The dialog implements the view.
 #include <string>
 

@@ -9,6 +9,7 @@
 #include "engine/AttachmentLoop.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
+#include "engine/MailboxAccess.h"
 #include "engine/ProgressWindow.h"
 #include "engine/RecoveryRecord.h"
 #include "platform/ErrorLog.h"
@@ -59,13 +60,13 @@ bool IsWizardThumbnailName(const std::string& fileName) {
 
 namespace {
 
-// One message of the folder's file, when it falls inside the period: its text copied into a
-// temporary file for the component. A message that cannot be read or copied ends the run.
-MessageStep ExtractMessage(DbxFileSource& source, int index, const WizardRequest& request,
+// One message of the folder, when it falls inside the period: its own file, or its text copied
+// into a temporary file, for the component. A message that cannot be read or copied ends the run.
+MessageStep ExtractMessage(IMailSource& source, int index, const WizardRequest& request,
                            const std::string& folder, WizardContext& context,
                            ExtractedMessage& message) {
     MailHeader header;
-    if (!source.ReadHeader(index, header)) {
+    if (!ReadMailHeader(source, index, header)) {
         context.ui.ShowMessage("Extract eMail Error");
         return MessageStep::Stop;
     }
@@ -103,10 +104,10 @@ MessageStep ExtractMessage(DbxFileSource& source, int index, const WizardRequest
     return MessageStep::Extracted;
 }
 
-} // namespace
-
-int ExtractWizardFolder(const WizardRequest& request, const std::string& directoryName,
-                        const std::string& messageFile, WizardContext& context) {
+// As ExtractWizardFolder; reportWritten says whether the folder's report frameset was written.
+int RunWizardFolder(const WizardRequest& request, const std::string& directoryName,
+                    const std::string& messageFile, WizardContext& context, bool& reportWritten) {
+    reportWritten = false;
     // Without a destination the folder's directory would land wherever the program runs.
     if (request.Destination.empty()) return 0;
     const std::string D = platform::JoinPath(request.Destination, directoryName);
@@ -116,16 +117,24 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
         TheErrorLog().Write("Skipped the folder %s: it is a link", D.c_str());
         return 0;
     }
+    std::unique_ptr<IMailSource> source;
+    const bool emlFolder = platform::IsDirectory(messageFile);
+    if (emlFolder) {
+        source = OpenMailSource(messageFile);
+        // A folder without messages of its own (an account's folder) gets no report.
+        if (!source || source->Count() == 0) return 0;
+    }
     platform::CreateFolder(D);
-    if (!platform::FileExists(messageFile)) return 0;
-
-    DbxFileSource source;
-    // A file that is not a message store has no messages to run: skip the folder.
-    if (!source.Open(messageFile)) return 0;
+    if (!emlFolder) {
+        if (!platform::FileExists(messageFile)) return 0;
+        // A file that is not a message store has no messages to run: skip the folder.
+        source = OpenMailSource(messageFile);
+        if (!source) return 0;
+    }
     CProgressWindow& progress = context.progress;
     progress.Open("Progress", true);
     ProgressOpen openProgress(progress);
-    progress.SetRange(0, source.Count(), 1);
+    progress.SetRange(0, source->Count(), 1);
     const std::string scratch = platform::JoinPath(D, "process");
     platform::CreateFolder(scratch);
     if (::lstat(scratch.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -144,27 +153,36 @@ int ExtractWizardFolder(const WizardRequest& request, const std::string& directo
     policy.StopOnCancel = true;
     policy.SweepScratch = false;
     policy.Extract = [&](int index, ExtractedMessage& message) {
-        MessageStep step = ExtractMessage(source, index, request, D, context, message);
+        MessageStep step = ExtractMessage(*source, index, request, D, context, message);
         message.Origin = messageFile;
         return step;
     };
     CReportPager pager(D, context.settings.HTMLItemNumber);
     AttachmentLoopContext loop{progress, context.ui, context.settings};
-    if (RunAttachmentLoop(source.Count(), policy, pager, loop) == -1) {
+    if (RunAttachmentLoop(source->Count(), policy, pager, loop) == -1) {
         RemoveEmptyRecoveryFolder(D);
         return -1;
     }
-    source.Close();
+    source.reset();
     openProgress.Close();
 
     // The top report links to this folder's report: it is there even when no mail was.
     pager.Finish(true);
+    reportWritten = pager.Written();
     // The component's scratch files; a file that was there before the run stays.
     SweepFiles(D, "kestl*.*", before);
     RemoveEmptyRecoveryFolder(D);
     context.settings.LastFileFolder = request.Destination;
     context.settings.LastHtmlReport = platform::JoinPath(request.Destination, "report.htm");
     return 0;
+}
+
+} // namespace
+
+int ExtractWizardFolder(const WizardRequest& request, const std::string& directoryName,
+                        const std::string& messageFile, WizardContext& context) {
+    bool reportWritten = false;
+    return RunWizardFolder(request, directoryName, messageFile, context, reportWritten);
 }
 
 std::string BuildWizardTopReport(const WizardFolderList& folders) {
@@ -194,10 +212,20 @@ int RunWizardExtraction(const WizardRequest& request, const WizardFolderList& fo
                         WizardContext& context) {
     // With no destination there is no folder to write into: nothing is written anywhere else.
     if (request.Destination.empty()) return 0;
-    WriteWizardTopReport(request.Destination, folders);
-    for (const auto& [name, file] : folders) {
-        if (file.empty()) continue;
-        if (ExtractWizardFolder(request, SubDirectoryName(name), file, context) == -1) break;
+    // The top page exists from the start, so even a run stopped at once leaves it; it links a
+    // folder only once that folder's report is there to open, and is rewritten as they come.
+    WizardFolderList reported;
+    WriteWizardTopReport(request.Destination, reported);
+    for (const auto& folder : folders) {
+        if (folder.second.empty()) continue;
+        bool reportWritten = false;
+        int result = RunWizardFolder(request, SubDirectoryName(folder.first), folder.second,
+                                     context, reportWritten);
+        if (reportWritten) {
+            reported.push_back(folder);
+            WriteWizardTopReport(request.Destination, reported);
+        }
+        if (result == -1) break;
     }
     return 0;
 }

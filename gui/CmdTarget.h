@@ -4,6 +4,7 @@
 // handles is shown disabled, so menu items and buttons tell the user what can run now.
 #include <functional>
 #include <map>
+#include <string>
 #include <utility>
 
 #include <wx/event.h>
@@ -49,6 +50,9 @@ public:
         return false;
     }
     bool HasCommand(unsigned id) const { return Find(m_commands, static_cast<int>(id)) != nullptr; }
+    // Why the command is disabled here, for the status bar; empty when it is not, or when there
+    // is nothing to say beyond its prompt.
+    virtual std::string DisabledReason(unsigned /*id*/) const { return {}; }
 
 private:
     template <typename Map>

@@ -9,6 +9,8 @@
 #include "engine/ExtractOptionChoices.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
+#include "engine/SaveAsEml.h"
+#include "engine/SearchHits.h"
 #include "gui/DesktopUi.h"
 #include "gui/ExtractOptionSheet.h"
 #include "gui/FolderTreeItems.h"
@@ -19,6 +21,8 @@
 #include "gui/Pictures.h"
 #include "gui/ProgressWindow.h"
 #include "gui/WxText.h"
+#include "gui/SearchMailDialog.h"
+#include "locale/Language.h"
 #include "platform/SeException.h"
 #include "platform/UserInterface.h"
 #include "res/MenuTemplate.h"
@@ -50,6 +54,10 @@ public:
     void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
     bool AskYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
 };
+inline constexpr const char* kNoRecordReason =
+    "This item holds no mail folder of its own: choose one of the folders below it.";
+inline constexpr const char* kNoMessageFileReason =
+    "This folder keeps its messages as .eml files already.";
 
 bool IsFolderCommand(unsigned id) {
     for (const res::MenuItemDef& item : res::FolderMenuDefinition().front().items)
@@ -117,8 +125,36 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     OnCommand(res::ID_EXTRACT_ATTACHMENTS, [this](wxCommandEvent&) { OnExtractAttachments(); });
     OnCommand(res::ID_EXTRACT_SAFELY, [this](wxCommandEvent&) { OnExtractSafely(); });
     OnCommand(res::ID_EXPRESS_MESSAGES, [this](wxCommandEvent&) { OnExpressMessages(); });
+    OnCommand(res::ID_SAVE_MESSAGES, [this](wxCommandEvent&) { OnSaveMessagesAsEml(); });
+    OnCommand(res::ID_SEARCH_MAIL, [this](wxCommandEvent&) { OnSearchMail(); });
+    // Saving needs the folder's message file; the search reads a folder of .eml files too.
+    for (unsigned id : {res::ID_SAVE_MESSAGES, res::ID_SEARCH_MAIL})
+        OnUpdate(id, [this, id](wxUpdateUIEvent& e) { e.Enable(DisabledReason(id).empty()); });
 
     m_tree->Bind(wxEVT_CONTEXT_MENU, &CExpressFolderView::OnContextMenu, this);
+    // A folder the folder commands cannot all work on says so when it is selected, as the
+    // window system shows disabled menu items without their prompts.
+    m_tree->Bind(wxEVT_TREE_SEL_CHANGED, [this](wxTreeEvent& e) {
+        e.Skip();
+        CMainFrame* frame = TheMainFrame();
+        if (!frame || !frame->GetStatusBar()) return;
+        std::string search = DisabledReason(res::ID_SEARCH_MAIL);
+        std::string save = DisabledReason(res::ID_SAVE_MESSAGES);
+        std::string text = !search.empty() ? search
+                           : !save.empty() ? "Save Messages as eml: " + save
+                                           : GetMessagePrompt(res::AFX_IDS_IDLEMESSAGE);
+        frame->SetStatusText(wxString::FromUTF8(text), 0);
+    });
+    // The context menu's items say what they do, or why they cannot, in the status bar.
+    m_tree->Bind(wxEVT_MENU_HIGHLIGHT, [](wxMenuEvent& e) {
+        CMainFrame* frame = TheMainFrame();
+        if (!frame || e.GetMenuId() < 0) return;
+        unsigned id = res::CommandId(e.GetMenuId());
+        std::string text =
+            frame->GetFolderView() ? frame->GetFolderView()->DisabledReason(id) : std::string();
+        if (text.empty()) text = GetMessagePrompt(id);
+        frame->SetStatusText(wxString::FromUTF8(text), 0);
+    });
     // The context menu's commands come here first, whichever pane the frame thinks is active.
     Bind(wxEVT_MENU, [this](wxCommandEvent& e) {
         if (!OnCmdMsg(e)) e.Skip();
@@ -284,6 +320,55 @@ void CExpressFolderView::OnExtractSafely() {
     }
 }
 
+std::string CExpressFolderView::DisabledReason(unsigned commandId) const {
+    if (commandId != res::ID_SAVE_MESSAGES && commandId != res::ID_SEARCH_MAIL) return {};
+    bool selected = false;
+    const FolderRecord* record = SelectedRecord(selected);
+    if (!selected) return kNoMailBoxMessage;
+    if (!record) return kNoRecordReason;
+    if (commandId == res::ID_SAVE_MESSAGES && FolderMessageFile(record).empty())
+        return kNoMessageFileReason;
+    return {};
+}
+
+void CExpressFolderView::OnSaveMessagesAsEml() {
+    CMainFrame* frame = TheMainFrame();
+    const std::string destination = frame ? frame->GetDestinationFolder() : std::string();
+    if (destination.empty()) {
+        m_ui->ShowMessage("Please choose the destination folder first.", kAppTitle,
+                          MessageIcon::Warning);
+        return;
+    }
+    if (frame) frame->EnableFileListUpdates(false);
+    try {
+        CLongOperation running;
+        CWxProgressWindow progress(this, "Progress", false);
+        wxBusyCursor busy;
+        SaveEmlResult result =
+            SaveMessagesAsEml(GetSelectedFolderPath(), destination, *m_ui, progress);
+        progress.Close();
+        if (result.outcome != SaveEmlOutcome::Declined && result.failed > 0) {
+            std::string text = std::to_string(result.failed) + " message(s) could not be saved:";
+            for (const std::string& why : result.failures)
+                text += "\n" + why;
+            m_ui->ShowMessage(text, kAppTitle, MessageIcon::Warning);
+        } else if (result.outcome == SaveEmlOutcome::OpenFailed) {
+            m_ui->ShowMessage("The folder's message file cannot be read.", kAppTitle,
+                              MessageIcon::Warning);
+        } else if (result.outcome == SaveEmlOutcome::Finished) {
+            m_ui->ShowMessage(std::to_string(result.saved) + " message(s) saved to " + destination);
+        }
+    } catch (const CSeException& e) {
+        m_ui->ShowMessage(e.GetDescription());
+    } catch (const std::exception& e) {
+        m_ui->ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
+    }
+    if (frame) {
+        frame->EnableFileListUpdates(true);
+        frame->RefreshFileList();
+    }
+}
+
 void CExpressFolderView::OnExpressMessages() {
     bool selected = false;
     const FolderRecord* record = SelectedRecord(selected);
@@ -295,4 +380,40 @@ void CExpressFolderView::OnExpressMessages() {
     COEMessageDialog dialog(this, *m_ui);
     dialog.SetFolder(record->FullPath, static_cast<platform::DWORD>(record->Numbers[4]));
     dialog.ShowModal();
+}
+
+void CExpressFolderView::OnSearchMail() {
+    std::string folderPath = GetSelectedFolderPath();
+    if (folderPath.empty()) return;
+    std::string folderName = GetSelectedFolderName();
+    CSearchMailDialog dialog(this, folderName, folderPath, *m_ui);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetChosenCopies().empty()) return;
+
+    CMainFrame* frame = TheMainFrame();
+    ExtractionOptions options = PrepareExtractionOptions(TheSettings());
+    options.Destination = frame ? frame->GetDestinationFolder() : std::string();
+    options.PicturesOnly = TheSettings().ExtractOnlyPicture;
+    options.ShowReport = TheSettings().BrowserReport;
+    if (options.Destination.empty()) {
+        m_ui->ShowMessage("Please choose the destination folder first.", kAppTitle,
+                          MessageIcon::Warning);
+        return;
+    }
+    if (frame) frame->EnableFileListUpdates(false);
+    try {
+        CLongOperation running;
+        CWxProgressWindow progress(this, "Progress", true);
+        CWxShell shell;
+        FrameFileList fileList(frame);
+        ExtractionContext context{*m_extractor, progress, *m_ui, shell, TheSettings(), &fileList};
+        ExtractSearchHits(dialog.GetChosenCopies(), options, folderName, context);
+    } catch (const CSeException& e) {
+        m_ui->ShowMessage(e.GetDescription());
+    } catch (const std::exception& e) {
+        m_ui->ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
+    }
+    if (frame) {
+        frame->EnableFileListUpdates(true);
+        frame->RefreshFileList();
+    }
 }

@@ -60,6 +60,14 @@ public:
     void OnExpressMessages();
     // The view's own store namespace; none when the component could not be started.
     platform::IStoreNamespace* GetStoreNamespace() const { return m_storeNamespace.Get(); }
+    // Save Messages as eml: every message of the selected folder's message file, as its own
+    // file in the destination folder.
+    void OnSaveMessagesAsEml();
+    // Search Mail by Sender: the search dialog on the selected folder; its Extract runs the
+    // extraction over the messages it lists.
+    void OnSearchMail();
+    // Why a folder command cannot work on the selected item; empty when it can.
+    std::string DisabledReason(unsigned commandId) const override;
 
 private:
     void FillTree();

@@ -18,6 +18,7 @@
 
 #include "app/Settings.h"
 #include "gui/DesktopUi.h"
+#include "gui/ExtractionWizard.h"
 #include "gui/FolderTreeItems.h"
 #include "gui/LanguageMenus.h"
 #include "gui/LongOperation.h"
@@ -356,6 +357,7 @@ void CMainFrame::AddFrameCommands() {
         SetActivePane(pane);
         pane->SetFocus();
     };
+    OnCommand(res::ID_WIZARD, [this](wxCommandEvent&) { RunExtractionWizard(*this); });
     OnCommand(res::ID_NEXT_PANE, [nextPane](wxCommandEvent&) { nextPane(1); });
     OnCommand(res::ID_PREV_PANE, [nextPane](wxCommandEvent&) { nextPane(-1); });
 }
@@ -388,7 +390,13 @@ void CMainFrame::RouteUpdate(wxUpdateUIEvent& event) {
 
 void CMainFrame::ShowPrompt(int id) {
     if (id < 0) return;
-    SetStatusText(Wx(GetMessagePrompt(static_cast<unsigned>(id))), kMessagePane);
+    std::string text = GetMessagePrompt(static_cast<unsigned>(id));
+    // A command the active pane cannot run on its selection says why instead.
+    if (auto* pane = dynamic_cast<CCmdTarget*>(m_activePane)) {
+        std::string reason = pane->DisabledReason(static_cast<unsigned>(id));
+        if (!reason.empty()) text = reason;
+    }
+    SetStatusText(Wx(text), kMessagePane);
 }
 
 void CMainFrame::ShowIdleText() {

@@ -1,5 +1,6 @@
 #include "gui/Pictures.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include <wx/artprov.h>
@@ -110,6 +111,20 @@ std::unique_ptr<wxImageList> LoadToolBarImages(bool disabled) {
         list->Add(disabled ? bmp.ConvertToDisabled() : bmp);
     }
     return list;
+}
+
+wxBitmap LoadWizardPicture(int width, int height) {
+    wxBitmap bmp(width, height, 24);
+    wxMemoryDC dc(bmp);
+    dc.GradientFillLinear(wxRect(0, 0, width, height), wxColour(18, 42, 78), wxColour(40, 120, 150),
+                          wxSOUTH);
+    const int size = std::min(width - 16, 64);
+    wxBitmap folder = ThemeBitmap({"folder-open", "folder"}, size);
+    if (!folder.IsOk())
+        folder = wxArtProvider::GetBitmap(wxART_FOLDER_OPEN, wxART_OTHER, wxSize(size, size));
+    if (folder.IsOk()) dc.DrawBitmap(folder, (width - size) / 2, height / 4, true);
+    dc.SelectObject(wxNullBitmap);
+    return bmp;
 }
 
 wxBitmap LoadSplashBitmap() {

@@ -114,6 +114,51 @@ inline constexpr unsigned IDC_SORT_GROUP = 1034;
 inline constexpr unsigned IDC_ASCENDING = 1035;
 inline constexpr unsigned IDC_FOLDER_TREE = 1036;
 
+// The extraction wizard and its pages
+inline constexpr unsigned IDD_WIZARD = 131;
+inline constexpr unsigned IDD_WIZARD_FOLDER_PAGE = 136;
+inline constexpr unsigned IDD_WIZARD_DESTINATION_PAGE = 169;
+inline constexpr unsigned IDD_WIZARD_DURATION_PAGE = 170;
+inline constexpr unsigned IDM_WIZARD_FOLDER_MENU = 167;
+inline constexpr unsigned IDB_WIZARD_PICTURE = 173;
+inline constexpr unsigned IDC_WIZARD_PLACEHOLDER = 1010;
+inline constexpr unsigned IDC_WIZARD_TITLE = 10182;
+inline constexpr unsigned IDC_START_DATE = 1039;
+inline constexpr unsigned IDC_END_DATE = 1040;
+inline constexpr unsigned IDC_ONLY_PICTURES_RADIO = 1042;
+inline constexpr unsigned IDC_ONLY_DOCUMENTS_RADIO = 1043;
+inline constexpr unsigned IDC_ALL_ATTACHMENTS_RADIO = 1045;
+// The pages' texts, labels and groups, named so that a language file can translate each.
+inline constexpr unsigned IDC_WIZARD_TEXT = 1060;
+inline constexpr unsigned IDC_WIZARD_TEXT2 = 1061;
+inline constexpr unsigned IDC_WIZARD_PATH_LABEL = 1062;
+inline constexpr unsigned IDC_DURATION_GROUP = 1063;
+inline constexpr unsigned IDC_DOCTYPE_GROUP = 1064;
+inline constexpr unsigned IDC_START_LABEL = 1065;
+inline constexpr unsigned IDC_END_LABEL = 1066;
+inline constexpr unsigned ID_WIZARD_BACK = 12323;
+inline constexpr unsigned ID_WIZARD_NEXT = 12324;
+inline constexpr unsigned ID_WIZARD_FINISH = 12325;
+inline constexpr unsigned ID_CHECK_ALL = 32788;
+inline constexpr unsigned ID_UNCHECK_ALL = 32789;
+
+// The search mail dialog
+inline constexpr unsigned IDD_SEARCH_MAIL = 175;
+inline constexpr unsigned IDC_SEARCH_SENDER = 1046;
+inline constexpr unsigned IDC_SEARCH_SUBJECT = 1047;
+inline constexpr unsigned IDC_SEARCH_RECEIVER = 1048;
+inline constexpr unsigned IDC_SEARCH_BODY = 1049;
+inline constexpr unsigned IDC_SEARCH_BUTTON = 1050;
+inline constexpr unsigned IDC_STOP_BUTTON = 1051;
+inline constexpr unsigned IDC_EXTRACT_BUTTON = 1052;
+inline constexpr unsigned IDC_SEARCH_LIST = 1053;
+inline constexpr unsigned IDC_SEARCH_FOLDER_NAME = 1054;
+inline constexpr unsigned IDC_FOLDER_NAME_LABEL = 1067;
+inline constexpr unsigned IDC_SENDER_LABEL = 1068;
+inline constexpr unsigned IDC_RECEIVER_LABEL = 1069;
+inline constexpr unsigned IDC_SUBJECT_LABEL = 1070;
+inline constexpr unsigned IDC_BODY_LABEL = 1071;
+
 // Controls without an id of their own share this one in dialog templates.
 inline constexpr unsigned IDC_STATIC_SHARED = 65535;
 

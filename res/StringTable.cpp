@@ -27,6 +27,7 @@ constexpr Entry kStrings[] = {
     {ID_EDIT_REPORT, "Using the default HTML editor to edit the picture report."},
     {ID_SWITCH_IDENTITY, "Swith Windows Live Mail Identity...."},
     {ID_WIZARD, "Save attachments in different mail folders in one time."},
+    {ID_SEARCH_MAIL, "Search mails and then extract founded attachments!!"},
     {ID_EXTRACT_SAFELY, "Extracting Attachments Saftly"},
     {AFX_IDS_IDLEMESSAGE,
      "Choose Windows Live Mail folder and press right mouse button. (For Help, press F1)"},

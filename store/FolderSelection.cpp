@@ -27,3 +27,13 @@ std::string SelectedFolderName(const FolderRecord* record, IMessageBox& ui) {
 int SelectedFolderId(const FolderRecord* record) {
     return record ? record->Numbers[4] : 0;
 }
+
+std::string FolderMailboxPath(const FolderRecord* record) {
+    if (!record) return {};
+    return record->PathSuffix.empty() ? record->FullPath : FolderMessageFile(record);
+}
+
+std::string FolderMessageFile(const FolderRecord* record) {
+    if (!record || record->PathSuffix.empty()) return {};
+    return record->FullPath + "/" + record->PathSuffix;
+}

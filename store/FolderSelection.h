@@ -20,3 +20,9 @@ std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings
 std::string SelectedFolderName(const FolderRecord* record, IMessageBox& ui);
 // The record's Outlook Express folder id; 0 without a record.
 int SelectedFolderId(const FolderRecord* record);
+// The folder's message file: the full path, "/" and the path suffix; empty for a connecting item
+// or a record without a suffix (a folder of .eml files).
+std::string FolderMessageFile(const FolderRecord* record);
+// The mailbox the runs read for a folder: its message file, or the folder itself when it keeps
+// its messages as .eml files; empty for a connecting item.
+std::string FolderMailboxPath(const FolderRecord* record);

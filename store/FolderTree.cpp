@@ -49,3 +49,11 @@ FolderTree BuildFolderTree(const std::vector<FolderRecord>& folders) {
     }
     return tree;
 }
+
+std::vector<int> LevelOrder(const FolderTree& tree) {
+    std::vector<int> order(tree.Roots.begin(), tree.Roots.end());
+    for (std::size_t next = 0; next < order.size(); ++next)
+        for (int child : tree.Items[order[next]].Children)
+            order.push_back(child);
+    return order;
+}

@@ -37,3 +37,7 @@ FolderTree BuildFolderTree(const std::vector<FolderRecord>& folders);
 // The parent a record with this relative path goes under, starting the search at item (-1: the
 // root level). Adds connecting items on the way. -1 means the root level.
 int FindParentItem(FolderTree& tree, const std::string& path, int item);
+
+// Every item, row by row: the top level first, then the children of each item of a row in the
+// order of their parents, and so on down.
+std::vector<int> LevelOrder(const FolderTree& tree);

@@ -116,6 +116,16 @@ TEST(FolderTreeTest, SampleStoreGetsOneConnectingItem) {
     EXPECT_EQ(tree.Items.size(), d.Folders.size() + 1);
 }
 
+TEST(FolderTreeTest, LevelOrderIsRowByRowInTheOrderOfTheParents) {
+    std::vector<FolderRecord> folders = {Record("a", "a"), Record("a/b", "b"), Record("a/b/c", "c"),
+                                         Record("d", "d"), Record("d/e", "e"), Record("a/f", "f")};
+    FolderTree tree = BuildFolderTree(folders);
+    std::string order;
+    for (int item : LevelOrder(tree))
+        order += tree.Items[item].Text;
+    EXPECT_EQ(order, "adbfec");
+}
+
 TEST(FolderSelectionTest, PathNameAndId) {
     AppSettings settings;
     ScriptedMessageBox ui;
@@ -123,11 +133,17 @@ TEST(FolderSelectionTest, PathNameAndId) {
     r.Numbers[4] = 42;
     EXPECT_EQ(SelectedFolderPath(&r, settings, ui), "/store/acc/Inbox/");
     EXPECT_EQ(settings.LastMailFolder, "/store/acc/Inbox/");
+    EXPECT_EQ(FolderMessageFile(&r), ""); // a folder of .eml files has no message file
+    EXPECT_EQ(FolderMailboxPath(&r), "/store/acc/Inbox");
+    EXPECT_EQ(FolderMessageFile(nullptr), "");
+    EXPECT_EQ(FolderMailboxPath(nullptr), "");
     TempDir store;
     store.Write("msgs.dbx", "");
     r.FullPath = store.path();
     r.PathSuffix = "msgs.dbx";
     EXPECT_EQ(SelectedFolderPath(&r, settings, ui), store.path() + "/msgs.dbx");
+    EXPECT_EQ(FolderMessageFile(&r), store.path() + "/msgs.dbx");
+    EXPECT_EQ(FolderMailboxPath(&r), store.path() + "/msgs.dbx");
     EXPECT_EQ(SelectedFolderName(&r, ui), "Inbox");
     EXPECT_EQ(SelectedFolderId(&r), 42);
     EXPECT_EQ(SelectedFolderId(nullptr), 0);

@@ -1,0 +1,409 @@
+// The wizard, the search dialog and Save Messages as eml as the user runs them from the window:
+// the sample store of .eml folders, with some of its folders pointed at .dbx message files made
+// by the test writer, the real extractor component, and what lands on disk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <tuple>
+
+#include <wx/datectrl.h>
+#include <wx/menu.h>
+#include <wx/radiobut.h>
+#include <wx/statusbr.h>
+#include <wx/textctrl.h>
+
+#include "DbxWriter.h"
+#include "TempDir.h"
+#include "WxTestApp.h"
+#include "app/Settings.h"
+#include "engine/MailFixtures.h"
+#include "gui/ExpressFolderView.h"
+#include "gui/ExtractionWizard.h"
+#include "gui/MainFrame.h"
+#include "gui/SearchMailDialog.h"
+#include "gui/ShellTreeView.h"
+#include "res/Resource.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new WxTestEnvironment);
+
+const std::string kGif = "GIF89a" + std::string(2000, 'g');
+const std::string kPdf = "%PDF-1.4" + std::string(2000, 'p');
+
+// Local noon of a day, as the mail's stored time.
+std::uint64_t Noon(int year, int month, int day) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = 12;
+    tm.tm_isdst = -1;
+    return FileTimeFromUnix(std::mktime(&tm));
+}
+
+DbxTestMessage Mail(const std::string& subject, const std::string& sender, std::uint64_t date,
+                    const std::vector<FixtureAttachment>& files) {
+    DbxTestMessage m;
+    m.subject = subject;
+    m.sender = sender;
+    m.senderName = sender.substr(0, sender.find('@'));
+    m.date = date;
+    m.text = MakeMessage(subject, sender, "", files);
+    return m;
+}
+
+class WizardSearchWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::copy(fs::path(KESTREL_SOURCE_DIR) / "samples/store", dir / "store",
+                 fs::copy_options::recursive);
+        out = dir.MakeDir("out");
+        dir.MakeDir("dbx");
+        config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", dir / "config");
+        // The desktop's "open" lands nowhere.
+        dir.Write("bin/xdg-open", "#!/bin/sh\nexit 0\n");
+        fs::permissions(dir / "bin/xdg-open", fs::perms::owner_all);
+        path = std::make_unique<ScopedEnv>("PATH", (dir / "bin") + ":" + std::getenv("PATH"));
+        tmp = std::make_unique<ScopedEnv>("TMPDIR", dir.MakeDir("tmp"));
+
+        AppSettings settings;
+        settings.KESTLMailFolderPath = dir / "store";
+        settings.LastFileFolder = out;
+        settings.HTMLItemNumber = 10;
+        settings.BrowserReport = 0;
+        settings.ExtractOnlyPicture = 1;
+        SaveSettings(settings);
+
+        CMainFrame::SetFolderPaneFactory([](wxWindow* parent, CExpressFolderView*& view) {
+            view = new CExpressFolderView(parent);
+            return static_cast<wxWindow*>(view);
+        });
+        frame = new CMainFrame;
+        frame->Show();
+        frame->HandleActivation();
+        PumpEvents();
+        view = frame->GetFolderView();
+        ASSERT_NE(view, nullptr);
+        frame->SetActivePane(view);
+    }
+    void TearDown() override {
+        CExpressFolderView::SetMenuTracker(nullptr);
+        if (frame) frame->Destroy();
+        PumpEvents();
+    }
+
+    // Makes the record with that display name (under the account) keep its messages in a .dbx
+    // file, as a store of that kind lists them.
+    void PointAtDbx(const std::string& account, const std::string& name,
+                    const std::vector<DbxTestMessage>& mails) {
+        const std::string file = account + " " + name + ".dbx";
+        ASSERT_TRUE(WriteBytes(dir / ("dbx/" + file), BuildDbxMessageFile(mails)));
+        for (FolderRecord& r : view->GetStoreDiscovery().Folders)
+            if (r.DisplayName == name && r.RelativePath.rfind(account, 0) == 0) {
+                r.FullPath = dir / "dbx";
+                r.PathSuffix = file;
+                return;
+            }
+        FAIL() << "no folder " << name;
+    }
+    int RecordIndex(const std::string& relative) {
+        const auto& folders = view->GetStoreDiscovery().Folders;
+        for (std::size_t i = 0; i < folders.size(); ++i)
+            if (folders[i].RelativePath == relative) return static_cast<int>(i);
+        ADD_FAILURE() << "no folder " << relative;
+        return -1;
+    }
+    wxTreeItemId Find(const std::string& text, wxTreeItemId from = {}) {
+        wxTreeCtrl* tree = view->GetTree();
+        if (!from.IsOk()) from = tree->GetRootItem();
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId c = tree->GetFirstChild(from, cookie); c.IsOk();
+             c = tree->GetNextChild(from, cookie)) {
+            if (tree->GetItemText(c).utf8_string() == text) return c;
+            if (wxTreeItemId below = Find(text, c); below.IsOk()) return below;
+        }
+        return {};
+    }
+    bool Enabled(unsigned id) {
+        wxUpdateUIEvent update(res::WxId(id));
+        update.Enable(true);
+        frame->RouteUpdate(update);
+        return update.GetEnabled();
+    }
+    // The folder command chosen from the folder's context menu.
+    void RunFromMenu(const wxTreeItemId& item, unsigned command) {
+        wxTreeCtrl* tree = view->GetTree();
+        tree->EnsureVisible(item);
+        PumpEvents();
+        wxRect rect;
+        ASSERT_TRUE(tree->GetBoundingRect(item, rect, true));
+        CExpressFolderView::SetMenuTracker([command](CExpressFolderView&, wxMenu&, const wxPoint&) {
+            return static_cast<int>(command);
+        });
+        wxContextMenuEvent event(wxEVT_CONTEXT_MENU, tree->GetId(),
+                                 tree->ClientToScreen(rect.GetPosition() + wxSize(4, 4)));
+        event.SetEventObject(tree);
+        tree->GetEventHandler()->ProcessEvent(event);
+    }
+    std::vector<std::string> FilesIn(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // A command from the main menu, handled before this returns.
+    void PostCommandAndWait(unsigned id) {
+        wxCommandEvent command(wxEVT_MENU, res::WxId(id));
+        EXPECT_TRUE(frame->RouteCommand(command));
+    }
+    std::string Settings() {
+        frame->Destroy();
+        frame = nullptr;
+        PumpEvents();
+        return ReadFileText(dir / "config/VANDREL/KESTL/qor.ini");
+    }
+
+    TempDir dir;
+    std::string out;
+    std::unique_ptr<ScopedEnv> config, tmp, path;
+    CMainFrame* frame = nullptr;
+    CExpressFolderView* view = nullptr;
+};
+
+TEST_F(WizardSearchWindowTest, SearchBySenderStopAndExtractTheCheckedHits) {
+    PointAtDbx("Hotmail", "Inbox",
+               {Mail("Zero", "ann@example.org", Noon(2005, 1, 1), {{"zero.gif", kGif}}),
+                Mail("One", "bob@example.org", Noon(2005, 1, 2), {{"one.gif", kGif}}),
+                Mail("Two", "ann@example.org", Noon(2005, 1, 3), {{"two.gif", kGif}})});
+    std::vector<std::string> copies;
+    ModalScript script;
+    script.Then([&](wxDialog& d) {
+        auto& dialog = dynamic_cast<CSearchMailDialog&>(d);
+        CReportListCtrl* list = dialog.GetList();
+        auto* sender = dynamic_cast<wxTextCtrl*>(d.FindWindow(res::IDC_SEARCH_SENDER));
+        auto rows = [&] {
+            std::vector<std::string> r;
+            for (long i = 0; i < list->GetItemCount(); ++i)
+                r.push_back(list->GetCell(i, 0) + "|" + list->GetCell(i, 1));
+            return r;
+        };
+        EXPECT_EQ(list->GetColumnCount(), 6);
+        EXPECT_FALSE(d.FindWindow(res::IDC_STOP_BUTTON)->IsEnabled());
+        EXPECT_FALSE(d.FindWindow(res::IDC_EXTRACT_BUTTON)->IsEnabled());
+
+        // Every message when no sender is given, the first stored one on top; case counts.
+        const std::pair<const char*, std::vector<std::string>> searches[] = {
+            {"", {"ann@example.org|Zero", "bob@example.org|One", "ann@example.org|Two"}},
+            {"ann", {"ann@example.org|Zero", "ann@example.org|Two"}},
+            {"ANN", {}},
+        };
+        for (const auto& [text, expected] : searches) {
+            sender->SetValue(text);
+            ClickButton(d, res::IDC_SEARCH_BUTTON);
+            EXPECT_EQ(rows(), expected) << text;
+        }
+        // Stop after the first hit: the hit stays, the buttons are ready for another search.
+        sender->SetValue("");
+        wxTheApp->CallAfter([&] { ClickButton(d, res::IDC_STOP_BUTTON); });
+        ClickButton(d, res::IDC_SEARCH_BUTTON);
+        EXPECT_EQ(rows(), std::vector<std::string>{"ann@example.org|Two"});
+        EXPECT_TRUE(d.FindWindow(res::IDC_SEARCH_BUTTON)->IsEnabled());
+        EXPECT_FALSE(d.FindWindow(res::IDC_STOP_BUTTON)->IsEnabled());
+
+        ClickButton(d, res::IDC_SEARCH_BUTTON);
+        for (long i = 0; i < list->GetItemCount(); ++i) {
+            copies.push_back(list->GetCell(i, 5));
+            EXPECT_TRUE(fs::exists(copies.back())) << copies.back();
+        }
+        list->CheckItem(0, true);
+        list->CheckItem(2, true);
+        ClickButton(d, res::IDC_EXTRACT_BUTTON);
+    });
+    RunFromMenu(Find("Inbox"), res::ID_SEARCH_MAIL);
+
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    EXPECT_TRUE(script.unexpected.empty());
+    EXPECT_EQ(script.messages, std::vector<std::string>(4, "Finished"));
+    // The checked messages' pictures and the run's report; no copy stays in the temporary folder.
+    EXPECT_EQ(FilesIn(out),
+              (std::vector<std::string>{"report", "report.htm", "two.gif", "zero.gif"}));
+    std::string page = ReadFileText(out + "/report/report_page1.htm");
+    EXPECT_LT(page.find("zero.gif"), page.find("two.gif"));
+    EXPECT_EQ(copies.size(), 3u);
+    EXPECT_TRUE(FilesIn(dir / "tmp").empty());
+    EXPECT_NE(Settings().find("LastHtmlReport=" + out + "/report.htm\r\n"), std::string::npos);
+}
+
+TEST_F(WizardSearchWindowTest, SearchAFolderOfEmlFilesAndExtractEveryHit) {
+    std::vector<std::string> rows;
+    ModalScript script;
+    script.Then([&](wxDialog& d) {
+        CReportListCtrl* list = dynamic_cast<CSearchMailDialog&>(d).GetList();
+        dynamic_cast<wxTextCtrl*>(d.FindWindow(res::IDC_SEARCH_SENDER))->SetValue("tom@");
+        ClickButton(d, res::IDC_SEARCH_BUTTON);
+        for (long i = 0; i < list->GetItemCount(); ++i)
+            rows.push_back(list->GetCell(i, 0) + "|" + list->GetCell(i, 1));
+        ClickButton(d, res::IDC_EXTRACT_BUTTON); // nothing checked: every row
+    });
+    RunFromMenu(Find("Inbox"), res::ID_SEARCH_MAIL);
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    EXPECT_EQ(rows, (std::vector<std::string>{"tom@example.org|Holiday pictures",
+                                              "tom@example.org|Garden"}));
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Finished"});
+    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"bee.gif", "boat.jpg", "lake.jpg", "report",
+                                                      "report.htm", "tulips.png"}));
+    EXPECT_TRUE(FilesIn(dir / "tmp").empty());
+}
+
+TEST_F(WizardSearchWindowTest, SaveAsEmlOnlyWhereThereIsAMessageFile) {
+    DbxTestMessage hello = Mail("Hello", "ann@example.org", Noon(2005, 1, 1), {});
+    PointAtDbx("Hotmail", "Inbox",
+               {hello, hello, Mail("Re: test", "bob@example.org", Noon(2005, 1, 2), {})});
+
+    // Saving needs a message file, searching a folder; where a command is off, the status bar
+    // says why.
+    const std::tuple<const char*, bool, bool> cases[] = {
+        {"Sent Items", false, true}, {"pop.example.com", false, false}, {"Inbox", true, true}};
+    for (const auto& [name, save, search] : cases) {
+        view->GetTree()->SelectItem(Find(name));
+        PumpEvents();
+        std::string said = frame->GetStatusBar()->GetStatusText(0).utf8_string();
+        EXPECT_EQ(said.find(search ? "eml files already" : "no mail folder") != std::string::npos,
+                  !save)
+            << said;
+        EXPECT_EQ(Enabled(res::ID_SAVE_MESSAGES), save) << name;
+        EXPECT_EQ(Enabled(res::ID_SEARCH_MAIL), search) << name;
+        frame->ShowPrompt(res::ID_SAVE_MESSAGES);
+        std::string status = frame->GetStatusBar()->GetStatusText(0).utf8_string();
+        EXPECT_EQ(status == "Save mails' messages in 'eml' format!!", save) << status;
+    }
+    EXPECT_TRUE(Enabled(res::ID_WIZARD));
+
+    ModalScript script;
+    script.yesNoAnswer = wxID_YES;
+    RunFromMenu(Find("Inbox"), res::ID_SAVE_MESSAGES);
+    ASSERT_EQ(script.messages.size(), 2u);
+    EXPECT_EQ(script.messages[0], "Save All Messages(*.eml) to Folder:" + out);
+    EXPECT_EQ(script.messages[1], "3 message(s) saved to " + out);
+    EXPECT_EQ(FilesIn(out),
+              (std::vector<std::string>{"0000Hello.eml", "0001Hello.eml", "0002Re__test.eml"}));
+    EXPECT_EQ(ReadFileText(out + "/0001Hello.eml"), hello.text);
+
+    // Answered No: nothing more is written.
+    script.yesNoAnswer = wxID_NO;
+    RunFromMenu(Find("Inbox"), res::ID_SAVE_MESSAGES);
+    EXPECT_EQ(FilesIn(out).size(), 3u);
+}
+
+TEST_F(WizardSearchWindowTest, WizardRunsTheCheckedFoldersOverThePeriod) {
+    // Sent Items keeps its messages in a .dbx file; Inbox and Family are the sample's .eml
+    // folders (Inbox: 14 Aug 2010, 2 Sep 2010, 21 May 2011, 1 Jun 2011; Family: 24 Dec 2009).
+    PointAtDbx(
+        "Hotmail", "Sent Items",
+        {Mail("In", "me@example.org", Noon(2010, 9, 10), {{"in.gif", kGif}, {"in.pdf", kPdf}}),
+         Mail("Before", "me@example.org", Noon(2010, 7, 1), {{"before.gif", kGif}}),
+         Mail("After", "me@example.org", Noon(2011, 6, 15), {{"after.gif", kGif}})});
+    PointAtDbx("pop.example", "Inbox", {}); // not checked: not run
+    const std::string inbox = "Hotmail (jane)/Inbox", sent = "Hotmail (jane)/Sent Items",
+                      family = "Hotmail (jane)/Inbox/Family";
+
+    ModalScript script;
+    script.Then([&](wxDialog& d) {
+        auto& wizard = dynamic_cast<CWizardDialog&>(d);
+        auto buttons = [&] {
+            return std::string(wizard.GetBackButton()->IsEnabled() ? "B" : "-") +
+                   (wizard.GetNextButton()->IsEnabled() ? "N" : "-") +
+                   (wizard.GetFinishButton()->IsEnabled() ? "F" : "-") +
+                   (wizard.GetCancelButton()->IsEnabled() ? "C" : "-");
+        };
+        auto* folders = dynamic_cast<CWizardFolderPage*>(wizard.GetPage(0));
+        EXPECT_EQ(wizard.GetActivePage(), folders);
+        EXPECT_EQ(buttons(), "-N-C");
+        // The first folder alone is not enough.
+        wizard.Next();
+        EXPECT_EQ(wizard.GetActivePage(), folders);
+        folders->CheckAll(true);
+        folders->CheckAll(false);
+        folders->GetTree()->CheckItem(folders->ItemOfRecord(RecordIndex(sent)));
+        folders->GetTree()->CheckItem(folders->ItemOfRecord(RecordIndex(inbox)));
+        folders->GetTree()->CheckItem(folders->ItemOfRecord(RecordIndex(family)));
+        wizard.Next();
+        EXPECT_EQ(buttons(), "BN-C");
+        auto* destination = dynamic_cast<CWizardDestinationPage*>(wizard.GetPage(1));
+        EXPECT_EQ(wizard.GetActivePage(), destination);
+        for (int i = 0; i < 100 && destination->GetPath() != out; ++i)
+            PumpEvents(1);
+        EXPECT_EQ(destination->GetPath(), out);
+        wizard.Next();
+        EXPECT_EQ(buttons(), "B-FC");
+        auto* duration = dynamic_cast<CWizardDurationPage*>(wizard.GetPage(2));
+        dynamic_cast<wxDatePickerCtrl*>(duration->FindWindow(res::IDC_START_DATE))
+            ->SetValue(wxDateTime(1, wxDateTime::Aug, 2010));
+        dynamic_cast<wxDatePickerCtrl*>(duration->FindWindow(res::IDC_END_DATE))
+            ->SetValue(wxDateTime(31, wxDateTime::May, 2011));
+        dynamic_cast<wxRadioButton*>(duration->FindWindow(res::IDC_ALL_ATTACHMENTS_RADIO))
+            ->SetValue(true);
+        // Back keeps Finish on; Finish from page 2 takes page 3's values.
+        wizard.Back();
+        EXPECT_EQ(buttons(), "BNFC");
+        wizard.Finish();
+    });
+    PostCommandAndWait(res::ID_WIZARD);
+
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    EXPECT_TRUE(script.unexpected.empty());
+    EXPECT_EQ(script.messages, std::vector<std::string>{kChooseFolderMessage});
+    // The account item is counted but has no messages of its own: no folder, no link. The
+    // others run row by row, each with its report, linked from the top report.
+    EXPECT_EQ(FilesIn(out),
+              (std::vector<std::string>{"Family", "Inbox", "Sent-Items", "report.htm"}));
+    EXPECT_EQ(FilesIn(out + "/Sent-Items"),
+              (std::vector<std::string>{"in.gif", "in.pdf", "report", "report.htm"}));
+    EXPECT_EQ(FilesIn(out + "/Inbox"),
+              (std::vector<std::string>{"attendance.csv", "bee.gif", "boat.jpg", "lake.jpg",
+                                        "minutes.pdf", "report", "report.htm", "tulips.png"}));
+    EXPECT_EQ(FilesIn(out + "/Family"), (std::vector<std::string>{"report", "report.htm"}));
+    std::string page = ReadFileText(out + "/Inbox/report/report_page1.htm");
+    EXPECT_NE(page.find("Garden"), std::string::npos);
+    EXPECT_EQ(page.find("Monthly news"), std::string::npos);
+    std::string top = ReadFileText(out + "/report.htm");
+    std::size_t s = top.find(">Sent Items</a>"), i = top.find(">Inbox</a>"),
+                f = top.find(">Family</a>");
+    EXPECT_TRUE(s < i && i < f && f != std::string::npos) << top;
+    EXPECT_EQ(top.find("Hotmail"), std::string::npos);
+    EXPECT_NE(top.find("href=\".\\Inbox\\report.htm\""), std::string::npos);
+    std::string ini = Settings();
+    EXPECT_NE(ini.find("LastHtmlReport=" + out + "/report.htm\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("LastFileFolder=" + out + "\r\n"), std::string::npos) << ini;
+}
+
+TEST_F(WizardSearchWindowTest, WizardRefusesFinishWithoutADestinationAndCancelWritesNothing) {
+    AppSettings& settings = TheSettings();
+    settings.LastFileFolder.clear();
+    for (bool finishFirst : {true, false}) {
+        ModalScript script;
+        script.Then([&](wxDialog& d) {
+            auto& wizard = dynamic_cast<CWizardDialog&>(d);
+            dynamic_cast<CWizardFolderPage*>(wizard.GetPage(0))->CheckAll(true);
+            wizard.Next();
+            wizard.Next();
+            if (finishFirst) {
+                wizard.Finish();
+                EXPECT_TRUE(d.IsModal());
+            }
+            wizard.Cancel();
+        });
+        PostCommandAndWait(res::ID_WIZARD);
+        EXPECT_EQ(script.PendingSteps(), 0u);
+        EXPECT_EQ(script.messages, finishFirst ? std::vector<std::string>{kChooseDestinationMessage}
+                                               : std::vector<std::string>{});
+    }
+    EXPECT_TRUE(FilesIn(out).empty());
+}
+
+} // namespace
