@@ -15,9 +15,9 @@
 
 #include "DbxWriter.h"
 #include "TempDir.h"
-#include "WxTestApp.h"
+#include "GuiTest.h"
 #include "app/Settings.h"
-#include "engine/MailFixtures.h"
+#include "MailFixtures.h"
 #include "gui/ExpressFolderView.h"
 #include "gui/ExtractionWizard.h"
 #include "gui/MainFrame.h"
@@ -29,7 +29,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new WxTestEnvironment);
 
 const std::string kGif = "GIF89a" + std::string(2000, 'g');
 const std::string kPdf = "%PDF-1.4" + std::string(2000, 'p');
