@@ -104,14 +104,7 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     sizer->Add(m_tree, 1, wxEXPAND);
     SetSizer(sizer);
 
-    try {
-        std::string root = m_discovery.ResolveStoreRoot(TheSettings());
-        m_discovery.DiscoverFolders(root, m_ui);
-    } catch (...) {
-        // The tree shows what was found before the failure.
-        m_ui->ShowMessage(kNoFoldersMessage);
-    }
-    FillTree();
+    ReloadStore();
 
     m_extractor = std::make_unique<CExtractorClient>();
     m_extractor->Create(m_ui);
@@ -155,6 +148,15 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
         if (text.empty()) text = GetMessagePrompt(id);
         frame->SetStatusText(wxString::FromUTF8(text), 0);
     });
+    m_tree->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) {
+        bool menuKey = e.GetKeyCode() == WXK_MENU || e.GetKeyCode() == WXK_WINDOWS_MENU ||
+                       (e.GetKeyCode() == WXK_F10 && e.GetModifiers() == wxMOD_SHIFT);
+        if (!menuKey) {
+            e.Skip();
+            return;
+        }
+        ShowContextMenu(wxDefaultPosition);
+    });
     // The context menu's commands come here first, whichever pane the frame thinks is active.
     Bind(wxEVT_MENU, [this](wxCommandEvent& e) {
         if (!OnCmdMsg(e)) e.Skip();
@@ -175,6 +177,20 @@ CExpressFolderView::~CExpressFolderView() {
     m_extractor.reset();
     m_storeNamespace.Reset();
     m_tree->SetImageList(nullptr);
+}
+
+void CExpressFolderView::ReloadStore() {
+    // The items point into the records; they go first.
+    m_tree->DeleteAllItems();
+    m_discovery = StoreDiscovery{};
+    try {
+        std::string root = m_discovery.ResolveStoreRoot(TheSettings());
+        m_discovery.DiscoverFolders(root, m_ui);
+    } catch (...) {
+        // The tree shows what was found before the failure.
+        m_ui->ShowMessage(kNoFoldersMessage);
+    }
+    FillTree();
 }
 
 void CExpressFolderView::FillTree() {
@@ -220,12 +236,20 @@ void CExpressFolderView::ShowContextMenu(const wxPoint& screenPoint) {
     wxTreeItemId hit;
     wxPoint client;
     if (screenPoint != wxDefaultPosition) {
+        // Anywhere on a row is that row, its expander and the space right of its text too.
         client = m_tree->ScreenToClient(screenPoint);
         int flags = 0;
         hit = m_tree->HitTest(client, flags);
-        if (!(flags & (wxTREE_HITTEST_ONITEMICON | wxTREE_HITTEST_ONITEMLABEL)) ||
-            hit == m_tree->GetRootItem())
-            hit = {};
+        const int onRow = wxTREE_HITTEST_ONITEM | wxTREE_HITTEST_ONITEMBUTTON |
+                          wxTREE_HITTEST_ONITEMINDENT | wxTREE_HITTEST_ONITEMRIGHT |
+                          wxTREE_HITTEST_ONITEMSTATEICON;
+        if (!(flags & onRow) || hit == m_tree->GetRootItem()) hit = {};
+    } else {
+        // From the keyboard (the menu key, Shift+F10): the selected folder, the menu below it.
+        hit = m_tree->GetSelection();
+        if (hit.IsOk() && hit == m_tree->GetRootItem()) hit = {};
+        wxRect rect;
+        if (hit.IsOk() && m_tree->GetBoundingRect(hit, rect, true)) client = rect.GetBottomLeft();
     }
     if (!hit.IsOk()) {
         m_ui->ShowMessage(kNoMailBoxMessage);

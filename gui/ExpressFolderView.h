@@ -42,7 +42,8 @@ public:
     // The record of an item; null for a connecting item.
     const FolderRecord* GetItemRecord(const wxTreeItemId& item) const;
 
-    // The context menu at a screen point; wxDefaultPosition (from the keyboard) hits no item.
+    // The context menu at a screen point; at wxDefaultPosition (from the keyboard) for the
+    // selected folder.
     void ShowContextMenu(const wxPoint& screenPoint);
 
     // Shows a pop-up menu and returns the chosen command (0 for none). Tests put their own here
@@ -50,6 +51,9 @@ public:
     using MenuTracker =
         std::function<int(CExpressFolderView& view, wxMenu& menu, const wxPoint& clientPoint)>;
     static void SetMenuTracker(MenuTracker tracker);
+
+    // Finds the store again (after the mailbox path changed) and fills the tree anew.
+    void ReloadStore();
 
     // Extract Attachments: the option sheet, then the run over the selected folder.
     void OnExtractAttachments();

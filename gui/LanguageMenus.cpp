@@ -1,11 +1,14 @@
 #include "gui/LanguageMenus.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
+#include <wx/bookctrl.h>
 #include <wx/dcscreen.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
+#include <wx/sizer.h>
 #include <wx/toplevel.h>
 
 #include "gui/WxText.h"
@@ -37,6 +40,36 @@ void TranslateItems(wxMenu* menu, const std::string& parentKey, const std::strin
         if (!text.empty()) SetItemText(item, Wx(text));
         if (item->IsSubMenu()) TranslateItems(item->GetSubMenu(), key, section);
     }
+}
+
+// New texts and fonts have other sizes than the ones the dialog was laid out for: it grows to
+// show them whole, and never shrinks below the size it had.
+void Relayout(wxWindow* window) {
+    wxWindow* top = wxGetTopLevelParent(window);
+    if (!top) return;
+    std::function<void(wxWindow*)> forget = [&](wxWindow* w) {
+        w->InvalidateBestSize();
+        for (wxWindow* child : w->GetChildren())
+            if (!child->IsTopLevel()) forget(child);
+    };
+    forget(top);
+    wxSizer* sizer = top->GetSizer();
+    if (!sizer) {
+        top->Layout();
+        return;
+    }
+    wxSize before = top->GetSize();
+    sizer->SetSizeHints(top);
+    wxSize fitted = top->GetSize();
+    top->SetSize(wxSize(std::max(before.x, fitted.x), std::max(before.y, fitted.y)));
+    if (!top->IsShown() && top->GetSize() != before) top->CentreOnParent();
+    // A child whose own size did not change gets no size event: lay out each one, outside in.
+    std::function<void(wxWindow*)> layout = [&](wxWindow* w) {
+        if (w->GetSizer()) w->Layout();
+        for (wxWindow* child : w->GetChildren())
+            if (!child->IsTopLevel()) layout(child);
+    };
+    layout(top);
 }
 
 } // namespace
@@ -148,16 +181,24 @@ void TranslateDialog(wxWindow* window, unsigned section) {
             key = res::IDC_STATIC_SHARED;
         else
             key = static_cast<unsigned>(w->GetId());
+        // A page of a tab control is keyed 0 as well: its caption is the tab's text.
+        auto* book = w == window ? dynamic_cast<wxBookCtrlBase*>(w->GetParent()) : nullptr;
+        if (book) key = 0;
         std::string text = LookupLanguageText(sectionName, std::to_string(key));
         if (!text.empty()) {
-            if (auto* top = dynamic_cast<wxTopLevelWindow*>(w))
+            if (auto* top = dynamic_cast<wxTopLevelWindow*>(w)) {
                 top->SetTitle(Wx(text));
-            else
+            } else if (book) {
+                int page = book->FindPage(w);
+                if (page != wxNOT_FOUND) book->SetPageText(page, Wx(text));
+            } else {
                 w->SetLabel(Wx(text));
+            }
         }
         if (font.IsOk()) w->SetFont(font);
         for (wxWindow* child : w->GetChildren())
             if (!child->IsTopLevel()) apply(child);
     };
     apply(window);
+    Relayout(window);
 }

@@ -4,6 +4,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
+#include <wx/display.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
 #include <wx/settings.h>
@@ -16,20 +17,28 @@
 #include <wx/treectrl.h>
 #include <wx/utils.h>
 
+#include "app/DesktopCommands.h"
+#include "app/Preferences.h"
 #include "app/Settings.h"
+#include "gui/DesktopOpener.h"
 #include "gui/DesktopUi.h"
 #include "gui/ExtractionWizard.h"
+#include "gui/ExpressFolderView.h"
 #include "gui/FolderTreeItems.h"
+#include "gui/HelpViewer.h"
+#include "gui/IdentityDialog.h"
 #include "gui/LanguageMenus.h"
 #include "gui/LongOperation.h"
 #include "gui/Menus.h"
 #include "gui/Pictures.h"
+#include "gui/PreferenceDialog.h"
 #include "gui/ShellListView.h"
 #include "gui/ShellTreeView.h"
 #include "gui/WxText.h"
 #include "locale/Language.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/Shell.h"
 #include "platform/UserInterface.h"
 #include "res/MenuTemplate.h"
 #include "res/Resource.h"
@@ -46,6 +55,8 @@ CMainFrame::FolderPaneFactory& PaneFactory() {
 }
 
 enum StatusPane { kMessagePane, kCapsPane, kNumPane, kScrollPane };
+constexpr int kMinWidth = 640;
+constexpr int kMinHeight = 420;
 constexpr int kIndicatorMilliseconds = 250;
 
 // Holds pane (0,0) until the mail folder view takes its place: the store's folders, read only,
@@ -114,6 +125,16 @@ CMainFrame::CMainFrame()
         if (g_frame) g_frame->CloseIfPending();
     });
     LoadSettings();
+    // Small enough for any screen, large enough for the three panes; restored from maximised,
+    // the window keeps a good share of the screen.
+    SetMinSize(FromDIP(wxSize(kMinWidth, kMinHeight)));
+    wxRect screen = wxDisplay(wxDisplay::GetFromWindow(this) == wxNOT_FOUND
+                                  ? 0u
+                                  : static_cast<unsigned>(wxDisplay::GetFromWindow(this)))
+                        .GetClientArea();
+    SetSize(wxSize(std::max(GetMinSize().x, screen.width * 4 / 5),
+                   std::max(GetMinSize().y, screen.height * 4 / 5)));
+    Centre();
 
     BuildMenuBar();
     BuildToolBar();
@@ -157,6 +178,8 @@ CMainFrame::CMainFrame()
     });
     Bind(wxEVT_MENU_CLOSE, [this](wxMenuEvent& e) {
         ShowIdleText();
+        // A highlight may still arrive from the menu as it goes; the idle text has the last word.
+        CallAfter([this] { ShowIdleText(); });
         e.Skip();
     });
     Bind(wxEVT_TOOL_ENTER, [this](wxCommandEvent& e) {
@@ -185,12 +208,15 @@ CMainFrame::CMainFrame()
         }
         e.Skip();
     });
+    // A help request over any window opens the help book and goes no further.
+    Bind(wxEVT_HELP, [](wxHelpEvent&) { ShowHelpTopic(kHelpFirstTopic); });
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { UpdateIndicators(); });
     m_indicatorTimer.Start(kIndicatorMilliseconds);
 }
 
 CMainFrame::~CMainFrame() {
     m_indicatorTimer.Stop();
+    CloseHelp();
     SaveSettings();
     if (g_frame == this) {
         g_frame = nullptr;
@@ -277,9 +303,17 @@ void CMainFrame::BuildCaptionBar(wxWindow* parent, wxSizer* sizer) {
     auto* label = new wxStaticText(bar, wxID_ANY, "&Destination:");
     label->SetForegroundColour(highlight);
     row->Add(label, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
+    // The box takes a typed or pasted folder too: Enter goes there.
     m_destinationCombo =
         new wxComboBox(bar, res::IDC_DESTINATION_COMBO, wxEmptyString, wxDefaultPosition,
-                       wxSize(100, -1), 0, nullptr, wxCB_READONLY | wxCB_DROPDOWN);
+                       wxSize(100, -1), 0, nullptr, wxCB_DROPDOWN | wxTE_PROCESS_ENTER);
+    m_destinationCombo->SetToolTip("Type or paste a folder and press Enter to go there");
+    m_destinationCombo->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) {
+        GoToDestination(m_destinationCombo->GetValue().utf8_string());
+    });
+    m_destinationCombo->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent& e) {
+        GoToDestination(e.GetString().utf8_string());
+    });
     row->Add(m_destinationCombo, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
     bar->SetSizer(row);
     sizer->Add(bar, 0, wxEXPAND);
@@ -344,11 +378,32 @@ void CMainFrame::AddFrameCommands() {
                                             MessageIcon::Warning);
             return;
         }
-        CWxShell shell;
-        edit ? shell.Edit(report) : shell.Open(report);
+        if (!edit) {
+            OpenWithDesktop(report);
+            return;
+        }
+        RunDesktopCommand(platform::EditorCommand(report), [report](int status) {
+            if (status != 0)
+                CWxMessageBox().ShowMessage(OpenFailedMessage(report), kAppTitle,
+                                            MessageIcon::Warning);
+        });
     };
     OnCommand(res::ID_LAUNCH_BROWSER, [openReport](wxCommandEvent&) { openReport(false); });
     OnCommand(res::ID_EDIT_REPORT, [openReport](wxCommandEvent&) { openReport(true); });
+    OnCommand(res::ID_FILE_PREFERENCE, [this](wxCommandEvent&) { OnPreference(); });
+    OnCommand(res::ID_SWITCH_IDENTITY, [this](wxCommandEvent&) {
+        CIdentityDialog dialog(this, m_folderView ? &m_folderView->GetStoreDiscovery() : nullptr);
+        if (dialog.ShowModal() == wxID_OK) TheSettings().LastUserIdentity = dialog.GetIdentity();
+    });
+    OnCommand(res::ID_LAUNCH_MAIL, [this](wxCommandEvent&) { LaunchMailProgram(); });
+    // Help Topics, F1, Shift+F1 and the default help all open the help book at its first page.
+    OnCommandRange(res::ID_CONTEXT_HELP, res::ID_DEFAULT_HELP,
+                   [](wxCommandEvent&) { ShowHelpTopic(kHelpFirstTopic); });
+    OnCommand(res::ID_HELP_TOPICS, [](wxCommandEvent&) { ShowHelpTopic(kHelpFirstTopic); });
+    OnCommand(res::ID_SUPPORT,
+              [](wxCommandEvent&) { OpenWithDesktop(HelpPagePath(kSupportPage)); });
+    OnCommand(res::ID_ONLINE_TUTORIAL,
+              [](wxCommandEvent&) { OpenWithDesktop(HelpPagePath(kTutorialPage)); });
     auto nextPane = [this](int step) {
         int current = 0;
         for (int i = 0; i < 3; ++i)
@@ -360,6 +415,31 @@ void CMainFrame::AddFrameCommands() {
     OnCommand(res::ID_WIZARD, [this](wxCommandEvent&) { RunExtractionWizard(*this); });
     OnCommand(res::ID_NEXT_PANE, [nextPane](wxCommandEvent&) { nextPane(1); });
     OnCommand(res::ID_PREV_PANE, [nextPane](wxCommandEvent&) { nextPane(-1); });
+}
+
+void CMainFrame::OnPreference() {
+    CPreferenceDialog dialog(this);
+    if (dialog.ShowModal() != wxID_OK || !dialog.MailboxPathChanged() || !m_folderView) return;
+    // The store is read once at start-up; a new path need not wait for the next one.
+    CWxMessageBox box(this);
+    IMessageBox& ui = box;
+    if (ui.AskYesNo(kReloadStoreQuestion)) m_folderView->ReloadStore();
+}
+
+void CMainFrame::LaunchMailProgram() {
+    wxBusyCursor wait;
+    std::string program = FindMailProgram();
+    if (program.empty()) {
+        CWxMessageBox(this).ShowMessage(MailProgramMissingMessage(), kAppTitle,
+                                        MessageIcon::Warning);
+        return;
+    }
+    RunDesktopCommand(MailProgramCommand(program), [program](int status) {
+        // Only a start that failed is news; the program's own exit code is its affair.
+        if (status == -1 || status == 255)
+            CWxMessageBox().ShowMessage(MailProgramNotStartedMessage(program), kAppTitle,
+                                        MessageIcon::Warning);
+    });
 }
 
 bool CMainFrame::IsCommandId(int id) const {
@@ -442,6 +522,18 @@ void CMainFrame::ShowDestination(const std::string& path) {
     if (m_destinationCombo->GetCount() == 0 || m_destinationCombo->GetString(0) != text)
         m_destinationCombo->Insert(text, 0);
     m_destinationCombo->SetSelection(0);
+}
+
+void CMainFrame::GoToDestination(const std::string& typed) {
+    std::string folder = TypedFolderPath(typed, platform::GetHomeFolder());
+    if (folder.empty()) return;
+    if (!platform::IsDirectory(folder)) {
+        CWxMessageBox(this).ShowMessage(FolderMissingMessage(folder), kAppTitle,
+                                        MessageIcon::Warning);
+        m_destinationCombo->SetValue(Wx(m_destinationText));
+        return;
+    }
+    SelectDestinationFolder(folder);
 }
 
 void CMainFrame::SelectDestinationFolder(const std::string& path) {

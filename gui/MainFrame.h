@@ -32,6 +32,8 @@ public:
     std::string GetDestinationFolder() const;
     void ShowDestination(const std::string& path = {});
     void SelectDestinationFolder(const std::string& path);
+    // A folder typed or chosen in the destination box: goes there, or says it is not there.
+    void GoToDestination(const std::string& typed);
     void EnableFileListUpdates(bool enable);
     void RefreshFileList();
 
@@ -66,6 +68,8 @@ private:
     void BuildPanes(wxWindow* parent, wxSizer* sizer);
     void InstallLanguage();
     void AddFrameCommands();
+    void OnPreference();
+    void LaunchMailProgram();
     void UpdateIndicators();
     bool IsCommandId(int id) const;
     // A close asked for during a long operation happens once the last one is over.

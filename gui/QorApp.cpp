@@ -10,6 +10,7 @@
 #include <wx/utils.h>
 
 #include "app/Settings.h"
+#include "gui/AboutDialog.h"
 #include "gui/MainFrame.h"
 #include "gui/SplashScreen.h"
 #include "gui/WxText.h"
@@ -25,8 +26,8 @@ CQorApp::CQorApp() {
     // Faults inside guarded calls arrive as CSeException from the start.
     InstallFaultTranslator();
     OnCommand(res::ID_APP_ABOUT, [](wxCommandEvent&) {
-        wxMessageBox(wxString(kAppTitle) + "\n" + kVersionLine, "About KESTL",
-                     wxOK | wxICON_INFORMATION, wxTheApp->GetTopWindow());
+        CAboutBox box(wxTheApp->GetTopWindow());
+        box.ShowModal();
     });
 }
 

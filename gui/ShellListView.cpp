@@ -3,6 +3,8 @@
 #include <ctime>
 
 #include "gui/WxText.h"
+#include "app/FileListOrder.h"
+#include "gui/DesktopOpener.h"
 #include "platform/PathHelpers.h"
 #include "platform/Text.h"
 
@@ -19,7 +21,26 @@ CIEShellListView::CIEShellListView(wxWindow* parent, wxWindowID id)
     AppendColumn("Type", wxLIST_FORMAT_LEFT, 120);
     AppendColumn("Modified", wxLIST_FORMAT_LEFT, 140);
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckForChanges(); });
+    // A click on a column heading sorts by it; a second click turns the order round.
+    Bind(wxEVT_LIST_COL_CLICK, [this](wxListEvent& e) {
+        if (e.GetColumn() < 0) return;
+        auto column = static_cast<Column>(e.GetColumn());
+        SortBy(column, column == m_sortColumn ? !m_ascending : true);
+    });
+    // A double click (or Enter) opens the file or folder with the desktop's application.
+    Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent& e) {
+        std::string name = GetItemText(e.GetIndex()).utf8_string();
+        if (!m_folder.empty() && !name.empty()) OpenWithDesktop(platform::JoinPath(m_folder, name));
+    });
+    ShowSortIndicator(m_sortColumn, m_ascending);
     m_watch.Start(kWatchMilliseconds);
+}
+
+void CIEShellListView::SortBy(Column column, bool ascending) {
+    m_sortColumn = column;
+    m_ascending = ascending;
+    ShowSortIndicator(column, ascending);
+    RefreshList();
 }
 
 void CIEShellListView::ShowFolder(const std::string& folder) {
@@ -73,14 +94,11 @@ void CIEShellListView::Fill(const std::vector<platform::DirEntry>& entries) {
     m_shown = Signature(entries);
     Freeze();
     DeleteAllItems();
-    // Folders first, as a file manager lists them; each group keeps the listing order.
-    std::vector<const platform::DirEntry*> ordered;
-    for (const auto& e : entries)
-        if (e.isDirectory) ordered.push_back(&e);
-    for (const auto& e : entries)
-        if (!e.isDirectory) ordered.push_back(&e);
+    std::vector<platform::DirEntry> ordered = entries;
+    SortFileList(ordered, static_cast<FileListColumn>(m_sortColumn), m_ascending);
     long row = 0;
-    for (const platform::DirEntry* e : ordered) {
+    for (const platform::DirEntry& entry : ordered) {
+        const platform::DirEntry* e = &entry;
         // Hidden by convention here, as a file manager hides them.
         if (e->name.empty() || e->name[0] == '.') continue;
         long item = InsertItem(row++, Wx(e->name));

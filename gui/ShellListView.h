@@ -26,6 +26,11 @@ public:
     // Looks at the folder on disk and re-reads it when it changed.
     void CheckForChanges();
 
+    // Sorts by the column (folders stay first), as a click on its heading does.
+    void SortBy(Column column, bool ascending);
+    Column GetSortColumn() const { return m_sortColumn; }
+    bool IsAscending() const { return m_ascending; }
+
     // Texts as the list shows them.
     static std::string FormatSize(std::uint64_t bytes);
     static std::string TypeName(const platform::DirEntry& entry);
@@ -37,5 +42,7 @@ private:
     std::string m_folder;
     std::string m_shown; // signature of what the list shows
     bool m_updates = true;
+    Column m_sortColumn = kName;
+    bool m_ascending = true;
     wxTimer m_watch;
 };

@@ -7,6 +7,18 @@
 CIEShellTreeView::CIEShellTreeView(wxWindow* parent, wxWindowID id)
     : wxGenericDirCtrl(parent, id, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                        wxDIRCTRL_DIR_ONLY | wxDIRCTRL_3D_INTERNAL | wxBORDER_NONE) {
+    // F5 reads the selected folder's sub-folders again.
+    GetTreeCtrl()->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
+        if (event.GetKeyCode() != WXK_F5) {
+            event.Skip();
+            return;
+        }
+        wxTreeItemId item = GetTreeCtrl()->GetSelection();
+        if (!item.IsOk()) return;
+        bool expanded = GetTreeCtrl()->IsExpanded(item);
+        GetTreeCtrl()->Collapse(item);
+        if (expanded) GetTreeCtrl()->Expand(item);
+    });
     Bind(wxEVT_DIRCTRL_SELECTIONCHANGED, [this](wxTreeEvent& event) {
         if (m_onSelection) m_onSelection(GetSelectedFolder());
         event.Skip();
@@ -20,6 +32,15 @@ bool CIEShellTreeView::SelectFolder(const std::string& path) {
     // A hidden folder on the way (".config") is only in the tree when hidden ones are shown.
     if (name.GetFullPath().Contains("/.") && !GetShowHidden()) ShowHidden(true);
     bool found = ExpandPath(name.GetPath());
+    if (GetPath() != name.GetPath()) {
+        // The tree read that part of the disk before the folder was made (by a run or by the
+        // user): read the deepest folder it did find again, then look once more.
+        wxTreeItemId reached = GetTreeCtrl()->GetSelection();
+        if (reached.IsOk()) {
+            GetTreeCtrl()->Collapse(reached);
+            found = ExpandPath(name.GetPath());
+        }
+    }
     if (found) {
         wxTreeItemId item = GetTreeCtrl()->GetSelection();
         if (item.IsOk()) GetTreeCtrl()->EnsureVisible(item);

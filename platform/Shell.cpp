@@ -27,7 +27,8 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
             dup2(devnull, STDERR_FILENO);
         }
         std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
@@ -39,14 +40,20 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool ShellOpen(const std::string& path) { return SpawnDetached({"xdg-open", path}); }
+bool ShellOpen(const std::string& path) {
+    return SpawnDetached({"xdg-open", path});
+}
 
-bool ShellEdit(const std::string& path) {
+std::vector<std::string> EditorCommand(const std::string& path) {
     for (const char* var : {"VISUAL", "EDITOR"}) {
         const char* editor = std::getenv(var);
-        if (editor && *editor) return SpawnDetached({editor, path});
+        if (editor && *editor) return {editor, path};
     }
-    return SpawnDetached({"xdg-open", path});
+    return {"xdg-open", path};
+}
+
+bool ShellEdit(const std::string& path) {
+    return SpawnDetached(EditorCommand(path));
 }
 
 } // namespace platform

@@ -8,6 +8,8 @@ namespace platform {
 bool ShellOpen(const std::string& path);
 // Opens the file in $VISUAL, else $EDITOR, else the default text editor.
 bool ShellEdit(const std::string& path);
+// The command ShellEdit runs for the file.
+std::vector<std::string> EditorCommand(const std::string& path);
 // Starts a program with arguments, detached, without a shell. True when it was started.
 bool SpawnDetached(const std::vector<std::string>& argv);
 } // namespace platform

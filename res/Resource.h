@@ -159,6 +159,37 @@ inline constexpr unsigned IDC_RECEIVER_LABEL = 1069;
 inline constexpr unsigned IDC_SUBJECT_LABEL = 1070;
 inline constexpr unsigned IDC_BODY_LABEL = 1071;
 
+// The preference dialog and its page
+inline constexpr unsigned IDD_PREFERENCE = 153;
+inline constexpr unsigned IDD_GENERAL_SETTING_PAGE = 154;
+inline constexpr unsigned IDC_PREFERENCE_TABS = 1018;
+inline constexpr unsigned IDC_SUBJECTS_PER_PAGE = 1019;
+inline constexpr unsigned IDC_PREF_SHOW_REPORT = 1026;
+inline constexpr unsigned IDC_PREF_ONLY_PICTURES = 1027;
+inline constexpr unsigned IDC_REPORT_STYLE_GROUP = 1028;
+inline constexpr unsigned IDC_EXTRACTION_OPTION_GROUP = 1029;
+inline constexpr unsigned IDC_SUBJECT_SETTING_LABEL = 1063;
+inline constexpr unsigned IDC_SUBJECTS_PAGE_LABEL = 1064;
+inline constexpr unsigned IDC_SIZE_LIMIT_LABEL = 1072;
+inline constexpr unsigned IDC_KBYTES_LABEL = 1073;
+inline constexpr unsigned IDC_MAILBOX_PATH = 1074;
+inline constexpr unsigned IDC_BROWSE_MAILBOX = 1075;
+inline constexpr unsigned IDC_SIZE_LIMIT = 10201;
+inline constexpr unsigned IDC_AUTO_RENAME = 10301;
+inline constexpr unsigned IDC_REMOVE_FW = 10312;
+inline constexpr unsigned IDC_SET_DATE = 10321;
+
+// The identity dialog
+inline constexpr unsigned IDD_IDENTITY = 168;
+inline constexpr unsigned IDC_IDENTITY_LIST = 1038;
+
+// The about box
+inline constexpr unsigned IDD_ABOUTBOX = 100;
+inline constexpr unsigned IDB_ABOUT_PICTURE = 148;
+inline constexpr unsigned IDC_CREDITS = 1001;
+inline constexpr unsigned IDC_VERSION_TEXT = 1003;
+inline constexpr unsigned IDC_HOME_LINK = 1006;
+
 // Controls without an id of their own share this one in dialog templates.
 inline constexpr unsigned IDC_STATIC_SHARED = 65535;
 

@@ -138,17 +138,37 @@ TEST_F(FolderViewTest, RightClickSelectsTheItemBeforeTheMenuOpens) {
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST_F(FolderViewTest, RightClickBesideTheItemsAsksForAMailBox) {
+TEST_F(FolderViewTest, RightClickBesideTheItemsAsksForAMailBoxButAnywhereOnARowHitsIt) {
     Open(SampleRoot());
-    view->GetTree()->SelectItem(Find("Inbox"));
-    wxSize size = view->GetTree()->GetClientSize();
-    RightClick(view->GetTree()->ClientToScreen(wxPoint(size.x / 2, size.y - 3)));
-    RightClick(wxDefaultPosition); // the menu key
+    wxTreeCtrl* tree = view->GetTree();
+    tree->SelectItem(Find("Inbox"));
+    wxSize size = tree->GetClientSize();
+    RightClick(tree->ClientToScreen(wxPoint(size.x / 2, size.y - 3)));
     EXPECT_EQ(menu_.calls, 0);
-    ASSERT_EQ(ui.shown.size(), 2u);
+    ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(ui.shown[0].text, "Please Choice the MailBox");
-    EXPECT_EQ(ui.shown[1].text, "Please Choice the MailBox");
     EXPECT_EQ(view->GetSelectedFolderName(), "Inbox"); // the selection stays
+
+    // The menu key and Shift+F10 open the menu on the selected folder.
+    for (int key : {int(WXK_MENU), int(WXK_F10)}) {
+        wxKeyEvent press(wxEVT_KEY_DOWN);
+        press.m_keyCode = key;
+        press.m_shiftDown = key == WXK_F10;
+        tree->GetEventHandler()->ProcessEvent(press);
+    }
+    EXPECT_EQ(menu_.calls, 2);
+    EXPECT_EQ(menu_.selectedAtOpen, "Inbox");
+
+    // Right of the text and on the expander are the row too.
+    wxRect row;
+    ASSERT_TRUE(tree->GetBoundingRect(Find("Sent Items"), row, true));
+    RightClick(tree->ClientToScreen(wxPoint(size.x - 4, row.y + row.height / 2)));
+    EXPECT_EQ(menu_.selectedAtOpen, "Sent Items");
+    ASSERT_TRUE(tree->GetBoundingRect(Find("Inbox"), row, true));
+    RightClick(tree->ClientToScreen(wxPoint(row.x - 20, row.y + row.height / 2)));
+    EXPECT_EQ(menu_.selectedAtOpen, "Inbox");
+    EXPECT_EQ(menu_.calls, 4);
+    EXPECT_EQ(ui.shown.size(), 1u);
 }
 
 TEST_F(FolderViewTest, ConnectingItemHasNoFolderPath) {

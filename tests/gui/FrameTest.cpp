@@ -349,7 +349,7 @@ public:
     explicit CBrowserAnswer(int answer) : m_answer(answer) { Register(); }
     ~CBrowserAnswer() override { Unregister(); }
     int Enter(wxDialog* dialog) override {
-        auto* dirDialog = dynamic_cast<wxDirDialog*>(dialog);
+        auto* dirDialog = dynamic_cast<CFolderDialog*>(dialog);
         if (!dirDialog) return wxID_NONE;
         title = dirDialog->GetMessage();
         owner = dirDialog->GetParent();
