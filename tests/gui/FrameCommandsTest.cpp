@@ -1,7 +1,6 @@
 // The frame's own commands, end to end: the preference, identity and about dialogs, the help
 // book, and what the desktop is asked to start.
 #include "GuiTest.h"
-#include "WxTestApp.h"
 
 #include <algorithm>
 
