@@ -23,9 +23,9 @@ int DecimalValue(const std::string& text) {
 
 } // namespace
 
-std::vector<ReportColumn> ParseColumnSpec(const std::string& spec) {
+std::vector<ReportColumn> ParseColumnSpec(const std::string& columnText) {
     std::vector<ReportColumn> columns;
-    for (const std::string& entry : SplitDroppingEmpty(spec, ';')) {
+    for (const std::string& entry : SplitDroppingEmpty(columnText, ';')) {
         std::vector<std::string> parts = SplitDroppingEmpty(entry, ',');
         if (parts.empty()) continue;
         ReportColumn column;

@@ -11,7 +11,7 @@ struct ReportColumn {
     int width = 100;
     Align align = Left;
 };
-std::vector<ReportColumn> ParseColumnSpec(const std::string& spec);
+std::vector<ReportColumn> ParseColumnSpec(const std::string& columnText);
 
 // The search list's columns.
 inline constexpr const char* kSearchColumns =

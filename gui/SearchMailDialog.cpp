@@ -26,10 +26,10 @@ wxString U(const std::string& text) {
 CReportListCtrl::CReportListCtrl(wxWindow* parent, int id)
     : wxListCtrl(parent, id, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxBORDER_SUNKEN) {}
 
-void CReportListCtrl::SetColumns(const std::string& spec) {
+void CReportListCtrl::SetColumns(const std::string& columnText) {
     DeleteAllItems();
     DeleteAllColumns();
-    for (const ReportColumn& c : ParseColumnSpec(spec)) {
+    for (const ReportColumn& c : ParseColumnSpec(columnText)) {
         wxListColumnFormat format = c.align == ReportColumn::Centre  ? wxLIST_FORMAT_CENTRE
                                     : c.align == ReportColumn::Right ? wxLIST_FORMAT_RIGHT
                                                                      : wxLIST_FORMAT_LEFT;

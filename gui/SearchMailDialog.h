@@ -21,7 +21,7 @@ class CReportListCtrl : public wxListCtrl {
 public:
     CReportListCtrl(wxWindow* parent, int id);
     // Deletes every row and column, then adds the columns the text names (ParseColumnSpec).
-    void SetColumns(const std::string& spec);
+    void SetColumns(const std::string& columnText);
     long InsertRow(long index, const std::string& text);
     void SetCell(long row, int column, const std::string& text);
     void SetGridLines(bool on);

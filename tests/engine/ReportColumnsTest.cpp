@@ -12,7 +12,7 @@ TEST(ReportColumns, ParsedAsTheListNamesThem) {
     EXPECT_EQ(search[5].width, 320);
 
     struct Case {
-        const char* spec;
+        const char* columnText;
         std::vector<std::tuple<std::string, int, ReportColumn::Align>> columns;
     } cases[] = {
         {"A;;B", {{"A", 100, ReportColumn::Left}, {"B", 100, ReportColumn::Left}}},
@@ -24,12 +24,12 @@ TEST(ReportColumns, ParsedAsTheListNamesThem) {
         {"", {}},
     };
     for (const Case& c : cases) {
-        std::vector<ReportColumn> got = ParseColumnSpec(c.spec);
-        ASSERT_EQ(got.size(), c.columns.size()) << c.spec;
+        std::vector<ReportColumn> got = ParseColumnSpec(c.columnText);
+        ASSERT_EQ(got.size(), c.columns.size()) << c.columnText;
         for (std::size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i].name, std::get<0>(c.columns[i])) << c.spec;
-            EXPECT_EQ(got[i].width, std::get<1>(c.columns[i])) << c.spec;
-            EXPECT_EQ(got[i].align, std::get<2>(c.columns[i])) << c.spec;
+            EXPECT_EQ(got[i].name, std::get<0>(c.columns[i])) << c.columnText;
+            EXPECT_EQ(got[i].width, std::get<1>(c.columns[i])) << c.columnText;
+            EXPECT_EQ(got[i].align, std::get<2>(c.columns[i])) << c.columnText;
         }
     }
 }
