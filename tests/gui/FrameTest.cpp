@@ -1,4 +1,5 @@
 #include "GuiTest.h"
+#include <gtest/gtest-spi.h>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -241,8 +242,9 @@ TEST_F(GuiTest, ACommandNoActivePaneHandlesIsShownDisabled) {
     // Focus into another pane makes it the active one.
     frame->GetPane(2)->SetFocus();
     PumpUntil([&] { return frame->GetActivePane() == frame->GetPane(2); }, 2000);
-    if (frame->GetActivePane() == frame->GetPane(2))
+    if (frame->GetActivePane() == frame->GetPane(2)) {
         EXPECT_FALSE(CommandEnabled(frame, res::ID_EXTRACT_ATTACHMENTS));
+    }
 }
 
 TEST_F(GuiTest, TheFileListFollowsTheFolderUnlessUpdatesAreOff) {
@@ -371,4 +373,17 @@ TEST_F(GuiTest, TheFolderBrowserOpensWithItsTitleAndOwner) {
     EXPECT_FALSE(BrowseForFolder(frame, "Choose the destination", start).has_value());
     EXPECT_EQ(answer.title, "Choose the destination");
     EXPECT_EQ(answer.owner, frame);
+}
+
+TEST_F(GuiTest, ADialogNobodyAnswersFailsTheTestAtOnceWithItsText) {
+    wxDialog dialog(nullptr, wxID_ANY, "Surprise");
+    new wxStaticText(&dialog, wxID_ANY, "Something nobody expected");
+    int answer = 0;
+    EXPECT_NONFATAL_FAILURE(answer = dialog.ShowModal(),
+                            "unexpected modal dialog \"Surprise\": Something nobody expected");
+    EXPECT_EQ(answer, wxID_CANCEL);
+    EXPECT_NONFATAL_FAILURE(wxMessageBox("The disk is full", "Kestrel"),
+                            "\"Kestrel\": The disk is full");
+    ModalScript script;
+    EXPECT_NONFATAL_FAILURE(dialog.ShowModal(), "no step left for it: \"Surprise\"");
 }

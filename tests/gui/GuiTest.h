@@ -23,6 +23,7 @@
 #include <wx/init.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
+#include <wx/stattext.h>
 #include <wx/utils.h>
 
 #include "TempDir.h"
@@ -31,10 +32,49 @@
 #include "gui/QorApp.h"
 #include "locale/Language.h"
 
+// What a dialog says: its title, then its message or the texts of its labels, for a failure
+// message that tells which dialog came up.
+inline std::string DialogText(wxDialog& dialog) {
+    std::string text = "\"" + dialog.GetTitle().utf8_string() + "\"";
+    if (auto* box = dynamic_cast<wxMessageDialogBase*>(&dialog))
+        return text + ": " + box->GetMessage().utf8_string();
+    std::function<void(wxWindow&)> labels = [&](wxWindow& window) {
+        for (wxWindow* child : window.GetChildren()) {
+            if (auto* label = dynamic_cast<wxStaticText*>(child))
+                text += ": " + label->GetLabel().utf8_string();
+            labels(*child);
+        }
+    };
+    labels(dialog);
+    return text;
+}
+
+// Scripts alive now; while there is one, it answers the dialogs.
+inline int& LiveModalScripts() {
+    static int live = 0;
+    return live;
+}
+
+// A dialog that comes up while no script is there to answer it would wait for a user who never
+// comes: the test fails at once with what the dialog says, and the dialog is cancelled.
+class UnexpectedDialogGuard : public wxModalDialogHook {
+public:
+    UnexpectedDialogGuard() { Register(); }
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        if (LiveModalScripts() > 0) return wxID_NONE;
+        ADD_FAILURE() << "unexpected modal dialog " << DialogText(*dialog);
+        return wxID_CANCEL;
+    }
+    void Exit(wxDialog*) override {}
+};
+
 // wxWidgets with the program's own application object, started once per test program (including
 // this header registers it). Settings files go under a fresh XDG_CONFIG_HOME unless a test sets
-// its own; the extractor component is the one the build registers beside the programs; and a
-// watchdog makes a test that waits for a window that never comes fail instead of hang.
+// its own; the extractor component is the one the build registers beside the programs; a modal
+// dialog nobody scripted fails the test that raised it; and a watchdog makes a test that waits
+// for a window that never comes fail instead of hang.
 class WxEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -54,8 +94,10 @@ public:
         static char* argv[] = {name, nullptr};
         ASSERT_TRUE(wxEntryStart(argc, argv)) << "no display";
         wxTheApp->SetExitOnFrameDelete(false);
+        m_guard = std::make_unique<UnexpectedDialogGuard>();
     }
     void TearDown() override {
+        m_guard.reset();
         wxEntryCleanup();
         alarm(0);
     }
@@ -65,6 +107,7 @@ private:
     std::unique_ptr<TempDir> m_config;
     std::unique_ptr<ScopedEnv> m_env;
     std::unique_ptr<ScopedEnv> m_registry;
+    std::unique_ptr<UnexpectedDialogGuard> m_guard;
 };
 
 inline auto* const g_wxEnvironment = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
@@ -95,13 +138,20 @@ inline void PumpEvents(int rounds = 5) {
 
 // Answers the modal dialogs a test causes. Message boxes are recorded and answered at once
 // without being shown; any other dialog is handed, inside its own modal loop, to the next
-// scripted step, which must end it. A dialog nobody scripted is cancelled and recorded.
+// scripted step, which must end it. A dialog with no step left for it is cancelled, and the test
+// fails with the dialog's text.
 class ModalScript : public wxModalDialogHook {
 public:
     using Step = std::function<void(wxDialog& dialog)>;
 
-    ModalScript() { Register(); }
-    ~ModalScript() override { Unregister(); }
+    ModalScript() {
+        ++LiveModalScripts();
+        Register();
+    }
+    ~ModalScript() override {
+        Unregister();
+        --LiveModalScripts();
+    }
 
     ModalScript& Then(Step step) {
         m_steps.push_back(std::move(step));
@@ -121,6 +171,7 @@ protected:
         }
         if (m_steps.empty()) {
             unexpected.push_back(dialog->GetTitle().utf8_string());
+            ADD_FAILURE() << "modal dialog with no step left for it: " << DialogText(*dialog);
             return wxID_CANCEL;
         }
         Step step = std::move(m_steps.front());
