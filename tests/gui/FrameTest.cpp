@@ -71,8 +71,9 @@ bool CommandEnabled(CMainFrame* frame, unsigned id) {
     frame->DoMenuUpdates();
     frame->GetToolBar()->UpdateWindowUI();
     bool menu = frame->GetMenuBar()->IsEnabled(res::WxId(id));
-    if (frame->GetToolBar()->FindById(res::WxId(id)))
+    if (frame->GetToolBar()->FindById(res::WxId(id))) {
         EXPECT_EQ(menu, frame->GetToolBar()->GetToolEnabled(res::WxId(id))) << id;
+    }
     return menu;
 }
 
@@ -176,7 +177,9 @@ TEST_F(GuiTest, GermanAndBackToDefaultRestoresEveryMenuText) {
     // Every caption of the menu is translated.
     auto german = MenuTexts(bar);
     for (const auto& [key, text] : builtIn)
-        if (key != "|2|2|2") EXPECT_NE(german[key], text) << key;
+        if (key != "|2|2|2") {
+            EXPECT_NE(german[key], text) << key;
+        }
 
     PostCommand(frame, 5050);
     EXPECT_EQ(MenuTexts(bar), builtIn);
