@@ -73,7 +73,8 @@ protected:
 };
 
 TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
-    AddMessage("a.eml", "Alpha", {{"a1.jpg", kJpeg, "image/jpeg"}});
+    AddMessage("a.eml", "Alpha", {{"a1.jpg", kJpeg, "image/jpeg"}},
+               "Tue, 12 Jul 1994 08:12:31 +0000");
     AddMessage("b.eml", "Beta", {});
     AddMessage("c.eml", "Hi",
                {{"c.jpg", kJpeg, "image/jpeg"}, {"c.txt", "some text", "text/plain"}});
@@ -100,6 +101,9 @@ TEST_F(ExtractionRunTest, MessagesLastToFirstPicturesOnlyDatedAndReported) {
     // 15 Nov 1994 08:12:31 on a Berlin clock (CET).
     EXPECT_EQ(st.st_mtime, 784883551);
     EXPECT_EQ(st.st_atime, 784883551);
+    // 12 Jul 1994 08:12:31 on a Berlin clock in summer time (CEST).
+    ASSERT_EQ(stat(Dest("a1.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 773993551);
     EXPECT_EQ(ReadFileText(Dest("c.jpg")), kJpeg);
     EXPECT_FALSE(platform::FileExists(Dest("c.txt")));
 
