@@ -5,6 +5,7 @@
 
 #include "engine/ExtractionRun.h"
 #include "platform/FileSystem.h"
+#include "platform/HeaderText.h"
 #include "platform/Text.h"
 
 namespace {
@@ -37,7 +38,7 @@ void SplitSender(const std::string& from, MailHeader& header) {
         std::string name = platform::Trim(from.substr(0, open));
         if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
             name = name.substr(1, name.size() - 2);
-        header.SenderName = name.empty() ? header.Sender : name;
+        header.SenderName = name.empty() ? header.Sender : platform::DecodeHeaderText(name);
         return;
     }
     header.Sender = platform::Trim(from);
@@ -58,7 +59,8 @@ bool ReadEmlHeader(const std::string& path, MailHeader& header) {
     auto field = [&] {
         const std::string key = platform::ToLower(name);
         const std::string text = platform::Trim(value);
-        if (key == "subject" && header.Subject.empty()) header.Subject = text;
+        if (key == "subject" && header.Subject.empty())
+            header.Subject = platform::DecodeHeaderText(text);
         if (key == "from" && header.Sender.empty()) SplitSender(text, header);
         if (key == "date" && !header.Time) header.Time = ParseMailDate(text);
         name.clear();

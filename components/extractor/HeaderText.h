@@ -9,15 +9,8 @@
 
 namespace extractor {
 
-// Unfolds the text and decodes its encoded words ("=?charset?B|Q?...?="), also where they
-// touch other text; blanks between two encoded words are dropped, and the bytes of adjacent
-// words in one charset are joined before conversion, so a character split across words
-// survives. Bytes outside encoded words are UTF-8 when they are valid UTF-8, else
-// windows-1252. The result is valid UTF-8.
+// platform::DecodeHeaderText with GMime's charset names and tables.
 std::string DecodeHeaderText(std::string_view raw);
-
-// The value of a base64 letter, -1 for anything outside the alphabet.
-int Base64Rank(unsigned char c);
 
 // Bytes in a charset as mail names it, as UTF-8; bytes that the charset cannot read are read
 // as UTF-8 when valid, else as windows-1252.
