@@ -20,6 +20,8 @@
 #include "components/extractor/GMimeSetup.h"
 #include "components/extractor/HeaderText.h"
 #include "components/extractor/MessageFile.h"
+#include "components/extractor/Tnef.h"
+#include "platform/FileHandle.h"
 
 namespace extractor {
 
@@ -451,6 +453,7 @@ struct WalkContext {
     std::vector<std::string>* files = nullptr;
     unsigned attachmentNumber = 0;
     std::string messagePath;
+    long utcOffset = 0; // the sender's, from the mail's Date:
 };
 
 // The first header of that name as it stands in the message (folded, encoded words and all).
@@ -502,6 +505,57 @@ void SaveAttachment(GMimePart* part, WalkContext& ctx) {
                                  sub ? sub : "octet-stream");
     }
     SaveFile(name, [part](int fd) { return WriteContent(part, fd); }, ctx);
+}
+
+// One file of a TNEF stream into fd (taken over and closed), dated as the stream dates it.
+bool WriteTnefFile(const TnefFile& file, int fd) {
+    platform::UniqueFd owner(fd);
+    if (!platform::WriteAll(fd, file.bytes)) {
+        int err = errno;
+        owner.Close();
+        errno = err;
+        return false;
+    }
+    if (file.modified) {
+        const time_t when = static_cast<time_t>(*file.modified);
+        struct timespec times[2] = {{when, 0}, {when, 0}};
+        ::futimens(fd, times);
+    }
+    return owner.Close();
+}
+
+// A TNEF part (winmail.dat) by its type or name, and the signature its content must begin with.
+// Its files are written as attachments of their own, dated as the stream dates them; the part
+// itself is written too when it holds more than those files (an attached message's text, an
+// OLE object), when it cannot be read (the reason goes to stderr), or when one of its files
+// could not be written, so that nothing is lost. Without the signature it is an ordinary file.
+void SaveAttachmentOrTnef(GMimePart* part, WalkContext& ctx) {
+    GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
+    const char* media = type ? g_mime_content_type_get_media_type(type) : nullptr;
+    const char* sub = type ? g_mime_content_type_get_media_subtype(type) : nullptr;
+    DecodedContent content;
+    if (!IsTnefPartType(media ? media : "", sub ? sub : "",
+                        SanitizeFileName(PartFileName(GMIME_OBJECT(part)))) ||
+        !content.Load(part) || !HasTnefSignature(content.Bytes())) {
+        SaveAttachment(part, ctx);
+        return;
+    }
+    TnefContents tnef;
+    std::string reason;
+    bool keepPart = !ReadTnef(content.Bytes(), ctx.utcOffset, tnef, reason);
+    if (keepPart)
+        std::fprintf(stderr, "kestrel_extractor: %s: cannot read the TNEF attachment: %s\n",
+                     ctx.messagePath.c_str(), reason.c_str());
+    keepPart = keepPart || tnef.moreThanFiles || tnef.files.empty();
+    if (keepPart) SaveAttachment(part, ctx);
+    size_t listed = ctx.files->size();
+    for (const TnefFile& file : tnef.files) {
+        ++ctx.attachmentNumber;
+        std::string name = SanitizeFileName(file.name);
+        if (name.empty()) name = GeneratedFileName(ctx.attachmentNumber, "application", "octet-stream");
+        SaveFile(name, [&file](int fd) { return WriteTnefFile(file, fd); }, ctx);
+    }
+    if (!keepPart && ctx.files->size() - listed < tnef.files.size()) SaveAttachment(part, ctx);
 }
 
 // A forwarded message attached as a file: its type is message/rfc822 (or message/global) and
@@ -743,7 +797,7 @@ void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
                 decoded.push_back(std::move(parsed));
             }
         } else if (IsAttachment(object)) {
-            SaveAttachment(GMIME_PART(object), ctx);
+            SaveAttachmentOrTnef(GMIME_PART(object), ctx);
         }
     }
 }
@@ -846,6 +900,8 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
     ctx.writer = &writer;
     ctx.files = &result.files;
     ctx.messagePath = messagePath;
+    if (GDateTime* date = g_mime_message_get_date(message))
+        ctx.utcOffset = static_cast<long>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND);
     WalkParts(parsed, ctx);
     return result;
 }
