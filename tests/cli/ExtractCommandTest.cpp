@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
+#include <cstdint>
+#include <ctime>
+#include <set>
 #include <sys/stat.h>
 
 #include "ChildProcess.h"
 #include "MailFixtures.h"
 #include "RunProcess.h"
+#include "SharedCorpus.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -124,3 +128,67 @@ TEST_F(CliExtract, UsageErrors) {
 }
 
 } // namespace
+
+// The two real winmail.dat messages of the shared corpus through a whole run: the files inside
+// are attachments like any other, for the pictures filter, the dating and the report.
+TEST_F(CliExtract, FilesInsideWinmailDatJoinTheRun) {
+    const std::string corpus = std::string(KESTREL_SHARED_DIR) + "/corpus/eml/";
+    for (const char* name : {"mk-tnef-rich-text.eml", "mk-tnef-ukr.eml"}) {
+        REQUIRE_SHARED_FILE(corpus + name);
+        m_root.Write(std::string("Tnef/") + name, ReadFileText(corpus + name));
+    }
+    const std::string ini = "config/VANDREL/KESTL/qor.ini";
+    auto fnv = [](const std::string& bytes) {
+        std::uint64_t h = 0xcbf29ce484222325ULL;
+        for (unsigned char c : bytes)
+            h = (h ^ c) * 0x100000001b3ULL;
+        return h;
+    };
+    auto mtime = [](const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+    };
+    const std::string kitten = "kitten-playing-with-a-christmas-tree.jpg";
+    const std::string again = "kitten-playing-with-a-christmas-tree (1).jpg";
+
+    // Every file, undated: each inner file keeps the date its sender's file had. The Outlook
+    // 2016 stream also holds two attached messages (one with the same picture inside), so its
+    // winmail.dat stays; the other holds only the message text and stays as it is.
+    m_root.Write(ini, "[Option]\r\nExtractOnlyPicture=0\r\nSetAttachmentDate=0\r\n"
+                      "AttachmentSizeLimit=0\r\nHTMLItemNumber=10\r\n");
+    auto r = Extract({m_root / "Tnef", m_root / "all"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string& name : {kitten, again}) {
+        const std::string bytes = ReadFileText(m_root / "all/" + name);
+        EXPECT_EQ(bytes.size(), 375081u) << name;
+        EXPECT_EQ(fnv(bytes), 0xfbb63ef0a886e303ULL) << name;
+    }
+    EXPECT_EQ(mtime(m_root / "all/" + kitten), 1544886212);  // 15 Dec 2018 10:03:32 -0500
+    EXPECT_EQ(mtime(m_root / "all/" + again), 1544885363);   // 14:49:23 UTC
+    std::set<std::string> dats;
+    for (const char* name : {"winmail.dat", "winmail (1).dat"})
+        dats.insert(std::to_string(ReadFileText(m_root / "all/" + name).size()));
+    EXPECT_EQ(dats, (std::set<std::string>{"821421", "9566"}));
+    std::string page = ReadFileText(m_root / "all/report/report_page1.htm");
+    EXPECT_NE(page.find(kitten), std::string::npos);
+
+    // Pictures only, dated as the mail: the pictures inside pass the filter, the .dat does not.
+    m_root.Write(ini, "[Option]\r\nExtractOnlyPicture=1\r\nSetAttachmentDate=1\r\n"
+                      "AttachmentSizeLimit=0\r\nHTMLItemNumber=10\r\n");
+    r = Extract({m_root / "Tnef", m_root / "pictures"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // The mail's Date: wall clock (10:07:14) on this machine's clock, as the run dates any file.
+    std::tm sent{};
+    sent.tm_year = 2018 - 1900;
+    sent.tm_mon = 11;
+    sent.tm_mday = 15;
+    sent.tm_hour = 10;
+    sent.tm_min = 7;
+    sent.tm_sec = 14;
+    sent.tm_isdst = -1;
+    const std::time_t dated = std::mktime(&sent);
+    EXPECT_EQ(mtime(m_root / "pictures/" + kitten), dated);
+    EXPECT_EQ(mtime(m_root / "pictures/" + again), dated);
+    EXPECT_FALSE(platform::FileExists(m_root / "pictures/winmail.dat"));
+    EXPECT_FALSE(platform::FileExists(m_root / "pictures/winmail (1).dat"));
+}
