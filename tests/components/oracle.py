@@ -75,6 +75,10 @@ ALLOWED = {
                        "message (Subject: HTML test) as attached_email.eml",
     "pmp-issue126-wlm16.eml": "two Content-Type headers: Python takes the first (text/plain), GMime "
                               "the last (multipart/mixed) and so also writes ATT00001.txt",
+    "mk-tnef-rich-text.eml": "a winmail.dat: Python counts it as one file; the component also writes "
+                             "the files inside it (the picture, twice: once more inside an attached "
+                             "message) and keeps winmail.dat, which still holds the attached "
+                             "messages' text; winmail.dat matches",
 }
 
 DATE_RE = re.compile(r"^(Mon|Tue|Wed|Thu|Fri|Sat|Sun), \d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
