@@ -15,7 +15,8 @@ namespace {
 
 const std::string& Folder() {
     static const std::string folder = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "kestrel-tnef-fuzz-XXXXXX").string();
+        std::string templ =
+            (std::filesystem::temp_directory_path() / "kestrel-tnef-fuzz-XXXXXX").string();
         if (!mkdtemp(templ.data())) std::abort();
         return templ;
     }();

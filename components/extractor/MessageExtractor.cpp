@@ -552,7 +552,8 @@ void SaveAttachmentOrTnef(GMimePart* part, WalkContext& ctx) {
     for (const TnefFile& file : tnef.files) {
         ++ctx.attachmentNumber;
         std::string name = SanitizeFileName(file.name);
-        if (name.empty()) name = GeneratedFileName(ctx.attachmentNumber, "application", "octet-stream");
+        if (name.empty())
+            name = GeneratedFileName(ctx.attachmentNumber, "application", "octet-stream");
         SaveFile(name, [&file](int fd) { return WriteTnefFile(file, fd); }, ctx);
     }
     if (!keepPart && ctx.files->size() - listed < tnef.files.size()) SaveAttachment(part, ctx);

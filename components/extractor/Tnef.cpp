@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <initializer_list>
@@ -185,8 +186,8 @@ size_t FixedSize(std::uint16_t type) {
     }
 }
 
-bool ReadProperties(std::string_view block, const std::string& charset,
-                    AttachmentProperties& props, std::string& reason) {
+bool ReadProperties(std::string_view block, const std::string& charset, AttachmentProperties& props,
+                    std::string& reason) {
     Reader r(block);
     std::uint32_t count = 0;
     if (!r.Number(count)) {
@@ -289,8 +290,8 @@ bool AddAttachment(const Attachment& a, const std::string& charset, long utcOffs
              &props.longName, &props.fileName, &a.title, &props.displayName})
         if (file.name.empty()) file.name = *name;
     file.bytes = *bytes;
-    file.modified = props.modified ? props.modified
-                    : a.modified   ? a.modified
+    file.modified = props.modified  ? props.modified
+                    : a.modified    ? a.modified
                     : props.created ? props.created
                                     : a.created;
     contents.files.push_back(std::move(file));
@@ -396,8 +397,8 @@ bool DecodedContent::Load(GMimePart* part) {
     struct stat st {};
     if (::fstat(file.Get(), &st) != 0) return false;
     if (st.st_size == 0) return true;
-    void* map = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE,
-                       file.Get(), 0);
+    void* map =
+        ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, file.Get(), 0);
     if (map == MAP_FAILED) return false;
     m_map = map;
     m_size = static_cast<size_t>(st.st_size);
@@ -406,10 +407,7 @@ bool DecodedContent::Load(GMimePart* part) {
 
 bool ReadTnef(std::string_view data, long utcOffset, TnefContents& contents, std::string& reason) {
     contents = TnefContents();
-    TnefContents read;
-    bool ok = ReadStream(data, utcOffset, 0, read, reason);
-    contents = std::move(read);
-    return ok;
+    return ReadStream(data, utcOffset, 0, contents, reason);
 }
 
 } // namespace extractor

@@ -34,7 +34,9 @@ std::string Stream(const std::string& attributes) {
     return Le(0x223E9F78, 4) + Le(0x1234, 2) + Attr(1, 0x00089006, Le(0x00010000, 4)) + attributes;
 }
 
-std::string Padded(const std::string& v) { return v + std::string((4 - v.size() % 4) % 4, '\0'); }
+std::string Padded(const std::string& v) {
+    return v + std::string((4 - v.size() % 4) % 4, '\0');
+}
 
 // One property of a property list: a string, binary or object value, or a 32-bit number.
 std::string VarProp(std::uint16_t type, std::uint16_t id, const std::string& value) {
@@ -65,8 +67,8 @@ std::string Date(int y, int mo, int d, int h, int mi, int s) {
 // A file attachment: 8-bit title, data, modification date and, when given, a UTF-16 long name.
 std::string FileAttachment(const std::string& title, const std::string& data,
                            const std::u16string& longName = u"") {
-    std::string out = Attr(2, 0x00069002, std::string(14, '\0')) + Attr(2, 0x00018010, title + '\0') +
-                      Attr(2, 0x0006800F, data) +
+    std::string out = Attr(2, 0x00069002, std::string(14, '\0')) +
+                      Attr(2, 0x00018010, title + '\0') + Attr(2, 0x0006800F, data) +
                       Attr(2, 0x00038013, Date(2019, 3, 4, 10, 20, 30));
     std::vector<std::string> props = {LongProp(0x3705, 1)};
     if (!longName.empty()) props.push_back(VarProp(0x001F, 0x3707, Utf16(longName)));
@@ -77,8 +79,7 @@ std::string FileAttachment(const std::string& title, const std::string& data,
 std::string MessageAttachment(const std::string& inner) {
     std::string object = std::string(16, '\x07') + inner; // an interface id, then the stream
     return Attr(2, 0x00069002, std::string(14, '\0')) +
-           Attr(2, 0x00069005,
-                Props({LongProp(0x3705, 5), VarProp(0x000D, 0x3701, object)}));
+           Attr(2, 0x00069005, Props({LongProp(0x3705, 5), VarProp(0x000D, 0x3701, object)}));
 }
 
 std::string MailWith(const std::string& tnef, const std::string& name = "winmail.dat",
@@ -101,10 +102,10 @@ TEST(Tnef, FilesInsideAreWrittenAndNothingIsLost) {
     const std::string two = FileAttachment("KITTEN~1.JPG", kitten, u"kitten \u00e9t\u00e9.jpg") +
                             FileAttachment("notes.txt", "notes");
     const std::string full = Stream(two);
-    const std::string hostile = Stream(
-        FileAttachment("../x", "1") + FileAttachment("a/b/c.txt", "2") +
-        FileAttachment("..\\..\\w.txt", "3") + FileAttachment("", "4", u"/etc/passwd") +
-        FileAttachment("", "5"));
+    const std::string hostile =
+        Stream(FileAttachment("../x", "1") + FileAttachment("a/b/c.txt", "2") +
+               FileAttachment("..\\..\\w.txt", "3") + FileAttachment("", "4", u"/etc/passwd") +
+               FileAttachment("", "5"));
     // The title in the stream's code page (windows-1251), no long name.
     const std::string cyrillic = Le(0x223E9F78, 4) + Le(0, 2) +
                                  Attr(1, 0x00069007, Le(1251, 4) + Le(0, 4)) +
@@ -122,21 +123,42 @@ TEST(Tnef, FilesInsideAreWrittenAndNothingIsLost) {
         const char* logged;             // in the stderr line, or nullptr for none
     } cases[] = {
         {"two files", MailWith(full), {"kitten \u00e9t\u00e9.jpg", "notes.txt"}, false, nullptr},
-        {"known by its name alone", MailWith(full, "WinMail.DAT", "application/octet-stream"),
-         {"kitten \u00e9t\u00e9.jpg", "notes.txt"}, false, nullptr},
-        {"hostile names", MailWith(hostile), {"x", "c.txt", "w.txt", "passwd", "part6.bin"}, false,
+        {"known by its name alone",
+         MailWith(full, "WinMail.DAT", "application/octet-stream"),
+         {"kitten \u00e9t\u00e9.jpg", "notes.txt"},
+         false,
          nullptr},
-        {"code page title", MailWith(cyrillic), {"\u041e\u0442\u0447\u0451\u0442.doc"}, false,
+        {"hostile names",
+         MailWith(hostile),
+         {"x", "c.txt", "w.txt", "passwd", "part6.bin"},
+         false,
          nullptr},
-        {"message text only", MailWith(Stream(Attr(1, 0x00018004, std::string("Hi\0", 3)))),
-         {"winmail.dat"}, true, nullptr},
+        {"code page title",
+         MailWith(cyrillic),
+         {"\u041e\u0442\u0447\u0451\u0442.doc"},
+         false,
+         nullptr},
+        {"message text only",
+         MailWith(Stream(Attr(1, 0x00018004, std::string("Hi\0", 3)))),
+         {"winmail.dat"},
+         true,
+         nullptr},
         {"no signature", MailWith("not tnef at all"), {"winmail.dat"}, true, nullptr},
-        {"cut in the second file", MailWith(full.substr(0, full.size() - 40)),
-         {"winmail.dat", "kitten \u00e9t\u00e9.jpg"}, true, "cut short"},
-        {"checksum", MailWith(damagedSum), {"winmail.dat", "kitten \u00e9t\u00e9.jpg"}, true,
+        {"cut in the second file",
+         MailWith(full.substr(0, full.size() - 40)),
+         {"winmail.dat", "kitten \u00e9t\u00e9.jpg"},
+         true,
+         "cut short"},
+        {"checksum",
+         MailWith(damagedSum),
+         {"winmail.dat", "kitten \u00e9t\u00e9.jpg"},
+         true,
          "checksum"},
-        {"files of an attached message", MailWith(Stream(MessageAttachment(Stream(two)))),
-         {"winmail.dat", "kitten \u00e9t\u00e9.jpg", "notes.txt"}, true, nullptr},
+        {"files of an attached message",
+         MailWith(Stream(MessageAttachment(Stream(two)))),
+         {"winmail.dat", "kitten \u00e9t\u00e9.jpg", "notes.txt"},
+         true,
+         nullptr},
         {"attached messages without end", MailWith(deep), {"winmail.dat"}, true, "nested"},
     };
     for (const Case& c : cases) {
@@ -170,8 +192,8 @@ TEST(Tnef, InnerFilesCarryTheirOwnBytesAndDate) {
     TempDir dir;
     const std::string dest = dir.MakeDir("dest");
     const std::string data(70000, '\x5a');
-    extractor::ExtractMessage(
-        dir.Write("m.eml", MailWith(Stream(FileAttachment("big.bin", data)))), dest);
+    extractor::ExtractMessage(dir.Write("m.eml", MailWith(Stream(FileAttachment("big.bin", data)))),
+                              dest);
     EXPECT_EQ(ReadFileText(dest + "/big.bin"), data);
     struct stat st {};
     ASSERT_EQ(stat((dest + "/big.bin").c_str(), &st), 0);
