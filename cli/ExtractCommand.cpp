@@ -16,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/SeException.h"
+#include "store/MailSource.h"
 
 namespace {
 
@@ -76,14 +77,17 @@ int RunExtract(const std::vector<std::string>& args) {
 
     std::string mailFolder = positional[0];
     std::string dest = positional[1];
-    if (!platform::IsDirectory(mailFolder))
-        return UsageError("extract", "no mail folder at '" + mailFolder + "'");
+    // The same rule as the run's: a fifo or a device is refused, not read.
+    std::string why;
+    if (!OpenMailboxPath(mailFolder, &why))
+        return UsageError("extract", "no mail folder at '" + mailFolder + "'" +
+                                         (why.empty() ? "" : ": " + why));
     if (!PrepareDestination("extract", dest)) return kExitFailed;
     std::string trimmed = mailFolder;
     while (trimmed.size() > 1 && trimmed.back() == '/')
         trimmed.pop_back();
     if (!folderName) folderName = platform::FindFileName(trimmed);
-    if (mailFolder.back() != '/') mailFolder += '/';
+    if (platform::IsDirectory(mailFolder) && mailFolder.back() != '/') mailFolder += '/';
     choices.ChosenPath = dest;
     choices.ShowReport = open;
     ExtractionOptions options = PrepareExtractionOptions(settings);
@@ -122,8 +126,10 @@ int RunExtract(const std::vector<std::string>& args) {
 
 const CliRegistrar extract(
     {"extract", "[options] MAILFOLDER DEST",
-     "Extract the attachments of every .eml file in MAILFOLDER into DEST, with the report "
-     "(DEST/report.htm), as the desktop program's Extract Attachments does.",
+     "Extract the attachments of every message in MAILFOLDER into DEST, with the report "
+     "(DEST/report.htm), as the desktop program's Extract Attachments does. MAILFOLDER is a "
+     "folder of .eml files, a maildir (a folder with cur/ and new/), an mbox file or a .dbx "
+     "file.",
      "  --pictures-only         keep pictures only (default: the ExtractOnlyPicture setting)\n"
      "  --all-files             keep every attachment\n"
      "  --folder-subdir         put the attachments into DEST/<folder name>\n"

@@ -231,14 +231,18 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     CMessageFile file;
     std::string why;
     int readable = -1;
-    if (file.Open(source, index, RecoveryFolder(options.Destination)) == CMessageFile::Ready)
+    const CMessageFile::Result opened = file.Open(source, index, RecoveryFolder(options.Destination));
+    if (opened == CMessageFile::Ready)
         readable = platform::OpenFileForReading(file.Path(), UINT64_MAX, &why);
+    else if (opened == CMessageFile::Unreadable)
+        why = "(damaged or cut short; extracted as far as it goes)";
     if (readable < 0) {
-        TheErrorLog().Write("Cannot read message %d of the folder: %s %s", index,
-                            file.Path().c_str(), why.c_str());
+        const std::string what = source.Describe(index);
+        TheErrorLog().Write("Cannot read message %d of the folder: %s %s", index, what.c_str(),
+                            why.c_str());
         if (context.problems) {
             ++context.problems->UnreadableMessages;
-            context.problems->Unreadable.push_back(file.Path() + (why.empty() ? "" : " ") + why);
+            context.problems->Unreadable.push_back(what + (why.empty() ? "" : " ") + why);
         }
     } else {
         ::close(readable);
@@ -272,7 +276,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     message.DateText = answer.DateText;
     message.FileTime = ParseMailDate(answer.DateText);
     message.Files = std::move(answer.Files);
-    message.Origin = file.Path();
+    message.Origin = source.Describe(index);
     return MessageStep::Extracted;
 }
 
@@ -308,7 +312,13 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     if (context.problems && ::access(dest.c_str(), W_OK | X_OK) != 0)
         context.problems->DestinationUnwritable = true;
 
-    EmlFolderSource source(folderPath);
+    std::string why;
+    std::unique_ptr<IMailSource> opened = OpenMailboxPath(folderPath, &why);
+    if (!opened) {
+        context.ui.ShowMessage("Can't read the mail folder " + folderPath + ": " + why);
+        return -1;
+    }
+    IMailSource& source = *opened;
     progress.Open("Progress", true);
     progress.SetRange(0, source.Count(), 1);
     platform::CreateFolder(RecoveryFolder(dest));

@@ -51,8 +51,10 @@ struct ExtractionContext {
     RunProblems* problems = nullptr; // filled when given
 };
 
-// 0 when it ran or had nothing to do; -1 when the user declined to go on after an interrupted
-// earlier run over the same destination.
+// The mail folder is any mailbox OpenMailboxPath knows: a folder of .eml files, a maildir, an
+// mbox or a .dbx file. 0 when it ran or had nothing to do; -1 when the user declined to go on
+// after an interrupted earlier run over the same destination, or when the path is no mailbox
+// (said through the message box).
 int RunExtraction(const std::string& folderPath, const ExtractionOptions& options,
                   const std::string& folderName, ExtractionContext& context);
 

@@ -45,15 +45,7 @@ void SplitSender(const std::string& from, MailHeader& header) {
     header.SenderName = header.Sender;
 }
 
-} // namespace
-
-bool ReadEmlHeader(const std::string& path, MailHeader& header) {
-    header = MailHeader{};
-    int fd = platform::OpenFileForReading(path, UINT64_MAX);
-    if (fd < 0) return false;
-    const std::string block = ReadHeaderBlock(fd);
-    close(fd);
-
+void ParseHeaderBlock(const std::string& block, MailHeader& header) {
     // Unfolded fields: a line that starts with a blank continues the one before.
     std::string name, value;
     auto field = [&] {
@@ -85,20 +77,29 @@ bool ReadEmlHeader(const std::string& path, MailHeader& header) {
         value = line.substr(colon + 1);
     }
     if (!name.empty()) field();
+}
+
+} // namespace
+
+bool ReadEmlHeader(const std::string& path, MailHeader& header) {
+    header = MailHeader{};
+    int fd = platform::OpenFileForReading(path, UINT64_MAX);
+    if (fd < 0) return false;
+    const std::string block = ReadHeaderBlock(fd);
+    close(fd);
+    ParseHeaderBlock(block, header);
     return true;
 }
 
 bool ReadMailHeader(IMailSource& source, int index, MailHeader& header) {
     const std::string path = source.MessagePath(index);
     if (!path.empty()) return ReadEmlHeader(path, header);
-    return source.ReadHeader(index, header);
+    if (!source.ReadHeader(index, header)) return false;
+    std::string block;
+    if (source.ReadHeaderBlock(index, kHeaderLimit, block)) ParseHeaderBlock(block, header);
+    return true;
 }
 
 std::unique_ptr<IMailSource> OpenMailSource(const std::string& path) {
-    if (path.empty()) return nullptr;
-    if (platform::IsDirectory(path)) return std::make_unique<EmlFolderSource>(path);
-    if (!platform::IsRegularFile(path)) return nullptr;
-    auto source = std::make_unique<DbxFileSource>();
-    if (!source->Open(path)) return nullptr;
-    return source;
+    return OpenMailboxPath(path);
 }

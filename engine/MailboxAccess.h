@@ -12,6 +12,6 @@ bool ReadEmlHeader(const std::string& path, MailHeader& header);
 // The header of message index: from its own file when the mailbox keeps messages as files,
 // otherwise as the mailbox keeps it.
 bool ReadMailHeader(IMailSource& source, int index, MailHeader& header);
-// The mailbox a run is pointed at: a folder of .eml files, or a .dbx message file. Null when
-// the path is neither, or the message file does not open.
+// The mailbox a run is pointed at: a folder of .eml files, a maildir, a .dbx or an mbox message
+// file (OpenMailboxPath). Null when the path is none of these, or the message file does not open.
 std::unique_ptr<IMailSource> OpenMailSource(const std::string& path);

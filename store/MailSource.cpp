@@ -20,26 +20,50 @@ std::time_t FileTimeToTime(std::uint64_t fileTime) {
                                     kFileTimeToUnix);
 }
 
-EmlFolderSource::EmlFolderSource(const std::string& folder) {
-    for (const platform::DirEntry& e : platform::ListDirectory(folder, "*.eml")) {
+void MessageFilesSource::AddFiles(const std::string& folder, const char* pattern) {
+    for (const platform::DirEntry& e : platform::ListDirectory(folder, pattern)) {
         std::string path = platform::JoinPath(folder, e.name);
-        if (!e.isDirectory && platform::IsRegularFile(path)) m_paths.push_back(path);
+        if (!e.isDirectory && e.name[0] != '.' && platform::IsRegularFile(path))
+            m_paths.push_back(path);
     }
+}
+
+void MessageFilesSource::Sort() {
     std::sort(m_paths.begin(), m_paths.end(), [](const std::string& a, const std::string& b) {
         return std::strcmp(a.c_str(), b.c_str()) < 0;
     });
 }
 
-bool EmlFolderSource::ReadHeader(int index, MailHeader& header) {
+EmlFolderSource::EmlFolderSource(const std::string& folder) {
+    AddFiles(folder, "*.eml");
+    Sort();
+}
+
+bool IsMaildir(const std::string& folder) {
+    return platform::IsDirectory(platform::JoinPath(folder, "cur")) &&
+           platform::IsDirectory(platform::JoinPath(folder, "new"));
+}
+
+MaildirSource::MaildirSource(const std::string& folder) {
+    AddFiles(platform::JoinPath(folder, "cur"), "*");
+    AddFiles(platform::JoinPath(folder, "new"), "*");
+    // By name, not by path: a message moves from new/ to cur/ when it is first read, and keeps
+    // its place.
+    std::sort(m_paths.begin(), m_paths.end(), [](const std::string& a, const std::string& b) {
+        return std::strcmp(a.c_str() + a.rfind('/'), b.c_str() + b.rfind('/')) < 0;
+    });
+}
+
+bool MessageFilesSource::ReadHeader(int index, MailHeader& header) {
     header = MailHeader{};
     return index >= 0 && index < Count();
 }
 
-std::string EmlFolderSource::MessagePath(int index) const {
+std::string MessageFilesSource::MessagePath(int index) const {
     return index >= 0 && index < Count() ? m_paths[static_cast<std::size_t>(index)] : "";
 }
 
-MailTextWrite EmlFolderSource::WriteText(int index, int fd) {
+MailTextWrite MessageFilesSource::WriteText(int index, int fd) {
     int in = open(MessagePath(index).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0) return MailTextWrite::Unreadable;
     MailTextWrite result = MailTextWrite::Written;
@@ -60,6 +84,7 @@ MailTextWrite EmlFolderSource::WriteText(int index, int fd) {
 
 bool DbxFileSource::Open(const std::string& path) {
     Close();
+    m_path = path;
     return m_store.Open(path) == 0;
 }
 
@@ -67,6 +92,10 @@ void DbxFileSource::Close() {
     m_item.reset();
     m_index = -1;
     m_store.Close();
+}
+
+std::string DbxFileSource::Describe(int index) const {
+    return m_path + ", message " + std::to_string(index + 1);
 }
 
 const CDbxMessage* DbxFileSource::Message(int index) {
@@ -103,11 +132,89 @@ MailTextWrite DbxFileSource::WriteText(int index, int fd) {
     }
 }
 
-std::unique_ptr<IMailSource> OpenFolderSource(const FolderRecord& folder) {
-    if (folder.PathSuffix.empty()) return std::make_unique<EmlFolderSource>(folder.FullPath);
-    auto source = std::make_unique<DbxFileSource>();
-    if (!source->Open(platform::JoinPath(folder.FullPath, folder.PathSuffix))) return nullptr;
+bool MboxFileSource::Open(const std::string& path, std::string* why) {
+    m_path = path;
+    return m_reader.Open(path, why);
+}
+
+bool MboxFileSource::ReadHeader(int index, MailHeader& header) {
+    header = MailHeader{};
+    return index >= 0 && index < Count();
+}
+
+MailTextWrite MboxFileSource::WriteText(int index, int fd) {
+    switch (m_reader.WriteMessage(index, fd)) {
+    case MboxWrite::Written:
+        return MailTextWrite::Written;
+    case MboxWrite::WriteFailed:
+        return MailTextWrite::WriteFailed;
+    case MboxWrite::Cut:
+    case MboxWrite::Unreadable:
+        break;
+    }
+    return MailTextWrite::Unreadable;
+}
+
+bool MboxFileSource::ReadHeaderBlock(int index, std::size_t limit, std::string& block) {
+    return m_reader.ReadHeaderBlock(index, limit, block);
+}
+
+std::string MboxFileSource::Describe(int index) const {
+    return m_path + ", message " + std::to_string(index + 1) + " (at byte " +
+           std::to_string(m_reader.Offset(index)) + ")";
+}
+
+namespace {
+
+std::unique_ptr<IMailSource> OpenMbox(const std::string& path, std::string* why) {
+    auto source = std::make_unique<MboxFileSource>();
+    if (!source->Open(path, why)) return nullptr;
     return source;
+}
+
+std::unique_ptr<IMailSource> OpenDbx(const std::string& path) {
+    auto source = std::make_unique<DbxFileSource>();
+    if (!source->Open(path)) return nullptr;
+    return source;
+}
+
+} // namespace
+
+std::unique_ptr<IMailSource> OpenFolderSource(const FolderRecord& folder) {
+    switch (folder.Kind) {
+    case MailboxKind::Container:
+        return nullptr;
+    case MailboxKind::Maildir:
+        return std::make_unique<MaildirSource>(folder.FullPath);
+    case MailboxKind::Mbox:
+        return OpenMbox(platform::JoinPath(folder.FullPath, folder.PathSuffix), nullptr);
+    case MailboxKind::Express:
+        break;
+    }
+    if (folder.PathSuffix.empty()) return std::make_unique<EmlFolderSource>(folder.FullPath);
+    return OpenDbx(platform::JoinPath(folder.FullPath, folder.PathSuffix));
+}
+
+std::unique_ptr<IMailSource> OpenMailboxPath(const std::string& path, std::string* why) {
+    if (why) why->clear();
+    if (path.empty()) return nullptr;
+    if (platform::IsDirectory(path)) {
+        if (IsMaildir(path)) return std::make_unique<MaildirSource>(path);
+        return std::make_unique<EmlFolderSource>(path);
+    }
+    std::string refused;
+    platform::UniqueFd probe(platform::OpenFileForReading(path, UINT64_MAX, &refused));
+    if (!probe.IsOpen()) {
+        if (why) *why = refused.empty() ? "not found" : refused;
+        return nullptr;
+    }
+    probe.Close();
+    if (std::unique_ptr<IMailSource> dbx = OpenDbx(path)) return dbx;
+    if (!CMboxReader::LooksLikeMbox(path)) {
+        if (why) *why = "neither an mbox file nor a .dbx file";
+        return nullptr;
+    }
+    return OpenMbox(path, why);
 }
 
 CMessageFile::Result CMessageFile::Open(IMailSource& source, int index,
@@ -118,6 +225,8 @@ CMessageFile::Result CMessageFile::Open(IMailSource& source, int index,
     // The text is streamed into the copy, so no message has to fit in memory.
     switch (source.WriteText(index, m_copy.Fd())) {
     case MailTextWrite::Unreadable:
+        // What could be read is still there for a caller that wants it.
+        if (m_copy.CloseFile()) m_path = m_copy.Path();
         return Unreadable;
     case MailTextWrite::WriteFailed:
         return WriteFailed;

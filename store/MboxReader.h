@@ -1,0 +1,71 @@
+#pragma once
+// An mbox file: one mail folder in one file, every message after a "From " line. The file is
+// read in one streaming pass that notes where each message lies, and a message's text is
+// streamed out again on demand, so a file of any size costs the same memory (the index holds
+// two offsets a message).
+//
+// The rules, for files of every writer we know of:
+// - A separator is a line that begins "From " and goes on like an envelope line: a sender, then
+//   a date with a month name, a time and a four-digit year ("From a@b.org Thu Jan  1 00:00:00
+//   2004"). The file's first line is a separator when it begins "From " at all. A body line
+//   that begins "From " but reads like text ("From here on ...") is kept in its message: a
+//   writer that did not quote it meant it as text, and cutting there would lose the rest of
+//   the message. Content-Length fields are not used: writers and tools that edit mbox files
+//   leave them wrong too often.
+// - Quoting: a line that begins with one or more ">" followed by "From " loses one ">". This is
+//   the exact reverse of the writers that quote every such line, and for the writers that only
+//   quote lines beginning "From " it gives back every line they quoted; it cannot tell their
+//   quoted "From " lines from their unquoted ">From " ones, and no reader can. Base64 content
+//   never holds "From ", so no attachment depends on the choice.
+// - The line break that a writer puts after each message (the empty line before the next
+//   separator, or at the end of the file) is not part of the message. Line ends are kept as they
+//   are (LF or CRLF).
+// - Text before the first separator is a message of its own, so nothing of a file that lost its
+//   start is dropped. A file that ends inside a line (no line break after the last byte) was cut
+//   short: the last message is still given whole as far as it goes, and said to be incomplete.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/FileHandle.h"
+
+enum class MboxWrite {
+    Written,     // the whole message
+    Cut,         // everything there is, but the file ends inside the message's last line
+    Unreadable,  // the file could not be read (or shrank since it was indexed)
+    WriteFailed, // the output could not take it
+};
+
+class CMboxReader {
+public:
+    // Opens and indexes the file. A fifo or a device is refused, as is anything unreadable;
+    // why says what (empty for a missing file).
+    bool Open(const std::string& path, std::string* why = nullptr);
+    void Close();
+    int Count() const { return static_cast<int>(m_messages.size()); }
+    // Where the message's "From " line (or, for text before the first one, its text) starts.
+    std::uint64_t Offset(int index) const;
+    // The message's text, unquoted, to fd.
+    MboxWrite WriteMessage(int index, int fd);
+    // The message's header lines up to the empty line that ends them (or limit bytes),
+    // unquoted. False when the file cannot be read.
+    bool ReadHeaderBlock(int index, std::size_t limit, std::string& block);
+
+    // True when the file begins like an mbox file: "From " on its first line.
+    static bool LooksLikeMbox(const std::string& path);
+    // The envelope rule above, for one line (with or without its line end).
+    static bool IsEnvelopeLine(const char* line, std::size_t size);
+
+private:
+    struct Message {
+        std::uint64_t from;  // the separator line, or the text for text before the first one
+        std::uint64_t begin; // the text
+        std::uint64_t end;   // one past the text
+    };
+    bool Index();
+    bool Valid(int index) const { return index >= 0 && index < Count(); }
+
+    platform::UniqueFd m_fd;
+    std::vector<Message> m_messages;
+    bool m_cut = false; // the last message is cut short
+};
