@@ -1,5 +1,6 @@
 #include "store/StoreDiscovery.h"
 
+#include <algorithm>
 #include <set>
 
 #include "app/Settings.h"
@@ -9,6 +10,8 @@
 #include "platform/User.h"
 #include "platform/UserInterface.h"
 #include "store/ExpressStore.h"
+#include "store/MailSource.h"
+#include "store/MboxReader.h"
 
 namespace {
 
@@ -21,15 +24,31 @@ bool FirstVisit(const std::string& folder, Visited& visited) {
     return visited.insert(id).second;
 }
 
-// One walk finds both kinds of store: account files, and the folder files of stores kept as one
-// .dbx file per mail folder (their folders, in the same post-order).
+bool HasFolder(const std::vector<platform::DirEntry>& entries, const char* name) {
+    for (const auto& e : entries)
+        if (e.isDirectory && e.name == name) return true;
+    return false;
+}
+
+// One walk finds every kind of store: account files, the folder files of stores kept as one
+// .dbx file per mail folder (their folders, in the same post-order), and, when mailTrees is
+// given, the mail folders of mbox trees ("Mail" and "ImapMail" of a profile) and maildirs.
 void SearchAccountFiles(const std::string& folder, std::vector<std::string>& found,
-                        std::vector<std::string>* folderFiles, Visited& visited) {
+                        std::vector<std::string>* folderFiles, Visited& visited,
+                        std::vector<std::string>* mailTrees = nullptr) {
     if (!FirstVisit(folder, visited)) return;
     // One listing serves both steps: sub-folders first, then this folder's own matches.
     auto entries = platform::ListDirectory(folder, "*");
-    for (const auto& e : entries)
-        if (e.isDirectory) SearchAccountFiles(folder + e.name + "/", found, folderFiles, visited);
+    const bool maildir = mailTrees && HasFolder(entries, "cur") && HasFolder(entries, "new");
+    if (maildir && folder.size() > 1) mailTrees->push_back(folder.substr(0, folder.size() - 1));
+    for (const auto& e : entries) {
+        if (!e.isDirectory) continue;
+        // A maildir's own folders hold messages only.
+        if (maildir && (e.name == "cur" || e.name == "new" || e.name == "tmp")) continue;
+        if (mailTrees && (e.name == "Mail" || e.name == "ImapMail"))
+            mailTrees->push_back(folder + e.name + "/");
+        SearchAccountFiles(folder + e.name + "/", found, folderFiles, visited, mailTrees);
+    }
     for (const auto& e : entries) {
         if (e.isDirectory) continue;
         if (platform::MatchPattern(e.name, "*.oeaccount")) found.push_back(folder + e.name);
@@ -87,14 +106,15 @@ std::vector<std::string> StoreDiscovery::CollectFolders(const std::string& start
 
 void StoreDiscovery::DiscoverFolders(const std::string& root, IMessageBox* ui) {
     StoreRoot = root;
-    std::vector<std::string> accountFiles, folderFiles;
+    std::vector<std::string> accountFiles, folderFiles, mailTrees;
     Visited visited;
-    SearchAccountFiles(root, accountFiles, &folderFiles, visited);
+    SearchAccountFiles(root, accountFiles, &folderFiles, visited, &mailTrees);
     if (SearchIdentityFolders) {
         for (const std::string& f : FindIdentityFolderFiles())
             if (FirstVisit(platform::FolderOf(f), visited)) folderFiles.push_back(f);
     }
-    if (accountFiles.empty() && folderFiles.empty() && ui) ui->ShowMessage(kNoStoreMessage);
+    if (accountFiles.empty() && folderFiles.empty() && mailTrees.empty() && ui)
+        ui->ShowMessage(kNoStoreMessage);
     for (const std::string& file : accountFiles) {
         std::string accountFolder = platform::FolderOf(file);
         // "Inbox" is matched without regard to case, as the store's file system did; the
@@ -112,6 +132,7 @@ void StoreDiscovery::DiscoverFolders(const std::string& root, IMessageBox* ui) {
         }
     }
     AddExpressStores(folderFiles, ui);
+    AddMailTrees(mailTrees);
 }
 
 std::vector<std::string> StoreDiscovery::FindIdentityFolderFiles() {
@@ -142,9 +163,7 @@ void StoreDiscovery::AddExpressStores(const std::vector<std::string>& folderFile
     for (const auto& [guid, name] : registered)
         Identities.push_back(IdentityRecord{{guid, name, std::string(), std::string()}});
 
-    std::set<std::string> labels;
-    for (const FolderRecord& f : Folders)
-        if (f.RelativePath.find('/') == std::string::npos) labels.insert(f.DisplayName);
+    std::set<std::string> labels = TopLabels();
     for (const std::string& file : folderFiles) {
         std::vector<ExpressFolder> folders;
         std::string why;
@@ -165,13 +184,157 @@ void StoreDiscovery::AddExpressStores(const std::vector<std::string>& folderFile
         for (const ExpressFolder& f : folders)
             if (label.empty() && f.parentId == kExpressNoParent) label = f.name;
         if (label.empty()) label = platform::FindFileName(store);
-        // Stores of the same name side by side stay apart in the tree.
-        std::string unique = label;
-        for (int n = 2; labels.count(unique); ++n)
-            unique = label + " (" + std::to_string(n) + ")";
-        labels.insert(unique);
+        const std::string unique = UniqueLabel(label, labels);
         if (!known) Identities.push_back(IdentityRecord{{guid, unique, store, std::string()}});
         for (FolderRecord& r : ExpressFolderRecords(folders, store, unique))
             Folders.push_back(std::move(r));
+    }
+}
+
+std::set<std::string> StoreDiscovery::TopLabels() const {
+    std::set<std::string> labels;
+    for (const FolderRecord& f : Folders)
+        if (f.RelativePath.find('/') == std::string::npos) labels.insert(f.DisplayName);
+    return labels;
+}
+
+std::string StoreDiscovery::UniqueLabel(const std::string& label, std::set<std::string>& labels) {
+    // Stores of the same name side by side stay apart in the tree.
+    std::string unique = label;
+    for (int n = 2; labels.count(unique); ++n)
+        unique = label + " (" + std::to_string(n) + ")";
+    labels.insert(unique);
+    return unique;
+}
+
+namespace {
+
+constexpr const char* kSubFolderSuffix = ".sbd";
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::vector<platform::DirEntry> SortedEntries(const std::string& folder) {
+    std::vector<platform::DirEntry> entries = platform::ListDirectory(folder, "*");
+    std::sort(entries.begin(), entries.end(),
+              [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
+FolderRecord MakeRecord(const std::string& name, const std::string& relative,
+                        const std::string& fullPath, MailboxKind kind) {
+    FolderRecord r;
+    r.DisplayName = name;
+    r.RelativePath = relative;
+    r.FullPath = fullPath;
+    r.Kind = kind;
+    return r;
+}
+
+// The mbox folders of one folder of an mbox tree: every mbox file, each followed by the folders
+// of its "<name>.sbd" folder; a ".sbd" folder without its file stands for a folder that holds
+// only folders. Names in byte order.
+void AddMboxFolders(const std::string& folder, const std::string& relative,
+                    std::vector<FolderRecord>& out, Visited& visited) {
+    if (!FirstVisit(folder, visited)) return;
+    std::vector<platform::DirEntry> entries = SortedEntries(folder);
+    std::set<std::string> files;
+    for (const auto& e : entries) {
+        if (e.isDirectory || EndsWith(e.name, ".msf")) continue;
+        const std::string path = platform::JoinPath(folder, e.name);
+        if (!platform::IsRegularFile(path)) continue;
+        // Mbox files begin with a "From " line; an empty one counts when the mail program keeps
+        // its summary beside it.
+        const bool empty = platform::FileSize(path) == 0;
+        if (empty ? !platform::IsRegularFile(path + ".msf") : !CMboxReader::LooksLikeMbox(path))
+            continue;
+        files.insert(e.name);
+    }
+    auto addSubFolders = [&](const std::string& name, const std::string& path) {
+        const std::string sub = platform::JoinPath(folder, name + kSubFolderSuffix);
+        if (platform::IsDirectory(sub)) AddMboxFolders(sub, path, out, visited);
+    };
+    for (const auto& e : entries) {
+        const bool isFile = files.count(e.name) > 0;
+        const bool orphanSub = e.isDirectory && EndsWith(e.name, kSubFolderSuffix) &&
+                               e.name.size() > 4 &&
+                               !files.count(e.name.substr(0, e.name.size() - 4));
+        if (!isFile && !orphanSub) continue;
+        const std::string name = isFile ? e.name : e.name.substr(0, e.name.size() - 4);
+        const std::string path = relative + "/" + name;
+        if (isFile) {
+            FolderRecord r = MakeRecord(name, path, folder, MailboxKind::Mbox);
+            r.PathSuffix = name;
+            out.push_back(std::move(r));
+        } else {
+            out.push_back(MakeRecord(name, path, platform::JoinPath(folder, e.name),
+                                     MailboxKind::Container));
+        }
+        addSubFolders(name, path);
+    }
+}
+
+// The sub-folders of a maildir kept as Maildir++ does: ".Work" and ".Work.Projects" beside cur/
+// and new/ are Work and Work/Projects. A missing level gets a record that holds only folders.
+void AddMaildirFolders(const std::string& maildir, const std::string& relative,
+                       std::vector<FolderRecord>& out) {
+    std::set<std::string> placed;
+    for (const auto& e : SortedEntries(maildir)) {
+        if (!e.isDirectory || e.name.size() < 2 || e.name[0] != '.' || e.name == "..") continue;
+        const std::string full = platform::JoinPath(maildir, e.name);
+        if (!IsMaildir(full)) continue;
+        std::string path = relative;
+        std::size_t start = 1;
+        while (start <= e.name.size()) {
+            std::size_t dot = e.name.find('.', start);
+            if (dot == std::string::npos) dot = e.name.size();
+            const std::string part = e.name.substr(start, dot - start);
+            start = dot + 1;
+            if (part.empty()) continue;
+            path += "/" + part;
+            const bool last = dot == e.name.size();
+            if (!placed.insert(path).second) continue;
+            out.push_back(MakeRecord(part, path, last ? full : maildir,
+                                     last ? MailboxKind::Maildir : MailboxKind::Container));
+        }
+    }
+}
+
+} // namespace
+
+void StoreDiscovery::AddMailTrees(std::vector<std::string> trees) {
+    std::sort(trees.begin(), trees.end());
+    std::set<std::string> labels = TopLabels();
+    std::set<std::string> maildirs;
+    for (const std::string& t : trees)
+        if (t.back() != '/') maildirs.insert(t);
+    Visited visited;
+    for (std::string tree : trees) {
+        if (tree.back() == '/') {
+            // "Mail" or "ImapMail": one tree per account folder, shown under the account's name.
+            tree.pop_back();
+            for (const auto& account : SortedEntries(tree)) {
+                const std::string folder = platform::JoinPath(tree, account.name);
+                if (!account.isDirectory || maildirs.count(folder)) continue;
+                std::vector<FolderRecord> records;
+                const std::string label = account.name;
+                AddMboxFolders(folder, label, records, visited);
+                if (records.empty()) continue;
+                const std::string unique = UniqueLabel(label, labels);
+                Folders.push_back(MakeRecord(unique, unique, folder, MailboxKind::Container));
+                for (FolderRecord& r : records) {
+                    r.RelativePath = unique + r.RelativePath.substr(label.size());
+                    Folders.push_back(std::move(r));
+                }
+            }
+            continue;
+        }
+        // A maildir; one kept as a Maildir++ sub-folder of another is listed under that one.
+        const std::string name = platform::FindFileName(tree);
+        if (!name.empty() && name[0] == '.' && IsMaildir(platform::FolderOf(tree))) continue;
+        const std::string unique = UniqueLabel(name, labels);
+        Folders.push_back(MakeRecord(unique, unique, tree, MailboxKind::Maildir));
+        AddMaildirFolders(tree, unique, Folders);
     }
 }

@@ -2,6 +2,7 @@
 // Finds the mail program's store on disk and lists the mail folders of every account in it.
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,10 @@ public:
     std::string ResolveStoreRoot(AppSettings& settings);
     // Fills the folder list from the root (ending in "/"): the account folders, then the
     // folders of every store kept as .dbx files (a folder file found by the walk), whose
-    // identities also fill the identity list. Says kNoStoreMessage through ui when no store
-    // is found, and names a folder file that cannot be read.
+    // identities also fill the identity list, then the mbox folders of every account folder of a
+    // mail program's profile ("Mail/<account>/", "ImapMail/<account>/", sub-folders in
+    // "<name>.sbd") and every maildir with its Maildir++ sub-folders. Says kNoStoreMessage through
+    // ui when no store is found, and names a folder file that cannot be read.
     void DiscoverFolders(const std::string& root, IMessageBox* ui);
 
     // The two walks, exposed for tests and benchmarks.
@@ -63,4 +66,10 @@ public:
 private:
     std::vector<std::string> FindIdentityFolderFiles();
     void AddExpressStores(const std::vector<std::string>& folderFiles, IMessageBox* ui);
+    // Mbox trees (a "Mail" or "ImapMail" folder, with its "/") and maildirs (without), found by
+    // the walk; in path order, after the other stores.
+    void AddMailTrees(std::vector<std::string> trees);
+    // The texts of the tree's top level so far, and a label made unique among them (and added).
+    std::set<std::string> TopLabels() const;
+    static std::string UniqueLabel(const std::string& label, std::set<std::string>& labels);
 };

@@ -120,6 +120,81 @@ TEST(MailSource, DiscoveredFolderNamesItsSource) {
     EXPECT_EQ(dbx->MessagePath(0), "");
     record.PathSuffix = "1.eml"; // not a message file
     EXPECT_FALSE(OpenFolderSource(record));
+
+    // The kind on the record decides, not what the path holds.
+    dir.Write("Local/Inbox", "From a Thu Jan  1 00:00:00 2004\nS\n\nFrom b Thu Jan  1 00:00:00 2004\nT\n");
+    dir.Write("Local/Inbox.sbd/x.eml", "x");
+    dir.Write("Maildir/new/1.x", "m");
+    dir.MakeDir("Maildir/cur");
+    FolderRecord mbox{"Inbox", "", "", "Local/Inbox", "Inbox", dir / "Local", {}, MailboxKind::Mbox};
+    std::unique_ptr<IMailSource> box = OpenFolderSource(mbox);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->Count(), 2);
+    FolderRecord maildir{"Maildir", "", "", "Maildir", "", dir / "Maildir", {}, MailboxKind::Maildir};
+    ASSERT_TRUE(OpenFolderSource(maildir));
+    EXPECT_EQ(OpenFolderSource(maildir)->MessagePath(0), dir / "Maildir/new/1.x");
+    FolderRecord container{"Inbox", "", "", "Local/Inbox", "", dir / "Local/Inbox.sbd", {},
+                           MailboxKind::Container};
+    EXPECT_FALSE(OpenFolderSource(container));
+}
+
+TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
+    TempDir dir;
+    const std::string from = "From anna@example.org Thu Jan  1 00:00:00 2004\n";
+    dir.Write("box", from + "Subject: one\n\n>From me\n\n" + from + "Subject: two\n\nok\n\n" +
+                         from + "Subject: three\n\ncut sho");
+    dir.Write("Maildir/cur/1000.A:2,S", "A");
+    dir.Write("Maildir/new/0999.B", "B");
+    dir.Write("Maildir/new/2000.C", "C");
+    dir.Write("Maildir/cur/.hidden", "not a message");
+    dir.Write("Maildir/tmp/1500.D", "not delivered yet");
+    ASSERT_EQ(mkfifo((dir / "Maildir/new/1600.pipe").c_str(), 0600), 0);
+    dir.Write("Inbox/a.eml", "E");
+    ASSERT_TRUE(WriteBytes(dir / "msgs.dbx", BuildDbxMessageFile({{"S", "s", "n", 0, "t"}})));
+    dir.Write("notes.txt", "Dear diary");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    dir.MakeDir("scratch");
+
+    std::string why;
+    std::unique_ptr<IMailSource> box = OpenMailboxPath(dir / "box", &why);
+    ASSERT_TRUE(box) << why;
+    ASSERT_EQ(box->Count(), 3);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 2; ++i) {
+        CMessageFile file;
+        ASSERT_EQ(file.Open(*box, i, dir / "scratch"), CMessageFile::Ready);
+        texts.push_back(ReadFileText(file.Path()));
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"Subject: one\n\nFrom me\n", "Subject: two\n\nok\n"}));
+    {
+        // The message the file ends inside: said, and what there is is still there to extract.
+        CMessageFile cut;
+        EXPECT_EQ(cut.Open(*box, 2, dir / "scratch"), CMessageFile::Unreadable);
+        EXPECT_EQ(ReadFileText(cut.Path()), "Subject: three\n\ncut sho");
+        EXPECT_EQ(box->Describe(2), dir / "box" + ", message 3 (at byte " +
+                                        std::to_string(2 * from.size() + 42) + ")");
+    }
+    EXPECT_TRUE(platform::ListDirectory(dir / "scratch").empty()) << "copies are removed";
+    std::string block;
+    ASSERT_TRUE(box->ReadHeaderBlock(1, 1000, block));
+    EXPECT_EQ(block, "Subject: two\n");
+
+    std::unique_ptr<IMailSource> maildir = OpenMailboxPath(dir / "Maildir/", &why);
+    ASSERT_TRUE(maildir);
+    ASSERT_EQ(maildir->Count(), 3); // by name across new/ and cur/; tmp/, dot files, fifos not
+    EXPECT_EQ(maildir->MessagePath(0), dir / "Maildir/new/0999.B");
+    EXPECT_EQ(maildir->MessagePath(1), dir / "Maildir/cur/1000.A:2,S");
+    EXPECT_EQ(maildir->MessagePath(2), dir / "Maildir/new/2000.C");
+    EXPECT_EQ(maildir->Describe(1), maildir->MessagePath(1));
+
+    ASSERT_TRUE(OpenMailboxPath(dir / "Inbox"));
+    EXPECT_EQ(OpenMailboxPath(dir / "Inbox")->MessagePath(0), dir / "Inbox/a.eml");
+    ASSERT_TRUE(OpenMailboxPath(dir / "msgs.dbx"));
+    EXPECT_EQ(OpenMailboxPath(dir / "msgs.dbx")->Describe(0), dir / "msgs.dbx, message 1");
+    for (const char* refused : {"notes.txt", "fifo", "missing", ""}) {
+        EXPECT_FALSE(OpenMailboxPath(*refused ? dir / refused : "", &why)) << refused;
+        EXPECT_EQ(why.empty(), !*refused) << refused;
+    }
 }
 
 } // namespace

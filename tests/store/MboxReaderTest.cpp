@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "TempDir.h"
+#include "store/MboxReader.h"
+
+namespace {
+
+const std::string kEnvelope = "From anna@example.org Thu Jan  1 00:00:00 2004\n";
+
+struct Case {
+    const char* name;
+    std::string file;
+    std::vector<std::string> texts;
+    bool lastCut = false;
+};
+
+// Every message as WriteMessage streams it.
+std::vector<std::string> Texts(CMboxReader& reader, bool& lastCut) {
+    std::vector<std::string> texts;
+    lastCut = false;
+    for (int i = 0; i < reader.Count(); ++i) {
+        int fd = memfd_create("mbox-test", MFD_CLOEXEC);
+        MboxWrite result = reader.WriteMessage(i, fd);
+        EXPECT_TRUE(result == MboxWrite::Written || result == MboxWrite::Cut) << i;
+        if (result == MboxWrite::Cut) {
+            EXPECT_EQ(i, reader.Count() - 1);
+            lastCut = true;
+        }
+        struct stat st;
+        fstat(fd, &st);
+        std::string text(static_cast<std::size_t>(st.st_size), '\0');
+        EXPECT_EQ(pread(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+        close(fd);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+// Lines enough to cross the reader's buffer several times, with a quoted line at every offset
+// a buffer boundary may fall on.
+std::string LongBody(bool quoted) {
+    std::string body;
+    for (int i = 0; i < 9000; ++i) { // about 600 KB
+        body += std::string(static_cast<std::size_t>(i % 97), 'x') + "\n";
+        body += quoted ? ">From the " : "From the ";
+        body += "line " + std::to_string(i) + "\n";
+    }
+    return body;
+}
+
+TEST(MboxReader, SplitsUnquotesAndKeepsEveryByte) {
+    const std::string oneLine(300 * 1024, 'Q'); // a line longer than the reader's buffer
+    const std::vector<Case> cases = {
+        {"two messages, each followed by an empty line",
+         kEnvelope + "Subject: 1\n\nbody 1\n\n" +
+             "From bob@example.org Fri Jan  2 10:11:12 2004\nSubject: 2\n\nbody 2\n\n",
+         {"Subject: 1\n\nbody 1\n", "Subject: 2\n\nbody 2\n"}},
+        {"no empty line between messages, none at the end",
+         kEnvelope + "S: 1\n\nb\n" + kEnvelope + "S: 2\n\nc\n", {"S: 1\n\nb\n", "S: 2\n\nc\n"}},
+        {"CRLF line ends are kept, the CRLF empty line dropped",
+         "From a Thu Jan  1 00:00:00 2004\r\nS: 1\r\n\r\nb\r\n\r\n"
+         "From b Thu Jan  1 00:00:00 2004\r\nS: 2\r\n\r\n>From c\r\n",
+         {"S: 1\r\n\r\nb\r\n", "S: 2\r\n\r\nFrom c\r\n"}},
+        {"one > less before From, any depth; other > lines as they are",
+         kEnvelope + "S\n\n>From a\n>>From b\n>>>From c\n> From d\n>Fromage\n>From\n",
+         {"S\n\nFrom a\n>From b\n>>From c\n> From d\n>Fromage\n>From\n"}},
+        {"body lines that begin From but are no envelope stay in the message",
+         kEnvelope + "S\n\nFrom here on, we talk.\n\nFrom the desk of Jan at 10:30\nFrom x\n",
+         {"S\n\nFrom here on, we talk.\n\nFrom the desk of Jan at 10:30\nFrom x\n"}},
+        {"envelopes as other writers write them",
+         kEnvelope + "1\n\nFrom - Thu Jan 11 19:43:03 2018\n2\n\n"
+                     "From MAILER-DAEMON Fri Jul  8 12:08:34 2011 +0000\n3\n\n"
+                     "From x@y Sat, 3 Jan 1996 01:05\n4\n",
+         {"1\n", "2\n", "3\n", "4\n"}},
+        {"cut short inside the last line", kEnvelope + "S: 1\n\n" + kEnvelope + "S: 2\n\nQUJD",
+         {"S: 1\n", "S: 2\n\nQUJD"}, true},
+        {"cut right after a separator", kEnvelope + "S: 1\n\n" + kEnvelope, {"S: 1\n", ""}},
+        {"cut inside the separator", kEnvelope + "S: 1\n\nFrom anna@example.org Thu Jan  1",
+         {"S: 1\n\nFrom anna@example.org Thu Jan  1"}, true},
+        {"text before the first separator is a message", "junk\n\n" + kEnvelope + "S\n",
+         {"junk\n", "S\n"}},
+        {"empty file", "", {}},
+        {"only an empty line", "\n", {""}},
+        {"a line longer than the buffer", kEnvelope + "S\n\n" + oneLine + "\n>From y\n\n",
+         {"S\n\n" + oneLine + "\nFrom y\n"}},
+        {"quoted lines on every buffer boundary", kEnvelope + "S\n\n" + LongBody(true) + "\n" +
+                                                     kEnvelope + "T\n",
+         {"S\n\n" + LongBody(false), "T\n"}},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Write("box", c.file);
+        CMboxReader reader;
+        ASSERT_TRUE(reader.Open(path));
+        bool lastCut = false;
+        EXPECT_EQ(Texts(reader, lastCut), c.texts);
+        EXPECT_EQ(lastCut, c.lastCut);
+        EXPECT_EQ(CMboxReader::LooksLikeMbox(path), c.file.rfind("From ", 0) == 0);
+    }
+}
+
+TEST(MboxReader, HeaderBlockOffsetsAndRefusedInputs) {
+    TempDir dir;
+    const std::string second = "From b Thu Jan  1 00:00:00 2004\n";
+    const std::string path = dir.Write(
+        "box", kEnvelope + "Subject: one\n>From: quoted\n\nbody\n\n" + second + "Subject: two\n");
+    CMboxReader reader;
+    ASSERT_TRUE(reader.Open(path));
+    ASSERT_EQ(reader.Count(), 2);
+    std::string block;
+    ASSERT_TRUE(reader.ReadHeaderBlock(0, 1 << 20, block));
+    EXPECT_EQ(block, "Subject: one\n>From: quoted\n"); // ">From:" is not ">From "
+    ASSERT_TRUE(reader.ReadHeaderBlock(1, 1 << 20, block));
+    EXPECT_EQ(block, "Subject: two\n");
+    ASSERT_TRUE(reader.ReadHeaderBlock(0, 4, block));
+    EXPECT_EQ(block, "Subj");
+    EXPECT_EQ(reader.Offset(0), 0u);
+    EXPECT_EQ(reader.Offset(1), kEnvelope.size() + 34);
+    EXPECT_FALSE(reader.ReadHeaderBlock(2, 100, block));
+    EXPECT_EQ(reader.WriteMessage(-1, 1), MboxWrite::Unreadable);
+
+    // A write that fails is said, not taken for the end of the message.
+    int readOnly = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(reader.WriteMessage(0, readOnly), MboxWrite::WriteFailed);
+    close(readOnly);
+
+    // Pipes and folders are never read; a missing file says nothing more.
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::string why;
+    EXPECT_FALSE(reader.Open(dir / "pipe", &why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(reader.Count(), 0);
+    EXPECT_FALSE(CMboxReader::LooksLikeMbox(dir / "pipe"));
+    EXPECT_FALSE(reader.Open(dir.path(), &why));
+    EXPECT_FALSE(reader.Open(dir / "missing", &why));
+    EXPECT_TRUE(why.empty());
+}
+
+} // namespace
