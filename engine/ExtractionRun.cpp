@@ -231,7 +231,8 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     CMessageFile file;
     std::string why;
     int readable = -1;
-    const CMessageFile::Result opened = file.Open(source, index, RecoveryFolder(options.Destination));
+    const CMessageFile::Result opened =
+        file.Open(source, index, RecoveryFolder(options.Destination));
     if (opened == CMessageFile::Ready)
         readable = platform::OpenFileForReading(file.Path(), UINT64_MAX, &why);
     else if (opened == CMessageFile::Unreadable)

@@ -212,8 +212,8 @@ bool CMboxReader::Index() {
         }
         if (m_messages.empty()) m_messages.push_back({0, 0, size}); // text before any separator
         // Only a whole line can be the empty one; a later piece of a long line never is.
-        lastLineEmpty = piece.lineStart && piece.lineEnd &&
-                        LineEndSize(piece.data, piece.size) == piece.size;
+        lastLineEmpty =
+            piece.lineStart && piece.lineEnd && LineEndSize(piece.data, piece.size) == piece.size;
         if (lastLineEmpty) emptyLineAt = piece.offset;
     }
     if (lines.Failed()) return false;

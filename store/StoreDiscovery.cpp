@@ -77,8 +77,7 @@ std::string StoreDiscovery::GetUserLogonName() {
 std::string StoreDiscovery::ResolveStoreRoot(AppSettings& settings) {
     if (!settings.KESTLMailFolderPath.empty())
         return platform::TrimRight(settings.KESTLMailFolderPath) + "/";
-    std::string root = platform::GetWineDriveC() + "/Documents and Settings/" +
-                       GetUserLogonName() +
+    std::string root = platform::GetWineDriveC() + "/Documents and Settings/" + GetUserLogonName() +
                        "/Local Settings/Application Data/Microsoft/Windows Live Mail/";
     settings.KESTLMailFolderPath = root;
     SearchIdentityFolders = true;
@@ -94,7 +93,8 @@ std::vector<std::string> StoreDiscovery::FindAccountFiles(const std::string& roo
 
 std::vector<std::string> StoreDiscovery::CollectFolders(const std::string& start) {
     std::string path = platform::TrimRight(start);
-    while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    while (!path.empty() && (path.back() == '/' || path.back() == '\\'))
+        path.pop_back();
     std::string listed = path.empty() ? std::string("/") : path;
     std::vector<std::string> out;
     Visited visited;
@@ -174,7 +174,8 @@ void StoreDiscovery::AddExpressStores(const std::vector<std::string>& folderFile
             continue;
         }
         std::string store = platform::FolderOf(file);
-        while (store.size() > 1 && store.back() == '/') store.pop_back();
+        while (store.size() > 1 && store.back() == '/')
+            store.pop_back();
         // The identity's name, else the store's root folder's name, else the store folder's.
         std::string guid = IdentityOfStoreFolder(store);
         std::string label;
@@ -212,13 +213,15 @@ namespace {
 constexpr const char* kSubFolderSuffix = ".sbd";
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 std::vector<platform::DirEntry> SortedEntries(const std::string& folder) {
     std::vector<platform::DirEntry> entries = platform::ListDirectory(folder, "*");
-    std::sort(entries.begin(), entries.end(),
-              [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
+    std::sort(
+        entries.begin(), entries.end(),
+        [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
     return entries;
 }
 
@@ -268,8 +271,8 @@ void AddMboxFolders(const std::string& folder, const std::string& relative,
             r.PathSuffix = name;
             out.push_back(std::move(r));
         } else {
-            out.push_back(MakeRecord(name, path, platform::JoinPath(folder, e.name),
-                                     MailboxKind::Container));
+            out.push_back(
+                MakeRecord(name, path, platform::JoinPath(folder, e.name), MailboxKind::Container));
         }
         addSubFolders(name, path);
     }
@@ -295,8 +298,10 @@ void AddMaildirFolders(const std::string& maildir, const std::string& relative,
             path += "/" + part;
             const bool last = dot == e.name.size();
             if (!placed.insert(path).second) continue;
-            out.push_back(MakeRecord(part, path, last ? full : maildir,
-                                     last ? MailboxKind::Maildir : MailboxKind::Container));
+            // A missing level is named by the folder it would be, which holds no messages.
+            out.push_back(MakeRecord(
+                part, path, last ? full : platform::JoinPath(maildir, e.name.substr(0, dot)),
+                last ? MailboxKind::Maildir : MailboxKind::Container));
         }
     }
 }

@@ -122,19 +122,22 @@ TEST(MailSource, DiscoveredFolderNamesItsSource) {
     EXPECT_FALSE(OpenFolderSource(record));
 
     // The kind on the record decides, not what the path holds.
-    dir.Write("Local/Inbox", "From a Thu Jan  1 00:00:00 2004\nS\n\nFrom b Thu Jan  1 00:00:00 2004\nT\n");
+    dir.Write("Local/Inbox",
+              "From a Thu Jan  1 00:00:00 2004\nS\n\nFrom b Thu Jan  1 00:00:00 2004\nT\n");
     dir.Write("Local/Inbox.sbd/x.eml", "x");
     dir.Write("Maildir/new/1.x", "m");
     dir.MakeDir("Maildir/cur");
-    FolderRecord mbox{"Inbox", "", "", "Local/Inbox", "Inbox", dir / "Local", {}, MailboxKind::Mbox};
+    FolderRecord mbox{"Inbox",          "", "", "Local/Inbox", "Inbox", dir / "Local", {},
+                      MailboxKind::Mbox};
     std::unique_ptr<IMailSource> box = OpenFolderSource(mbox);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->Count(), 2);
-    FolderRecord maildir{"Maildir", "", "", "Maildir", "", dir / "Maildir", {}, MailboxKind::Maildir};
+    FolderRecord maildir{"Maildir",           "", "", "Maildir", "", dir / "Maildir", {},
+                         MailboxKind::Maildir};
     ASSERT_TRUE(OpenFolderSource(maildir));
     EXPECT_EQ(OpenFolderSource(maildir)->MessagePath(0), dir / "Maildir/new/1.x");
-    FolderRecord container{"Inbox", "", "", "Local/Inbox", "", dir / "Local/Inbox.sbd", {},
-                           MailboxKind::Container};
+    FolderRecord container{
+        "Inbox", "", "", "Local/Inbox", "", dir / "Local/Inbox.sbd", {}, MailboxKind::Container};
     EXPECT_FALSE(OpenFolderSource(container));
 }
 
@@ -165,7 +168,8 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
         ASSERT_EQ(file.Open(*box, i, dir / "scratch"), CMessageFile::Ready);
         texts.push_back(ReadFileText(file.Path()));
     }
-    EXPECT_EQ(texts, (std::vector<std::string>{"Subject: one\n\nFrom me\n", "Subject: two\n\nok\n"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"Subject: one\n\nFrom me\n", "Subject: two\n\nok\n"}));
     {
         // The message the file ends inside: said, and what there is is still there to extract.
         CMessageFile cut;

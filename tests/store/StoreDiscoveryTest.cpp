@@ -7,6 +7,7 @@
 #include "ScriptedUi.h"
 #include "TempDir.h"
 #include "app/Settings.h"
+#include "store/FolderTree.h"
 #include "store/StoreDiscovery.h"
 
 namespace {
@@ -163,19 +164,140 @@ TEST(StoreDiscovery, BundledSampleStoreListsBothAccountsAndTheDbxStore) {
     for (const FolderRecord& f : d.Folders)
         text += f.DisplayName + "|" + f.RelativePath + "|" + f.PathSuffix + "|" +
                 std::to_string(f.Numbers[4]) + "|" + f.FullPath.substr(root.size()) + "\n";
-    EXPECT_EQ(text, "Hotmail (jane)|Hotmail (jane)||0|Hotmail (jane)\n"
-                    "Sent Items|Hotmail (jane)/Sent Items||0|Hotmail (jane)/Sent Items\n"
-                    "Inbox|Hotmail (jane)/Inbox||0|Hotmail (jane)/Inbox\n"
-                    "Family|Hotmail (jane)/Inbox/Family||0|Hotmail (jane)/Inbox/Family\n"
-                    "pop.example|pop.example.com||0|pop.example.com\n"
-                    "Sent Items|pop.example.com/Sent Items||0|pop.example.com/Sent Items\n"
-                    "Inbox|pop.example.com/Inbox||0|pop.example.com/Inbox\n"
-                    "Outlook Express|Outlook Express||0|Outlook Express\n"
-                    "Local Folders|Outlook Express/Local Folders||1|Outlook Express\n"
-                    "Inbox|Outlook Express/Local Folders/Inbox|Inbox.dbx|2|Outlook Express\n"
-                    "Old PC|Outlook Express/Local Folders/Inbox/Old PC|Old PC.dbx|5|Outlook Express\n"
-                    "Sent Items|Outlook Express/Local Folders/Sent Items|Sent Items.dbx|3|Outlook Express\n"
-                    "Deleted Items|Outlook Express/Local Folders/Deleted Items|Deleted Items.dbx|4|Outlook Express\n");
+    EXPECT_EQ(
+        text,
+        "Hotmail (jane)|Hotmail (jane)||0|Hotmail (jane)\n"
+        "Sent Items|Hotmail (jane)/Sent Items||0|Hotmail (jane)/Sent Items\n"
+        "Inbox|Hotmail (jane)/Inbox||0|Hotmail (jane)/Inbox\n"
+        "Family|Hotmail (jane)/Inbox/Family||0|Hotmail (jane)/Inbox/Family\n"
+        "pop.example|pop.example.com||0|pop.example.com\n"
+        "Sent Items|pop.example.com/Sent Items||0|pop.example.com/Sent Items\n"
+        "Inbox|pop.example.com/Inbox||0|pop.example.com/Inbox\n"
+        "Outlook Express|Outlook Express||0|Outlook Express\n"
+        "Local Folders|Outlook Express/Local Folders||1|Outlook Express\n"
+        "Inbox|Outlook Express/Local Folders/Inbox|Inbox.dbx|2|Outlook Express\n"
+        "Old PC|Outlook Express/Local Folders/Inbox/Old PC|Old PC.dbx|5|Outlook Express\n"
+        "Sent Items|Outlook Express/Local Folders/Sent Items|Sent Items.dbx|3|Outlook Express\n"
+        "Deleted Items|Outlook Express/Local Folders/Deleted Items|Deleted Items.dbx|4|Outlook "
+        "Express\n");
     ASSERT_EQ(d.Identities.size(), 1u);
     EXPECT_EQ(d.Identities[0].Texts[1], "Outlook Express");
+}
+
+namespace {
+
+const char* KindName(MailboxKind kind) {
+    switch (kind) {
+    case MailboxKind::Express:
+        return "express";
+    case MailboxKind::Mbox:
+        return "mbox";
+    case MailboxKind::Maildir:
+        return "maildir";
+    case MailboxKind::Container:
+        return "folders";
+    }
+    return "?";
+}
+
+// Each record as "display|relative|kind|full path below the root|suffix", and the tree they
+// make, which must need no connecting item: every folder finds its parent by the parent's text.
+std::string DiscoverKinds(const std::string& root) {
+    ScriptedMessageBox ui;
+    StoreDiscovery d;
+    d.DiscoverFolders(root, &ui);
+    EXPECT_TRUE(ui.shown.empty());
+    std::string text;
+    for (const FolderRecord& f : d.Folders)
+        text += f.DisplayName + "|" + f.RelativePath + "|" + KindName(f.Kind) + "|" +
+                f.FullPath.substr(root.size()) + "|" + f.PathSuffix + "\n";
+    FolderTree tree = BuildFolderTree(d.Folders);
+    for (const FolderTreeItem& item : tree.Items)
+        EXPECT_GE(item.Record, 0) << "connecting item " << item.Text;
+    return text;
+}
+
+} // namespace
+
+TEST(StoreDiscovery, ProfileMboxFoldersFollowTheirParentsUnderTheAccountsName) {
+    TempDir store;
+    const std::string from = "From - Thu Jan 11 19:43:03 2018\nSubject: s\n\nb\n";
+    const std::string local = "Profiles/abcd.default/Mail/Local Folders/";
+    store.Write("Profiles/abcd.default/prefs.js", "");
+    store.Write(local + "Inbox", from);
+    store.Write(local + "Inbox.msf", "// <!-- <mdb:mork:z v=\"1.4\"/> -->");
+    store.Write(local + "Inbox.sbd/Family", from);
+    store.Write(local + "Inbox.sbd/Family.sbd/2009", from);
+    store.Write(local + "Archives.sbd/2019", from); // no Archives file: a folder of folders
+    store.Write(local + "Trash", "");               // empty, with its summary
+    store.Write(local + "Trash.msf", "");
+    store.Write(local + "Drafts", ""); // empty, no summary: not a folder
+    store.Write(local + "popstate.dat", "# POP3 State File");
+    store.Write(local + "msgFilterRules.dat", "version=\"9\"");
+    store.Write("Profiles/abcd.default/Mail/pop.example.com/Inbox", from);
+    store.MakeDir("Profiles/abcd.default/Mail/Empty");
+    store.Write("Profiles/abcd.default/ImapMail/imap.example.com/INBOX", from);
+    store.Write("Profiles/efgh.other/Mail/Local Folders/Inbox", from);
+    ASSERT_EQ(mkfifo((store / (local + "Pipe")).c_str(), 0600), 0);
+
+    const std::string l = "Profiles/abcd.default/Mail/Local Folders";
+    EXPECT_EQ(
+        DiscoverKinds(store.path() + "/"),
+        "imap.example.com|imap.example.com|folders|Profiles/abcd.default/ImapMail/"
+        "imap.example.com|\n"
+        "INBOX|imap.example.com/INBOX|mbox|Profiles/abcd.default/ImapMail/imap.example.com|INBOX\n"
+        "Local Folders|Local Folders|folders|" +
+            l +
+            "|\n"
+            "Archives|Local Folders/Archives|folders|" +
+            l +
+            "/Archives.sbd|\n"
+            "2019|Local Folders/Archives/2019|mbox|" +
+            l +
+            "/Archives.sbd|2019\n"
+            "Inbox|Local Folders/Inbox|mbox|" +
+            l +
+            "|Inbox\n"
+            "Family|Local Folders/Inbox/Family|mbox|" +
+            l +
+            "/Inbox.sbd|Family\n"
+            "2009|Local Folders/Inbox/Family/2009|mbox|" +
+            l +
+            "/Inbox.sbd/Family.sbd|2009\n"
+            "Trash|Local Folders/Trash|mbox|" +
+            l +
+            "|Trash\n"
+            "pop.example.com|pop.example.com|folders|Profiles/abcd.default/Mail/pop.example.com|\n"
+            "Inbox|pop.example.com/Inbox|mbox|Profiles/abcd.default/Mail/pop.example.com|Inbox\n"
+            "Local Folders (2)|Local Folders (2)|folders|Profiles/efgh.other/Mail/Local Folders|\n"
+            "Inbox|Local Folders (2)/Inbox|mbox|Profiles/efgh.other/Mail/Local Folders|Inbox\n");
+}
+
+TEST(StoreDiscovery, MaildirsComeAfterTheOtherStoresWithTheirDottedSubFolders) {
+    TempDir store;
+    store.Write("A/a.oeaccount", "x");
+    store.MakeDir("A/Inbox");
+    const std::string evo = "evolution/mail/local/";
+    for (const std::string& m :
+         {evo, evo + ".Drafts/", evo + ".Sent/", evo + ".Work.Projects/",
+          evo + ".Work.Projects.2020/", std::string("Maildir/"), std::string("mbsync/INBOX/")}) {
+        store.MakeDir(m + "cur");
+        store.MakeDir(m + "new");
+        store.MakeDir(m + "tmp");
+    }
+    store.MakeDir(evo + ".notmaildir/cur"); // no new/: not a maildir
+    store.Write(evo + "folders.db", "");
+    store.Write("Maildir/cur/1.x:2,S", "m");
+
+    EXPECT_EQ(DiscoverKinds(store.path() + "/"),
+              "A|A|express|A|\n"
+              "Inbox|A/Inbox|express|A/Inbox|\n"
+              "Maildir|Maildir|maildir|Maildir|\n"
+              "local|local|maildir|evolution/mail/local|\n"
+              "Drafts|local/Drafts|maildir|evolution/mail/local/.Drafts|\n"
+              "Sent|local/Sent|maildir|evolution/mail/local/.Sent|\n"
+              "Work|local/Work|folders|evolution/mail/local/.Work|\n"
+              "Projects|local/Work/Projects|maildir|evolution/mail/local/.Work.Projects|\n"
+              "2020|local/Work/Projects/2020|maildir|evolution/mail/local/.Work.Projects.2020|\n"
+              "INBOX|INBOX|maildir|mbsync/INBOX|\n");
 }
