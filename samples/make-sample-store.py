@@ -5,10 +5,14 @@ Two accounts laid out as the mail program keeps them on disk: an account file, "
 "Sent Items", a nested sub-folder, and an account folder whose name holds dots. The messages
 carry pictures (drawn with ImageMagick's `convert`) and documents, with real dates.
 Beside them, "Outlook Express": a store kept as a folder file (Folders.dbx) and one .dbx message
-file per mail folder, with a nested folder and an empty one.
+file per mail folder, with a nested folder and an empty one; "Thunderbird": a mail program's
+profile with mbox files (one sub-folder kept in "Inbox.sbd"); and "Maildir": a maildir with a
+Maildir++ sub-folder.
 Run again only to change the sample: `python3 samples/make-sample-store.py`
-(`--express-only` rewrites only the .dbx store).
+(`--express-only` rewrites only the .dbx store, `--mbox-maildir-only` only the mbox files and the
+maildir).
 """
+import re
 import struct
 import sys
 import os
@@ -62,7 +66,7 @@ def pdf(text):
     return bytes(out)
 
 
-def message(path, sender, to, subject, when, body, attachments):
+def message_bytes(sender, to, subject, when, body, attachments):
     msg = EmailMessage()
     msg["From"] = sender
     msg["To"] = to
@@ -71,9 +75,80 @@ def message(path, sender, to, subject, when, body, attachments):
     msg.set_content(body)
     for name, maintype, subtype, data in attachments:
         msg.add_attachment(data, maintype=maintype, subtype=subtype, filename=name)
+    return msg.as_bytes(policy=msg.policy.clone(linesep="\r\n"))
+
+
+def message(path, *fields):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
-        f.write(msg.as_bytes(policy=msg.policy.clone(linesep="\r\n")))
+        f.write(message_bytes(*fields))
+
+
+def mbox_file(path, messages):
+    """An mbox file: a "From " line before each message, body lines beginning ">*From " quoted
+    with one more ">", an empty line after each."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        for when, fields in messages:
+            f.write(b"From - " + when.strftime("%a %b %d %H:%M:%S %Y").encode() + b"\r\n")
+            f.write(re.sub(rb"(?m)^(>*From )", rb">\1", message_bytes(*fields)))
+            f.write(b"\r\n")
+
+
+def mbox_and_maildir(cet):
+    profile = os.path.join(STORE, "Thunderbird", "k3strel.default")
+    shutil.rmtree(os.path.join(STORE, "Thunderbird"), ignore_errors=True)
+    os.makedirs(profile)
+    with open(os.path.join(profile, "prefs.js"), "w") as f:
+        f.write('user_pref("mail.root.none", "Mail");\n')
+    local = os.path.join(profile, "Mail", "Local Folders")
+    walk = datetime(2012, 4, 7, 15, 10, 0, tzinfo=cet)
+    mbox_file(os.path.join(local, "Inbox"), [
+        (walk, ("Tom Baker <tom@example.org>", "jane@example.com", "Walk in the hills", walk,
+                "From the top of the hill you can see the lake.\n",
+                [("hills.jpg", "image", "jpeg",
+                  picture("plasma:green-darkgreen", "Hills", "480x320", 11, "jpg"))])),
+        (walk + timedelta(days=3),
+         ("Ann Lee <ann@example.net>", "jane@example.com", "Plans", walk + timedelta(days=3),
+          "No pictures, just plans.\n", [])),
+    ])
+    trips = datetime(2012, 7, 30, 8, 45, 0, tzinfo=cet)
+    mbox_file(os.path.join(local, "Inbox.sbd", "Trips"), [
+        (trips, ("Tom Baker <tom@example.org>", "jane@example.com", "Harbour", trips,
+                 "The boats at dawn.\n",
+                 [("harbour.png", "image", "png",
+                   picture("plasma:skyblue-white", "Harbour", "400x300", 12, "png"))])),
+    ])
+    reply = walk + timedelta(hours=2)
+    mbox_file(os.path.join(local, "Sent"), [
+        (reply, ("Jane <jane@example.com>", "Tom Baker <tom@example.org>", "Re: Walk in the hills",
+                 reply, "Wonderful view!\n", [])),
+    ])
+
+    maildir = os.path.join(STORE, "Maildir")
+    shutil.rmtree(maildir, ignore_errors=True)
+    snow = datetime(2013, 1, 19, 11, 0, 0, tzinfo=cet)
+    # No tmp/ folders: empty, they would not survive a clone, and nothing reads them.
+    for folder in (maildir, os.path.join(maildir, ".Friends")):
+        for sub in ("cur", "new"):
+            os.makedirs(os.path.join(folder, sub))
+    message(os.path.join(maildir, "cur", "1358589600.M1P100.sample:2,S"),
+            "Mum <mum@example.org>", "jane@example.com", "Snow", snow,
+            "The garden is white.\n",
+            [("snow.jpg", "image", "jpeg",
+              picture("plasma:white-gray", "Snow", "480x320", 13, "jpg"))])
+    message(os.path.join(maildir, "new", "1358676000.M2P100.sample"),
+            "Newsletter <news@example.com>", "jane@example.com", "January news",
+            snow + timedelta(days=1), "Nothing attached.\n", [])
+    party = datetime(2013, 3, 2, 21, 30, 0, tzinfo=cet)
+    message(os.path.join(maildir, ".Friends", "cur", "1362256200.M3P100.sample:2,S"),
+            "Ann Lee <ann@example.net>", "jane@example.com", "Party", party,
+            "Pictures from Saturday.\n",
+            [("party.gif", "image", "gif",
+              picture("plasma:purple-orange", "Party", "300x300", 14, "gif"))])
+    message(os.path.join(maildir, ".Friends", "new", "1362342600.M4P100.sample"),
+            "Tom Baker <tom@example.org>", "jane@example.com", "Re: Party",
+            party + timedelta(days=1), "Great evening.\n", [])
 
 
 def account_file(folder, name, server):
@@ -190,6 +265,9 @@ def main():
     if "--express-only" in sys.argv[1:]:
         express_store(cet)
         return
+    if "--mbox-maildir-only" in sys.argv[1:]:
+        mbox_and_maildir(cet)
+        return
     shutil.rmtree(STORE, ignore_errors=True)
     jane = os.path.join(STORE, "Hotmail (jane)")
     pop = os.path.join(STORE, "pop.example.com")
@@ -239,6 +317,7 @@ def main():
             "Shop <orders@shop.example>", "Order", datetime(2011, 2, 1, 8, 0, 0, tzinfo=timezone.utc),
             "Please send two.\n", [])
     express_store(cet)
+    mbox_and_maildir(cet)
 
 
 if __name__ == "__main__":

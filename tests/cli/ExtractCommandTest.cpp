@@ -4,6 +4,9 @@
 #include <set>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <map>
+
 #include "ChildProcess.h"
 #include "MailFixtures.h"
 #include "RunProcess.h"
@@ -104,6 +107,89 @@ TEST_F(CliExtract, WhatCouldNotBeDoneIsSaidAndFailsTheCommand) {
             EXPECT_EQ(r.exitCode, 3) << r.err;
             EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
         });
+    }
+}
+
+// The files a run wrote (the report's pages with the destination's path taken out), by name.
+std::map<std::string, std::string> Written(const std::string& dest) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dest)) {
+        if (!e.is_regular_file()) continue;
+        std::string text = ReadFileText(e.path().string());
+        for (std::size_t at; (at = text.find(dest)) != std::string::npos;)
+            text.replace(at, dest.size(), "DEST");
+        files[e.path().string().substr(dest.size())] = text;
+    }
+    return files;
+}
+
+TEST_F(CliExtract, MboxAndMaildirGiveWhatTheirMessagesAsEmlFilesGive) {
+    // A text attachment kept as it is, with lines an mbox writer quotes (the line break before
+    // the boundary belongs to the boundary).
+    const std::string letter = "From the mountains\r\n>From the sea\r\nyours";
+    m_root.Write("Inbox/c.eml", "From: Cy <cy@example.org>\r\nSubject: Letter\r\nDate: Wed, 16 "
+                                "Nov 1994 10:00:00 +0000\r\nMIME-Version: 1.0\r\nContent-Type: "
+                                "multipart/mixed; boundary=\"L\"\r\n\r\n--L\r\nContent-Type: "
+                                "text/plain\r\n\r\nSee below.\r\n--L\r\nContent-Type: text/plain; "
+                                "name=\"letter.txt\"\r\nContent-Transfer-Encoding: 8bit\r\n"
+                                "Content-Disposition: attachment; filename=\"letter.txt\"\r\n\r\n" +
+                                    letter + "\r\n--L--\r\n");
+    std::string box;
+    int n = 0;
+    for (const char* name : {"a.eml", "b.eml", "c.eml"}) {
+        std::string text = ReadFileText(m_root / "Inbox/" + name);
+        m_root.Write(std::string("Maildir/") + (n == 2 ? "new/" : "cur/") + std::to_string(n) +
+                         ".msg:2,S",
+                     text);
+        ++n;
+        for (std::size_t at = 0; (at = text.find("From ", at)) != std::string::npos; at += 6)
+            if (at == 0 || text[at - 1] == '\n' || text[at - 1] == '>') {
+                std::size_t start = at;
+                while (start > 0 && text[start - 1] == '>')
+                    --start;
+                if (start == 0 || text[start - 1] == '\n') text.insert(start, ">");
+            }
+        box += "From someone@example.org Sat Jan  1 12:00:00 2000\r\n" + text + "\r\n";
+    }
+    m_root.Write("box", box);
+    m_root.MakeDir("Maildir/tmp");
+
+    auto r = Extract({"--all-files", "--folder-name", "Inbox", m_root / "Inbox", m_root / "eml"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto expected = Written(m_root / "eml");
+    EXPECT_EQ(expected.at("/letter.txt"), letter);
+    EXPECT_EQ(expected.count("/p.jpg") + expected.count("/plan.pdf"), 2u);
+    for (const char* mailbox : {"box", "Maildir"}) {
+        SCOPED_TRACE(mailbox);
+        r = Extract({"--all-files", "--folder-name", "Inbox", m_root / mailbox, m_root / "out"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(Written(m_root / "out"), expected);
+        std::filesystem::remove_all(m_root / "out");
+    }
+
+    // A file cut short in its last message: the rest is extracted, that message too as far as
+    // it goes, and the command says which message and fails.
+    m_root.Write("cut", box + "From x@example.org Sat Jan  1 12:00:00 2000\r\n" +
+                            MakeMessage("Cut", "Dee <d@example.org>", "",
+                                        {{"whole.png", "png bytes", "image/png"},
+                                         {"half.bin", std::string(3000, 'h')}})
+                                .substr(0, 900));
+    r = Extract({"--all-files", m_root / "cut", m_root / "cutout"});
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_NE(r.err.find("cannot read the message " + m_root / "cut" + ", message 4 (at byte " +
+                         std::to_string(box.size()) + ")"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadFileText(m_root / "cutout/whole.png"), "png bytes");
+    EXPECT_EQ(ReadFileText(m_root / "cutout/letter.txt"), letter);
+
+    // A pipe or a file that is no mailbox is refused before anything is written.
+    ASSERT_EQ(mkfifo((m_root / "fifo").c_str(), 0600), 0);
+    for (const char* refused : {"fifo", "config/VANDREL/KESTL/qor.ini"}) {
+        r = Extract({m_root / refused, m_root / "never"});
+        EXPECT_EQ(r.exitCode, 2) << refused;
+        EXPECT_NE(r.err.find("no mail folder at"), std::string::npos) << r.err;
+        EXPECT_FALSE(platform::FileExists(m_root / "never/report.htm"));
     }
 }
 

@@ -15,7 +15,10 @@ TEST(CliStore, DiscoverPrintsOneTabSeparatedLinePerFolder) {
     EXPECT_NE(r.out.find("Old PC\tOutlook Express/Local Folders/Inbox/Old PC\t" + kSampleRoot +
                          "/Outlook Express\n"),
               std::string::npos);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 13);
+    EXPECT_NE(r.out.find("Trips\tLocal Folders/Inbox/Trips\t"), std::string::npos);
+    EXPECT_NE(r.out.find("Friends\tMaildir/Friends\t" + kSampleRoot + "/Maildir/.Friends\n"),
+              std::string::npos);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 19);
 }
 
 TEST(CliStore, DiscoverWithoutRootUsesTheSettingsAndReportsAMissingStoreOnStderr) {

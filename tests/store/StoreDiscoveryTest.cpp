@@ -154,7 +154,7 @@ TEST(StoreDiscovery, ConfiguredRootLosesTrailingBlanksAndGainsASeparator) {
     EXPECT_EQ(s.KESTLMailFolderPath, "/mail/store/");
 }
 
-TEST(StoreDiscovery, BundledSampleStoreListsBothAccountsAndTheDbxStore) {
+TEST(StoreDiscovery, BundledSampleStoreListsEveryKindOfStore) {
     std::string root = std::string(KESTREL_SOURCE_DIR) + "/samples/store/";
     ScriptedMessageBox ui;
     StoreDiscovery d;
@@ -179,7 +179,14 @@ TEST(StoreDiscovery, BundledSampleStoreListsBothAccountsAndTheDbxStore) {
         "Old PC|Outlook Express/Local Folders/Inbox/Old PC|Old PC.dbx|5|Outlook Express\n"
         "Sent Items|Outlook Express/Local Folders/Sent Items|Sent Items.dbx|3|Outlook Express\n"
         "Deleted Items|Outlook Express/Local Folders/Deleted Items|Deleted Items.dbx|4|Outlook "
-        "Express\n");
+        "Express\n"
+        "Maildir|Maildir||0|Maildir\n"
+        "Friends|Maildir/Friends||0|Maildir/.Friends\n"
+        "Local Folders|Local Folders||0|Thunderbird/k3strel.default/Mail/Local Folders\n"
+        "Inbox|Local Folders/Inbox|Inbox|0|Thunderbird/k3strel.default/Mail/Local Folders\n"
+        "Trips|Local Folders/Inbox/Trips|Trips|0|Thunderbird/k3strel.default/Mail/Local "
+        "Folders/Inbox.sbd\n"
+        "Sent|Local Folders/Sent|Sent|0|Thunderbird/k3strel.default/Mail/Local Folders\n");
     ASSERT_EQ(d.Identities.size(), 1u);
     EXPECT_EQ(d.Identities[0].Texts[1], "Outlook Express");
 }

@@ -1,0 +1,1 @@
+user_pref("mail.root.none", "Mail");
