@@ -287,7 +287,7 @@ TEST(StoreDiscovery, MaildirsComeAfterTheOtherStoresWithTheirDottedSubFolders) {
     const std::string evo = "evolution/mail/local/";
     for (const std::string& m :
          {evo, evo + ".Drafts/", evo + ".Sent/", evo + ".Work.Projects/",
-          evo + ".Work.Projects.2020/", std::string("Maildir/"), std::string("mbsync/INBOX/")}) {
+          evo + ".Work.Projects.2020/", std::string("Maildir/"), std::string("mirror/INBOX/")}) {
         store.MakeDir(m + "cur");
         store.MakeDir(m + "new");
         store.MakeDir(m + "tmp");
@@ -306,5 +306,5 @@ TEST(StoreDiscovery, MaildirsComeAfterTheOtherStoresWithTheirDottedSubFolders) {
               "Work|local/Work|folders|evolution/mail/local/.Work|\n"
               "Projects|local/Work/Projects|maildir|evolution/mail/local/.Work.Projects|\n"
               "2020|local/Work/Projects/2020|maildir|evolution/mail/local/.Work.Projects.2020|\n"
-              "INBOX|INBOX|maildir|mbsync/INBOX|\n");
+              "INBOX|INBOX|maildir|mirror/INBOX|\n");
 }
