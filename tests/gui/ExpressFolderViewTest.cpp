@@ -99,8 +99,15 @@ TEST_F(FolderViewTest, ShowsTheSampleStoreWithItsConnectingItem) {
     EXPECT_TRUE(view->IsThisEnabled());
     EXPECT_EQ(RootTexts(),
               (std::vector<std::string>{"Hotmail (jane)", "pop.example", "pop.example.com",
-                                        "Outlook Express"}));
+                                        "Outlook Express", "Maildir", "Local Folders"}));
     wxTreeCtrl* tree = view->GetTree();
+    // An mbox sub-folder sits under its folder, with the record that names its file.
+    wxTreeItemId trips = Find("Trips");
+    ASSERT_TRUE(trips.IsOk());
+    EXPECT_EQ(tree->GetItemText(tree->GetItemParent(trips)), "Inbox");
+    EXPECT_EQ(tree->GetItemText(tree->GetItemParent(tree->GetItemParent(trips))), "Local Folders");
+    ASSERT_NE(view->GetItemRecord(trips), nullptr);
+    EXPECT_EQ(view->GetItemRecord(trips)->Kind, MailboxKind::Mbox);
     wxTreeItemId first = Find("Hotmail (jane)");
     EXPECT_TRUE(tree->IsExpanded(first));
     EXPECT_FALSE(tree->IsExpanded(Find("pop.example.com")));

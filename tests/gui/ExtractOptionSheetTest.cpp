@@ -108,7 +108,7 @@ TEST_F(OptionSheetTest, StartsWithTheDocumentedControls) {
 
         // The hidden trees hold the mail folders, with the connecting item of the sample.
         auto& folders = Get<wxTreeCtrl>(sheet, 1036);
-        EXPECT_EQ(folders.GetCount(), 14u);
+        EXPECT_EQ(folders.GetCount(), 20u);
         EXPECT_FALSE(Get<wxTreeCtrl>(sheet, 1020).IsEnabled());
         ClickButton(sheet, 2);
     });
