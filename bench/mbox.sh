@@ -100,7 +100,7 @@ for run in $(seq "$runs"); do
 done
 rm -rf "$scratch/out"
 
-echo "== $(ls "$data/eml" | wc -l) messages: the mbox ($(du -m "$data/mbox" | cut -f1) MB) and the same messages as .eml files =="
+echo "== $(ls "$data/eml" | wc -l) messages: the mbox ($(($(stat -c %s "$data/mbox") / 1000000)) MB) and the same messages as .eml files =="
 python3 - "$results" "$(stat -c %s "$data/mbox")" <<'PY'
 import statistics, sys
 rows = [l.rstrip("\n").split("\t") for l in open(sys.argv[1]) if l.strip()]

@@ -318,7 +318,9 @@ void StoreDiscovery::AddMailTrees(std::vector<std::string> trees) {
     for (std::string tree : trees) {
         if (tree.back() == '/') {
             // "Mail" or "ImapMail": one tree per account folder, shown under the account's name.
+            // A maildir of that name is listed as a maildir only.
             tree.pop_back();
+            if (maildirs.count(tree)) continue;
             for (const auto& account : SortedEntries(tree)) {
                 const std::string folder = platform::JoinPath(tree, account.name);
                 if (!account.isDirectory || maildirs.count(folder)) continue;

@@ -287,19 +287,19 @@ TEST(StoreDiscovery, MaildirsComeAfterTheOtherStoresWithTheirDottedSubFolders) {
     const std::string evo = "evolution/mail/local/";
     for (const std::string& m :
          {evo, evo + ".Drafts/", evo + ".Sent/", evo + ".Work.Projects/",
-          evo + ".Work.Projects.2020/", std::string("Maildir/"), std::string("mirror/INBOX/")}) {
+          evo + ".Work.Projects.2020/", std::string("Mail/"), std::string("mirror/INBOX/")}) {
         store.MakeDir(m + "cur");
         store.MakeDir(m + "new");
         store.MakeDir(m + "tmp");
     }
     store.MakeDir(evo + ".notmaildir/cur"); // no new/: not a maildir
     store.Write(evo + "folders.db", "");
-    store.Write("Maildir/cur/1.x:2,S", "m");
+    store.Write("Mail/cur/1.x:2,S", "From a Thu Jan  1 00:00:00 2004\n"); // a maildir named Mail
 
     EXPECT_EQ(DiscoverKinds(store.path() + "/"),
               "A|A|express|A|\n"
               "Inbox|A/Inbox|express|A/Inbox|\n"
-              "Maildir|Maildir|maildir|Maildir|\n"
+              "Mail|Mail|maildir|Mail|\n"
               "local|local|maildir|evolution/mail/local|\n"
               "Drafts|local/Drafts|maildir|evolution/mail/local/.Drafts|\n"
               "Sent|local/Sent|maildir|evolution/mail/local/.Sent|\n"
