@@ -1,5 +1,6 @@
 #include "engine/SaveAsEml.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
+#include "oe/DbxScan.h"
 #include "store/MailSource.h"
 
 namespace {
@@ -112,41 +114,111 @@ int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, 
 
 namespace {
 
-// Saves one message as a new file.
-void SaveMessage(DbxFileSource& source, int index, const MailHeader& header,
-                 const std::string& destination, SaveEmlResult& result) {
+// Saves one message as a new file named after baseName; write streams its text into the file.
+// True when it was saved; a message that cannot be read leaves no file and is counted by the
+// caller (unreadable), one whose file cannot be made or written is counted here.
+template <typename Write>
+MailTextWrite SaveMessage(const std::string& destination, const std::string& baseName,
+                          Write&& write, SaveEmlResult& result) {
     std::string path;
-    platform::UniqueFd fd(
-        CreateUniqueEmlFile(destination, FormatIndexName(index, header.Subject), path));
+    platform::UniqueFd fd(CreateUniqueEmlFile(destination, baseName, path));
     if (!fd.IsOpen()) {
         Failed(result, "Cannot create " + path + ": " + std::strerror(errno));
-        return;
+        return MailTextWrite::WriteFailed;
     }
     // The text is streamed from the file to the new file, so a message of any size costs no
     // more memory than a small one.
-    MailTextWrite written = source.WriteText(index, fd.Get());
+    MailTextWrite written = write(fd.Get());
     int writeErrno = errno;
     bool closed = fd.Close();
     if (written == MailTextWrite::Unreadable) {
         // Same as a message that cannot be read at all: no half message is left behind.
         unlink(path.c_str());
-        Unreadable(result, index);
-        return;
+        return written;
     }
     if (written == MailTextWrite::WriteFailed || !closed) {
         Failed(result,
                "Cannot write " + path + ": " +
                    std::strerror(written == MailTextWrite::WriteFailed ? writeErrno : errno));
         unlink(path.c_str());
-    } else {
-        ++result.saved;
+        return MailTextWrite::WriteFailed;
     }
+    ++result.saved;
+    return written;
+}
+
+// The first text block of every message the index reaches, so that the scan leaves them alone.
+std::vector<std::uint32_t> IndexedTextPositions(const std::string& sourcePath) {
+    std::vector<std::uint32_t> positions;
+    CDbxStoreFile store;
+    if (store.Open(sourcePath) != 0) return positions;
+    for (std::int32_t i = 0; i < store.GetItemCount(); ++i) {
+        std::unique_ptr<CDbxItem> item = store.GetItem(i, 0);
+        if (auto* message = dynamic_cast<CDbxMessage*>(item.get()))
+            if (message->GetTextPosition() != -1)
+                positions.push_back(static_cast<std::uint32_t>(message->GetTextPosition()));
+    }
+    std::sort(positions.begin(), positions.end());
+    return positions;
+}
+
+// Saves the messages the scan finds beyond the index's; numbers go on from first. False when
+// the user cancelled.
+bool SaveScannedMessages(CDbxMessageScan& scan, const std::string& sourcePath,
+                         const std::string& destination, int first, CProgressWindow& progress,
+                         SaveEmlResult& result) {
+    progress.SetTitleLine("Scanning " + sourcePath);
+    progress.SetStatusLine("");
+    progress.SetRange(0, 1000, 1);
+    bool whole = scan.Scan([&](std::uint64_t done, std::uint64_t total) {
+        progress.SetPos(total ? static_cast<int>(done * 1000 / total) : 0);
+        return !progress.PumpAndCheckCancel(true);
+    });
+    if (!whole) return false;
+    std::vector<std::uint32_t> indexed = IndexedTextPositions(sourcePath);
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t start : scan.Starts())
+        if (!std::binary_search(indexed.begin(), indexed.end(), start)) found.push_back(start);
+    const int n = static_cast<int>(found.size());
+    progress.SetRange(0, n, 1);
+    for (int k = 0; k < n; ++k) {
+        std::string subject = scan.ReadSubject(found[k]);
+        MailTextWrite written = SaveMessage(
+            destination, FormatIndexName(first + k, subject),
+            [&](int fd) {
+                switch (scan.WriteText(found[k], fd)) {
+                case DbxTextWrite::Written:
+                    return MailTextWrite::Written;
+                case DbxTextWrite::WriteFailed:
+                    return MailTextWrite::WriteFailed;
+                default:
+                    return MailTextWrite::Unreadable;
+                }
+            },
+            result);
+        if (written == MailTextWrite::Written) {
+            ++result.savedFromScan;
+        } else if (written == MailTextWrite::Unreadable) {
+            TheErrorLog().Write("The message at position %u of the file breaks off", found[k]);
+            ++result.unreadable;
+            result.failures.push_back("The message found at position " +
+                                      std::to_string(found[k]) +
+                                      " of the file breaks off: it is left out");
+        }
+        char counter[32];
+        std::snprintf(counter, sizeof counter, "(%d/%d)", k + 1, n);
+        progress.SetTitleLine("Current Folder: " + sourcePath + counter);
+        progress.SetStatusLine(subject);
+        if (progress.PumpAndCheckCancel(true)) return false;
+        progress.StepIt();
+    }
+    return true;
 }
 
 } // namespace
 
 SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string& destination,
-                                IMessageBox& ui, CProgressWindow& progress) {
+                                IMessageBox& ui, CProgressWindow& progress, bool recover) {
     SaveEmlResult result;
     if (!ui.AskYesNo("Save All Messages(*.eml) to Folder:" + destination)) {
         result.outcome = SaveEmlOutcome::Declined;
@@ -157,32 +229,44 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         return result;
     }
     DbxFileSource source;
-    if (!source.Open(sourcePath)) {
+    const bool indexed = source.Open(sourcePath);
+    // A damaged index keeps nothing from the scan; only a file that is no .dbx file at all does.
+    CDbxMessageScan scan;
+    std::string why;
+    const bool scanning = recover && scan.Open(sourcePath, why);
+    if (!indexed && !scanning) {
         result.outcome = SaveEmlOutcome::OpenFailed;
         return result;
     }
     const int n = source.Count();
     progress.Open("Progress", false);
     progress.SetRange(0, n, 1);
+    bool cancelled = false;
     for (int i = n - 1, k = 1; i >= 0; --i, ++k) {
         MailHeader header;
         // A message that cannot be read is counted and left out; the others are still saved.
-        if (!source.ReadHeader(i, header) || !header.HasText)
+        if (!source.ReadHeader(i, header) || !header.HasText ||
+            SaveMessage(destination, FormatIndexName(i, header.Subject),
+                        [&](int fd) { return source.WriteText(i, fd); },
+                        result) == MailTextWrite::Unreadable)
             Unreadable(result, i);
-        else
-            SaveMessage(source, i, header, destination, result);
         char counter[32];
         std::snprintf(counter, sizeof counter, "(%d/%d)", k, n);
         progress.SetTitleLine("Current Folder: " + sourcePath + counter);
         progress.SetStatusLine(header.Subject);
         if (progress.PumpAndCheckCancel(true)) {
-            ui.ShowMessage("Progress Cancelled");
-            result.outcome = SaveEmlOutcome::Cancelled;
+            cancelled = true;
             break;
         }
         progress.StepIt();
     }
     source.Close();
+    if (!cancelled && scanning)
+        cancelled = !SaveScannedMessages(scan, sourcePath, destination, n, progress, result);
+    if (cancelled) {
+        ui.ShowMessage("Progress Cancelled");
+        result.outcome = SaveEmlOutcome::Cancelled;
+    }
     progress.Close();
     if (result.unreadable > 0 && result.outcome == SaveEmlOutcome::Finished) {
         ui.ShowMessage("Extract eMail Error");

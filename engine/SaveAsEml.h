@@ -18,7 +18,10 @@ enum class SaveEmlOutcome {
 
 struct SaveEmlResult {
     SaveEmlOutcome outcome = SaveEmlOutcome::Finished;
+    // Every message saved; those of them that the index no longer reached are also counted in
+    // savedFromScan.
     int saved = 0;
+    int savedFromScan = 0;
     // Messages whose file could not be created or written (also in the error log), and why.
     int failed = 0;
     // Messages that could not be read (left out, the others saved all the same).
@@ -27,9 +30,12 @@ struct SaveEmlResult {
 };
 
 // Asks first, then saves the messages from the last index down to 0. sourcePath is the folder's
-// message file, destination the folder the files go to.
+// message file, destination the folder the files go to. With recover the file is then scanned
+// for messages its index no longer reaches (oe/DbxScan.h), and each of those is saved too,
+// named after its "Subject" header and numbered on from the index's messages; a file whose
+// index cannot be read at all gives its messages from the scan alone.
 SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string& destination,
-                                IMessageBox& ui, CProgressWindow& progress);
+                                IMessageBox& ui, CProgressWindow& progress, bool recover = false);
 
 // The subject-derived base name made safe for a file name: trailing blanks removed, the
 // characters that the original naming rule replaces replaced, control bytes too, and cut to a

@@ -2,10 +2,14 @@
 
 #include "DbxWriter.h"
 #include "ScriptedUi.h"
+#include "SharedCorpus.h"
 #include "TempDir.h"
 #include "engine/SaveAsEml.h"
 #include "engine/ScriptedProgress.h"
 #include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -142,6 +146,137 @@ TEST_F(SaveAsEmlTest, MissingDestinationCountsEveryMessageAsFailed) {
     EXPECT_EQ(r.outcome, SaveEmlOutcome::Finished);
     EXPECT_EQ(r.saved, 0);
     EXPECT_EQ(r.failed, 2);
+}
+
+// Damaged files from the writer, saved with recovery: which messages come back, and each once.
+struct DamagedStore {
+    const char* name;
+    std::function<void(DbxWriterOptions&)> change;
+    std::function<void(std::string&)> cut; // applied to the written bytes
+    // The files expected, each with the message (a, b, c, d) it must hold.
+    std::vector<std::pair<std::string, char>> files;
+    int fromScan;
+    int unreadable;
+};
+
+TEST_F(SaveAsEmlTest, RecoveryFindsWhatTheIndexNoLongerReaches) {
+    auto zeroRoot = [](DbxWriterOptions& o) {
+        o.overrideIndexPointer = true;
+        o.indexPointer = 0;
+    };
+    auto none = [](DbxWriterOptions&) {};
+    auto whole = [](std::string&) {};
+    const std::vector<DamagedStore> cases = {
+        {"Sound", none, whole, {{"0000a", 'a'}, {"0001b", 'b'}, {"0002c", 'c'}, {"0003d", 'd'}},
+         0, 0},
+        {"IndexLostOne", [](DbxWriterOptions& o) { o.unindexedMessage = 1; }, whole,
+         {{"0000a", 'a'}, {"0001c", 'c'}, {"0002d", 'd'}, {"0003b", 'b'}}, 1, 0},
+        {"RootZeroed", zeroRoot, whole,
+         {{"0000a", 'a'}, {"0001b", 'b'}, {"0002c", 'c'}, {"0003d", 'd'}}, 4, 0},
+        // The index tree is written last: cutting the file's end cuts the tree.
+        {"IndexTruncated", none, [](std::string& b) { b.resize(b.size() - 12); },
+         {{"0000a", 'a'}, {"0001b", 'b'}, {"0002c", 'c'}, {"0003d", 'd'}}, 4, 0},
+        // A chain that comes back to its start has no first block to be found by.
+        {"ChainCycles",
+         [&](DbxWriterOptions& o) {
+             zeroRoot(o);
+             o.chainLoopMessage = 2;
+         },
+         whole, {{"0000a", 'a'}, {"0001b", 'b'}, {"0002d", 'd'}}, 3, 0},
+        // The message is found but cannot be read whole: reported, and no half file is left.
+        {"ChainRunsOffTheEnd",
+         [&](DbxWriterOptions& o) {
+             zeroRoot(o);
+             o.chainOutsideMessage = 1;
+         },
+         whole, {{"0000a", 'a'}, {"0002c", 'c'}, {"0003d", 'd'}}, 3, 1},
+        {"CycleWithASoundIndex", [](DbxWriterOptions& o) { o.chainLoopMessage = 2; }, whole,
+         {{"0000a", 'a'}, {"0001b", 'b'}, {"0003d", 'd'}}, 0, 1},
+    };
+    for (const DamagedStore& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<DbxTestMessage> mails;
+        for (char m : std::string("abcd"))
+            mails.push_back(Mail(std::string(1, m), "text of message " + std::string(40, m)));
+        DbxWriterOptions o;
+        o.blockTextSize = 16; // chains of many blocks, the subject in the first
+        c.change(o);
+        std::string bytes = BuildDbxMessageFile(mails, o);
+        c.cut(bytes);
+        ASSERT_TRUE(WriteBytes(src / "Inbox.dbx", bytes));
+        TempDir out;
+        progress = std::make_unique<CScriptedProgress>();
+        ui.defaultAnswer = true;
+        SaveEmlResult r = SaveMessagesAsEml(src / "Inbox.dbx", out.path(), ui, *progress, true);
+        EXPECT_EQ(r.saved, static_cast<int>(c.files.size()));
+        EXPECT_EQ(r.savedFromScan, c.fromScan);
+        EXPECT_EQ(r.unreadable, c.unreadable);
+        EXPECT_EQ(r.outcome, c.unreadable ? SaveEmlOutcome::ReadError : SaveEmlOutcome::Finished);
+        std::vector<std::string> expected;
+        for (const auto& [name, m] : c.files) {
+            expected.push_back(name + ".eml");
+            EXPECT_EQ(ReadFileText(out / (name + ".eml")), mails[m - 'a'].text) << name;
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(Names(out.path()), expected);
+        EXPECT_FALSE(progress->IsOpen());
+    }
+
+    // Without recovery a damaged index still saves nothing, and text that does not start like
+    // a mail is no message to the scan (the index saves it all the same).
+    DbxWriterOptions o;
+    zeroRoot(o);
+    std::vector<DbxTestMessage> mails = {Mail("a", "one"), Mail("b", "two")};
+    mails[0].text = "Subject: =?iso-8859-1?Q?caf=E9?=\r\n =?utf-8?B?IGF1IGxhaXQ=?=\r\n\r\none";
+    mails[1].text = "no header at all, just text\r\n";
+    std::string damaged = Store(mails, o);
+    EXPECT_EQ(Save(damaged).outcome, SaveEmlOutcome::OpenFailed);
+    progress = std::make_unique<CScriptedProgress>();
+    SaveEmlResult r = SaveMessagesAsEml(damaged, dest.path(), ui, *progress, true);
+    EXPECT_EQ(r.saved, 1);
+    // The name comes from the message's own subject, its encoded words decoded.
+    EXPECT_EQ(Names(dest.path()), std::vector<std::string>{"0000caf\u00e9_au_lait.eml"});
+    TempDir sound;
+    progress = std::make_unique<CScriptedProgress>();
+    r = SaveMessagesAsEml(Store(mails), sound.path(), ui, *progress, true);
+    EXPECT_EQ(r.saved, 2);
+    EXPECT_EQ(r.savedFromScan, 0);
+}
+
+// The mail program's own file: its index and the scan agree on every message.
+TEST_F(SaveAsEmlTest, RecoveryOfARealStoreWithoutItsIndex) {
+    const std::string real = std::string(KESTREL_SHARED_DIR) + "/corpus/dbx/iped-test_OutlookDBX.dbx";
+    REQUIRE_SHARED_FILE(real);
+    std::string bytes = ReadFileText(real);
+    ASSERT_TRUE(WriteBytes(src / "Inbox.dbx", bytes));
+    TempDir byIndex, byScan;
+    progress = std::make_unique<CScriptedProgress>();
+    ui.defaultAnswer = true;
+    SaveEmlResult r = SaveMessagesAsEml(src / "Inbox.dbx", byIndex.path(), ui, *progress, true);
+    EXPECT_EQ(r.saved, 28);
+    EXPECT_EQ(r.savedFromScan, 0);
+
+    bytes.replace(0xE4, 4, std::string(4, '\0'));
+    ASSERT_TRUE(WriteBytes(src / "Inbox.dbx", bytes));
+    progress = std::make_unique<CScriptedProgress>();
+    r = SaveMessagesAsEml(src / "Inbox.dbx", byScan.path(), ui, *progress, true);
+    EXPECT_EQ(r.outcome, SaveEmlOutcome::Finished);
+    EXPECT_EQ(r.savedFromScan, 28);
+    auto texts = [](const TempDir& dir) {
+        std::vector<std::string> all;
+        for (const std::string& name : Names(dir.path()))
+            all.push_back(ReadFileText(dir / name));
+        std::sort(all.begin(), all.end());
+        return all;
+    };
+    EXPECT_EQ(texts(byScan), texts(byIndex));
+    // The names come from the messages' own subjects, their encoded words decoded.
+    std::vector<std::string> names = Names(byScan.path());
+    EXPECT_NE(std::find(names.begin(), names.end(),
+                        "0023Fw__UCB___Novidades__Per\u00edodo_para_revis\u00e3o_de_men\u00e7\u00e3o.eml"),
+              names.end());
+    for (const std::string& name : names)
+        EXPECT_EQ(name.find("=_"), std::string::npos) << name;
 }
 
 TEST(MakeUniqueEmlName, ReplacesWhatTheRuleReplaces) {

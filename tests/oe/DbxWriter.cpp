@@ -53,13 +53,16 @@ std::uint32_t CDbxWriter::WriteTextChain(const std::string& text, bool loop, boo
         Set32(header, 0, self);
         Set32(header, 4, static_cast<std::uint32_t>(blockSize));
         Set16(header, dbx::kBlockLengthOffset, static_cast<std::uint16_t>(len));
+        // Blocks start at multiples of four, as in the mail program's files.
+        std::size_t pad = (4 - len % 4) % 4;
         std::uint32_t next =
-            last ? 0 : self + dbx::kBlockHeaderSize + static_cast<std::uint32_t>(len);
+            last ? 0 : self + dbx::kBlockHeaderSize + static_cast<std::uint32_t>(len + pad);
         if (last && loop) next = first;
         if (firstBlock && outside) next = 0xFFFFFF00u;
         Set32(header, dbx::kBlockNextOffset, next);
         Put(header);
         Put(text.substr(offset, len));
+        Put(std::string(pad, '\0'));
         offset += len;
         firstBlock = false;
     } while (offset < text.size());
@@ -94,6 +97,7 @@ CDbxWriter::WriteItem(const std::vector<std::pair<std::uint8_t, std::string>>& v
     Put(header);
     Put(entries);
     Put(values);
+    Put(std::string((4 - m_pos % 4) % 4, '\0'));
     m_walkOrder.push_back(self);
     return self;
 }
@@ -128,6 +132,7 @@ void CDbxWriter::AddMessage(const DbxTestMessage& message) {
     if (unterminated || number == m_options.fieldOutsideMessage)
         breakField = static_cast<int>(values.size()) - 1;
     WriteItem(values, direct, breakField, unterminated);
+    if (number == m_options.unindexedMessage) m_walkOrder.pop_back();
 }
 
 void CDbxWriter::AddFolder(const DbxTestFolder& folder) {

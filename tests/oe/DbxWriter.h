@@ -57,6 +57,9 @@ struct DbxWriterOptions {
     // The index names the record of this message repeatTimes times more, after the last one.
     int repeatMessage = -1;
     int repeatTimes = 0;
+    // This message is written but left out of the index, as if the index had lost it; the
+    // messages after it land one index lower.
+    int unindexedMessage = -1;
     // The file is cut to this many bytes (0: not cut).
     std::uint64_t truncateTo = 0;
 };

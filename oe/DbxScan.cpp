@@ -1,0 +1,312 @@
+#include "oe/DbxScan.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "oe/DbxFormat.h"
+#include "platform/FileHandle.h"
+#include "platform/Text.h"
+#include "platform/Utf8.h"
+
+namespace {
+
+// Blocks start at positions that are multiples of four, as the mail program places them.
+constexpr std::uint32_t kAlignment = 4;
+// The walk reads the file in pieces of this size.
+constexpr std::uint64_t kPiece = 1 << 20;
+// How much of a chain's first block decides whether it starts like a message.
+constexpr std::size_t kHeaderLook = 512;
+// How much of a message is read for its subject, in bytes and in blocks.
+constexpr std::size_t kSubjectLook = 16 * 1024;
+constexpr int kSubjectBlocks = 64;
+constexpr std::size_t kFlushAt = 256 * 1024;
+
+std::uint32_t Le32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+std::uint16_t Le16(const unsigned char* p) {
+    return std::uint16_t(p[0] | p[1] << 8);
+}
+
+// Names that open nearly every stored mail; a chain is a message when its header reaches one.
+bool IsMailHeaderName(const std::string& name) {
+    static const char* const kNames[] = {"received",  "return-path", "from",
+                                         "to",        "cc",          "subject",
+                                         "date",      "message-id",  "mime-version",
+                                         "reply-to",  "sender",      "delivered-to"};
+    std::string lower = platform::ToLower(name);
+    return std::any_of(std::begin(kNames), std::end(kNames),
+                       [&](const char* n) { return lower == n; });
+}
+
+int Base64Value(char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = static_cast<char>(c | 0x20);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The text of one encoded word "=?charset?B|Q?text?=" as UTF-8; false for a charset this
+// program cannot turn into UTF-8 (the word then stays as it is).
+bool DecodeWord(const std::string& charset, char encoding, const std::string& text,
+                std::string& out) {
+    std::string bytes;
+    if (encoding == 'B' || encoding == 'b') {
+        unsigned bits = 0;
+        int count = 0;
+        for (char c : text) {
+            int v = Base64Value(c);
+            if (v < 0) continue;
+            bits = bits << 6 | static_cast<unsigned>(v);
+            count += 6;
+            if (count >= 8) {
+                count -= 8;
+                bytes += static_cast<char>(bits >> count & 0xFF);
+            }
+        }
+    } else if (encoding == 'Q' || encoding == 'q') {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '_') {
+                bytes += ' ';
+            } else if (text[i] == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                       HexValue(text[i + 2]) >= 0) {
+                bytes += static_cast<char>(HexValue(text[i + 1]) << 4 | HexValue(text[i + 2]));
+                i += 2;
+            } else {
+                bytes += text[i];
+            }
+        }
+    } else {
+        return false;
+    }
+    std::string name = platform::ToLower(charset.substr(0, charset.find('*')));
+    if (name == "utf-8" || name == "utf8") {
+        if (!platform::IsValidUtf8(bytes)) return false;
+        out = bytes;
+    } else if (name == "us-ascii" || name == "iso-8859-1" || name == "iso-8859-15" ||
+               name == "windows-1252" || name == "cp1252" || name == "latin1") {
+        out = platform::Windows1252ToUtf8(bytes);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A header's encoded words decoded; blanks between two encoded words go, as the mail rules say.
+std::string DecodeHeaderWords(const std::string& value) {
+    std::string out;
+    std::size_t at = 0;
+    bool lastWasEncoded = false;
+    while (at < value.size()) {
+        std::size_t open = value.find("=?", at);
+        if (open == std::string::npos) break;
+        std::size_t q1 = value.find('?', open + 2);
+        std::size_t q2 = q1 == std::string::npos ? q1 : value.find('?', q1 + 1);
+        std::size_t close = q2 == std::string::npos ? q2 : value.find("?=", q2 + 1);
+        std::string decoded;
+        if (close == std::string::npos || q2 != q1 + 2 ||
+            !DecodeWord(value.substr(open + 2, q1 - open - 2), value[q1 + 1],
+                        value.substr(q2 + 1, close - q2 - 1), decoded)) {
+            out += value.substr(at, open + 2 - at);
+            at = open + 2;
+            lastWasEncoded = false;
+            continue;
+        }
+        std::string between = value.substr(at, open - at);
+        bool onlyBlanks = between.find_first_not_of(" \t") == std::string::npos;
+        if (!(lastWasEncoded && onlyBlanks)) out += between;
+        out += decoded;
+        at = close + 2;
+        lastWasEncoded = true;
+    }
+    out += value.substr(at);
+    return out;
+}
+
+} // namespace
+
+bool DbxTextStartsWithHeaders(const char* text, std::size_t length) {
+    std::size_t at = 0;
+    bool first = true;
+    while (at < length) {
+        const char* line = text + at;
+        std::size_t rest = length - at;
+        if (!first && (line[0] == ' ' || line[0] == '\t')) {
+            // a folded continuation of the line before
+        } else {
+            std::size_t n = 0;
+            while (n < rest && line[n] > ' ' && line[n] < 0x7F && line[n] != ':')
+                ++n;
+            if (n == 0 || n == rest || line[n] != ':') return false;
+            if (IsMailHeaderName(std::string(line, n))) return true;
+        }
+        const void* end = std::memchr(line, '\n', rest);
+        if (!end) return false;
+        at = static_cast<std::size_t>(static_cast<const char*>(end) - text) + 1;
+        first = false;
+    }
+    return false;
+}
+
+CDbxMessageScan::CDbxMessageScan() = default;
+CDbxMessageScan::~CDbxMessageScan() = default;
+
+bool CDbxMessageScan::Open(const std::string& path, std::string& why) {
+    why.clear();
+    m_blocks.clear();
+    m_passed.clear();
+    m_starts.clear();
+    m_file = DbxFile::Open(path, &why);
+    if (!m_file) {
+        if (why.empty()) why = std::string("cannot be opened: ") + std::strerror(errno);
+        return false;
+    }
+    unsigned char sig[dbx::kSignatureSize];
+    if (!m_file->Read(0, sig, sizeof sig) || Le32(sig) != dbx::kSignature0 ||
+        Le32(sig + 4) != dbx::kSignatureMessages || Le32(sig + 8) != dbx::kSignature2 ||
+        Le32(sig + 12) != dbx::kSignature3) {
+        m_file.reset();
+        why = "is not a .dbx message file";
+        return false;
+    }
+    return true;
+}
+
+std::ptrdiff_t CDbxMessageScan::FindBlock(std::uint32_t position) const {
+    auto it = std::lower_bound(m_blocks.begin(), m_blocks.end(), position);
+    if (it == m_blocks.end() || *it != position) return -1;
+    return it - m_blocks.begin();
+}
+
+bool CDbxMessageScan::LooksLikeHeaders(std::uint32_t position) {
+    unsigned char header[dbx::kBlockHeaderSize];
+    if (!m_file->Read(position, header, sizeof header)) return false;
+    std::size_t length = std::min<std::size_t>(Le16(header + dbx::kBlockLengthOffset), kHeaderLook);
+    char text[kHeaderLook];
+    return length > 0 && m_file->Read(std::uint64_t(position) + dbx::kBlockHeaderSize, text, length) &&
+           DbxTextStartsWithHeaders(text, length);
+}
+
+bool CDbxMessageScan::Scan(const std::function<bool(std::uint64_t, std::uint64_t)>& keepGoing) {
+    m_blocks.clear();
+    m_passed.clear();
+    m_starts.clear();
+    if (!m_file) return true;
+    const std::uint64_t size = m_file->Size();
+    // A block names itself with 32 bits, so none starts beyond that.
+    const std::uint64_t end = std::min<std::uint64_t>(size, std::uint64_t(UINT32_MAX) + 1);
+    std::vector<std::uint32_t> targets;
+    std::vector<unsigned char> piece;
+    // The header words come first; the walk starts behind them.
+    for (std::uint64_t base = dbx::kMinHeaderSize; base + dbx::kBlockHeaderSize <= end;
+         base += kPiece) {
+        if (!keepGoing(base, size)) return false;
+        // Each piece reaches one header beyond its last start, so no header is cut in two.
+        std::size_t length = static_cast<std::size_t>(
+            std::min<std::uint64_t>(kPiece + dbx::kBlockHeaderSize - kAlignment, size - base));
+        piece.resize(length);
+        if (!m_file->Read(base, piece.data(), length)) break;
+        for (std::size_t off = 0; off < kPiece && off + dbx::kBlockHeaderSize <= length;
+             off += kAlignment) {
+            const unsigned char* p = piece.data() + off;
+            const std::uint64_t position = base + off;
+            if (Le32(p) != position) continue;
+            std::uint16_t textLength = Le16(p + dbx::kBlockLengthOffset);
+            if (textLength > Le32(p + 4) ||
+                position + dbx::kBlockHeaderSize + textLength > size)
+                continue;
+            m_blocks.push_back(static_cast<std::uint32_t>(position));
+            if (std::uint32_t next = Le32(p + dbx::kBlockNextOffset)) targets.push_back(next);
+        }
+    }
+    std::sort(targets.begin(), targets.end());
+    targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+    m_passed.assign(m_blocks.size(), false);
+    std::size_t looked = 0;
+    for (std::uint32_t block : m_blocks) {
+        if (std::binary_search(targets.begin(), targets.end(), block)) continue;
+        if (++looked % 4096 == 0 && !keepGoing(block, size)) return false;
+        if (LooksLikeHeaders(block)) m_starts.push_back(block);
+    }
+    return true;
+}
+
+std::string CDbxMessageScan::ReadSubject(std::uint32_t start) {
+    // The header, read through as many blocks as it needs (within bounds), up to its end.
+    std::string head;
+    std::uint32_t position = start;
+    for (int n = 0; n < kSubjectBlocks && position != 0 && head.size() < kSubjectLook; ++n) {
+        if (FindBlock(position) < 0) break;
+        unsigned char header[dbx::kBlockHeaderSize];
+        if (!m_file->Read(position, header, sizeof header)) break;
+        std::size_t length = Le16(header + dbx::kBlockLengthOffset);
+        std::size_t at = head.size();
+        head.resize(at + length);
+        if (!m_file->Read(std::uint64_t(position) + dbx::kBlockHeaderSize, head.data() + at,
+                          length)) {
+            head.resize(at);
+            break;
+        }
+        if (head.find("\n\r\n") != std::string::npos || head.find("\n\n") != std::string::npos)
+            break;
+        position = Le32(header + dbx::kBlockNextOffset);
+    }
+    std::string subject;
+    bool inSubject = false;
+    std::size_t at = 0;
+    while (at < head.size()) {
+        std::size_t eol = head.find('\n', at);
+        std::string line = head.substr(at, eol == std::string::npos ? std::string::npos : eol - at);
+        at = eol == std::string::npos ? head.size() : eol + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) break; // the header ends
+        if (line[0] == ' ' || line[0] == '\t') {
+            if (inSubject) subject += line;
+            continue;
+        }
+        if (inSubject) break;
+        if (line.size() >= 8 && platform::ToLower(line.substr(0, 8)) == "subject:") {
+            subject = line.substr(8);
+            inSubject = true;
+        }
+    }
+    return DecodeHeaderWords(platform::LegacyTextToUtf8(platform::Trim(subject)));
+}
+
+DbxTextWrite CDbxMessageScan::WriteText(std::uint32_t start, int fd) {
+    if (!m_file) return DbxTextWrite::BrokenChain;
+    std::string pending;
+    std::vector<char> text;
+    std::uint32_t position = start;
+    while (position != 0) {
+        std::ptrdiff_t at = FindBlock(position);
+        if (at < 0 || m_passed[static_cast<std::size_t>(at)]) return DbxTextWrite::BrokenChain;
+        m_passed[static_cast<std::size_t>(at)] = true;
+        unsigned char header[dbx::kBlockHeaderSize];
+        if (!m_file->Read(position, header, sizeof header)) return DbxTextWrite::BrokenChain;
+        std::size_t length = Le16(header + dbx::kBlockLengthOffset);
+        text.resize(length);
+        if (length > 0 &&
+            !m_file->Read(std::uint64_t(position) + dbx::kBlockHeaderSize, text.data(), length))
+            return DbxTextWrite::BrokenChain;
+        pending.append(text.data(), length);
+        if (pending.size() >= kFlushAt) {
+            if (!platform::WriteAll(fd, pending)) return DbxTextWrite::WriteFailed;
+            pending.clear();
+        }
+        position = Le32(header + dbx::kBlockNextOffset);
+    }
+    if (!pending.empty() && !platform::WriteAll(fd, pending)) return DbxTextWrite::WriteFailed;
+    return DbxTextWrite::Written;
+}
