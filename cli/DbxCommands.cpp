@@ -14,6 +14,7 @@
 #include "engine/SaveAsEml.h"
 #include "engine/WizardRun.h"
 #include "oe/DbxReader.h"
+#include "oe/DbxScan.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/SeException.h"
@@ -37,26 +38,52 @@ bool ReportUnreadableStore(const char* command, const std::string& path) {
     return true;
 }
 
+// With --recover a file whose index is broken is still scanned; only a file that is no .dbx
+// message file at all stops the command.
+bool ReportUnscannableStore(const std::string& path) {
+    std::string why;
+    CDbxMessageScan scan;
+    if (!scan.Open(path, why)) {
+        std::cerr << "kestrel-cli save-eml: " << path << " " << why << "\n";
+        return true;
+    }
+    CDbxStoreFile store;
+    if (store.Open(path) != 0) {
+        int code = GetDbxLastError();
+        std::cerr << "kestrel-cli save-eml: " << path << ": the index cannot be read ("
+                  << (code > 0 && code < kDbxErrorCount ? DbxErrorTexts[code] : "unknown error")
+                  << "); every message comes from the scan\n";
+    }
+    return false;
+}
+
 int RunSaveEml(const std::vector<std::string>& args) {
     if (WantsHelp("save-eml", args)) return kExitOk;
     std::string error;
-    std::optional<CliArguments> read = ReadArguments(args, {{"--ask"}}, error);
+    std::optional<CliArguments> read =
+        ReadArguments(args, {{"--ask"}, {"--recover"}}, error);
     if (!read) return UsageError("save-eml", error);
-    const bool ask = !read->options.empty();
+    bool ask = false, recover = false;
+    for (const CliArguments::Given& o : read->options)
+        (o.name == "--ask" ? ask : recover) = true;
     const std::vector<std::string>& positional = read->positional;
     if (positional.size() != 2) return UsageError("save-eml", "needs DBXFILE and DEST");
     const std::string& source = positional[0];
     std::string dest = positional[1];
     if (!PrepareDestination("save-eml", dest)) return kExitFailed;
-    if (ReportUnreadableStore("save-eml", source)) return kExitFailed;
+    if (recover ? ReportUnscannableStore(source) : ReportUnreadableStore("save-eml", source))
+        return kExitFailed;
 
     CConsoleMessageBox ui(ask ? std::nullopt : std::optional<bool>(true));
     CConsoleProgress progress;
-    SaveEmlResult r = SaveMessagesAsEml(source, dest, ui, progress);
+    SaveEmlResult r = SaveMessagesAsEml(source, dest, ui, progress, recover);
     for (const std::string& why : r.failures)
         std::cerr << "kestrel-cli save-eml: " << why << "\n";
     if (r.outcome == SaveEmlOutcome::Declined) return kExitOk;
     std::cout << r.saved << " message(s) saved to " << dest << "\n";
+    if (recover)
+        std::cout << r.saved - r.savedFromScan << " message(s) from the index, " << r.savedFromScan
+                  << " message(s) from the scan\n";
     if (r.failed > 0) std::cout << r.failed << " message(s) could not be written\n";
     if (r.unreadable > 0) std::cout << r.unreadable << " message(s) could not be read\n";
     return r.outcome == SaveEmlOutcome::Finished && r.failed == 0 ? kExitOk : kExitFailed;
@@ -213,12 +240,18 @@ int RunWizard(const std::vector<std::string>& args) {
     return ui.shown == 0 && !skipped ? kExitOk : kExitFailed;
 }
 
-const CliRegistrar saveEml({"save-eml", "DBXFILE DEST [--ask]",
+const CliRegistrar saveEml({"save-eml", "DBXFILE DEST [--ask] [--recover]",
                             "Save every message of a .dbx message file as its own .eml file in "
                             "DEST, from the last message to the first.",
-                            "  --ask   ask before saving, on the terminal (default: go ahead)\n"
+                            "  --ask       ask before saving, on the terminal (default: go ahead)\n"
+                            "  --recover   also save the messages a damaged index no longer "
+                            "reaches,\n"
+                            "              found by scanning the file; prints how many came from "
+                            "the\n"
+                            "              index and how many from the scan\n"
                             "Names are the message's index (four digits at least) and subject; a "
-                            "taken name gets a counter, so nothing is overwritten.\n",
+                            "taken name gets a counter, so nothing is overwritten. Messages found "
+                            "by the scan are numbered on after the index's.\n",
                             RunSaveEml});
 const CliRegistrar searchCommand({"search", "DBXFILE [--sender TEXT]",
                                   "List the messages of a .dbx message file (or of a folder of "

@@ -88,6 +88,49 @@ TEST(CliDbx, SaveEmlReportsABrokenStoreAndAnUnreadableMessage) {
     EXPECT_NE(r.err.find("cannot create the destination"), std::string::npos);
 }
 
+TEST(CliDbx, SaveEmlRecoverSavesWhatTheIndexLost) {
+    TempDir src, plain, recovered;
+    std::vector<DbxTestMessage> mails = {Mail("a@x", "One"), Mail("b@x", "Two"),
+                                         Mail("c@x", "Three")};
+    DbxWriterOptions lost;
+    lost.unindexedMessage = 1;
+    std::string store = MakeStore(src, mails, lost);
+    // The index alone does not know what it lost.
+    auto r = RunProgram({"kestrel-cli", "save-eml", store, plain.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(platform::ListDirectory(plain.path()).size(), 2u);
+    r = RunProgram({"kestrel-cli", "save-eml", "--recover", store, recovered.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("3 message(s) saved to " + recovered.path() +
+                         "\n2 message(s) from the index, 1 message(s) from the scan\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(ReadFileText(recovered / "0002Two.eml"), mails[1].text);
+    EXPECT_EQ(platform::ListDirectory(recovered.path()).size(), 3u);
+
+    // No index at all, and one message whose text runs off the file's end: the others come
+    // from the scan, the broken one is named, and the exit says not everything was saved.
+    DbxWriterOptions broken;
+    broken.overrideIndexPointer = true;
+    broken.chainOutsideMessage = 0;
+    TempDir scanned;
+    r = RunProgram(
+        {"kestrel-cli", "save-eml", "--recover", MakeStore(src, mails, broken), scanned.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("the index cannot be read"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("breaks off: it is left out"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("0 message(s) from the index, 2 message(s) from the scan\n"
+                         "1 message(s) could not be read\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(platform::ListDirectory(scanned.path()).size(), 2u);
+
+    src.Write("junk.dbx", "junk");
+    r = RunProgram({"kestrel-cli", "save-eml", "--recover", src / "junk.dbx", scanned.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("junk.dbx is not a .dbx message file"), std::string::npos) << r.err;
+}
+
 TEST(CliDbx, SearchPrintsRowsInListOrderThenFinished) {
     TempDir src, tmp;
     std::string store =
