@@ -1,5 +1,7 @@
 #include "gui/ExpressFolderView.h"
 
+#include <functional>
+
 #include <wx/menu.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
@@ -58,6 +60,26 @@ inline constexpr const char* kNoRecordReason =
     "This item holds no mail folder of its own: choose one of the folders below it.";
 inline constexpr const char* kNoMessageFileReason =
     "This folder keeps its messages as .eml files already.";
+
+// The frame around a folder command's work: the destination's file list holds still while it
+// runs, a fault becomes a message instead of leaving the handler, and the list is shown afresh
+// at the end, whatever happened.
+void RunHoldingFileList(IMessageBox& ui, const std::function<void()>& work) {
+    CMainFrame* frame = TheMainFrame();
+    if (frame) frame->EnableFileListUpdates(false);
+    try {
+        work();
+    } catch (const CSeException& e) {
+        ui.ShowMessage(e.GetDescription());
+    } catch (const std::exception& e) {
+        // Nothing else may leave a window's handler; the user learns the run stopped and why.
+        ui.ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
+    }
+    if (frame) {
+        frame->EnableFileListUpdates(true);
+        frame->RefreshFileList();
+    }
+}
 
 bool IsFolderCommand(unsigned id) {
     for (const res::MenuItemDef& item : res::FolderMenuDefinition().front().items)
@@ -119,9 +141,10 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     OnCommand(res::ID_EXTRACT_SAFELY, [this](wxCommandEvent&) { OnExtractSafely(); });
     OnCommand(res::ID_EXPRESS_MESSAGES, [this](wxCommandEvent&) { OnExpressMessages(); });
     OnCommand(res::ID_SAVE_MESSAGES, [this](wxCommandEvent&) { OnSaveMessagesAsEml(); });
+    OnCommand(res::ID_RECOVER_MESSAGES, [this](wxCommandEvent&) { OnRecoverMessagesAsEml(); });
     OnCommand(res::ID_SEARCH_MAIL, [this](wxCommandEvent&) { OnSearchMail(); });
     // Saving needs the folder's message file; the search reads a folder of .eml files too.
-    for (unsigned id : {res::ID_SAVE_MESSAGES, res::ID_SEARCH_MAIL})
+    for (unsigned id : {res::ID_SAVE_MESSAGES, res::ID_RECOVER_MESSAGES, res::ID_SEARCH_MAIL})
         OnUpdate(id, [this, id](wxUpdateUIEvent& e) { e.Enable(DisabledReason(id).empty()); });
 
     m_tree->Bind(wxEVT_CONTEXT_MENU, &CExpressFolderView::OnContextMenu, this);
@@ -275,87 +298,77 @@ void CExpressFolderView::ShowContextMenu(const wxPoint& screenPoint) {
 
 void CExpressFolderView::OnExtractAttachments() {
     CMainFrame* frame = TheMainFrame();
-    auto enableFileList = [frame](bool enable) {
-        if (frame) frame->EnableFileListUpdates(enable);
-    };
-    try {
-        enableFileList(false);
+    RunHoldingFileList(*m_ui, [&] {
         ExtractionOptions options = PrepareExtractionOptions(TheSettings());
         CExtractOptionSheet sheet(this, &m_discovery);
         sheet.SetStartPath(frame ? frame->GetDestinationFolder() : std::string());
         sheet.SetOptions(options);
-        if (sheet.ShowModal() == wxID_OK) {
-            sheet.GetOptions(options);
-            // With no folder chosen there is nothing to show, and the run does nothing.
-            if (frame && !options.Destination.empty())
-                frame->SelectDestinationFolder(options.Destination);
-            std::string folderPath = GetSelectedFolderPath();
-            if (!folderPath.empty()) {
-                std::string folderName = GetSelectedFolderName();
-                CLongOperation running;
-                CWxProgressWindow progress(this, "Progress", true);
-                CWxShell shell;
-                FrameFileList fileList(frame);
-                RunProblems problems;
-                ExtractionContext context{*m_extractor,  progress,  *m_ui,    shell,
-                                          TheSettings(), &fileList, &problems};
-                RunExtraction(folderPath, options, folderName, context);
-                std::string said;
-                for (const std::string& line : DescribeRunProblems(problems, options.Destination))
-                    said += (said.empty() ? "" : "\n") + line;
-                if (!said.empty()) m_ui->ShowMessage(said, kAppTitle, MessageIcon::Error);
-            }
-        }
-    } catch (const CSeException& e) {
-        m_ui->ShowMessage(e.GetDescription());
-    } catch (const std::exception& e) {
-        // Nothing else may leave a window's handler; the user learns the run stopped and why.
-        m_ui->ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
-    }
-    enableFileList(true);
-    if (frame) frame->RefreshFileList();
+        if (sheet.ShowModal() != wxID_OK) return;
+        sheet.GetOptions(options);
+        // With no folder chosen there is nothing to show, and the run does nothing.
+        if (frame && !options.Destination.empty())
+            frame->SelectDestinationFolder(options.Destination);
+        std::string folderPath = GetSelectedFolderPath();
+        if (folderPath.empty()) return;
+        std::string folderName = GetSelectedFolderName();
+        CLongOperation running;
+        CWxProgressWindow progress(this, "Progress", true);
+        CWxShell shell;
+        FrameFileList fileList(frame);
+        RunProblems problems;
+        ExtractionContext context{*m_extractor,  progress,  *m_ui,    shell,
+                                  TheSettings(), &fileList, &problems};
+        RunExtraction(folderPath, options, folderName, context);
+        std::string said;
+        for (const std::string& line : DescribeRunProblems(problems, options.Destination))
+            said += (said.empty() ? "" : "\n") + line;
+        if (!said.empty()) m_ui->ShowMessage(said, kAppTitle, MessageIcon::Error);
+    });
 }
 
 void CExpressFolderView::OnExtractSafely() {
     CMainFrame* frame = TheMainFrame();
-    if (frame) frame->EnableFileListUpdates(false);
-    std::string destination = frame ? frame->GetDestinationFolder() : std::string();
-    bool selected = false;
-    const FolderRecord* record = SelectedRecord(selected);
-    std::string why = m_storeNamespace ? PrepareStoreFolder(m_storeNamespace.Get(), record)
-                                       : std::string(kNoStoreNamespaceMessage);
-    if (!why.empty()) {
-        m_ui->ShowMessage(why, kAppTitle, MessageIcon::Error);
-    } else if (m_ui->AskOkCancel(kExtractSafelyQuestion + destination)) {
-        try {
-            CLongOperation running;
-            CWxProgressWindow progress(this, "Progress", true);
-            ExtractStoreFolder(m_storeNamespace.Get(), static_cast<platform::DWORD>(record->Numbers[4]),
-                               destination, progress, *m_ui);
-        } catch (const CSeException& e) {
-            m_ui->ShowMessage(e.GetDescription());
-        } catch (const std::exception& e) {
-            m_ui->ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
+    RunHoldingFileList(*m_ui, [&] {
+        std::string destination = frame ? frame->GetDestinationFolder() : std::string();
+        bool selected = false;
+        const FolderRecord* record = SelectedRecord(selected);
+        std::string why = m_storeNamespace ? PrepareStoreFolder(m_storeNamespace.Get(), record)
+                                           : std::string(kNoStoreNamespaceMessage);
+        if (!why.empty()) {
+            m_ui->ShowMessage(why, kAppTitle, MessageIcon::Error);
+            return;
         }
-    }
-    if (frame) {
-        frame->EnableFileListUpdates(true);
-        frame->RefreshFileList();
-    }
+        if (!m_ui->AskOkCancel(kExtractSafelyQuestion + destination)) return;
+        CLongOperation running;
+        CWxProgressWindow progress(this, "Progress", true);
+        ExtractStoreFolder(m_storeNamespace.Get(),
+                           static_cast<platform::DWORD>(record->Numbers[4]), destination,
+                           progress, *m_ui);
+    });
 }
 
 std::string CExpressFolderView::DisabledReason(unsigned commandId) const {
-    if (commandId != res::ID_SAVE_MESSAGES && commandId != res::ID_SEARCH_MAIL) return {};
+    const bool saving =
+        commandId == res::ID_SAVE_MESSAGES || commandId == res::ID_RECOVER_MESSAGES;
+    if (!saving && commandId != res::ID_SEARCH_MAIL) return {};
     bool selected = false;
     const FolderRecord* record = SelectedRecord(selected);
     if (!selected) return kNoMailBoxMessage;
     if (!record) return kNoRecordReason;
-    if (commandId == res::ID_SAVE_MESSAGES && FolderMessageFile(record).empty())
+    if (saving && FolderMessageFile(record).empty())
         return kNoMessageFileReason;
     return {};
 }
 
 void CExpressFolderView::OnSaveMessagesAsEml() {
+    SaveMessages(false);
+}
+
+void CExpressFolderView::OnRecoverMessagesAsEml() {
+    SaveMessages(true);
+}
+
+void CExpressFolderView::SaveMessages(bool recover) {
     CMainFrame* frame = TheMainFrame();
     const std::string destination = frame ? frame->GetDestinationFolder() : std::string();
     if (destination.empty()) {
@@ -363,14 +376,18 @@ void CExpressFolderView::OnSaveMessagesAsEml() {
                           MessageIcon::Warning);
         return;
     }
-    if (frame) frame->EnableFileListUpdates(false);
-    try {
+    RunHoldingFileList(*m_ui, [&] {
         CLongOperation running;
         CWxProgressWindow progress(this, "Progress", false);
         wxBusyCursor busy;
         SaveEmlResult result =
-            SaveMessagesAsEml(GetSelectedFolderPath(), destination, *m_ui, progress);
+            SaveMessagesAsEml(GetSelectedFolderPath(), destination, *m_ui, progress, recover);
         progress.Close();
+        const std::string counts =
+            recover ? ": " + std::to_string(result.saved - result.savedFromScan) +
+                          " from the index, " + std::to_string(result.savedFromScan) +
+                          " from the scan"
+                    : "";
         if (result.outcome != SaveEmlOutcome::Declined && result.failed > 0) {
             std::string text = std::to_string(result.failed) + " message(s) could not be saved:";
             for (const std::string& why : result.failures)
@@ -379,18 +396,15 @@ void CExpressFolderView::OnSaveMessagesAsEml() {
         } else if (result.outcome == SaveEmlOutcome::OpenFailed) {
             m_ui->ShowMessage("The folder's message file cannot be read.", kAppTitle,
                               MessageIcon::Warning);
-        } else if (result.outcome == SaveEmlOutcome::Finished) {
-            m_ui->ShowMessage(std::to_string(result.saved) + " message(s) saved to " + destination);
+        } else if (result.outcome == SaveEmlOutcome::Finished ||
+                   (recover && result.outcome == SaveEmlOutcome::ReadError)) {
+            std::string text =
+                std::to_string(result.saved) + " message(s) saved to " + destination + counts;
+            for (const std::string& why : result.failures)
+                text += "\n" + why;
+            m_ui->ShowMessage(text);
         }
-    } catch (const CSeException& e) {
-        m_ui->ShowMessage(e.GetDescription());
-    } catch (const std::exception& e) {
-        m_ui->ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
-    }
-    if (frame) {
-        frame->EnableFileListUpdates(true);
-        frame->RefreshFileList();
-    }
+    });
 }
 
 void CExpressFolderView::OnExpressMessages() {
@@ -423,21 +437,12 @@ void CExpressFolderView::OnSearchMail() {
                           MessageIcon::Warning);
         return;
     }
-    if (frame) frame->EnableFileListUpdates(false);
-    try {
+    RunHoldingFileList(*m_ui, [&] {
         CLongOperation running;
         CWxProgressWindow progress(this, "Progress", true);
         CWxShell shell;
         FrameFileList fileList(frame);
         ExtractionContext context{*m_extractor, progress, *m_ui, shell, TheSettings(), &fileList};
         ExtractSearchHits(dialog.GetChosenCopies(), options, folderName, context);
-    } catch (const CSeException& e) {
-        m_ui->ShowMessage(e.GetDescription());
-    } catch (const std::exception& e) {
-        m_ui->ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
-    }
-    if (frame) {
-        frame->EnableFileListUpdates(true);
-        frame->RefreshFileList();
-    }
+    });
 }

@@ -67,6 +67,9 @@ public:
     // Save Messages as eml: every message of the selected folder's message file, as its own
     // file in the destination folder.
     void OnSaveMessagesAsEml();
+    // Recover Messages as eml: the same, and then the messages a damaged index no longer
+    // reaches, found by scanning the file; the end message says how many came from each.
+    void OnRecoverMessagesAsEml();
     // Search Mail by Sender: the search dialog on the selected folder; its Extract runs the
     // extraction over the messages it lists.
     void OnSearchMail();
@@ -75,6 +78,7 @@ public:
 
 private:
     void FillTree();
+    void SaveMessages(bool recover);
     void OnContextMenu(wxContextMenuEvent& event);
     const FolderRecord* SelectedRecord(bool& selected) const;
 

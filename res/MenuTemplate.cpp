@@ -164,6 +164,7 @@ const std::vector<MenuItemDef>& FolderMenuDefinition() {
     static const std::vector<MenuItemDef> menu = {
         Popup("Folder", {Item("&Extract AttachmentsTo ...", ID_EXTRACT_ATTACHMENTS),
                          Item("&Save Messages as eml", ID_SAVE_MESSAGES),
+                         Item("Re&cover Messages as eml", ID_RECOVER_MESSAGES),
                          Item("Extract Attachments Sa&fely", ID_EXTRACT_SAFELY),
                          Item("Searc&h Mail by Sender...", ID_SEARCH_MAIL),
                          Item("Outlook Express &Messages...", ID_EXPRESS_MESSAGES)}),

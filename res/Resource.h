@@ -27,6 +27,7 @@ inline constexpr unsigned ID_EXTRACT_SAFELY = 32794;
 inline constexpr unsigned ID_WIZARD = 32791;
 inline constexpr unsigned ID_SEARCH_MAIL = 32792;
 inline constexpr unsigned ID_EXPRESS_MESSAGES = 32793;
+inline constexpr unsigned ID_RECOVER_MESSAGES = 32795; // the folder menu only
 inline constexpr unsigned ID_VIEW_STATUS_BAR = 59393;
 inline constexpr unsigned ID_HELP_TOPICS = 57667;
 inline constexpr unsigned ID_SUPPORT = 32785;
@@ -74,7 +75,7 @@ inline constexpr unsigned IDC_DESTINATION_COMBO = 333;
 inline constexpr unsigned IDW_FIRST_PANE = 59648;
 
 // The window system takes command ids below 0x8000 only. Command ids at or above it travel as
-// their low 15 bits, which land in ranges no other command uses (7..26 and 0x6000 upward).
+// their low 15 bits, which land in ranges no other command uses (7..27 and 0x6000 upward).
 constexpr int WxId(unsigned id) {
     return static_cast<int>(id >= 0x8000 ? id & 0x7FFF : id);
 }

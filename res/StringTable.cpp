@@ -29,6 +29,8 @@ constexpr Entry kStrings[] = {
     {ID_WIZARD, "Save attachments in different mail folders in one time."},
     {ID_SEARCH_MAIL, "Search mails and then extract founded attachments!!"},
     {ID_EXTRACT_SAFELY, "Extracting Attachments Saftly"},
+    {ID_RECOVER_MESSAGES, "Save mails' messages in 'eml' format, with those a damaged index no "
+                          "longer reaches"},
     {AFX_IDS_IDLEMESSAGE,
      "Choose Windows Live Mail folder and press right mouse button. (For Help, press F1)"},
     {ID_FILE_NEW, "Create a new document\nNew"},

@@ -98,9 +98,9 @@ protected:
     // Makes the record with that display name (under the account) keep its messages in a .dbx
     // file, as a store of that kind lists them.
     void PointAtDbx(const std::string& account, const std::string& name,
-                    const std::vector<DbxTestMessage>& mails) {
+                    const std::vector<DbxTestMessage>& mails, const DbxWriterOptions& o = {}) {
         const std::string file = account + " " + name + ".dbx";
-        ASSERT_TRUE(WriteBytes(dir / ("dbx/" + file), BuildDbxMessageFile(mails)));
+        ASSERT_TRUE(WriteBytes(dir / ("dbx/" + file), BuildDbxMessageFile(mails, o)));
         for (FolderRecord& r : view->GetStoreDiscovery().Folders)
             if (r.DisplayName == name && r.RelativePath.rfind(account, 0) == 0) {
                 r.FullPath = dir / "dbx";
@@ -276,6 +276,7 @@ TEST_F(WizardSearchWindowTest, SaveAsEmlOnlyWhereThereIsAMessageFile) {
                   !save)
             << said;
         EXPECT_EQ(Enabled(res::ID_SAVE_MESSAGES), save) << name;
+        EXPECT_EQ(Enabled(res::ID_RECOVER_MESSAGES), save) << name;
         EXPECT_EQ(Enabled(res::ID_SEARCH_MAIL), search) << name;
         frame->ShowPrompt(res::ID_SAVE_MESSAGES);
         std::string status = frame->GetStatusBar()->GetStatusText(0).utf8_string();
@@ -297,6 +298,20 @@ TEST_F(WizardSearchWindowTest, SaveAsEmlOnlyWhereThereIsAMessageFile) {
     script.yesNoAnswer = wxID_NO;
     RunFromMenu(Find("Inbox"), res::ID_SAVE_MESSAGES);
     EXPECT_EQ(FilesIn(out).size(), 3u);
+
+    // The index lost: recovery finds the messages by scanning, and says where they came from.
+    DbxWriterOptions noIndex;
+    noIndex.overrideIndexPointer = true;
+    PointAtDbx("Hotmail", "Inbox",
+               {hello, hello, Mail("Re: test", "bob@example.org", Noon(2005, 1, 2), {})}, noIndex);
+    script.messages.clear();
+    script.yesNoAnswer = wxID_YES;
+    RunFromMenu(Find("Inbox"), res::ID_SAVE_MESSAGES);
+    EXPECT_EQ(script.messages.back(), "The folder's message file cannot be read.");
+    RunFromMenu(Find("Inbox"), res::ID_RECOVER_MESSAGES);
+    EXPECT_EQ(script.messages.back(), "3 message(s) saved to " + out + ": 0 from the index, 3 from the scan");
+    EXPECT_EQ(FilesIn(out).size(), 6u);
+    EXPECT_EQ(ReadFileText(out + "/0001Hello0.eml"), hello.text);
 }
 
 TEST_F(WizardSearchWindowTest, WizardRunsTheCheckedFoldersOverThePeriod) {

@@ -134,6 +134,7 @@ TEST(Resource, CommandIdsSurviveTheWindowSystemsRange) {
         }
     };
     check(MainMenuDefinition());
+    check(FolderMenuDefinition());
     for (unsigned id : {ID_NEXT_PANE, ID_HELP, ID_LANGUAGE_LAST, ID_ONLINE_TUTORIAL, ID_SEARCH_MAIL,
                         IDW_FIRST_PANE + 2})
         EXPECT_EQ(CommandId(WxId(id)), id);
