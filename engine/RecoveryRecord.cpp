@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/UserInterface.h"
 
@@ -14,25 +15,13 @@ constexpr size_t kMaxShown = 1000;
 constexpr const char* kRecordName = "error.txt";
 
 // The destination's "process" folder, opened without following a link put in its place, so
-// that the record is never read, written or deleted anywhere else. -1 when there is none.
-class ProcessFolder {
-public:
-    explicit ProcessFolder(const std::string& destination) {
-        int dest = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dest < 0) return;
-        m_fd = ::openat(dest, "process", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        ::close(dest);
-    }
-    ~ProcessFolder() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    ProcessFolder(const ProcessFolder&) = delete;
-    ProcessFolder& operator=(const ProcessFolder&) = delete;
-    int Fd() const { return m_fd; }
-
-private:
-    int m_fd = -1;
-};
+// that the record is never read, written or deleted anywhere else. Not open when there is none.
+platform::UniqueFd OpenProcessFolder(const std::string& destination) {
+    platform::UniqueFd dest(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dest.IsOpen()) return {};
+    return platform::UniqueFd(
+        ::openat(dest.Get(), "process", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
 
 } // namespace
 
@@ -45,21 +34,21 @@ std::string RecoveryRecordPath(const std::string& destination) {
 }
 
 bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui) {
-    ProcessFolder folder(destination);
+    platform::UniqueFd folder = OpenProcessFolder(destination);
     struct stat st;
-    if (folder.Fd() < 0 || ::fstatat(folder.Fd(), kRecordName, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (!folder.IsOpen() || ::fstatat(folder.Get(), kRecordName, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return true;
     // Whatever is there stands for an unfinished run; only a plain file is read for the text.
     std::string text;
-    int fd = platform::OpenFileForReadingAt(folder.Fd(), kRecordName, false, UINT64_MAX);
-    if (fd >= 0) {
+    platform::UniqueFd fd(
+        platform::OpenFileForReadingAt(folder.Get(), kRecordName, false, UINT64_MAX));
+    if (fd.IsOpen()) {
         char buffer[kMaxShown];
         ssize_t n;
         do {
-            n = ::read(fd, buffer, sizeof buffer);
+            n = ::read(fd.Get(), buffer, sizeof buffer);
         } while (n < 0 && errno == EINTR);
         if (n > 0) text.assign(buffer, static_cast<size_t>(n));
-        ::close(fd);
     }
     ui.ShowMessage("There is a mail parsing error in  previous processing!! \r\n" + text, kAppTitle,
                    MessageIcon::Error);
@@ -69,24 +58,22 @@ bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui)
 
 bool WriteRecoveryRecord(const std::string& destination, const std::string& sender,
                          const std::string& subject) {
-    ProcessFolder folder(destination);
-    if (folder.Fd() < 0) return false;
+    platform::UniqueFd folder = OpenProcessFolder(destination);
+    if (!folder.IsOpen()) return false;
     // A new file renamed over the old one: a process killed at any point leaves a whole record,
     // the previous message's or this one's. No flush to disk: the record is there for a dead
     // process, not a dead machine, and a flush per message would slow every run.
-    return platform::ReplaceFileAt(folder.Fd(), kRecordName,
+    return platform::ReplaceFileAt(folder.Get(), kRecordName,
                                    "From:" + sender + "\r\nSubject:" + subject, false, 0644);
 }
 
 void DeleteRecoveryRecord(const std::string& destination) {
-    ProcessFolder folder(destination);
-    if (folder.Fd() >= 0) ::unlinkat(folder.Fd(), kRecordName, 0);
+    platform::UniqueFd folder = OpenProcessFolder(destination);
+    if (folder.IsOpen()) ::unlinkat(folder.Get(), kRecordName, 0);
 }
 
 void RemoveEmptyRecoveryFolder(const std::string& destination) {
-    int dest = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dest < 0) return;
+    platform::UniqueFd dest(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     // Fails, as it should, on a folder that holds anything and on a link.
-    ::unlinkat(dest, "process", AT_REMOVEDIR);
-    ::close(dest);
+    if (dest.IsOpen()) ::unlinkat(dest.Get(), "process", AT_REMOVEDIR);
 }

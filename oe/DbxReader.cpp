@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "oe/DbxFormat.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 
 const char* const DbxErrorTexts[kDbxErrorCount] = {
@@ -48,17 +49,6 @@ bool PreadAll(int fd, std::uint64_t pos, unsigned char* out, std::size_t len) {
         out += got;
         pos += static_cast<std::uint64_t>(got);
         len -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t len) {
-    while (len > 0) {
-        ssize_t put = write(fd, data, len);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        data += put;
-        len -= static_cast<std::size_t>(put);
     }
     return true;
 }
@@ -477,13 +467,13 @@ DbxTextWrite WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int
                                   [&](const char* bytes, std::size_t len) {
                                       pending.append(bytes, len);
                                       if (pending.size() >= kFlushAt) {
-                                          writeOk = WriteAll(fd, pending.data(), pending.size());
+                                          writeOk = platform::WriteAll(fd, pending);
                                           pending.clear();
                                       }
                                       return writeOk;
                                   });
     if (writeOk && chainOk && !pending.empty())
-        writeOk = WriteAll(fd, pending.data(), pending.size());
+        writeOk = platform::WriteAll(fd, pending);
     if (!writeOk) {
         g_lastError = kDbxOk; // the file is sound; the destination is not
         return DbxTextWrite::WriteFailed;

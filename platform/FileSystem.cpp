@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileHandle.h"
+
 namespace platform {
 
 namespace {
@@ -75,34 +77,24 @@ int Refuse(std::string* why, std::string text) {
     return -1;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t w = ::write(fd, data.data() + done, data.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        done += static_cast<size_t>(w);
-    }
-    return true;
-}
-
 // Writes data to a fresh scratch file in the folder and renames it over name. The scratch file
 // is made with newMode (less the umask), or with exactly keepMode when given.
 bool WriteAndRename(int dirFd, const std::string& name, const std::string& data, bool durable,
                     mode_t newMode, std::optional<mode_t> keepMode) {
     static std::atomic<unsigned> counter{0};
     std::string scratch;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    UniqueFd fd;
+    for (int attempt = 0; attempt < 100 && !fd.IsOpen(); ++attempt) {
         scratch = name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        fd = ::openat(dirFd, scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      keepMode ? 0600 : newMode);
-        if (fd < 0 && errno != EEXIST && errno != EINTR) return false;
+        fd = UniqueFd(::openat(dirFd, scratch.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                               keepMode ? 0600 : newMode));
+        if (!fd.IsOpen() && errno != EEXIST && errno != EINTR) return false;
     }
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, data) && (!keepMode || ::fchmod(fd, *keepMode) == 0);
-    if (ok && durable) ok = ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    if (!fd.IsOpen()) return false;
+    bool ok = WriteAll(fd.Get(), data) && (!keepMode || ::fchmod(fd.Get(), *keepMode) == 0);
+    if (ok && durable) ok = ::fsync(fd.Get()) == 0;
+    ok = fd.Close() && ok;
     ok = ok && ::renameat(dirFd, scratch.c_str(), dirFd, name.c_str()) == 0;
     if (!ok) ::unlinkat(dirFd, scratch.c_str(), 0);
     return ok;
