@@ -4,6 +4,9 @@
 # (reading and writing the same bytes). A second file holds one message of a quarter of that
 # size, to show that memory does not grow with the message either. `split` into pieces of the
 # messages' size shows what writing the same bytes into as many files costs on the same disk.
+# `save-eml --recover` adds the scan for messages the index does not reach: on the sound files
+# (the scan finds nothing new) and on a copy of the first whose index pointer is zeroed (every
+# message comes from the scan).
 # Usage: bench/dbx.sh [RUNS] [SCRATCH] [SIZE_BYTES] [OUT]
 #   defaults: 3, a temporary folder, 1 GiB, SCRATCH/out (where the copies and .eml files go;
 #   a tmpfs folder there leaves the file system's cost of creating files out of the figures)
@@ -48,6 +51,12 @@ measure() {
         'BEGIN { printf "%-34s %8.2f s %9.1f MB/s %8.1f MB peak\n", l, t, (t > 0 ? b / t / 1048576 : 0), m / 1024 }'
 }
 
+noindex=$scratch/no-index.dbx
+if [[ ! -f $noindex ]]; then
+    cp "$big" "$noindex"
+    printf '\0\0\0\0' | dd of="$noindex" bs=1 seek=$((0xE4)) conv=notrunc status=none
+fi
+
 for file in "$big" "$huge"; do
     echo "$(basename "$file"): $(stat -c %s "$file") bytes"
     cat "$file" >/dev/null # warm the cache, as for every contender
@@ -55,6 +64,12 @@ for file in "$big" "$huge"; do
     measure "cp FILE" "$file" sh -c 'cp "$1" "$dest/copy.dbx"' sh "$file"
     measure "split -b 64KiB FILE" "$file" sh -c 'split -b 65536 -a 6 "$1" "$dest/x"' sh "$file"
     measure "kestrel-cli save-eml" "$file" sh -c '"$2" save-eml "$1" "$dest"' sh "$file" "$cli"
+    measure "kestrel-cli save-eml --recover" "$file" \
+        sh -c '"$2" save-eml --recover "$1" "$dest"' sh "$file" "$cli"
 done
+echo "$(basename "$noindex"): $(stat -c %s "$noindex") bytes, index pointer zeroed"
+measure "kestrel-cli save-eml --recover" "$noindex" \
+    sh -c '"$2" save-eml --recover "$1" "$dest"' sh "$noindex" "$cli"
+echo "recovered: $(find "$out/$((n - 1))" -name '*.eml' | wc -l) .eml files"
 echo "saved: $(find "$out/$((3 * runs))" -name '*.eml' | wc -l) .eml files, $(du -sb "$out/$((3 * runs))" | cut -f1) bytes"
 rm -rf "$out"

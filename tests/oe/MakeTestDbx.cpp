@@ -50,6 +50,12 @@ int MakeSeeds(const std::string& dir) {
     ok &= save("unterminated.dbx", BuildDbxMessageFile(messages, o));
     o = small, o.itemCountDelta = -1;
     ok &= save("long-tree.dbx", BuildDbxMessageFile(messages, o));
+    // Damaged as recovery meets them: the index lost, or lost one message, and a text chain
+    // that runs off the end.
+    o = small, o.overrideIndexPointer = true, o.chainOutsideMessage = 2;
+    ok &= save("no-index.dbx", BuildDbxMessageFile(messages, o));
+    o = small, o.unindexedMessage = 1;
+    ok &= save("lost-message.dbx", BuildDbxMessageFile(messages, o));
     return ok ? 0 : 1;
 }
 
