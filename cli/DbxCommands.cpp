@@ -60,8 +60,7 @@ bool ReportUnscannableStore(const std::string& path) {
 int RunSaveEml(const std::vector<std::string>& args) {
     if (WantsHelp("save-eml", args)) return kExitOk;
     std::string error;
-    std::optional<CliArguments> read =
-        ReadArguments(args, {{"--ask"}, {"--recover"}}, error);
+    std::optional<CliArguments> read = ReadArguments(args, {{"--ask"}, {"--recover"}}, error);
     if (!read) return UsageError("save-eml", error);
     bool ask = false, recover = false;
     for (const CliArguments::Given& o : read->options)

@@ -8,11 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "oe/DbxScan.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
-#include "oe/DbxScan.h"
 #include "store/MailSource.h"
 
 namespace {
@@ -201,8 +201,7 @@ bool SaveScannedMessages(CDbxMessageScan& scan, const std::string& sourcePath,
         } else if (written == MailTextWrite::Unreadable) {
             TheErrorLog().Write("The message at position %u of the file breaks off", found[k]);
             ++result.unreadable;
-            result.failures.push_back("The message found at position " +
-                                      std::to_string(found[k]) +
+            result.failures.push_back("The message found at position " + std::to_string(found[k]) +
                                       " of the file breaks off: it is left out");
         }
         char counter[32];
@@ -246,9 +245,10 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         MailHeader header;
         // A message that cannot be read is counted and left out; the others are still saved.
         if (!source.ReadHeader(i, header) || !header.HasText ||
-            SaveMessage(destination, FormatIndexName(i, header.Subject),
-                        [&](int fd) { return source.WriteText(i, fd); },
-                        result) == MailTextWrite::Unreadable)
+            SaveMessage(
+                destination, FormatIndexName(i, header.Subject),
+                [&](int fd) { return source.WriteText(i, fd); },
+                result) == MailTextWrite::Unreadable)
             Unreadable(result, i);
         char counter[32];
         std::snprintf(counter, sizeof counter, "(%d/%d)", k, n);

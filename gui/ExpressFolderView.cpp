@@ -341,22 +341,19 @@ void CExpressFolderView::OnExtractSafely() {
         if (!m_ui->AskOkCancel(kExtractSafelyQuestion + destination)) return;
         CLongOperation running;
         CWxProgressWindow progress(this, "Progress", true);
-        ExtractStoreFolder(m_storeNamespace.Get(),
-                           static_cast<platform::DWORD>(record->Numbers[4]), destination,
-                           progress, *m_ui);
+        ExtractStoreFolder(m_storeNamespace.Get(), static_cast<platform::DWORD>(record->Numbers[4]),
+                           destination, progress, *m_ui);
     });
 }
 
 std::string CExpressFolderView::DisabledReason(unsigned commandId) const {
-    const bool saving =
-        commandId == res::ID_SAVE_MESSAGES || commandId == res::ID_RECOVER_MESSAGES;
+    const bool saving = commandId == res::ID_SAVE_MESSAGES || commandId == res::ID_RECOVER_MESSAGES;
     if (!saving && commandId != res::ID_SEARCH_MAIL) return {};
     bool selected = false;
     const FolderRecord* record = SelectedRecord(selected);
     if (!selected) return kNoMailBoxMessage;
     if (!record) return kNoRecordReason;
-    if (saving && FolderMessageFile(record).empty())
-        return kNoMessageFileReason;
+    if (saving && FolderMessageFile(record).empty()) return kNoMessageFileReason;
     return {};
 }
 
@@ -384,10 +381,10 @@ void CExpressFolderView::SaveMessages(bool recover) {
             SaveMessagesAsEml(GetSelectedFolderPath(), destination, *m_ui, progress, recover);
         progress.Close();
         const std::string counts =
-            recover ? ": " + std::to_string(result.saved - result.savedFromScan) +
-                          " from the index, " + std::to_string(result.savedFromScan) +
-                          " from the scan"
-                    : "";
+            recover
+                ? ": " + std::to_string(result.saved - result.savedFromScan) + " from the index, " +
+                      std::to_string(result.savedFromScan) + " from the scan"
+                : "";
         if (result.outcome != SaveEmlOutcome::Declined && result.failed > 0) {
             std::string text = std::to_string(result.failed) + " message(s) could not be saved:";
             for (const std::string& why : result.failures)

@@ -472,8 +472,7 @@ DbxTextWrite WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int
                                       }
                                       return writeOk;
                                   });
-    if (writeOk && chainOk && !pending.empty())
-        writeOk = platform::WriteAll(fd, pending);
+    if (writeOk && chainOk && !pending.empty()) writeOk = platform::WriteAll(fd, pending);
     if (!writeOk) {
         g_lastError = kDbxOk; // the file is sound; the destination is not
         return DbxTextWrite::WriteFailed;

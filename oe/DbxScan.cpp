@@ -32,10 +32,9 @@ std::uint16_t Le16(const unsigned char* p) {
 
 // Names that open nearly every stored mail; a chain is a message when its header reaches one.
 bool IsMailHeaderName(const std::string& name) {
-    static const char* const kNames[] = {"received",  "return-path", "from",
-                                         "to",        "cc",          "subject",
-                                         "date",      "message-id",  "mime-version",
-                                         "reply-to",  "sender",      "delivered-to"};
+    static const char* const kNames[] = {"received",     "return-path", "from",   "to",
+                                         "cc",           "subject",     "date",   "message-id",
+                                         "mime-version", "reply-to",    "sender", "delivered-to"};
     std::string lower = platform::ToLower(name);
     return std::any_of(std::begin(kNames), std::end(kNames),
                        [&](const char* n) { return lower == n; });
@@ -194,7 +193,8 @@ bool CDbxMessageScan::LooksLikeHeaders(std::uint32_t position) {
     if (!m_file->Read(position, header, sizeof header)) return false;
     std::size_t length = std::min<std::size_t>(Le16(header + dbx::kBlockLengthOffset), kHeaderLook);
     char text[kHeaderLook];
-    return length > 0 && m_file->Read(std::uint64_t(position) + dbx::kBlockHeaderSize, text, length) &&
+    return length > 0 &&
+           m_file->Read(std::uint64_t(position) + dbx::kBlockHeaderSize, text, length) &&
            DbxTextStartsWithHeaders(text, length);
 }
 
@@ -223,8 +223,7 @@ bool CDbxMessageScan::Scan(const std::function<bool(std::uint64_t, std::uint64_t
             const std::uint64_t position = base + off;
             if (Le32(p) != position) continue;
             std::uint16_t textLength = Le16(p + dbx::kBlockLengthOffset);
-            if (textLength > Le32(p + 4) ||
-                position + dbx::kBlockHeaderSize + textLength > size)
+            if (textLength > Le32(p + 4) || position + dbx::kBlockHeaderSize + textLength > size)
                 continue;
             m_blocks.push_back(static_cast<std::uint32_t>(position));
             if (std::uint32_t next = Le32(p + dbx::kBlockNextOffset)) targets.push_back(next);

@@ -309,7 +309,8 @@ TEST_F(WizardSearchWindowTest, SaveAsEmlOnlyWhereThereIsAMessageFile) {
     RunFromMenu(Find("Inbox"), res::ID_SAVE_MESSAGES);
     EXPECT_EQ(script.messages.back(), "The folder's message file cannot be read.");
     RunFromMenu(Find("Inbox"), res::ID_RECOVER_MESSAGES);
-    EXPECT_EQ(script.messages.back(), "3 message(s) saved to " + out + ": 0 from the index, 3 from the scan");
+    EXPECT_EQ(script.messages.back(),
+              "3 message(s) saved to " + out + ": 0 from the index, 3 from the scan");
     EXPECT_EQ(FilesIn(out).size(), 6u);
     EXPECT_EQ(ReadFileText(out + "/0001Hello0.eml"), hello.text);
 }

@@ -404,13 +404,13 @@ TEST(DbxCorpus, EveryMessageOfTheRealStoreReads) {
 TEST(DbxTextStartsWithHeaders, NeedsHeaderLinesUpToAMailHeader) {
     const std::pair<std::string, bool> cases[] = {
         {"Received: from a by b\r\n", true},
-        {"return-path: <a@b>\r\n", true},              // names are not case-sensitive
+        {"return-path: <a@b>\r\n", true},                  // names are not case-sensitive
         {"X-Mailer: x\r\n folded on\r\nSubject: s", true}, // other headers first, folded too
         {"Message-ID:<1@b>", true},
         {"X-Mailer: x\r\nX-Other: y\r\n\r\nFrom: a", false}, // the header ends before one
         {"Content-Type: text/plain\r\n\r\nbody", false},     // a part, not a message
-        {" From: a\r\n", false},                              // a continuation cannot come first
-        {"From a@b Mon Jan 1\r\nFrom: a", false},             // no colon after the name
+        {" From: a\r\n", false},                             // a continuation cannot come first
+        {"From a@b Mon Jan 1\r\nFrom: a", false},            // no colon after the name
         {"text of a message: middle\r\n", false},
         {"X-Mailer: a long line cut by the block's end", false},
         {"", false},
