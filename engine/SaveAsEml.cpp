@@ -181,6 +181,7 @@ bool SaveScannedMessages(CDbxMessageScan& scan, const std::string& sourcePath,
         if (!std::binary_search(indexed.begin(), indexed.end(), start)) found.push_back(start);
     const int n = static_cast<int>(found.size());
     progress.SetRange(0, n, 1);
+    progress.SetPos(0);
     for (int k = 0; k < n; ++k) {
         std::string subject = scan.ReadSubject(found[k]);
         MailTextWrite written = SaveMessage(

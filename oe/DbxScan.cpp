@@ -211,7 +211,7 @@ bool CDbxMessageScan::Scan(const std::function<bool(std::uint64_t, std::uint64_t
     // The header words come first; the walk starts behind them.
     for (std::uint64_t base = dbx::kMinHeaderSize; base + dbx::kBlockHeaderSize <= end;
          base += kPiece) {
-        if (!keepGoing(base, size)) return false;
+        if (!keepGoing(base / 2, size)) return false; // the walk is the first half
         // Each piece reaches one header beyond its last start, so no header is cut in two.
         std::size_t length = static_cast<std::size_t>(
             std::min<std::uint64_t>(kPiece + dbx::kBlockHeaderSize - kAlignment, size - base));
@@ -235,7 +235,7 @@ bool CDbxMessageScan::Scan(const std::function<bool(std::uint64_t, std::uint64_t
     std::size_t looked = 0;
     for (std::uint32_t block : m_blocks) {
         if (std::binary_search(targets.begin(), targets.end(), block)) continue;
-        if (++looked % 4096 == 0 && !keepGoing(block, size)) return false;
+        if (++looked % 4096 == 0 && !keepGoing(size / 2 + block / 2, size)) return false;
         if (LooksLikeHeaders(block)) m_starts.push_back(block);
     }
     return true;

@@ -26,8 +26,8 @@ public:
 
     // False when the file cannot be opened or is not a .dbx message file; why says which.
     bool Open(const std::string& path, std::string& why);
-    // Walks the file. keepGoing(done, total) is asked every few megabytes; the walk stops, and
-    // Scan returns false, when it answers false.
+    // Walks the file. keepGoing(done, total) is asked every few megabytes, done growing to
+    // total over the whole scan; the walk stops, and Scan returns false, when it answers false.
     bool Scan(const std::function<bool(std::uint64_t done, std::uint64_t total)>& keepGoing);
     // The first block of each chain found, in file order.
     const std::vector<std::uint32_t>& Starts() const { return m_starts; }
