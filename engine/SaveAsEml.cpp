@@ -115,8 +115,8 @@ int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, 
 namespace {
 
 // Saves one message as a new file named after baseName; write streams its text into the file.
-// True when it was saved; a message that cannot be read leaves no file and is counted by the
-// caller (unreadable), one whose file cannot be made or written is counted here.
+// Written when it was saved. Unreadable leaves no file and is for the caller to count (it
+// knows what to call the message); a file that cannot be made or written is counted here.
 template <typename Write>
 MailTextWrite SaveMessage(const std::string& destination, const std::string& baseName,
                           Write&& write, SaveEmlResult& result) {

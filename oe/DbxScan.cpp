@@ -216,7 +216,8 @@ bool CDbxMessageScan::Scan(const std::function<bool(std::uint64_t, std::uint64_t
         std::size_t length = static_cast<std::size_t>(
             std::min<std::uint64_t>(kPiece + dbx::kBlockHeaderSize - kAlignment, size - base));
         piece.resize(length);
-        if (!m_file->Read(base, piece.data(), length)) break;
+        // A piece the disk will not give is passed over; the rest may still hold messages.
+        if (!m_file->Read(base, piece.data(), length)) continue;
         for (std::size_t off = 0; off < kPiece && off + dbx::kBlockHeaderSize <= length;
              off += kAlignment) {
             const unsigned char* p = piece.data() + off;
