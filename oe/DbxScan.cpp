@@ -6,8 +6,8 @@
 
 #include "oe/DbxFormat.h"
 #include "platform/FileHandle.h"
+#include "platform/HeaderText.h"
 #include "platform/Text.h"
-#include "platform/Utf8.h"
 
 namespace {
 
@@ -38,99 +38,6 @@ bool IsMailHeaderName(const std::string& name) {
     std::string lower = platform::ToLower(name);
     return std::any_of(std::begin(kNames), std::end(kNames),
                        [&](const char* n) { return lower == n; });
-}
-
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    c = static_cast<char>(c | 0x20);
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// The text of one encoded word "=?charset?B|Q?text?=" as UTF-8; false for a charset this
-// program cannot turn into UTF-8 (the word then stays as it is).
-bool DecodeWord(const std::string& charset, char encoding, const std::string& text,
-                std::string& out) {
-    std::string bytes;
-    if (encoding == 'B' || encoding == 'b') {
-        unsigned bits = 0;
-        int count = 0;
-        for (char c : text) {
-            int v = Base64Value(c);
-            if (v < 0) continue;
-            bits = bits << 6 | static_cast<unsigned>(v);
-            count += 6;
-            if (count >= 8) {
-                count -= 8;
-                bytes += static_cast<char>(bits >> count & 0xFF);
-            }
-        }
-    } else if (encoding == 'Q' || encoding == 'q') {
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '_') {
-                bytes += ' ';
-            } else if (text[i] == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                       HexValue(text[i + 2]) >= 0) {
-                bytes += static_cast<char>(HexValue(text[i + 1]) << 4 | HexValue(text[i + 2]));
-                i += 2;
-            } else {
-                bytes += text[i];
-            }
-        }
-    } else {
-        return false;
-    }
-    std::string name = platform::ToLower(charset.substr(0, charset.find('*')));
-    if (name == "utf-8" || name == "utf8") {
-        if (!platform::IsValidUtf8(bytes)) return false;
-        out = bytes;
-    } else if (name == "us-ascii" || name == "iso-8859-1" || name == "iso-8859-15" ||
-               name == "windows-1252" || name == "cp1252" || name == "latin1") {
-        out = platform::Windows1252ToUtf8(bytes);
-    } else {
-        return false;
-    }
-    return true;
-}
-
-// A header's encoded words decoded; blanks between two encoded words go, as the mail rules say.
-std::string DecodeHeaderWords(const std::string& value) {
-    std::string out;
-    std::size_t at = 0;
-    bool lastWasEncoded = false;
-    while (at < value.size()) {
-        std::size_t open = value.find("=?", at);
-        if (open == std::string::npos) break;
-        std::size_t q1 = value.find('?', open + 2);
-        std::size_t q2 = q1 == std::string::npos ? q1 : value.find('?', q1 + 1);
-        std::size_t close = q2 == std::string::npos ? q2 : value.find("?=", q2 + 1);
-        std::string decoded;
-        if (close == std::string::npos || q2 != q1 + 2 ||
-            !DecodeWord(value.substr(open + 2, q1 - open - 2), value[q1 + 1],
-                        value.substr(q2 + 1, close - q2 - 1), decoded)) {
-            out += value.substr(at, open + 2 - at);
-            at = open + 2;
-            lastWasEncoded = false;
-            continue;
-        }
-        std::string between = value.substr(at, open - at);
-        bool onlyBlanks = between.find_first_not_of(" \t") == std::string::npos;
-        if (!(lastWasEncoded && onlyBlanks)) out += between;
-        out += decoded;
-        at = close + 2;
-        lastWasEncoded = true;
-    }
-    out += value.substr(at);
-    return out;
 }
 
 } // namespace
@@ -272,7 +179,7 @@ std::string CDbxMessageScan::ReadSubject(std::uint32_t start) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) break; // the header ends
         if (line[0] == ' ' || line[0] == '\t') {
-            if (inSubject) subject += line;
+            if (inSubject) subject += "\r\n" + line;
             continue;
         }
         if (inSubject) break;
@@ -281,7 +188,7 @@ std::string CDbxMessageScan::ReadSubject(std::uint32_t start) {
             inSubject = true;
         }
     }
-    return DecodeHeaderWords(platform::LegacyTextToUtf8(platform::Trim(subject)));
+    return platform::Trim(platform::DecodeHeaderText(subject));
 }
 
 DbxTextWrite CDbxMessageScan::WriteText(std::uint32_t start, int fd) {
