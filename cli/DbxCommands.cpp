@@ -9,6 +9,7 @@
 #include "cli/Cli.h"
 #include "cli/ConsoleUi.h"
 #include "engine/ConsoleProgress.h"
+#include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
 #include "engine/MailSearch.h"
 #include "engine/SaveAsEml.h"
@@ -228,7 +229,8 @@ int RunWizard(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     CConsoleProgress progress;
-    WizardContext context{client, progress, ui, TheSettings()};
+    RunProblems problems;
+    WizardContext context{client, progress, ui, TheSettings(), &problems};
     try {
         RunWizardExtraction(request, folders, context);
     } catch (const CSeException& e) {
@@ -236,7 +238,10 @@ int RunWizard(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     std::cout << "report: " << platform::JoinPath(request.Destination, "report.htm") << "\n";
-    return ui.shown == 0 && !skipped ? kExitOk : kExitFailed;
+    for (const std::string& line : DescribeRunProblems(problems, request.Destination))
+        std::cerr << "kestrel-cli wizard: " << line << "\n";
+    if (ui.shown != 0 || skipped) return kExitFailed;
+    return problems.Any() ? kExitIncomplete : kExitOk;
 }
 
 const CliRegistrar saveEml({"save-eml", "DBXFILE DEST [--ask] [--recover]",
@@ -273,7 +278,8 @@ const CliRegistrar wizardCommand(
      "NAME is the folder's name as the report shows it; folders run in the order given, and the\n"
      "first one that fails stops the run. The settings file gives the size limit, dating,\n"
      "forward-prefix removal and page size. A folder given instead of a .dbx file runs its .eml\n"
-     "files.\n",
+     "files. Exit status 3: the folders ran, but an attachment could not be written (the reason\n"
+     "is on stderr).\n",
      RunWizard});
 
 } // namespace

@@ -146,8 +146,9 @@ const CliRegistrar extract(
      "The settings file gives the size limit, dating, forward-prefix removal and page size.\n"
      "Ctrl-C or Escape cancels after the current message. Exit status: 0 when the run ran\n"
      "and wrote everything, 1 when it was declined or could not start, 2 on a usage error,\n"
-     "3 when it ran but a message could not be read or the report or the record of the\n"
-     "message being worked on could not be written (the reason is on stderr).\n",
+     "3 when it ran but a message could not be read, or an attachment, the report or the\n"
+     "record of the message being worked on could not be written (the reason is on stderr;\n"
+     "an attachment that could not be written completely is removed, not reported).\n",
      RunExtract});
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <glib.h>
 #include <sys/stat.h>
@@ -106,6 +107,14 @@ std::vector<std::string> DescribeRunProblems(const RunProblems& problems,
     if (problems.UnwrittenReportFiles > 0 && !problems.DestinationUnwritable)
         lines.push_back("the report in " + destination +
                         " could not be written completely (disk full or not writable)");
+    if (problems.UnwrittenAttachments > 0 && !problems.DestinationUnwritable) {
+        const int error = problems.UnwrittenError;
+        lines.push_back(std::to_string(problems.UnwrittenAttachments) +
+                        " attachment(s) could not be written into " + destination + ": " +
+                        (error == ENOSPC || error == EDQUOT ? std::string("the disk is full")
+                                                            : std::strerror(error)) +
+                        " (incomplete files were removed; they are not in the report)");
+    }
     if (problems.UnwrittenRecoveryRecords > 0 && !problems.DestinationUnwritable)
         lines.push_back("the record of the message being worked on could not be written " +
                         std::to_string(problems.UnwrittenRecoveryRecords) +
@@ -202,22 +211,34 @@ ExtractionAnswer ParseExtractionAnswer(const std::string& answer) {
     if (found > 1) a.DateText = field(bars[1] + 1, found > 2 ? bars[2] : std::string::npos);
     if (found < 3) return a;
     // The file list is everything after the third bar.
-    a.Files = SplitFileList(answer.substr(bars[2] + 1));
+    a.Files = SplitFileList(answer.substr(bars[2] + 1), &a.Unwritten);
     return a;
 }
 
-std::vector<std::string> SplitFileList(const std::string& list) {
+std::vector<std::string> SplitFileList(const std::string& list,
+                                       platform::UnwrittenFiles* unwritten) {
     std::vector<std::string> names;
     size_t pos = 0;
     while (pos <= list.size()) {
         size_t colon = list.find(':', pos);
         std::string name =
             platform::Trim(list.substr(pos, colon == std::string::npos ? colon : colon - pos));
+        if (unwritten && platform::ReadUnwrittenEntry(name, *unwritten)) name.clear();
         if (!name.empty()) names.push_back(name);
         if (colon == std::string::npos) break;
         pos = colon + 1;
     }
     return names;
+}
+
+void NoteUnwrittenFiles(RunProblems* problems, const platform::UnwrittenFiles& unwritten,
+                        const std::string& origin) {
+    if (unwritten.Count == 0) return;
+    TheErrorLog().Write("Could not write %d attachment(s) of %s: %s", unwritten.Count,
+                        origin.c_str(), std::strerror(unwritten.Error));
+    if (!problems) return;
+    if (problems->UnwrittenAttachments == 0) problems->UnwrittenError = unwritten.Error;
+    problems->UnwrittenAttachments += unwritten.Count;
 }
 
 namespace {
@@ -269,6 +290,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
             return MessageStep::Dropped;
         }
     }
+    NoteUnwrittenFiles(context.problems, answer.Unwritten, file.Path());
     context.progress.SetStatusLine(subject);
     if (!WriteRecoveryRecord(options.Destination, answer.Sender, subject) && context.problems)
         ++context.problems->UnwrittenRecoveryRecords;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ExtractionOptions.h"
+#include "platform/UnwrittenFiles.h"
 
 struct AppSettings;
 class CExtractorClient;
@@ -29,11 +30,18 @@ struct RunProblems {
     int UnwrittenRecoveryRecords = 0; // the record of the message being worked on
     bool DestinationUnwritable = false;
     std::vector<std::string> Unreadable; // "path why" of each message that could not be read
+    int UnwrittenAttachments = 0; // files the component could not write (removed, not listed)
+    int UnwrittenError = 0;       // the errno of the first of them
     bool Any() const {
         return UnreadableMessages || UnwrittenReportFiles || UnwrittenRecoveryRecords ||
-               DestinationUnwritable;
+               DestinationUnwritable || UnwrittenAttachments;
     }
 };
+
+// Counts the files of one message the component could not write (problems may be null) and
+// logs them with the message's file.
+void NoteUnwrittenFiles(RunProblems* problems, const platform::UnwrittenFiles& unwritten,
+                        const std::string& origin);
 
 // One sentence per kind of problem, for the end of a run: the terminal's stderr, the window's
 // end message.
@@ -84,7 +92,10 @@ struct ExtractionAnswer {
     std::string Sender;
     std::string DateText;
     std::vector<std::string> Files;
+    platform::UnwrittenFiles Unwritten; // the files the component could not write
 };
 ExtractionAnswer ParseExtractionAnswer(const std::string& answer);
-// The names of a ":" separated file list, trimmed, empty ones left out.
-std::vector<std::string> SplitFileList(const std::string& list);
+// The names of a ":" separated file list, trimmed, empty ones left out. The component's note
+// of files it could not write is taken out of the list into `unwritten` when given.
+std::vector<std::string> SplitFileList(const std::string& list,
+                                       platform::UnwrittenFiles* unwritten = nullptr);

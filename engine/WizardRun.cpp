@@ -100,7 +100,10 @@ MessageStep ExtractMessage(IMailSource& source, int index, const WizardRequest& 
                             header.SenderName.c_str(), dateText.c_str());
         answer.clear();
     }
-    message = {subject, header.SenderName, dateText, mailTime, SplitFileList(answer), {}};
+    platform::UnwrittenFiles unwritten;
+    message = {subject, header.SenderName, dateText, mailTime, SplitFileList(answer, &unwritten),
+               {}};
+    NoteUnwrittenFiles(context.problems, unwritten, "the message \"" + subject + "\"");
     return MessageStep::Extracted;
 }
 

@@ -12,6 +12,7 @@ struct AppSettings;
 class CExtractorClient;
 class CProgressWindow;
 class IMessageBox;
+struct RunProblems;
 
 struct WizardRequest {
     std::string Destination; // may be empty
@@ -29,6 +30,7 @@ struct WizardContext {
     CProgressWindow& progress;
     IMessageBox& ui;
     AppSettings& settings;
+    RunProblems* problems = nullptr; // attachments that could not be written, when given
 };
 
 // One folder: 0 when it was processed or skipped, -1 when the whole run must stop (a message

@@ -10,6 +10,7 @@
 #include <wx/stattext.h>
 
 #include "app/Settings.h"
+#include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
 #include "gui/DesktopUi.h"
 #include "gui/ExpressFolderView.h"
@@ -317,8 +318,13 @@ void RunExtractionWizard(CMainFrame& frame) {
     try {
         CLongOperation running;
         CWxProgressWindow progress(view, "Progress", true);
-        WizardContext context{*client, progress, ui, TheSettings()};
+        RunProblems problems;
+        WizardContext context{*client, progress, ui, TheSettings(), &problems};
         RunWizardExtraction(request, chosen, context);
+        std::string said;
+        for (const std::string& line : DescribeRunProblems(problems, request.Destination))
+            said += (said.empty() ? "" : "\n") + line;
+        if (!said.empty()) ui.ShowMessage(said, kAppTitle, MessageIcon::Error);
     } catch (const CSeException& e) {
         ui.ShowMessage(e.GetDescription());
     } catch (const std::exception& e) {

@@ -451,6 +451,7 @@ private:
 struct WalkContext {
     FolderWriter* writer = nullptr;
     std::vector<std::string>* files = nullptr;
+    platform::UnwrittenFiles* unwritten = nullptr;
     unsigned attachmentNumber = 0;
     std::string messagePath;
     long utcOffset = 0; // the sender's, from the mail's Date:
@@ -481,14 +482,21 @@ std::string PartFileName(GMimeObject* object) {
     return gmimeName ? DecodeHeaderText(gmimeName) : std::string();
 }
 
+// A file of the message that could not be written: counted for the answer, and a line on
+// stderr says which and why.
+void NoteUnwritten(WalkContext& ctx, const char* failure, const std::string& name, int error) {
+    std::fprintf(stderr, "kestrel_extractor: %s: cannot %s \"%s\": %s\n",
+                 ctx.messagePath.c_str(), failure, name.c_str(), std::strerror(error));
+    if (ctx.unwritten->Count++ == 0) ctx.unwritten->Error = error;
+}
+
 // Writes one file through the folder writer and adds its name to the list; a file that cannot
-// be written completely is removed again and left out (a line on stderr says why).
+// be written completely is removed again, left out of the list and counted.
 void SaveFile(const std::string& name, const std::function<bool(int)>& write, WalkContext& ctx) {
     std::string chosen;
     const char* failure = "";
     if (!ctx.writer->Save(name, write, chosen, failure)) {
-        std::fprintf(stderr, "kestrel_extractor: %s: cannot %s \"%s\": %s\n",
-                     ctx.messagePath.c_str(), failure, chosen.c_str(), std::strerror(errno));
+        NoteUnwritten(ctx, failure, chosen, errno);
         return;
     }
     ctx.files->push_back(chosen);
@@ -709,15 +717,22 @@ ParsedMessage ParseMessageFile(int fd) {
 
 // A forwarded message sent with a transfer encoding (base64, quoted-printable): GMime leaves
 // it a leaf part. Its decoded text goes to an unlinked temporary file, a buffer at a time, and
-// is parsed from there like any message file. No message when it cannot be read.
-ParsedMessage ParseEncodedMessage(GMimePart* part) {
+// is parsed from there like any message file. No message when it cannot be read; when the
+// temporary file cannot be written, its attachments are counted as one unwritten file.
+ParsedMessage ParseEncodedMessage(GMimePart* part, WalkContext& ctx) {
     std::string path = std::string(g_get_tmp_dir()) + "/kestrel-message-XXXXXX";
     int fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0) return {};
+    if (fd < 0) {
+        NoteUnwritten(ctx, "create", path, errno);
+        return {};
+    }
     ::unlink(path.c_str());
     Fd file(fd);
     int writeFd = ::dup(fd);
-    if (writeFd < 0 || !WriteContent(part, writeFd)) return {};
+    if (writeFd < 0 || !WriteContent(part, writeFd)) {
+        NoteUnwritten(ctx, "write", path, errno);
+        return {};
+    }
     return ParseMessageFile(file.release());
 }
 
@@ -784,7 +799,7 @@ void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
                 if (GMimeObject* body = g_mime_message_get_mime_part(inner))
                     stack.push_back({body, item.decodedLevel, item.file, item.boundaries});
         } else if (IsEncodedMessage(object) && item.decodedLevel < kMaxDecodedLevels) {
-            ParsedMessage parsed = ParseEncodedMessage(GMIME_PART(object));
+            ParsedMessage parsed = ParseEncodedMessage(GMIME_PART(object), ctx);
             if (IsAttachedMessage(object)) {
                 ++ctx.attachmentNumber;
                 GMimePart* part = GMIME_PART(object);
@@ -839,11 +854,16 @@ std::string DateText(GMimeMessage* message) {
         static_cast<long>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND));
 }
 
-std::string JoinNames(const std::vector<std::string>& names) {
+// The file list, with the note of the files that could not be written last.
+std::string JoinNames(const ExtractedMessage& message) {
     std::string out;
-    for (const auto& n : names) {
+    for (const auto& n : message.files) {
         if (!out.empty()) out += ':';
         out += n;
+    }
+    if (message.unwritten.Count > 0) {
+        if (!out.empty()) out += ':';
+        out += platform::FormatUnwrittenEntry(message.unwritten);
     }
     return out;
 }
@@ -900,6 +920,7 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
     WalkContext ctx;
     ctx.writer = &writer;
     ctx.files = &result.files;
+    ctx.unwritten = &result.unwritten;
     ctx.messagePath = messagePath;
     if (GDateTime* date = g_mime_message_get_date(message))
         ctx.utcOffset = static_cast<long>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND);
@@ -909,12 +930,13 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
 
 std::string FormatExtractToFolder2(const ExtractedMessage& message) {
     std::string out = message.subject + "|" + message.sender + "|" + message.date;
-    if (!message.files.empty()) out += "|" + JoinNames(message.files);
+    std::string list = JoinNames(message);
+    if (!list.empty()) out += "|" + list;
     return out;
 }
 
 std::string FormatExtractToFolder(const ExtractedMessage& message) {
-    return JoinNames(message.files);
+    return JoinNames(message);
 }
 
 } // namespace extractor

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/UnwrittenFiles.h"
+
 namespace extractor {
 
 // A failure that ends the call: the message file or the folder cannot be opened. The
@@ -19,15 +21,18 @@ struct ExtractedMessage {
     std::string sender;  // the From: addresses as text, cleaned alike
     std::string date;    // "Tue, 15 Nov 1994 08:12:31 +0000", or empty without a usable Date:
     std::vector<std::string> files; // names written into the folder, in the message's order
+    platform::UnwrittenFiles unwritten; // files that could not be written, and why
 };
 
 // Writes every attachment of the message file into the folder (which must exist) and answers
 // what it found. Throws ExtractError when the message file or the folder cannot be opened.
-// A file that cannot be written is left out of the answer (and nothing of it stays behind).
+// A file that cannot be written is left out of the list (and nothing of it stays behind) and
+// counted in `unwritten`.
 ExtractedMessage ExtractMessage(const std::string& messagePath, const std::string& folder);
 
 // The answers of the two methods: "subject|sender|date|name1:name2" (three fields when no file
-// was written, so the caller sees "no file"), and "name1:name2".
+// was written, so the caller sees "no file"), and "name1:name2". Files that could not be
+// written add "/unwritten/N/E" as the list's last entry (platform/UnwrittenFiles.h).
 std::string FormatExtractToFolder2(const ExtractedMessage& message);
 std::string FormatExtractToFolder(const ExtractedMessage& message);
 

@@ -1,7 +1,9 @@
+#include <csignal>
 #include <gtest/gtest.h>
 #include <cstdint>
 #include <ctime>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -190,6 +192,51 @@ TEST_F(CliExtract, MboxAndMaildirGiveWhatTheirMessagesAsEmlFilesGive) {
         EXPECT_EQ(r.exitCode, 2) << refused;
         EXPECT_NE(r.err.find("no mail folder at"), std::string::npos) << r.err;
         EXPECT_FALSE(platform::FileExists(m_root / "never/report.htm"));
+    }
+}
+
+TEST_F(CliExtract, AnAttachmentThatCannotBeWrittenFailsTheRunAndIsNotReported) {
+    // A file size limit binds root too: the big attachment's write fails part way (EFBIG).
+    m_root.Write("Inbox/c.eml", MakeMessage("Scans", "Cy <cy@example.org>",
+                                            "Tue, 15 Nov 2011 08:12:31 +0000",
+                                            {{"big.tif", std::string(200000, 'b'), "image/tiff"},
+                                             {"small.gif", "GIF89a", "image/gif"}}));
+    struct Case {
+        const char* command;
+        std::vector<std::string> args;
+        std::string folder; // where the attachments land
+    } cases[] = {
+        {"extract", {"--all-files", m_root / "Inbox", m_root / "d1"}, m_root / "d1"},
+        {"wizard", {m_root / "d2", "--all", "Inbox=" + (m_root / "Inbox")}, m_root / "d2/Inbox"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        RunInChild(
+            [&] {
+                std::vector<std::string> args{"kestrel-cli", c.command};
+                args.insert(args.end(), c.args.begin(), c.args.end());
+                auto r = RunProgram(args, {"XDG_CONFIG_HOME=" + (m_root / "config")},
+                                    m_root.path());
+                EXPECT_EQ(r.exitCode, 3) << r.err;
+                EXPECT_NE(r.err.find(std::string("kestrel-cli ") + c.command +
+                                     ": 1 attachment(s) could not be written into "),
+                          std::string::npos)
+                    << r.err;
+                EXPECT_NE(r.err.find(": File too large"), std::string::npos) << r.err;
+            },
+            [] {
+                struct rlimit limit {};
+                signal(SIGXFSZ, SIG_IGN);
+                return getrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                       (limit.rlim_cur = 64 * 1024, setrlimit(RLIMIT_FSIZE, &limit) == 0);
+            });
+        // The rest of the message is there; nothing of the big file is, and the report does
+        // not list it.
+        EXPECT_TRUE(platform::FileExists(c.folder + "/small.gif"));
+        EXPECT_FALSE(platform::FileExists(c.folder + "/big.tif"));
+        const std::string page = ReadFileText(c.folder + "/report/report_page1.htm");
+        EXPECT_NE(page.find("small.gif"), std::string::npos);
+        EXPECT_EQ(page.find("big.tif"), std::string::npos);
     }
 }
 

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -143,6 +144,52 @@ TEST(ExtractionRules, ComponentAnswer) {
     a = ParseExtractionAnswer("");
     EXPECT_TRUE(a.Subject.empty());
     EXPECT_TRUE(a.Files.empty());
+
+    // The component's note of files it could not write is counted, never taken for a name;
+    // anything else that starts alike stays a name (one the run then refuses).
+    struct Case {
+        const char* list;
+        std::vector<std::string> files;
+        int count, error;
+    } cases[] = {
+        {"/unwritten/2/28", {}, 2, 28},
+        {"a.jpg:/unwritten/1/27", {"a.jpg"}, 1, 27},
+        {"/unwritten/1/27:/unwritten/3/28", {}, 4, 27},
+        {"/unwritten/0/28:/unwritten/x/1:/unwritten/1", {"/unwritten/0/28", "/unwritten/x/1",
+                                                         "/unwritten/1"}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        a = ParseExtractionAnswer(std::string("s|f|d|") + c.list);
+        EXPECT_EQ(a.Files, c.files) << c.list;
+        EXPECT_EQ(a.Unwritten.Count, c.count) << c.list;
+        EXPECT_EQ(a.Unwritten.Error, c.error) << c.list;
+    }
+}
+
+TEST(ExtractionRules, UnwrittenAttachmentsAreSaidWithTheirReason) {
+    struct Case {
+        int error;
+        bool destinationUnwritable;
+        const char* said; // empty: no sentence on attachments
+    } cases[] = {
+        {ENOSPC, false, "3 attachment(s) could not be written into D: the disk is full"},
+        {EDQUOT, false, "3 attachment(s) could not be written into D: the disk is full"},
+        {EFBIG, false, "3 attachment(s) could not be written into D: File too large"},
+        {EACCES, true, ""}, // the sentence on the destination says it all
+    };
+    for (const Case& c : cases) {
+        RunProblems problems;
+        problems.DestinationUnwritable = c.destinationUnwritable;
+        NoteUnwrittenFiles(&problems, {2, c.error}, "m.eml");
+        NoteUnwrittenFiles(&problems, {1, EIO}, "n.eml"); // the first reason is the one said
+        EXPECT_TRUE(problems.Any());
+        std::string said;
+        for (const std::string& line : DescribeRunProblems(problems, "D")) said += line + "\n";
+        if (*c.said)
+            EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        else
+            EXPECT_EQ(said.find("attachment(s)"), std::string::npos) << said;
+    }
 }
 
 } // namespace
