@@ -131,11 +131,37 @@ bool ReportMessageFiles(const ExtractedMessage& message, const AttachmentPolicy&
     return blockStarted;
 }
 
+namespace {
+
+// The component's scratch files go when the loop ends, however it ends. It leaves one behind
+// only when a call fails, so it is swept after such a message too, and not after every message:
+// reading a folder that fills with thousands of files once per message would make the run's
+// cost grow with the square of the folder's size.
+class ScratchSweep {
+public:
+    explicit ScratchSweep(const AttachmentPolicy& policy) : m_policy(policy) {}
+    ~ScratchSweep() { Now(); }
+    ScratchSweep(const ScratchSweep&) = delete;
+    ScratchSweep& operator=(const ScratchSweep&) = delete;
+    void After(const ExtractedMessage& message) {
+        if (message.NoAnswer) Now();
+    }
+
+private:
+    void Now() {
+        if (m_policy.SweepScratch) SweepFiles(m_policy.Folder, kScratchPattern, m_policy.Existing);
+    }
+    const AttachmentPolicy& m_policy;
+};
+
+} // namespace
+
 int RunAttachmentLoop(int count, AttachmentPolicy& policy, CReportPager& pager,
                       AttachmentLoopContext& context) {
     CProgressWindow& progress = context.progress;
     // Files that were there before the run belong to the user, not to the component.
     policy.Existing = FolderNames(policy.Folder);
+    ScratchSweep sweep(policy);
     for (int i = count - 1; i >= 0; --i) {
         progress.SetTitleLine("Current Folder: " + policy.FolderName + "(" +
                               std::to_string(count - i) + "/" + std::to_string(count) + ")");
@@ -148,14 +174,14 @@ int RunAttachmentLoop(int count, AttachmentPolicy& policy, CReportPager& pager,
                 if (IsNameWithinFolder(name) &&
                     IsPlainFile(platform::JoinPath(policy.Folder, name)))
                     RemoveCreated(platform::JoinPath(policy.Folder, name), name, policy);
-            if (policy.SweepScratch) SweepFiles(policy.Folder, kScratchPattern, policy.Existing);
+            sweep.After(message);
             continue;
         }
 
         const bool reported =
             ReportMessageFiles(message, policy, context.settings, pager.Body(), progress);
         if (reported) pager.MessageDone();
-        if (policy.SweepScratch) SweepFiles(policy.Folder, kScratchPattern, policy.Existing);
+        sweep.After(message);
         if ((reported || policy.CancelAfterEveryMessage) && progress.PumpAndCheckCancel(true)) {
             context.ui.ShowMessage("Progress Cancelled");
             if (policy.StopOnCancel) return -1;

@@ -25,6 +25,7 @@ struct ExtractedMessage {
     std::optional<std::time_t> FileTime; // given to the message's files, when known
     std::vector<std::string> Files;      // the names the component reported
     std::string Origin;                  // the message's file, for the error log
+    bool NoAnswer = false; // the component's call failed (it may have left scratch files)
 };
 
 enum class MessageStep {
@@ -45,8 +46,8 @@ struct AttachmentPolicy {
     bool CancelAfterEveryMessage = true;
     // A cancel ends the run without a report, or lets the report of what was done be written.
     bool StopOnCancel = false;
-    // Removes the component's scratch files ("ulk*.*") after each message, sparing those that
-    // were in the folder before the run.
+    // Removes the component's scratch files ("ulk*.*"), sparing those that were in the folder
+    // before the run: after a message the component gave no answer for, and when the loop ends.
     bool SweepScratch = false;
     // The names in Folder before the run: the filters and sweeps never remove one of them, even
     // when the component answers such a name again for a file it found already there. Filled by

@@ -281,6 +281,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     }
 
     ExtractionAnswer answer = ParseExtractionAnswer(result);
+    message.NoAnswer = result.empty();
     const std::string subject = answer.Subject.empty() ? "No Title" : answer.Subject;
     if (options.Condition != 0) {
         const bool contains = SubjectContains(subject, options.ConditionKeyword);
