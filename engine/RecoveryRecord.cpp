@@ -1,6 +1,7 @@
 #include "engine/RecoveryRecord.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,8 @@ namespace {
 
 constexpr size_t kMaxShown = 1000;
 constexpr const char* kRecordName = "error.txt";
+// The previous record, kept to be written over by the next one (see WriteBySwap).
+constexpr const char* kSpareName = "error.txt.next";
 
 // The destination's "process" folder, opened without following a link put in its place, so
 // that the record is never read, written or deleted anywhere else. Not open when there is none.
@@ -21,6 +24,32 @@ platform::UniqueFd OpenProcessFolder(const std::string& destination) {
     if (!dest.IsOpen()) return {};
     return platform::UniqueFd(
         ::openat(dest.Get(), "process", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// The record written into the spare file, which then trades places with the record in one
+// step: the record is whole at every moment, and the old record becomes the next spare. A
+// file created and another deleted for every message would cost far more: some file systems
+// search past every recently deleted inode to create the next one. 1 when the record was
+// replaced, 0 when the write failed, -1 when this way cannot be taken (no record that is a
+// plain file yet to trade with, a spare that is not a plain file of ours).
+int WriteBySwap(int dirFd, const std::string& text) {
+    struct stat st;
+    if (::fstatat(dirFd, kRecordName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    platform::UniqueFd spare(::openat(
+        dirFd, kSpareName, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+    if (!spare.IsOpen()) return -1;
+    // A second name of someone else's file is not ours to write over.
+    if (::fstat(spare.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) return -1;
+    // Written over, then cut to its length: a file cut to nothing first is flushed on close by
+    // some file systems, which would cost a disk write per message.
+    bool written = platform::WriteAll(spare.Get(), text) &&
+                   ::ftruncate(spare.Get(), static_cast<off_t>(text.size())) == 0;
+    written = spare.Close() && written;
+    if (!written) return 0;
+    if (::renameat2(dirFd, kSpareName, dirFd, kRecordName, RENAME_EXCHANGE) == 0) return 1;
+    // A file system without the exchange: the spare replaces the record, as a new file would.
+    return ::renameat(dirFd, kSpareName, dirFd, kRecordName) == 0 ? 1 : -1;
 }
 
 } // namespace
@@ -60,16 +89,29 @@ bool WriteRecoveryRecord(const std::string& destination, const std::string& send
                          const std::string& subject) {
     platform::UniqueFd folder = OpenProcessFolder(destination);
     if (!folder.IsOpen()) return false;
-    // A new file renamed over the old one: a process killed at any point leaves a whole record,
-    // the previous message's or this one's. No flush to disk: the record is there for a dead
-    // process, not a dead machine, and a flush per message would slow every run.
-    return platform::ReplaceFileAt(folder.Get(), kRecordName,
-                                   "From:" + sender + "\r\nSubject:" + subject, false, 0644);
+    // A process killed at any point leaves a whole record, the previous message's or this one's.
+    // No flush to disk: the record is there for a dead process, not a dead machine, and a flush
+    // per message would slow every run.
+    const std::string text = "From:" + sender + "\r\nSubject:" + subject;
+    switch (WriteBySwap(folder.Get(), text)) {
+    case 1:
+        return true;
+    case 0:
+        ::unlinkat(folder.Get(), kSpareName, 0);
+        return false;
+    default:
+        break;
+    }
+    // The first record of a run, or the swap cannot be made: a new file renamed over the old.
+    ::unlinkat(folder.Get(), kSpareName, 0);
+    return platform::ReplaceFileAt(folder.Get(), kRecordName, text, false, 0644);
 }
 
 void DeleteRecoveryRecord(const std::string& destination) {
     platform::UniqueFd folder = OpenProcessFolder(destination);
-    if (folder.IsOpen()) ::unlinkat(folder.Get(), kRecordName, 0);
+    if (!folder.IsOpen()) return;
+    ::unlinkat(folder.Get(), kRecordName, 0);
+    ::unlinkat(folder.Get(), kSpareName, 0);
 }
 
 void RemoveEmptyRecoveryFolder(const std::string& destination) {

@@ -38,6 +38,7 @@ TEST(RecoveryRecord, RecordIsReplacedShownAndDeleted) {
     TempDir d;
     d.MakeDir("process");
     WriteRecoveryRecord(d.path(), "a much longer sender <a@b.c>", "first subject");
+    WriteRecoveryRecord(d.path(), "an even longer sender <b@b.c>", "second subject");
     WriteRecoveryRecord(d.path(), "Ann <ann@x.org>", "Hello");
     EXPECT_EQ(ReadFileText(d / "process/error.txt"), "From:Ann <ann@x.org>\r\nSubject:Hello");
 
@@ -55,7 +56,7 @@ TEST(RecoveryRecord, RecordIsReplacedShownAndDeleted) {
         EXPECT_EQ(ui.askedIcon, MessageIcon::Error); // a stop sign, not a question mark
     }
     DeleteRecoveryRecord(d.path());
-    EXPECT_FALSE(platform::FileExists(d / "process/error.txt"));
+    EXPECT_TRUE(platform::ListDirectory(d / "process").empty()); // nothing kept for a next one
 }
 
 // The record is replaced at once: a process that dies while writing (here: its file size limit
@@ -103,6 +104,9 @@ TEST(RecoveryRecord, LinksInTheDestinationAreNotFollowed) {
         WriteRecoveryRecord(d / dest, "Eve", "x");
         DeleteRecoveryRecord(d / dest);
     }
+    WriteRecoveryRecord(d / "dest2", "Eve", "first");
+    // Nor through a second name of someone's file where the run keeps the record it replaced.
+    ASSERT_EQ(link(outside.c_str(), (d / "dest2/process/error.txt.next").c_str()), 0);
     WriteRecoveryRecord(d / "dest2", "Eve", "kept");
     EXPECT_EQ(ReadFileText(outside), "someone else's file");
     EXPECT_FALSE(std::filesystem::is_symlink(d / "dest2/process/error.txt"));
