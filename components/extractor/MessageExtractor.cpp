@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -141,9 +142,12 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 
 // The entries of the folders this process writes into, by the name they were numbered from,
 // so that looking for an equal file does not read the whole folder at every clash. A folder is
-// read again when its modification time shows a change this process did not make itself.
-// Only a guide: every name it gives is checked on disk, and a name it misses only costs a
-// second copy of a file, never an overwrite.
+// watched (inotify) from the moment it is read, so that entries added and removed by anyone
+// (the caller removes the files it does not keep after every message) are taken in as they
+// come, without reading the folder again. Without a watch, a folder is read again when its
+// modification time shows a change this process did not make itself. Only a guide: every name
+// it gives is checked on disk, and a name it misses only costs a second copy of a file, never
+// an overwrite.
 class FolderIndex {
 public:
     // The entries named `wanted` or numbered from it; nothing when the folder is too large to
@@ -153,14 +157,24 @@ public:
         struct stat st {};
         if (::fstat(dirFd, &st) != 0) return std::nullopt;
         std::lock_guard<std::mutex> guard(m_lock);
-        if (m_folders.size() > 16 && !m_folders.count(key)) m_folders.clear();
+        if (m_folders.size() > kMaxFolders && !m_folders.count(key)) Clear();
+        Drain();
         Folder& folder = m_folders[key];
-        if (!folder.listed || !SameTime(folder.time, st.st_mtim)) {
+        const bool sameFolder = folder.device == st.st_dev && folder.inode == st.st_ino;
+        if (folder.watch >= 0 && !sameFolder) Unwatch(folder);
+        const bool current = folder.listed && (folder.watch >= 0 ? sameFolder
+                                                                 : SameTime(folder.time, st.st_mtim));
+        if (!current) {
+            // Watched before it is read: nothing added in between is missed.
+            if (folder.watch < 0) Watch(dirFd, key, folder);
             if (!Read(dirFd, folder)) {
+                Unwatch(folder);
                 m_folders.erase(key);
                 return std::nullopt;
             }
             folder.time = st.st_mtim;
+            folder.device = st.st_dev;
+            folder.inode = st.st_ino;
         }
         auto it = folder.byName.find(wanted);
         if (it == folder.byName.end()) return std::vector<std::string>();
@@ -180,7 +194,8 @@ public:
     }
 
     // After this process added or removed `name`: the entry is noted and the folder's new time
-    // taken as known, unless someone else changed the folder since it was last looked at.
+    // taken as known, unless someone else changed the folder since it was last looked at (a
+    // watched folder hears of that change anyway).
     void Changed(int dirFd, const std::string& key, const std::string& name, bool added,
                  const struct timespec& before) {
         struct stat st {};
@@ -189,7 +204,7 @@ public:
         auto it = m_folders.find(key);
         if (it == m_folders.end()) return;
         Folder& folder = it->second;
-        if (!statted || !SameTime(folder.time, before)) {
+        if (folder.watch < 0 && (!statted || !SameTime(folder.time, before))) {
             folder.listed = false;
             return;
         }
@@ -197,36 +212,54 @@ public:
             Add(folder, name);
         else
             Erase(folder, name);
-        folder.time = st.st_mtim;
+        if (statted) folder.time = st.st_mtim;
     }
 
 private:
     static constexpr size_t kMaxEntries = 20000;
+    static constexpr size_t kMaxFolders = 16;
     struct Folder {
         bool listed = false;
         struct timespec time {};
+        dev_t device = 0;
+        ino_t inode = 0;
+        int watch = -1; // the inotify watch, or -1
         size_t entries = 0;
         std::unordered_map<std::string, std::vector<std::string>> byName;
     };
 
+    // Noted once however often it is added (a watched folder hears of this process's own
+    // entries twice).
     static void Add(Folder& folder, const std::string& name) {
-        folder.byName[name].push_back(name);
+        std::vector<std::string>& same = folder.byName[name];
+        if (std::find(same.begin(), same.end(), name) != same.end()) return;
+        same.push_back(name);
         std::string base = UnnumberedName(name);
         if (!base.empty()) folder.byName[base].push_back(name);
-        ++folder.entries;
+        if (++folder.entries > kMaxEntries) {
+            folder.listed = false; // too large to keep: the next look reads it, and gives up
+            folder.byName.clear();
+            folder.entries = 0;
+        }
     }
 
     static void Erase(Folder& folder, const std::string& name) {
+        bool found = false;
         for (const std::string& key : {name, UnnumberedName(name)}) {
             auto it = folder.byName.find(key);
             if (it == folder.byName.end()) continue;
             auto& names = it->second;
-            names.erase(std::remove(names.begin(), names.end(), name), names.end());
+            auto kept = std::remove(names.begin(), names.end(), name);
+            found = found || kept != names.end();
+            names.erase(kept, names.end());
         }
+        if (found && folder.entries > 0) --folder.entries;
     }
 
     static bool Read(int dirFd, Folder& folder) {
-        folder = Folder();
+        folder.listed = false;
+        folder.entries = 0;
+        folder.byName.clear();
         int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return false;
         DIR* dir = ::fdopendir(fd);
@@ -250,8 +283,83 @@ private:
         return ok;
     }
 
+    // Watches the folder open at dirFd (not a path that may by now name another folder).
+    // Without inotify, or past its limits, the folder goes by its modification time.
+    void Watch(int dirFd, const std::string& key, Folder& folder) {
+        if (m_inotify == -2) m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_inotify < 0) return;
+        const std::string self = "/proc/self/fd/" + std::to_string(dirFd);
+        int watch = ::inotify_add_watch(m_inotify, self.c_str(),
+                                        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                            IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
+        if (watch < 0) return;
+        // One directory watched under two names (a link to it) would have one watch: the
+        // second name goes by the folder's time.
+        if (!m_watched.emplace(watch, key).second) return;
+        folder.watch = watch;
+    }
+
+    void Unwatch(Folder& folder) {
+        if (folder.watch < 0) return;
+        ::inotify_rm_watch(m_inotify, folder.watch);
+        m_watched.erase(folder.watch);
+        folder.watch = -1;
+        folder.listed = false;
+    }
+
+    void Clear() {
+        for (auto& entry : m_folders)
+            Unwatch(entry.second);
+        m_folders.clear();
+        Drain(); // the removed watches' last events
+    }
+
+    // Takes in what the watched folders heard since the last look.
+    void Drain() {
+        if (m_inotify < 0) return;
+        alignas(struct inotify_event) char buffer[16 * 1024];
+        for (;;) {
+            ssize_t n = ::read(m_inotify, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const struct inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
+                Heard(*event);
+            }
+        }
+    }
+
+    void Heard(const struct inotify_event& event) {
+        if (event.mask & IN_Q_OVERFLOW) { // events were lost: every folder is read again
+            for (auto& entry : m_folders)
+                entry.second.listed = false;
+            return;
+        }
+        auto watched = m_watched.find(event.wd);
+        if (watched == m_watched.end()) return;
+        auto it = m_folders.find(watched->second);
+        if (it == m_folders.end()) return;
+        Folder& folder = it->second;
+        if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) {
+            if (!(event.mask & IN_IGNORED)) ::inotify_rm_watch(m_inotify, event.wd);
+            m_watched.erase(event.wd);
+            folder.watch = -1;
+            folder.listed = false;
+            return;
+        }
+        if (event.len == 0 || !folder.listed) return;
+        const std::string name = event.name; // NUL-padded
+        if (event.mask & (IN_CREATE | IN_MOVED_TO))
+            Add(folder, name);
+        else if (event.mask & (IN_DELETE | IN_MOVED_FROM))
+            Erase(folder, name);
+    }
+
     std::mutex m_lock;
     std::unordered_map<std::string, Folder> m_folders;
+    int m_inotify = -2; // -2: not yet tried
+    std::unordered_map<int, std::string> m_watched; // watch -> folder key
 };
 
 FolderIndex& TheFolderIndex() {
