@@ -57,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CheckName(name);
             if (!std::filesystem::is_regular_file(Folder() + "/" + name)) std::abort();
         }
+        // The folder is empty and writable: no input may make a file unwritable there.
+        if (m.unwritten.Count != 0) std::abort();
         std::string answer = extractor::FormatExtractToFolder2(m);
         size_t bars = 0;
         for (char c : answer) bars += c == '|';
