@@ -19,6 +19,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/SeException.h"
+#include "store/MailSource.h"
 
 namespace {
 
@@ -67,11 +68,13 @@ int RunSaveEml(const std::vector<std::string>& args) {
     for (const CliArguments::Given& o : read->options)
         (o.name == "--ask" ? ask : recover) = true;
     const std::vector<std::string>& positional = read->positional;
-    if (positional.size() != 2) return UsageError("save-eml", "needs DBXFILE and DEST");
+    if (positional.size() != 2) return UsageError("save-eml", "needs MAILBOX and DEST");
     const std::string& source = positional[0];
     std::string dest = positional[1];
     if (!PrepareDestination("save-eml", dest)) return kExitFailed;
-    if (recover ? ReportUnscannableStore(source) : ReportUnreadableStore("save-eml", source))
+    // Without --recover an mbox file or a folder of messages is saved as well as a .dbx file.
+    if (recover ? ReportUnscannableStore(source)
+                : !OpenMailboxPath(source) && ReportUnreadableStore("save-eml", source))
         return kExitFailed;
 
     CConsoleMessageBox ui(ask ? std::nullopt : std::optional<bool>(true));
@@ -244,15 +247,15 @@ int RunWizard(const std::vector<std::string>& args) {
     return problems.Any() ? kExitIncomplete : kExitOk;
 }
 
-const CliRegistrar saveEml({"save-eml", "DBXFILE DEST [--ask] [--recover]",
-                            "Save every message of a .dbx message file as its own .eml file in "
-                            "DEST, from the last message to the first.",
+const CliRegistrar saveEml({"save-eml", "MAILBOX DEST [--ask] [--recover]",
+                            "Save every message of a .dbx message file (or an mbox file) as its "
+                            "own .eml file in DEST, from the last message to the first.",
                             "  --ask       ask before saving, on the terminal (default: go ahead)\n"
-                            "  --recover   also save the messages a damaged index no longer "
-                            "reaches,\n"
-                            "              found by scanning the file; prints how many came from "
-                            "the\n"
-                            "              index and how many from the scan\n"
+                            "  --recover   also save the messages a damaged .dbx index no "
+                            "longer\n"
+                            "              reaches, found by scanning the file; prints how many "
+                            "came\n"
+                            "              from the index and how many from the scan\n"
                             "Names are the message's index (four digits at least) and subject; a "
                             "taken name gets a counter, so nothing is overwritten. Messages found "
                             "by the scan are numbered on after the index's.\n",

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/MailboxAccess.h"
 #include "oe/DbxScan.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileHandle.h"
@@ -228,8 +229,9 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         result.outcome = SaveEmlOutcome::NoSource;
         return result;
     }
-    DbxFileSource source;
-    const bool indexed = source.Open(sourcePath);
+    // A .dbx file through its index, an mbox file or a folder of messages as they are.
+    std::unique_ptr<IMailSource> source = OpenMailboxPath(sourcePath);
+    const bool indexed = source != nullptr;
     // A damaged index keeps nothing from the scan; only a file that is no .dbx file at all does.
     CDbxMessageScan scan;
     std::string why;
@@ -238,17 +240,17 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         result.outcome = SaveEmlOutcome::OpenFailed;
         return result;
     }
-    const int n = source.Count();
+    const int n = indexed ? source->Count() : 0;
     progress.Open("Progress", false);
     progress.SetRange(0, n, 1);
     bool cancelled = false;
     for (int i = n - 1, k = 1; i >= 0; --i, ++k) {
         MailHeader header;
         // A message that cannot be read is counted and left out; the others are still saved.
-        if (!source.ReadHeader(i, header) || !header.HasText ||
+        if (!ReadMailHeader(*source, i, header) || !header.HasText ||
             SaveMessage(
                 destination, FormatIndexName(i, header.Subject),
-                [&](int fd) { return source.WriteText(i, fd); },
+                [&](int fd) { return source->WriteText(i, fd); },
                 result) == MailTextWrite::Unreadable)
             Unreadable(result, i);
         char counter[32];
@@ -261,7 +263,7 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         }
         progress.StepIt();
     }
-    source.Close();
+    source.reset();
     if (!cancelled && scanning)
         cancelled = !SaveScannedMessages(scan, sourcePath, destination, n, progress, result);
     if (cancelled) {

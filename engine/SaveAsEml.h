@@ -1,5 +1,6 @@
 #pragma once
-// Saves every message of a folder's .dbx file as its own .eml file in a destination folder.
+// Saves every message of a mailbox (a .dbx file, an mbox file, a folder of messages) as its own
+// .eml file in a destination folder.
 #include <string>
 #include <vector>
 
@@ -10,7 +11,7 @@ enum class SaveEmlOutcome {
     Finished,   // every message was handled
     Declined,   // the question was answered No
     NoSource,   // no message file named
-    OpenFailed, // the message file does not open as a .dbx file
+    OpenFailed, // the message file does not open as a mailbox
     ReadError,  // every message was handled, but some could not be read ("Extract eMail Error"
                 // at the end)
     Cancelled,  // the user cancelled ("Progress Cancelled")
@@ -30,7 +31,7 @@ struct SaveEmlResult {
 };
 
 // Asks first, then saves the messages from the last index down to 0. sourcePath is the folder's
-// message file, destination the folder the files go to. With recover the file is then scanned
+// message file (or the folder), destination the folder the files go to. With recover the file is then scanned
 // for messages its index no longer reaches (oe/DbxScan.h), and each of those is saved too,
 // named after its "Subject" header and numbered on from the index's messages; a file whose
 // index cannot be read at all gives its messages from the scan alone.

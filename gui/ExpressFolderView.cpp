@@ -18,12 +18,12 @@
 #include "gui/FolderTreeItems.h"
 #include "gui/LongOperation.h"
 #include "gui/MainFrame.h"
-#include "gui/OEMessageDialog.h"
 #include "gui/Menus.h"
+#include "gui/OEMessageDialog.h"
 #include "gui/Pictures.h"
 #include "gui/ProgressWindow.h"
-#include "gui/WxText.h"
 #include "gui/SearchMailDialog.h"
+#include "gui/WxText.h"
 #include "locale/Language.h"
 #include "platform/SeException.h"
 #include "platform/UserInterface.h"
@@ -60,6 +60,8 @@ inline constexpr const char* kNoRecordReason =
     "This item holds no mail folder of its own: choose one of the folders below it.";
 inline constexpr const char* kNoMessageFileReason =
     "This folder keeps its messages as .eml files already.";
+inline constexpr const char* kNoDbxFileReason =
+    "Only a .dbx message file has an index whose lost messages can be searched for.";
 
 // The frame around a folder command's work: the destination's file list holds still while it
 // runs, a fault becomes a message instead of leaving the handler, and the list is shown afresh
@@ -354,6 +356,8 @@ std::string CExpressFolderView::DisabledReason(unsigned commandId) const {
     if (!selected) return kNoMailBoxMessage;
     if (!record) return kNoRecordReason;
     if (saving && FolderMessageFile(record).empty()) return kNoMessageFileReason;
+    if (commandId == res::ID_RECOVER_MESSAGES && record->Kind != MailboxKind::Express)
+        return kNoDbxFileReason;
     return {};
 }
 

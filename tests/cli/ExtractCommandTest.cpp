@@ -1,13 +1,13 @@
-#include <csignal>
 #include <gtest/gtest.h>
+
+#include <csignal>
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
+#include <map>
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <filesystem>
-#include <map>
 
 #include "ChildProcess.h"
 #include "MailFixtures.h"
@@ -169,6 +169,17 @@ TEST_F(CliExtract, MboxAndMaildirGiveWhatTheirMessagesAsEmlFilesGive) {
         std::filesystem::remove_all(m_root / "out");
     }
 
+    // Saved as .eml files, the mbox gives back its messages as they were written.
+    r = RunProgram({"kestrel-cli", "save-eml", m_root / "box", m_root / "saved"},
+                   {"XDG_CONFIG_HOME=" + (m_root / "config")}, m_root.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::multiset<std::string> saved, originals;
+    for (const auto& [name, text] : Written(m_root / "saved"))
+        saved.insert(text);
+    for (const char* name : {"a.eml", "b.eml", "c.eml"})
+        originals.insert(ReadFileText(m_root / "Inbox/" + name));
+    EXPECT_EQ(saved, originals);
+
     // A file cut short in its last message: the rest is extracted, that message too as far as
     // it goes, and the command says which message and fails.
     m_root.Write("cut", box + "From x@example.org Sat Jan  1 12:00:00 2000\r\n" +
@@ -296,8 +307,8 @@ TEST_F(CliExtract, FilesInsideWinmailDatJoinTheRun) {
         EXPECT_EQ(bytes.size(), 375081u) << name;
         EXPECT_EQ(fnv(bytes), 0xfbb63ef0a886e303ULL) << name;
     }
-    EXPECT_EQ(mtime(m_root / "all/" + kitten), 1544886212);  // 15 Dec 2018 10:03:32 -0500
-    EXPECT_EQ(mtime(m_root / "all/" + again), 1544885363);   // 14:49:23 UTC
+    EXPECT_EQ(mtime(m_root / "all/" + kitten), 1544886212); // 15 Dec 2018 10:03:32 -0500
+    EXPECT_EQ(mtime(m_root / "all/" + again), 1544885363);  // 14:49:23 UTC
     std::set<std::string> dats;
     for (const char* name : {"winmail.dat", "winmail (1).dat"})
         dats.insert(std::to_string(ReadFileText(m_root / "all/" + name).size()));

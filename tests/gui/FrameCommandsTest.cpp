@@ -56,8 +56,9 @@ void ExpectNothingCut(wxWindow& window) {
         if (child->IsTopLevel()) continue;
         if (dynamic_cast<wxStaticText*>(child) || dynamic_cast<wxCheckBox*>(child) ||
             dynamic_cast<wxButton*>(child)) {
-            if (child->IsShownOnScreen())
+            if (child->IsShownOnScreen()) {
                 EXPECT_GE(child->GetSize().x, child->GetBestSize().x) << child->GetLabel();
+            }
         }
         ExpectNothingCut(*child);
     }
@@ -146,7 +147,9 @@ TEST_F(CommandTest, PreferencesKeepTheDialogOpenOnBadNumbersAndStoreOnlyOnOk) {
             ClickButton(d, res::IDOK_BUTTON);
             EXPECT_TRUE(d.IsModal()) << b.text;
             ASSERT_EQ(script.messages.size(), before + 1) << b.text;
-            if (!b.message.empty()) EXPECT_EQ(script.messages.back(), b.message);
+            if (!b.message.empty()) {
+                EXPECT_EQ(script.messages.back(), b.message);
+            }
             PumpFor(20);
             EXPECT_EQ(wxWindow::FindFocus(), b.field) << b.text;
         }

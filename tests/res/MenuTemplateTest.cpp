@@ -113,10 +113,11 @@ TEST(StringTable, PromptsAndFixedTexts) {
     // Every command of the menu except the preference entry has its prompt in the table.
     std::function<void(const std::vector<MenuItemDef>&)> check = [&](const auto& items) {
         for (const auto& item : items) {
-            if (item.IsPopup())
+            if (item.IsPopup()) {
                 check(item.items);
-            else if (!item.separator && item.id != ID_FILE_PREFERENCE)
+            } else if (!item.separator && item.id != ID_FILE_PREFERENCE) {
                 EXPECT_TRUE(LoadBuiltinString(item.id).has_value()) << item.id;
+            }
         }
     };
     check(MainMenuDefinition());
