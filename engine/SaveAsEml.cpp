@@ -187,16 +187,7 @@ bool SaveScannedMessages(CDbxMessageScan& scan, const std::string& sourcePath,
         std::string subject = scan.ReadSubject(found[k]);
         MailTextWrite written = SaveMessage(
             destination, FormatIndexName(first + k, subject),
-            [&](int fd) {
-                switch (scan.WriteText(found[k], fd)) {
-                case DbxTextWrite::Written:
-                    return MailTextWrite::Written;
-                case DbxTextWrite::WriteFailed:
-                    return MailTextWrite::WriteFailed;
-                default:
-                    return MailTextWrite::Unreadable;
-                }
-            },
+            [&](int fd) { return ToMailTextWrite(scan.WriteText(found[k], fd)); },
             result);
         if (written == MailTextWrite::Written) {
             ++result.savedFromScan;

@@ -122,7 +122,11 @@ MailTextWrite DbxFileSource::WriteText(int index, int fd) {
     const CDbxMessage* message = Message(index);
     if (!message) return MailTextWrite::Unreadable;
     if (message->GetTextPosition() == -1) return MailTextWrite::Written;
-    switch (m_store.WriteMessageText(*message, fd)) {
+    return ToMailTextWrite(m_store.WriteMessageText(*message, fd));
+}
+
+MailTextWrite ToMailTextWrite(DbxTextWrite written) {
+    switch (written) {
     case DbxTextWrite::Written:
         return MailTextWrite::Written;
     case DbxTextWrite::WriteFailed:

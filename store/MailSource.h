@@ -32,6 +32,9 @@ enum class MailTextWrite {
     WriteFailed, // the file could not take it
 };
 
+// What a .dbx file's text chain gave, said as any mailbox says it.
+MailTextWrite ToMailTextWrite(DbxTextWrite written);
+
 class IMailSource {
 public:
     virtual ~IMailSource() = default;
