@@ -24,6 +24,8 @@
 namespace {
 
 constexpr const char* kPictureExtensions = ".jpg .jpeg .bmp .gif .tif .jbg .png .pcx .tiff";
+// How many of the next messages the component is asked to read ahead.
+constexpr int kReadAhead = 3;
 
 int MonthFromName(const std::string& word) {
     static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
@@ -269,6 +271,10 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     } else {
         ::close(readable);
     }
+    // The run goes from the last message down: the next few are read on another core while
+    // this one is written.
+    for (int next = index - 1; next >= std::max(0, index - kReadAhead); --next)
+        context.client.PrepareMessage(source.MessagePath(next));
     std::string result;
     try {
         RunGuarded([&] { result = context.client.ExtractToFolder2(file.Path(), target); });

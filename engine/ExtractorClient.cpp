@@ -27,6 +27,7 @@ struct CExtractorClient::Impl {
     platform::CComRef unknown;
     platform::CComRef dispatch;
     std::function<void(const std::string&)> log;
+    bool canPrepare = true; // until the component says it has no PrepareMessage
 
     std::string Call(const char* method, const std::string& messagePath,
                      const std::string& destFolder) {
@@ -56,6 +57,7 @@ CExtractorClient::CExtractorClient() : m_impl(std::make_unique<Impl>()) {}
 CExtractorClient::~CExtractorClient() = default;
 
 bool CExtractorClient::Create(IMessageBox* ui) {
+    m_impl->canPrepare = true;
     m_impl->dispatch.Reset();
     m_impl->unknown.Reset();
     platform::ComError error;
@@ -105,4 +107,18 @@ std::string CExtractorClient::ExtractToFolder2(const std::string& messagePath,
 std::string CExtractorClient::ExtractToFolder(const std::string& messagePath,
                                               const std::string& destFolder) {
     return m_impl->Call("ExtractToFolder", messagePath, destFolder);
+}
+
+void CExtractorClient::PrepareMessage(const std::string& messagePath) {
+    if (!m_impl->dispatch || !m_impl->canPrepare || messagePath.empty()) return;
+    std::int32_t id = 0;
+    if (platform::Failed(m_impl->dispatch.GetIDOfName(u"PrepareMessage", id))) {
+        m_impl->canPrepare = false;
+        return;
+    }
+    std::vector<std::u16string> args{platform::ToUtf16(messagePath), std::u16string(),
+                                     std::u16string()};
+    std::u16string result, exception;
+    bool hasResult = false;
+    m_impl->dispatch.Invoke(id, args, result, hasResult, exception);
 }

@@ -24,6 +24,10 @@ public:
     // Empty string when the call fails in any way.
     std::string ExtractToFolder2(const std::string& messagePath, const std::string& destFolder);
     std::string ExtractToFolder(const std::string& messagePath, const std::string& destFolder);
+    // Names the message file the next call will extract, so that the component can read it
+    // while the current one is written. Only a hint: nothing happens when the component does
+    // not know the method.
+    void PrepareMessage(const std::string& messagePath);
 
 private:
     struct Impl;

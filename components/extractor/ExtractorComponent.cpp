@@ -1,6 +1,8 @@
 // The attachment extractor component: class {AF511F6D-19DF-4044-AF92-9761FA9182E8}
 // with the dispatch methods ExtractToFolder2 and ExtractToFolder, each taking the message
-// file's path, the destination folder and an (unused) empty string.
+// file's path, the destination folder and an (unused) empty string, and PrepareMessage, which
+// takes the path of the message file the next call will name (and two unused strings) and
+// reads it ahead on a second core.
 #include <strings.h>
 
 #include "components/extractor/MessageExtractor.h"
@@ -10,7 +12,7 @@ namespace {
 
 constexpr const char* kClassId = "{AF511F6D-19DF-4044-AF92-9761FA9182E8}";
 
-enum DispId : std::int32_t { kExtractToFolder = 1, kExtractToFolder2 = 2 };
+enum DispId : std::int32_t { kExtractToFolder = 1, kExtractToFolder2 = 2, kPrepareMessage = 3 };
 
 class CAttachmentExtractor : public platform::CDispatchObject {
 public:
@@ -20,6 +22,8 @@ public:
             dispId = kExtractToFolder;
         else if (strcasecmp(n.c_str(), "ExtractToFolder2") == 0)
             dispId = kExtractToFolder2;
+        else if (strcasecmp(n.c_str(), "PrepareMessage") == 0)
+            dispId = kPrepareMessage;
         else
             return false;
         return true;
@@ -27,12 +31,17 @@ public:
 
     platform::HResult Invoke(std::int32_t dispId, const std::vector<std::u16string>& args,
                              std::u16string& result, std::u16string& exceptionText) override {
-        if (dispId != kExtractToFolder && dispId != kExtractToFolder2)
+        if (dispId != kExtractToFolder && dispId != kExtractToFolder2 && dispId != kPrepareMessage)
             return platform::kDISP_E_MEMBERNOTFOUND;
         if (args.size() != 3) return platform::kDISP_E_BADPARAMCOUNT;
+        if (dispId == kPrepareMessage) {
+            m_ahead.Prepare(platform::FromUtf16(args[0]));
+            result.clear();
+            return platform::kS_OK;
+        }
         try {
             extractor::ExtractedMessage message = extractor::ExtractMessage(
-                platform::FromUtf16(args[0]), platform::FromUtf16(args[1]));
+                platform::FromUtf16(args[0]), platform::FromUtf16(args[1]), &m_ahead);
             result = platform::ToUtf16(dispId == kExtractToFolder2
                                            ? extractor::FormatExtractToFolder2(message)
                                            : extractor::FormatExtractToFolder(message));
@@ -42,6 +51,9 @@ public:
             return platform::kDISP_E_EXCEPTION;
         }
     }
+
+private:
+    extractor::MessagePreparer m_ahead;
 };
 
 } // namespace

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
@@ -12,6 +14,8 @@
 #include <optional>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -505,6 +509,10 @@ private:
             listed = m_namesLike.emplace(wanted, std::move(*names)).first;
         }
         const std::vector<std::string>& names = listed->second;
+        // The new file is read back only when a file of its size is there to compare with.
+        struct stat madeStat {};
+        if (::fstatat(m_dir, made.c_str(), &madeStat, AT_SYMLINK_NOFOLLOW) != 0)
+            return std::nullopt;
         FileDigest mine;
         for (const std::string& name : names) {
             if (m_used.count(name) || IsReservedName(name)) continue;
@@ -514,14 +522,13 @@ private:
                 if (::fstatat(m_dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
                     !S_ISREG(st.st_mode))
                     continue;
-                if (!mine.ok) mine = DigestOf(m_dir, made);
-                if (!mine.ok) return std::nullopt;
-                if (st.st_size != mine.size) continue;
+                if (st.st_size != madeStat.st_size) continue;
                 known = m_digests.emplace(name, DigestOf(m_dir, name)).first;
             }
+            const FileDigest& theirs = known->second;
+            if (!theirs.ok || theirs.size != madeStat.st_size) continue;
             if (!mine.ok) mine = DigestOf(m_dir, made);
             if (!mine.ok) return std::nullopt;
-            const FileDigest& theirs = known->second;
             if (theirs.ok && theirs.size == mine.size && theirs.hash == mine.hash &&
                 SameBytes(m_dir, name, made))
                 return name;
@@ -813,6 +820,10 @@ struct ParsedMessage {
 // Parses the message file open at fd (taken over): each part's content stays a window on the
 // file until it is decoded.
 ParsedMessage ParseMessageFile(int fd) {
+    // One parse at a time: the read-ahead thread parses while the caller's thread decodes and
+    // writes, never two parses side by side.
+    static std::mutex parsing;
+    std::lock_guard<std::mutex> guard(parsing);
     ParsedMessage parsed;
     parsed.file = std::make_shared<MessageFile>(fd);
     GRef<GMimeStream> stream(NewMessageFileStream(parsed.file));
@@ -978,6 +989,131 @@ std::string JoinNames(const ExtractedMessage& message) {
 
 } // namespace
 
+// A message file opened and parsed ahead, and which file it was, as it was then.
+struct PreparedParse {
+    ParsedMessage parsed;
+    struct stat file {};
+
+    bool StillIs(const struct stat& now) const {
+        return now.st_dev == file.st_dev && now.st_ino == file.st_ino &&
+               now.st_size == file.st_size && SameTime(now.st_mtim, file.st_mtim);
+    }
+};
+
+namespace {
+
+// Opens and parses a message file as ExtractMessage does; null when it cannot be opened or is
+// not a regular file (the call that wants it then finds out again, and says why).
+std::unique_ptr<PreparedParse> OpenAndParse(const std::string& messagePath) {
+    try {
+        Fd fd(::open(messagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+        auto prepared = std::make_unique<PreparedParse>();
+        prepared->file = st;
+        prepared->parsed = ParseMessageFile(fd.release());
+        return prepared;
+    } catch (...) { // out of memory: the call that wants it tries again
+        return nullptr;
+    }
+}
+
+} // namespace
+
+struct MessagePreparer::Impl {
+    // Messages differ in size, so the worker keeps a few ahead of the caller: one message that
+    // takes long to parse then does not leave the caller waiting.
+    static constexpr size_t kAhead = 4;
+    using Ready = std::pair<std::string, std::unique_ptr<PreparedParse>>;
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::thread worker;
+    bool stopping = false;
+    std::deque<std::string> wanted; // files to parse, in the order named
+    std::string parsing;            // the file under way on the worker, or empty
+    std::deque<Ready> ready;        // parses not yet taken, oldest first
+
+    bool Known(const std::string& path) const {
+        if (path == parsing || std::find(wanted.begin(), wanted.end(), path) != wanted.end())
+            return true;
+        return std::any_of(ready.begin(), ready.end(),
+                           [&](const Ready& r) { return r.first == path; });
+    }
+
+    void Run() {
+        std::unique_lock<std::mutex> guard(lock);
+        for (;;) {
+            changed.wait(guard, [this] {
+                return stopping || (!wanted.empty() && ready.size() < kAhead);
+            });
+            if (stopping) return;
+            parsing = std::move(wanted.front());
+            wanted.pop_front();
+            guard.unlock();
+            std::unique_ptr<PreparedParse> parsed = OpenAndParse(parsing);
+            guard.lock();
+            ready.emplace_back(std::move(parsing), std::move(parsed));
+            parsing.clear();
+            changed.notify_all();
+        }
+    }
+};
+
+MessagePreparer::MessagePreparer() : m_impl(std::make_unique<Impl>()) {}
+
+MessagePreparer::~MessagePreparer() {
+    {
+        std::lock_guard<std::mutex> guard(m_impl->lock);
+        m_impl->stopping = true;
+    }
+    m_impl->changed.notify_all();
+    if (m_impl->worker.joinable()) m_impl->worker.join();
+}
+
+void MessagePreparer::Prepare(const std::string& messagePath) {
+    if (messagePath.empty()) return;
+    std::deque<Impl::Ready> dropped; // freed outside the lock
+    {
+        std::lock_guard<std::mutex> guard(m_impl->lock);
+        if (m_impl->Known(messagePath)) return;
+        if (!m_impl->worker.joinable()) {
+            try {
+                m_impl->worker = std::thread([impl = m_impl.get()] { impl->Run(); });
+            } catch (const std::system_error&) {
+                return; // no thread to be had: every message is parsed when it is wanted
+            }
+        }
+        // A caller that went on past parses it did not take: the oldest go.
+        while (m_impl->ready.size() >= 2 * Impl::kAhead) {
+            dropped.push_back(std::move(m_impl->ready.front()));
+            m_impl->ready.pop_front();
+        }
+        if (m_impl->wanted.size() >= 2 * Impl::kAhead) m_impl->wanted.pop_front();
+        m_impl->wanted.push_back(messagePath);
+    }
+    m_impl->changed.notify_all();
+}
+
+std::unique_ptr<PreparedParse> MessagePreparer::Take(const std::string& messagePath) {
+    std::unique_lock<std::mutex> guard(m_impl->lock);
+    auto queued = std::find(m_impl->wanted.begin(), m_impl->wanted.end(), messagePath);
+    if (queued != m_impl->wanted.end()) { // not begun: the caller is as quick on its own
+        m_impl->wanted.erase(queued);
+        return nullptr;
+    }
+    m_impl->changed.wait(guard, [&] { return m_impl->parsing != messagePath; });
+    for (auto it = m_impl->ready.begin(); it != m_impl->ready.end(); ++it) {
+        if (it->first != messagePath) continue;
+        std::unique_ptr<PreparedParse> parsed = std::move(it->second);
+        m_impl->ready.erase(it);
+        guard.unlock();
+        m_impl->changed.notify_all(); // room for the next
+        return parsed;
+    }
+    return nullptr;
+}
+
 std::string FormatRfc822Date(int year, int month, int day, int hour, int minute, int second,
                              int dayOfWeek, long offsetSeconds) {
     static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
@@ -996,25 +1132,34 @@ std::string FormatRfc822Date(int year, int month, int day, int hour, int minute,
     return buf;
 }
 
-ExtractedMessage ExtractMessage(const std::string& messagePath, const std::string& folder) {
+ExtractedMessage ExtractMessage(const std::string& messagePath, const std::string& folder,
+                                MessagePreparer* ahead) {
     std::string dir = folder;
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
     Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() < 0)
         throw ExtractError("Cannot open the folder \"" + folder + "\": " + std::strerror(errno));
-    // Non-blocking, so that a fifo put in place of a message cannot hang the run.
-    Fd messageFd(::open(messagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (messageFd.get() < 0)
-        throw ExtractError("Cannot open the message \"" + messagePath +
-                           "\": " + std::strerror(errno));
+    ParsedMessage parsed;
+    std::unique_ptr<PreparedParse> prepared = ahead ? ahead->Take(messagePath) : nullptr;
     struct stat st {};
-    if (::fstat(messageFd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        throw ExtractError("Cannot open the message \"" + messagePath +
-                           "\": not a regular file");
+    // The path must still name the file that was parsed, unchanged.
+    if (prepared && ::stat(messagePath.c_str(), &st) == 0 && prepared->StillIs(st)) {
+        parsed = std::move(prepared->parsed);
+    } else {
+        // Non-blocking, so that a fifo put in place of a message cannot hang the run.
+        Fd messageFd(::open(messagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (messageFd.get() < 0)
+            throw ExtractError("Cannot open the message \"" + messagePath +
+                               "\": " + std::strerror(errno));
+        if (::fstat(messageFd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+            throw ExtractError("Cannot open the message \"" + messagePath +
+                               "\": not a regular file");
+        parsed = ParseMessageFile(messageFd.release());
+    }
+    prepared.reset();
 
     ExtractedMessage result;
-    ParsedMessage parsed = ParseMessageFile(messageFd.release());
     GMimeMessage* message = parsed.message.get();
     if (!message) return result; // nothing GMime can read as a message: no fields, no files
 

@@ -1,6 +1,7 @@
 #pragma once
 // One message through GMime: its subject, sender and date, and every attachment written into
 // a folder. The component's two methods are thin wrappers around ExtractMessage.
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,11 +25,37 @@ struct ExtractedMessage {
     platform::UnwrittenFiles unwritten; // files that could not be written, and why
 };
 
+// Reads the next message on a second core while the current one is written: Prepare names the
+// message file the caller will ask for next, and a worker thread opens and parses it. Parsing
+// only reads the message, so what is written, and under which names, does not depend on the
+// timing. A message that could not be opened ahead is opened again by the call that wants it,
+// which then says why it fails as it would have without the preparer.
+struct PreparedParse;
+
+class MessagePreparer {
+public:
+    MessagePreparer();
+    ~MessagePreparer(); // waits for a parse under way
+    MessagePreparer(const MessagePreparer&) = delete;
+    MessagePreparer& operator=(const MessagePreparer&) = delete;
+
+    // Replaces any message prepared before and not taken.
+    void Prepare(const std::string& messagePath);
+    // The parse of the file at this path, when it was prepared and could be opened; waits for a
+    // parse under way. Null otherwise.
+    std::unique_ptr<PreparedParse> Take(const std::string& messagePath);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
 // Writes every attachment of the message file into the folder (which must exist) and answers
 // what it found. Throws ExtractError when the message file or the folder cannot be opened.
 // A file that cannot be written is left out of the list (and nothing of it stays behind) and
-// counted in `unwritten`.
-ExtractedMessage ExtractMessage(const std::string& messagePath, const std::string& folder);
+// counted in `unwritten`. With a preparer, a parse it made of the same file is used.
+ExtractedMessage ExtractMessage(const std::string& messagePath, const std::string& folder,
+                                MessagePreparer* ahead = nullptr);
 
 // The answers of the two methods: "subject|sender|date|name1:name2" (three fields when no file
 // was written, so the caller sees "no file"), and "name1:name2". Files that could not be

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,28 +14,44 @@ constexpr size_t kReadAhead = 256 * 1024;
 constexpr size_t kHeadBytes = 64 * 1024;
 
 // Read-ahead buffers of finished messages, kept for the next ones: allocating (and the kernel
-// zeroing) 256 KB per message costs more than reading a small message.
-std::vector<std::unique_ptr<char[]>>& SpareBuffers() {
-    thread_local std::vector<std::unique_ptr<char[]>> spare;
-    return spare;
+// zeroing) 256 KB per message costs more than reading a small message. Shared by the threads,
+// since a message parsed ahead on one is finished on another.
+class SpareBuffers {
+public:
+    std::unique_ptr<char[]> Take() {
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (!m_spare.empty()) {
+                std::unique_ptr<char[]> buffer = std::move(m_spare.back());
+                m_spare.pop_back();
+                return buffer;
+            }
+        }
+        return std::unique_ptr<char[]>(new char[kReadAhead]);
+    }
+    void Give(std::unique_ptr<char[]> buffer) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_spare.size() < 4) m_spare.push_back(std::move(buffer));
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<std::unique_ptr<char[]>> m_spare;
+};
+
+SpareBuffers& TheSpareBuffers() {
+    static auto* spare = new SpareBuffers;
+    return *spare;
 }
 } // namespace
 
-MessageFile::MessageFile(int fd) : m_fd(fd) {
-    auto& spare = SpareBuffers();
-    if (spare.empty()) {
-        m_cache.reset(new char[kReadAhead]);
-    } else {
-        m_cache = std::move(spare.back());
-        spare.pop_back();
-    }
+MessageFile::MessageFile(int fd) : m_fd(fd), m_cache(TheSpareBuffers().Take()) {
     Examine();
 }
 
 MessageFile::~MessageFile() {
     if (m_fd >= 0) ::close(m_fd);
-    auto& spare = SpareBuffers();
-    if (spare.size() < 4) spare.push_back(std::move(m_cache));
+    TheSpareBuffers().Give(std::move(m_cache));
 }
 
 bool MessageFile::Fill(gint64 offset) {

@@ -165,14 +165,16 @@ TEST(ReportWriter, LinksInTheDestinationAreNeverFollowed) {
         EXPECT_EQ(WriteReportPage(d / "dest", "BODY", 1, true), c.pageWritten);
         EXPECT_EQ(WriteReportIndex(d / "dest", 1), c.pageWritten);
         EXPECT_TRUE(WriteReportFrameset(d / "dest"));
-        if (c.toFolder)
+        if (c.toFolder) {
             EXPECT_TRUE(std::filesystem::is_empty(outside));
-        else
+        } else {
             EXPECT_EQ(ReadFileText(outside), "mine");
+        }
         EXPECT_NE(ReadFileText(d / "dest/report.htm").find("<frameset"), std::string::npos);
-        if (c.pageWritten)
+        if (c.pageWritten) {
             EXPECT_NE(ReadFileText(d / "dest/report/report_page1.htm").find("BODY"),
                       std::string::npos);
+        }
     }
 }
 
