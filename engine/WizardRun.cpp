@@ -1,7 +1,10 @@
 #include "engine/WizardRun.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <map>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 
@@ -49,6 +52,61 @@ private:
     bool m_open = true;
 };
 
+// Reads the headers of the messages below the current one before their turn, so that the next
+// few inside the period can be named to the component, which reads them on another core while
+// the current one is written. Each header is read once; only messages kept in their own files
+// are named (a stored text is copied out at its turn).
+class HeadersAhead {
+public:
+    HeadersAhead(IMailSource& source, const WizardRequest& request, CExtractorClient& client)
+        : m_source(source), m_request(request), m_client(client) {}
+
+    // The header of message index; false when it cannot be read.
+    bool Header(int index, MailHeader& header) {
+        auto it = m_read.find(index);
+        std::optional<MailHeader> read = it != m_read.end() ? std::move(it->second) : Read(index);
+        m_read.erase(m_read.lower_bound(index), m_read.end()); // the run has passed them
+        if (!read) return false;
+        header = std::move(*read);
+        return true;
+    }
+
+    // Names the next messages below index that fall inside the period.
+    void PrepareAfter(int index) {
+        int named = 0;
+        for (int next = index - 1; next >= std::max(0, index - kLookAhead) && named < kNamed;
+             --next) {
+            const std::string path = m_source.MessagePath(next);
+            if (path.empty()) return;
+            auto it = m_read.find(next);
+            if (it == m_read.end()) it = m_read.emplace(next, Read(next)).first;
+            if (!it->second || !InPeriod(*it->second)) continue;
+            m_client.PrepareMessage(path);
+            ++named;
+        }
+    }
+
+    bool InPeriod(const MailHeader& header) const {
+        const std::time_t mailTime = header.Time.value_or(0);
+        return m_request.StartTime <= mailTime && mailTime < m_request.EndTime;
+    }
+
+private:
+    static constexpr int kLookAhead = 8; // headers read ahead at most
+    static constexpr int kNamed = 3;     // messages named ahead at most
+
+    std::optional<MailHeader> Read(int index) {
+        MailHeader header;
+        if (!ReadMailHeader(m_source, index, header)) return std::nullopt;
+        return header;
+    }
+
+    IMailSource& m_source;
+    const WizardRequest& m_request;
+    CExtractorClient& m_client;
+    std::map<int, std::optional<MailHeader>> m_read;
+};
+
 } // namespace
 
 bool IsWizardThumbnailName(const std::string& fileName) {
@@ -62,17 +120,17 @@ namespace {
 
 // One message of the folder, when it falls inside the period: its own file, or its text copied
 // into a temporary file, for the component. A message that cannot be read or copied ends the run.
-MessageStep ExtractMessage(IMailSource& source, int index, const WizardRequest& request,
+MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers,
                            const std::string& folder, WizardContext& context,
                            ExtractedMessage& message) {
     MailHeader header;
-    if (!ReadMailHeader(source, index, header)) {
+    if (!headers.Header(index, header)) {
         context.ui.ShowMessage("Extract eMail Error");
         return MessageStep::Stop;
     }
     const std::string subject = header.Subject.empty() ? "No Title" : header.Subject;
     const std::time_t mailTime = header.Time.value_or(0);
-    if (request.StartTime > mailTime || request.EndTime <= mailTime) return MessageStep::Skipped;
+    if (!headers.InPeriod(header)) return MessageStep::Skipped;
     const std::string dateText = DateText(mailTime);
 
     // A message without a stored text counts as an empty one.
@@ -91,6 +149,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, const WizardRequest& 
     context.progress.SetStatusLine("Extracting: " + subject);
 
     platform::CreateFolder(folder);
+    headers.PrepareAfter(index);
     std::string answer;
     try {
         RunGuarded([&] { answer = context.client.ExtractToFolder(file.Path(), folder); });
@@ -155,8 +214,9 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     policy.CancelAfterEveryMessage = false;
     policy.StopOnCancel = true;
     policy.SweepScratch = false;
+    HeadersAhead headers(*source, request, context.client);
     policy.Extract = [&](int index, ExtractedMessage& message) {
-        MessageStep step = ExtractMessage(*source, index, request, D, context, message);
+        MessageStep step = ExtractMessage(*source, index, headers, D, context, message);
         message.Origin = messageFile;
         return step;
     };

@@ -1,7 +1,10 @@
 // The wizard's folder run end to end: .dbx files made by the test writer, the real extractor
 // component, real files in a scratch destination.
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/stat.h>
 
 #include "DbxWriter.h"
@@ -224,3 +227,51 @@ TEST(WizardRules, FileTimesBecomeWholeSeconds) {
 }
 
 } // namespace
+
+// The same mails as .eml files and in a .dbx file give the same folder: names (clashes
+// numbered in the same order), bytes, times and report pages, with the messages inside the
+// period read ahead from the .eml folder and every third mail outside it.
+TEST_F(WizardRunTest, AnEmlFolderGivesWhatItsDbxFileGives) {
+    std::vector<DbxTestMessage> mails;
+    m_root.MakeDir("emls");
+    for (int i = 0; i < 12; ++i) {
+        const std::time_t when = i % 3 == 1 ? kStart + 5000 : kStart + i;
+        const std::vector<FixtureAttachment> files = {
+            {"photo.jpg", kJpeg + std::to_string(i % 4), "image/jpeg"}};
+        mails.push_back(Mail("Mail " + std::to_string(i), when, files));
+        std::tm tm{};
+        gmtime_r(&when, &tm);
+        char date[64], name[16];
+        std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S +0000", &tm);
+        std::snprintf(name, sizeof name, "m%02d.eml", i);
+        m_root.Write(std::string("emls/") + name,
+                     MakeMessage("Mail " + std::to_string(i), "Ann <ann@example.org>", date, files));
+    }
+    m_settings.HTMLItemNumber = 3;
+    ASSERT_EQ(Run("Inbox", Store("Inbox", mails)), 0);
+    const std::string fromDbx = D("");
+    m_request.Destination = m_root.MakeDir("dest2");
+    ASSERT_EQ(Run("Inbox", m_root / "emls"), 0);
+    const std::string fromEml = D("");
+
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(fromDbx))
+        names.insert(std::filesystem::relative(e.path(), fromDbx).string());
+    std::set<std::string> emlNames;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(fromEml))
+        emlNames.insert(std::filesystem::relative(e.path(), fromEml).string());
+    ASSERT_EQ(emlNames, names);
+    EXPECT_TRUE(names.count("photo (3).jpg"));
+    EXPECT_FALSE(names.count("photo (4).jpg")); // eight mails, four kinds of bytes
+    for (const std::string& name : names) {
+        if (std::filesystem::is_directory(fromDbx + name)) continue;
+        EXPECT_EQ(ReadFileText(fromEml + name), ReadFileText(fromDbx + name)) << name;
+        struct stat a {}, b {};
+        ASSERT_EQ(stat((fromDbx + name).c_str(), &a), 0);
+        ASSERT_EQ(stat((fromEml + name).c_str(), &b), 0);
+        if (name.find("report") == std::string::npos) {
+            EXPECT_EQ(b.st_mtime, a.st_mtime) << name;
+        }
+    }
+    EXPECT_NE(ReadFileText(fromEml + "report/report_page3.htm").find("Mail 0"), std::string::npos);
+}
