@@ -249,9 +249,8 @@ namespace {
 // subject condition is decided on that answer.
 MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptions& options,
                            const std::string& target, ExtractionContext& context,
-                           ExtractedMessage& message) {
+                           CMessageFile& file, ExtractedMessage& message) {
     if (options.FolderNameSubDirectory != 0) platform::CreateFolder(target);
-    CMessageFile file;
     std::string why;
     int readable = -1;
     const CMessageFile::Result opened =
@@ -379,12 +378,14 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     policy.CancelAfterEveryMessage = true;
     policy.StopOnCancel = false;
     policy.SweepScratch = true;
+    CMessageFile file; // the messages of a mailbox file share one copy
     policy.Extract = [&](int index, ExtractedMessage& message) {
-        return ExtractMessage(source, index, options, policy.Folder, context, message);
+        return ExtractMessage(source, index, options, policy.Folder, context, file, message);
     };
     CReportPager pager(dest, context.settings.HTMLItemNumber, context.view);
     AttachmentLoopContext loop{progress, context.ui, context.settings};
     RunAttachmentLoop(source.Count(), policy, pager, loop);
+    file.Close();
     progress.Close();
     FinishExtraction(options, pager, context);
     return 0;

@@ -121,7 +121,7 @@ namespace {
 // One message of the folder, when it falls inside the period: its own file, or its text copied
 // into a temporary file, for the component. A message that cannot be read or copied ends the run.
 MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers,
-                           const std::string& folder, WizardContext& context,
+                           const std::string& folder, WizardContext& context, CMessageFile& file,
                            ExtractedMessage& message) {
     MailHeader header;
     if (!headers.Header(index, header)) {
@@ -134,7 +134,6 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
     const std::string dateText = DateText(mailTime);
 
     // A message without a stored text counts as an empty one.
-    CMessageFile file;
     switch (file.Open(source, index, platform::JoinPath(folder, "process"))) {
     case CMessageFile::Ready:
         break;
@@ -215,14 +214,17 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     policy.StopOnCancel = true;
     policy.SweepScratch = false;
     HeadersAhead headers(*source, request, context.client);
+    CMessageFile file; // the messages of a mailbox file share one copy
     policy.Extract = [&](int index, ExtractedMessage& message) {
-        MessageStep step = ExtractMessage(*source, index, headers, D, context, message);
+        MessageStep step = ExtractMessage(*source, index, headers, D, context, file, message);
         message.Origin = messageFile;
         return step;
     };
     CReportPager pager(D, context.settings.HTMLItemNumber);
     AttachmentLoopContext loop{progress, context.ui, context.settings};
-    if (RunAttachmentLoop(source->Count(), policy, pager, loop) == -1) {
+    const int looped = RunAttachmentLoop(source->Count(), policy, pager, loop);
+    file.Close();
+    if (looped == -1) {
         RemoveEmptyRecoveryFolder(D);
         return -1;
     }

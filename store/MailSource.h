@@ -131,16 +131,31 @@ private:
 };
 
 // A message as a file the extractor component can read: the message's own file, or a copy of
-// its text in a temporary file ("TAK" and six characters) that goes when this does. When the
-// mailbox's copy is damaged (Unreadable), Path still names the copy of what could be read.
+// its text in a temporary file ("TAK" and six characters) that goes when this does (or at
+// Close). When the mailbox's copy is damaged (Unreadable), Path still names the copy of what
+// could be read. One CMessageFile serves the messages of a run one after another: the copy is
+// rewritten in place, not made anew for each message, since a file made and removed per
+// message costs the file system far more than the rewrite (and slows the making of every file
+// after it).
 class CMessageFile {
 public:
     enum Result { Ready, Unreadable, NoTempFile, WriteFailed };
+    CMessageFile() = default;
+    ~CMessageFile();
+    CMessageFile(const CMessageFile&) = delete;
+    CMessageFile& operator=(const CMessageFile&) = delete;
     Result Open(IMailSource& source, int index, const std::string& scratchFolder);
     const std::string& Path() const { return m_path; }
+    // Removes the copy now.
+    void Close();
 
 private:
-    platform::TempFile m_copy;
+    // The copy emptied for the next text, when there is one in this folder that is still ours.
+    bool Rewind(const std::string& scratchFolder);
+    bool CopyIsOurs() const;
+
+    std::optional<platform::TempFile> m_copy;
+    std::string m_copyFolder;
     std::string m_path;
 };
 

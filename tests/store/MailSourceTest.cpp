@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,10 +165,27 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     ASSERT_TRUE(box) << why;
     ASSERT_EQ(box->Count(), 3);
     std::vector<std::string> texts;
-    for (int i = 0; i < 2; ++i) {
+    {
+        // One copy serves the messages in turn: rewritten in place, the shorter second text
+        // keeps nothing of the first.
         CMessageFile file;
-        ASSERT_EQ(file.Open(*box, i, dir / "scratch"), CMessageFile::Ready);
-        texts.push_back(ReadFileText(file.Path()));
+        std::set<std::string> paths;
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(file.Open(*box, i, dir / "scratch"), CMessageFile::Ready);
+            texts.push_back(ReadFileText(file.Path()));
+            paths.insert(file.Path());
+        }
+        EXPECT_EQ(paths.size(), 1u);
+        // A file put in the copy's place meanwhile is left alone: a new copy is made.
+        const std::string theirs = file.Path();
+        dir.Write("other", "theirs");
+        ASSERT_EQ(::rename((dir / "other").c_str(), theirs.c_str()), 0);
+        ASSERT_EQ(file.Open(*box, 0, dir / "scratch"), CMessageFile::Ready);
+        EXPECT_NE(file.Path(), theirs);
+        EXPECT_EQ(ReadFileText(file.Path()), texts[0]);
+        file.Close();
+        EXPECT_EQ(ReadFileText(theirs), "theirs");
+        ASSERT_EQ(::unlink(theirs.c_str()), 0);
     }
     EXPECT_EQ(texts,
               (std::vector<std::string>{"Subject: one\n\nFrom me\n", "Subject: two\n\nok\n"}));
