@@ -180,6 +180,9 @@ TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
     EXPECT_TRUE(platform::FileExists(D("report.htm")));
     EXPECT_EQ(m_ui.LastText(), "Extract eMail Error");
     EXPECT_FALSE(platform::FileExists(m_request.Destination + "/Later"));
+    // Each folder counts its own messages: the stopped one had done none of its one.
+    EXPECT_EQ(m_progress.GetPos(), 0);
+    EXPECT_EQ(m_progress.GetUpper(), 1);
 
     std::string top = BuildWizardTopReport(folders);
     EXPECT_NE(top.find("<B>Select Can't Find Windows Live Mail Folder</B><P>\n<hr>"),
