@@ -193,10 +193,10 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
         if (!source) return 0;
     }
     CProgressWindow& progress = context.progress;
+    progress.SetPos(0); // one progress serves every folder, each counted from the start
     progress.Open("Progress", true);
     ProgressOpen openProgress(progress);
     progress.SetRange(0, source->Count(), 1);
-    progress.SetPos(0); // one progress serves every folder, each counted from the start
     const std::string scratch = platform::JoinPath(D, "process");
     platform::CreateFolder(scratch);
     if (::lstat(scratch.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
