@@ -20,6 +20,7 @@
 #include "platform/FileSystem.h"
 #include "platform/SeException.h"
 #include "store/MailSource.h"
+#include "store/MboxReader.h"
 
 namespace {
 
@@ -38,6 +39,13 @@ bool ReportUnreadableStore(const char* command, const std::string& path) {
               << (code > 0 && code < kDbxErrorCount ? DbxErrorTexts[code] : "unknown error")
               << ")\n";
     return true;
+}
+
+// Whether a path is no mailbox the commands can read, said on stderr: a folder (of .eml files or
+// a maildir) and an mbox file are read as they are, anything else must be a readable .dbx file.
+bool ReportNoMailbox(const char* command, const std::string& path) {
+    if (platform::IsDirectory(path) || CMboxReader::LooksLikeMbox(path)) return false;
+    return ReportUnreadableStore(command, path);
 }
 
 // With --recover a file whose index is broken is still scanned; only a file that is no .dbx
@@ -73,8 +81,7 @@ int RunSaveEml(const std::vector<std::string>& args) {
     std::string dest = positional[1];
     if (!PrepareDestination("save-eml", dest)) return kExitFailed;
     // Without --recover an mbox file or a folder of messages is saved as well as a .dbx file.
-    if (recover ? ReportUnscannableStore(source)
-                : !OpenMailboxPath(source) && ReportUnreadableStore("save-eml", source))
+    if (recover ? ReportUnscannableStore(source) : ReportNoMailbox("save-eml", source))
         return kExitFailed;
 
     CConsoleMessageBox ui(ask ? std::nullopt : std::optional<bool>(true));
@@ -123,8 +130,8 @@ int RunSearch(const std::vector<std::string>& args) {
     if (read->positional.size() > 1)
         return UsageError("search", "unexpected argument '" + read->positional[1] + "'");
     const std::string file = read->positional.empty() ? "" : read->positional[0];
-    if (file.empty()) return UsageError("search", "needs DBXFILE");
-    bool unreadable = !platform::IsDirectory(file) && ReportUnreadableStore("search", file);
+    if (file.empty()) return UsageError("search", "needs MAILBOX");
+    bool unreadable = ReportNoMailbox("search", file);
 
     ConsoleSearchView view;
     SearchMessages messages;
@@ -210,15 +217,15 @@ int RunWizard(const std::vector<std::string>& args) {
         }
         size_t eq = a.find('=');
         if (eq == std::string::npos || eq == 0 || eq + 1 == a.size())
-            return UsageError("wizard", "expected NAME=DBXFILE, got '" + a + "'");
+            return UsageError("wizard", "expected NAME=MAILBOX, got '" + a + "'");
         folders.emplace_back(a.substr(0, eq), a.substr(eq + 1));
     }
     if (request.Destination.empty() || folders.empty())
-        return UsageError("wizard", "needs DEST and at least one NAME=DBXFILE");
+        return UsageError("wizard", "needs DEST and at least one NAME=MAILBOX");
     if (!PrepareDestination("wizard", request.Destination)) return kExitFailed;
     bool skipped = false;
     for (const auto& [name, file] : folders)
-        skipped |= !platform::IsDirectory(file) && ReportUnreadableStore("wizard", file);
+        skipped |= ReportNoMailbox("wizard", file);
 
     LoadSettings();
     TheErrorLog().Open("errorlog.txt", true);
@@ -260,18 +267,19 @@ const CliRegistrar saveEml({"save-eml", "MAILBOX DEST [--ask] [--recover]",
                             "taken name gets a counter, so nothing is overwritten. Messages found "
                             "by the scan are numbered on after the index's.\n",
                             RunSaveEml});
-const CliRegistrar searchCommand({"search", "DBXFILE [--sender TEXT]",
-                                  "List the messages of a .dbx message file (or of a folder of "
-                                  ".eml files) whose sender contains TEXT: sender, subject and a "
-                                  "temporary copy's path, tab-separated, then \"Finished\".",
+const CliRegistrar searchCommand({"search", "MAILBOX [--sender TEXT]",
+                                  "List the messages of a mailbox (a .dbx or mbox file, a maildir "
+                                  "or a folder of .eml files) whose sender contains TEXT: sender, "
+                                  "subject and a temporary copy's path, tab-separated, then "
+                                  "\"Finished\".",
                                   "  --sender TEXT   case-sensitive part of the sender (default: "
                                   "every message)\n"
                                   "The temporary copies (TAK*) stay in the temporary folder.\n",
                                   RunSearch});
 const CliRegistrar wizardCommand(
-    {"wizard", "DEST [--pictures|--documents|--all] [--from DATE] [--to DATE] NAME=DBXFILE...",
-     "Extract the attachments of several .dbx message files into DEST/<folder name>, one report "
-     "each, with a top report DEST/report.htm that links them, as the extraction wizard does.",
+    {"wizard", "DEST [--pictures|--documents|--all] [--from DATE] [--to DATE] NAME=MAILBOX...",
+     "Extract the attachments of several mailboxes into DEST/<folder name>, one report each, "
+     "with a top report DEST/report.htm that links them, as the extraction wizard does.",
      "  --pictures      keep pictures only (the default)\n"
      "  --documents     keep every attachment (the wizard's documents choice)\n"
      "  --all           keep every attachment\n"
@@ -280,9 +288,9 @@ const CliRegistrar wizardCommand(
      "DATE is YYYY-MM-DD (local midnight) or \"YYYY-MM-DD HH:MM:SS\", local time.\n"
      "NAME is the folder's name as the report shows it; folders run in the order given, and the\n"
      "first one that fails stops the run. The settings file gives the size limit, dating,\n"
-     "forward-prefix removal and page size. A folder given instead of a .dbx file runs its .eml\n"
-     "files. Exit status 3: the folders ran, but an attachment could not be written (the reason\n"
-     "is on stderr).\n",
+     "forward-prefix removal and page size. MAILBOX is a .dbx or mbox file, a maildir or a\n"
+     "folder of .eml files. Exit status 3: the folders ran, but an attachment could not be\n"
+     "written (the reason is on stderr).\n",
      RunWizard});
 
 } // namespace

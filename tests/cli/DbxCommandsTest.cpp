@@ -190,6 +190,33 @@ TEST(CliDbx, WizardRunsEachFolderWithinThePeriod) {
     }
 }
 
+// An mbox file, a maildir and a folder of .eml files are mailboxes to every command: no
+// complaint that they are not .dbx files, and a run that did its work exits 0.
+TEST(CliDbx, EveryKindOfMailboxIsTakenWithoutComplaint) {
+    TempDir src, config;
+    const std::vector<FixtureAttachment> files = {
+        {"a.gif", "GIF89a" + std::string(4000, 'g'), "image/gif"}}; // above the 2 KB limit
+    const std::string text =
+        MakeMessage("one", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000", files);
+    src.Write("box", "From anna@x Fri Jan  1 10:00:00 2010\n" + text);
+    src.Write("Maildir/cur/1.x:2,S", text);
+    src.MakeDir("Maildir/new");
+    src.Write("Eml/one.eml", text);
+    for (const std::string& box : {src / "box", src / "Maildir", src / "Eml"}) {
+        TempDir dest, tmp;
+        auto search = RunProgram({"kestrel-cli", "search", box}, {"TMPDIR=" + tmp.path()});
+        EXPECT_EQ(search.exitCode, 0) << box << "\n" << search.err;
+        EXPECT_EQ(search.err, "") << box;
+        EXPECT_EQ(search.out.substr(0, 11), "anna@x\tone\t") << box;
+        auto wizard = RunProgram({"kestrel-cli", "wizard", dest / "out", "--from", "1990-01-01",
+                                  "Inbox=" + box},
+                                 {"XDG_CONFIG_HOME=" + config.path()});
+        EXPECT_EQ(wizard.exitCode, 0) << box << "\n" << wizard.err;
+        EXPECT_EQ(wizard.err.find("not a readable"), std::string::npos) << wizard.err;
+        EXPECT_TRUE(platform::FileExists(dest / "out/Inbox/a.gif")) << box;
+    }
+}
+
 TEST(CliDbx, SearchAndWizardFailuresExitOne) {
     TempDir src, dest, config;
     src.Write("junk.dbx", "junk");
