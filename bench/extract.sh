@@ -19,21 +19,8 @@ done
 shift $((OPTIND - 1))
 [ $# -le 1 ] || usage
 
-repo=$(cd "$(dirname "$0")/.." && pwd)
-shared=${KESTREL_SHARED_BENCH:-$repo/../shared/bench}
-[ -f "$shared/peers.sh" ] || { echo "extract.sh: no peers.sh in $shared" >&2; exit 1; }
-shared=$(cd "$shared" && pwd)
-cache=${1:-${KESTREL_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrel-bench}}
-mkdir -p "$cache"
-cache=$(cd "$cache" && pwd)
-
-"$repo/scripts/install-deps" --bench
-
-# A release build of the command line and the component, apart from the developer build.
-build=$repo/build-bench
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_GUI=OFF -DKESTREL_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target kestrel-cli kestrel_extractor >/dev/null
-cli=$build/bin/kestrel-cli
+source "$(dirname "$0")/lib.sh"
+bench_setup extract.sh peers.sh "${1:-}"
 
 scratch=$cache/run
 rm -rf "$scratch"

@@ -20,20 +20,8 @@ done
 shift $((OPTIND - 1))
 [ $# -le 1 ] || usage
 
-repo=$(cd "$(dirname "$0")/.." && pwd)
-shared=${KESTREL_SHARED_BENCH:-$repo/../shared/bench}
-[ -f "$shared/make-corpus.py" ] || { echo "mbox.sh: no make-corpus.py in $shared" >&2; exit 1; }
-shared=$(cd "$shared" && pwd)
-cache=${1:-${KESTREL_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrel-bench}}
-mkdir -p "$cache"
-cache=$(cd "$cache" && pwd)
-
-"$repo/scripts/install-deps" --bench
-
-build=$repo/build-bench
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_GUI=OFF -DKESTREL_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target kestrel-cli kestrel_extractor >/dev/null
-cli=$build/bin/kestrel-cli
+source "$(dirname "$0")/lib.sh"
+bench_setup mbox.sh make-corpus.py "${1:-}"
 
 # The messages: every .eml file of a generated store, in one folder (hard links) and in one
 # mbox file (a "From " line before each, body lines beginning ">*From " quoted with one more
