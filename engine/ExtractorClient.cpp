@@ -27,7 +27,8 @@ struct CExtractorClient::Impl {
     platform::CComRef unknown;
     platform::CComRef dispatch;
     std::function<void(const std::string&)> log;
-    bool canPrepare = true; // until the component says it has no PrepareMessage
+    // PrepareMessage's dispatch id: 0 not yet asked, -1 the component has no such method.
+    std::int32_t prepareId = 0;
 
     std::string Call(const char* method, const std::string& messagePath,
                      const std::string& destFolder) {
@@ -57,7 +58,7 @@ CExtractorClient::CExtractorClient() : m_impl(std::make_unique<Impl>()) {}
 CExtractorClient::~CExtractorClient() = default;
 
 bool CExtractorClient::Create(IMessageBox* ui) {
-    m_impl->canPrepare = true;
+    m_impl->prepareId = 0;
     m_impl->dispatch.Reset();
     m_impl->unknown.Reset();
     platform::ComError error;
@@ -110,15 +111,15 @@ std::string CExtractorClient::ExtractToFolder(const std::string& messagePath,
 }
 
 void CExtractorClient::PrepareMessage(const std::string& messagePath) {
-    if (!m_impl->dispatch || !m_impl->canPrepare || messagePath.empty()) return;
-    std::int32_t id = 0;
-    if (platform::Failed(m_impl->dispatch.GetIDOfName(u"PrepareMessage", id))) {
-        m_impl->canPrepare = false;
+    if (!m_impl->dispatch || m_impl->prepareId < 0 || messagePath.empty()) return;
+    if (m_impl->prepareId == 0 &&
+        platform::Failed(m_impl->dispatch.GetIDOfName(u"PrepareMessage", m_impl->prepareId))) {
+        m_impl->prepareId = -1;
         return;
     }
     std::vector<std::u16string> args{platform::ToUtf16(messagePath), std::u16string(),
                                      std::u16string()};
     std::u16string result, exception;
     bool hasResult = false;
-    m_impl->dispatch.Invoke(id, args, result, hasResult, exception);
+    m_impl->dispatch.Invoke(m_impl->prepareId, args, result, hasResult, exception);
 }
