@@ -2,6 +2,8 @@
 # Times `kestrel-cli extract --all-files` (filters, dating and the report included) against the
 # peers of ../shared/bench/peers.sh on two generated mail stores, in one run: 2000 messages of
 # ordinary size (--scale 1) and 600 messages with four times larger attachments (--scale 4).
+# Beside the peers' floor (all input read, the output's bytes written to one file) it times
+# files_floor.cpp: the same reading, and files of the sizes Kestrel writes.
 #
 #   bench/extract.sh [-n RUNS] [-b] [CACHE_DIR]
 #
@@ -43,8 +45,8 @@ kestrel_walk() {   # OUT
 export -f kestrel_walk
 export cli
 
-measure() {   # NAME RUN COMMAND...   ($outbase: where the output goes, default $scratch/out)
-    local name=$1 run=$2 out=${outbase:-$scratch/out}/$1 t0 t1
+measure() {   # NAME RUN COMMAND...   (the output folder, emptied first, is the last argument)
+    local name=$1 run=$2 out=$scratch/out/$1 t0 t1
     shift 2
     rm -rf "$out" "$out.err"; mkdir -p "$out"; sync
     t0=$(date +%s.%N)
@@ -60,7 +62,7 @@ measure() {   # NAME RUN COMMAND...   ($outbase: where the output goes, default 
 }
 
 bench_shape() {   # MESSAGES SCALE
-    local messages=$1 scale=$2 store results inbytes run
+    local messages=$1 scale=$2 store results inbytes run turn
     store=$cache/store-m$messages-s$scale-seed1
     if [ ! -f "$store/MANIFEST.json" ]; then
         echo "extract.sh: making the corpus in $store" >&2
@@ -74,18 +76,22 @@ bench_shape() {   # MESSAGES SCALE
     inbytes=$(find "$maildir" -type f -iname '*.eml' -print0 | xargs -r -0 cat | wc -c)
 
     kestrel_walk "$scratch/warm" >/dev/null 2>&1 || true   # untimed warm-up
+    # What files_floor reads and writes: every message, and files of the sizes Kestrel wrote.
+    find "$maildir" -type f -iname '*.eml' -print0 | sort -z > "$scratch/messages.list"
+    find "$scratch/warm" -type f -printf '%s\n' > "$scratch/sizes.txt"
     rm -rf "$scratch/warm"
-    # Turns: one round of the peers (peers.sh), then Kestrel, so that the load of a shared
-    # machine falls on all of them alike.
+    # Turns: one round of the peers (peers.sh), then Kestrel and files_floor, in turn first, so
+    # that the load of a shared machine, and what the file system still charges for the files
+    # deleted just before, falls on all of them alike.
     for run in $(seq "$runs"); do
         bash "$shared/peers.sh" -n 1 "$maildir" "$scratch/peers" > "$scratch/peers-table-$run.txt"
         awk -v run="$run" 'BEGIN { OFS = "\t" } { $2 = run; print }' "$scratch/peers/results.tsv" >> "$results"
-        measure kestrel "$run" bash -c 'kestrel_walk "$1"' _
-        # The same run into a folder of a tree where nothing was deleted: on a file system that
-        # searches past the files deleted in the last minute whenever it makes a file (ext4
-        # without a journal does), the outputs removed just before each timed run cost every
-        # tool that writes many files, and the floor (one file) nothing.
-        outbase=$elsewhere/$messages-$scale-$run measure kestrel_elsewhere "$run" bash -c 'kestrel_walk "$1"' _
+        for turn in $( ((run % 2)) && echo "kestrel files_floor" || echo "files_floor kestrel"); do
+            case $turn in
+            kestrel) measure kestrel "$run" bash -c 'kestrel_walk "$1"' _ ;;
+            files_floor) measure files_floor "$run" "$files_floor" "$scratch/messages.list" "$scratch/sizes.txt" ;;
+            esac
+        done
         echo "extract.sh: --messages $messages --scale $scale: run $run done" >&2
     done
     rm -rf "$scratch/peers/out" "$scratch/out"
@@ -110,21 +116,19 @@ for p in peers:
     else:
         ratio = f"{med[p] / med['kestrel']:9.2f} {cpu[p] / cpu['kestrel']:8.2f}"
     print(f"{p:<17} {med[p]:7.2f} {mb / med[p]:7.1f} {cpu[p]:7.2f} {rss[p]:8.1f} {files:>6} {ratio}")
-print("x: how many times Kestrel is faster than the tool (io_floor: below 1, the share of the floor)")
+print("x: how many times Kestrel is faster than the tool (a floor: below 1, the share of the floor)")
 k = med["kestrel"]
 print(f"targets: >= 2x ripmime: {med['ripmime'] / k:.2f}x; >= 6x py_extract: "
       f"{med['py_extract'] / k:.2f}x; within 3x of io_floor: {k / med['io_floor']:.2f}x; "
       f"peak memory {rss['kestrel']:.1f} MB (< 32 MB)")
-if "kestrel_elsewhere" in med:
-    print(f"kestrel_elsewhere: the same run into a tree where nothing was deleted in the last "
-          f"minute: {med['kestrel_elsewhere'] / med['io_floor']:.2f}x io_floor")
+print(f"files_floor (the same reading, and files of the sizes Kestrel wrote): "
+      f"{med['files_floor'] / med['io_floor']:.2f}x io_floor; Kestrel is "
+      f"{k / med['files_floor']:.2f}x files_floor")
 PY
 }
 
-# Never emptied during the run (see kestrel_elsewhere above); removed at the end.
-elsewhere=$build/elsewhere
-rm -rf "$elsewhere"
-trap 'rm -rf "$elsewhere"' EXIT
+files_floor=$build/files_floor
+c++ -O2 -std=c++17 -o "$files_floor" "$repo/bench/files_floor.cpp"
 
 bench_shape 2000 1
 bench_shape 600 4
