@@ -64,7 +64,8 @@ void ReportFile(const std::string& name, const ExtractedMessage& message,
     const size_t dot = name.rfind('.');
     const std::string extension =
         dot == std::string::npos ? "" : platform::ToLower(name.substr(dot));
-    const bool present = IsPlainFile(path);
+    std::uint64_t size = 0;
+    const bool present = IsPlainFile(path, &size);
     if (settings.SetAttachmentDate == 1 && message.FileTime && present)
         platform::SetFileTimes(path, *message.FileTime, *message.FileTime);
     if (policy.PicturesOnly &&
@@ -78,8 +79,7 @@ void ReportFile(const std::string& name, const ExtractedMessage& message,
         BeginMessageBlock(body, HtmlEscape(shown), HtmlEscape(message.DateText));
         blockStarted = true;
     }
-    std::uint64_t size = 0;
-    if (IsPlainFile(path, &size) && size < SizeLimit(settings)) {
+    if (present && size < SizeLimit(settings)) {
         RemoveCreated(path, name, policy);
         return;
     }

@@ -245,31 +245,32 @@ void NoteUnwrittenFiles(RunProblems* problems, const platform::UnwrittenFiles& u
 
 namespace {
 
+// Notes a message that could not be read, with why.
+void NoteUnreadable(IMailSource& source, int index, const std::string& why,
+                    ExtractionContext& context) {
+    const std::string what = source.Describe(index);
+    TheErrorLog().Write("Cannot read message %d of the folder: %s %s", index, what.c_str(),
+                        why.c_str());
+    if (context.problems) {
+        ++context.problems->UnreadableMessages;
+        context.problems->Unreadable.push_back(what + (why.empty() ? "" : " ") + why);
+    }
+}
+
 // One message through the component, which answers its header with the file names. The
 // subject condition is decided on that answer.
 MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptions& options,
                            const std::string& target, ExtractionContext& context,
-                           CMessageFile& file, ExtractedMessage& message) {
+                           CMessageFile& file, CRecoveryRecord& record,
+                           ExtractedMessage& message) {
     if (options.FolderNameSubDirectory != 0) platform::CreateFolder(target);
-    std::string why;
-    int readable = -1;
     const CMessageFile::Result opened =
         file.Open(source, index, RecoveryFolder(options.Destination));
-    if (opened == CMessageFile::Ready)
-        readable = platform::OpenFileForReading(file.Path(), UINT64_MAX, &why);
-    else if (opened == CMessageFile::Unreadable)
-        why = "(damaged or cut short; extracted as far as it goes)";
-    if (readable < 0) {
-        const std::string what = source.Describe(index);
-        TheErrorLog().Write("Cannot read message %d of the folder: %s %s", index, what.c_str(),
-                            why.c_str());
-        if (context.problems) {
-            ++context.problems->UnreadableMessages;
-            context.problems->Unreadable.push_back(what + (why.empty() ? "" : " ") + why);
-        }
-    } else {
-        ::close(readable);
-    }
+    if (opened == CMessageFile::Unreadable)
+        NoteUnreadable(source, index, "(damaged or cut short; extracted as far as it goes)",
+                       context);
+    else if (opened != CMessageFile::Ready)
+        NoteUnreadable(source, index, {}, context);
     // The run goes from the last message down: the next few are read on another core while
     // this one is written.
     for (int next = index - 1; next >= std::max(0, index - kReadAhead); --next)
@@ -283,6 +284,15 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     } catch (const std::exception& e) {
         TheErrorLog().Write("Exception: %s (%s)", e.what(), file.Path().c_str());
         result.clear();
+    }
+    // A message the component gave no answer for is looked at once more, to say why.
+    if (result.empty() && opened == CMessageFile::Ready) {
+        std::string why;
+        const int readable = platform::OpenFileForReading(file.Path(), UINT64_MAX, &why);
+        if (readable < 0)
+            NoteUnreadable(source, index, why, context);
+        else
+            ::close(readable);
     }
 
     ExtractionAnswer answer = ParseExtractionAnswer(result);
@@ -298,7 +308,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     }
     NoteUnwrittenFiles(context.problems, answer.Unwritten, file.Path());
     context.progress.SetStatusLine(subject);
-    if (!WriteRecoveryRecord(options.Destination, answer.Sender, subject) && context.problems)
+    if (!record.Write(answer.Sender, subject) && context.problems)
         ++context.problems->UnwrittenRecoveryRecords;
     message.Subject = subject;
     message.Sender = answer.Sender;
@@ -379,8 +389,10 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     policy.StopOnCancel = false;
     policy.SweepScratch = true;
     CMessageFile file; // the messages of a mailbox file share one copy
+    CRecoveryRecord record(dest);
     policy.Extract = [&](int index, ExtractedMessage& message) {
-        return ExtractMessage(source, index, options, policy.Folder, context, file, message);
+        return ExtractMessage(source, index, options, policy.Folder, context, file, record,
+                              message);
     };
     CReportPager pager(dest, context.settings.HTMLItemNumber, context.view);
     AttachmentLoopContext loop{progress, context.ui, context.settings};

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,13 @@
 namespace {
 
 constexpr size_t kMaxShown = 1000;
+// Written over from its start, then cut to its length: a file cut to nothing first is flushed
+// on close by some file systems, which would cost a disk write per message.
+bool WriteOver(int fd, const std::string& text) {
+    return ::lseek(fd, 0, SEEK_SET) == 0 && platform::WriteAll(fd, text) &&
+           ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
+}
+
 constexpr const char* kRecordName = "error.txt";
 // The previous record, kept to be written over by the next one (see WriteBySwap).
 constexpr const char* kSpareName = "error.txt.next";
@@ -26,30 +34,32 @@ platform::UniqueFd OpenProcessFolder(const std::string& destination) {
         ::openat(dest.Get(), "process", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
+enum class Swap { Exchanged, Replaced, WriteFailed, NotPossible };
+
 // The record written into the spare file, which then trades places with the record in one
 // step: the record is whole at every moment, and the old record becomes the next spare. A
 // file created and another deleted for every message would cost far more: some file systems
-// search past every recently deleted inode to create the next one. 1 when the record was
-// replaced, 0 when the write failed, -1 when this way cannot be taken (no record that is a
-// plain file yet to trade with, a spare that is not a plain file of ours).
-int WriteBySwap(int dirFd, const std::string& text) {
+// search past every recently deleted inode to create the next one. NotPossible when this way
+// cannot be taken (no record that is a plain file yet to trade with, a spare that is not a
+// plain file of ours). Once written, the spare stays open in `written`.
+Swap WriteBySwap(int dirFd, const std::string& text, platform::UniqueFd& written) {
     struct stat st;
     if (::fstatat(dirFd, kRecordName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
-        return -1;
+        return Swap::NotPossible;
     platform::UniqueFd spare(::openat(
         dirFd, kSpareName, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
-    if (!spare.IsOpen()) return -1;
+    if (!spare.IsOpen()) return Swap::NotPossible;
     // A second name of someone else's file is not ours to write over.
-    if (::fstat(spare.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) return -1;
-    // Written over, then cut to its length: a file cut to nothing first is flushed on close by
-    // some file systems, which would cost a disk write per message.
-    bool written = platform::WriteAll(spare.Get(), text) &&
-                   ::ftruncate(spare.Get(), static_cast<off_t>(text.size())) == 0;
-    written = spare.Close() && written;
-    if (!written) return 0;
-    if (::renameat2(dirFd, kSpareName, dirFd, kRecordName, RENAME_EXCHANGE) == 0) return 1;
+    if (::fstat(spare.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1)
+        return Swap::NotPossible;
+    if (!WriteOver(spare.Get(), text)) return Swap::WriteFailed;
+    written = std::move(spare);
+    if (::renameat2(dirFd, kSpareName, dirFd, kRecordName, RENAME_EXCHANGE) == 0)
+        return Swap::Exchanged;
     // A file system without the exchange: the spare replaces the record, as a new file would.
-    return ::renameat(dirFd, kSpareName, dirFd, kRecordName) == 0 ? 1 : -1;
+    if (::renameat(dirFd, kSpareName, dirFd, kRecordName) == 0) return Swap::Replaced;
+    written.Close();
+    return Swap::NotPossible;
 }
 
 } // namespace
@@ -85,26 +95,59 @@ bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui)
                        kAppTitle, MessageIcon::Error);
 }
 
-bool WriteRecoveryRecord(const std::string& destination, const std::string& sender,
-                         const std::string& subject) {
-    platform::UniqueFd folder = OpenProcessFolder(destination);
-    if (!folder.IsOpen()) return false;
+CRecoveryRecord::CRecoveryRecord(std::string destination)
+    : m_destination(std::move(destination)) {}
+
+bool CRecoveryRecord::Write(const std::string& sender, const std::string& subject) {
+    if (!m_folder.IsOpen()) m_folder = OpenProcessFolder(m_destination);
+    if (!m_folder.IsOpen()) return false;
+    const int folder = m_folder.Get();
     // A process killed at any point leaves a whole record, the previous message's or this one's.
     // No flush to disk: the record is there for a dead process, not a dead machine, and a flush
     // per message would slow every run.
     const std::string text = "From:" + sender + "\r\nSubject:" + subject;
-    switch (WriteBySwap(folder.Get(), text)) {
-    case 1:
+    struct stat st;
+    if (m_record.IsOpen() && m_spare.IsOpen() && ::fstat(m_spare.Get(), &st) == 0 &&
+        st.st_nlink == 1) {
+        // Both files are this run's and open, and the spare still has its one name: it is
+        // written through its descriptor, so nothing put in the folder since is written.
+        if (!WriteOver(m_spare.Get(), text)) {
+            m_spare.Close();
+            ::unlinkat(folder, kSpareName, 0);
+            return false;
+        }
+        if (::renameat2(folder, kSpareName, folder, kRecordName, RENAME_EXCHANGE) == 0) {
+            std::swap(m_record, m_spare);
+            return true;
+        }
+        m_spare.Close(); // the names changed under the run: the long way, from the names
+    }
+    platform::UniqueFd written;
+    switch (WriteBySwap(folder, text, written)) {
+    case Swap::Exchanged:
+        m_spare = std::move(m_record); // the old record, now under the spare's name
+        m_record = std::move(written);
         return true;
-    case 0:
-        ::unlinkat(folder.Get(), kSpareName, 0);
+    case Swap::Replaced:
+        m_spare.Close();
+        m_record = std::move(written);
+        return true;
+    case Swap::WriteFailed:
+        ::unlinkat(folder, kSpareName, 0);
         return false;
-    default:
+    case Swap::NotPossible:
         break;
     }
     // The first record of a run, or the swap cannot be made: a new file renamed over the old.
-    ::unlinkat(folder.Get(), kSpareName, 0);
-    return platform::ReplaceFileAt(folder.Get(), kRecordName, text, false, 0644);
+    m_record.Close();
+    m_spare.Close();
+    ::unlinkat(folder, kSpareName, 0);
+    return platform::ReplaceFileAt(folder, kRecordName, text, false, 0644);
+}
+
+bool WriteRecoveryRecord(const std::string& destination, const std::string& sender,
+                         const std::string& subject) {
+    return CRecoveryRecord(destination).Write(sender, subject);
 }
 
 void DeleteRecoveryRecord(const std::string& destination) {

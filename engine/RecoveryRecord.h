@@ -3,6 +3,8 @@
 // when the process dies in the middle, so the next run over D can name the message to blame.
 #include <string>
 
+#include "platform/FileHandle.h"
+
 class IMessageBox;
 
 // D/process (created by the run) and D/process/error.txt.
@@ -13,10 +15,24 @@ std::string RecoveryRecordPath(const std::string& destination);
 // to go on. False when the user declines; true when there is no record or the user goes on.
 bool ConfirmAfterInterruptedRun(const std::string& destination, IMessageBox& ui);
 
-// Replaces the record with "From:" sender "\r\nSubject:" subject, all at once, so that a process
-// killed at any point leaves a whole record. None of these follows a link someone put at
-// D/process or D/process/error.txt: nothing is read, written or deleted outside D.
-// False when the record could not be written.
+// The record of one run over D. Write replaces it with "From:" sender "\r\nSubject:" subject,
+// all at once, so that a process killed at any point leaves a whole record; false when it
+// could not be written. None of these follows a link someone put at D/process or
+// D/process/error.txt: nothing is read, written or deleted outside D. The folder and the
+// run's two record files stay open from one message to the next, so that a record costs a
+// write, a cut and a rename.
+class CRecoveryRecord {
+public:
+    explicit CRecoveryRecord(std::string destination);
+    bool Write(const std::string& sender, const std::string& subject);
+
+private:
+    std::string m_destination;
+    platform::UniqueFd m_folder;
+    platform::UniqueFd m_record; // under the record's name, once this run wrote it
+    platform::UniqueFd m_spare;  // under the spare's name, the run's previous record
+};
+// One record written without a run's open files.
 bool WriteRecoveryRecord(const std::string& destination, const std::string& sender,
                          const std::string& subject);
 void DeleteRecoveryRecord(const std::string& destination);

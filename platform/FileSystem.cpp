@@ -141,6 +141,7 @@ std::vector<DirEntry> ListDirectory(const std::string& folder, const std::string
         // Follow links as the shell does: a link to a folder lists as a folder.
         if (fstatat(dfd, e->d_name, &st, 0) == 0) {
             entry.isDirectory = S_ISDIR(st.st_mode);
+            entry.isRegular = S_ISREG(st.st_mode);
             entry.size = static_cast<std::uint64_t>(st.st_size);
             entry.lastWrite = st.st_mtime;
         } else if (e->d_type == DT_DIR) {

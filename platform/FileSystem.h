@@ -11,6 +11,7 @@ namespace platform {
 struct DirEntry {
     std::string name;
     bool isDirectory = false;
+    bool isRegular = false; // a plain file, or a link to one
     std::uint64_t size = 0;
     std::time_t lastWrite = 0;
 };

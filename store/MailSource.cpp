@@ -23,9 +23,7 @@ std::time_t FileTimeToTime(std::uint64_t fileTime) {
 
 void MessageFilesSource::AddFiles(const std::string& folder, const char* pattern) {
     for (const platform::DirEntry& e : platform::ListDirectory(folder, pattern)) {
-        std::string path = platform::JoinPath(folder, e.name);
-        if (!e.isDirectory && e.name[0] != '.' && platform::IsRegularFile(path))
-            m_paths.push_back(path);
+        if (e.isRegular && e.name[0] != '.') m_paths.push_back(platform::JoinPath(folder, e.name));
     }
 }
 

@@ -37,8 +37,15 @@ TEST(RecoveryRecord, NoRecordAsksNothing) {
 TEST(RecoveryRecord, RecordIsReplacedShownAndDeleted) {
     TempDir d;
     d.MakeDir("process");
-    WriteRecoveryRecord(d.path(), "a much longer sender <a@b.c>", "first subject");
-    WriteRecoveryRecord(d.path(), "an even longer sender <b@b.c>", "second subject");
+    // A run's record, longer and shorter by turns, then a record written on its own.
+    CRecoveryRecord run(d.path());
+    for (const char* subject : {"first subject, a long one", "second", "third subject, longer still",
+                                "4", "fifth", "sixth subject"}) {
+        ASSERT_TRUE(run.Write("a sender <a@b.c>", subject));
+        EXPECT_EQ(ReadFileText(d / "process/error.txt"),
+                  std::string("From:a sender <a@b.c>\r\nSubject:") + subject);
+        EXPECT_LE(platform::ListDirectory(d / "process").size(), 2u);
+    }
     WriteRecoveryRecord(d.path(), "Ann <ann@x.org>", "Hello");
     EXPECT_EQ(ReadFileText(d / "process/error.txt"), "From:Ann <ann@x.org>\r\nSubject:Hello");
 
@@ -111,6 +118,24 @@ TEST(RecoveryRecord, LinksInTheDestinationAreNotFollowed) {
     EXPECT_EQ(ReadFileText(outside), "someone else's file");
     EXPECT_FALSE(std::filesystem::is_symlink(d / "dest2/process/error.txt"));
     EXPECT_EQ(ReadFileText(d / "dest2/process/error.txt"), "From:Eve\r\nSubject:kept");
+
+    // Nor where a run keeps its two record files open and someone puts a name of theirs in the
+    // place of one.
+    d.MakeDir("dest4/process");
+    CRecoveryRecord run(d / "dest4");
+    for (const char* subject : {"1", "2", "3", "4"})
+        ASSERT_TRUE(run.Write("Eve", subject));
+    for (const char* name : {"error.txt.next", "error.txt"}) {
+        const std::string there = d / (std::string("dest4/process/") + name);
+        ASSERT_EQ(unlink(there.c_str()), 0);
+        ASSERT_EQ(link(outside.c_str(), there.c_str()), 0);
+        for (const char* subject : {"5", "6", "7"}) {
+            EXPECT_TRUE(run.Write("Eve", subject));
+            EXPECT_EQ(ReadFileText(outside), "someone else's file") << name;
+            EXPECT_EQ(ReadFileText(d / "dest4/process/error.txt"),
+                      std::string("From:Eve\r\nSubject:") + subject) << name;
+        }
+    }
 }
 
 TEST(RecoveryRecord, OnlyTheFirstThousandBytesAreShown) {
