@@ -96,7 +96,9 @@ int RunSaveEml(const std::vector<std::string>& args) {
                   << " message(s) from the scan\n";
     if (r.failed > 0) std::cout << r.failed << " message(s) could not be written\n";
     if (r.unreadable > 0) std::cout << r.unreadable << " message(s) could not be read\n";
-    return r.outcome == SaveEmlOutcome::Finished && r.failed == 0 ? kExitOk : kExitFailed;
+    if (r.cut > 0) std::cout << r.cut << " message(s) cut short, saved as far as they go\n";
+    if (r.outcome != SaveEmlOutcome::Finished || r.failed > 0) return kExitFailed;
+    return r.unreadable > 0 || r.cut > 0 ? kExitIncomplete : kExitOk;
 }
 
 // The search's list, printed once the search is over; rows stay in list order.
@@ -265,7 +267,9 @@ const CliRegistrar saveEml({"save-eml", "MAILBOX DEST [--ask] [--recover]",
                             "              from the index and how many from the scan\n"
                             "Names are the message's index (four digits at least) and subject; a "
                             "taken name gets a counter, so nothing is overwritten. Messages found "
-                            "by the scan are numbered on after the index's.\n",
+                            "by the scan are numbered on after the index's. Exit status 3: a "
+                            "message could not be read (it is left out) or the mailbox ends "
+                            "inside it (it is saved as far as it goes).\n",
                             RunSaveEml});
 const CliRegistrar searchCommand({"search", "MAILBOX [--sender TEXT]",
                                   "List the messages of a mailbox (a .dbx or mbox file, a maildir "
@@ -290,7 +294,8 @@ const CliRegistrar wizardCommand(
      "first one that fails stops the run. The settings file gives the size limit, dating,\n"
      "forward-prefix removal and page size. MAILBOX is a .dbx or mbox file, a maildir or a\n"
      "folder of .eml files. Exit status 3: the folders ran, but an attachment could not be\n"
-     "written (the reason is on stderr).\n",
+     "written, or an mbox file ends inside a message (extracted as far as it goes); stderr\n"
+     "says which.\n",
      RunWizard});
 
 } // namespace

@@ -233,6 +233,13 @@ std::vector<std::string> SplitFileList(const std::string& list,
     return names;
 }
 
+void NoteUnreadableMessage(RunProblems* problems, const std::string& what, const std::string& why) {
+    TheErrorLog().Write("Cannot read the message %s %s", what.c_str(), why.c_str());
+    if (!problems) return;
+    ++problems->UnreadableMessages;
+    problems->Unreadable.push_back(what + (why.empty() ? "" : " ") + why);
+}
+
 void NoteUnwrittenFiles(RunProblems* problems, const platform::UnwrittenFiles& unwritten,
                         const std::string& origin) {
     if (unwritten.Count == 0) return;
@@ -245,18 +252,6 @@ void NoteUnwrittenFiles(RunProblems* problems, const platform::UnwrittenFiles& u
 
 namespace {
 
-// Notes a message that could not be read, with why.
-void NoteUnreadable(IMailSource& source, int index, const std::string& why,
-                    ExtractionContext& context) {
-    const std::string what = source.Describe(index);
-    TheErrorLog().Write("Cannot read message %d of the folder: %s %s", index, what.c_str(),
-                        why.c_str());
-    if (context.problems) {
-        ++context.problems->UnreadableMessages;
-        context.problems->Unreadable.push_back(what + (why.empty() ? "" : " ") + why);
-    }
-}
-
 // One message through the component, which answers its header with the file names. The
 // subject condition is decided on that answer.
 MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptions& options,
@@ -266,11 +261,11 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     if (options.FolderNameSubDirectory != 0) platform::CreateFolder(target);
     const CMessageFile::Result opened =
         file.Open(source, index, RecoveryFolder(options.Destination));
-    if (opened == CMessageFile::Unreadable)
-        NoteUnreadable(source, index, "(damaged or cut short; extracted as far as it goes)",
-                       context);
+    if (opened == CMessageFile::Unreadable || opened == CMessageFile::Cut)
+        NoteUnreadableMessage(context.problems, source.Describe(index),
+                              "(damaged or cut short; extracted as far as it goes)");
     else if (opened != CMessageFile::Ready)
-        NoteUnreadable(source, index, {}, context);
+        NoteUnreadableMessage(context.problems, source.Describe(index), {});
     // The run goes from the last message down: the next few are read on another core while
     // this one is written.
     for (int next = index - 1; next >= std::max(0, index - kReadAhead); --next)
@@ -290,7 +285,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
         std::string why;
         const int readable = platform::OpenFileForReading(file.Path(), UINT64_MAX, &why);
         if (readable < 0)
-            NoteUnreadable(source, index, why, context);
+            NoteUnreadableMessage(context.problems, source.Describe(index), why);
         else
             ::close(readable);
     }

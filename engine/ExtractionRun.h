@@ -38,6 +38,10 @@ struct RunProblems {
     }
 };
 
+// Counts a message that could not be read, or only in part, and logs it: what names the
+// message, why says what became of it (problems may be null).
+void NoteUnreadableMessage(RunProblems* problems, const std::string& what, const std::string& why);
+
 // Counts the files of one message the component could not write (problems may be null) and
 // logs them with the message's file.
 void NoteUnwrittenFiles(RunProblems* problems, const platform::UnwrittenFiles& unwritten,

@@ -40,8 +40,9 @@ MailSearchOutcome CMailSearch::Run(const std::string& messageFile, const std::st
         MailTextWrite written = source->WriteText(index, copy.Fd());
         if (written == MailTextWrite::Unreadable)
             return end(MailSearchOutcome::ReadError, "Extract eMail Error");
-        // A copy that could not be written whole is no copy: same failure, nothing left over.
-        if (written != MailTextWrite::Written || !copy.CloseFile())
+        // A copy that could not be written whole is no copy: same failure, nothing left over. A
+        // message the mailbox ends inside is listed as far as it goes.
+        if (written == MailTextWrite::WriteFailed || !copy.CloseFile())
             return end(MailSearchOutcome::TempFileError, "Error in Create Temp File!!");
         copy.Keep();
         view.InsertRowAtTop({header.Sender, header.Subject, copy.Path()});

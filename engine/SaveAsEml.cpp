@@ -47,6 +47,13 @@ void Failed(SaveEmlResult& result, const std::string& why) {
     result.failures.push_back(why);
 }
 
+void CutShort(SaveEmlResult& result, int index) {
+    TheErrorLog().Write("Message %d of the folder is cut short", index);
+    ++result.cut;
+    result.failures.push_back("Message " + std::to_string(index) +
+                              " of the folder is cut short: it is saved as far as it goes");
+}
+
 void Unreadable(SaveEmlResult& result, int index) {
     TheErrorLog().Write("Cannot read message %d of the folder", index);
     ++result.unreadable;
@@ -116,8 +123,9 @@ int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, 
 namespace {
 
 // Saves one message as a new file named after baseName; write streams its text into the file.
-// Written when it was saved. Unreadable leaves no file and is for the caller to count (it
-// knows what to call the message); a file that cannot be made or written is counted here.
+// Written when it was saved, Cut when it was saved as far as the mailbox goes. Unreadable
+// leaves no file. Both are for the caller to count (it knows what to call the message); a file
+// that cannot be made or written is counted here.
 template <typename Write>
 MailTextWrite SaveMessage(const std::string& destination, const std::string& baseName,
                           Write&& write, SaveEmlResult& result) {
@@ -238,12 +246,13 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
     for (int i = n - 1, k = 1; i >= 0; --i, ++k) {
         MailHeader header;
         // A message that cannot be read is counted and left out; the others are still saved.
-        if (!ReadMailHeader(*source, i, header) || !header.HasText ||
-            SaveMessage(
-                destination, FormatIndexName(i, header.Subject),
-                [&](int fd) { return source->WriteText(i, fd); },
-                result) == MailTextWrite::Unreadable)
-            Unreadable(result, i);
+        const MailTextWrite written =
+            ReadMailHeader(*source, i, header) && header.HasText
+                ? SaveMessage(destination, FormatIndexName(i, header.Subject),
+                              [&](int fd) { return source->WriteText(i, fd); }, result)
+                : MailTextWrite::Unreadable;
+        if (written == MailTextWrite::Unreadable) Unreadable(result, i);
+        if (written == MailTextWrite::Cut) CutShort(result, i);
         char counter[32];
         std::snprintf(counter, sizeof counter, "(%d/%d)", k, n);
         progress.SetTitleLine("Current Folder: " + sourcePath + counter);

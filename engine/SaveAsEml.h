@@ -27,6 +27,8 @@ struct SaveEmlResult {
     int failed = 0;
     // Messages that could not be read (left out, the others saved all the same).
     int unreadable = 0;
+    // Messages saved as far as the mailbox goes: it ends inside them (also in saved).
+    int cut = 0;
     std::vector<std::string> failures;
 };
 

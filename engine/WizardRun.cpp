@@ -119,7 +119,8 @@ bool IsWizardThumbnailName(const std::string& fileName) {
 namespace {
 
 // One message of the folder, when it falls inside the period: its own file, or its text copied
-// into a temporary file, for the component. A message that cannot be read or copied ends the run.
+// into a temporary file, for the component. A message that cannot be read or copied ends the run;
+// one the mailbox ends inside is extracted as far as it goes.
 MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers,
                            const std::string& folder, WizardContext& context, CMessageFile& file,
                            ExtractedMessage& message) {
@@ -136,6 +137,11 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
     // A message without a stored text counts as an empty one.
     switch (file.Open(source, index, platform::JoinPath(folder, "process"))) {
     case CMessageFile::Ready:
+        break;
+    case CMessageFile::Cut:
+        // The mailbox ends inside it: what there is of it is extracted all the same.
+        NoteUnreadableMessage(context.problems, source.Describe(index),
+                              "(cut short; extracted as far as it goes)");
         break;
     case CMessageFile::Unreadable:
         context.ui.ShowMessage("Extract eMail Error");

@@ -152,6 +152,7 @@ MailTextWrite MboxFileSource::WriteText(int index, int fd) {
     case MboxWrite::WriteFailed:
         return MailTextWrite::WriteFailed;
     case MboxWrite::Cut:
+        return MailTextWrite::Cut;
     case MboxWrite::Unreadable:
         break;
     }
@@ -242,7 +243,14 @@ CMessageFile::Result CMessageFile::Open(IMailSource& source, int index,
         return WriteFailed;
     // A damaged message: what could be read is still there for a caller that wants it.
     m_path = m_copy->Path();
-    return written == MailTextWrite::Unreadable ? Unreadable : Ready;
+    switch (written) {
+    case MailTextWrite::Cut:
+        return Cut;
+    case MailTextWrite::Unreadable:
+        return Unreadable;
+    default:
+        return Ready;
+    }
 }
 
 // Someone may have removed or replaced the copy since it was made: only the file still open

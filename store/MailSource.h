@@ -28,6 +28,7 @@ struct MailHeader {
 
 enum class MailTextWrite {
     Written,     // the whole text (nothing, for a message without one)
+    Cut,         // all the mailbox holds of it, but the mailbox ends inside the message
     Unreadable,  // the mailbox's copy is damaged; what was written is incomplete
     WriteFailed, // the file could not take it
 };
@@ -132,14 +133,14 @@ private:
 
 // A message as a file the extractor component can read: the message's own file, or a copy of
 // its text in a temporary file ("TAK" and six characters) that goes when this does (or at
-// Close). When the mailbox's copy is damaged (Unreadable), Path still names the copy of what
-// could be read. One CMessageFile serves the messages of a run one after another: the copy is
+// Close). When the mailbox's copy is damaged (Unreadable) or the mailbox ends inside the
+// message (Cut), Path still names the copy of what could be read. One CMessageFile serves the messages of a run one after another: the copy is
 // rewritten in place, not made anew for each message, since a file made and removed per
 // message costs the file system far more than the rewrite (and slows the making of every file
 // after it).
 class CMessageFile {
 public:
-    enum Result { Ready, Unreadable, NoTempFile, WriteFailed };
+    enum Result { Ready, Cut, Unreadable, NoTempFile, WriteFailed };
     CMessageFile() = default;
     ~CMessageFile();
     CMessageFile(const CMessageFile&) = delete;

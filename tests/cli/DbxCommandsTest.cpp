@@ -217,6 +217,40 @@ TEST(CliDbx, EveryKindOfMailboxIsTakenWithoutComplaint) {
     }
 }
 
+// An mbox file that ends inside its last message (the run's first): every command reads it as far
+// as it goes, says so where it can, and goes on to the other messages.
+TEST(CliDbx, AnMboxCutInsideItsLastMessageIsReadAsFarAsItGoes) {
+    TempDir src, config;
+    const std::string whole = MakeMessage("whole", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000",
+                                          {{"a.gif", "GIF89a" + std::string(4000, 'a'), "image/gif"}});
+    std::string cut = MakeMessage("cut", "anna@x", "Sat, 02 Jan 2010 10:00:00 +0000",
+                                  {{"b.gif", "GIF89a" + std::string(4000, 'b'), "image/gif"}});
+    cut.resize(cut.size() - 4); // into the closing boundary: "--XYZ-"
+    src.Write("box", "From anna@x Fri Jan  1 10:00:00 2010\n" + whole +
+                         "\nFrom anna@x Sat Jan  2 10:00:00 2010\n" + cut);
+
+    TempDir tmp;
+    auto search = RunProgram({"kestrel-cli", "search", src / "box"}, {"TMPDIR=" + tmp.path()});
+    EXPECT_EQ(search.exitCode, 0) << search.err;
+    EXPECT_NE(search.out.find("anna@x\twhole\t"), std::string::npos) << search.out;
+    EXPECT_NE(search.out.find("anna@x\tcut\t"), std::string::npos) << search.out;
+
+    TempDir dest;
+    auto wizard = RunProgram(
+        {"kestrel-cli", "wizard", dest / "out", "--all", "--from", "1990-01-01", "Inbox=" + (src / "box")},
+        {"XDG_CONFIG_HOME=" + config.path()});
+    EXPECT_EQ(wizard.exitCode, 3) << wizard.err;
+    EXPECT_NE(wizard.err.find("message 2"), std::string::npos) << wizard.err;
+    for (const char* file : {"a.gif", "b.gif"})
+        EXPECT_TRUE(platform::FileExists(dest / "out/Inbox" + "/" + file)) << file;
+
+    auto saved = RunProgram({"kestrel-cli", "save-eml", src / "box", dest / "eml"});
+    EXPECT_EQ(saved.exitCode, 3) << saved.err;
+    EXPECT_NE(saved.err.find("cut short"), std::string::npos) << saved.err;
+    EXPECT_EQ(ReadFileText(dest / "eml/0001cut.eml"), cut); // all there is of it
+    EXPECT_EQ(ReadFileText(dest / "eml/0000whole.eml"), whole);
+}
+
 TEST(CliDbx, SearchAndWizardFailuresExitOne) {
     TempDir src, dest, config;
     src.Write("junk.dbx", "junk");

@@ -192,7 +192,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     {
         // The message the file ends inside: said, and what there is is still there to extract.
         CMessageFile cut;
-        EXPECT_EQ(cut.Open(*box, 2, dir / "scratch"), CMessageFile::Unreadable);
+        EXPECT_EQ(cut.Open(*box, 2, dir / "scratch"), CMessageFile::Cut);
         EXPECT_EQ(ReadFileText(cut.Path()), "Subject: three\n\ncut sho");
         EXPECT_EQ(box->Describe(2), dir / "box" + ", message 3 (at byte " +
                                         std::to_string(2 * from.size() + 42) + ")");
