@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,8 +40,23 @@ EmlFolderSource::EmlFolderSource(const std::string& folder) {
 }
 
 bool IsMaildir(const std::string& folder) {
-    return platform::IsDirectory(platform::JoinPath(folder, "cur")) &&
-           platform::IsDirectory(platform::JoinPath(folder, "new"));
+    const std::string cur = platform::JoinPath(folder, "cur");
+    if (!platform::IsDirectory(cur)) return false;
+    if (platform::IsDirectory(platform::JoinPath(folder, "new")) ||
+        platform::IsDirectory(platform::JoinPath(folder, "tmp")))
+        return true;
+    // cur/ alone: a maildir only when it holds a message named as maildir readers name the
+    // ones they have seen, its flags after ":2,".
+    DIR* dir = ::opendir(cur.c_str());
+    if (!dir) return false;
+    bool marked = false;
+    while (dirent* e = ::readdir(dir))
+        if (e->d_name[0] != '.' && std::strstr(e->d_name, ":2,")) {
+            marked = true;
+            break;
+        }
+    ::closedir(dir);
+    return marked;
 }
 
 MaildirSource::MaildirSource(const std::string& folder) {

@@ -86,7 +86,8 @@ public:
     explicit MaildirSource(const std::string& folder);
 };
 
-// True for a folder holding cur/ and new/ folders.
+// A maildir: cur/ with new/ or tmp/ beside it, or cur/ alone holding a message whose name
+// carries maildir flags (":2,"), as a copy that dropped empty folders leaves it.
 bool IsMaildir(const std::string& folder);
 
 // The messages of an mbox file (store/MboxReader.h gives the format's rules); texts are

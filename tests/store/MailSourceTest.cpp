@@ -143,6 +143,42 @@ TEST(MailSource, DiscoveredFolderNamesItsSource) {
     EXPECT_FALSE(OpenFolderSource(container));
 }
 
+// What makes a folder a maildir, also where a copy dropped the empty folders.
+TEST(MailSource, MaildirIsToldByItsFolders) {
+    const struct {
+        std::vector<const char*> files; // a name ending in "/" is a folder
+        bool maildir;
+        int messages; // as the mailbox at the path gives them
+    } cases[] = {
+        {{"cur/", "new/", "tmp/"}, true, 0},
+        {{"cur/", "new/1000.A.host"}, true, 1},
+        {{"cur/", "tmp/"}, true, 0},
+        {{"cur/1000.A.host:2,S"}, true, 1},
+        {{"cur/1000.A.host:2,"}, true, 1},
+        {{"cur/notes.txt"}, false, 0},
+        {{"cur/.hidden:2,S"}, false, 0},
+        {{"cur/"}, false, 0},
+        {{"new/1000.A.host", "tmp/"}, false, 0},
+        {{"cur", "new/"}, false, 0}, // cur a file, not a folder
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        std::string shown;
+        for (const char* f : c.files) {
+            const std::string name = f;
+            shown += name + " ";
+            if (name.back() == '/')
+                dir.MakeDir("box/" + name.substr(0, name.size() - 1));
+            else
+                dir.Write("box/" + name, "Subject: s\n\nx\n");
+        }
+        EXPECT_EQ(IsMaildir(dir / "box"), c.maildir) << shown;
+        std::unique_ptr<IMailSource> box = OpenMailboxPath(dir / "box");
+        ASSERT_TRUE(box) << shown;
+        EXPECT_EQ(box->Count(), c.messages) << shown;
+    }
+}
+
 TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     TempDir dir;
     const std::string from = "From anna@example.org Thu Jan  1 00:00:00 2004\n";
