@@ -39,26 +39,32 @@ enum class Swap { Exchanged, Replaced, WriteFailed, NotPossible };
 // The record written into the spare file, which then trades places with the record in one
 // step: the record is whole at every moment, and the old record becomes the next spare. A
 // file created and another deleted for every message would cost far more: some file systems
-// search past every recently deleted inode to create the next one. NotPossible when this way
-// cannot be taken (no record that is a plain file yet to trade with, a spare that is not a
-// plain file of ours). Once written, the spare stays open in `written`.
-Swap WriteBySwap(int dirFd, const std::string& text, platform::UniqueFd& written) {
+// search past every recently deleted inode to create the next one. `spare` is the spare when
+// the caller has it open, else it is opened by name; afterwards it holds the file written,
+// which is the record unless WriteFailed. NotPossible when this way cannot be taken (no record
+// that is a plain file yet to trade with, a spare that is not a plain file of ours).
+Swap WriteBySwap(int dirFd, const std::string& text, platform::UniqueFd& spare) {
     struct stat st;
-    if (::fstatat(dirFd, kRecordName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
-        return Swap::NotPossible;
-    platform::UniqueFd spare(::openat(
-        dirFd, kSpareName, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
-    if (!spare.IsOpen()) return Swap::NotPossible;
-    // A second name of someone else's file is not ours to write over.
-    if (::fstat(spare.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1)
-        return Swap::NotPossible;
-    if (!WriteOver(spare.Get(), text)) return Swap::WriteFailed;
-    written = std::move(spare);
+    if (!spare.IsOpen()) {
+        if (::fstatat(dirFd, kRecordName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            return Swap::NotPossible;
+        spare = platform::UniqueFd(::openat(
+            dirFd, kSpareName, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+        // A second name of someone else's file is not ours to write over.
+        if (spare.IsOpen() &&
+            (::fstat(spare.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1))
+            spare.Close();
+        if (!spare.IsOpen()) return Swap::NotPossible;
+    }
+    if (!WriteOver(spare.Get(), text)) {
+        spare.Close();
+        return Swap::WriteFailed;
+    }
     if (::renameat2(dirFd, kSpareName, dirFd, kRecordName, RENAME_EXCHANGE) == 0)
         return Swap::Exchanged;
     // A file system without the exchange: the spare replaces the record, as a new file would.
     if (::renameat(dirFd, kSpareName, dirFd, kRecordName) == 0) return Swap::Replaced;
-    written.Close();
+    spare.Close();
     return Swap::NotPossible;
 }
 
@@ -106,31 +112,17 @@ bool CRecoveryRecord::Write(const std::string& sender, const std::string& subjec
     // No flush to disk: the record is there for a dead process, not a dead machine, and a flush
     // per message would slow every run.
     const std::string text = "From:" + sender + "\r\nSubject:" + subject;
+    // The run's spare is written through its descriptor while it still has its one name, so
+    // nothing put in the folder since is written.
     struct stat st;
-    if (m_record.IsOpen() && m_spare.IsOpen() && ::fstat(m_spare.Get(), &st) == 0 &&
-        st.st_nlink == 1) {
-        // Both files are this run's and open, and the spare still has its one name: it is
-        // written through its descriptor, so nothing put in the folder since is written.
-        if (!WriteOver(m_spare.Get(), text)) {
-            m_spare.Close();
-            ::unlinkat(folder, kSpareName, 0);
-            return false;
-        }
-        if (::renameat2(folder, kSpareName, folder, kRecordName, RENAME_EXCHANGE) == 0) {
-            std::swap(m_record, m_spare);
-            return true;
-        }
-        m_spare.Close(); // the names changed under the run: the long way, from the names
-    }
-    platform::UniqueFd written;
-    switch (WriteBySwap(folder, text, written)) {
+    if (m_spare.IsOpen() && (::fstat(m_spare.Get(), &st) != 0 || st.st_nlink != 1))
+        m_spare.Close();
+    switch (WriteBySwap(folder, text, m_spare)) {
     case Swap::Exchanged:
-        m_spare = std::move(m_record); // the old record, now under the spare's name
-        m_record = std::move(written);
+        std::swap(m_record, m_spare); // the old record is now under the spare's name
         return true;
     case Swap::Replaced:
-        m_spare.Close();
-        m_record = std::move(written);
+        m_record = std::move(m_spare);
         return true;
     case Swap::WriteFailed:
         ::unlinkat(folder, kSpareName, 0);
@@ -140,7 +132,6 @@ bool CRecoveryRecord::Write(const std::string& sender, const std::string& subjec
     }
     // The first record of a run, or the swap cannot be made: a new file renamed over the old.
     m_record.Close();
-    m_spare.Close();
     ::unlinkat(folder, kSpareName, 0);
     return platform::ReplaceFileAt(folder, kRecordName, text, false, 0644);
 }
