@@ -124,6 +124,9 @@ print(f"targets: >= 2x ripmime: {med['ripmime'] / k:.2f}x; >= 6x py_extract: "
 print(f"files_floor (the same reading, and files of the sizes Kestrel wrote): "
       f"{med['files_floor'] / med['io_floor']:.2f}x io_floor; Kestrel is "
       f"{k / med['files_floor']:.2f}x files_floor")
+spread = {p: sorted(float(r[2]) for r in rows if r[0] == p) for p in ("kestrel", "io_floor", "files_floor")}
+print("runs from fastest to slowest (s): " + "; ".join(
+    f"{p} " + " ".join(f"{t:.2f}" for t in ts) for p, ts in spread.items()))
 PY
 }
 
