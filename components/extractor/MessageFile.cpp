@@ -12,6 +12,9 @@ namespace extractor {
 namespace {
 constexpr size_t kReadAhead = 256 * 1024;
 constexpr size_t kHeadBytes = 64 * 1024;
+// A header block longer than this, or with more lines, is ended there (see Examine).
+constexpr gint64 kMaxHeaderBytes = 1024 * 1024;
+constexpr long kMaxHeaderLines = 10000;
 
 // Read-ahead buffers of finished messages, kept for the next ones: allocating (and the kernel
 // zeroing) 256 KB per message costs more than reading a small message. Shared by the threads,
@@ -46,6 +49,8 @@ SpareBuffers& TheSpareBuffers() {
 } // namespace
 
 MessageFile::MessageFile(int fd) : m_fd(fd), m_cache(TheSpareBuffers().Take()) {
+    struct stat st {};
+    if (::fstat(m_fd, &st) == 0 && st.st_size > 0) m_fileSize = st.st_size;
     Examine();
 }
 
@@ -79,15 +84,69 @@ ssize_t MessageFile::ReadFile(gint64 offset, char* buf, size_t len) {
     return static_cast<ssize_t>(done);
 }
 
+MessageFile::HeaderEnd MessageFile::FindHeaderEnd(gint64 start) {
+    HeaderEnd end;
+    std::vector<char> chunk;
+    gint64 lineStart = start;
+    bool blanksOnly = true; // the line so far holds only spaces and tabs
+    bool pendingCR = false; // the line's last byte so far is a CR
+    long lines = 0;
+    for (gint64 pos = start; pos < m_fileSize;) {
+        size_t want = static_cast<size_t>(std::min<gint64>(64 * 1024, m_fileSize - pos));
+        const char* data = Cached(pos, want);
+        if (!data) {
+            chunk.resize(want);
+            ssize_t got = ReadFile(pos, chunk.data(), want);
+            if (got <= 0) break;
+            want = static_cast<size_t>(got);
+            data = chunk.data();
+        }
+        for (size_t i = 0; i < want; ++i) {
+            const gint64 at = pos + static_cast<gint64>(i);
+            const char c = data[i];
+            if (c == '\n') {
+                if (at - lineStart == (pendingCR ? 1 : 0)) return end; // the empty line
+                if (blanksOnly) {
+                    end.kind = HeaderEnd::Blank;
+                    end.at = lineStart;
+                    end.after = at + 1;
+                    end.crlf = pendingCR;
+                    return end;
+                }
+                lineStart = at + 1;
+                blanksOnly = true;
+                pendingCR = false;
+                if (++lines >= kMaxHeaderLines) {
+                    end.kind = HeaderEnd::Cut;
+                    end.at = lineStart;
+                    return end;
+                }
+                continue;
+            }
+            if (at - start >= kMaxHeaderBytes) {
+                end.kind = HeaderEnd::Cut;
+                end.at = at;
+                end.midLine = at > lineStart;
+                return end;
+            }
+            if (pendingCR || (c != ' ' && c != '\t' && c != '\r')) blanksOnly = false;
+            pendingCR = c == '\r';
+        }
+        pos += static_cast<gint64>(want);
+    }
+    return end; // the file ends inside the header block: the parser reads it as it is
+}
+
 // Blank-only lines before the first header (some mail stores pad messages so) would end the
 // header block at once: they are left out. A header block that ends with a line of blanks
 // instead of an empty line is read as ended there, as mail readers do: the parser would take
-// the blanks for a folded header line and lose the boundary. A file without a final line end
-// gets one in its style (the parser leaves the CR of the last CR LF in a part whose closing
-// boundary ends the file); the inserted bytes never reach a written file.
+// the blanks for a folded header line and lose the boundary. A header block that runs on past
+// kMaxHeaderBytes or kMaxHeaderLines (no mail has one; a file that is no mail, or a damaged
+// one, may) is ended there: the parser would hold all of it in memory several times over, and
+// what follows is read as the body. A file without a final line end gets one in its style (the
+// parser leaves the CR of the last CR LF in a part whose closing boundary ends the file); the
+// inserted bytes never reach a written file.
 void MessageFile::Examine() {
-    struct stat st {};
-    if (::fstat(m_fd, &st) == 0 && st.st_size > 0) m_fileSize = st.st_size;
     if (m_fileSize > 0) Fill(0);
     std::string_view text(m_cache.get(), std::min(m_cacheLength, kHeadBytes));
 
@@ -103,43 +162,38 @@ void MessageFile::Examine() {
             break;
         headerStart = eol + 1;
     }
-    bool crlf = text.find("\r\n") != std::string_view::npos;
-
-    size_t blankLine = std::string_view::npos, afterBlank = 0;
-    for (size_t pos = headerStart;;) {
-        size_t eol = text.find('\n', pos);
-        if (eol == std::string_view::npos) break;
-        std::string_view line = text.substr(pos, eol - pos);
-        if (line.empty() || line == "\r") break;
-        if (blankOnly(line)) {
-            blankLine = pos;
-            afterBlank = eol + 1;
-            break;
-        }
-        pos = eol + 1;
-    }
+    const std::string lineEnd = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
 
     auto add = [this](gint64 fileOffset, gint64 length, std::string literal) {
         if (length <= 0) return;
         m_pieces.push_back({m_length, length, fileOffset, std::move(literal)});
         m_length += length;
     };
-    auto g = [](size_t v) { return static_cast<gint64>(v); };
-    if (blankLine != std::string_view::npos) {
-        std::string lineEnd = text[afterBlank - 2] == '\r' ? "\r\n" : "\n";
-        add(g(headerStart), g(blankLine - headerStart), {});
-        add(-1, g(lineEnd.size()), lineEnd);
-        add(g(afterBlank), m_fileSize - g(afterBlank), {});
-    } else {
-        add(g(headerStart), m_fileSize - g(headerStart), {});
+    const gint64 start = static_cast<gint64>(headerStart);
+    const HeaderEnd end = FindHeaderEnd(start);
+    switch (end.kind) {
+    case HeaderEnd::Blank:
+        add(start, end.at - start, {});
+        add(-1, end.crlf ? 2 : 1, end.crlf ? "\r\n" : "\n");
+        add(end.after, m_fileSize - end.after, {});
+        break;
+    case HeaderEnd::Cut: {
+        const std::string inserted = end.midLine ? lineEnd + lineEnd : lineEnd;
+        add(start, end.at - start, {});
+        add(-1, static_cast<gint64>(inserted.size()), inserted);
+        add(end.at, m_fileSize - end.at, {});
+        break;
+    }
+    case HeaderEnd::Normal:
+        add(start, m_fileSize - start, {});
+        break;
     }
     char last = 0;
     if (const char* cached = Cached(m_fileSize - 1, 1))
         last = *cached;
     else if (m_fileSize > 0 && ReadFile(m_fileSize - 1, &last, 1) != 1)
         last = '\n';
-    if (m_fileSize > 0 && last != '\n')
-        add(-1, crlf ? 2 : 1, crlf ? "\r\n" : "\n");
+    if (m_fileSize > 0 && last != '\n') add(-1, static_cast<gint64>(lineEnd.size()), lineEnd);
 }
 
 bool MessageFile::FilePiece(gint64 pos, gint64& fileOffset, gint64& count,

@@ -1,7 +1,8 @@
 #pragma once
 // A message file as the GMime parser reads it: a GMimeStream over the file, with the few
 // corrections the parser needs (blank-only lines before the headers left out, a blank-only
-// line that ends the headers read as an empty one, a final line end when the file lacks one).
+// line that ends the headers read as an empty one, a header block that runs on too long ended,
+// a final line end when the file lacks one).
 // Reads go to the file in large blocks; each part's content stays a window on the file, and
 // the real file bytes behind any window can be read back without the corrections.
 #include <gmime/gmime.h>
@@ -62,6 +63,15 @@ private:
         std::string text;
     };
     void Examine();
+    // Where the message's header block, from start, ends (see Examine).
+    struct HeaderEnd {
+        enum Kind { Normal, Blank, Cut } kind = Normal;
+        gint64 at = 0;        // Blank: where the line of blanks begins; Cut: where it is cut
+        gint64 after = 0;     // Blank: just past that line
+        bool crlf = false;    // Blank: that line ends in CR LF
+        bool midLine = false; // Cut inside a line
+    };
+    HeaderEnd FindHeaderEnd(gint64 start);
 
     int m_fd;
     gint64 m_fileSize = 0;

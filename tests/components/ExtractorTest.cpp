@@ -495,6 +495,38 @@ TEST_F(ExtractorFixture, HeaderBlockEndingWithALineOfBlanks) {
     EXPECT_EQ(ReadFileText(m_dest + "/y.gif"), "GIF");
 }
 
+// A header block that runs on and on (no mail has one; a damaged file or one that is no mail
+// may) is ended after 10,000 lines or 1 MiB, so that the parser does not hold it in memory
+// several times over. What follows is read as the body, and the parts in it still come out.
+TEST_F(ExtractorFixture, AHeaderBlockThatRunsOnIsEndedAndThePartsStillComeOut) {
+    const std::string parts = "--b\r\nContent-Type: image/png; name=\"x.png\"\r\n\r\nPNG\r\n--b--\r\n";
+    auto lines = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i)
+            text += "X-Pad-" + std::to_string(i) + ": v\r\n";
+        return text;
+    };
+    const struct {
+        const char* name;
+        std::string padding;  // between the Content-Type header and a Subject header
+        const char* subject;  // as read: empty when the Subject line fell into the body
+    } cases[] = {
+        {"fewer lines than the limit", lines(9000), "late"},
+        {"more lines than the limit", lines(20000), ""},
+        {"a line shorter than the limit", "X-Long: " + std::string(900 * 1024, 'x') + "\r\n", "late"},
+        {"a line longer than the limit", "X-Long: " + std::string(2 * 1024 * 1024, 'x') + "\r\n", ""},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string text = "Content-Type: multipart/mixed; boundary=\"b\"\r\n" + c.padding +
+                                 "Subject: late\r\n\r\n" + parts;
+        const std::string answer = Extract(text, "padded" + std::to_string(n++) + ".eml");
+        EXPECT_EQ(Split(answer, '|')[0], c.subject) << c.name;
+        ASSERT_EQ(Files(answer).size(), 1u) << c.name << ": " << answer.substr(0, 200);
+        EXPECT_EQ(ReadFileText(m_dest + "/" + Files(answer)[0]), "PNG") << c.name;
+    }
+}
+
 TEST_F(ExtractorFixture, MissingMessageOrFolderIsAnAutomationException) {
     EXPECT_EQ(m_client.ExtractToFolder2(m_dir / "mail/none.eml", m_dest), "");
     ASSERT_EQ(m_log.size(), 1u);
