@@ -9,8 +9,9 @@
 #
 # CACHE_DIR keeps the generated corpora between runs (default: $KESTREL_BENCH_CACHE, else
 # ${XDG_CACHE_HOME:-~/.cache}/kestrel-bench). -b also times a store holding one 200 MB
-# attachment, for the memory bound. The shared bench folder is ../shared/bench beside the
-# repository unless $KESTREL_SHARED_BENCH names another.
+# attachment and one of messages whose header block never ends, for the memory bound. The
+# shared bench folder is ../shared/bench beside the repository unless $KESTREL_SHARED_BENCH
+# names another.
 set -euo pipefail
 
 usage() { sed -n '5p' "$0" >&2; exit 2; }
@@ -167,4 +168,25 @@ PY
         /Elapsed/ { t = $NF }
         END { printf "200 MB attachment: %.1f MB attachment, peak memory %.1f MB (bound 32 MB), wall %s\n",
               att / 1048576, rss, t }' "$scratch/time-big.txt"
+
+    # Damaged messages whose header block never ends: 50 MB in one line, and 3 million lines.
+    baddir=$cache/runaway-headers/Inbox
+    if [ ! -f "$baddir/lines.eml" ]; then
+        mkdir -p "$baddir"
+        python3 - "$baddir" <<'PY'
+import sys
+d = sys.argv[1]
+with open(d + "/line.eml", "wb") as f:
+    f.write(b"Subject: one line\r\nX-Long: " + b"x" * (50 * 1000 * 1000) + b"\r\n\r\nbody\r\n")
+with open(d + "/lines.eml", "wb") as f:
+    f.write(b"Subject: many lines\r\n")
+    f.writelines(b"X-H%d: value\r\n" % i for i in range(3000000))
+    f.write(b"\r\nbody\r\n")
+PY
+    fi
+    rm -rf "$scratch/runaway"
+    /usr/bin/time -v -o "$scratch/time-runaway.txt" "$cli" extract --all-files --yes "$baddir" "$scratch/runaway" >/dev/null 2>&1
+    awk '/Maximum resident/ { rss = $NF / 1024 } /Elapsed/ { t = $NF }
+        END { printf "headers that never end (50 MB in a line, 3 million lines): peak memory %.1f MB (bound 32 MB), wall %s\n",
+              rss, t }' "$scratch/time-runaway.txt"
 fi
