@@ -113,14 +113,14 @@ MessageFile::HeaderEnd MessageFile::FindHeaderEnd(gint64 start) {
                     end.crlf = pendingCR;
                     return end;
                 }
-                lineStart = at + 1;
-                blanksOnly = true;
-                pendingCR = false;
-                if (++lines >= kMaxHeaderLines) {
+                if (++lines > kMaxHeaderLines) { // a line past the last one allowed
                     end.kind = HeaderEnd::Cut;
                     end.at = lineStart;
                     return end;
                 }
+                lineStart = at + 1;
+                blanksOnly = true;
+                pendingCR = false;
                 continue;
             }
             if (at - start >= kMaxHeaderBytes) {

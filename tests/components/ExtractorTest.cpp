@@ -511,7 +511,8 @@ TEST_F(ExtractorFixture, AHeaderBlockThatRunsOnIsEndedAndThePartsStillComeOut) {
         std::string padding;  // between the Content-Type header and a Subject header
         const char* subject;  // as read: empty when the Subject line fell into the body
     } cases[] = {
-        {"fewer lines than the limit", lines(9000), "late"},
+        {"10,000 lines, the Subject line the last", lines(9998), "late"},
+        {"10,001 lines", lines(9999), ""},
         {"more lines than the limit", lines(20000), ""},
         {"a line shorter than the limit", "X-Long: " + std::string(900 * 1024, 'x') + "\r\n", "late"},
         {"a line longer than the limit", "X-Long: " + std::string(2 * 1024 * 1024, 'x') + "\r\n", ""},
