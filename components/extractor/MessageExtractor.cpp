@@ -39,25 +39,6 @@ struct GObjectUnref {
 // Owns one GObject reference.
 template <typename T> using GRef = std::unique_ptr<T, GObjectUnref>;
 
-// A file descriptor closed on scope exit.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    int release() {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 bool EqualsNoCase(const char* a, const char* b) {
     return a && b && g_ascii_strcasecmp(a, b) == 0;
@@ -380,14 +361,15 @@ struct FileDigest {
 
 FileDigest DigestOf(int dirFd, const std::string& name) {
     FileDigest digest;
-    Fd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    platform::UniqueFd fd(
+        ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return digest;
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return digest;
     std::uint64_t hash = 1469598103934665603ULL; // FNV-1a over 8-byte words
     std::vector<char> buf(256 * 1024);
     off_t total = 0;
     for (;;) {
-        ssize_t n = ::read(fd.get(), buf.data(), buf.size());
+        ssize_t n = ::read(fd.Get(), buf.data(), buf.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return digest;
         if (n == 0) break;
@@ -405,13 +387,15 @@ FileDigest DigestOf(int dirFd, const std::string& name) {
 }
 
 bool SameBytes(int dirFd, const std::string& a, const std::string& b) {
-    Fd fa(::openat(dirFd, a.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    Fd fb(::openat(dirFd, b.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (fa.get() < 0 || fb.get() < 0) return false;
+    platform::UniqueFd fa(
+        ::openat(dirFd, a.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    platform::UniqueFd fb(
+        ::openat(dirFd, b.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fa.Get() < 0 || fb.Get() < 0) return false;
     std::vector<char> ba(128 * 1024), bb(128 * 1024);
     for (off_t pos = 0;;) {
-        ssize_t na = ::pread(fa.get(), ba.data(), ba.size(), pos);
-        ssize_t nb = ::pread(fb.get(), bb.data(), bb.size(), pos);
+        ssize_t na = ::pread(fa.Get(), ba.data(), ba.size(), pos);
+        ssize_t nb = ::pread(fb.Get(), bb.data(), bb.size(), pos);
         if (na < 0 || nb < 0 || na != nb) return false;
         if (na == 0) return true;
         if (std::memcmp(ba.data(), bb.data(), static_cast<size_t>(na)) != 0) return false;
@@ -529,7 +513,7 @@ private:
             if (!theirs.ok || theirs.size != madeStat.st_size) continue;
             if (!mine.ok) mine = DigestOf(m_dir, made);
             if (!mine.ok) return std::nullopt;
-            if (theirs.ok && theirs.size == mine.size && theirs.hash == mine.hash &&
+            if (theirs.size == mine.size && theirs.hash == mine.hash &&
                 SameBytes(m_dir, name, made))
                 return name;
         }
@@ -846,13 +830,13 @@ ParsedMessage ParseEncodedMessage(GMimePart* part, WalkContext& ctx) {
         return {};
     }
     ::unlink(path.c_str());
-    Fd file(fd);
+    platform::UniqueFd file(fd);
     int writeFd = ::dup(fd);
     if (writeFd < 0 || !WriteContent(part, writeFd)) {
         NoteUnwritten(ctx, "write", path, errno);
         return {};
     }
-    return ParseMessageFile(file.release());
+    return ParseMessageFile(file.Release());
 }
 
 bool IsEncodedMessage(GMimeObject* object) {
@@ -1002,16 +986,34 @@ struct PreparedParse {
 
 namespace {
 
+// Opens a message file for reading, non-blocking so that a fifo put in place of a message
+// cannot hang the run; not open when it cannot be opened (errno set) or is no regular file
+// (`why` says which).
+platform::UniqueFd OpenMessageFile(const std::string& messagePath, struct stat& st,
+                                   std::string& why) {
+    platform::UniqueFd fd(::open(messagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        why = std::strerror(errno);
+        return fd;
+    }
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+        return platform::UniqueFd(-1);
+    }
+    return fd;
+}
+
 // Opens and parses a message file as ExtractMessage does; null when it cannot be opened or is
 // not a regular file (the call that wants it then finds out again, and says why).
 std::unique_ptr<PreparedParse> OpenAndParse(const std::string& messagePath) {
     try {
-        Fd fd(::open(messagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
-        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+        std::string why;
+        platform::UniqueFd fd = OpenMessageFile(messagePath, st, why);
+        if (fd.Get() < 0) return nullptr;
         auto prepared = std::make_unique<PreparedParse>();
         prepared->file = st;
-        prepared->parsed = ParseMessageFile(fd.release());
+        prepared->parsed = ParseMessageFile(fd.Release());
         return prepared;
     } catch (...) { // out of memory: the call that wants it tries again
         return nullptr;
@@ -1084,12 +1086,17 @@ void MessagePreparer::Prepare(const std::string& messagePath) {
                 return; // no thread to be had: every message is parsed when it is wanted
             }
         }
-        // A caller that went on past parses it did not take: the oldest go.
-        while (m_impl->ready.size() >= 2 * Impl::kAhead) {
+        // The last few named are the ones the caller asks for next. Older ones that were never
+        // taken (a run that stopped or was cancelled) go first, parsed or not, so that they
+        // neither hold their files and memory nor keep the worker from the newer ones.
+        while (m_impl->ready.size() + m_impl->wanted.size() >= Impl::kAhead) {
+            if (m_impl->ready.empty()) {
+                m_impl->wanted.pop_front();
+                continue;
+            }
             dropped.push_back(std::move(m_impl->ready.front()));
             m_impl->ready.pop_front();
         }
-        if (m_impl->wanted.size() >= 2 * Impl::kAhead) m_impl->wanted.pop_front();
         m_impl->wanted.push_back(messagePath);
     }
     m_impl->changed.notify_all();
@@ -1137,8 +1144,8 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
     std::string dir = folder;
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
-    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.get() < 0)
+    platform::UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.Get() < 0)
         throw ExtractError("Cannot open the folder \"" + folder + "\": " + std::strerror(errno));
     ParsedMessage parsed;
     std::unique_ptr<PreparedParse> prepared = ahead ? ahead->Take(messagePath) : nullptr;
@@ -1147,15 +1154,11 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
     if (prepared && ::stat(messagePath.c_str(), &st) == 0 && prepared->StillIs(st)) {
         parsed = std::move(prepared->parsed);
     } else {
-        // Non-blocking, so that a fifo put in place of a message cannot hang the run.
-        Fd messageFd(::open(messagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-        if (messageFd.get() < 0)
-            throw ExtractError("Cannot open the message \"" + messagePath +
-                               "\": " + std::strerror(errno));
-        if (::fstat(messageFd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-            throw ExtractError("Cannot open the message \"" + messagePath +
-                               "\": not a regular file");
-        parsed = ParseMessageFile(messageFd.release());
+        std::string why;
+        platform::UniqueFd messageFd = OpenMessageFile(messagePath, st, why);
+        if (messageFd.Get() < 0)
+            throw ExtractError("Cannot open the message \"" + messagePath + "\": " + why);
+        parsed = ParseMessageFile(messageFd.Release());
     }
     prepared.reset();
 
@@ -1169,7 +1172,7 @@ ExtractedMessage ExtractMessage(const std::string& messagePath, const std::strin
     result.sender = SenderText(message);
     result.date = DateText(message);
 
-    FolderWriter writer(dirFd.get(), dir);
+    FolderWriter writer(dirFd.Get(), dir);
     WalkContext ctx;
     ctx.writer = &writer;
     ctx.files = &result.files;

@@ -39,7 +39,8 @@ public:
     MessagePreparer(const MessagePreparer&) = delete;
     MessagePreparer& operator=(const MessagePreparer&) = delete;
 
-    // Replaces any message prepared before and not taken.
+    // Names a message file to parse ahead (a name already waiting is not added twice). Only
+    // the last few named are kept; older ones never taken are dropped.
     void Prepare(const std::string& messagePath);
     // The parse of the file at this path, when it was prepared and could be opened; waits for a
     // parse under way. Null otherwise.

@@ -499,7 +499,8 @@ TEST_F(ExtractorFixture, HeaderBlockEndingWithALineOfBlanks) {
 // may) is ended after 10,000 lines or 1 MiB, so that the parser does not hold it in memory
 // several times over. What follows is read as the body, and the parts in it still come out.
 TEST_F(ExtractorFixture, AHeaderBlockThatRunsOnIsEndedAndThePartsStillComeOut) {
-    const std::string parts = "--b\r\nContent-Type: image/png; name=\"x.png\"\r\n\r\nPNG\r\n--b--\r\n";
+    const std::string parts =
+        "--b\r\nContent-Type: image/png; name=\"x.png\"\r\n\r\nPNG\r\n--b--\r\n";
     auto lines = [](int n) {
         std::string text;
         for (int i = 0; i < n; ++i)
@@ -514,8 +515,10 @@ TEST_F(ExtractorFixture, AHeaderBlockThatRunsOnIsEndedAndThePartsStillComeOut) {
         {"10,000 lines, the Subject line the last", lines(9998), "late"},
         {"10,001 lines", lines(9999), ""},
         {"more lines than the limit", lines(20000), ""},
-        {"a line shorter than the limit", "X-Long: " + std::string(900 * 1024, 'x') + "\r\n", "late"},
-        {"a line longer than the limit", "X-Long: " + std::string(2 * 1024 * 1024, 'x') + "\r\n", ""},
+        {"a line shorter than the limit", "X-Long: " + std::string(900 * 1024, 'x') + "\r\n",
+         "late"},
+        {"a line longer than the limit", "X-Long: " + std::string(2048 * 1024, 'x') + "\r\n",
+         ""},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -648,4 +651,10 @@ TEST_F(ExtractorFixture, MessagesReadAheadGiveWhatPlainCallsGive) {
     for (const std::string& path : paths)
         m_client.PrepareMessage(path);
     EXPECT_EQ(FolderNames(dest), (std::set<std::string>{"new.bin", "longer name.bin"}));
+    // Those never taken (a run that stopped) give way: the next run's files are read ahead.
+    const std::string next =
+        m_dir.Write("mail/next.eml", Message(Multipart({Attachment("n.bin", "n")})));
+    m_client.PrepareMessage(next);
+    EXPECT_TRUE(OpenHere(next));
+    EXPECT_EQ(Files(m_client.ExtractToFolder2(next, dest)), std::vector<std::string>{"n.bin"});
 }
