@@ -122,7 +122,7 @@ TEST_F(SettingsTest, UnwritableAppDataLosesNothingAndSaysSo) {
     std::string path = appData.Write("VANDREL/KESTL/qor.ini", "[Option]\r\nHTMLItemNumber=7\r\n");
     std::filesystem::permissions(appData / "VANDREL/KESTL", std::filesystem::perms::owner_read |
                                                                 std::filesystem::perms::owner_exec);
-    RunAsUnprivilegedUser({appData.path(), cwd.path()}, [&] {
+    RunWithoutPrivileges([&] {
         AppSettings s;
         LoadSettings(s);
         EXPECT_EQ(s.HTMLItemNumber, 7);

@@ -104,7 +104,7 @@ TEST_F(CliExtract, WhatCouldNotBeDoneIsSaidAndFailsTheCommand) {
         chmod((m_root / "Inbox/b.eml").c_str(), 0644);
         c.prepare();
         // As root every file is readable and every folder writable: run as an ordinary user.
-        RunAsUnprivilegedUser({m_root.path()}, [&] {
+        RunWithoutPrivileges([&] {
             auto r = Extract({"--all-files", m_root / "Inbox", m_root / "d"});
             EXPECT_EQ(r.exitCode, 3) << r.err;
             EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;

@@ -576,7 +576,7 @@ TEST_F(ExtractorFixture, UnwritableFolderWritesNothingAndReportsNothing) {
     // Root writes through any permission: the check runs as an ordinary user.
     std::string message =
         m_dir.Write("mail/m.eml", Message(Multipart({Attachment("a.bin", "a")})));
-    RunAsUnprivilegedUser({m_dir.path()}, [&] {
+    RunWithoutPrivileges([&] {
         fs::permissions(m_dest, fs::perms::owner_read | fs::perms::owner_exec);
         ::testing::internal::CaptureStderr();
         std::string answer = m_client.ExtractToFolder2(message, m_dest);

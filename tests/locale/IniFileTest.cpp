@@ -65,7 +65,7 @@ TEST(IniFile, WhatIsNotAFileToReadIsRefusedWithoutWaiting) {
     // A file without read permission, checked as an ordinary user (root reads anything).
     std::string locked = dir.Write("locked.ini", "[a]\r\nb=c\r\n");
     chmod(locked.c_str(), 0);
-    RunAsUnprivilegedUser({dir.path()}, [&] {
+    RunWithoutPrivileges([&] {
         CIniFile ini;
         ini.SetPath(locked);
         EXPECT_FALSE(ini.Load());
@@ -236,16 +236,18 @@ TEST(IniFile, FailedSaveLeavesTheOldFileWholeAndNoScratchBehind) {
         TempDir dir;
         std::string path = dir.Write("keep.ini", old);
         chmod(dir.path().c_str(), 0555);
-        RunAsUnprivilegedUser({dir.path()}, [&] { saveFails(path); });
+        RunWithoutPrivileges([&] { saveFails(path); });
         expectUntouched(dir, path);
     }
     { // The rename fails: a shared sticky folder, the file belongs to someone else.
         TempDir dir;
         std::string path = dir.Write("keep.ini", old);
         chmod(path.c_str(), 0666);
-        if (geteuid() == 0) {
+        if (geteuid() == 0) { // "nobody" owns the folder and the file
+            ASSERT_EQ(chown(dir.path().c_str(), 65534, 65534), 0);
+            ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
             chmod(dir.path().c_str(), 01777);
-            RunAsUnprivilegedUser({}, [&] { saveFails(path); });
+            RunWithoutPrivileges([&] { saveFails(path); });
             expectUntouched(dir, path);
         }
     }

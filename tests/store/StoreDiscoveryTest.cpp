@@ -123,7 +123,7 @@ TEST(StoreDiscovery, SymlinkLoopsAreEnteredOnceAndUnreadableFoldersSkipped) {
     store.MakeDir("A/Locked/Deep");
     chmod((store / "A/Locked").c_str(), 0);
     // As an ordinary user: root would see through the lock.
-    RunAsUnprivilegedUser({store.path()}, [&] {
+    RunWithoutPrivileges([&] {
         ScriptedMessageBox ui;
         std::string text = Rows(Discover(store.path() + "/", ui));
         EXPECT_NE(text.find("Inbox|A/Inbox\n"), std::string::npos);
