@@ -651,7 +651,9 @@ void SaveAttachmentOrTnef(GMimePart* part, WalkContext& ctx) {
     std::string reason;
     bool keepPart = !ReadTnef(content.Bytes(), ctx.utcOffset, tnef, reason);
     if (keepPart)
-        std::fprintf(stderr, "kestrel_extractor: %s: cannot read the TNEF attachment: %s\n",
+        std::fprintf(stderr,
+                     "kestrel_extractor: %s: the TNEF attachment is damaged (%s): it is kept as "
+                     "it stands, beside the files read from it\n",
                      ctx.messagePath.c_str(), reason.c_str());
     keepPart = keepPart || tnef.moreThanFiles || tnef.files.empty();
     if (keepPart) SaveAttachment(part, ctx);
@@ -661,7 +663,13 @@ void SaveAttachmentOrTnef(GMimePart* part, WalkContext& ctx) {
         std::string name = SanitizeFileName(file.name);
         if (name.empty())
             name = GeneratedFileName(ctx.attachmentNumber, "application", "octet-stream");
+        const size_t before = ctx.files->size();
         SaveFile(name, [&file](int fd) { return WriteTnefFile(file, fd); }, ctx);
+        if (file.object && ctx.files->size() > before)
+            std::fprintf(stderr,
+                         "kestrel_extractor: %s: the TNEF attachment holds an object, written "
+                         "as it stands to \"%s\"\n",
+                         ctx.messagePath.c_str(), ctx.files->back().c_str());
     }
     if (!keepPart && ctx.files->size() - listed < tnef.files.size()) SaveAttachment(part, ctx);
 }

@@ -257,35 +257,50 @@ bool ReadProperties(std::string_view block, const std::string& charset, Attachme
     return true;
 }
 
-bool ReadStream(std::string_view data, long utcOffset, int depth, TnefContents& contents,
-                std::string& reason);
+// What was wrong with a stream, though reading went on: each reason once, in order.
+void NoteDamage(std::string& damage, const std::string& why) {
+    if (damage.find(why) != std::string::npos) return;
+    if (!damage.empty()) damage += "; ";
+    damage += why;
+}
+
+void ReadStream(std::string_view data, long utcOffset, int depth, TnefContents& contents,
+                std::string& damage);
 
 // What one attachment gives: a file, the files of an attached message, or nothing of its own.
-bool AddAttachment(const Attachment& a, const std::string& charset, long utcOffset, int depth,
-                   TnefContents& contents, std::string& reason) {
+// An attachment stored as an object (an OLE object in place of file bytes) gives its bytes as
+// a file too, marked as such; the stream is kept beside it. A property list that breaks off
+// still gives the attachment's bytes, under the names read before the damage.
+void AddAttachment(const Attachment& a, const std::string& charset, long utcOffset, int depth,
+                   TnefContents& contents, std::string& damage) {
     AttachmentProperties props;
-    if (!a.properties.empty() && !ReadProperties(a.properties, charset, props, reason))
-        return false;
+    std::string why;
+    if (!a.properties.empty() && !ReadProperties(a.properties, charset, props, why))
+        NoteDamage(damage, why);
     if (props.method == kMethodEmbeddedMessage) {
         contents.moreThanFiles = true; // the message's own text stays in the stream
         if (props.dataObject && props.dataObject->size() > 16) {
             std::string_view inner = props.dataObject->substr(16); // after the interface id
             if (HasTnefSignature(inner)) {
-                if (depth + 1 > kMaxNesting) {
-                    reason = "attached messages are nested too deeply";
-                    return false;
-                }
-                return ReadStream(inner, utcOffset, depth + 1, contents, reason);
+                if (depth + 1 > kMaxNesting)
+                    NoteDamage(damage, "attached messages are nested too deeply");
+                else
+                    ReadStream(inner, utcOffset, depth + 1, contents, damage);
             }
         }
-        return true;
-    }
-    std::optional<std::string_view> bytes = a.data ? a.data : props.dataBinary;
-    if (props.method == kMethodOle || !bytes) {
-        contents.moreThanFiles = true;
-        return true;
+        return;
     }
     TnefFile file;
+    std::optional<std::string_view> bytes = a.data ? a.data : props.dataBinary;
+    if (props.method == kMethodOle || (!bytes && props.dataObject)) {
+        contents.moreThanFiles = true;
+        file.object = true;
+        if (!bytes && props.dataObject->size() > 16) bytes = props.dataObject->substr(16);
+    }
+    if (!bytes) {
+        contents.moreThanFiles = true; // a reference to a file elsewhere: nothing to write
+        return;
+    }
     for (const std::string* name : std::initializer_list<const std::string*>{
              &props.longName, &props.fileName, &a.title, &props.displayName})
         if (file.name.empty()) file.name = *name;
@@ -295,24 +310,28 @@ bool AddAttachment(const Attachment& a, const std::string& charset, long utcOffs
                     : props.created ? props.created
                                     : a.created;
     contents.files.push_back(std::move(file));
-    return true;
 }
 
-bool ReadStream(std::string_view data, long utcOffset, int depth, TnefContents& contents,
-                std::string& reason) {
+// Reads one stream. Damage does not throw away what was read before it: an attachment whose
+// data arrived whole is still taken when the stream breaks off after it, and an attribute
+// whose checksum does not match is taken all the same when its lengths are sound (programs
+// that edit names leave such streams).
+void ReadStream(std::string_view data, long utcOffset, int depth, TnefContents& contents,
+                std::string& damage) {
     Reader r(data);
     std::uint32_t signature = 0;
     std::uint16_t key = 0;
     if (!r.Number(signature) || signature != kSignature || !r.Number(key)) {
-        reason = "no TNEF signature";
-        return false;
+        NoteDamage(damage, "no TNEF signature");
+        return;
     }
     std::string charset = "windows-1252";
-    std::optional<Attachment> current;
+    Attachment current;
+    bool started = false; // an attachment's attributes are being read
     auto finish = [&]() {
-        bool ok = !current || AddAttachment(*current, charset, utcOffset, depth, contents, reason);
-        current.reset();
-        return ok;
+        if (started) AddAttachment(current, charset, utcOffset, depth, contents, damage);
+        current = Attachment();
+        started = false;
     };
     while (r.Left() > 0) {
         std::uint8_t level = 0;
@@ -321,16 +340,13 @@ bool ReadStream(std::string_view data, long utcOffset, int depth, TnefContents& 
         std::string_view value;
         if (!r.Number(level) || !r.Number(id) || !r.Number(length) || !r.Bytes(length, value) ||
             !r.Number(checksum)) {
-            reason = "the data is cut short";
-            return false;
+            NoteDamage(damage, "the data is cut short");
+            break;
         }
         std::uint16_t sum = 0;
         for (char c : value)
             sum = static_cast<std::uint16_t>(sum + static_cast<unsigned char>(c));
-        if (sum != checksum) {
-            reason = "an attribute's checksum does not match its data";
-            return false;
-        }
+        if (sum != checksum) NoteDamage(damage, "an attribute's checksum does not match its data");
         if (level == kMessageLevel) {
             if (id == kOemCodepage && value.size() >= 4) {
                 std::uint32_t page = Word32(value);
@@ -339,32 +355,34 @@ bool ReadStream(std::string_view data, long utcOffset, int depth, TnefContents& 
             continue;
         }
         if (level != kAttachmentLevel) {
-            reason = "an attribute of unknown level " + std::to_string(level);
-            return false;
+            NoteDamage(damage, "an attribute of unknown level " + std::to_string(level));
+            break;
         }
-        if (id == kAttachRendData && current && !finish()) return false;
-        if (!current) current.emplace();
+        if (id == kAttachRendData) finish();
+        started = true;
         switch (id) {
         case kAttachTitle:
-            current->title = EightBitText(value, charset);
+            current.title = EightBitText(value, charset);
             break;
         case kAttachData:
-            current->data = value;
+            current.data = value;
             break;
         case kAttachCreateDate:
-            current->created = WallClockDate(value, utcOffset);
+            current.created = WallClockDate(value, utcOffset);
             break;
         case kAttachModifyDate:
-            current->modified = WallClockDate(value, utcOffset);
+            current.modified = WallClockDate(value, utcOffset);
             break;
         case kAttachProperties:
-            current->properties = value;
+            current.properties = value;
             break;
         default:
             break;
         }
     }
-    return finish();
+    // The last attachment: whole, or broken off after its bytes arrived (a file cut short
+    // inside its own data never gets this far: its data attribute was not read).
+    finish();
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -407,7 +425,9 @@ bool DecodedContent::Load(GMimePart* part) {
 
 bool ReadTnef(std::string_view data, long utcOffset, TnefContents& contents, std::string& reason) {
     contents = TnefContents();
-    return ReadStream(data, utcOffset, 0, contents, reason);
+    reason.clear();
+    ReadStream(data, utcOffset, 0, contents, reason);
+    return reason.empty();
 }
 
 } // namespace extractor

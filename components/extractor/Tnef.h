@@ -17,12 +17,14 @@ struct TnefFile {
     std::string name;       // UTF-8 as the sender gave it, not yet cleaned for a folder
     std::string_view bytes; // inside the stream given to ReadTnef
     std::optional<std::int64_t> modified; // seconds since 1970 (UTC), when the stream has a date
+    bool object = false; // stored as an object (OLE) rather than as a file's bytes
 };
 
 struct TnefContents {
     std::vector<TnefFile> files; // in the stream's order, those of attached messages included
     // The stream holds something that is no file of its own: an attached message (its text),
-    // an embedded OLE object, an attachment that only refers to a file elsewhere.
+    // an embedded OLE object (its bytes are among the files too), an attachment that only
+    // refers to a file elsewhere.
     bool moreThanFiles = false;
 };
 
@@ -36,7 +38,8 @@ bool IsTnefPartType(std::string_view media, std::string_view subtype, std::strin
 // Reads the attachments of a TNEF stream, and those of the messages attached inside it (a few
 // levels deep). Dates the stream gives as wall-clock time are read at utcOffset seconds east of
 // UTC (the sender's offset, from the mail's Date:). False, with the reason, when the stream is
-// damaged: `contents` then holds the attachments read completely before the damage.
+// damaged: `contents` then holds every attachment whose bytes were read completely before the
+// damage, and those of attributes whose checksum does not match when their lengths are sound.
 bool ReadTnef(std::string_view data, long utcOffset, TnefContents& contents, std::string& reason);
 
 // A part's decoded content, held in an unlinked temporary file and mapped read-only, so that a
