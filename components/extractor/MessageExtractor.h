@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "components/extractor/ReadAhead.h"
 #include "platform/UnwrittenFiles.h"
 
 namespace extractor {
@@ -23,32 +24,6 @@ struct ExtractedMessage {
     std::string date;    // "Tue, 15 Nov 1994 08:12:31 +0000", or empty without a usable Date:
     std::vector<std::string> files; // names written into the folder, in the message's order
     platform::UnwrittenFiles unwritten; // files that could not be written, and why
-};
-
-// Reads the next message on a second core while the current one is written: Prepare names the
-// message file the caller will ask for next, and a worker thread opens and parses it. Parsing
-// only reads the message, so what is written, and under which names, does not depend on the
-// timing. A message that could not be opened ahead is opened again by the call that wants it,
-// which then says why it fails as it would have without the preparer.
-struct PreparedParse;
-
-class MessagePreparer {
-public:
-    MessagePreparer();
-    ~MessagePreparer(); // waits for a parse under way
-    MessagePreparer(const MessagePreparer&) = delete;
-    MessagePreparer& operator=(const MessagePreparer&) = delete;
-
-    // Names a message file to parse ahead (a name already waiting is not added twice). Only
-    // the last few named are kept; older ones never taken are dropped.
-    void Prepare(const std::string& messagePath);
-    // The parse of the file at this path, when it was prepared and could be opened; waits for a
-    // parse under way. Null otherwise.
-    std::unique_ptr<PreparedParse> Take(const std::string& messagePath);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> m_impl;
 };
 
 // Writes every attachment of the message file into the folder (which must exist) and answers

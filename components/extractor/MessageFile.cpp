@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "components/extractor/GMimeSetup.h"
 
 namespace extractor {
 
@@ -372,6 +375,35 @@ MessageFile* MessageFileOf(GMimeStream* stream, gint64& start, gint64& end) {
     start = stream->bound_start;
     end = EndOf(stream);
     return Self(stream)->file->get();
+}
+
+platform::UniqueFd OpenMessageFile(const std::string& messagePath, struct stat& st,
+                                   std::string& why) {
+    platform::UniqueFd fd(::open(messagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        why = std::strerror(errno);
+        return fd;
+    }
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+        return platform::UniqueFd(-1);
+    }
+    return fd;
+}
+
+ParsedMessage ParseMessageFile(int fd) {
+    // One parse at a time: the read-ahead thread parses while the caller's thread decodes and
+    // writes, never two parses side by side.
+    static std::mutex parsing;
+    std::lock_guard<std::mutex> guard(parsing);
+    ParsedMessage parsed;
+    parsed.file = std::make_shared<MessageFile>(fd);
+    GRef<GMimeStream> stream(NewMessageFileStream(parsed.file));
+    GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
+    parsed.message.reset(g_mime_parser_construct_message(parser.get(), SharedParserOptions()));
+    return parsed;
 }
 
 } // namespace extractor

@@ -7,10 +7,14 @@
 // the real file bytes behind any window can be read back without the corrections.
 #include <gmime/gmime.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/FileHandle.h"
 
 namespace extractor {
 
@@ -118,5 +122,28 @@ GMimeStream* NewMessageFileStream(std::shared_ptr<MessageFile> file);
 // The message file behind a stream made by NewMessageFileStream (or one of its substreams),
 // and the stream's window on it as parser positions; null for any other stream.
 MessageFile* MessageFileOf(GMimeStream* stream, gint64& start, gint64& end);
+
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+
+// Owns one GObject reference.
+template <typename T> using GRef = std::unique_ptr<T, GObjectUnref>;
+
+// A parsed message and the file under it (kept open while the message lives).
+struct ParsedMessage {
+    GRef<GMimeMessage> message;
+    std::shared_ptr<MessageFile> file;
+};
+
+// Opens a message file for reading, non-blocking so that a fifo put in place of a message
+// cannot hang the run; not open when it cannot be opened (errno set) or is no regular file
+// (`why` says which).
+platform::UniqueFd OpenMessageFile(const std::string& messagePath, struct stat& st,
+                                   std::string& why);
+
+// Parses the message file open at fd (taken over): each part's content stays a window on the
+// file until it is decoded.
+ParsedMessage ParseMessageFile(int fd);
 
 } // namespace extractor
