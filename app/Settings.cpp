@@ -11,6 +11,7 @@ namespace {
 
 constexpr const char* kSetup = "Program Setup";
 constexpr const char* kOption = "Option";
+constexpr const char* kWindow = "Window";
 
 std::string AppDataCandidate(const std::string& fileName) {
     auto folder = platform::GetSettingsFolder();
@@ -76,6 +77,9 @@ void LoadSettings(AppSettings& settings, const std::string& fileName) {
         settings.*f.field = platform::Trim(ini.GetValue(kSetup, f.name));
     for (const NumberField& f : kNumbers)
         settings.*f.field = ini.GetValueInt(kOption, f.name);
+    settings.ToolBarPlace = platform::Trim(ini.GetValue(kWindow, "ToolBar"));
+    settings.ToolBarX = ini.GetValueInt(kWindow, "ToolBarX");
+    settings.ToolBarY = ini.GetValueInt(kWindow, "ToolBarY");
     if (settings.HTMLItemNumber == 0) {
         for (const NumberField& f : kNumbers)
             settings.*f.field = f.defaultValue;
@@ -99,6 +103,12 @@ void SaveSettings(AppSettings& settings, const std::string& fileName) {
         ini.SetValue(kSetup, f.name, settings.*f.field, true);
     for (const NumberField& f : kNumbers)
         ini.SetValueInt(kOption, f.name, settings.*f.field, true);
+    // Window state only once there is some: a file no window has written keeps its two groups.
+    if (!settings.ToolBarPlace.empty()) {
+        ini.SetValue(kWindow, "ToolBar", settings.ToolBarPlace, true);
+        ini.SetValueInt(kWindow, "ToolBarX", settings.ToolBarX, true);
+        ini.SetValueInt(kWindow, "ToolBarY", settings.ToolBarY, true);
+    }
     // A value the file cannot hold (a line break in a path) is left out rather than let it
     // start a line of its own; it reads back as empty.
     if (!ini.Save())

@@ -17,6 +17,11 @@ struct AppSettings {
     int RemoveFwString = 0;
     int SetAttachmentDate = 0;
     int AttachmentSizeLimit = 0;
+    // "Window": where the main window's tool bar stands ("Top", "Bottom", "Left", "Right" or
+    // "Floating"; empty is the top), and the screen position of a floating one.
+    std::string ToolBarPlace;
+    int ToolBarX = 0;
+    int ToolBarY = 0;
 };
 
 // The process-wide record every part of the program reads and updates.
@@ -53,4 +58,7 @@ template <typename Fn> void ForEachSetting(const AppSettings& s, Fn&& fn) {
     fn("Option", "RemoveFwString", std::to_string(s.RemoveFwString));
     fn("Option", "SetAttachmentDate", std::to_string(s.SetAttachmentDate));
     fn("Option", "AttachmentSizeLimit", std::to_string(s.AttachmentSizeLimit));
+    fn("Window", "ToolBar", s.ToolBarPlace);
+    fn("Window", "ToolBarX", std::to_string(s.ToolBarX));
+    fn("Window", "ToolBarY", std::to_string(s.ToolBarY));
 }

@@ -13,7 +13,6 @@
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
-#include <wx/toolbar.h>
 #include <wx/treectrl.h>
 #include <wx/utils.h>
 
@@ -29,6 +28,7 @@
 #include "gui/IdentityDialog.h"
 #include "gui/LanguageMenus.h"
 #include "gui/LongOperation.h"
+#include "gui/MainToolBar.h"
 #include "gui/Menus.h"
 #include "gui/Pictures.h"
 #include "gui/PreferenceDialog.h"
@@ -90,14 +90,6 @@ private:
     std::unique_ptr<wxImageList> m_images;
 };
 
-// The tool tip of a command: the part of its string after the line feed, else its prompt.
-wxString ToolTipFor(unsigned id) {
-    std::string text = res::LoadBuiltinString(id).value_or("");
-    size_t lf = text.find('\n');
-    if (lf != std::string::npos) return Wx(text.substr(lf + 1));
-    return Wx(text);
-}
-
 void CollectIds(const std::vector<res::MenuItemDef>& items, std::set<int>& ids) {
     for (const auto& def : items) {
         if (def.IsPopup())
@@ -125,30 +117,51 @@ CMainFrame::CMainFrame()
         if (g_frame) g_frame->CloseIfPending();
     });
     LoadSettings();
-    // Small enough for any screen, large enough for the three panes; restored from maximised,
-    // the window keeps a good share of the screen.
+    PlaceOnScreen();
+    BuildMenuBar();
+    BuildStatusBar();
+    BuildClientArea();
+    AddFrameCommands();
+    InstallLanguage();
+    BindCommandRouting();
+    BindWindowEvents();
+    m_indicatorTimer.Start(kIndicatorMilliseconds);
+}
+
+// Small enough for any screen, large enough for the three panes; restored from maximised, the
+// window keeps a good share of the screen.
+void CMainFrame::PlaceOnScreen() {
     SetMinSize(FromDIP(wxSize(kMinWidth, kMinHeight)));
-    wxRect screen = wxDisplay(wxDisplay::GetFromWindow(this) == wxNOT_FOUND
-                                  ? 0u
-                                  : static_cast<unsigned>(wxDisplay::GetFromWindow(this)))
+    int display = wxDisplay::GetFromWindow(this);
+    wxRect screen = wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display))
                         .GetClientArea();
     SetSize(wxSize(std::max(GetMinSize().x, screen.width * 4 / 5),
                    std::max(GetMinSize().y, screen.height * 4 / 5)));
     Centre();
+}
 
-    BuildMenuBar();
-    BuildToolBar();
-    BuildStatusBar();
+// The tool bar docks on a side of the frame or floats; the caption bar and the three panes
+// fill the rest.
+void CMainFrame::BuildClientArea() {
+    m_dock.SetManagedWindow(this);
+    m_toolBar = CreateMainToolBar(this, m_dock, [this](int id) {
+        if (id < 0)
+            ShowIdleText();
+        else
+            ShowPrompt(static_cast<int>(res::CommandId(id)));
+    });
+    RestoreToolBarPlace(m_dock.GetPane(m_toolBar), TheSettings(), this);
 
     auto* client = new wxPanel(this, wxID_ANY);
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     BuildCaptionBar(client, sizer);
     BuildPanes(client, sizer);
     client->SetSizer(sizer);
+    m_dock.AddPane(client, wxAuiPaneInfo().Name("Panes").CenterPane().PaneBorder(false));
+    m_dock.Update();
+}
 
-    AddFrameCommands();
-    InstallLanguage();
-
+void CMainFrame::BindCommandRouting() {
     Bind(wxEVT_MENU, [this](wxCommandEvent& e) {
         int id = e.GetId();
         if (id >= static_cast<int>(res::ID_LANGUAGE_DEFAULT) &&
@@ -182,12 +195,9 @@ CMainFrame::CMainFrame()
         CallAfter([this] { ShowIdleText(); });
         e.Skip();
     });
-    Bind(wxEVT_TOOL_ENTER, [this](wxCommandEvent& e) {
-        if (e.GetSelection() >= 0)
-            ShowPrompt(static_cast<int>(res::CommandId(e.GetSelection())));
-        else
-            ShowIdleText();
-    });
+}
+
+void CMainFrame::BindWindowEvents() {
     Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& e) {
         if (e.GetActive()) HandleActivation();
         e.Skip();
@@ -211,12 +221,13 @@ CMainFrame::CMainFrame()
     // A help request over any window opens the help book and goes no further.
     Bind(wxEVT_HELP, [](wxHelpEvent&) { ShowHelpTopic(kHelpFirstTopic); });
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { UpdateIndicators(); });
-    m_indicatorTimer.Start(kIndicatorMilliseconds);
 }
 
 CMainFrame::~CMainFrame() {
     m_indicatorTimer.Stop();
     CloseHelp();
+    RecordToolBarPlace(m_dock.GetPane(m_toolBar), TheSettings());
+    m_dock.UnInit();
     SaveSettings();
     if (g_frame == this) {
         g_frame = nullptr;
@@ -248,26 +259,6 @@ void CMainFrame::BuildMenuBar() {
         {wxACCEL_SHIFT, WXK_F1, res::WxId(res::ID_CONTEXT_HELP)},
     };
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
-}
-
-void CMainFrame::BuildToolBar() {
-    m_normalImages = res::LoadToolBarImages(false);
-    m_disabledImages = res::LoadToolBarImages(true);
-    wxToolBar* bar =
-        CreateToolBar(wxTB_FLAT | wxTB_HORIZONTAL | wxTB_TOP | wxBORDER_NONE, res::IDW_TOOLBAR);
-    bar->SetToolBitmapSize(wxSize(24, 24));
-    int image = 0;
-    for (unsigned id : res::MainToolBarButtons()) {
-        if (id == 0) {
-            bar->AddSeparator();
-            continue;
-        }
-        std::string prompt = GetMessagePrompt(id);
-        bar->AddTool(res::WxId(id), wxEmptyString, m_normalImages->GetBitmap(image),
-                     m_disabledImages->GetBitmap(image), wxITEM_NORMAL, ToolTipFor(id), Wx(prompt));
-        ++image;
-    }
-    bar->Realize();
 }
 
 void CMainFrame::BuildStatusBar() {

@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
+#include <wx/aui/framemanager.h>
 #include <wx/frame.h>
-#include <wx/imaglist.h>
 #include <wx/timer.h>
 
 #include "gui/CmdTarget.h"
@@ -15,6 +15,7 @@
 class CExpressFolderView;
 class CIEShellListView;
 class CIEShellTreeView;
+class wxAuiToolBar;
 class wxComboBox;
 class wxSplitterWindow;
 
@@ -44,6 +45,9 @@ public:
     CIEShellListView* GetFileList() const { return m_list; }
     wxComboBox* GetDestinationCombo() const { return m_destinationCombo; }
     wxSplitterWindow* GetSplitter() const { return m_splitter; }
+    // The tool bar, and the dock manager that places it on a side of the frame or floating.
+    wxAuiToolBar* GetMainToolBar() const { return m_toolBar; }
+    wxAuiManager& GetDockManager() { return m_dock; }
 
     // Activation: the title with the identity, and the first time the destination tree's
     // starting folder. Runs on the window system's activation and when the program shows the
@@ -59,15 +63,17 @@ public:
     void ShowPrompt(int id);
     void ShowIdleText();
 
-
 private:
+    void PlaceOnScreen();
     void BuildMenuBar();
-    void BuildToolBar();
     void BuildStatusBar();
+    void BuildClientArea();
     void BuildCaptionBar(wxWindow* parent, wxSizer* sizer);
     void BuildPanes(wxWindow* parent, wxSizer* sizer);
     void InstallLanguage();
     void AddFrameCommands();
+    void BindCommandRouting();
+    void BindWindowEvents();
     void OnPreference();
     void LaunchMailProgram();
     void UpdateIndicators();
@@ -75,8 +81,8 @@ private:
     // A close asked for during a long operation happens once the last one is over.
     void CloseIfPending();
 
-    std::unique_ptr<wxImageList> m_normalImages;
-    std::unique_ptr<wxImageList> m_disabledImages;
+    wxAuiManager m_dock;
+    wxAuiToolBar* m_toolBar = nullptr;
     wxSplitterWindow* m_splitter = nullptr;
     wxSplitterWindow* m_innerSplitter = nullptr;
     wxComboBox* m_destinationCombo = nullptr;

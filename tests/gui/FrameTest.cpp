@@ -13,12 +13,14 @@
 #include <wx/modalhook.h>
 #include <wx/panel.h>
 #include <wx/stattext.h>
+#include <wx/splitter.h>
 #include <wx/statusbr.h>
-#include <wx/toolbar.h>
+#include <wx/aui/auibar.h>
 #include <wx/treectrl.h>
 
 #include "gui/FolderBrowser.h"
 #include "gui/LanguageMenus.h"
+#include "gui/MainToolBar.h"
 #include "gui/Pictures.h"
 #include "gui/ShellListView.h"
 #include "gui/ShellTreeView.h"
@@ -69,12 +71,37 @@ public:
 
 bool CommandEnabled(CMainFrame* frame, unsigned id) {
     frame->DoMenuUpdates();
-    frame->GetToolBar()->UpdateWindowUI();
+    wxAuiToolBar* bar = frame->GetMainToolBar();
+    bar->UpdateWindowUI(wxUPDATE_UI_FROMIDLE);
     bool menu = frame->GetMenuBar()->IsEnabled(res::WxId(id));
-    if (frame->GetToolBar()->FindById(res::WxId(id))) {
-        EXPECT_EQ(menu, frame->GetToolBar()->GetToolEnabled(res::WxId(id))) << id;
+    if (bar->FindTool(res::WxId(id))) {
+        EXPECT_EQ(menu, bar->GetToolEnabled(res::WxId(id))) << id;
     }
     return menu;
+}
+
+// Docks the tool bar as the gripper does: through the dock manager's pane and an update.
+void DockToolBar(CMainFrame* frame, int direction) {
+    frame->GetDockManager().GetPane(kToolBarPane).Dock().Direction(direction).Row(0).Position(0);
+    frame->GetDockManager().Update();
+}
+void FloatToolBar(CMainFrame* frame, wxPoint spot) {
+    frame->GetDockManager().GetPane(kToolBarPane).Float().FloatingPosition(spot);
+    frame->GetDockManager().Update();
+}
+
+// Where the bar stands, read from the windows: the side of the panes it is on, or floating.
+std::string ToolBarSide(CMainFrame* frame) {
+    wxAuiToolBar* bar = frame->GetMainToolBar();
+    if (wxGetTopLevelParent(bar) != frame) return bar->IsShownOnScreen() ? "Floating" : "hidden";
+    wxRect b = bar->GetRect();
+    wxRect panes = frame->GetSplitter()->GetParent()->GetRect();
+    bool vertical = b.height > b.width;
+    if (vertical && b.GetRight() < panes.x) return "Left";
+    if (vertical && b.x > panes.GetRight()) return "Right";
+    if (!vertical && b.GetBottom() < panes.y) return "Top";
+    if (!vertical && b.y > panes.GetBottom()) return "Bottom";
+    return "overlapping";
 }
 
 } // namespace
@@ -153,6 +180,66 @@ TEST_F(GuiTest, SettingsAreWrittenWhenTheFrameGoes) {
     std::string saved = ReadFileText(SettingsFile());
     EXPECT_NE(saved.find("LastFileFolder=/chosen/folder"), std::string::npos) << saved;
     EXPECT_NE(saved.find("LastMailFolder=/mail/"), std::string::npos) << saved;
+}
+
+TEST_F(GuiTest, TheToolBarDocksOnEverySideAndFloatsWithItsCommands) {
+    CMainFrame* frame = Start();
+    wxAuiToolBar* bar = frame->GetMainToolBar();
+    EXPECT_TRUE(bar->GetGripperVisible());
+    ASSERT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Top"; })) << ToolBarSide(frame);
+    const std::pair<int, std::string> sides[] = {{wxAUI_DOCK_LEFT, "Left"},
+                                                 {wxAUI_DOCK_RIGHT, "Right"},
+                                                 {wxAUI_DOCK_BOTTOM, "Bottom"},
+                                                 {wxAUI_DOCK_TOP, "Top"}};
+    for (const auto& [direction, side] : sides) {
+        DockToolBar(frame, direction);
+        // The bar turns upright on a left or right side once the frame is idle.
+        EXPECT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == side; }))
+            << side << ": " << ToolBarSide(frame);
+        EXPECT_EQ(ToolBarPlaceName(frame->GetDockManager().GetPane(bar)), side);
+    }
+    FloatToolBar(frame, frame->GetScreenPosition() + wxPoint(60, 90));
+    ASSERT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Floating"; })) << ToolBarSide(frame);
+    EXPECT_EQ(ToolBarPlaceName(frame->GetDockManager().GetPane(bar)), "Floating");
+    // Floating, its buttons still follow the commands' state and reach the frame.
+    EXPECT_FALSE(CommandEnabled(frame, res::ID_EXTRACT_ATTACHMENTS));
+    EXPECT_TRUE(CommandEnabled(frame, res::ID_APP_ABOUT));
+    ModalScript script;
+    script.Then([](wxDialog& about) { about.EndModal(wxID_OK); });
+    wxCommandEvent click(wxEVT_MENU, res::WxId(res::ID_APP_ABOUT));
+    click.SetEventObject(bar);
+    bar->GetEventHandler()->ProcessEvent(click);
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    DockToolBar(frame, wxAUI_DOCK_TOP);
+    EXPECT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Top"; })) << ToolBarSide(frame);
+}
+
+TEST_F(GuiTest, TheToolBarStandsWhereItStoodInTheLastRun) {
+    CMainFrame* frame = Start();
+    wxPoint spot = frame->GetScreenPosition() + wxPoint(80, 120);
+    FloatToolBar(frame, spot);
+    ASSERT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Floating"; }));
+    CloseFrame();
+    std::string saved = ReadFileText(SettingsFile());
+    EXPECT_NE(saved.find("[Window]\r\nToolBar=Floating\r\n"), std::string::npos) << saved;
+
+    frame = Start();
+    ASSERT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Floating"; })) << ToolBarSide(frame);
+    EXPECT_EQ(wxGetTopLevelParent(frame->GetMainToolBar())->GetPosition(), spot);
+    DockToolBar(frame, wxAUI_DOCK_RIGHT);
+    CloseFrame();
+    frame = Start();
+    EXPECT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Right"; })) << ToolBarSide(frame);
+    // A floating spot no screen shows any more brings the bar back beside the frame.
+    CloseFrame();
+    WriteSettings("");
+    dir.Write("config/VANDREL/KESTL/qor.ini",
+              ReadFileText(SettingsFile()) +
+                  "[Window]\r\nToolBar=Floating\r\nToolBarX=-30000\r\nToolBarY=-30000\r\n");
+    frame = Start();
+    ASSERT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Floating"; })) << ToolBarSide(frame);
+    wxPoint shown = wxGetTopLevelParent(frame->GetMainToolBar())->GetPosition();
+    EXPECT_TRUE(frame->GetScreenRect().Contains(shown)) << shown.x << "," << shown.y;
 }
 
 TEST_F(GuiTest, GermanAndBackToDefaultRestoresEveryMenuText) {
