@@ -1,0 +1,41 @@
+// Any bytes as an Outlook .pst/.ost file: open it, list its folders, read each folder and write
+// every message of it out as MIME, headers read too. A file that opens lists at least one
+// folder, parents before their children; every listed folder is either read or said to be
+// unreadable; and a written message always ends its MIME structure.
+#include <cstdlib>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "FuzzFile.h"
+#include "store/PstReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzFile file(data, size);
+    if (!file.Ok()) return 0;
+    CPstFile pst;
+    std::string why;
+    if (!pst.Open(file.Path(), &why)) {
+        if (why.empty()) std::abort();
+        return 0;
+    }
+    const std::vector<PstFolder>& folders = pst.Folders();
+    if (folders.empty() || folders[0].Depth != 0) std::abort();
+    for (std::size_t i = 1; i < folders.size(); ++i)
+        if (folders[i].Depth > folders[i - 1].Depth + 1) std::abort();
+    for (const PstFolder& folder : folders) {
+        if (!pst.SelectFolder(folder.Path, &why)) {
+            if (why.empty()) std::abort();
+            continue;
+        }
+        for (int i = 0; i < pst.Count() && i < 64; ++i) {
+            PstHeader header;
+            pst.ReadHeader(i, header);
+            int out = memfd_create("pst-fuzz-out", MFD_CLOEXEC);
+            if (out < 0) return 0;
+            if (pst.WriteMessage(i, out) == PstWrite::WriteFailed) std::abort();
+            close(out);
+        }
+    }
+    return 0;
+}

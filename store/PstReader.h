@@ -1,0 +1,91 @@
+#pragma once
+// An Outlook personal folders file (.pst) or offline folders file (.ost), read through libpff and
+// never written. The file's folders are listed as the file nests them (search folders and empty
+// folders outside the mail tree left out); a folder's mail is read in the order the folder holds
+// it, and each message is written out as a MIME message, so that everything that reads .eml
+// files reads it: the message's own transport headers where it kept them, else headers made from
+// its properties, its bodies, and every attachment (an attached message as message/rfc822).
+// Attachments are streamed, never held whole in memory. Contacts, appointments, tasks and
+// distribution lists are not mail: they are counted, not listed.
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct PstFolder {
+    // The folder's names from the top folder shown down to it, each escaped by
+    // EscapePstFolderName and joined with "/": what SelectFolder takes.
+    std::string Path;
+    std::string Name; // as the file names it, in UTF-8
+    int Depth = 0;    // 0 for a top folder
+    int Messages = 0; // mail items
+    int Skipped = 0;  // items that are not mail
+    bool Unreadable = false;
+};
+
+struct PstHeader {
+    std::string Subject;
+    std::string Sender;     // the address
+    std::string SenderName; // the name shown for the sender
+    std::optional<std::time_t> Time; // delivered, else submitted
+};
+
+enum class PstWrite { Written, Unreadable, WriteFailed };
+
+class CPstFile {
+public:
+    CPstFile();
+    ~CPstFile();
+    CPstFile(const CPstFile&) = delete;
+    CPstFile& operator=(const CPstFile&) = delete;
+
+    // Opens the file for reading only. False, with why saying why, for anything that is not a
+    // plain, readable .pst or .ost file.
+    bool Open(const std::string& path, std::string* why = nullptr);
+    void Close();
+    bool IsOpen() const { return m_file != nullptr; }
+
+    // Every folder shown, parents before their children, siblings in the file's order.
+    const std::vector<PstFolder>& Folders() const { return m_folders; }
+
+    // Reads the folder at path (PstFolder::Path) for the calls below. False, with why, when the
+    // file has no such folder or it cannot be read.
+    bool SelectFolder(const std::string& path, std::string* why = nullptr);
+    // The mail of the selected folder, numbered 0 to Count() - 1 in the folder's order.
+    int Count() const { return static_cast<int>(m_mail.size()); }
+    // Items of the selected folder left out as not mail, and those that could not be read.
+    int Skipped() const { return m_skipped; }
+    int UnreadableItems() const { return m_unreadableItems; }
+    bool ReadHeader(int index, PstHeader& header);
+    PstWrite WriteMessage(int index, int fd);
+
+    // The code page names in an 8-bit (ANSI) file are read in.
+    unsigned CodePage() const { return m_codePage; }
+
+private:
+    void ListFolders();
+    // Adds the folder (a libpff item) and those below it; false when nothing was added.
+    bool AddFolders(void* folder, const std::string& parentPath, int depth, bool inMailTree);
+    void* OpenMail(int index);
+
+    void* m_file = nullptr; // libpff_file_t
+    std::vector<PstFolder> m_folders;
+    std::uint32_t m_mailTreeId = 0;
+    unsigned m_codePage = 1252;
+    std::vector<int> m_mail; // the selected folder's items that are mail
+    int m_skipped = 0;
+    int m_unreadableItems = 0;
+    void* m_selected = nullptr; // libpff_item_t of the selected folder
+};
+
+// "/" and "%" in a folder's name, escaped as %2F and %25, so a path of names splits at "/".
+std::string EscapePstFolderName(const std::string& name);
+std::string UnescapePstFolderName(const std::string& name);
+
+// True for a .pst or .ost file name (the case of the extension does not matter).
+bool HasPstExtension(const std::string& path);
+
+// Text stored in an 8-bit file, in the Windows code page, as UTF-8; bytes the code page cannot
+// read are read as windows-1252.
+std::string CodePageToUtf8(const std::string& bytes, unsigned codePage);
