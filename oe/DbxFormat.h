@@ -67,8 +67,11 @@ inline constexpr std::uint8_t kFlagDirect = 0x81;         // direct
 inline constexpr std::uint8_t kTextPositionDirect = 0x84; // direct
 } // namespace msg
 
-// Field ids of a folder entry.
+// Field ids of a folder entry. Its two numbers (the folder's id and its parent's) sit in the
+// entry itself when they fit in 24 bits, else as 32 bits in the values area.
 namespace folder {
+inline constexpr std::uint8_t kNumber80InValues = 0x00; // 32 bits in the values area
+inline constexpr std::uint8_t kNumber81InValues = 0x01; // 32 bits in the values area
 inline constexpr std::uint8_t kText02 = 0x02;
 inline constexpr std::uint8_t kText03 = 0x03;
 inline constexpr std::uint8_t kNumber80 = 0x80; // direct

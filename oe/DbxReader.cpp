@@ -234,6 +234,10 @@ bool DecodeFolderField(const FieldReader& r, std::uint8_t id, std::uint32_t v,
         return r.Text(v, fe.text02);
     case f::kText03:
         return r.Text(v, fe.text03);
+    case f::kNumber80InValues:
+        return r.Number(v, fe.number80);
+    case f::kNumber81InValues:
+        return r.Number(v, fe.number81);
     case f::kNumber80:
         fe.number80 = v;
         return true;

@@ -100,6 +100,7 @@ struct DbxMessageRecord : DbxRecord {
 struct DbxFolderRecord : DbxRecord {
     std::string text02;
     std::string text03;
+    // From field 0x80 or 0x00, and 0x81 or 0x01: in the entry (24 bits) or in the values area.
     std::uint32_t number80 = 0;
     std::uint32_t number81 = 0;
 };

@@ -25,9 +25,10 @@ bool ReadExpressFolders(const std::string& folderFile, std::vector<ExpressFolder
         if (!entry) continue;
         ExpressFolder f;
         f.id = entry->Record().number80;
-        // A direct field holds 24 bits, so the root's parent reads as 0xFFFFFF.
-        f.parentId = entry->Record().number81 == 0xFFFFFF ? kExpressNoParent
-                                                          : entry->Record().number81;
+        // The root's parent is 0xFFFFFFFF in the values area, or 0xFFFFFF where a writer kept it
+        // in the entry's 24 bits.
+        const std::uint32_t parent = entry->Record().number81;
+        f.parentId = parent == 0xFFFFFF ? kExpressNoParent : parent;
         f.name = platform::LegacyTextToUtf8(entry->Record().text02);
         f.messageFile = platform::LegacyTextToUtf8(entry->Record().text03);
         folders.push_back(std::move(f));

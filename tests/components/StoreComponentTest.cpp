@@ -170,3 +170,36 @@ TEST_F(StoreComponentTest, AttachmentNamesFollowTheCutAndTheSkipRules) {
               (std::set<std::string>{"att.doc", "LIST.TXT", "up.bin", "a (1).pdf", "yz.png"}));
     EXPECT_FALSE(fs::exists(dir / "up.bin"));
 }
+
+// A folder name fills the folder properties' 256-byte field at most to its last byte but one,
+// cut where a character begins, so the name stays terminated and valid UTF-8.
+TEST_F(StoreComponentTest, LongFolderNamesAreCutToTheirField) {
+    const std::string e = "\xC3\xA9"; // é
+    struct Case {
+        const char* name;
+        std::string folderName, shown;
+    } cases[] = {
+        {"fits", std::string(255, 'a'), std::string(255, 'a')},
+        {"one over", std::string(256, 'b'), std::string(255, 'b')},
+        {"two over", std::string(257, 'c'), std::string(255, 'c')},
+        {"far over", std::string(300, 'd'), std::string(255, 'd')},
+        {"character on the edge", std::string(254, 'e') + e, std::string(254, 'e')},
+        {"character before the edge", std::string(253, 'f') + e + "g", std::string(253, 'f') + e},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteBytes(store + "/Folders.dbx",
+                               BuildDbxFolderFile({{"Root", "", 0, 0xFFFFFFFF, true},
+                                                   {c.folderName, "Inbox.dbx", 2, 0}})));
+        FolderRecord inbox = Record(store, "Inbox.dbx", 2);
+        ASSERT_EQ(PrepareStoreFolder(storeNamespace.Get(), &inbox), "");
+        auto props = std::make_unique<platform::FOLDERPROPS>();
+        props->cbSize = sizeof(platform::FOLDERPROPS);
+        ASSERT_EQ(storeNamespace->GetFolderProps(2, 0, props.get()), 0);
+        EXPECT_EQ(std::string(props->szName), c.shown);
+        EXPECT_EQ(props->cMessage, static_cast<platform::DWORD>(kExpressInboxMessages));
+        COEMessageList list(ui);
+        ASSERT_TRUE(list.SetFolder(storeNamespace.Get(), 2));
+        EXPECT_EQ(list.GetCaption(), c.shown + " - Messages");
+    }
+}

@@ -136,11 +136,17 @@ void CDbxWriter::AddMessage(const DbxTestMessage& message) {
 }
 
 void CDbxWriter::AddFolder(const DbxTestFolder& folder) {
-    WriteItem(
-        {{dbx::folder::kText02, folder.text02 + '\0'},
-         {dbx::folder::kText03, folder.text03 + '\0'}},
-        {{dbx::folder::kNumber80, folder.number80}, {dbx::folder::kNumber81, folder.number81}}, -1,
-        false);
+    std::vector<std::pair<std::uint8_t, std::string>> values = {
+        {dbx::folder::kText02, folder.text02 + '\0'}, {dbx::folder::kText03, folder.text03 + '\0'}};
+    std::vector<std::pair<std::uint8_t, std::uint32_t>> direct;
+    if (folder.numbersInValues) {
+        values.push_back({dbx::folder::kNumber80InValues, Le32Bytes(folder.number80)});
+        values.push_back({dbx::folder::kNumber81InValues, Le32Bytes(folder.number81)});
+    } else {
+        direct = {{dbx::folder::kNumber80, folder.number80},
+                  {dbx::folder::kNumber81, folder.number81}};
+    }
+    WriteItem(values, direct, -1, false);
 }
 
 // Writes the subtree holding walk-order items [lo, hi) below the current position, children
@@ -314,7 +320,8 @@ bool WriteExpressTestStore(const std::string& folder) {
     std::vector<DbxTestMessage> inbox;
     for (int n = 1; n <= kExpressInboxMessages; ++n)
         inbox.push_back(message(n, "photo" + std::to_string(n) + ".jpg"));
-    std::vector<DbxTestFolder> folders = {{"Outlook Express", "", 0, 0xFFFFFFFF},
+    // The root's parent does not fit in an entry's 24 bits, so it goes to the values area.
+    std::vector<DbxTestFolder> folders = {{"Outlook Express", "", 0, 0xFFFFFFFF, true},
                                           {"Local Folders", "", 1, 0},
                                           {"Inbox", "Inbox.dbx", 2, 1},
                                           {"Drafts", "Drafts.dbx", 3, 1},

@@ -22,6 +22,8 @@ struct DbxTestFolder {
     std::string text03;
     std::uint32_t number80 = 0;
     std::uint32_t number81 = 0;
+    // The two numbers as 32-bit values (fields 0x00, 0x01) rather than direct ones (0x80, 0x81).
+    bool numbersInValues = false;
 };
 
 struct DbxWriterOptions {

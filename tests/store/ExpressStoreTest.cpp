@@ -139,6 +139,40 @@ TEST(ExpressStore, BrokenFolderFilesAreReportedAndSkipped) {
     EXPECT_NE(ui.shown[0].text.find("fifo"), std::string::npos);
 }
 
+// A folder's id and its parent's are read from the entry (24 bits) or from the values area (32
+// bits), whichever the writer chose; the root's parent is "none" in either form.
+TEST(ExpressStore, FolderNumbersAreReadInEitherForm) {
+    struct Case {
+        const char* name;
+        bool rootInValues, restInValues;
+        std::uint32_t rootParent;
+    } cases[] = {
+        {"all in the entries", false, false, 0xFFFFFF},
+        {"root in the values", true, false, 0xFFFFFFFF},
+        {"all in the values", true, true, 0xFFFFFFFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::vector<DbxTestFolder> folders = {{"Outlook Express", "", 0, c.rootParent, c.rootInValues},
+                                              {"Local Folders", "", 1, 0, c.restInValues},
+                                              {"Inbox", "Inbox.dbx", 0x1000002, 1, c.restInValues},
+                                              {"Family", "Family.dbx", 5, 0x1000002, c.restInValues}};
+        ASSERT_TRUE(WriteBytes(dir.path() + "/Folders.dbx", BuildDbxFolderFile(folders)));
+        std::vector<ExpressFolder> read;
+        std::string why;
+        ASSERT_TRUE(ReadExpressFolders(dir.path() + "/Folders.dbx", read, why)) << why;
+        EXPECT_EQ(Rows(ExpressFolderRecords(read, "/store", "S")),
+                  c.restInValues ? "S|S||0\nLocal Folders|S/Local Folders||1\n"
+                                   "Inbox|S/Local Folders/Inbox|Inbox.dbx|16777218\n"
+                                   "Family|S/Local Folders/Inbox/Family|Family.dbx|5\n"
+                                 // 24 bits keep the low part of a wider id, on both sides
+                                 : "S|S||0\nLocal Folders|S/Local Folders||1\n"
+                                   "Inbox|S/Local Folders/Inbox|Inbox.dbx|2\n"
+                                   "Family|S/Local Folders/Inbox/Family|Family.dbx|5\n");
+    }
+}
+
 // Folder lists that do not form a tree still give every folder once, after its parent, and a
 // message file name that would leave the store folder is not used.
 TEST(ExpressStore, EveryFolderOnceWhateverTheParentIds) {
