@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
+#include <unordered_map>
 
 #include "platform/FileSystem.h"
 #include "platform/Utf8.h"
@@ -63,9 +64,18 @@ std::vector<FolderRecord> ExpressFolderRecords(const std::vector<ExpressFolder>&
                                                const std::string& storeFolder,
                                                const std::string& label) {
     std::vector<FolderRecord> records;
-    std::set<std::uint32_t> ids;
-    for (const ExpressFolder& f : folders)
-        ids.insert(f.id);
+    records.reserve(folders.size() + 1);
+    // Each id's first folder, and the folders naming each id as their parent, in list order.
+    struct Children {
+        std::vector<std::size_t> list;
+        std::size_t next = 0; // every child before it is placed
+    };
+    std::unordered_map<std::uint32_t, std::size_t> firstWithId;
+    std::unordered_map<std::uint32_t, Children> children;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        firstWithId.emplace(folders[i].id, i);
+        children[folders[i].parentId].list.push_back(i);
+    }
     // The root: the first folder without a parent; a list without one gets a record standing
     // for the store.
     int root = -1;
@@ -87,48 +97,79 @@ std::vector<FolderRecord> ExpressFolderRecords(const std::vector<ExpressFolder>&
     makeRecord(root >= 0 ? &folders[static_cast<std::size_t>(root)] : nullptr, PathComponent(label),
                PathComponent(label));
 
-    // Depth first from the root; each folder is placed once, so a parent chain that loops or
-    // an id used twice cannot repeat a subtree.
+    // Depth first from a folder, children in list order; each folder is placed once, so a
+    // parent chain that loops or an id used twice cannot repeat a subtree. A level is the depth
+    // below the top record of the folders it places; the last one also takes every folder
+    // below them.
     std::vector<bool> placed(folders.size(), false);
     if (root >= 0) placed[static_cast<std::size_t>(root)] = true;
-    auto walk = [&](auto& self, std::uint32_t parentId, const std::string& parentPath) -> void {
-        for (std::size_t i = 0; i < folders.size(); ++i) {
-            const ExpressFolder& f = folders[i];
-            if (placed[i] || f.parentId != parentId) continue;
+    struct Level {
+        std::uint32_t id;
+        std::size_t path; // the record whose relative path the children go under
+        int depth;
+    };
+    std::vector<Level> stack;
+    auto walk = [&](std::uint32_t id, std::size_t path, int depth) {
+        stack.push_back({id, path, depth});
+        while (!stack.empty()) {
+            const Level level = stack.back();
+            auto it = children.find(level.id);
+            Children* kids = it == children.end() ? nullptr : &it->second;
+            while (kids && kids->next < kids->list.size() && placed[kids->list[kids->next]])
+                ++kids->next;
+            if (!kids || kids->next == kids->list.size()) {
+                stack.pop_back();
+                continue;
+            }
+            const std::size_t i = kids->list[kids->next++];
             placed[i] = true;
+            const ExpressFolder& f = folders[i];
             std::string name = PathComponent(f.name);
-            std::string path = parentPath + "/" + name;
-            makeRecord(&f, path, name);
-            self(self, f.id, path);
+            makeRecord(&f, records[level.path].RelativePath + "/" + name, name);
+            if (level.depth < kMaxExpressFolderDepth)
+                stack.push_back({f.id, records.size() - 1, level.depth + 1});
+            else
+                stack.push_back({f.id, level.path, level.depth});
         }
     };
-    const std::string top = records.front().RelativePath;
-    if (root >= 0) walk(walk, folders[static_cast<std::size_t>(root)].id, top);
-    // What the walk did not reach (no such parent, a loop, a second root) hangs under the root.
+    if (root >= 0) walk(folders[static_cast<std::size_t>(root)].id, 0, 1);
+
+    // What the walk did not reach (no such parent, a loop, a second root) hangs under the root,
+    // except a folder whose parent chain leads to such a folder: it comes with that one. Each
+    // id's answer is worked out once, so the whole costs one pass over the list.
+    enum class Chain : char { Unknown, Visiting, LeadsOut, Loops };
+    std::unordered_map<std::uint32_t, Chain> chainOf; // by parent id
+    auto chainFrom = [&](std::uint32_t parent) {
+        std::vector<std::uint32_t> trail;
+        Chain answer = Chain::LeadsOut;
+        for (std::uint32_t p = parent;;) {
+            auto known = chainOf.find(p);
+            if (known != chainOf.end() && known->second != Chain::Unknown) {
+                answer = known->second == Chain::Visiting ? Chain::Loops : known->second;
+                break;
+            }
+            auto first = firstWithId.find(p);
+            if (p == kExpressNoParent || first == firstWithId.end()) break; // leads out
+            const std::uint32_t up = folders[first->second].parentId;
+            if (up == kExpressNoParent || !firstWithId.count(up)) break;
+            chainOf[p] = Chain::Visiting;
+            trail.push_back(p);
+            p = up;
+        }
+        for (std::uint32_t p : trail)
+            chainOf[p] = answer;
+        return answer;
+    };
     for (std::size_t i = 0; i < folders.size(); ++i) {
         if (placed[i]) continue;
         const ExpressFolder& f = folders[i];
-        if (f.parentId != kExpressNoParent && ids.count(f.parentId)) {
-            // Reached later through an orphan above it, unless its chain loops.
-            bool loops = true;
-            std::set<std::uint32_t> seen;
-            for (std::uint32_t p = f.parentId;;) {
-                if (!seen.insert(p).second) break;
-                auto it = std::find_if(folders.begin(), folders.end(),
-                                       [&](const ExpressFolder& g) { return g.id == p; });
-                if (it == folders.end() || it->parentId == kExpressNoParent || !ids.count(it->parentId)) {
-                    loops = false;
-                    break;
-                }
-                p = it->parentId;
-            }
-            if (!loops) continue;
-        }
+        if (f.parentId != kExpressNoParent && firstWithId.count(f.parentId) &&
+            chainFrom(f.parentId) != Chain::Loops)
+            continue; // reached later through an orphan above it
         placed[i] = true;
         std::string name = PathComponent(f.name);
-        std::string path = top + "/" + name;
-        makeRecord(&f, path, name);
-        walk(walk, f.id, path);
+        makeRecord(&f, records.front().RelativePath + "/" + name, name);
+        walk(f.id, records.size() - 1, 2);
     }
     return records;
 }

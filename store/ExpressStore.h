@@ -8,9 +8,14 @@
 #include "oe/ExpressFolders.h"
 #include "store/StoreDiscovery.h"
 
-// The records of one store, every folder after its parent. The root folder's record is shown
-// as label (the identity), the others under it by their names; a folder whose parent is not in
-// the list hangs under the root. Full path: the store folder; path suffix: the message file
+// How many levels of folders a store's tree shows below its top record.
+inline constexpr int kMaxExpressFolderDepth = 64;
+
+// The records of one store, every folder after its parent, in time and memory linear in the
+// number of folders. The root folder's record is shown as label (the identity), the others
+// under it by their names; a folder whose parent is not in the list hangs under the root, and
+// one that would lie deeper than kMaxExpressFolderDepth levels below the root is placed at that
+// level, beside its ancestor there. Full path: the store folder; path suffix: the message file
 // (empty for a container, and for a name that would leave the store folder); fifth number:
 // the folder id.
 std::vector<FolderRecord> ExpressFolderRecords(const std::vector<ExpressFolder>& folders,

@@ -174,12 +174,13 @@ TEST(ExpressStore, FolderNumbersAreReadInEitherForm) {
 }
 
 // Folder lists that do not form a tree still give every folder once, after its parent, and a
-// message file name that would leave the store folder is not used.
+// message file name that would leave the store folder is not used. A chain deeper than the
+// levels shown is placed at the last level, whether it hangs from the root or from an orphan.
 TEST(ExpressStore, EveryFolderOnceWhateverTheParentIds) {
     struct Case {
-        const char* name;
+        std::string name;
         std::vector<ExpressFolder> folders;
-        const char* rows;
+        std::string rows;
     } cases[] = {
         {"no root",
          {{7, 9, "A", "a.dbx"}, {8, 7, "B", "b.dbx"}},
@@ -191,8 +192,25 @@ TEST(ExpressStore, EveryFolderOnceWhateverTheParentIds) {
          {{0, kExpressNoParent, "R", ""}, {3, 3, "a/b", "../up.dbx"}, {4, kExpressNoParent, "R2", "/etc/x"},
           {5, 0, "..", ".."}},
          "S|S||0\n..|S/..||5\na_b|S/a_b||3\nR2|S/R2||4\n"},
+        {"orphans listed before their parents",
+         {{3, 2, "C", ""}, {2, 1, "B", ""}, {1, 50, "A", ""}, {4, 6, "D", ""}, {5, 4, "E", ""}, {6, 5, "F", ""}},
+         "S|S||0\nA|S/A||1\nB|S/A/B||2\nC|S/A/B/C||3\nD|S/D||4\nE|S/D/E||5\nF|S/D/E/F||6\n"},
     };
-    for (const Case& c : cases) {
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    for (std::uint32_t top : {0u, 999u}) {
+        Case deep{top ? "deep chain from an orphan" : "deep chain from the root", {}, "S|S||0\n"};
+        if (!top) deep.folders.push_back({0, kExpressNoParent, "R", ""});
+        std::string path = "S", lastLevel;
+        for (std::uint32_t id = 1; id <= kMaxExpressFolderDepth + 3; ++id) {
+            const std::string name = "f" + std::to_string(id);
+            deep.folders.push_back({id, id == 1 ? top : id - 1, name, ""});
+            if (id == kMaxExpressFolderDepth) lastLevel = path;
+            path = (id > kMaxExpressFolderDepth ? lastLevel : path) + "/" + name;
+            deep.rows += name + "|" + path + "||" + std::to_string(id) + "\n";
+        }
+        all.push_back(deep);
+    }
+    for (const Case& c : all) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Rows(ExpressFolderRecords(c.folders, "/store", "S")), c.rows);
     }
