@@ -156,21 +156,6 @@ MailTextWrite SaveMessage(const std::string& destination, const std::string& bas
     return written;
 }
 
-// The first text block of every message the index reaches, so that the scan leaves them alone.
-std::vector<std::uint32_t> IndexedTextPositions(const std::string& sourcePath) {
-    std::vector<std::uint32_t> positions;
-    CDbxStoreFile store;
-    if (store.Open(sourcePath) != 0) return positions;
-    for (std::int32_t i = 0; i < store.GetItemCount(); ++i) {
-        std::unique_ptr<CDbxItem> item = store.GetItem(i, 0);
-        if (auto* message = dynamic_cast<CDbxMessage*>(item.get()))
-            if (message->GetTextPosition() != -1)
-                positions.push_back(static_cast<std::uint32_t>(message->GetTextPosition()));
-    }
-    std::sort(positions.begin(), positions.end());
-    return positions;
-}
-
 // Saves the messages the scan finds beyond the index's; numbers go on from first. False when
 // the user cancelled.
 bool SaveScannedMessages(CDbxMessageScan& scan, const std::string& sourcePath,
@@ -184,25 +169,22 @@ bool SaveScannedMessages(CDbxMessageScan& scan, const std::string& sourcePath,
         return !progress.PumpAndCheckCancel(true);
     });
     if (!whole) return false;
-    std::vector<std::uint32_t> indexed = IndexedTextPositions(sourcePath);
-    std::vector<std::uint32_t> found;
-    for (std::uint32_t start : scan.Starts())
-        if (!std::binary_search(indexed.begin(), indexed.end(), start)) found.push_back(start);
-    const int n = static_cast<int>(found.size());
+    // The scan leaves out the messages the index reaches.
+    const int n = static_cast<int>(scan.StartCount());
     progress.SetRange(0, n, 1);
     progress.SetPos(0);
-    for (int k = 0; k < n; ++k) {
-        std::string subject = scan.ReadSubject(found[k]);
+    std::uint32_t start = 0;
+    for (int k = 0; k < n && (start = scan.NextStart(start)) != 0; ++k) {
+        std::string subject = scan.ReadSubject(start);
         MailTextWrite written = SaveMessage(
             destination, FormatIndexName(first + k, subject),
-            [&](int fd) { return ToMailTextWrite(scan.WriteText(found[k], fd)); },
-            result);
+            [&](int fd) { return ToMailTextWrite(scan.WriteText(start, fd)); }, result);
         if (written == MailTextWrite::Written) {
             ++result.savedFromScan;
         } else if (written == MailTextWrite::Unreadable) {
-            TheErrorLog().Write("The message at position %u of the file breaks off", found[k]);
+            TheErrorLog().Write("The message at position %u of the file breaks off", start);
             ++result.unreadable;
-            result.failures.push_back("The message found at position " + std::to_string(found[k]) +
+            result.failures.push_back("The message found at position " + std::to_string(start) +
                                       " of the file breaks off: it is left out");
         }
         char counter[32];

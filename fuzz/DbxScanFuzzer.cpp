@@ -1,10 +1,12 @@
 // Any byte sequence as a damaged .dbx file: scan it for messages and save each one found. What
 // must hold for any file: the chains found are distinct and in file order, each starts like a
-// mail header, and no chain's text can be had twice (no message is saved twice, and a file of
-// chains that share blocks costs one read, not one per chain).
+// mail header, no chain's text can be had twice, and all the texts found together are never
+// longer than the file (a file of chains that share or overlap blocks costs one read, not one
+// per chain).
 #include <algorithm>
 #include <cstdlib>
-#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "FuzzFile.h"
@@ -14,24 +16,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DbxTextStartsWithHeaders(reinterpret_cast<const char*>(data), size);
     FuzzFile file(data, size);
     if (!file.Ok()) return 0;
-    static int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    static int out = memfd_create("kestrel-fuzz-out", MFD_CLOEXEC);
+    if (out < 0 || ftruncate(out, 0) != 0 || lseek(out, 0, SEEK_SET) != 0) return 0;
     CDbxMessageScan scan;
     std::string why;
     if (!scan.Open(file.Path(), why)) return 0;
     if (!scan.Scan([](std::uint64_t done, std::uint64_t total) { return done <= total; }))
         std::abort();
-    const std::vector<std::uint32_t>& starts = scan.Starts();
-    for (std::size_t i = 0; i < starts.size(); ++i) {
-        if (i > 0 && starts[i] <= starts[i - 1]) std::abort();
-        if (starts[i] + std::size_t(16) > size ||
-            !DbxTextStartsWithHeaders(reinterpret_cast<const char*>(data) + starts[i] + 16,
-                                      std::min<std::size_t>(size - starts[i] - 16, 512)))
+    std::size_t count = 0;
+    for (std::uint32_t start = scan.NextStart(0), before = 0; start != 0;
+         before = start, start = scan.NextStart(start), ++count) {
+        if (start <= before) std::abort();
+        if (start + std::size_t(16) > size ||
+            !DbxTextStartsWithHeaders(reinterpret_cast<const char*>(data) + start + 16,
+                                      std::min<std::size_t>(size - start - 16, 512)))
             std::abort();
-        scan.ReadSubject(starts[i]);
-        DbxTextWrite first = scan.WriteText(starts[i], devNull);
-        if (first == DbxTextWrite::Written &&
-            scan.WriteText(starts[i], devNull) != DbxTextWrite::BrokenChain)
+        scan.ReadSubject(start);
+        if (scan.WriteText(start, out) == DbxTextWrite::WriteFailed ||
+            scan.WriteText(start, out) != DbxTextWrite::BrokenChain)
             std::abort();
     }
+    struct stat st;
+    if (count != scan.StartCount() || fstat(out, &st) != 0 ||
+        static_cast<std::uint64_t>(st.st_size) > size)
+        std::abort();
     return 0;
 }

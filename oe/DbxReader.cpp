@@ -1,12 +1,12 @@
 #include "oe/DbxReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_set>
 
 #include "oe/DbxFormat.h"
 #include "platform/FileHandle.h"
@@ -59,7 +59,9 @@ struct TreeWalk {
     DbxFile& file;
     std::vector<std::uint32_t>& table;
     std::size_t cursor;
-    std::unordered_set<std::uint32_t> seen;
+    // The nodes met, by the four-byte unit they start in (two nodes in one unit would overlap).
+    DbxUnitSet seen;
+    std::uint64_t seenCount;
     std::uint64_t maxNodes;
     int code = kDbxOk;
 };
@@ -67,11 +69,12 @@ struct TreeWalk {
 bool WalkNode(TreeWalk& walk, std::uint32_t pos, int depth) {
     // A node met twice means the tree loops; more nodes than the file has room for, or a
     // depth no real store reaches, means it is not a tree at all.
-    if (depth > dbx::kMaxTreeDepth || !walk.seen.insert(pos).second ||
-        walk.seen.size() > walk.maxNodes) {
+    if (depth > dbx::kMaxTreeDepth || walk.seen.Has(pos / DbxUnitSet::kUnit) ||
+        ++walk.seenCount > walk.maxNodes) {
         walk.code = kDbxIndexPointerFailed;
         return false;
     }
+    walk.seen.Add(pos / DbxUnitSet::kUnit);
     unsigned char header[dbx::kNodeHeaderSize];
     if (!walk.file.Read(pos, header, sizeof header)) {
         walk.code = kDbxIndexPointerFailed;
@@ -103,36 +106,49 @@ bool WalkNode(TreeWalk& walk, std::uint32_t pos, int depth) {
 
 // ---- The text block chain ----
 
-// Calls sink(bytes, length) for each block's text in chain order. Bounded twice over: a chain
-// that comes back to a block it has passed (found without remembering every block, by Brent's
-// cycle test) and a chain holding more text than the whole file are both broken.
-template <typename Sink> bool ReadBlockChain(DbxFile& file, std::uint32_t start, Sink&& sink) {
-    std::vector<unsigned char> buffer;
-    std::uint64_t total = 0;
-    std::uint32_t pos = start;
-    std::uint32_t checkpoint = start;
-    std::uint64_t power = 1, sinceCheckpoint = 0;
-    while (pos != 0) {
-        unsigned char header[dbx::kBlockHeaderSize];
-        if (!file.Read(pos, header, sizeof header)) return false;
-        std::uint16_t length = Le16(header + dbx::kBlockLengthOffset);
-        total += length;
-        if (total > file.Size()) return false;
-        buffer.resize(length);
-        if (length > 0 &&
-            !file.Read(std::uint64_t(pos) + dbx::kBlockHeaderSize, buffer.data(), length))
-            return false;
-        if (!sink(reinterpret_cast<const char*>(buffer.data()), std::size_t(length))) return false;
-        std::uint32_t next = Le32(header + dbx::kBlockNextOffset);
-        if (next != 0 && next == checkpoint) return false;
-        if (++sinceCheckpoint == power) {
-            checkpoint = next;
-            power *= 2;
-            sinceCheckpoint = 0;
-        }
-        pos = next;
-    }
-    return true;
+// The text of the block at pos: its header's length, or false when the block does not lie
+// wholly inside the file.
+bool ReadBlockHeader(DbxFile& file, std::uint32_t pos, std::uint16_t& length,
+                     std::uint32_t& next) {
+    unsigned char header[dbx::kBlockHeaderSize];
+    if (!file.Read(pos, header, sizeof header)) return false;
+    length = Le16(header + dbx::kBlockLengthOffset);
+    next = Le32(header + dbx::kBlockNextOffset);
+    return std::uint64_t(pos) + dbx::kBlockHeaderSize + length <= file.Size();
+}
+
+// The units that lie wholly inside the block at pos: [first, last).
+std::uint64_t FirstUnit(std::uint64_t pos) {
+    return (pos + DbxUnitSet::kUnit - 1) / DbxUnitSet::kUnit;
+}
+std::uint64_t EndUnit(std::uint32_t pos, std::uint16_t length) {
+    return (std::uint64_t(pos) + dbx::kBlockHeaderSize + length) / DbxUnitSet::kUnit;
+}
+
+enum class ChainRead { Whole, Broken, SinkStopped };
+
+// A message's text through sink: the first read takes the chain's blocks for the message,
+// later reads give the blocks it took.
+template <typename Sink>
+ChainRead ReadMessageChain(DbxStore& store, std::int32_t index, std::int32_t textPosition,
+                           Sink&& sink) {
+    if (index < 0 || index >= store.itemCount || textPosition == -1) return ChainRead::Broken;
+    if (store.chainEnds.size() != std::size_t(store.itemCount))
+        store.chainEnds.assign(std::size_t(store.itemCount), DbxChainEnd::NotTaken);
+    bool sinkOk = true;
+    auto guarded = [&](const char* bytes, std::size_t length) {
+        sinkOk = sinkOk && sink(bytes, length);
+        return sinkOk;
+    };
+    DbxChainEnd& end = store.chainEnds[std::size_t(index)];
+    const auto start = static_cast<std::uint32_t>(textPosition);
+    if (end == DbxChainEnd::NotTaken)
+        end = TakeDbxTextChain(*store.file, store.claims, start, guarded);
+    else if ((end == DbxChainEnd::Whole || end == DbxChainEnd::Cut) &&
+             !RereadDbxTextChain(*store.file, store.claims, start, guarded) && sinkOk)
+        return ChainRead::Broken;
+    if (!sinkOk) return ChainRead::SinkStopped;
+    return end == DbxChainEnd::Whole ? ChainRead::Whole : ChainRead::Broken;
 }
 
 // ---- Field decoding ----
@@ -253,13 +269,22 @@ bool DecodeFolderField(const FieldReader& r, std::uint8_t id, std::uint32_t v,
 // message again for each mention; a small file could so make gigabytes of copies. Each record
 // is listed once, where the walk first met it, and the count shrinks to match.
 void DropRepeatedRecords(DbxStore& store) {
-    std::unordered_set<std::uint32_t> seen;
     std::vector<std::uint32_t>& table = store.indexTable;
+    // Sorted copies rather than a hash set: a few bytes per entry, however many the index names.
+    std::vector<std::uint32_t> sorted(table);
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end()) return;
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    std::vector<bool> met(sorted.size(), false);
     std::vector<std::uint32_t> kept;
-    kept.reserve(table.size());
-    for (std::size_t i = table.size(); i-- > 0;) // in walk order
-        if (seen.insert(table[i]).second) kept.push_back(table[i]);
-    if (kept.size() == table.size()) return;
+    kept.reserve(sorted.size());
+    for (std::size_t i = table.size(); i-- > 0;) { // in walk order
+        auto at = static_cast<std::size_t>(
+            std::lower_bound(sorted.begin(), sorted.end(), table[i]) - sorted.begin());
+        if (met[at]) continue;
+        met[at] = true;
+        kept.push_back(table[i]);
+    }
     table.assign(kept.rbegin(), kept.rend());
     store.itemCount = static_cast<std::int32_t>(table.size());
 }
@@ -316,6 +341,133 @@ bool DbxFile::Read(std::uint64_t pos, void* out, std::size_t len) {
     return true;
 }
 
+// ---- Units and claims ----
+
+bool DbxUnitSet::Has(std::uint64_t unit) const {
+    const std::uint64_t page = unit >> kPageShift, bit = unit & ((std::uint64_t(1) << kPageShift) - 1);
+    return page < m_pages.size() && m_pages[page] && (m_pages[page][bit / 64] >> (bit % 64) & 1);
+}
+
+void DbxUnitSet::Add(std::uint64_t unit) {
+    const std::uint64_t page = unit >> kPageShift, bit = unit & ((std::uint64_t(1) << kPageShift) - 1);
+    if (page >= m_pages.size()) m_pages.resize(page + 1);
+    if (!m_pages[page]) m_pages[page].reset(new std::uint64_t[kPageWords]());
+    m_pages[page][bit / 64] |= std::uint64_t(1) << (bit % 64);
+}
+
+void DbxUnitSet::Remove(std::uint64_t unit) {
+    const std::uint64_t page = unit >> kPageShift, bit = unit & ((std::uint64_t(1) << kPageShift) - 1);
+    if (page < m_pages.size() && m_pages[page])
+        m_pages[page][bit / 64] &= ~(std::uint64_t(1) << (bit % 64));
+}
+
+bool DbxUnitSet::AnyIn(std::uint64_t first, std::uint64_t last) const {
+    for (std::uint64_t unit = first; unit < last;) {
+        const std::uint64_t page = unit >> kPageShift;
+        if (page >= m_pages.size()) return false;
+        if (!m_pages[page]) {
+            unit = (page + 1) << kPageShift;
+            continue;
+        }
+        if (unit % 64 == 0 && last - unit >= 64) {
+            if (m_pages[page][(unit & ((std::uint64_t(1) << kPageShift) - 1)) / 64]) return true;
+            unit += 64;
+        } else {
+            if (Has(unit)) return true;
+            ++unit;
+        }
+    }
+    return false;
+}
+
+void DbxUnitSet::AddRange(std::uint64_t first, std::uint64_t last) {
+    for (std::uint64_t unit = first; unit < last; ++unit)
+        Add(unit);
+}
+
+std::uint64_t DbxUnitSet::Next(std::uint64_t from, std::uint64_t limit) const {
+    for (std::uint64_t unit = from; unit < limit;) {
+        const std::uint64_t page = unit >> kPageShift;
+        if (page >= m_pages.size()) return limit;
+        if (!m_pages[page]) {
+            unit = (page + 1) << kPageShift;
+            continue;
+        }
+        const std::uint64_t bit = unit & ((std::uint64_t(1) << kPageShift) - 1);
+        const std::uint64_t word = m_pages[page][bit / 64] >> (bit % 64);
+        if (word) return std::min(limit, unit + static_cast<std::uint64_t>(__builtin_ctzll(word)));
+        unit += 64 - bit % 64;
+    }
+    return limit;
+}
+
+std::uint64_t DbxUnitSet::Count() const {
+    std::uint64_t count = 0;
+    for (const auto& page : m_pages)
+        if (page)
+            for (std::uint64_t w = 0; w < kPageWords; ++w)
+                count += static_cast<std::uint64_t>(__builtin_popcountll(page[w]));
+    return count;
+}
+
+DbxChainEnd TakeDbxTextChain(DbxFile& file, DbxBlockClaims& claims, std::uint32_t start,
+                             const std::function<bool(const char*, std::size_t)>& sink,
+                             const DbxUnitSet* blocks) {
+    std::vector<char> text;
+    bool reading = static_cast<bool>(sink);
+    std::uint64_t taken = 0;
+    std::uint32_t last = 0;
+    DbxChainEnd end = DbxChainEnd::Whole;
+    for (std::uint32_t pos = start; pos != 0;) {
+        std::uint16_t length;
+        std::uint32_t next;
+        // Something that is not a block, or a block that another chain (or this one, going
+        // round) has taken, ends the chain.
+        if ((blocks && (pos % DbxUnitSet::kUnit != 0 || !blocks->Has(pos / DbxUnitSet::kUnit))) ||
+            !ReadBlockHeader(file, pos, length, next) ||
+            claims.taken.AnyIn(FirstUnit(pos), EndUnit(pos, length))) {
+            end = DbxChainEnd::Cut;
+            break;
+        }
+        if (reading) {
+            text.resize(length);
+            if (length > 0 && !file.Read(std::uint64_t(pos) + dbx::kBlockHeaderSize, text.data(), length)) {
+                end = DbxChainEnd::Cut;
+                break;
+            }
+        }
+        claims.taken.AddRange(FirstUnit(pos), EndUnit(pos, length));
+        ++taken;
+        last = pos;
+        // The rest of the chain is still taken when the reader stops reading it.
+        if (reading) reading = sink(text.data(), length);
+        pos = next;
+    }
+    if (taken == 0) return start == 0 ? DbxChainEnd::Whole : DbxChainEnd::Empty;
+    claims.ends.Add(FirstUnit(last));
+    return end;
+}
+
+bool RereadDbxTextChain(DbxFile& file, const DbxBlockClaims& claims, std::uint32_t start,
+                        const std::function<bool(const char*, std::size_t)>& sink) {
+    std::vector<char> text;
+    std::uint64_t blocks = 0;
+    for (std::uint32_t pos = start; pos != 0;) {
+        std::uint16_t length;
+        std::uint32_t next;
+        if (!ReadBlockHeader(file, pos, length, next) || !claims.taken.Has(FirstUnit(pos)) ||
+            ++blocks > file.Size() / dbx::kBlockHeaderSize)
+            return false;
+        text.resize(length);
+        if (length > 0 && !file.Read(std::uint64_t(pos) + dbx::kBlockHeaderSize, text.data(), length))
+            return false;
+        if (!sink(text.data(), length)) return false;
+        if (claims.ends.Has(FirstUnit(pos))) return true;
+        pos = next;
+    }
+    return true;
+}
+
 // ---- Lower layer ----
 
 std::unique_ptr<DbxStore> OpenDbxStore(const std::string& path) {
@@ -365,8 +517,8 @@ std::unique_ptr<DbxStore> OpenDbxStore(const std::string& path) {
         return nullptr;
     }
     store->indexTable.assign(std::size_t(count), 0);
-    TreeWalk walk{
-        file, store->indexTable, std::size_t(count), {}, file.Size() / dbx::kNodeHeaderSize};
+    TreeWalk walk{file, store->indexTable, std::size_t(count), {}, 0,
+                  file.Size() / dbx::kNodeHeaderSize};
     if (!WalkNode(walk, indexPointer, 0)) {
         g_lastError = walk.code;
         return nullptr;
@@ -432,14 +584,13 @@ std::unique_ptr<DbxRecord> ReadDbxItem(DbxStore* store, std::int32_t index, int 
     }
 
     if (message && (flags & kDbxReadText)) {
-        if (message->textPosition == -1) return Fail(kDbxReadFailed);
         std::string& text = message->messageText;
-        bool ok = ReadBlockChain(file, static_cast<std::uint32_t>(message->textPosition),
-                                 [&text](const char* bytes, std::size_t len) {
-                                     text.append(bytes, len);
-                                     return true;
-                                 });
-        if (!ok) return Fail(kDbxReadFailed);
+        ChainRead read = ReadMessageChain(*store, index, message->textPosition,
+                                          [&text](const char* bytes, std::size_t len) {
+                                              text.append(bytes, len);
+                                              return true;
+                                          });
+        if (read != ChainRead::Whole) return Fail(kDbxReadFailed);
     }
     record->index = index;
     g_lastError = kDbxOk;
@@ -455,33 +606,30 @@ int FreeDbxItem(std::unique_ptr<DbxRecord> record) {
     return 0;
 }
 
-DbxTextWrite WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int fd) {
+DbxTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& message, int fd) {
     if (!store.file) {
         g_lastError = kDbxOpenFailed;
-        return DbxTextWrite::BrokenChain;
-    }
-    if (textPosition == -1) {
-        g_lastError = kDbxReadFailed;
         return DbxTextWrite::BrokenChain;
     }
     std::string pending;
     constexpr std::size_t kFlushAt = 256 * 1024;
     bool writeOk = true;
-    bool chainOk = ReadBlockChain(*store.file, static_cast<std::uint32_t>(textPosition),
-                                  [&](const char* bytes, std::size_t len) {
-                                      pending.append(bytes, len);
-                                      if (pending.size() >= kFlushAt) {
-                                          writeOk = platform::WriteAll(fd, pending);
-                                          pending.clear();
-                                      }
-                                      return writeOk;
-                                  });
-    if (writeOk && chainOk && !pending.empty()) writeOk = platform::WriteAll(fd, pending);
+    ChainRead read = ReadMessageChain(store, message.index, message.textPosition,
+                                      [&](const char* bytes, std::size_t len) {
+                                          pending.append(bytes, len);
+                                          if (pending.size() >= kFlushAt) {
+                                              writeOk = platform::WriteAll(fd, pending);
+                                              pending.clear();
+                                          }
+                                          return writeOk;
+                                      });
+    if (writeOk && read == ChainRead::Whole && !pending.empty())
+        writeOk = platform::WriteAll(fd, pending);
     if (!writeOk) {
         g_lastError = kDbxOk; // the file is sound; the destination is not
         return DbxTextWrite::WriteFailed;
     }
-    if (!chainOk) {
+    if (read != ChainRead::Whole) {
         g_lastError = kDbxReadFailed;
         return DbxTextWrite::BrokenChain;
     }
@@ -529,5 +677,5 @@ DbxTextWrite CDbxStoreFile::WriteMessageText(const CDbxMessage& message, int fd)
         g_lastError = kDbxOpenFailed;
         return DbxTextWrite::BrokenChain;
     }
-    return WriteDbxMessageText(*m_store, message.GetTextPosition(), fd);
+    return WriteDbxMessageText(*m_store, message.Record(), fd);
 }

@@ -9,6 +9,7 @@
 // Two layers: free functions over plain records, which keep a process-wide last-error code,
 // and the objects (CDbxStoreFile, CDbxMessage, CDbxFolderEntry) the rest of the program uses.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,12 +63,69 @@ private:
     std::size_t m_windowLength = 0;
 };
 
+// A set of places in a file, one bit for every four bytes, kept in pages that are made when
+// first touched: at most a thirty-second of the file's size, whatever the file holds.
+class DbxUnitSet {
+public:
+    static constexpr std::uint64_t kUnit = 4;
+
+    bool Has(std::uint64_t unit) const;
+    void Add(std::uint64_t unit);
+    void Remove(std::uint64_t unit);
+    // Whether any unit of [first, last) is in the set; and adding them all.
+    bool AnyIn(std::uint64_t first, std::uint64_t last) const;
+    void AddRange(std::uint64_t first, std::uint64_t last);
+    // The first unit of [from, limit) in the set; limit when there is none.
+    std::uint64_t Next(std::uint64_t from, std::uint64_t limit) const;
+    // How many units are in the set.
+    std::uint64_t Count() const;
+
+private:
+    static constexpr unsigned kPageShift = 18; // units per page: one MiB of the file
+    static constexpr std::uint64_t kPageWords = (std::uint64_t(1) << kPageShift) / 64;
+    std::vector<std::unique_ptr<std::uint64_t[]>> m_pages;
+};
+
+// Which bytes of a file message texts have taken, so that a text block belongs to one message.
+// A block takes the four-byte units that lie wholly inside it; two blocks that share no such
+// unit overlap by at most six bytes at either end, so the texts of the blocks taken are never
+// longer together than the file, however the blocks of a crafted file overlap.
+struct DbxBlockClaims {
+    DbxUnitSet taken;
+    DbxUnitSet ends; // the last block each chain took, by its first unit
+};
+
+// How a message's text chain ended when its blocks were taken.
+enum class DbxChainEnd : std::uint8_t {
+    NotTaken, // not followed yet
+    Whole,    // up to the block that ends the chain
+    Cut,      // at something that is not a block, or at a block another chain (or itself) took
+    Empty,    // its first block was no block, or already taken
+};
+
+// Follows the chain at start, taking each block for it until the chain ends, breaks, or enters
+// a block already taken; marks the last block taken as the chain's end. sink(bytes, length)
+// gets each block's text in chain order for as long as it answers true (none: nothing is read).
+// With blocks, a position whose unit is not in it is no block either.
+DbxChainEnd TakeDbxTextChain(DbxFile& file, DbxBlockClaims& claims, std::uint32_t start,
+                             const std::function<bool(const char*, std::size_t)>& sink,
+                             const DbxUnitSet* blocks = nullptr);
+// Reads again a chain taken before, up to the block marked as its end; false when it no longer
+// reads (the file changed) or sink answered false.
+bool RereadDbxTextChain(DbxFile& file, const DbxBlockClaims& claims, std::uint32_t start,
+                        const std::function<bool(const char*, std::size_t)>& sink);
+
 struct DbxStore {
     std::unique_ptr<DbxFile> file;
     std::int32_t itemCount = 0;
     // The position of each item record, filled from the last slot backwards by the walk.
     std::vector<std::uint32_t> indexTable;
     std::uint8_t kind = 0;
+    // The text blocks the messages read so far have taken, and how each message's chain ended
+    // (by index; made on the first text read). The first message to reach a block keeps it, so
+    // a file whose chains share or overlap blocks gives no more text than it holds.
+    DbxBlockClaims claims;
+    std::vector<DbxChainEnd> chainEnds;
 };
 
 // Base of the item records; kind says which of the two it is.
@@ -119,8 +177,9 @@ enum class DbxTextWrite { Written, BrokenChain, WriteFailed };
 
 // Streams a message's text block chain to a file descriptor, so that neither a large file nor
 // a large message needs to be in memory. Bytes already written stay written when the chain
-// turns out broken. Sets the last-error code: 0, or 7 for a broken chain (or no text at all).
-DbxTextWrite WriteDbxMessageText(DbxStore& store, std::int32_t textPosition, int fd);
+// turns out broken, or enters a block an earlier message of the store took. Sets the
+// last-error code: 0, or 7 for a broken chain (or no text at all).
+DbxTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& message, int fd);
 
 // ---- The object layer ----
 

@@ -68,11 +68,19 @@ bool DbxTextStartsWithHeaders(const char* text, std::size_t length) {
 CDbxMessageScan::CDbxMessageScan() = default;
 CDbxMessageScan::~CDbxMessageScan() = default;
 
+void CDbxMessageScan::Reset() {
+    m_blocks = DbxUnitSet();
+    m_claims = DbxBlockClaims();
+    m_starts = DbxUnitSet();
+    m_whole = DbxUnitSet();
+    m_written = DbxUnitSet();
+    m_startCount = 0;
+}
+
 bool CDbxMessageScan::Open(const std::string& path, std::string& why) {
     why.clear();
-    m_blocks.clear();
-    m_passed.clear();
-    m_starts.clear();
+    Reset();
+    m_path = path;
     m_file = DbxFile::Open(path, &why);
     if (!m_file) {
         if (why.empty()) why = std::string("cannot be opened: ") + std::strerror(errno);
@@ -89,10 +97,8 @@ bool CDbxMessageScan::Open(const std::string& path, std::string& why) {
     return true;
 }
 
-std::ptrdiff_t CDbxMessageScan::FindBlock(std::uint32_t position) const {
-    auto it = std::lower_bound(m_blocks.begin(), m_blocks.end(), position);
-    if (it == m_blocks.end() || *it != position) return -1;
-    return it - m_blocks.begin();
+bool CDbxMessageScan::IsBlock(std::uint32_t position) const {
+    return position % kAlignment == 0 && m_blocks.Has(position / kAlignment);
 }
 
 bool CDbxMessageScan::LooksLikeHeaders(std::uint32_t position) {
@@ -106,14 +112,12 @@ bool CDbxMessageScan::LooksLikeHeaders(std::uint32_t position) {
 }
 
 bool CDbxMessageScan::Scan(const std::function<bool(std::uint64_t, std::uint64_t)>& keepGoing) {
-    m_blocks.clear();
-    m_passed.clear();
-    m_starts.clear();
+    Reset();
     if (!m_file) return true;
     const std::uint64_t size = m_file->Size();
     // A block names itself with 32 bits, so none starts beyond that.
     const std::uint64_t end = std::min<std::uint64_t>(size, std::uint64_t(UINT32_MAX) + 1);
-    std::vector<std::uint32_t> targets;
+    DbxUnitSet targets;
     std::vector<unsigned char> piece;
     // The header words come first; the walk starts behind them.
     for (std::uint64_t base = dbx::kMinHeaderSize; base + dbx::kBlockHeaderSize <= end;
@@ -133,20 +137,44 @@ bool CDbxMessageScan::Scan(const std::function<bool(std::uint64_t, std::uint64_t
             std::uint16_t textLength = Le16(p + dbx::kBlockLengthOffset);
             if (textLength > Le32(p + 4) || position + dbx::kBlockHeaderSize + textLength > size)
                 continue;
-            m_blocks.push_back(static_cast<std::uint32_t>(position));
-            if (std::uint32_t next = Le32(p + dbx::kBlockNextOffset)) targets.push_back(next);
+            m_blocks.Add(position / kAlignment);
+            std::uint32_t next = Le32(p + dbx::kBlockNextOffset);
+            if (next % kAlignment == 0) targets.Add(next / kAlignment);
         }
     }
-    std::sort(targets.begin(), targets.end());
-    targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
-    m_passed.assign(m_blocks.size(), false);
+    std::vector<unsigned char>().swap(piece);
     std::size_t looked = 0;
-    for (std::uint32_t block : m_blocks) {
-        if (std::binary_search(targets.begin(), targets.end(), block)) continue;
+    // The chains the index reaches take their blocks first, in the order the readers take
+    // them, so that no message found here repeats or runs into one of them.
+    if (std::unique_ptr<DbxStore> store = OpenDbxStore(m_path)) {
+        for (std::int32_t i = store->itemCount - 1; i >= 0; --i) {
+            if (++looked % 4096 == 0 && !keepGoing(size / 2, size)) return false;
+            std::unique_ptr<DbxRecord> record = ReadDbxItem(store.get(), i, 0);
+            auto* message = dynamic_cast<DbxMessageRecord*>(record.get());
+            if (message && message->textPosition != -1)
+                TakeDbxTextChain(*m_file, m_claims, static_cast<std::uint32_t>(message->textPosition), {});
+        }
+    }
+    const std::uint64_t limit = end / kAlignment + 1;
+    for (std::uint64_t unit = m_blocks.Next(0, limit); unit < limit;
+         unit = m_blocks.Next(unit + 1, limit)) {
+        const auto block = static_cast<std::uint32_t>(unit * kAlignment);
         if (++looked % 4096 == 0 && !keepGoing(size / 2 + block / 2, size)) return false;
-        if (LooksLikeHeaders(block)) m_starts.push_back(block);
+        if (targets.Has(unit) || m_claims.taken.Has(unit) || !LooksLikeHeaders(block)) continue;
+        DbxChainEnd chain = TakeDbxTextChain(*m_file, m_claims, block, {}, &m_blocks);
+        if (chain == DbxChainEnd::Empty) continue;
+        m_starts.Add(unit);
+        if (chain == DbxChainEnd::Whole) m_whole.Add(unit);
+        ++m_startCount;
     }
     return true;
+}
+
+std::uint32_t CDbxMessageScan::NextStart(std::uint32_t after) const {
+    if (!m_file) return 0;
+    const std::uint64_t limit = m_file->Size() / kAlignment + 1;
+    const std::uint64_t unit = m_starts.Next(after == 0 ? 0 : after / kAlignment + 1, limit);
+    return unit < limit ? static_cast<std::uint32_t>(unit * kAlignment) : 0;
 }
 
 std::string CDbxMessageScan::ReadSubject(std::uint32_t start) {
@@ -154,7 +182,7 @@ std::string CDbxMessageScan::ReadSubject(std::uint32_t start) {
     std::string head;
     std::uint32_t position = start;
     for (int n = 0; n < kSubjectBlocks && position != 0 && head.size() < kSubjectLook; ++n) {
-        if (FindBlock(position) < 0) break;
+        if (!IsBlock(position)) break;
         unsigned char header[dbx::kBlockHeaderSize];
         if (!m_file->Read(position, header, sizeof header)) break;
         std::size_t length = Le16(header + dbx::kBlockLengthOffset);
@@ -192,28 +220,23 @@ std::string CDbxMessageScan::ReadSubject(std::uint32_t start) {
 }
 
 DbxTextWrite CDbxMessageScan::WriteText(std::uint32_t start, int fd) {
-    if (!m_file) return DbxTextWrite::BrokenChain;
+    if (!m_file || start % kAlignment != 0) return DbxTextWrite::BrokenChain;
+    const std::uint64_t unit = start / kAlignment;
+    // A chain's text is had once: every copy of a message would be as large as the message.
+    if (!m_starts.Has(unit) || m_written.Has(unit)) return DbxTextWrite::BrokenChain;
+    m_written.Add(unit);
     std::string pending;
-    std::vector<char> text;
-    std::uint32_t position = start;
-    while (position != 0) {
-        std::ptrdiff_t at = FindBlock(position);
-        if (at < 0 || m_passed[static_cast<std::size_t>(at)]) return DbxTextWrite::BrokenChain;
-        m_passed[static_cast<std::size_t>(at)] = true;
-        unsigned char header[dbx::kBlockHeaderSize];
-        if (!m_file->Read(position, header, sizeof header)) return DbxTextWrite::BrokenChain;
-        std::size_t length = Le16(header + dbx::kBlockLengthOffset);
-        text.resize(length);
-        if (length > 0 &&
-            !m_file->Read(std::uint64_t(position) + dbx::kBlockHeaderSize, text.data(), length))
-            return DbxTextWrite::BrokenChain;
-        pending.append(text.data(), length);
+    bool writeOk = true;
+    bool read = RereadDbxTextChain(*m_file, m_claims, start, [&](const char* bytes, std::size_t len) {
+        pending.append(bytes, len);
         if (pending.size() >= kFlushAt) {
-            if (!platform::WriteAll(fd, pending)) return DbxTextWrite::WriteFailed;
+            writeOk = platform::WriteAll(fd, pending);
             pending.clear();
         }
-        position = Le32(header + dbx::kBlockNextOffset);
-    }
-    if (!pending.empty() && !platform::WriteAll(fd, pending)) return DbxTextWrite::WriteFailed;
-    return DbxTextWrite::Written;
+        return writeOk;
+    });
+    const bool whole = read && m_whole.Has(unit);
+    if (writeOk && whole && !pending.empty()) writeOk = platform::WriteAll(fd, pending);
+    if (!writeOk) return DbxTextWrite::WriteFailed;
+    return whole ? DbxTextWrite::Written : DbxTextWrite::BrokenChain;
 }

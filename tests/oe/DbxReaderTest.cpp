@@ -374,6 +374,57 @@ TEST_F(DbxReaderTest, ChainLongerThanTheFileFails) {
     EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
 }
 
+// A block belongs to the first message that reads it. Here every message leads into its own
+// one of eight blocks 16 bytes apart, each 28 KiB long and so overlapping all the others: the
+// first message read keeps its text whole, the others end where they enter a taken block, so
+// the folder gives no more text than the file holds, and reading again gives the same.
+TEST_F(DbxReaderTest, OverlappingBlocksBelongToOneMessage) {
+    std::vector<DbxTestMessage> messages = SampleMessages(8, 100);
+    std::string bytes = BuildDbxMessageFile(messages);
+    std::vector<std::int32_t> textPos;
+    {
+        CDbxStoreFile store;
+        ASSERT_EQ(store.Open(Save(bytes)), 0);
+        for (int i = 0; i < 8; ++i) textPos.push_back(GetMessage(store, i, 0)->GetTextPosition());
+    }
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    const std::size_t first = bytes.size();
+    bytes.resize(first + 8 * 16 + 0x7000, 'x');
+    for (std::size_t b = 0; b < 8; ++b) {
+        std::size_t at = first + b * 16;
+        bytes[at + dbx::kBlockLengthOffset] = 0x00;
+        bytes[at + dbx::kBlockLengthOffset + 1] = 0x70;
+        put32(at + dbx::kBlockNextOffset, 0);
+        put32(textPos[b] + dbx::kBlockNextOffset, static_cast<std::uint32_t>(at));
+    }
+    std::string path = Save(bytes);
+    CDbxStoreFile store;
+    ASSERT_EQ(store.Open(path), 0);
+    std::uint64_t total = 0;
+    std::vector<DbxTextWrite> results;
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 7; i >= 0; --i) {
+            auto m = GetMessage(store, i, 0);
+            ASSERT_TRUE(m);
+            std::string out = dir / ("out" + std::to_string(i));
+            int fd = open(out.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+            results.push_back(store.WriteMessageText(*m, fd));
+            close(fd);
+            if (round == 0) total += ReadFileText(out).size();
+            if (i == 7) {
+                EXPECT_EQ(ReadFileText(out), messages[7].text + std::string(0x7000, 'x'));
+            }
+            EXPECT_EQ(static_cast<bool>(store.GetItem(i, kDbxReadText)), i == 7);
+        }
+    }
+    EXPECT_LE(total, bytes.size());
+    for (std::size_t k = 0; k < results.size(); ++k)
+        EXPECT_EQ(results[k], k % 8 == 0 ? DbxTextWrite::Written : DbxTextWrite::BrokenChain) << k;
+}
+
 TEST_F(DbxReaderTest, LowerLayerCloseAndFree) {
     EXPECT_EQ(CloseDbxStore(nullptr), -1);
     EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
