@@ -1,4 +1,4 @@
-// save-eml, search and wizard: the operations over .dbx message files.
+// save-eml, search and wizard: the operations over the messages of mailboxes.
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -14,38 +14,22 @@
 #include "engine/MailSearch.h"
 #include "engine/SaveAsEml.h"
 #include "engine/WizardRun.h"
-#include "oe/DbxReader.h"
 #include "oe/DbxScan.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/SeException.h"
-#include "store/MailSource.h"
-#include "store/MboxReader.h"
+#include "store/MailSourceList.h"
 
 namespace {
 
-// The core keeps quiet about a file that is not a store (the folder tree has its own message
-// for that); on the command line the user needs to know why nothing happened.
-bool ReportUnreadableStore(const char* command, const std::string& path) {
-    CDbxStoreFile store;
-    if (store.Open(path) == 0) return false;
-    int code = GetDbxLastError();
-    if (!GetDbxOpenRefusal().empty()) {
-        std::cerr << "kestrel-cli " << command << ": " << path << " " << GetDbxOpenRefusal()
-                  << "\n";
-        return true;
-    }
-    std::cerr << "kestrel-cli " << command << ": " << path << ": not a readable .dbx file ("
-              << (code > 0 && code < kDbxErrorCount ? DbxErrorTexts[code] : "unknown error")
-              << ")\n";
-    return true;
-}
-
-// Whether a path is no mailbox the commands can read, said on stderr: a folder (of .eml files or
-// a maildir) and an mbox file are read as they are, anything else must be a readable .dbx file.
+// Whether a path gives no mailbox, said on stderr with the kind that was tried and what it found:
+// the core keeps quiet about it (the folder tree has its own message for that), but on the command
+// line the user needs to know why nothing happened.
 bool ReportNoMailbox(const char* command, const std::string& path) {
-    if (platform::IsDirectory(path) || CMboxReader::LooksLikeMbox(path)) return false;
-    return ReportUnreadableStore(command, path);
+    const MailboxOpen opened = OpenMailbox(path);
+    if (opened) return false;
+    std::cerr << "kestrel-cli " << command << ": " << path << ": " << opened.Why << "\n";
+    return true;
 }
 
 // With --recover a file whose index is broken is still scanned; only a file that is no .dbx
@@ -57,13 +41,10 @@ bool ReportUnscannableStore(const std::string& path) {
         std::cerr << "kestrel-cli save-eml: " << path << " " << why << "\n";
         return true;
     }
-    CDbxStoreFile store;
-    if (store.Open(path) != 0) {
-        int code = GetDbxLastError();
-        std::cerr << "kestrel-cli save-eml: " << path << ": the index cannot be read ("
-                  << (code > 0 && code < kDbxErrorCount ? DbxErrorTexts[code] : "unknown error")
-                  << "); every message comes from the scan\n";
-    }
+    const MailboxOpen opened = OpenMailbox(path);
+    if (!opened)
+        std::cerr << "kestrel-cli save-eml: " << path << ": " << opened.Why
+                  << "; the index cannot be read, every message comes from the scan\n";
     return false;
 }
 

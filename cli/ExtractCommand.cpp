@@ -16,7 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/SeException.h"
-#include "store/MailSource.h"
+#include "store/MailSourceList.h"
 
 namespace {
 
@@ -78,10 +78,10 @@ int RunExtract(const std::vector<std::string>& args) {
     std::string mailFolder = positional[0];
     std::string dest = positional[1];
     // The same rule as the run's: a fifo or a device is refused, not read.
-    std::string why;
-    if (!OpenMailboxPath(mailFolder, &why))
+    const MailboxOpen opened = OpenMailbox(mailFolder);
+    if (!opened)
         return UsageError("extract", "no mail folder at '" + mailFolder + "'" +
-                                         (why.empty() ? "" : ": " + why));
+                                         (opened.Why.empty() ? "" : ": " + opened.Why));
     if (!PrepareDestination("extract", dest)) return kExitFailed;
     std::string trimmed = mailFolder;
     while (trimmed.size() > 1 && trimmed.back() == '/')

@@ -19,23 +19,14 @@
 #include "platform/SeException.h"
 #include "platform/UserInterface.h"
 #include "report/ReportWriter.h"
-#include "store/MailSource.h"
+#include "store/MailSourceList.h"
+#include "store/MessageOnDisk.h"
 
 namespace {
 
 constexpr const char* kPictureExtensions = ".jpg .jpeg .bmp .gif .tif .jbg .png .pcx .tiff";
 // How many of the next messages the component is asked to read ahead.
 constexpr int kReadAhead = 3;
-
-int MonthFromName(const std::string& word) {
-    static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                          "jul", "aug", "sep", "oct", "nov", "dec"};
-    if (word.size() < 3) return -1;
-    std::string w = platform::ToLower(word.substr(0, 3));
-    for (int m = 0; m < 12; ++m)
-        if (w == kMonths[m]) return m;
-    return -1;
-}
 
 } // namespace
 
@@ -139,62 +130,6 @@ std::string StripForwardPrefix(const std::string& subject) {
     return start == std::string::npos ? "" : s.substr(start);
 }
 
-std::optional<std::time_t> ParseMailDate(const std::string& dateText) {
-    if (dateText.size() <= 5) return std::nullopt;
-    const std::string s = dateText.substr(5, 20);
-    size_t i = 0;
-    auto skipBlanks = [&] {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
-            ++i;
-    };
-    auto number = [&](size_t maxDigits, int& out) {
-        size_t start = i;
-        out = 0;
-        while (i < s.size() && i - start < maxDigits &&
-               std::isdigit(static_cast<unsigned char>(s[i])))
-            out = out * 10 + (s[i++] - '0');
-        return i > start;
-    };
-    int day = 0, year = 0, hour = 0, minute = 0, second = 0;
-    skipBlanks();
-    if (!number(2, day)) return std::nullopt;
-    skipBlanks();
-    size_t wordStart = i;
-    while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i])))
-        ++i;
-    int month = MonthFromName(s.substr(wordStart, i - wordStart));
-    if (month < 0) return std::nullopt;
-    skipBlanks();
-    size_t yearStart = i;
-    if (!number(4, year)) return std::nullopt;
-    if (i - yearStart <= 2) year += year < 30 ? 2000 : 1900;
-    skipBlanks();
-    if (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
-        if (!number(2, hour) || i >= s.size() || s[i] != ':') return std::nullopt;
-        ++i;
-        if (!number(2, minute)) return std::nullopt;
-        if (i < s.size() && s[i] == ':') {
-            ++i;
-            if (!number(2, second)) return std::nullopt;
-        }
-    }
-    if (day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59 || year < 1601)
-        return std::nullopt;
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    std::tm check = tm;
-    std::time_t t = std::mktime(&check);
-    // mktime rolls 31 Feb over into March; such a date is no date.
-    if (check.tm_mday != day || check.tm_mon != month) return std::nullopt;
-    return t;
-}
-
 ExtractionAnswer ParseExtractionAnswer(const std::string& answer) {
     ExtractionAnswer a;
     size_t bars[3];
@@ -256,15 +191,15 @@ namespace {
 // subject condition is decided on that answer.
 MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptions& options,
                            const std::string& target, ExtractionContext& context,
-                           CMessageFile& file, CRecoveryRecord& record,
+                           CMessageOnDisk& file, CRecoveryRecord& record,
                            ExtractedMessage& message) {
     if (options.FolderNameSubDirectory != 0) platform::CreateFolder(target);
-    const CMessageFile::Result opened =
+    const CMessageOnDisk::Result opened =
         file.Open(source, index, RecoveryFolder(options.Destination));
-    if (opened == CMessageFile::Unreadable || opened == CMessageFile::Cut)
+    if (opened == CMessageOnDisk::Unreadable || opened == CMessageOnDisk::Cut)
         NoteUnreadableMessage(context.problems, source.Describe(index),
                               "(damaged or cut short; extracted as far as it goes)");
-    else if (opened != CMessageFile::Ready)
+    else if (opened != CMessageOnDisk::Ready)
         NoteUnreadableMessage(context.problems, source.Describe(index), {});
     // The run goes from the last message down: the next few are read on another core while
     // this one is written.
@@ -281,7 +216,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
         result.clear();
     }
     // A message the component gave no answer for is looked at once more, to say why.
-    if (result.empty() && opened == CMessageFile::Ready) {
+    if (result.empty() && opened == CMessageOnDisk::Ready) {
         std::string why;
         const int readable = platform::OpenFileForReading(file.Path(), UINT64_MAX, &why);
         if (readable < 0)
@@ -346,13 +281,12 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     if (context.problems && ::access(dest.c_str(), W_OK | X_OK) != 0)
         context.problems->DestinationUnwritable = true;
 
-    std::string why;
-    std::unique_ptr<IMailSource> opened = OpenMailboxPath(folderPath, &why);
+    MailboxOpen opened = OpenMailbox(folderPath);
     if (!opened) {
-        context.ui.ShowMessage("Can't read the mail folder " + folderPath + ": " + why);
+        context.ui.ShowMessage("Can't read the mail folder " + folderPath + ": " + opened.Why);
         return -1;
     }
-    IMailSource& source = *opened;
+    IMailSource& source = *opened.Source;
     progress.Open("Progress", true);
     progress.SetRange(0, source.Count(), 1);
     platform::CreateFolder(RecoveryFolder(dest));
@@ -383,7 +317,7 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     policy.CancelAfterEveryMessage = true;
     policy.StopOnCancel = false;
     policy.SweepScratch = true;
-    CMessageFile file; // the messages of a mailbox file share one copy
+    CMessageOnDisk file; // the messages of a mailbox file share one copy
     CRecoveryRecord record(dest);
     policy.Extract = [&](int index, ExtractedMessage& message) {
         return ExtractMessage(source, index, options, policy.Folder, context, file, record,

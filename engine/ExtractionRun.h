@@ -8,6 +8,7 @@
 
 #include "engine/ExtractionOptions.h"
 #include "platform/UnwrittenFiles.h"
+#include "store/MailHeader.h" // ParseMailDate, the date rule of the component's answer
 
 struct AppSettings;
 class CExtractorClient;
@@ -63,7 +64,7 @@ struct ExtractionContext {
     RunProblems* problems = nullptr; // filled when given
 };
 
-// The mail folder is any mailbox OpenMailboxPath knows: a folder of .eml files, a maildir, an
+// The mail folder is any mailbox OpenMailbox knows: a folder of .eml files, a maildir, an
 // mbox or a .dbx file. 0 when it ran or had nothing to do; -1 when the user declined to go on
 // after an interrupted earlier run over the same destination, or when the path is no mailbox
 // (said through the message box).
@@ -85,10 +86,6 @@ bool SubjectContains(const std::string& subject, const std::string& keyword);
 // Removes one leading forward prefix ("fwd:", "fw:", "fwd", "fw", any case) and the blanks
 // around it.
 std::string StripForwardPrefix(const std::string& subject);
-
-// The mail's wall-clock time from the date text the component answers ("Tue, 15 Nov 1994
-// 08:12:31 +0000"): the 20 characters from offset 5, read as local time, no zone conversion.
-std::optional<std::time_t> ParseMailDate(const std::string& dateText);
 
 // The parts of a component answer "subject|sender|date|a.jpg:b.pdf".
 struct ExtractionAnswer {

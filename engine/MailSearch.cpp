@@ -1,8 +1,7 @@
 #include "engine/MailSearch.h"
 
-#include "engine/MailboxAccess.h"
 #include "platform/FileHandle.h"
-#include "store/MailSource.h"
+#include "store/MailSourceList.h"
 
 bool SenderMatches(const std::string& sender, const std::string& senderText) {
     return sender.find(senderText) != std::string::npos;
@@ -21,15 +20,14 @@ MailSearchOutcome CMailSearch::Run(const std::string& messageFile, const std::st
         return outcome;
     };
 
-    // A folder of .eml files or a .dbx file; nothing, or a file that does not open, has nothing
-    // to search.
-    std::unique_ptr<IMailSource> source = OpenMailSource(messageFile);
+    // Any mailbox; nothing, or a path that gives none, has nothing to search.
+    std::unique_ptr<IMailSource> source = OpenMailbox(messageFile).Source;
     if (!source) return end(MailSearchOutcome::Finished, "Finished");
 
     for (int index = source->Count() - 1; index >= 0; --index) {
         if (m_stop == 1) return end(MailSearchOutcome::Stopped, nullptr);
         MailHeader header;
-        if (!ReadMailHeader(*source, index, header))
+        if (!source->ReadHeader(index, header))
             return end(MailSearchOutcome::ReadError, "Extract eMail Error");
         if (!SenderMatches(header.Sender, senderText)) continue;
         if (!header.HasText) return end(MailSearchOutcome::ReadError, "Extract eMail Error");

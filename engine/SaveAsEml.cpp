@@ -8,13 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/MailboxAccess.h"
 #include "oe/DbxScan.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
-#include "store/MailSource.h"
+#include "store/MailSourceList.h"
+#include "store/sources/DbxFileSource.h"
 
 namespace {
 
@@ -211,7 +211,7 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         return result;
     }
     // A .dbx file through its index, an mbox file or a folder of messages as they are.
-    std::unique_ptr<IMailSource> source = OpenMailboxPath(sourcePath);
+    std::unique_ptr<IMailSource> source = OpenMailbox(sourcePath).Source;
     const bool indexed = source != nullptr;
     // A damaged index keeps nothing from the scan; only a file that is no .dbx file at all does.
     CDbxMessageScan scan;
@@ -229,7 +229,7 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         MailHeader header;
         // A message that cannot be read is counted and left out; the others are still saved.
         const MailTextWrite written =
-            ReadMailHeader(*source, i, header) && header.HasText
+            source->ReadHeader(i, header) && header.HasText
                 ? SaveMessage(destination, FormatIndexName(i, header.Subject),
                               [&](int fd) { return source->WriteText(i, fd); }, result)
                 : MailTextWrite::Unreadable;

@@ -12,7 +12,6 @@
 #include "engine/AttachmentLoop.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
-#include "engine/MailboxAccess.h"
 #include "engine/ProgressWindow.h"
 #include "engine/RecoveryRecord.h"
 #include "platform/ErrorLog.h"
@@ -23,7 +22,8 @@
 #include "platform/UserInterface.h"
 #include "report/HtmlWriter.h"
 #include "report/ReportWriter.h"
-#include "store/MailSource.h"
+#include "store/MailSourceList.h"
+#include "store/MessageOnDisk.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ private:
 
     std::optional<MailHeader> Read(int index) {
         MailHeader header;
-        if (!ReadMailHeader(m_source, index, header)) return std::nullopt;
+        if (!m_source.ReadHeader(index, header)) return std::nullopt;
         return header;
     }
 
@@ -122,7 +122,7 @@ namespace {
 // into a temporary file, for the component. A message that cannot be read or copied ends the run;
 // one the mailbox ends inside is extracted as far as it goes.
 MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers,
-                           const std::string& folder, WizardContext& context, CMessageFile& file,
+                           const std::string& folder, WizardContext& context, CMessageOnDisk& file,
                            ExtractedMessage& message) {
     MailHeader header;
     if (!headers.Header(index, header)) {
@@ -136,18 +136,18 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
 
     // A message without a stored text counts as an empty one.
     switch (file.Open(source, index, platform::JoinPath(folder, "process"))) {
-    case CMessageFile::Ready:
+    case CMessageOnDisk::Ready:
         break;
-    case CMessageFile::Cut:
+    case CMessageOnDisk::Cut:
         // The mailbox ends inside it: what there is of it is extracted all the same.
         NoteUnreadableMessage(context.problems, source.Describe(index),
                               "(cut short; extracted as far as it goes)");
         break;
-    case CMessageFile::Unreadable:
+    case CMessageOnDisk::Unreadable:
         context.ui.ShowMessage("Extract eMail Error");
         return MessageStep::Stop;
-    case CMessageFile::NoTempFile:
-    case CMessageFile::WriteFailed:
+    case CMessageOnDisk::NoTempFile:
+    case CMessageOnDisk::WriteFailed:
         context.ui.ShowMessage("Error in Create Temp File!!");
         return MessageStep::Stop;
     }
@@ -184,20 +184,13 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
         TheErrorLog().Write("Skipped the folder %s: it is a link", D.c_str());
         return 0;
     }
-    std::unique_ptr<IMailSource> source;
-    const bool emlFolder = platform::IsDirectory(messageFile);
-    if (emlFolder) {
-        source = OpenMailSource(messageFile);
-        // A folder without messages of its own (an account's folder) gets no report.
-        if (!source || source->Count() == 0) return 0;
-    }
+    MailboxOpen opened = OpenMailbox(messageFile);
+    // A folder without messages of its own (an account's folder) gets no report.
+    if (opened.Kind && opened.Kind->Folder && (!opened || opened.Source->Count() == 0)) return 0;
     platform::CreateFolder(D);
-    if (!emlFolder) {
-        if (!platform::FileExists(messageFile)) return 0;
-        // A file that is not a message store has no messages to run: skip the folder.
-        source = OpenMailSource(messageFile);
-        if (!source) return 0;
-    }
+    // A path that is no mailbox has no messages to run: skip the folder.
+    if (!opened) return 0;
+    std::unique_ptr<IMailSource> source = std::move(opened.Source);
     CProgressWindow& progress = context.progress;
     progress.SetPos(0); // one progress serves every folder, each counted from the start
     progress.Open("Progress", true);
@@ -221,7 +214,7 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     policy.StopOnCancel = true;
     policy.SweepScratch = false;
     HeadersAhead headers(*source, request, context.client);
-    CMessageFile file; // the messages of a mailbox file share one copy
+    CMessageOnDisk file; // the messages of a mailbox file share one copy
     policy.Extract = [&](int index, ExtractedMessage& message) {
         MessageStep step = ExtractMessage(*source, index, headers, D, context, file, message);
         message.Origin = messageFile;

@@ -30,6 +30,7 @@
 #include "res/MenuTemplate.h"
 #include "res/Resource.h"
 #include "store/FolderSelection.h"
+#include "store/sources/DbxFileSource.h"
 
 namespace {
 
@@ -356,7 +357,7 @@ std::string CExpressFolderView::DisabledReason(unsigned commandId) const {
     if (!selected) return kNoMailBoxMessage;
     if (!record) return kNoRecordReason;
     if (saving && FolderMessageFile(record).empty()) return kNoMessageFileReason;
-    if (commandId == res::ID_RECOVER_MESSAGES && record->Kind != MailboxKind::Express)
+    if (commandId == res::ID_RECOVER_MESSAGES && record->Source != &kDbxFileKind)
         return kNoDbxFileReason;
     return {};
 }

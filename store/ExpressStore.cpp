@@ -7,6 +7,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Utf8.h"
+#include "store/sources/DbxFileSource.h"
 
 namespace {
 
@@ -89,7 +90,10 @@ std::vector<FolderRecord> ExpressFolderRecords(const std::vector<ExpressFolder>&
         r.RelativePath = relative;
         r.FullPath = storeFolder;
         if (f) {
-            if (IsPlainMessageFileName(f->messageFile)) r.PathSuffix = f->messageFile;
+            if (IsPlainMessageFileName(f->messageFile)) {
+                r.PathSuffix = f->messageFile;
+                r.Source = &kDbxFileKind;
+            }
             r.Numbers[4] = static_cast<std::int32_t>(f->id);
         }
         records.push_back(std::move(r));

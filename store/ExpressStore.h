@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "oe/ExpressFolders.h"
-#include "store/StoreDiscovery.h"
+#include "store/FolderRecord.h"
 
 // How many levels of folders a store's tree shows below its top record.
 inline constexpr int kMaxExpressFolderDepth = 64;

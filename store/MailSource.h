@@ -1,30 +1,14 @@
 #pragma once
-// A mailbox as the runs walk it: how many messages, one message's header fields, one message's
-// text written to a file. A folder of .eml files, a .dbx file, an mbox file and a maildir are the
-// kinds there are; a new kind of mailbox is one more reader and one more source beside these, not
-// a new run.
+// A mailbox as the runs walk it, whatever kind it is: how many messages, one message's header
+// fields, one message's text written to a file. Each kind of mailbox is one source in
+// store/sources/ (a folder of .eml files, a maildir, an mbox file, a .dbx file), described by a
+// MailSourceKind and named once in the list of store/MailSourceList.cpp; the runs, the search,
+// save-eml and the wizard only ever see an IMailSource.
 #include <cstdint>
-#include <ctime>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "oe/DbxReader.h"
-#include "platform/FileHandle.h"
-#include "store/MboxReader.h"
-
-struct FolderRecord;
-
-// What a mailbox keeps about a message outside its text; fields it does not keep stay empty.
-struct MailHeader {
-    std::string Subject;
-    std::string Sender;     // the address
-    std::string SenderName; // the name shown for the sender
-    std::optional<std::time_t> Time;
-    // False when the mailbox lists the message without any text.
-    bool HasText = true;
-};
+#include "store/MailHeader.h"
 
 enum class MailTextWrite {
     Written,     // the whole text (nothing, for a message without one)
@@ -33,143 +17,52 @@ enum class MailTextWrite {
     WriteFailed, // the file could not take it
 };
 
-// What a .dbx file's text chain gave, said as any mailbox says it.
-MailTextWrite ToMailTextWrite(DbxTextWrite written);
-
 class IMailSource {
 public:
     virtual ~IMailSource() = default;
     // Messages are numbered 0 to Count() - 1; the runs go from the last down.
     virtual int Count() const = 0;
-    // False when the message's entry cannot be read.
+    // The message's subject, sender and date, from wherever the kind keeps them (its index, or
+    // the message's own header lines), and whether it has a text. False when the message's
+    // entry cannot be read.
     virtual bool ReadHeader(int index, MailHeader& header) = 0;
     // The message's own file when it is one, else empty (its text then has to be written out).
     virtual std::string MessagePath(int index) const = 0;
+    // The message's whole text to fd, streamed: no message has to fit in memory.
     virtual MailTextWrite WriteText(int index, int fd) = 0;
-    // For a mailbox that keeps the header fields only in the text: the header lines of the
-    // message (up to limit bytes). False for the other kinds.
-    virtual bool ReadHeaderBlock(int, std::size_t, std::string&) { return false; }
     // The message as the user can find it again, for messages about it.
-    virtual std::string Describe(int index) const { return MessagePath(index); }
+    virtual std::string Describe(int index) const = 0;
 };
 
-// Mailboxes that keep one message per file, used in place. Only plain files (or links to them)
-// count: a pipe or a device would never end the read. The header is not read here; the
-// extractor component reads it with the rest of the message.
-class MessageFilesSource : public IMailSource {
-public:
-    int Count() const override { return static_cast<int>(m_paths.size()); }
-    bool ReadHeader(int index, MailHeader& header) override;
-    std::string MessagePath(int index) const override;
-    MailTextWrite WriteText(int index, int fd) override;
-
-protected:
-    // The plain files of folder whose names match pattern, added to the list.
-    void AddFiles(const std::string& folder, const char* pattern);
-    // The list in ascending byte order of the paths.
-    void Sort();
-
-    std::vector<std::string> m_paths;
+// What recognition knows of a path before any kind looks at it. The first bytes of a file are
+// read once, for the kinds told by a signature.
+struct MailboxProbe {
+    std::string Path;
+    bool IsFolder = false;
+    std::uint64_t Size = 0; // of a file
+    std::string Head;       // a file's first bytes (up to kHeadSize)
+    static constexpr std::size_t kHeadSize = 64;
 };
 
-// The .eml files of a folder, in ascending byte order of their paths.
-class EmlFolderSource : public MessageFilesSource {
-public:
-    explicit EmlFolderSource(const std::string& folder);
+// One kind of mailbox, as the list of store/MailSourceList.cpp registers it.
+struct MailSourceKind {
+    // The kind as messages name it, with its article: "a maildir", "an mbox file", ...
+    const char* Name;
+    // Whether its mailboxes are folders (else files).
+    bool Folder;
+    // Whether the path is a mailbox of this kind, told cheaply by what is there (a folder's
+    // sub-folders, a file's first bytes). A kind that looked closely and declined may say why in
+    // whyNot; that is the answer when no later kind finds messages at the path.
+    bool (*IsMine)(const MailboxProbe& probe, std::string& whyNot);
+    // The mailbox at a path this kind claimed; none, with why, when it cannot be read.
+    std::unique_ptr<IMailSource> (*Open)(const std::string& path, std::string& why);
 };
 
-// A maildir: the message files of its cur/ and new/ folders (tmp/ holds deliveries not yet
-// done), in ascending byte order of their names, which begin with the delivery time. Names
-// beginning with "." are not messages.
-class MaildirSource : public MessageFilesSource {
-public:
-    explicit MaildirSource(const std::string& folder);
+// What opening a mailbox gave: the source, or why there is none. Kind names the kind that took
+// the path, also when it then could not read it.
+struct MailboxOpen {
+    std::unique_ptr<IMailSource> Source; // none when the path gives no mailbox
+    const MailSourceKind* Kind = nullptr;
+    std::string Why; // why there is none: the kind tried and what it found
+    explicit operator bool() const { return Source != nullptr; }
 };
-
-// A maildir: cur/ with new/ or tmp/ beside it, or cur/ alone holding a message whose name
-// carries maildir flags (":2,"), as a copy that dropped empty folders leaves it.
-bool IsMaildir(const std::string& folder);
-
-// The messages of an mbox file (store/MboxReader.h gives the format's rules); texts are
-// streamed, never held whole. The header fields are in the text: ReadHeader leaves them empty and
-// ReadHeaderBlock gives the lines. A message the file ends inside is written as far as it goes
-// and said to be unreadable, so a run both extracts what there is and reports it.
-class MboxFileSource : public IMailSource {
-public:
-    // False (and no messages) when the file cannot be read; why says why.
-    bool Open(const std::string& path, std::string* why = nullptr);
-    int Count() const override { return m_reader.Count(); }
-    bool ReadHeader(int index, MailHeader& header) override;
-    std::string MessagePath(int) const override { return {}; }
-    MailTextWrite WriteText(int index, int fd) override;
-    bool ReadHeaderBlock(int index, std::size_t limit, std::string& block) override;
-    std::string Describe(int index) const override;
-
-private:
-    CMboxReader m_reader;
-    std::string m_path;
-};
-
-// The messages of a .dbx message file; texts are streamed, never held whole in memory.
-class DbxFileSource : public IMailSource {
-public:
-    // False (and no messages) when the file is missing or not a readable .dbx file.
-    bool Open(const std::string& path);
-    void Close();
-    int Count() const override { return m_store.GetItemCount(); }
-    bool ReadHeader(int index, MailHeader& header) override;
-    std::string MessagePath(int) const override { return {}; }
-    MailTextWrite WriteText(int index, int fd) override;
-    std::string Describe(int index) const override;
-
-private:
-    const CDbxMessage* Message(int index);
-
-    CDbxStoreFile m_store;
-    std::string m_path;
-    // The last message read, so its header and its text cost one item read.
-    int m_index = -1;
-    std::unique_ptr<CDbxItem> m_item;
-};
-
-// A message as a file the extractor component can read: the message's own file, or a copy of
-// its text in a temporary file ("TAK" and six characters) that goes when this does (or at
-// Close). When the mailbox's copy is damaged (Unreadable) or the mailbox ends inside the
-// message (Cut), Path still names the copy of what could be read. One CMessageFile serves the messages of a run one after another: the copy is
-// rewritten in place, not made anew for each message, since a file made and removed per
-// message costs the file system far more than the rewrite (and slows the making of every file
-// after it).
-class CMessageFile {
-public:
-    enum Result { Ready, Cut, Unreadable, NoTempFile, WriteFailed };
-    CMessageFile() = default;
-    ~CMessageFile();
-    CMessageFile(const CMessageFile&) = delete;
-    CMessageFile& operator=(const CMessageFile&) = delete;
-    Result Open(IMailSource& source, int index, const std::string& scratchFolder);
-    const std::string& Path() const { return m_path; }
-    // Removes the copy now.
-    void Close();
-
-private:
-    // The copy emptied for the next text, when there is one in this folder that is still ours.
-    bool Rewind(const std::string& scratchFolder);
-    bool CopyIsOurs() const;
-
-    std::optional<platform::TempFile> m_copy;
-    std::string m_copyFolder;
-    std::string m_path;
-};
-
-// The mailbox a discovered folder stands for, by the record's kind: its .dbx or mbox message
-// file, its maildir, or its .eml files. Null when the message file does not open, and for a
-// folder that only holds other folders.
-std::unique_ptr<IMailSource> OpenFolderSource(const FolderRecord& folder);
-
-// The mailbox at a path, told by what is there: a maildir, a folder of .eml files, a .dbx file,
-// or an mbox file (its first line a "From " line). Null for anything else, and when the file
-// does not open; why then says why.
-std::unique_ptr<IMailSource> OpenMailboxPath(const std::string& path, std::string* why = nullptr);
-
-// A stored FILETIME (100 ns units since 1601) as calendar seconds, rounded down.
-std::time_t FileTimeToTime(std::uint64_t fileTime);

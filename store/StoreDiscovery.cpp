@@ -10,8 +10,9 @@
 #include "platform/User.h"
 #include "platform/UserInterface.h"
 #include "store/ExpressStore.h"
-#include "store/MailSource.h"
-#include "store/MboxReader.h"
+#include "store/sources/EmlFolderSource.h"
+#include "store/sources/MaildirSource.h"
+#include "store/sources/MboxFileSource.h"
 
 namespace {
 
@@ -39,7 +40,8 @@ void SearchAccountFiles(const std::string& folder, std::vector<std::string>& fou
     if (!FirstVisit(folder, visited)) return;
     // One listing serves both steps: sub-folders first, then this folder's own matches.
     auto entries = platform::ListDirectory(folder, "*");
-    const bool maildir = mailTrees && HasFolder(entries, "cur") && HasFolder(entries, "new");
+    const bool maildir =
+        mailTrees && HasFolder(entries, "cur") && IsMaildir(folder.substr(0, folder.size() - 1));
     if (maildir && folder.size() > 1) mailTrees->push_back(folder.substr(0, folder.size() - 1));
     for (const auto& e : entries) {
         if (!e.isDirectory) continue;
@@ -128,6 +130,7 @@ void StoreDiscovery::DiscoverFolders(const std::string& root, IMessageBox* ui) {
             rec.RelativePath = it->size() > root.size() ? it->substr(root.size()) : std::string();
             rec.DisplayName = platform::DisplayNameOf(rec.RelativePath);
             rec.FullPath = *it;
+            rec.Source = &kEmlFolderKind;
             Folders.push_back(std::move(rec));
         }
     }
@@ -226,12 +229,12 @@ std::vector<platform::DirEntry> SortedEntries(const std::string& folder) {
 }
 
 FolderRecord MakeRecord(const std::string& name, const std::string& relative,
-                        const std::string& fullPath, MailboxKind kind) {
+                        const std::string& fullPath, const MailSourceKind* kind) {
     FolderRecord r;
     r.DisplayName = name;
     r.RelativePath = relative;
     r.FullPath = fullPath;
-    r.Kind = kind;
+    r.Source = kind;
     return r;
 }
 
@@ -267,12 +270,11 @@ void AddMboxFolders(const std::string& folder, const std::string& relative,
         const std::string name = isFile ? e.name : e.name.substr(0, e.name.size() - 4);
         const std::string path = relative + "/" + name;
         if (isFile) {
-            FolderRecord r = MakeRecord(name, path, folder, MailboxKind::Mbox);
+            FolderRecord r = MakeRecord(name, path, folder, &kMboxFileKind);
             r.PathSuffix = name;
             out.push_back(std::move(r));
         } else {
-            out.push_back(
-                MakeRecord(name, path, platform::JoinPath(folder, e.name), MailboxKind::Container));
+            out.push_back(MakeRecord(name, path, platform::JoinPath(folder, e.name), nullptr));
         }
         addSubFolders(name, path);
     }
@@ -301,7 +303,7 @@ void AddMaildirFolders(const std::string& maildir, const std::string& relative,
             // A missing level is named by the folder it would be, which holds no messages.
             out.push_back(MakeRecord(
                 part, path, last ? full : platform::JoinPath(maildir, e.name.substr(0, dot)),
-                last ? MailboxKind::Maildir : MailboxKind::Container));
+                last ? &kMaildirKind : nullptr));
         }
     }
 }
@@ -329,7 +331,7 @@ void StoreDiscovery::AddMailTrees(std::vector<std::string> trees) {
                 AddMboxFolders(folder, label, records, visited);
                 if (records.empty()) continue;
                 const std::string unique = UniqueLabel(label, labels);
-                Folders.push_back(MakeRecord(unique, unique, folder, MailboxKind::Container));
+                Folders.push_back(MakeRecord(unique, unique, folder, nullptr));
                 for (FolderRecord& r : records) {
                     r.RelativePath = unique + r.RelativePath.substr(label.size());
                     Folders.push_back(std::move(r));
@@ -341,7 +343,7 @@ void StoreDiscovery::AddMailTrees(std::vector<std::string> trees) {
         const std::string name = platform::FindFileName(tree);
         if (!name.empty() && name[0] == '.' && IsMaildir(platform::FolderOf(tree))) continue;
         const std::string unique = UniqueLabel(name, labels);
-        Folders.push_back(MakeRecord(unique, unique, tree, MailboxKind::Maildir));
+        Folders.push_back(MakeRecord(unique, unique, tree, &kMaildirKind));
         AddMaildirFolders(tree, unique, Folders);
     }
 }

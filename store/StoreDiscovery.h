@@ -6,31 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "store/FolderRecord.h"
+
 struct AppSettings;
 class IMessageBox;
-
-struct IdentityRecord {
-    std::string Texts[4]; // the second is the identity's name
-};
-
-// How a folder keeps its messages.
-enum class MailboxKind {
-    Express,   // .eml files in the full path, or the .dbx file the path suffix names
-    Mbox,      // the mbox file the path suffix names
-    Maildir,   // the full path is a maildir
-    Container, // no messages of its own, only folders
-};
-
-struct FolderRecord {
-    std::string DisplayName;
-    std::string SecondText;
-    std::string ThirdText;
-    std::string RelativePath; // the full path with the store root cut off
-    std::string PathSuffix;   // a message file inside FullPath, for stores that keep one
-    std::string FullPath;     // without a trailing separator
-    std::array<std::int32_t, 5> Numbers{}; // the fifth is an Outlook Express folder id
-    MailboxKind Kind = MailboxKind::Express;
-};
 
 inline constexpr const char* kNoStoreMessage =
     "Can't find the Mailbox Path of Windows Live Mail!\nPlease go to File->Preference to set "

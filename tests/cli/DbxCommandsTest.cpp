@@ -62,13 +62,13 @@ TEST(CliDbx, SaveEmlReportsABrokenStoreAndAnUnreadableMessage) {
     src.Write("junk.dbx", "junk");
     auto r = RunProgram({"kestrel-cli", "save-eml", src / "junk.dbx", dest.path()});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("not a readable .dbx file (DBX File operation failed. Open or close)"),
-              std::string::npos);
+    EXPECT_NE(r.err.find("junk.dbx: neither a .dbx file nor an mbox file"), std::string::npos)
+        << r.err;
     // A fifo would make a reader wait for a writer for ever.
     ASSERT_EQ(mkfifo((src / "fifo.dbx").c_str(), 0600), 0);
     r = RunProgram({"kestrel-cli", "save-eml", src / "fifo.dbx", dest.path()});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("fifo.dbx is a fifo, not a file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("fifo.dbx: is a fifo, not a file"), std::string::npos) << r.err;
 
     DbxWriterOptions o;
     o.chainLoopMessage = 0;
@@ -196,8 +196,7 @@ TEST(CliDbx, EveryKindOfMailboxIsTakenWithoutComplaint) {
     TempDir src, config;
     const std::vector<FixtureAttachment> files = {
         {"a.gif", "GIF89a" + std::string(4000, 'g'), "image/gif"}}; // above the 2 KB limit
-    const std::string text =
-        MakeMessage("one", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000", files);
+    const std::string text = MakeMessage("one", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000", files);
     src.Write("box", "From anna@x Fri Jan  1 10:00:00 2010\n" + text);
     src.Write("Maildir/cur/1.x:2,S", text);
     src.MakeDir("Maildir/new");
@@ -208,21 +207,52 @@ TEST(CliDbx, EveryKindOfMailboxIsTakenWithoutComplaint) {
         EXPECT_EQ(search.exitCode, 0) << box << "\n" << search.err;
         EXPECT_EQ(search.err, "") << box;
         EXPECT_EQ(search.out.substr(0, 11), "anna@x\tone\t") << box;
-        auto wizard = RunProgram({"kestrel-cli", "wizard", dest / "out", "--from", "1990-01-01",
-                                  "Inbox=" + box},
-                                 {"XDG_CONFIG_HOME=" + config.path()});
+        auto wizard = RunProgram(
+            {"kestrel-cli", "wizard", dest / "out", "--from", "1990-01-01", "Inbox=" + box},
+            {"XDG_CONFIG_HOME=" + config.path()});
         EXPECT_EQ(wizard.exitCode, 0) << box << "\n" << wizard.err;
         EXPECT_EQ(wizard.err.find("not a readable"), std::string::npos) << wizard.err;
         EXPECT_TRUE(platform::FileExists(dest / "out/Inbox/a.gif")) << box;
     }
 }
 
+// An empty file is what mail programs keep for an empty folder: an mbox file without messages,
+// for every command, also beside a folder with mail in the wizard.
+TEST(CliDbx, AnEmptyFileIsAnMboxWithoutMessages) {
+    TempDir src, dest, config;
+    src.Write("empty", "");
+    src.Write("Eml/one.eml",
+              MakeMessage("one", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000",
+                          {{"a.gif", "GIF89a" + std::string(4000, 'g'), "image/gif"}}));
+    const struct {
+        std::vector<std::string> args;
+        const char* out; // a line printed on stdout
+    } cases[] = {
+        {{"extract", "--yes", src / "empty", dest / "extract"}, ""},
+        {{"save-eml", src / "empty", dest / "saved"}, "0 message(s) saved to "},
+        {{"search", src / "empty"}, "Finished\n"},
+        {{"wizard", dest / "wizard", "--from", "1990-01-01", "Empty=" + (src / "empty"),
+          "Mail=" + (src / "Eml")},
+         "report: "},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = c.args;
+        argv.insert(argv.begin(), "kestrel-cli");
+        auto r = RunProgram(argv, {"XDG_CONFIG_HOME=" + config.path()});
+        EXPECT_EQ(r.exitCode, 0) << c.args[0] << "\n" << r.err;
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << c.args[0] << "\n" << r.out;
+        EXPECT_EQ(r.err.find("neither"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(platform::FileExists(dest / "wizard/Mail/a.gif"));
+}
+
 // An mbox file that ends inside its last message (the run's first): every command reads it as far
 // as it goes, says so where it can, and goes on to the other messages.
 TEST(CliDbx, AnMboxCutInsideItsLastMessageIsReadAsFarAsItGoes) {
     TempDir src, config;
-    const std::string whole = MakeMessage("whole", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000",
-                                          {{"a.gif", "GIF89a" + std::string(4000, 'a'), "image/gif"}});
+    const std::string whole =
+        MakeMessage("whole", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000",
+                    {{"a.gif", "GIF89a" + std::string(4000, 'a'), "image/gif"}});
     std::string cut = MakeMessage("cut", "anna@x", "Sat, 02 Jan 2010 10:00:00 +0000",
                                   {{"b.gif", "GIF89a" + std::string(4000, 'b'), "image/gif"}});
     cut.resize(cut.size() - 4); // into the closing boundary: "--XYZ-"
@@ -236,9 +266,9 @@ TEST(CliDbx, AnMboxCutInsideItsLastMessageIsReadAsFarAsItGoes) {
     EXPECT_NE(search.out.find("anna@x\tcut\t"), std::string::npos) << search.out;
 
     TempDir dest;
-    auto wizard = RunProgram(
-        {"kestrel-cli", "wizard", dest / "out", "--all", "--from", "1990-01-01", "Inbox=" + (src / "box")},
-        {"XDG_CONFIG_HOME=" + config.path()});
+    auto wizard = RunProgram({"kestrel-cli", "wizard", dest / "out", "--all", "--from",
+                              "1990-01-01", "Inbox=" + (src / "box")},
+                             {"XDG_CONFIG_HOME=" + config.path()});
     EXPECT_EQ(wizard.exitCode, 3) << wizard.err;
     EXPECT_NE(wizard.err.find("message 2"), std::string::npos) << wizard.err;
     for (const char* file : {"a.gif", "b.gif"})
@@ -261,10 +291,10 @@ TEST(CliDbx, SearchAndWizardFailuresExitOne) {
         std::vector<std::string> args;
         const char* said;
     } cases[] = {
-        {{"search", src / "junk.dbx"}, "not a readable .dbx file"},
+        {{"search", src / "junk.dbx"}, "neither a .dbx file nor an mbox file"},
         {{"search", loop}, ""},
         {{"wizard", dest.path(), "--from", "1990-01-01", "Inbox=" + (src / "junk.dbx")},
-         "not a readable .dbx file"},
+         "neither a .dbx file nor an mbox file"},
         {{"wizard", dest.path(), "--from", "1600-01-02", "Inbox=" + loop}, "Extract eMail Error"},
     };
     for (Case& c : cases) {

@@ -17,7 +17,7 @@
 #include "engine/WizardRun.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
-#include "store/MailSource.h"
+#include "store/sources/DbxFileSource.h"
 
 namespace {
 
@@ -247,8 +247,9 @@ TEST_F(WizardRunTest, AnEmlFolderGivesWhatItsDbxFileGives) {
         char date[64], name[16];
         std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S +0000", &tm);
         std::snprintf(name, sizeof name, "m%02d.eml", i);
-        m_root.Write(std::string("emls/") + name,
-                     MakeMessage("Mail " + std::to_string(i), "Ann <ann@example.org>", date, files));
+        m_root.Write(
+            std::string("emls/") + name,
+            MakeMessage("Mail " + std::to_string(i), "Ann <ann@example.org>", date, files));
     }
     m_settings.HTMLItemNumber = 3;
     ASSERT_EQ(Run("Inbox", Store("Inbox", mails)), 0);
@@ -269,7 +270,8 @@ TEST_F(WizardRunTest, AnEmlFolderGivesWhatItsDbxFileGives) {
     for (const std::string& name : names) {
         if (std::filesystem::is_directory(fromDbx + name)) continue;
         EXPECT_EQ(ReadFileText(fromEml + name), ReadFileText(fromDbx + name)) << name;
-        struct stat a {}, b {};
+        struct stat a {
+        }, b{};
         ASSERT_EQ(stat((fromDbx + name).c_str(), &a), 0);
         ASSERT_EQ(stat((fromEml + name).c_str(), &b), 0);
         if (name.find("report") == std::string::npos) {

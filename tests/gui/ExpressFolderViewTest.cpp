@@ -10,6 +10,7 @@
 #include "engine/ExtractorClient.h"
 #include "gui/ExpressFolderView.h"
 #include "res/Resource.h"
+#include "store/sources/MboxFileSource.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ TEST_F(FolderViewTest, ShowsTheSampleStoreWithItsConnectingItem) {
     EXPECT_EQ(tree->GetItemText(tree->GetItemParent(trips)), "Inbox");
     EXPECT_EQ(tree->GetItemText(tree->GetItemParent(tree->GetItemParent(trips))), "Local Folders");
     ASSERT_NE(view->GetItemRecord(trips), nullptr);
-    EXPECT_EQ(view->GetItemRecord(trips)->Kind, MailboxKind::Mbox);
+    EXPECT_EQ(view->GetItemRecord(trips)->Source, &kMboxFileKind);
     wxTreeItemId first = Find("Hotmail (jane)");
     EXPECT_TRUE(tree->IsExpanded(first));
     EXPECT_FALSE(tree->IsExpanded(Find("pop.example.com")));

@@ -24,6 +24,7 @@
 #include "gui/SearchMailDialog.h"
 #include "gui/ShellTreeView.h"
 #include "res/Resource.h"
+#include "store/sources/DbxFileSource.h"
 
 namespace fs = std::filesystem;
 
@@ -105,6 +106,7 @@ protected:
             if (r.DisplayName == name && r.RelativePath.rfind(account, 0) == 0) {
                 r.FullPath = dir / "dbx";
                 r.PathSuffix = file;
+                r.Source = &kDbxFileKind;
                 return;
             }
         FAIL() << "no folder " << name;

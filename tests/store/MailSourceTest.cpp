@@ -9,8 +9,13 @@
 #include "DbxWriter.h"
 #include "TempDir.h"
 #include "platform/FileSystem.h"
-#include "store/MailSource.h"
-#include "store/StoreDiscovery.h"
+#include "store/FolderRecord.h"
+#include "store/MailSourceList.h"
+#include "store/MessageOnDisk.h"
+#include "store/sources/DbxFileSource.h"
+#include "store/sources/EmlFolderSource.h"
+#include "store/sources/MaildirSource.h"
+#include "store/sources/MboxFileSource.h"
 
 namespace {
 
@@ -26,8 +31,8 @@ std::vector<Seen> Walk(IMailSource& source, const std::string& scratch) {
     for (int i = source.Count() - 1; i >= 0; --i) {
         Seen s;
         EXPECT_TRUE(source.ReadHeader(i, s.header)) << i;
-        CMessageFile file;
-        EXPECT_EQ(file.Open(source, i, scratch), CMessageFile::Ready) << i;
+        CMessageOnDisk file;
+        EXPECT_EQ(file.Open(source, i, scratch), CMessageOnDisk::Ready) << i;
         s.text = ReadFileText(file.Path());
         s.ownFile = file.Path() == source.MessagePath(i);
         seen.push_back(s);
@@ -54,10 +59,10 @@ TEST(MailSource, EmlFolderListsPlainMessageFilesInByteOrderAndUsesThemInPlace) {
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].text, "Subject: a\r\n\r\nA"); // the last message first: the link
     EXPECT_EQ(seen[1].text, "Subject: b\r\n\r\nB");
-    for (const Seen& s : seen) {
+    EXPECT_EQ(seen[0].header.Subject, "a"); // from the file's own header lines
+    EXPECT_EQ(seen[1].header.Subject, "b");
+    for (const Seen& s : seen)
         EXPECT_TRUE(s.ownFile);
-        EXPECT_TRUE(s.header.Subject.empty()); // the component reads the header
-    }
 
     // Its text can still be written out, for a run that wants a copy.
     TempDir out;
@@ -94,14 +99,14 @@ TEST(MailSource, DbxFileGivesHeadersAndStreamsTextsIntoCopiesThatGoAway) {
     EXPECT_TRUE(platform::ListDirectory(dir / "scratch").empty()) << "copies are removed";
 
     // A copy that cannot be made, or a damaged text, is said so.
-    CMessageFile nowhere;
-    EXPECT_EQ(nowhere.Open(source, 0, dir / "missing"), CMessageFile::NoTempFile);
+    CMessageOnDisk nowhere;
+    EXPECT_EQ(nowhere.Open(source, 0, dir / "missing"), CMessageOnDisk::NoTempFile);
     DbxWriterOptions broken;
     broken.chainLoopMessage = 0;
     ASSERT_TRUE(WriteBytes(dir / "Broken.dbx", BuildDbxMessageFile({first}, broken)));
     ASSERT_TRUE(source.Open(dir / "Broken.dbx"));
-    CMessageFile damaged;
-    EXPECT_EQ(damaged.Open(source, 0, dir / "scratch"), CMessageFile::Unreadable);
+    CMessageOnDisk damaged;
+    EXPECT_EQ(damaged.Open(source, 0, dir / "scratch"), CMessageOnDisk::Unreadable);
     EXPECT_FALSE(source.Open(dir / "missing.dbx"));
     EXPECT_EQ(source.Count(), 0);
 }
@@ -112,16 +117,20 @@ TEST(MailSource, DiscoveredFolderNamesItsSource) {
     ASSERT_TRUE(WriteBytes(dir / "Inbox/msgs.dbx", BuildDbxMessageFile({{"S", "s", "n", 0, "t"}})));
     FolderRecord record;
     record.FullPath = dir / "Inbox";
-    std::unique_ptr<IMailSource> eml = OpenFolderSource(record);
+    record.Source = &kEmlFolderKind;
+    std::unique_ptr<IMailSource> eml = OpenFolderSource(record).Source;
     ASSERT_TRUE(eml);
     EXPECT_EQ(eml->MessagePath(0), dir / "Inbox/1.eml");
     record.PathSuffix = "msgs.dbx";
-    std::unique_ptr<IMailSource> dbx = OpenFolderSource(record);
+    record.Source = &kDbxFileKind;
+    std::unique_ptr<IMailSource> dbx = OpenFolderSource(record).Source;
     ASSERT_TRUE(dbx);
     EXPECT_EQ(dbx->Count(), 1);
     EXPECT_EQ(dbx->MessagePath(0), "");
     record.PathSuffix = "1.eml"; // not a message file
-    EXPECT_FALSE(OpenFolderSource(record));
+    const MailboxOpen refused = OpenFolderSource(record);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.Why, "not a readable .dbx file (DBX File operation failed. Open or close)");
 
     // The kind on the record decides, not what the path holds.
     dir.Write("Local/Inbox",
@@ -129,37 +138,42 @@ TEST(MailSource, DiscoveredFolderNamesItsSource) {
     dir.Write("Local/Inbox.sbd/x.eml", "x");
     dir.Write("Maildir/new/1.x", "m");
     dir.MakeDir("Maildir/cur");
-    FolderRecord mbox{"Inbox",          "", "", "Local/Inbox", "Inbox", dir / "Local", {},
-                      MailboxKind::Mbox};
-    std::unique_ptr<IMailSource> box = OpenFolderSource(mbox);
+    FolderRecord mbox{"Inbox", "", "", "Local/Inbox", "Inbox", dir / "Local", {}, &kMboxFileKind};
+    std::unique_ptr<IMailSource> box = OpenFolderSource(mbox).Source;
     ASSERT_TRUE(box);
     EXPECT_EQ(box->Count(), 2);
-    FolderRecord maildir{"Maildir",           "", "", "Maildir", "", dir / "Maildir", {},
-                         MailboxKind::Maildir};
+    FolderRecord maildir{"Maildir", "", "", "Maildir", "", dir / "Maildir", {}, &kMaildirKind};
     ASSERT_TRUE(OpenFolderSource(maildir));
-    EXPECT_EQ(OpenFolderSource(maildir)->MessagePath(0), dir / "Maildir/new/1.x");
-    FolderRecord container{
-        "Inbox", "", "", "Local/Inbox", "", dir / "Local/Inbox.sbd", {}, MailboxKind::Container};
+    EXPECT_EQ(OpenFolderSource(maildir).Source->MessagePath(0), dir / "Maildir/new/1.x");
+    FolderRecord container{"Inbox", "", "", "Local/Inbox", "", dir / "Local/Inbox.sbd", {}};
     EXPECT_FALSE(OpenFolderSource(container));
 }
 
 // What makes a folder a maildir, also where a copy dropped the empty folders.
 TEST(MailSource, MaildirIsToldByItsFolders) {
+    const std::string mail = "Subject: s\n\nx\n";
     const struct {
         std::vector<const char*> files; // a name ending in "/" is a folder
         bool maildir;
-        int messages; // as the mailbox at the path gives them
+        int messages;        // as the mailbox at the path gives them
+        std::string text;    // of every file
+        const char* refusal; // when the path gives no mailbox
     } cases[] = {
-        {{"cur/", "new/", "tmp/"}, true, 0},
-        {{"cur/", "new/1000.A.host"}, true, 1},
-        {{"cur/", "tmp/"}, true, 0},
-        {{"cur/1000.A.host:2,S"}, true, 1},
-        {{"cur/1000.A.host:2,"}, true, 1},
-        {{"cur/notes.txt"}, false, 0},
-        {{"cur/.hidden:2,S"}, false, 0},
-        {{"cur/"}, false, 0},
-        {{"new/1000.A.host", "tmp/"}, false, 0},
-        {{"cur", "new/"}, false, 0}, // cur a file, not a folder
+        {{"cur/", "new/", "tmp/"}, true, 0, mail, nullptr},
+        {{"cur/", "new/1000.A.host"}, true, 1, mail, nullptr},
+        {{"cur/", "tmp/"}, true, 0, mail, nullptr},
+        {{"cur/1000.A.host:2,S"}, true, 1, mail, nullptr},
+        {{"cur/1000.A.host:2,"}, true, 1, mail, nullptr},
+        // cur/ alone: taken when its files read as mail, said why not when they do not.
+        {{"cur/1000.A.host"}, true, 1, mail, nullptr},
+        {{"cur/1000.A.host"}, true, 1, "Return-Path: <a@b>\r\n\r\nx", nullptr},
+        {{"cur/notes.txt"}, false, 0, "Dear diary: a day\n", "do not read as mail"},
+        {{"cur/notes.txt"}, false, 0, "", "do not read as mail"},
+        {{"cur/notes.txt", "a.eml"}, false, 1, "x", nullptr}, // a folder of .eml files
+        {{"cur/.hidden:2,S"}, false, 0, mail, nullptr},
+        {{"cur/"}, false, 0, mail, nullptr},
+        {{"new/1000.A.host", "tmp/"}, false, 0, mail, nullptr},
+        {{"cur", "new/"}, false, 0, mail, nullptr}, // cur a file, not a folder
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -170,12 +184,19 @@ TEST(MailSource, MaildirIsToldByItsFolders) {
             if (name.back() == '/')
                 dir.MakeDir("box/" + name.substr(0, name.size() - 1));
             else
-                dir.Write("box/" + name, "Subject: s\n\nx\n");
+                dir.Write("box/" + name, c.text);
         }
+        shown += c.text;
         EXPECT_EQ(IsMaildir(dir / "box"), c.maildir) << shown;
-        std::unique_ptr<IMailSource> box = OpenMailboxPath(dir / "box");
+        const MailboxOpen box = OpenMailbox(dir / "box");
+        EXPECT_EQ(box.Kind, c.maildir ? &kMaildirKind : &kEmlFolderKind) << shown;
+        if (c.refusal) {
+            EXPECT_FALSE(box) << shown;
+            EXPECT_NE(box.Why.find(c.refusal), std::string::npos) << box.Why;
+            continue;
+        }
         ASSERT_TRUE(box) << shown;
-        EXPECT_EQ(box->Count(), c.messages) << shown;
+        EXPECT_EQ(box.Source->Count(), c.messages) << shown;
     }
 }
 
@@ -196,18 +217,18 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     dir.MakeDir("scratch");
 
-    std::string why;
-    std::unique_ptr<IMailSource> box = OpenMailboxPath(dir / "box", &why);
-    ASSERT_TRUE(box) << why;
+    MailboxOpen opened = OpenMailbox(dir / "box");
+    ASSERT_TRUE(opened) << opened.Why;
+    std::unique_ptr<IMailSource> box = std::move(opened.Source);
     ASSERT_EQ(box->Count(), 3);
     std::vector<std::string> texts;
     {
         // One copy serves the messages in turn: rewritten in place, the shorter second text
         // keeps nothing of the first.
-        CMessageFile file;
+        CMessageOnDisk file;
         std::set<std::string> paths;
         for (int i = 0; i < 2; ++i) {
-            ASSERT_EQ(file.Open(*box, i, dir / "scratch"), CMessageFile::Ready);
+            ASSERT_EQ(file.Open(*box, i, dir / "scratch"), CMessageOnDisk::Ready);
             texts.push_back(ReadFileText(file.Path()));
             paths.insert(file.Path());
         }
@@ -216,7 +237,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
         const std::string theirs = file.Path();
         dir.Write("other", "theirs");
         ASSERT_EQ(::rename((dir / "other").c_str(), theirs.c_str()), 0);
-        ASSERT_EQ(file.Open(*box, 0, dir / "scratch"), CMessageFile::Ready);
+        ASSERT_EQ(file.Open(*box, 0, dir / "scratch"), CMessageOnDisk::Ready);
         EXPECT_NE(file.Path(), theirs);
         EXPECT_EQ(ReadFileText(file.Path()), texts[0]);
         file.Close();
@@ -227,18 +248,18 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
               (std::vector<std::string>{"Subject: one\n\nFrom me\n", "Subject: two\n\nok\n"}));
     {
         // The message the file ends inside: said, and what there is is still there to extract.
-        CMessageFile cut;
-        EXPECT_EQ(cut.Open(*box, 2, dir / "scratch"), CMessageFile::Cut);
+        CMessageOnDisk cut;
+        EXPECT_EQ(cut.Open(*box, 2, dir / "scratch"), CMessageOnDisk::Cut);
         EXPECT_EQ(ReadFileText(cut.Path()), "Subject: three\n\ncut sho");
         EXPECT_EQ(box->Describe(2), dir / "box" + ", message 3 (at byte " +
                                         std::to_string(2 * from.size() + 42) + ")");
     }
     EXPECT_TRUE(platform::ListDirectory(dir / "scratch").empty()) << "copies are removed";
-    std::string block;
-    ASSERT_TRUE(box->ReadHeaderBlock(1, 1000, block));
-    EXPECT_EQ(block, "Subject: two\n");
+    MailHeader header;
+    ASSERT_TRUE(box->ReadHeader(1, header)); // from the message's header lines
+    EXPECT_EQ(header.Subject, "two");
 
-    std::unique_ptr<IMailSource> maildir = OpenMailboxPath(dir / "Maildir/", &why);
+    std::unique_ptr<IMailSource> maildir = OpenMailbox(dir / "Maildir/").Source;
     ASSERT_TRUE(maildir);
     ASSERT_EQ(maildir->Count(), 3); // by name across new/ and cur/; tmp/, dot files, fifos not
     EXPECT_EQ(maildir->MessagePath(0), dir / "Maildir/new/0999.B");
@@ -246,13 +267,49 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     EXPECT_EQ(maildir->MessagePath(2), dir / "Maildir/new/2000.C");
     EXPECT_EQ(maildir->Describe(1), maildir->MessagePath(1));
 
-    ASSERT_TRUE(OpenMailboxPath(dir / "Inbox"));
-    EXPECT_EQ(OpenMailboxPath(dir / "Inbox")->MessagePath(0), dir / "Inbox/a.eml");
-    ASSERT_TRUE(OpenMailboxPath(dir / "msgs.dbx"));
-    EXPECT_EQ(OpenMailboxPath(dir / "msgs.dbx")->Describe(0), dir / "msgs.dbx, message 1");
-    for (const char* refused : {"notes.txt", "fifo", "missing", ""}) {
-        EXPECT_FALSE(OpenMailboxPath(*refused ? dir / refused : "", &why)) << refused;
-        EXPECT_EQ(why.empty(), !*refused) << refused;
+    EXPECT_EQ(OpenMailbox(dir / "msgs.dbx").Source->Describe(0), dir / "msgs.dbx, message 1");
+}
+
+// Every kind is told by what is at the path, and a path that gives no mailbox says which kind was
+// tried and what it found.
+TEST(MailSource, PathIsRecognisedByWhatIsThere) {
+    TempDir dir;
+    const std::string from = "From a@example.org Thu Jan  1 00:00:00 2004\n";
+    dir.Write("Inbox/a.eml", "Subject: a\n\nA");
+    dir.Write("Maildir/cur/1000.A:2,S", "A");
+    dir.MakeDir("Maildir/new");
+    const std::string dbx = BuildDbxMessageFile({{"S", "s", "n", 0, "t"}});
+    ASSERT_TRUE(WriteBytes(dir / "msgs.dbx", dbx));
+    ASSERT_TRUE(WriteBytes(dir / "cut.dbx", dbx.substr(0, 32)));
+    dir.Write("box", from + "Subject: one\n\n1\n\n" + from + "Subject: two\n\n2\n");
+    dir.Write("empty", "");
+    dir.Write("notes.txt", "Dear diary");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        const MailSourceKind* kind;
+        int messages; // -1: refused
+        const char* why;
+    } cases[] = {
+        {dir / "Inbox", &kEmlFolderKind, 1, ""},
+        {dir / "Maildir", &kMaildirKind, 1, ""},
+        {dir / "msgs.dbx", &kDbxFileKind, 1, ""},
+        {dir / "box", &kMboxFileKind, 2, ""},
+        // Mail programs keep an empty file for every empty folder.
+        {dir / "empty", &kMboxFileKind, 0, ""},
+        {dir / "cut.dbx", &kDbxFileKind, -1, "not a readable .dbx file ("},
+        {dir / "notes.txt", nullptr, -1, "neither a .dbx file nor an mbox file"},
+        {dir / "fifo", nullptr, -1, "is a fifo, not a file"},
+        {dir / "missing", nullptr, -1, "not found"},
+        {"", nullptr, -1, ""},
+    };
+    for (const auto& c : cases) {
+        const MailboxOpen opened = OpenMailbox(c.path);
+        EXPECT_EQ(opened.Kind, c.kind) << c.path;
+        EXPECT_EQ(static_cast<bool>(opened), c.messages >= 0) << c.path << ": " << opened.Why;
+        EXPECT_EQ(opened ? opened.Source->Count() : -1, c.messages) << c.path;
+        EXPECT_EQ(opened.Why.rfind(c.why, 0), 0u) << c.path << ": " << opened.Why;
+        EXPECT_EQ(opened.Why.empty(), !*c.why) << c.path << ": " << opened.Why;
     }
 }
 

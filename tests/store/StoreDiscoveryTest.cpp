@@ -9,6 +9,10 @@
 #include "app/Settings.h"
 #include "store/FolderTree.h"
 #include "store/StoreDiscovery.h"
+#include "store/sources/DbxFileSource.h"
+#include "store/sources/EmlFolderSource.h"
+#include "store/sources/MaildirSource.h"
+#include "store/sources/MboxFileSource.h"
 
 namespace {
 
@@ -193,17 +197,12 @@ TEST(StoreDiscovery, BundledSampleStoreListsEveryKindOfStore) {
 
 namespace {
 
-const char* KindName(MailboxKind kind) {
-    switch (kind) {
-    case MailboxKind::Express:
-        return "express";
-    case MailboxKind::Mbox:
-        return "mbox";
-    case MailboxKind::Maildir:
-        return "maildir";
-    case MailboxKind::Container:
-        return "folders";
-    }
+const char* KindName(const MailSourceKind* kind) {
+    if (!kind) return "folders";
+    if (kind == &kEmlFolderKind) return "eml";
+    if (kind == &kDbxFileKind) return "dbx";
+    if (kind == &kMboxFileKind) return "mbox";
+    if (kind == &kMaildirKind) return "maildir";
     return "?";
 }
 
@@ -216,7 +215,7 @@ std::string DiscoverKinds(const std::string& root) {
     EXPECT_TRUE(ui.shown.empty());
     std::string text;
     for (const FolderRecord& f : d.Folders)
-        text += f.DisplayName + "|" + f.RelativePath + "|" + KindName(f.Kind) + "|" +
+        text += f.DisplayName + "|" + f.RelativePath + "|" + KindName(f.Source) + "|" +
                 f.FullPath.substr(root.size()) + "|" + f.PathSuffix + "\n";
     FolderTree tree = BuildFolderTree(d.Folders);
     for (const FolderTreeItem& item : tree.Items)
@@ -292,19 +291,26 @@ TEST(StoreDiscovery, MaildirsComeAfterTheOtherStoresWithTheirDottedSubFolders) {
         store.MakeDir(m + "new");
         store.MakeDir(m + "tmp");
     }
-    store.MakeDir(evo + ".notmaildir/cur"); // no new/: not a maildir
+    store.MakeDir(evo + ".notmaildir/cur"); // no new/, nothing in cur/: not a maildir
+    // The other shapes the maildir rule takes: cur/ with tmp/, cur/ alone holding mail.
+    store.MakeDir("copied/cur");
+    store.MakeDir("copied/tmp");
+    store.Write("flagless/cur/1000.A.host", "Subject: s\n\nx\n");
+    store.Write("notes/cur/list.txt", "Dear diary\n"); // does not read as mail
     store.Write(evo + "folders.db", "");
     store.Write("Mail/cur/1.x:2,S", "From a Thu Jan  1 00:00:00 2004\n"); // a maildir named Mail
 
     EXPECT_EQ(DiscoverKinds(store.path() + "/"),
-              "A|A|express|A|\n"
-              "Inbox|A/Inbox|express|A/Inbox|\n"
+              "A|A|eml|A|\n"
+              "Inbox|A/Inbox|eml|A/Inbox|\n"
               "Mail|Mail|maildir|Mail|\n"
+              "copied|copied|maildir|copied|\n"
               "local|local|maildir|evolution/mail/local|\n"
               "Drafts|local/Drafts|maildir|evolution/mail/local/.Drafts|\n"
               "Sent|local/Sent|maildir|evolution/mail/local/.Sent|\n"
               "Work|local/Work|folders|evolution/mail/local/.Work|\n"
               "Projects|local/Work/Projects|maildir|evolution/mail/local/.Work.Projects|\n"
               "2020|local/Work/Projects/2020|maildir|evolution/mail/local/.Work.Projects.2020|\n"
+              "flagless|flagless|maildir|flagless|\n"
               "INBOX|INBOX|maildir|mirror/INBOX|\n");
 }

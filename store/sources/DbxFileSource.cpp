@@ -1,0 +1,99 @@
+#include "store/sources/DbxFileSource.h"
+
+#include "oe/DbxFormat.h"
+
+namespace {
+
+constexpr std::int64_t kFileTimeToUnix = 11644473600LL;
+
+} // namespace
+
+std::time_t FileTimeToTime(std::uint64_t fileTime) {
+    return static_cast<std::time_t>(static_cast<std::int64_t>(fileTime / 10000000ULL) -
+                                    kFileTimeToUnix);
+}
+
+bool DbxFileSource::Open(const std::string& path, std::string* why) {
+    Close();
+    m_path = path;
+    if (m_store.Open(path) == 0) return true;
+    if (why) {
+        // The reader keeps why in its last error; it is read here, right after the call, and
+        // nowhere else.
+        const int code = GetDbxLastError();
+        *why =
+            !GetDbxOpenRefusal().empty()
+                ? GetDbxOpenRefusal()
+                : std::string("not a readable .dbx file (") +
+                      (code > 0 && code < kDbxErrorCount ? DbxErrorTexts[code] : "unknown error") +
+                      ")";
+    }
+    return false;
+}
+
+void DbxFileSource::Close() {
+    m_item.reset();
+    m_index = -1;
+    m_store.Close();
+}
+
+std::string DbxFileSource::Describe(int index) const {
+    return m_path + ", message " + std::to_string(index + 1);
+}
+
+const CDbxMessage* DbxFileSource::Message(int index) {
+    if (index != m_index) {
+        m_item = m_store.GetItem(index, 0);
+        m_index = index;
+    }
+    return dynamic_cast<const CDbxMessage*>(m_item.get());
+}
+
+bool DbxFileSource::ReadHeader(int index, MailHeader& header) {
+    header = MailHeader{};
+    const CDbxMessage* message = Message(index);
+    if (!message) return false;
+    header.Subject = message->GetSubject();
+    header.Sender = message->GetSender();
+    header.SenderName = message->GetSenderName();
+    header.Time = FileTimeToTime(message->GetDate());
+    header.HasText = message->GetTextPosition() != -1;
+    return true;
+}
+
+MailTextWrite DbxFileSource::WriteText(int index, int fd) {
+    const CDbxMessage* message = Message(index);
+    if (!message) return MailTextWrite::Unreadable;
+    if (message->GetTextPosition() == -1) return MailTextWrite::Written;
+    return ToMailTextWrite(m_store.WriteMessageText(*message, fd));
+}
+
+MailTextWrite ToMailTextWrite(DbxTextWrite written) {
+    switch (written) {
+    case DbxTextWrite::Written:
+        return MailTextWrite::Written;
+    case DbxTextWrite::WriteFailed:
+        return MailTextWrite::WriteFailed;
+    default:
+        return MailTextWrite::Unreadable;
+    }
+}
+
+namespace {
+
+bool IsDbxFile(const MailboxProbe& probe, std::string&) {
+    if (probe.IsFolder || probe.Head.size() < 4) return false;
+    const auto* b = reinterpret_cast<const unsigned char*>(probe.Head.data());
+    const std::uint32_t first = b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t(b[3]) << 24;
+    return first == dbx::kSignature0;
+}
+
+std::unique_ptr<IMailSource> OpenDbxFile(const std::string& path, std::string& why) {
+    auto source = std::make_unique<DbxFileSource>();
+    if (!source->Open(path, &why)) return nullptr;
+    return source;
+}
+
+} // namespace
+
+const MailSourceKind kDbxFileKind{"a .dbx file", false, IsDbxFile, OpenDbxFile};

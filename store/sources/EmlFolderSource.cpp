@@ -1,0 +1,25 @@
+#include "store/sources/EmlFolderSource.h"
+
+#include <algorithm>
+#include <cstring>
+
+EmlFolderSource::EmlFolderSource(const std::string& folder) {
+    AddFiles(folder, "*.eml");
+    std::sort(m_paths.begin(), m_paths.end(), [](const std::string& a, const std::string& b) {
+        return std::strcmp(a.c_str(), b.c_str()) < 0;
+    });
+}
+
+namespace {
+
+bool IsEmlFolder(const MailboxProbe& probe, std::string&) {
+    return probe.IsFolder;
+}
+
+std::unique_ptr<IMailSource> OpenEmlFolder(const std::string& path, std::string&) {
+    return std::make_unique<EmlFolderSource>(path);
+}
+
+} // namespace
+
+const MailSourceKind kEmlFolderKind{"a folder of .eml files", true, IsEmlFolder, OpenEmlFolder};

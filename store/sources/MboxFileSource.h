@@ -1,0 +1,28 @@
+#pragma once
+// An mbox file: the messages of one mail folder in one file (store/MboxReader.h gives the
+// format's rules). Texts are streamed, never held whole; the header fields are read from each
+// message's header lines. A message the file ends inside is written as far as it goes and said
+// to be cut short, so a run both extracts what there is and reports it.
+#include <string>
+
+#include "store/MailSource.h"
+#include "store/MboxReader.h"
+
+class MboxFileSource : public IMailSource {
+public:
+    // False (and no messages) when the file cannot be read; why says why.
+    bool Open(const std::string& path, std::string* why = nullptr);
+    int Count() const override { return m_reader.Count(); }
+    bool ReadHeader(int index, MailHeader& header) override;
+    std::string MessagePath(int) const override { return {}; }
+    MailTextWrite WriteText(int index, int fd) override;
+    std::string Describe(int index) const override;
+
+private:
+    CMboxReader m_reader;
+    std::string m_path;
+};
+
+// A file whose first line is a "From " line, or an empty file (mail programs make one for every
+// empty folder): an mbox file without messages.
+extern const MailSourceKind kMboxFileKind;
