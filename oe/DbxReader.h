@@ -81,7 +81,7 @@ public:
     std::uint64_t Count() const;
 
 private:
-    static constexpr unsigned kPageShift = 18; // units per page: one MiB of the file
+    static constexpr unsigned kPageShift = 12; // units per page: 16 KiB of the file
     static constexpr std::uint64_t kPageWords = (std::uint64_t(1) << kPageShift) / 64;
     std::vector<std::unique_ptr<std::uint64_t[]>> m_pages;
 };
