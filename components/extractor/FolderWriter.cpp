@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <glib.h>
 #include <mutex>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 
 #include "components/extractor/AttachmentNames.h"
 #include "platform/FileHandle.h"
+#include "platform/PartialFiles.h"
 
 namespace extractor {
 
@@ -353,17 +356,26 @@ bool SameBytes(int dirFd, const std::string& a, const std::string& b) {
 
 bool FolderWriter::Save(const std::string& wanted, const std::function<bool(int)>& write,
                         std::string& chosen, const char*& failure) {
-    int fd = Create(wanted, chosen);
-    if (fd < 0) {
-        chosen = wanted;
+    chosen = wanted;
+    PendingFile pending;
+    if (!OpenPending(pending)) {
         failure = "create";
         return false;
     }
-    if (!write(fd)) {
-        int err = errno;
-        Remove(chosen);
+    const int writeFd = ::dup(pending.fd.Get());
+    if (writeFd < 0 || !write(writeFd)) {
+        const int err = errno;
+        DiscardPending(pending);
         errno = err;
         failure = "write";
+        return false;
+    }
+    if (!Place(pending, wanted, chosen)) {
+        const int err = errno;
+        DiscardPending(pending);
+        errno = err;
+        chosen = wanted;
+        failure = "create";
         return false;
     }
     m_used.insert(chosen);
@@ -379,7 +391,69 @@ bool FolderWriter::Save(const std::string& wanted, const std::function<bool(int)
     return true;
 }
 
-int FolderWriter::Create(const std::string& wanted, std::string& chosen) {
+bool FolderWriter::OpenPending(PendingFile& pending) {
+    // Unnamed: nothing of it is left anywhere when the process dies before it is placed. Its
+    // name is given through /proc, which must be there.
+    static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+    if (canName) {
+        pending.fd = platform::UniqueFd(::openat(m_dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (pending.fd.IsOpen()) return true;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+            return false;
+    }
+    // A file system without unnamed files: a hidden name of our own.
+    for (int tries = 0; tries < 100; ++tries) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", g_random_int());
+        std::string name = std::string(platform::kPartialFilePrefix) + suffix;
+        std::optional<struct timespec> before = TheFolderIndex().Before(m_dir, m_key);
+        pending.fd = platform::UniqueFd(::openat(
+            m_dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (pending.fd.IsOpen()) {
+            if (before) TheFolderIndex().Changed(m_dir, m_key, name, true, *before);
+            pending.name = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST && errno != EINTR) return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
+void FolderWriter::DiscardPending(PendingFile& pending) {
+    pending.fd.Close();
+    if (!pending.name.empty()) Remove(pending.name);
+    pending.name.clear();
+}
+
+// Gives the written file its name without replacing anything: 0, or -1 with errno (EEXIST
+// when the name is taken).
+int FolderWriter::LinkPending(PendingFile& pending, const std::string& name) {
+    if (pending.name.empty()) {
+        const std::string self = "/proc/self/fd/" + std::to_string(pending.fd.Get());
+        return ::linkat(AT_FDCWD, self.c_str(), m_dir, name.c_str(), AT_SYMLINK_FOLLOW);
+    }
+    if (::renameat2(m_dir, pending.name.c_str(), m_dir, name.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
+    // Without renaming that refuses to replace: a second name, then the hidden one goes.
+    if (::linkat(m_dir, pending.name.c_str(), m_dir, name.c_str(), 0) == 0) {
+        ::unlinkat(m_dir, pending.name.c_str(), 0);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return -1;
+    // Without hard links either: the name is taken as an empty file of ours, then replaced.
+    platform::UniqueFd held(::openat(m_dir, name.c_str(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!held.IsOpen()) return -1;
+    if (::renameat(m_dir, pending.name.c_str(), m_dir, name.c_str()) == 0) return 0;
+    const int err = errno;
+    ::unlinkat(m_dir, name.c_str(), 0);
+    errno = err;
+    return -1;
+}
+
+bool FolderWriter::Place(PendingFile& pending, const std::string& wanted, std::string& chosen) {
     static constexpr unsigned kMaxNumber = 1000000;
     std::string key = m_key + '\0' + wanted;
     // A name this call already used is taken: go straight to the numbers.
@@ -388,22 +462,26 @@ int FolderWriter::Create(const std::string& wanted, std::string& chosen) {
     while (k <= kMaxNumber) {
         std::string candidate = k == 0 ? wanted : NumberedName(wanted, k);
         if (!IsReservedName(candidate)) {
-            int fd = ::openat(m_dir, candidate.c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-            if (fd >= 0) {
+            if (LinkPending(pending, candidate) == 0) {
                 if (k > 0) TheClashHints().Set(key, k + 1);
-                if (before) TheFolderIndex().Changed(m_dir, m_key, candidate, true, *before);
+                if (before) {
+                    if (!pending.name.empty())
+                        TheFolderIndex().Changed(m_dir, m_key, pending.name, false, *before);
+                    TheFolderIndex().Changed(m_dir, m_key, candidate, true, *before);
+                }
+                pending.fd.Close();
+                pending.name.clear();
                 m_lastNumber = k;
                 chosen = candidate;
-                return fd;
+                return true;
             }
             if (errno == EINTR) continue;
-            if (errno != EEXIST) return -1;
+            if (errno != EEXIST) return false;
         }
         k = k == 0 ? TheClashHints().Get(key) : k + 1;
     }
     errno = EEXIST;
-    return -1;
+    return false;
 }
 
 void FolderWriter::Remove(const std::string& name) {

@@ -12,6 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/FileHandle.h"
+
 namespace extractor {
 
 // A regular file's bytes, read without following a link: size and a hash to compare by.
@@ -37,8 +39,19 @@ public:
               std::string& chosen, const char*& failure);
 
 private:
-    // Creates a new file for the wanted name (or a numbered variant); -1 when none can be made.
-    int Create(const std::string& wanted, std::string& chosen);
+    // A file being written, not yet under its name: unnamed, or under a hidden name of its own
+    // (platform/PartialFiles.h). A process killed while it is written leaves no file under a
+    // name of the mail's.
+    struct PendingFile {
+        platform::UniqueFd fd;
+        std::string name; // empty while unnamed
+    };
+    bool OpenPending(PendingFile& pending);
+    void DiscardPending(PendingFile& pending);
+    int LinkPending(PendingFile& pending, const std::string& name);
+    // Gives the written file the wanted name, or the next free numbered variant; false (errno
+    // set) when none can be given.
+    bool Place(PendingFile& pending, const std::string& wanted, std::string& chosen);
     void Remove(const std::string& name);
     // A regular file of the folder, named `wanted` or a numbered variant of it and not used by
     // this message, with the same bytes as the new file `made`.

@@ -10,6 +10,7 @@
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "ChildProcess.h"
@@ -570,6 +571,33 @@ TEST_F(ExtractorFixture, AFileThatCannotBeWrittenIsRemovedAndNotReported) {
               (std::vector<std::string>{"small.bin", "/unwritten/1/" + std::to_string(EFBIG)}));
     EXPECT_EQ(FolderNames(m_dest), std::set<std::string>{"small.bin"});
     EXPECT_NE(err.find("cannot write \"big.bin\""), std::string::npos) << err;
+}
+
+TEST_F(ExtractorFixture, AProcessKilledWhileWritingLeavesNoFileCutShortUnderItsName) {
+    const std::string big = RandomBytes(1 << 20, 11);
+    const std::string message =
+        m_dir.Write("mail/m.eml", Message(Multipart({Attachment("big.bin", big)})));
+    // The kernel kills the child in the middle of the write, as kill -9 would: the file grows
+    // past the child's size limit and the signal's default action ends it there.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct rlimit none {0, 0}, small {256 * 1024, 256 * 1024};
+        ::setrlimit(RLIMIT_CORE, &none);
+        ::signal(SIGXFSZ, SIG_DFL);
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        m_client.ExtractToFolder2(message, m_dest);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    // Nothing under the attachment's name, nor under any name a user would see.
+    for (const std::string& name : FolderNames(m_dest))
+        EXPECT_EQ(name.rfind(".kestrel-partial-", 0), 0u) << name;
+    // The next run writes it whole under its own name.
+    EXPECT_EQ(Files(m_client.ExtractToFolder2(message, m_dest)), std::vector<std::string>{"big.bin"});
+    EXPECT_TRUE(ReadFileText(m_dest + "/big.bin") == big);
 }
 
 TEST_F(ExtractorFixture, UnwritableFolderWritesNothingAndReportsNothing) {
