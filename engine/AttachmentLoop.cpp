@@ -66,7 +66,10 @@ void ReportFile(const std::string& name, const ExtractedMessage& message,
         dot == std::string::npos ? "" : platform::ToLower(name.substr(dot));
     std::uint64_t size = 0;
     const bool present = IsPlainFile(path, &size);
-    if (settings.SetAttachmentDate == 1 && message.FileTime && present)
+    // Only the run's own files get the mail's date: a file that was there before the run (the
+    // component names it when an attachment equals it) keeps its times.
+    if (settings.SetAttachmentDate == 1 && message.FileTime && present &&
+        !policy.Existing.count(name))
         platform::SetFileTimes(path, *message.FileTime, *message.FileTime);
     if (policy.PicturesOnly &&
         std::string(policy.PictureExtensions).find(extension) == std::string::npos) {

@@ -290,6 +290,7 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     progress.Open("Progress", true);
     progress.SetRange(0, source.Count(), 1);
     platform::CreateFolder(RecoveryFolder(dest));
+    const bool interrupted = platform::FileExists(RecoveryRecordPath(dest));
     if (!ConfirmAfterInterruptedRun(dest, context.ui)) {
         progress.Close();
         RemoveEmptyRecoveryFolder(dest);
@@ -311,6 +312,7 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
         context.ui.ShowMessage(said);
         return -1;
     }
+    if (interrupted) RemoveInterruptedRunLeftovers(dest, policy.Folder);
     policy.PictureExtensions = kPictureExtensions;
     policy.PicturesOnly = options.PicturesOnly != 0;
     policy.IsThumbnail = IsThumbnailName;

@@ -2,14 +2,21 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <functional>
+#include <string_view>
 #include <utility>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
+#include "platform/PartialFiles.h"
 #include "platform/UserInterface.h"
+#include "store/MessageOnDisk.h"
 
 namespace {
 
@@ -66,6 +73,30 @@ Swap WriteBySwap(int dirFd, const std::string& text, platform::UniqueFd& spare) 
     if (::renameat(dirFd, kSpareName, dirFd, kRecordName) == 0) return Swap::Replaced;
     spare.Close();
     return Swap::NotPossible;
+}
+
+// Removes the plain files of the folder open at dirFd whose names `leftOver` picks.
+void RemoveFilesAt(int dirFd, const std::function<bool(std::string_view)>& leftOver) {
+    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(dir))
+        if (leftOver(e->d_name)) names.emplace_back(e->d_name);
+    ::closedir(dir);
+    struct stat st;
+    for (const std::string& name : names)
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            ::unlinkat(dirFd, name.c_str(), 0);
+}
+
+bool IsScratchCopyName(std::string_view name) {
+    const size_t prefix = std::strlen(kScratchCopyPrefix);
+    return name.size() == prefix + 6 && name.substr(0, prefix) == kScratchCopyPrefix;
 }
 
 } // namespace
@@ -146,6 +177,13 @@ void DeleteRecoveryRecord(const std::string& destination) {
     if (!folder.IsOpen()) return;
     ::unlinkat(folder.Get(), kRecordName, 0);
     ::unlinkat(folder.Get(), kSpareName, 0);
+}
+
+void RemoveInterruptedRunLeftovers(const std::string& destination, const std::string& folder) {
+    if (platform::UniqueFd process = OpenProcessFolder(destination); process.IsOpen())
+        RemoveFilesAt(process.Get(), IsScratchCopyName);
+    platform::UniqueFd target(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (target.IsOpen()) RemoveFilesAt(target.Get(), platform::IsPartialFileName);
 }
 
 void RemoveEmptyRecoveryFolder(const std::string& destination) {

@@ -36,5 +36,10 @@ private:
 bool WriteRecoveryRecord(const std::string& destination, const std::string& sender,
                          const std::string& subject);
 void DeleteRecoveryRecord(const std::string& destination);
+// After an interrupted run over D that the user goes on with: removes what that run left
+// behind, the mailbox's message copy in D/process and the files the extractor component had not
+// finished in `folder`, where it writes (platform/PartialFiles.h). Nothing else is removed, and
+// nothing through a link.
+void RemoveInterruptedRunLeftovers(const std::string& destination, const std::string& folder);
 // Removes D/process when it is an empty folder (not a link).
 void RemoveEmptyRecoveryFolder(const std::string& destination);

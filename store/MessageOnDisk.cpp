@@ -10,7 +10,7 @@ CMessageOnDisk::Result CMessageOnDisk::Open(IMailSource& source, int index,
     if (!Rewind(scratchFolder)) {
         Close();
         m_copy.emplace();
-        if (!m_copy->Create(scratchFolder, "TAK")) {
+        if (!m_copy->Create(scratchFolder, kScratchCopyPrefix)) {
             m_copy.reset();
             return NoTempFile;
         }

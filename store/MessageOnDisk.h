@@ -13,6 +13,9 @@
 // messages of a run one after another: the copy is rewritten in place, not made anew for each
 // message, since a file made and removed per message costs the file system far more than the
 // rewrite (and slows the making of every file after it).
+// The name of a message copy in the scratch folder: this prefix and six characters.
+inline constexpr char kScratchCopyPrefix[] = "TAK";
+
 class CMessageOnDisk {
 public:
     enum Result { Ready, Cut, Unreadable, NoTempFile, WriteFailed };

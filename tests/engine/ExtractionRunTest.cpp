@@ -1,6 +1,7 @@
 // The extraction run end to end: real message files, the real extractor component through its
 // client, real files in a scratch destination.
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -269,11 +270,21 @@ TEST_F(ExtractionRunTest, InterruptedEarlierRun) {
     ASSERT_FALSE(m_progress.Calls.empty());
     EXPECT_EQ(m_progress.Calls.back(), "Close");
 
+    // Going on, the run first removes what the interrupted one left: a mailbox message's copy
+    // and a file the component had not finished. Files of the user's stay.
+    m_root.Write("dest/process/TAKx1y2z3", "copy of a message");
+    m_root.Write("dest/.kestrel-partial-0badf00d", "half an attachment");
+    m_root.Write("dest/process/TAKE notes.txt", "the user's");
+    m_root.Write("dest/.kestrel-other", "the user's");
     m_ui.defaultAnswer = true;
     m_ui.shown.clear();
     EXPECT_EQ(Run(), 0);
     EXPECT_TRUE(platform::FileExists(Dest("a.bin")));
     EXPECT_FALSE(platform::FileExists(Dest("process/error.txt")));
+    EXPECT_FALSE(platform::FileExists(Dest("process/TAKx1y2z3")));
+    EXPECT_FALSE(platform::FileExists(Dest(".kestrel-partial-0badf00d")));
+    EXPECT_TRUE(platform::FileExists(Dest("process/TAKE notes.txt")));
+    EXPECT_TRUE(platform::FileExists(Dest(".kestrel-other")));
 }
 
 TEST_F(ExtractionRunTest, NothingToDo) {
@@ -347,9 +358,21 @@ TEST_F(ExtractionRunTest, RunAgainRemovesOnlyWhatItCreated) {
     // bytes. Filters and sweeps in the second run must spare them all, whether the component
     // answers their names again or not.
     AddMessage("a.eml", "Docs",
-               {{"small.jpg", "tiny", "image/jpeg"}, {"doc.pdf", "%PDF", "application/pdf"}});
+               {{"small.jpg", "tiny", "image/jpeg"}, {"doc.pdf", "%PDF", "application/pdf"},
+                {"own.jpg", "the user's photo", "image/jpeg"}});
+    // The user's own file equal to an attachment is named, not written again, and not dated
+    // as the mail is, read-only or not.
+    m_root.Write("dest/own.jpg", "the user's photo");
+    const struct timespec userTime[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, Dest("own.jpg").c_str(), userTime, 0), 0);
+    ASSERT_EQ(chmod(Dest("own.jpg").c_str(), 0444), 0);
     ASSERT_EQ(Run(), 0);
     ASSERT_EQ(ReadFileText(Dest("doc.pdf")), "%PDF");
+    struct stat st {};
+    ASSERT_EQ(stat(Dest("own.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1000000000);
+    ASSERT_EQ(stat(Dest("doc.pdf").c_str(), &st), 0);
+    EXPECT_LT(st.st_mtime, 1000000000); // the run's own file has the mail's date, 1994
     m_root.Write("dest/mine.pdf", "%PDF");
     m_root.Write("dest/ulk7.tmp", "the user's");
     AddMessage("b.eml", "Dropped", {{"doc.pdf", "%PDF", "application/pdf"}});
@@ -374,7 +397,7 @@ TEST_F(ExtractionRunTest, RunAgainRemovesOnlyWhatItCreated) {
     for (auto& e : std::filesystem::directory_iterator(m_dest))
         names.insert(e.path().filename().string());
     EXPECT_EQ(names, (std::set<std::string>{"small.jpg", "doc.pdf", "mine.pdf", "ulk7.tmp",
-                                            "report", "report.htm"}));
+                                            "own.jpg", "report", "report.htm"}));
 }
 
 TEST_F(ExtractionRunTest, AFolderNamedLikeTheRunsOwnFilesLosesNothing) {
