@@ -117,19 +117,6 @@ std::set<std::string> FolderNames(const std::string& folder) {
     return names;
 }
 
-// Whether this process holds the file open (the component's read-ahead thread has begun on it).
-bool OpenHere(const std::string& path) {
-    const std::string wanted = fs::weakly_canonical(path).string();
-    for (int tries = 0; tries < 500; ++tries) {
-        for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
-            std::error_code ec;
-            if (fs::read_symlink(e.path(), ec).string() == wanted) return true;
-        }
-        ::usleep(10000);
-    }
-    return false;
-}
-
 class ExtractorFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -420,19 +407,6 @@ TEST_F(ExtractorFixture, TruncatedBase64KeepsWhatArrived) {
     EXPECT_EQ(got, data.substr(0, got.size()));
 }
 
-TEST_F(ExtractorFixture, ManyAttachmentsInOneMessage) {
-    std::vector<Part> parts;
-    for (int i = 0; i < 10000; ++i)
-        parts.push_back(Attachment("same.txt", std::to_string(i)));
-    std::string answer = Extract(Message(Multipart(parts)));
-    auto files = Files(answer);
-    ASSERT_EQ(files.size(), 10000u);
-    EXPECT_EQ(files[0], "same.txt");
-    EXPECT_EQ(files[9999], "same (9999).txt");
-    EXPECT_EQ(ReadFileText(m_dest + "/same (5000).txt"), "5000");
-    EXPECT_EQ(FolderNames(m_dest).size(), 10000u);
-}
-
 TEST_F(ExtractorFixture, QuotedPrintableAndBinaryContentAreExact) {
     std::vector<Part> parts = {
         {"text/plain; name=\"qp.txt\"", "Content-Transfer-Encoding: quoted-printable\r\n",
@@ -616,73 +590,4 @@ TEST_F(ExtractorFixture, UnwritableFolderWritesNothingAndReportsNothing) {
         EXPECT_EQ(list, note);
         EXPECT_TRUE(FolderNames(m_dest).empty());
     });
-}
-
-// Messages named ahead are parsed on another thread; what is written must not depend on it.
-// The run's order (each call names the next few) against plain calls, over clashing names and
-// an equal file; then a prepared file that is replaced, rewritten, turned into a fifo or never
-// asked for.
-TEST_F(ExtractorFixture, MessagesReadAheadGiveWhatPlainCallsGive) {
-    std::vector<std::string> paths;
-    for (int i = 0; i < 6; ++i) {
-        const std::string photo = RandomBytes(3000 + 1000 * i, i % 3); // every third one equal
-        paths.push_back(m_dir.Write(
-            "mail/m" + std::to_string(i) + ".eml",
-            Message(Multipart({Text("Hi"), Attachment("photo.jpg", photo, "image/jpeg"),
-                               Attachment("n" + std::to_string(i) + ".bin", RandomBytes(64, i))}),
-                    "Message " + std::to_string(i))));
-    }
-    const std::string plain = m_dir.MakeDir("plain"), ahead = m_dir.MakeDir("ahead");
-    std::vector<std::string> plainAnswers, aheadAnswers;
-    for (const std::string& path : paths)
-        plainAnswers.push_back(m_client.ExtractToFolder2(path, plain));
-    for (size_t i = 0; i < paths.size(); ++i) {
-        for (size_t next = i + 1; next < std::min(paths.size(), i + 4); ++next)
-            m_client.PrepareMessage(paths[next]);
-        aheadAnswers.push_back(m_client.ExtractToFolder2(paths[i], ahead));
-    }
-    EXPECT_EQ(aheadAnswers, plainAnswers);
-    ASSERT_EQ(FolderNames(ahead), FolderNames(plain));
-    EXPECT_EQ(FolderNames(plain).count("photo (3).jpg"), 1u);
-    for (const std::string& name : FolderNames(plain))
-        EXPECT_EQ(ReadFileText(ahead + "/" + name), ReadFileText(plain + "/" + name)) << name;
-
-    // Replaced by another file, or rewritten in place: the file as it is now is extracted.
-    const std::string replaced = m_dir.Write("mail/r.eml", Message(Multipart({Attachment("old.bin", "old")})));
-    m_client.PrepareMessage(replaced);
-    ASSERT_TRUE(OpenHere(replaced));
-    m_dir.Write("mail/r.new", Message(Multipart({Attachment("new.bin", "new")})));
-    ASSERT_EQ(::rename((m_dir / "mail/r.new").c_str(), replaced.c_str()), 0);
-    const std::string dest = m_dir.MakeDir("later");
-    EXPECT_EQ(Files(m_client.ExtractToFolder2(replaced, dest)), std::vector<std::string>{"new.bin"});
-    m_client.PrepareMessage(replaced);
-    ASSERT_TRUE(OpenHere(replaced));
-    m_dir.Write("mail/r.eml", Message(Multipart({Attachment("longer name.bin", "newer")})));
-    EXPECT_EQ(Files(m_client.ExtractToFolder2(replaced, dest)),
-              std::vector<std::string>{"longer name.bin"});
-
-    // A fifo in its place is refused as without reading ahead, and never opened for reading.
-    m_client.PrepareMessage(replaced);
-    ASSERT_TRUE(OpenHere(replaced));
-    ASSERT_EQ(::unlink(replaced.c_str()), 0);
-    ASSERT_EQ(::mkfifo(replaced.c_str(), 0600), 0);
-    EXPECT_EQ(m_client.ExtractToFolder2(replaced, dest), "");
-    ASSERT_FALSE(m_log.empty());
-    EXPECT_NE(m_log.back().find("not a regular file"), std::string::npos) << m_log.back();
-
-    // Named ahead but never asked for, or missing: nothing is written, the client's end does not
-    // wait for anything, and a missing file is said as without reading ahead.
-    const std::string missing = m_dir / "mail/none.eml";
-    m_client.PrepareMessage(missing);
-    EXPECT_EQ(m_client.ExtractToFolder2(missing, dest), "");
-    EXPECT_EQ(m_log.back().rfind("OleException: Cannot open the message", 0), 0u) << m_log.back();
-    for (const std::string& path : paths)
-        m_client.PrepareMessage(path);
-    EXPECT_EQ(FolderNames(dest), (std::set<std::string>{"new.bin", "longer name.bin"}));
-    // Those never taken (a run that stopped) give way: the next run's files are read ahead.
-    const std::string next =
-        m_dir.Write("mail/next.eml", Message(Multipart({Attachment("n.bin", "n")})));
-    m_client.PrepareMessage(next);
-    EXPECT_TRUE(OpenHere(next));
-    EXPECT_EQ(Files(m_client.ExtractToFolder2(next, dest)), std::vector<std::string>{"n.bin"});
 }
