@@ -332,7 +332,9 @@ bool IsEncodedMessage(GMimeObject* object) {
 // Depth first, in the message's order, through multiparts and embedded messages; iterative,
 // so a deeply nested message cannot exhaust the stack here. Encoded forwarded messages are
 // decoded and walked too, at most kMaxDecodedLevels inside one another. An attached message
-// is saved before the attachments inside it.
+// is saved before the attachments inside it; only the outermost of a chain is saved as a file,
+// as the ones inside it are in its bytes already (a chain of attached messages nested deeply
+// would otherwise write each level with everything below it, without bound).
 void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
     static constexpr int kMaxDecodedLevels = 16;
     using Boundaries = std::shared_ptr<const std::vector<std::string>>;
@@ -341,11 +343,13 @@ void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
         int decodedLevel;
         MessageFile* file;
         Boundaries boundaries; // of the enclosing multiparts in the same file
+        bool inSavedMessage;   // inside an attached message saved as a file
     };
     std::vector<ParsedMessage> decoded; // alive until the walk ends
     std::vector<Item> stack;
     if (GMimeObject* body = g_mime_message_get_mime_part(root.message.get()))
-        stack.push_back({body, 0, root.file.get(), std::make_shared<std::vector<std::string>>()});
+        stack.push_back(
+            {body, 0, root.file.get(), std::make_shared<std::vector<std::string>>(), false});
     while (!stack.empty()) {
         Item item = stack.back();
         GMimeObject* object = item.object;
@@ -360,10 +364,12 @@ void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
             }
             for (int i = g_mime_multipart_get_count(multipart) - 1; i >= 0; --i)
                 if (GMimeObject* child = g_mime_multipart_get_part(multipart, i))
-                    stack.push_back({child, item.decodedLevel, item.file, boundaries});
+                    stack.push_back(
+                        {child, item.decodedLevel, item.file, boundaries, item.inSavedMessage});
         } else if (GMIME_IS_MESSAGE_PART(object)) {
             GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-            if (IsAttachedMessage(object)) {
+            const bool save = !item.inSavedMessage && IsAttachedMessage(object);
+            if (save) {
                 ++ctx.attachmentNumber;
                 gint64 start = 0, end = 0;
                 if (item.file &&
@@ -378,10 +384,12 @@ void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
             }
             if (inner)
                 if (GMimeObject* body = g_mime_message_get_mime_part(inner))
-                    stack.push_back({body, item.decodedLevel, item.file, item.boundaries});
+                    stack.push_back({body, item.decodedLevel, item.file, item.boundaries,
+                                     item.inSavedMessage || save});
         } else if (IsEncodedMessage(object) && item.decodedLevel < kMaxDecodedLevels) {
             ParsedMessage parsed = ParseEncodedMessage(GMIME_PART(object), ctx);
-            if (IsAttachedMessage(object)) {
+            const bool save = !item.inSavedMessage && IsAttachedMessage(object);
+            if (save) {
                 ++ctx.attachmentNumber;
                 GMimePart* part = GMIME_PART(object);
                 SaveFile(AttachedMessageName(object, parsed.message.get(), ctx.attachmentNumber),
@@ -390,7 +398,8 @@ void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
             if (parsed.message) {
                 if (GMimeObject* body = g_mime_message_get_mime_part(parsed.message.get()))
                     stack.push_back({body, item.decodedLevel + 1, parsed.file.get(),
-                                     std::make_shared<std::vector<std::string>>()});
+                                     std::make_shared<std::vector<std::string>>(),
+                                     item.inSavedMessage || save});
                 decoded.push_back(std::move(parsed));
             }
         } else if (IsAttachment(object)) {

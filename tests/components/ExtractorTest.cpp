@@ -321,13 +321,35 @@ TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
     std::string answer = Extract(outer);
     EXPECT_EQ(Split(answer, '|')[0], "Fwd: Fwd: layers");
     // A message attached as a file (a name or an attachment disposition) is saved too, named
-    // by its file name or else its subject, with its bytes as they stand; an inline one is not.
-    EXPECT_EQ(Files(answer),
-              (std::vector<std::string>{"top.doc", "Inner 1.eml", "mid.pdf", "fwd.eml",
-                                        "deep.png", "deep (1).png"}));
+    // by its file name or else its subject, with its bytes as they stand; an inline one is not,
+    // nor one inside a saved one (its bytes are in that one's already). The attachments inside
+    // every level come out.
+    EXPECT_EQ(Files(answer), (std::vector<std::string>{"top.doc", "Inner 1.eml", "mid.pdf",
+                                                       "deep.png", "deep (1).png"}));
     EXPECT_EQ(ReadFileText(m_dest + "/deep.png"), "DEEP");
     EXPECT_EQ(ReadFileText(m_dest + "/Inner 1.eml"), inner1);
+    // Beside an inline one, the attached one is the outermost of its chain.
+    std::string beside = Message(Multipart({{"message/rfc822", "", inner1}}, "b0"), "Beside");
+    EXPECT_EQ(Files(Extract(beside, "beside.eml")),
+              (std::vector<std::string>{"mid.pdf", "fwd.eml", "deep.png", "deep (1).png"}));
     EXPECT_EQ(ReadFileText(m_dest + "/fwd.eml"), inner2);
+
+    // A chain of attached messages nested 300 deep: one .eml, the attachment at its bottom,
+    // and output in proportion to the input.
+    std::string chain = Message(Multipart({Attachment("bottom.bin", "BOTTOM")}, "z"), "Bottom");
+    for (int level = 0; level < 300; ++level)
+        chain = Message(Multipart({{"message/rfc822", "Content-Disposition: attachment\r\n",
+                                    chain}},
+                                  "l" + std::to_string(level)),
+                        "Level " + std::to_string(level));
+    const std::string deep = m_dir.MakeDir("deep");
+    const std::string list =
+        m_client.ExtractToFolder(m_dir.Write("mail/chain.eml", chain), deep);
+    EXPECT_EQ(list, "Level 298.eml:bottom.bin");
+    std::uintmax_t written = 0;
+    for (const auto& e : fs::directory_iterator(deep))
+        written += e.file_size();
+    EXPECT_LT(written, chain.size());
 }
 
 TEST_F(ExtractorFixture, EncodedForwardedMessagesAreDecodedAndWalked) {
