@@ -105,17 +105,23 @@ def expected_hashes(path):
 
 
 def attached_messages(path):
-    """The Subjects of the forwarded messages attached as files (None for a missing one)."""
+    """The Subjects of the forwarded messages attached as files (None for a missing one): the
+    outermost of each chain only, as the ones inside are in its bytes already."""
     with open(path, "rb") as f:
         msg = BytesParser(policy=policy.default).parsebytes(f.read())
     out = []
-    for part in msg.walk():
-        if part.get_content_type() not in ("message/rfc822", "message/global"):
-            continue
-        if part.get_content_disposition() != "attachment" and not part.get_filename():
-            continue
-        inner = part.get_payload(0) if part.is_multipart() else None
-        out.append(inner["subject"] if inner is not None else None)
+
+    def walk(part, inside_saved):
+        saved = (part.get_content_type() in ("message/rfc822", "message/global") and
+                 (part.get_content_disposition() == "attachment" or part.get_filename()))
+        if saved and not inside_saved:
+            inner = part.get_payload(0) if part.is_multipart() else None
+            out.append(inner["subject"] if inner is not None else None)
+        if part.is_multipart():
+            for sub in part.get_payload():
+                walk(sub, inside_saved or bool(saved))
+
+    walk(msg, False)
     return out
 
 
