@@ -381,8 +381,15 @@ bool DbxUnitSet::AnyIn(std::uint64_t first, std::uint64_t last) const {
 }
 
 void DbxUnitSet::AddRange(std::uint64_t first, std::uint64_t last) {
-    for (std::uint64_t unit = first; unit < last; ++unit)
-        Add(unit);
+    for (std::uint64_t unit = first; unit < last;) {
+        if (unit % 64 != 0 || last - unit < 64) {
+            Add(unit++);
+            continue;
+        }
+        Add(unit); // makes the page
+        m_pages[unit >> kPageShift][(unit & ((std::uint64_t(1) << kPageShift) - 1)) / 64] = ~std::uint64_t(0);
+        unit += 64;
+    }
 }
 
 std::uint64_t DbxUnitSet::Next(std::uint64_t from, std::uint64_t limit) const {
