@@ -140,13 +140,93 @@ MessageFile::HeaderEnd MessageFile::FindHeaderEnd(gint64 start) {
     return end; // the file ends inside the header block: the parser reads it as it is
 }
 
+namespace {
+
+// The start of a header that tells how the body is read.
+bool IsMimeHeaderLine(const std::string& start) {
+    for (const char* name : {"content-", "mime-version:"}) {
+        const size_t n = std::strlen(name);
+        if (start.size() >= n && g_ascii_strncasecmp(start.data(), name, n) == 0) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool MessageFile::FindMimeHeadersPast(gint64 cut, bool midLine,
+                                      std::vector<std::pair<gint64, gint64>>& kept,
+                                      gint64& bodyStart) {
+    static constexpr gint64 kMaxKept = 64 * 1024;
+    gint64 keptBytes = 0;
+    size_t headerFirst = 0;  // where the pieces of the header being kept begin
+    bool keeping = false;    // the current header is kept
+    bool skipLine = midLine; // the rest of the cut line belongs to a header left out
+    std::string start;       // the line's first bytes
+    gint64 lineStart = cut;
+    bool blanksOnly = true, pendingCR = false;
+    std::vector<char> chunk;
+    for (gint64 pos = cut; pos < m_fileSize;) {
+        size_t want = static_cast<size_t>(std::min<gint64>(64 * 1024, m_fileSize - pos));
+        const char* data = Cached(pos, want);
+        if (!data) {
+            chunk.resize(want);
+            ssize_t got = ReadFile(pos, chunk.data(), want);
+            if (got <= 0) return false;
+            want = static_cast<size_t>(got);
+            data = chunk.data();
+        }
+        for (size_t i = 0; i < want; ++i) {
+            const gint64 at = pos + static_cast<gint64>(i);
+            const char c = data[i];
+            if (c != '\n') {
+                if (start.size() < 16) start += c;
+                if (pendingCR || (c != ' ' && c != '\t' && c != '\r')) blanksOnly = false;
+                pendingCR = c == '\r';
+                continue;
+            }
+            const gint64 length = at + 1 - lineStart;
+            if (skipLine) {
+                skipLine = false;
+            } else if (blanksOnly) { // an empty line, or one of blanks: the block ends here
+                bodyStart = at + 1;
+                return true;
+            } else if (start[0] == ' ' || start[0] == '\t') { // folded: the header goes on
+                if (keeping) {
+                    kept.back().second += length;
+                    keptBytes += length;
+                }
+            } else {
+                keeping = IsMimeHeaderLine(start);
+                if (keeping) {
+                    headerFirst = kept.size();
+                    kept.push_back({lineStart, length});
+                    keptBytes += length;
+                }
+            }
+            if (keeping && keptBytes > kMaxKept) { // too much to hold: this header is left out
+                keptBytes -= kept.back().second;
+                kept.resize(headerFirst);
+                keeping = false;
+            }
+            lineStart = at + 1;
+            start.clear();
+            blanksOnly = true;
+            pendingCR = false;
+        }
+        pos += static_cast<gint64>(want);
+    }
+    return false;
+}
+
 // Blank-only lines before the first header (some mail stores pad messages so) would end the
 // header block at once: they are left out. A header block that ends with a line of blanks
 // instead of an empty line is read as ended there, as mail readers do: the parser would take
 // the blanks for a folded header line and lose the boundary. A header block that runs on past
 // kMaxHeaderBytes or kMaxHeaderLines (no mail has one; a file that is no mail, or a damaged
-// one, may) is ended there: the parser would hold all of it in memory several times over, and
-// what follows is read as the body. A file without a final line end gets one in its style (the
+// one, may) is ended there: the parser would hold all of it in memory several times over. The
+// lines after the cut up to the block's real end are left out, but for the MIME headers among
+// them (they tell how the body is read, so that its parts still come out); the body follows.
+// A block that never ends has what follows the cut read as the body. A file without a final line end gets one in its style (the
 // parser leaves the CR of the last CR LF in a part whose closing boundary ends the file); the
 // inserted bytes never reach a written file.
 void MessageFile::Examine() {
@@ -181,10 +261,20 @@ void MessageFile::Examine() {
         add(end.after, m_fileSize - end.after, {});
         break;
     case HeaderEnd::Cut: {
-        const std::string inserted = end.midLine ? lineEnd + lineEnd : lineEnd;
+        const gint64 ends = static_cast<gint64>(lineEnd.size());
+        std::vector<std::pair<gint64, gint64>> kept;
+        gint64 bodyStart = 0;
         add(start, end.at - start, {});
-        add(-1, static_cast<gint64>(inserted.size()), inserted);
-        add(end.at, m_fileSize - end.at, {});
+        if (end.midLine) add(-1, ends, lineEnd);
+        if (FindMimeHeadersPast(end.at, end.midLine, kept, bodyStart)) {
+            for (const auto& [offset, length] : kept)
+                add(offset, length, {});
+            add(-1, ends, lineEnd);
+            add(bodyStart, m_fileSize - bodyStart, {});
+        } else {
+            add(-1, ends, lineEnd);
+            add(end.at, m_fileSize - end.at, {});
+        }
         break;
     }
     case HeaderEnd::Normal:

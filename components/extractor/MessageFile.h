@@ -76,6 +76,11 @@ private:
         bool midLine = false; // Cut inside a line
     };
     HeaderEnd FindHeaderEnd(gint64 start);
+    // Past a header block cut at `cut`: the MIME header lines (Content-*, MIME-Version, with
+    // their folded lines) up to the block's real end, as file ranges (offset, length), and
+    // where the body begins after that end. False when the block never ends.
+    bool FindMimeHeadersPast(gint64 cut, bool midLine,
+                             std::vector<std::pair<gint64, gint64>>& kept, gint64& bodyStart);
 
     int m_fd;
     gint64 m_fileSize = 0;

@@ -494,7 +494,8 @@ TEST_F(ExtractorFixture, HeaderBlockEndingWithALineOfBlanks) {
 
 // A header block that runs on and on (no mail has one; a damaged file or one that is no mail
 // may) is ended after 10,000 lines or 1 MiB, so that the parser does not hold it in memory
-// several times over. What follows is read as the body, and the parts in it still come out.
+// several times over. The lines after the cut are left out but for the MIME headers among
+// them, and the parts of the body still come out, wherever the Content-Type header stands.
 TEST_F(ExtractorFixture, AHeaderBlockThatRunsOnIsEndedAndThePartsStillComeOut) {
     const std::string parts =
         "--b\r\nContent-Type: image/png; name=\"x.png\"\r\n\r\nPNG\r\n--b--\r\n";
@@ -504,10 +505,13 @@ TEST_F(ExtractorFixture, AHeaderBlockThatRunsOnIsEndedAndThePartsStillComeOut) {
             text += "X-Pad-" + std::to_string(i) + ": v\r\n";
         return text;
     };
+    const std::string type = "Content-Type: multipart/mixed; boundary=\"b\"\r\n";
+    const std::string folded = "Content-Type: multipart/mixed;\r\n\tboundary=\"b\"\r\n";
     const struct {
         const char* name;
         std::string padding;  // between the Content-Type header and a Subject header
-        const char* subject;  // as read: empty when the Subject line fell into the body
+        const char* subject;  // as read: empty when the Subject line was past the cut
+        std::string typeLast = {}; // the Content-Type header after the padding instead
     } cases[] = {
         {"10,000 lines, the Subject line the last", lines(9998), "late"},
         {"10,001 lines", lines(9999), ""},
@@ -516,10 +520,14 @@ TEST_F(ExtractorFixture, AHeaderBlockThatRunsOnIsEndedAndThePartsStillComeOut) {
          "late"},
         {"a line longer than the limit", "X-Long: " + std::string(2048 * 1024, 'x') + "\r\n",
          ""},
+        {"the type past 10,000 lines", lines(20000), "", type},
+        {"the type folded, past a line longer than the limit",
+         "X-Long: " + std::string(2048 * 1024, 'x') + "\r\n", "", folded},
+        {"the type past 1 MiB of lines", lines(60000), "", "MIME-Version: 1.0\r\n" + folded},
     };
     int n = 0;
     for (const auto& c : cases) {
-        const std::string text = "Content-Type: multipart/mixed; boundary=\"b\"\r\n" + c.padding +
+        const std::string text = (c.typeLast.empty() ? type : "") + c.padding + c.typeLast +
                                  "Subject: late\r\n\r\n" + parts;
         const std::string answer = Extract(text, "padded" + std::to_string(n++) + ".eml");
         EXPECT_EQ(Split(answer, '|')[0], c.subject) << c.name;
