@@ -54,13 +54,99 @@ bool IsAttachment(GMimeObject* object) {
     return !(media == nullptr || EqualsNoCase(media, "text"));
 }
 
+// A header of the part read again from the file when it holds a NUL byte (GMime's text of it
+// ends there, so a name would be cut short or lose its closing quote): its value, the NULs left
+// out. Nothing when the header has no NUL, or is not where GMime says.
+std::optional<std::string> RawValueWithoutNuls(MessageFile& file, GMimeObject* object,
+                                               const char* name) {
+    static constexpr size_t kMaxHeader = 64 * 1024;
+    GMimeHeaderList* headers = g_mime_object_get_header_list(object);
+    GMimeHeader* header = headers ? g_mime_header_list_get_header(headers, name) : nullptr;
+    const gint64 offset = header ? g_mime_header_get_offset(header) : -1;
+    if (offset < 0) return std::nullopt;
+    std::string text;
+    char buf[1024];
+    size_t end = std::string::npos;
+    while (end == std::string::npos && text.size() <= kMaxHeader) {
+        const ssize_t n =
+            file.ReadLogical(offset + static_cast<gint64>(text.size()), buf, sizeof buf);
+        if (n <= 0) break;
+        text.append(buf, static_cast<size_t>(n));
+        // The header ends at a line end that is not followed by a blank or a tab.
+        for (size_t at = text.find('\n'); at != std::string::npos && at + 1 < text.size();
+             at = text.find('\n', at + 1))
+            if (text[at + 1] != ' ' && text[at + 1] != '\t') {
+                end = at;
+                break;
+            }
+    }
+    if (end != std::string::npos) text.resize(end);
+    const size_t colon = text.find(':');
+    if (text.find('\0') == std::string::npos || colon == std::string::npos ||
+        g_ascii_strncasecmp(text.c_str(), name, std::strlen(name)) != 0)
+        return std::nullopt;
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    return text.substr(text.find(':') + 1);
+}
+
+// The header's value when a NUL in it would cut a name short, the NULs left out as any control
+// character is: raw in the file, or written "%00" in an RFC 2231 value (GMime decodes the
+// name into text that ends there). Nothing when it holds none.
+std::optional<std::string> ValueWithoutNuls(GMimeObject* object, const char* name,
+                                            MessageFile* file) {
+    if (file)
+        if (std::optional<std::string> value = RawValueWithoutNuls(*file, object, name))
+            return value;
+    const char* raw = RawHeader(object, name);
+    if (!raw) return std::nullopt;
+    std::string value = raw;
+    if (value.find("*=") == std::string::npos || value.find("%00") == std::string::npos)
+        return std::nullopt;
+    for (size_t at = value.find("%00"); at != std::string::npos; at = value.find("%00", at))
+        value.erase(at, 3);
+    return value;
+}
+
+// The file name parameter of a Content-Disposition (filename) or Content-Type (name) value,
+// decoded as PartFileName does.
+std::string NameParameter(const std::string& value, bool disposition) {
+    const char* param = disposition ? "filename" : "name";
+    std::optional<std::string> plain = FindPlainParameter(value, param);
+    if (plain && plain->find("=?") != std::string::npos) return DecodeHeaderText(*plain);
+    std::string name;
+    if (disposition) {
+        GMimeContentDisposition* parsed =
+            g_mime_content_disposition_parse(SharedParserOptions(), value.c_str());
+        if (!parsed) return {};
+        if (const char* p = g_mime_content_disposition_get_parameter(parsed, param))
+            name = DecodeHeaderText(p);
+        g_object_unref(parsed);
+    } else {
+        GMimeContentType* parsed = g_mime_content_type_parse(SharedParserOptions(), value.c_str());
+        if (!parsed) return {};
+        if (const char* p = g_mime_content_type_get_parameter(parsed, param))
+            name = DecodeHeaderText(p);
+        g_object_unref(parsed);
+    }
+    return name;
+}
+
 // The part's file name as the sender wrote it (Content-Disposition's filename, else
 // Content-Type's name), decoded from RFC 2231 and raw 8-bit, except that a name written as
 // RFC 2047 encoded words is decoded here from the header's text (GMime loses what follows a
-// padded base64 word, see HeaderText.h).
-std::string PartFileName(GMimeObject* object) {
+// padded base64 word, see HeaderText.h). With the file the headers lie in, a header holding a
+// NUL byte is read from there, the NUL left out as any control character is.
+std::string PartFileName(GMimeObject* object, MessageFile* file) {
     const char* gmimeName = g_mime_object_get_content_disposition_parameter(object, "filename");
     bool fromDisposition = gmimeName != nullptr;
+    std::optional<std::string> disposition = ValueWithoutNuls(object, "Content-Disposition", file);
+    if (disposition) {
+        std::string name = NameParameter(*disposition, true);
+        if (!name.empty()) return name;
+    }
+    if (disposition || !fromDisposition)
+        if (std::optional<std::string> type = ValueWithoutNuls(object, "Content-Type", file))
+            return NameParameter(*type, false);
     if (!gmimeName) gmimeName = g_mime_object_get_content_type_parameter(object, "name");
     const char* header =
         RawHeader(object, fromDisposition ? "Content-Disposition" : "Content-Type");
@@ -94,7 +180,7 @@ void SaveFile(const std::string& name, const std::function<bool(int)>& write, Wa
 
 void SaveAttachment(GMimePart* part, WalkContext& ctx) {
     ++ctx.attachmentNumber;
-    std::string name = SanitizeFileName(PartFileName(GMIME_OBJECT(part)));
+    std::string name = SanitizeFileName(PartFileName(GMIME_OBJECT(part), ctx.file));
     if (name.empty()) {
         GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
         const char* media = type ? g_mime_content_type_get_media_type(type) : nullptr;
@@ -133,7 +219,7 @@ void SaveAttachmentOrTnef(GMimePart* part, WalkContext& ctx) {
     const char* sub = type ? g_mime_content_type_get_media_subtype(type) : nullptr;
     DecodedContent content;
     if (!IsTnefPartType(media ? media : "", sub ? sub : "",
-                        SanitizeFileName(PartFileName(GMIME_OBJECT(part)))) ||
+                        SanitizeFileName(PartFileName(GMIME_OBJECT(part), ctx.file))) ||
         !content.Load(part) || !HasTnefSignature(content.Bytes())) {
         SaveAttachment(part, ctx);
         return;
@@ -177,13 +263,14 @@ bool IsAttachedMessage(GMimeObject* object) {
     if (disposition &&
         EqualsNoCase(g_mime_content_disposition_get_disposition(disposition), "attachment"))
         return true;
-    std::string name = PartFileName(object);
+    std::string name = PartFileName(object, nullptr);
     return name.find_first_not_of(" \t\r\n") != std::string::npos;
 }
 
 // The .eml name of an attached message: its file name, else its subject, else "part<n>.eml".
-std::string AttachedMessageName(GMimeObject* object, GMimeMessage* inner, unsigned number) {
-    std::string name = SanitizeFileName(PartFileName(object));
+std::string AttachedMessageName(GMimeObject* object, GMimeMessage* inner, unsigned number,
+                                MessageFile* file) {
+    std::string name = SanitizeFileName(PartFileName(object, file));
     if (name.empty() && inner)
         if (const char* subject = RawHeader(GMIME_OBJECT(inner), "Subject"))
             name = SanitizeFileName(CleanFieldText(DecodeHeaderText(subject)));
@@ -352,6 +439,7 @@ void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
             {body, 0, root.file.get(), std::make_shared<std::vector<std::string>>(), false});
     while (!stack.empty()) {
         Item item = stack.back();
+        ctx.file = item.file;
         GMimeObject* object = item.object;
         stack.pop_back();
         if (GMIME_IS_MULTIPART(object)) {
@@ -375,7 +463,7 @@ void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
                 if (item.file &&
                     MessagePartRange(*item.file, object, *item.boundaries, start, end)) {
                     MessageFile* file = item.file;
-                    SaveFile(AttachedMessageName(object, inner, ctx.attachmentNumber),
+                    SaveFile(AttachedMessageName(object, inner, ctx.attachmentNumber, item.file),
                              [file, start, end](int fd) {
                                  return WriteMessageBytes(*file, start, end, fd);
                              },
@@ -392,7 +480,8 @@ void WalkParts(const ParsedMessage& root, WalkContext& ctx) {
             if (save) {
                 ++ctx.attachmentNumber;
                 GMimePart* part = GMIME_PART(object);
-                SaveFile(AttachedMessageName(object, parsed.message.get(), ctx.attachmentNumber),
+                SaveFile(AttachedMessageName(object, parsed.message.get(), ctx.attachmentNumber,
+                                                 item.file),
                          [part](int fd) { return WriteContent(part, fd); }, ctx);
             }
             if (parsed.message) {

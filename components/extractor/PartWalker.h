@@ -12,6 +12,7 @@
 namespace extractor {
 
 class FolderWriter;
+class MessageFile;
 struct ParsedMessage;
 
 struct WalkContext {
@@ -21,6 +22,7 @@ struct WalkContext {
     unsigned attachmentNumber = 0;
     std::string messagePath;
     long utcOffset = 0; // the sender's, from the mail's Date:
+    MessageFile* file = nullptr; // the file the current part's headers lie in
 };
 
 // Writes every attachment of the message through ctx.writer, in the message's order, and

@@ -245,18 +245,33 @@ TEST_F(ExtractorFixture, HostileNamesStayInsideTheFolder) {
                      "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; "
                      "filename*=utf-8''bad%01%0A%0Dname%7F.txt\r\n",
                      Base64("12")});
+    // A NUL is left out like any control character, raw or encoded, and cuts nothing short.
+    const std::string nul(1, '\0');
+    parts.push_back({"application/octet-stream",
+                     "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; "
+                     "filename=\"nul" + nul + "\\\"q.txt\"\r\n",
+                     Base64("13")});
+    parts.push_back({"application/octet-stream; name=\"a" + nul + "b.txt\"",
+                     "Content-Transfer-Encoding: base64\r\n", Base64("14")});
+    parts.push_back({"application/octet-stream",
+                     "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; "
+                     "filename*=utf-8''enc%00%22oded.txt\r\n",
+                     Base64("15")});
     std::string answer = Extract(Message(Multipart(parts)));
     auto files = Files(answer);
     std::vector<std::string> want = {"x",           "passwd",     "report (1).htm",
                                      "_ulkfoo.jpg", "_KESTLx",    "a_b_c.jpg",
                                      "part7.png",   "report (1)", "process (1)"};
-    ASSERT_EQ(files.size(), 12u) << answer;
+    ASSERT_EQ(files.size(), 15u) << answer;
     for (size_t i = 0; i < want.size(); ++i)
         EXPECT_EQ(files[i], want[i]);
     EXPECT_LT(files[9].size(), 255u);
     EXPECT_EQ(files[9].substr(files[9].size() - 4), ".jpg");
     EXPECT_EQ(files[10], "win.txt");
     EXPECT_EQ(files[11], "badname.txt");
+    EXPECT_EQ(files[12], "nul\"q.txt");
+    EXPECT_EQ(files[13], "ab.txt");
+    EXPECT_EQ(files[14], "enc\"oded.txt");
     for (size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(ReadFileText(m_dest + "/" + files[i]), std::to_string(i + 1)) << files[i];
     }
