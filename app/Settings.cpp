@@ -1,5 +1,7 @@
 #include "app/Settings.h"
 
+#include <algorithm>
+
 #include "locale/IniFile.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
@@ -33,6 +35,12 @@ constexpr NumberField kNumbers[] = {
     {"RemoveFwString", &AppSettings::RemoveFwString, 1},
     {"SetAttachmentDate", &AppSettings::SetAttachmentDate, 1},
     {"AttachmentSizeLimit", &AppSettings::AttachmentSizeLimit, 2},
+};
+
+// Window state: read as it is, written only once known, so a file stays as it was until then.
+constexpr NumberField kWindowNumbers[] = {
+    {"FolderPaneWidth", &AppSettings::FolderPaneWidth, 0},
+    {"TreePaneWidth", &AppSettings::TreePaneWidth, 0},
 };
 
 struct StringField {
@@ -84,6 +92,8 @@ void LoadSettings(AppSettings& settings, const std::string& fileName) {
         for (const NumberField& f : kNumbers)
             settings.*f.field = f.defaultValue;
     }
+    for (const NumberField& f : kWindowNumbers)
+        settings.*f.field = std::max(0, ini.GetValueInt(kWindow, f.name));
 }
 
 void SaveSettings(AppSettings& settings, const std::string& fileName) {
@@ -109,6 +119,8 @@ void SaveSettings(AppSettings& settings, const std::string& fileName) {
         ini.SetValueInt(kWindow, "ToolBarX", settings.ToolBarX, true);
         ini.SetValueInt(kWindow, "ToolBarY", settings.ToolBarY, true);
     }
+    for (const NumberField& f : kWindowNumbers)
+        if (settings.*f.field > 0) ini.SetValueInt(kWindow, f.name, settings.*f.field, true);
     // A value the file cannot hold (a line break in a path) is left out rather than let it
     // start a line of its own; it reads back as empty.
     if (!ini.Save())

@@ -22,6 +22,10 @@ struct AppSettings {
     std::string ToolBarPlace;
     int ToolBarX = 0;
     int ToolBarY = 0;
+    // "Window": the widths of the mail folder pane and the destination tree as the user left
+    // them (the file list takes the rest); 0 until the window has been closed once.
+    int FolderPaneWidth = 0;
+    int TreePaneWidth = 0;
 };
 
 // The process-wide record every part of the program reads and updates.

@@ -89,12 +89,15 @@ bool SubjectContains(const std::string& subject, const std::string& keyword) {
     return FoldCase(subject).find(FoldCase(platform::Trim(keyword))) != std::string::npos;
 }
 
+std::string UnwritableDestinationMessage(const std::string& destination) {
+    return "cannot write into " + destination +
+           " (read-only or not permitted): attachments and report are missing";
+}
+
 std::vector<std::string> DescribeRunProblems(const RunProblems& problems,
                                              const std::string& destination) {
     std::vector<std::string> lines;
-    if (problems.DestinationUnwritable)
-        lines.push_back("cannot write into " + destination +
-                        " (read-only or not permitted): attachments and report are missing");
+    if (problems.DestinationUnwritable) lines.push_back(UnwritableDestinationMessage(destination));
     for (const std::string& message : problems.Unreadable)
         lines.push_back("cannot read the message " + message);
     if (problems.UnwrittenReportFiles > 0 && !problems.DestinationUnwritable)
@@ -264,6 +267,10 @@ void FinishExtraction(const ExtractionOptions& options, CReportPager& pager,
         context.settings.LastHtmlReport = frameset;
         if (options.NoSubDirectory == 0) context.shell.Open(dest);
         if (options.ShowReport) context.shell.Open(frameset);
+    } else if (::access(dest.c_str(), W_OK | X_OK) != 0) {
+        // The cause is the news, not the count it led to: the caller that collects the run's
+        // problems says it; otherwise it is said here.
+        if (!context.problems) context.ui.ShowMessage(UnwritableDestinationMessage(dest));
     } else {
         context.ui.ShowMessage("Number of Extracted Mail: 0\n No Report is Generated!!");
     }

@@ -48,6 +48,9 @@ void NoteUnreadableMessage(RunProblems* problems, const std::string& what, const
 void NoteUnwrittenFiles(RunProblems* problems, const platform::UnwrittenFiles& unwritten,
                         const std::string& origin);
 
+// What a run says of a destination it cannot write into.
+std::string UnwritableDestinationMessage(const std::string& destination);
+
 // One sentence per kind of problem, for the end of a run: the terminal's stderr, the window's
 // end message.
 std::vector<std::string> DescribeRunProblems(const RunProblems& problems,

@@ -273,10 +273,30 @@ bool WriteWizardTopReport(const std::string& destination, const WizardFolderList
     return WriteReportFile(destination, "", "report.htm", BuildWizardTopReport(folders));
 }
 
-int RunWizardExtraction(const WizardRequest& request, const WizardFolderList& folders,
+WizardFolderList DistinctFolderNames(const WizardFolderList& folders) {
+    WizardFolderList named = folders;
+    std::set<std::string> taken;
+    auto directory = [](const std::string& name) {
+        return platform::ToLower(SubDirectoryName(name));
+    };
+    for (auto& folder : named) {
+        if (folder.second.empty()) continue;
+        std::string name = folder.first;
+        for (int n = 2; taken.count(directory(name)); ++n)
+            name = folder.first + " (" + std::to_string(n) + ")";
+        taken.insert(directory(name));
+        folder.first = name;
+    }
+    return named;
+}
+
+int RunWizardExtraction(const WizardRequest& request, const WizardFolderList& chosen,
                         WizardContext& context) {
     // With no destination there is no folder to write into: nothing is written anywhere else.
     if (request.Destination.empty()) return 0;
+    // Folders of the same name (the inboxes of several accounts) each get a directory and a
+    // link of their own.
+    const WizardFolderList folders = DistinctFolderNames(chosen);
     // The top page exists from the start, so even a run stopped at once leaves it; it links a
     // folder only once that folder's report is there to open, and is rewritten as they come.
     WizardFolderList reported;

@@ -38,7 +38,13 @@ struct WizardContext {
 int ExtractWizardFolder(const WizardRequest& request, const std::string& directoryName,
                         const std::string& messageFile, WizardContext& context);
 
-// The top report, then each folder in order until one returns -1. Returns 0.
+// The list with a later folder whose directory would be an earlier one's (the same name after
+// cleaning, in any case) named apart: "Inbox", "Inbox (2)", ...; folders without a message file
+// keep their names.
+WizardFolderList DistinctFolderNames(const WizardFolderList& folders);
+
+// The top report, then each folder in order until one returns -1; folders of the same name
+// are named apart first (DistinctFolderNames). Returns 0.
 int RunWizardExtraction(const WizardRequest& request, const WizardFolderList& folders,
                         WizardContext& context);
 

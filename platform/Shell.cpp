@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gio/gio.h>
+#include <glib.h>
+
 extern char** environ;
 
 namespace platform {
@@ -44,11 +47,72 @@ bool ShellOpen(const std::string& path) {
     return SpawnDetached({"xdg-open", path});
 }
 
-std::vector<std::string> EditorCommand(const std::string& path) {
-    for (const char* var : {"VISUAL", "EDITOR"}) {
-        const char* editor = std::getenv(var);
-        if (editor && *editor) return {editor, path};
+std::optional<std::vector<std::string>> SplitCommandLine(const std::string& line) {
+    gchar** argv = nullptr;
+    gint argc = 0;
+    if (line.empty() || !g_shell_parse_argv(line.c_str(), &argc, &argv, nullptr)) return {};
+    std::vector<std::string> words(argv, argv + argc);
+    g_strfreev(argv);
+    return words;
+}
+
+std::vector<std::string> DesktopEntryCommand(const std::string& exec, const std::string& path) {
+    std::optional<std::vector<std::string>> words = SplitCommandLine(exec);
+    if (!words) return {};
+    std::vector<std::string> command;
+    bool placed = false;
+    for (const std::string& word : *words) {
+        // The field codes: %f %F %u %U take the file; %i %c %k and the retired ones go.
+        if (word.size() == 2 && word[0] == '%') {
+            if (std::string("fFuU").find(word[1]) != std::string::npos && !placed) {
+                command.push_back(path);
+                placed = true;
+            }
+            continue;
+        }
+        std::string text;
+        for (size_t i = 0; i < word.size(); ++i) {
+            if (word[i] == '%' && i + 1 < word.size()) {
+                if (word[++i] == '%') text += '%';
+                continue;
+            }
+            text += word[i];
+        }
+        command.push_back(text);
     }
+    if (!placed) command.push_back(path);
+    return command;
+}
+
+namespace {
+// The Exec line of the desktop's default application for plain text; empty when it has none.
+std::string DefaultTextEditorExec() {
+    GAppInfo* app = g_app_info_get_default_for_type("text/plain", FALSE);
+    if (!app) return {};
+    const char* line = g_app_info_get_commandline(app);
+    std::string exec = line ? line : "";
+    g_object_unref(app);
+    return exec;
+}
+} // namespace
+
+std::vector<std::string> EditorCommand(const std::string& path) {
+    // $VISUAL is an editor with windows of its own; $EDITOR one that needs a terminal. Both are
+    // command lines, split as the shell splits them.
+    const char* visual = std::getenv("VISUAL");
+    if (auto words = SplitCommandLine(visual ? visual : "")) {
+        words->push_back(path);
+        return *words;
+    }
+    const char* editor = std::getenv("EDITOR");
+    if (auto words = SplitCommandLine(editor ? editor : "")) {
+        std::vector<std::string> command{"x-terminal-emulator", "-e"};
+        command.insert(command.end(), words->begin(), words->end());
+        command.push_back(path);
+        return command;
+    }
+    std::vector<std::string> command = DesktopEntryCommand(DefaultTextEditorExec(), path);
+    if (!command.empty()) return command;
     return {"xdg-open", path};
 }
 

@@ -9,6 +9,7 @@
 
 #include "MailFixtures.h"
 #include "ScriptedUi.h"
+#include "ChildProcess.h"
 #include "TempDir.h"
 #include "app/Settings.h"
 #include "engine/ExtractionRun.h"
@@ -307,6 +308,26 @@ TEST_F(ExtractionRunTest, NothingToDo) {
         EXPECT_TRUE(m_settings.LastHtmlReport.empty());
         EXPECT_TRUE(m_shell.opened.empty());
     }
+}
+
+TEST_F(ExtractionRunTest, ADestinationThatCannotBeWrittenIsSaidAsTheCause) {
+    AddMessage("a.eml", "Alpha", {{"a1.jpg", kJpeg, "image/jpeg"}});
+    RunAsUnprivilegedUser({m_root.path()}, [&] {
+        ASSERT_EQ(chmod(m_dest.c_str(), 0555), 0);
+        m_ui.shown.clear();
+        EXPECT_EQ(Run(), 0);
+        // The cause, not the count of mails it led to.
+        EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{UnwritableDestinationMessage(m_dest)});
+        // A caller that collects the run's problems says it itself.
+        m_ui.shown.clear();
+        RunProblems problems;
+        ExtractionContext context{m_client, m_progress, m_ui, m_shell, m_settings, &m_view,
+                                  &problems};
+        EXPECT_EQ(RunExtraction(m_mail + "/", m_options, "Inbox", context), 0);
+        EXPECT_TRUE(m_ui.Messages().empty());
+        EXPECT_EQ(DescribeRunProblems(problems, m_dest).front(),
+                  UnwritableDestinationMessage(m_dest));
+    });
 }
 
 TEST_F(ExtractionRunTest, BadInputStaysInsideTheDestinationAndLosesNothing) {

@@ -200,6 +200,27 @@ TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
     EXPECT_NE(top.find("<a href=\".\\50%25-%231-\\report.htm\""), std::string::npos) << top;
 }
 
+// The inboxes of several accounts: each its own directory and its own link, the first keeping
+// the name.
+TEST_F(WizardRunTest, FoldersOfTheSameNameGetADirectoryAndALinkEach) {
+    WizardFolderList folders = {
+        {"Inbox", Store("a", {Mail("One", kStart, {{"one.jpg", kJpeg, "image/jpeg"}})})},
+        {"Inbox", Store("b", {Mail("Two", kStart, {{"two.jpg", kJpeg, "image/jpeg"}})})},
+        {"Inbox", ""},
+        {"INBOX", Store("c", {Mail("Three", kStart, {{"three.jpg", kJpeg, "image/jpeg"}})})}};
+    WizardContext context{m_client, m_progress, m_ui, m_settings};
+    EXPECT_EQ(RunWizardExtraction(m_request, folders, context), 0);
+    const std::string& dest = m_request.Destination;
+    EXPECT_TRUE(platform::FileExists(dest + "/Inbox/one.jpg"));
+    EXPECT_TRUE(platform::FileExists(dest + "/Inbox-(2)/two.jpg"));
+    EXPECT_TRUE(platform::FileExists(dest + "/INBOX-(3)/three.jpg"));
+    const std::string top = ReadFileText(dest + "/report.htm");
+    for (const char* link : {"\\Inbox\\report.htm\" target=\"newFrame\">Inbox<",
+                             "\\Inbox-(2)\\report.htm\" target=\"newFrame\">Inbox (2)<",
+                             "\\INBOX-(3)\\report.htm\" target=\"newFrame\">INBOX (3)<"})
+        EXPECT_NE(top.find(link), std::string::npos) << link << "\n" << top;
+}
+
 TEST_F(WizardRunTest, CancelAfterAReportedMailStopsTheRun) {
     std::vector<DbxTestMessage> mails;
     for (int i = 0; i < 3; ++i)
