@@ -14,6 +14,7 @@
 #include <wx/stattext.h>
 
 #include "app/DesktopCommands.h"
+#include "gui/DialogWindows.h"
 #include "gui/LanguageMenus.h"
 #include "gui/LinkStatic.h"
 #include "platform/UserInterface.h"
@@ -24,6 +25,7 @@ using namespace res;
 namespace {
 
 const wxColour kCreditColour(0xFF, 0x60, 0x08);
+bool g_useOwnTimer = true;
 
 wxBitmap WhiteBitmap(int w, int h) {
     wxBitmap bmp(w, h, 24);
@@ -83,6 +85,10 @@ wxBitmap DrawSeparator() {
 
 } // namespace
 
+void CAboutBox::UseOwnTimer(bool use) {
+    g_useOwnTimer = use;
+}
+
 wxBitmap LoadAboutPicture(const std::string& name) {
     if (name == kSeparatorPicture) return DrawSeparator();
     return wxNullBitmap;
@@ -125,7 +131,11 @@ CAboutBox::CAboutBox(wxWindow* parent)
         dc.DrawBitmap(m_canvas, 0, 0);
     });
 
-    // A click anywhere but on the link closes the box as OK does.
+    // A click anywhere but on the link, Escape and the close box close it as OK does.
+    CloseOnEscape(*this);
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) {
+        if (IsModal()) EndModal(wxID_OK);
+    });
     auto close = [this](wxMouseEvent& e) {
         if (IsModal()) EndModal(wxID_OK);
         e.Skip();
@@ -136,7 +146,7 @@ CAboutBox::CAboutBox(wxWindow* parent)
 
     Bind(
         wxEVT_TIMER, [this](wxTimerEvent&) { Tick(); }, kCreditTimerId);
-    m_timer.Start(kCreditTickMilliseconds);
+    if (g_useOwnTimer) m_timer.Start(kCreditTickMilliseconds);
 }
 
 void CAboutBox::Tick() {
@@ -160,6 +170,7 @@ void CAboutBox::PaintRow() {
     });
     if (paint.kind == CreditPaint::MissingPicture) {
         m_timer.Stop();
+        m_scrolling = false;
         wxMessageDialog(this, wxString::FromUTF8(paint.text), kAppTitle, wxOK).ShowModal();
         return;
     }

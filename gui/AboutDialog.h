@@ -20,7 +20,9 @@ public:
     CLinkStatic* GetLink() const { return m_link; }
     wxPanel* GetCreditsPanel() const { return m_panel; }
     const CCreditScroller& GetScroller() const { return m_scroller; }
-    bool IsScrolling() const { return m_timer.IsRunning(); }
+    bool IsScrolling() const { return m_scrolling; }
+    // Tests drive the credits themselves, tick by tick: the box's own timer stays still.
+    static void UseOwnTimer(bool use);
     // What the credits panel shows.
     const wxBitmap& GetCanvas() const { return m_canvas; }
     // One step of the credits, as the timer makes it.
@@ -35,6 +37,7 @@ private:
     wxBitmap m_canvas;
     wxBitmap m_picture;
     wxTimer m_timer;
+    bool m_scrolling = true;
 };
 
 // The pictures of the box by name (IDB_SEPARATOR); not ok for a name it does not have.

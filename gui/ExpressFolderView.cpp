@@ -17,7 +17,7 @@
 #include "gui/ExtractOptionSheet.h"
 #include "gui/FolderTreeItems.h"
 #include "gui/LongOperation.h"
-#include "gui/MainFrame.h"
+#include "gui/FolderViewHost.h"
 #include "gui/Menus.h"
 #include "gui/OEMessageDialog.h"
 #include "gui/Pictures.h"
@@ -42,13 +42,13 @@ CExpressFolderView::MenuTracker& Tracker() {
 // The run refreshes the destination's file list after each report page.
 class FrameFileList : public IDestinationView {
 public:
-    explicit FrameFileList(CMainFrame* frame) : m_frame(frame) {}
+    explicit FrameFileList(IFolderViewHost* host) : m_host(host) {}
     void RefreshFileList() override {
-        if (m_frame) m_frame->RefreshFileList();
+        if (m_host) m_host->RefreshFileList();
     }
 
 private:
-    CMainFrame* m_frame;
+    IFolderViewHost* m_host;
 };
 
 // Swallows what the view's own namespace creation would say at start-up.
@@ -63,13 +63,15 @@ inline constexpr const char* kNoMessageFileReason =
     "This folder keeps its messages as .eml files already.";
 inline constexpr const char* kNoDbxFileReason =
     "Only a .dbx message file has an index whose lost messages can be searched for.";
+inline constexpr const char* kNoStoreFolderReason =
+    "Only a folder of an Outlook Express store (.dbx files) is read through the store.";
 
 // The frame around a folder command's work: the destination's file list holds still while it
 // runs, a fault becomes a message instead of leaving the handler, and the list is shown afresh
 // at the end, whatever happened.
-void RunHoldingFileList(IMessageBox& ui, const std::function<void()>& work) {
-    CMainFrame* frame = TheMainFrame();
-    if (frame) frame->EnableFileListUpdates(false);
+void RunHoldingFileList(IFolderViewHost* host, IMessageBox& ui,
+                        const std::function<void()>& work) {
+    if (host) host->EnableFileListUpdates(false);
     try {
         work();
     } catch (const CSeException& e) {
@@ -78,19 +80,19 @@ void RunHoldingFileList(IMessageBox& ui, const std::function<void()>& work) {
         // Nothing else may leave a window's handler; the user learns the run stopped and why.
         ui.ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
     }
-    if (frame) {
-        frame->EnableFileListUpdates(true);
-        frame->RefreshFileList();
+    if (host) {
+        host->EnableFileListUpdates(true);
+        host->RefreshFileList();
     }
 }
 
-bool IsFolderCommand(unsigned id) {
+} // namespace
+
+bool CExpressFolderView::IsFolderCommand(unsigned id) {
     for (const res::MenuItemDef& item : res::FolderMenuDefinition().front().items)
         if (!item.separator && item.id == id) return true;
     return false;
 }
-
-} // namespace
 
 void CExpressFolderView::SetMenuTracker(MenuTracker tracker) {
     Tracker() = std::move(tracker);
@@ -104,7 +106,21 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
         m_ownUi = std::make_unique<CWxMessageBox>(this);
         m_ui = m_ownUi.get();
     }
+    BuildPanes();
+    ReloadStore();
 
+    m_extractor = std::make_unique<CExtractorClient>();
+    m_extractor->Create(m_ui);
+    // The view's store namespace; its failure is told when a command needs it.
+    {
+        ScriptedSilence silent;
+        m_storeNamespace = CreateStoreNamespace(silent);
+    }
+    AddFolderCommands();
+    BindTreeEvents();
+}
+
+void CExpressFolderView::BuildPanes() {
     // The folder container: an outlook bar that stays empty, and one titled pane, the tree.
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     m_outlookBar = new wxPanel(this, 1, wxDefaultPosition, wxSize(-1, 0));
@@ -116,6 +132,8 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     m_paneTitle->SetToolTip(Wx(kFolderPaneTitle));
     m_paneTitle->SetForegroundColour(*wxWHITE);
     m_paneTitle->SetFont(m_paneTitle->GetFont().Bold());
+    // The pane asks for room for its whole title; narrowed by the user, it ends in an ellipsis.
+    m_paneTitle->SetMinSize(wxSize(m_paneTitle->GetTextExtent(Wx(kFolderPaneTitle)).x + 4, -1));
     auto* titleSizer = new wxBoxSizer(wxHORIZONTAL);
     titleSizer->Add(m_paneTitle, 1, wxALL | wxALIGN_CENTER_VERTICAL, 5);
     titleBar->SetSizer(titleSizer);
@@ -128,61 +146,20 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
     m_tree->SetImageList(m_images.get());
     sizer->Add(m_tree, 1, wxEXPAND);
     SetSizer(sizer);
+}
 
-    ReloadStore();
-
-    m_extractor = std::make_unique<CExtractorClient>();
-    m_extractor->Create(m_ui);
-
-    // The view's store namespace; its failure is told when a command needs it.
-    {
-        ScriptedSilence silent;
-        m_storeNamespace = CreateStoreNamespace(silent);
-    }
-
+void CExpressFolderView::AddFolderCommands() {
     OnCommand(res::ID_EXTRACT_ATTACHMENTS, [this](wxCommandEvent&) { OnExtractAttachments(); });
     OnCommand(res::ID_EXTRACT_SAFELY, [this](wxCommandEvent&) { OnExtractSafely(); });
     OnCommand(res::ID_EXPRESS_MESSAGES, [this](wxCommandEvent&) { OnExpressMessages(); });
     OnCommand(res::ID_SAVE_MESSAGES, [this](wxCommandEvent&) { OnSaveMessagesAsEml(); });
     OnCommand(res::ID_RECOVER_MESSAGES, [this](wxCommandEvent&) { OnRecoverMessagesAsEml(); });
     OnCommand(res::ID_SEARCH_MAIL, [this](wxCommandEvent&) { OnSearchMail(); });
-    // Saving needs the folder's message file; the search reads a folder of .eml files too.
-    for (unsigned id : {res::ID_SAVE_MESSAGES, res::ID_RECOVER_MESSAGES, res::ID_SEARCH_MAIL})
+    // Saving needs the folder's message file; the search reads a folder of .eml files too; the
+    // store commands need a folder of a store of .dbx files.
+    for (unsigned id : {res::ID_SAVE_MESSAGES, res::ID_RECOVER_MESSAGES, res::ID_SEARCH_MAIL,
+                        res::ID_EXTRACT_SAFELY, res::ID_EXPRESS_MESSAGES})
         OnUpdate(id, [this, id](wxUpdateUIEvent& e) { e.Enable(DisabledReason(id).empty()); });
-
-    m_tree->Bind(wxEVT_CONTEXT_MENU, &CExpressFolderView::OnContextMenu, this);
-    // A folder the folder commands cannot all work on says so when it is selected, as the
-    // window system shows disabled menu items without their prompts.
-    m_tree->Bind(wxEVT_TREE_SEL_CHANGED, [this](wxTreeEvent& e) {
-        e.Skip();
-        CMainFrame* frame = TheMainFrame();
-        if (!frame || !frame->GetStatusBar()) return;
-        std::string search = DisabledReason(res::ID_SEARCH_MAIL);
-        std::string save = DisabledReason(res::ID_SAVE_MESSAGES);
-        std::string text = !search.empty() ? search
-                           : !save.empty() ? "Save Messages as eml: " + save
-                                           : GetMessagePrompt(res::AFX_IDS_IDLEMESSAGE);
-        frame->SetStatusText(wxString::FromUTF8(text), 0);
-    });
-    // The context menu's items say what they do, or why they cannot, in the status bar.
-    m_tree->Bind(wxEVT_MENU_HIGHLIGHT, [](wxMenuEvent& e) {
-        CMainFrame* frame = TheMainFrame();
-        if (!frame || e.GetMenuId() < 0) return;
-        unsigned id = res::CommandId(e.GetMenuId());
-        std::string text =
-            frame->GetFolderView() ? frame->GetFolderView()->DisabledReason(id) : std::string();
-        if (text.empty()) text = GetMessagePrompt(id);
-        frame->SetStatusText(wxString::FromUTF8(text), 0);
-    });
-    m_tree->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) {
-        bool menuKey = e.GetKeyCode() == WXK_MENU || e.GetKeyCode() == WXK_WINDOWS_MENU ||
-                       (e.GetKeyCode() == WXK_F10 && e.GetModifiers() == wxMOD_SHIFT);
-        if (!menuKey) {
-            e.Skip();
-            return;
-        }
-        ShowContextMenu(wxDefaultPosition);
-    });
     // The context menu's commands come here first, whichever pane the frame thinks is active.
     Bind(wxEVT_MENU, [this](wxCommandEvent& e) {
         if (!OnCmdMsg(e)) e.Skip();
@@ -196,6 +173,44 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
         }
         if (!OnUpdateCmdUI(e)) e.Enable(false);
     });
+}
+
+void CExpressFolderView::BindTreeEvents() {
+    m_tree->Bind(wxEVT_CONTEXT_MENU, &CExpressFolderView::OnContextMenu, this);
+    // A folder the folder commands cannot all work on says so when it is selected, as the
+    // window system shows disabled menu items without their prompts.
+    m_tree->Bind(wxEVT_TREE_SEL_CHANGED, [this](wxTreeEvent& e) {
+        e.Skip();
+        std::string search = DisabledReason(res::ID_SEARCH_MAIL);
+        std::string save = DisabledReason(res::ID_SAVE_MESSAGES);
+        ShowStatusText(!search.empty() ? search
+                       : !save.empty() ? "Save Messages as eml: " + save
+                                       : GetMessagePrompt(res::AFX_IDS_IDLEMESSAGE));
+    });
+    // The context menu's items say what they do, or why they cannot, in the status bar.
+    m_tree->Bind(wxEVT_MENU_HIGHLIGHT, [this](wxMenuEvent& e) {
+        if (e.GetMenuId() < 0) return;
+        unsigned id = res::CommandId(e.GetMenuId());
+        std::string text = DisabledReason(id);
+        ShowStatusText(text.empty() ? GetMessagePrompt(id) : text);
+    });
+    m_tree->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) {
+        bool menuKey = e.GetKeyCode() == WXK_MENU || e.GetKeyCode() == WXK_WINDOWS_MENU ||
+                       (e.GetKeyCode() == WXK_F10 && e.GetModifiers() == wxMOD_SHIFT);
+        if (!menuKey) {
+            e.Skip();
+            return;
+        }
+        ShowContextMenu(wxDefaultPosition);
+    });
+}
+
+std::string CExpressFolderView::Destination() const {
+    return m_host ? m_host->GetDestinationFolder() : std::string();
+}
+
+void CExpressFolderView::ShowStatusText(const std::string& text) {
+    if (m_host) m_host->ShowStatusText(text);
 }
 
 CExpressFolderView::~CExpressFolderView() {
@@ -300,24 +315,23 @@ void CExpressFolderView::ShowContextMenu(const wxPoint& screenPoint) {
 }
 
 void CExpressFolderView::OnExtractAttachments() {
-    CMainFrame* frame = TheMainFrame();
-    RunHoldingFileList(*m_ui, [&] {
+    RunHoldingFileList(m_host, *m_ui, [&] {
         ExtractionOptions options = PrepareExtractionOptions(TheSettings());
         CExtractOptionSheet sheet(this, &m_discovery);
-        sheet.SetStartPath(frame ? frame->GetDestinationFolder() : std::string());
+        sheet.SetStartPath(Destination());
         sheet.SetOptions(options);
         if (sheet.ShowModal() != wxID_OK) return;
         sheet.GetOptions(options);
         // With no folder chosen there is nothing to show, and the run does nothing.
-        if (frame && !options.Destination.empty())
-            frame->SelectDestinationFolder(options.Destination);
+        if (m_host && !options.Destination.empty())
+            m_host->SelectDestinationFolder(options.Destination);
         std::string folderPath = GetSelectedFolderPath();
         if (folderPath.empty()) return;
         std::string folderName = GetSelectedFolderName();
         CLongOperation running;
         CWxProgressWindow progress(this, "Progress", true);
         CWxShell shell;
-        FrameFileList fileList(frame);
+        FrameFileList fileList(m_host);
         RunProblems problems;
         ExtractionContext context{*m_extractor,  progress,  *m_ui,    shell,
                                   TheSettings(), &fileList, &problems};
@@ -330,9 +344,8 @@ void CExpressFolderView::OnExtractAttachments() {
 }
 
 void CExpressFolderView::OnExtractSafely() {
-    CMainFrame* frame = TheMainFrame();
-    RunHoldingFileList(*m_ui, [&] {
-        std::string destination = frame ? frame->GetDestinationFolder() : std::string();
+    RunHoldingFileList(m_host, *m_ui, [&] {
+        std::string destination = Destination();
         bool selected = false;
         const FolderRecord* record = SelectedRecord(selected);
         std::string why = m_storeNamespace ? PrepareStoreFolder(m_storeNamespace.Get(), record)
@@ -351,11 +364,16 @@ void CExpressFolderView::OnExtractSafely() {
 
 std::string CExpressFolderView::DisabledReason(unsigned commandId) const {
     const bool saving = commandId == res::ID_SAVE_MESSAGES || commandId == res::ID_RECOVER_MESSAGES;
-    if (!saving && commandId != res::ID_SEARCH_MAIL) return {};
+    const bool throughStore =
+        commandId == res::ID_EXTRACT_SAFELY || commandId == res::ID_EXPRESS_MESSAGES;
+    if (!saving && !throughStore && commandId != res::ID_SEARCH_MAIL) return {};
     bool selected = false;
     const FolderRecord* record = SelectedRecord(selected);
     if (!selected) return kNoMailBoxMessage;
     if (!record) return kNoRecordReason;
+    if (throughStore)
+        return record->Source != &kDbxFileKind ? std::string(kNoStoreFolderReason)
+                                               : PrepareStoreFolder(nullptr, record);
     if (saving && FolderMessageFile(record).empty()) return kNoMessageFileReason;
     if (commandId == res::ID_RECOVER_MESSAGES && record->Source != &kDbxFileKind)
         return kNoDbxFileReason;
@@ -371,14 +389,13 @@ void CExpressFolderView::OnRecoverMessagesAsEml() {
 }
 
 void CExpressFolderView::SaveMessages(bool recover) {
-    CMainFrame* frame = TheMainFrame();
-    const std::string destination = frame ? frame->GetDestinationFolder() : std::string();
+    const std::string destination = Destination();
     if (destination.empty()) {
         m_ui->ShowMessage("Please choose the destination folder first.", kAppTitle,
                           MessageIcon::Warning);
         return;
     }
-    RunHoldingFileList(*m_ui, [&] {
+    RunHoldingFileList(m_host, *m_ui, [&] {
         CLongOperation running;
         CWxProgressWindow progress(this, "Progress", false);
         wxBusyCursor busy;
@@ -427,11 +444,11 @@ void CExpressFolderView::OnSearchMail() {
     if (folderPath.empty()) return;
     std::string folderName = GetSelectedFolderName();
     CSearchMailDialog dialog(this, folderName, folderPath, *m_ui);
+    dialog.SetDestination(Destination());
     if (dialog.ShowModal() != wxID_OK || dialog.GetChosenCopies().empty()) return;
 
-    CMainFrame* frame = TheMainFrame();
     ExtractionOptions options = PrepareExtractionOptions(TheSettings());
-    options.Destination = frame ? frame->GetDestinationFolder() : std::string();
+    options.Destination = Destination();
     options.PicturesOnly = TheSettings().ExtractOnlyPicture;
     options.ShowReport = TheSettings().BrowserReport;
     if (options.Destination.empty()) {
@@ -439,11 +456,11 @@ void CExpressFolderView::OnSearchMail() {
                           MessageIcon::Warning);
         return;
     }
-    RunHoldingFileList(*m_ui, [&] {
+    RunHoldingFileList(m_host, *m_ui, [&] {
         CLongOperation running;
         CWxProgressWindow progress(this, "Progress", true);
         CWxShell shell;
-        FrameFileList fileList(frame);
+        FrameFileList fileList(m_host);
         ExtractionContext context{*m_extractor, progress, *m_ui, shell, TheSettings(), &fileList};
         ExtractSearchHits(dialog.GetChosenCopies(), options, folderName, context);
     });

@@ -16,6 +16,7 @@
 #include "store/StoreDiscovery.h"
 
 class CExtractorClient;
+class IFolderViewHost;
 class IMessageBox;
 class wxMenu;
 class wxStaticText;
@@ -30,6 +31,12 @@ public:
     // (the desktop's message boxes when null).
     explicit CExpressFolderView(wxWindow* parent, IMessageBox* ui = nullptr);
     ~CExpressFolderView() override;
+
+    // The window around the view (the main frame); until it is set, the commands work without
+    // destination panes.
+    void SetHost(IFolderViewHost* host) { m_host = host; }
+    // The commands of the view's context menu, which it alone enables.
+    static bool IsFolderCommand(unsigned id);
 
     std::string GetSelectedFolderPath();
     std::string GetSelectedFolderName();
@@ -77,12 +84,18 @@ public:
     std::string DisabledReason(unsigned commandId) const override;
 
 private:
+    void BuildPanes();
+    void AddFolderCommands();
+    void BindTreeEvents();
+    std::string Destination() const;
+    void ShowStatusText(const std::string& text);
     void FillTree();
     void SaveMessages(bool recover);
     void OnContextMenu(wxContextMenuEvent& event);
     const FolderRecord* SelectedRecord(bool& selected) const;
 
     IMessageBox* m_ui;
+    IFolderViewHost* m_host = nullptr;
     std::unique_ptr<IMessageBox> m_ownUi;
     std::unique_ptr<wxImageList> m_images;
     wxWindow* m_outlookBar = nullptr;

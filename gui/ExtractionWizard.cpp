@@ -16,7 +16,7 @@
 #include "gui/ExpressFolderView.h"
 #include "gui/LanguageMenus.h"
 #include "gui/LongOperation.h"
-#include "gui/MainFrame.h"
+#include "gui/FolderViewHost.h"
 #include "gui/Menus.h"
 #include "gui/Pictures.h"
 #include "gui/ProgressWindow.h"
@@ -289,12 +289,11 @@ bool CWizardDurationPage::OnWizardFinish() {
 
 // ---- The command
 
-void RunExtractionWizard(CMainFrame& frame) {
-    CExpressFolderView* view = frame.GetFolderView();
+void RunExtractionWizard(wxWindow& parent, CExpressFolderView* view, IFolderViewHost& host) {
     if (!view) return;
-    CWxMessageBox messageBox(&frame);
+    CWxMessageBox messageBox(&parent);
     IMessageBox& ui = messageBox;
-    CWizardDialog wizard(&frame, IDD_WIZARD, U("Wizard"), wxSize(324, 193));
+    CWizardDialog wizard(&parent, IDD_WIZARD, U("Wizard"), wxSize(324, 193));
     auto* folders = new CWizardFolderPage(view->GetStoreDiscovery(), ui);
     auto* destination = new CWizardDestinationPage(ui);
     auto* duration = new CWizardDurationPage;
@@ -314,7 +313,7 @@ void RunExtractionWizard(CMainFrame& frame) {
 
     CExtractorClient* client = view->GetExtractorClient();
     if (!client) return;
-    frame.EnableFileListUpdates(false);
+    host.EnableFileListUpdates(false);
     try {
         CLongOperation running;
         CWxProgressWindow progress(view, "Progress", true);
@@ -330,7 +329,7 @@ void RunExtractionWizard(CMainFrame& frame) {
     } catch (const std::exception& e) {
         ui.ShowMessage(e.what(), kAppTitle, MessageIcon::Error);
     }
-    frame.EnableFileListUpdates(true);
-    frame.SelectDestinationFolder(request.Destination);
-    frame.RefreshFileList();
+    host.EnableFileListUpdates(true);
+    host.SelectDestinationFolder(request.Destination);
+    host.RefreshFileList();
 }

@@ -14,7 +14,8 @@
 #include "store/StoreDiscovery.h"
 
 class CIEShellTreeView;
-class CMainFrame;
+class CExpressFolderView;
+class IFolderViewHost;
 class IMessageBox;
 class wxDatePickerCtrl;
 class wxRadioButton;
@@ -84,7 +85,8 @@ private:
     wxRadioButton* m_radios[3] = {nullptr, nullptr, nullptr};
 };
 
-// The frame's wizard command: the wizard, then, after Finish, the run.
-void RunExtractionWizard(CMainFrame& frame);
+// The frame's wizard command: the wizard over the folder view's store, then, after Finish, the
+// run; the host's destination panes follow it.
+void RunExtractionWizard(wxWindow& parent, CExpressFolderView* view, IFolderViewHost& host);
 // The period's limit: the day picked, at the time of day the value had before.
 std::time_t KeepTimeOfDay(std::time_t before, int year, int month, int day);

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 
 #include <wx/frame.h>
 #include <wx/html/helpctrl.h>
@@ -10,6 +11,7 @@
 
 #include "app/DesktopCommands.h"
 #include "gui/DesktopUi.h"
+#include "gui/DialogWindows.h"
 #include "platform/FileSystem.h"
 #include "platform/UserInterface.h"
 
@@ -18,12 +20,92 @@ std::unique_ptr<wxHtmlHelpController>& Controller() {
     static std::unique_ptr<wxHtmlHelpController> controller;
     return controller;
 }
+
+// Where the viewer was when it was last closed, and which topics of its contents were open.
+struct ViewerPlace {
+    bool known = false;
+    wxRect rect;
+    std::set<wxString> expanded; // topics by their path of titles
+};
+ViewerPlace& LastPlace() {
+    static ViewerPlace place;
+    return place;
+}
+wxFrame*& SeenFrame() {
+    static wxFrame* frame = nullptr;
+    return frame;
+}
+
+wxTreeCtrl* FindContents(wxWindow* w) {
+    if (auto* tree = dynamic_cast<wxTreeCtrl*>(w)) return tree;
+    for (wxWindow* child : w->GetChildren())
+        if (wxTreeCtrl* tree = FindContents(child)) return tree;
+    return nullptr;
+}
+
+// Every item below the root with the path of titles that names it.
+void ForEachTopic(wxTreeCtrl& tree, const std::function<void(wxTreeItemId, const wxString&)>& f) {
+    std::function<void(wxTreeItemId, const wxString&)> walk = [&](wxTreeItemId item,
+                                                                 const wxString& path) {
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId c = tree.GetFirstChild(item, cookie); c.IsOk();
+             c = tree.GetNextChild(item, cookie)) {
+            wxString named = path + "/" + tree.GetItemText(c);
+            f(c, named);
+            walk(c, named);
+        }
+    };
+    if (tree.GetRootItem().IsOk()) walk(tree.GetRootItem(), wxString());
+}
+
+void Remember(wxFrame& frame) {
+    ViewerPlace& place = LastPlace();
+    place.known = true;
+    place.rect = frame.GetScreenRect();
+    place.expanded.clear();
+    if (wxTreeCtrl* contents = FindContents(&frame))
+        ForEachTopic(*contents, [&](wxTreeItemId item, const wxString& path) {
+            if (contents->ItemHasChildren(item) && contents->IsExpanded(item))
+                place.expanded.insert(path);
+        });
+}
+
+// A new viewer window: where the last one was, with its topics as they were left; the first
+// one over the main window, large enough for pages written for a reading width, every topic
+// in view.
+void Arrange(wxFrame& frame) {
+    const ViewerPlace& place = LastPlace();
+    wxTreeCtrl* contents = FindContents(&frame);
+    if (place.known) {
+        frame.SetSize(place.rect);
+        if (contents)
+            ForEachTopic(*contents, [&](wxTreeItemId item, const wxString& path) {
+                if (place.expanded.count(path)) contents->Expand(item);
+                else if (contents->ItemHasChildren(item)) contents->Collapse(item);
+            });
+    } else {
+        frame.SetSize(frame.FromDIP(wxSize(900, 680)));
+        PlaceOverMainWindow(frame);
+        if (contents && contents->GetRootItem().IsOk()) {
+            wxTreeItemIdValue cookie;
+            wxTreeItemId root = contents->GetRootItem();
+            for (wxTreeItemId book = contents->GetFirstChild(root, cookie); book.IsOk();
+                 book = contents->GetNextChild(root, cookie))
+                contents->ExpandAllChildren(book);
+        }
+    }
+    CloseOnEscape(frame);
+    frame.Bind(wxEVT_CLOSE_WINDOW, [&frame](wxCloseEvent& e) {
+        Remember(frame);
+        SeenFrame() = nullptr;
+        e.Skip();
+    });
+}
 } // namespace
 
 bool ShowHelpTopic(const std::string& page) {
     auto& controller = Controller();
-    bool opening = !controller;
-    if (opening) {
+    if (!controller) {
         std::string book = HelpBookFile();
         auto viewer = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, nullptr);
         bool loaded = false;
@@ -40,24 +122,9 @@ bool ShowHelpTopic(const std::string& page) {
         controller = std::move(viewer);
     }
     bool shown = controller->Display(wxString::FromUTF8(page));
-    // The toolkit's first size is small for pages written for a reading width.
-    if (wxFrame* frame = controller->GetFrame(); opening && frame) {
-        frame->SetSize(frame->FromDIP(wxSize(900, 680)));
-        frame->CentreOnScreen();
-        // The contents open with every topic in view, not as one closed book.
-        std::function<wxTreeCtrl*(wxWindow*)> findTree = [&](wxWindow* w) -> wxTreeCtrl* {
-            if (auto* tree = dynamic_cast<wxTreeCtrl*>(w)) return tree;
-            for (wxWindow* child : w->GetChildren())
-                if (wxTreeCtrl* tree = findTree(child)) return tree;
-            return nullptr;
-        };
-        if (wxTreeCtrl* contents = findTree(frame); contents && contents->GetRootItem().IsOk()) {
-            wxTreeItemIdValue cookie;
-            wxTreeItemId root = contents->GetRootItem();
-            for (wxTreeItemId book = contents->GetFirstChild(root, cookie); book.IsOk();
-                 book = contents->GetNextChild(root, cookie))
-                contents->ExpandAllChildren(book);
-        }
+    if (wxFrame* frame = controller->GetFrame(); frame && frame != SeenFrame()) {
+        SeenFrame() = frame;
+        Arrange(*frame);
     }
     return shown;
 }
@@ -71,4 +138,5 @@ void CloseHelp() {
         controller->Quit();
         controller.reset();
     }
+    SeenFrame() = nullptr;
 }

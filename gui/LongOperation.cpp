@@ -2,6 +2,7 @@
 
 namespace {
 int g_running = 0;
+bool g_cancelRequested = false;
 
 std::function<void()>& WhenOver() {
     static std::function<void()> whenOver;
@@ -24,4 +25,12 @@ bool CLongOperation::IsRunning() {
 
 void CLongOperation::SetWhenOver(std::function<void()> whenOver) {
     WhenOver() = std::move(whenOver);
+}
+
+void CLongOperation::RequestCancel(bool cancel) {
+    g_cancelRequested = cancel;
+}
+
+bool CLongOperation::IsCancelRequested() {
+    return g_cancelRequested;
 }

@@ -16,4 +16,8 @@ public:
     static bool IsRunning();
     // Called when the last running operation ends; an empty function removes it.
     static void SetWhenOver(std::function<void()> whenOver);
+    // The program is asked to quit: every running operation is cancelled at its next look at
+    // the progress window, as its Cancel button would. Cleared when the program starts again.
+    static void RequestCancel(bool cancel = true);
+    static bool IsCancelRequested();
 };

@@ -70,6 +70,7 @@ public:
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         auto* title = new wxStaticText(this, wxID_ANY, "Windows Live Mail Folder");
         title->SetFont(title->GetFont().Bold());
+        title->SetMinSize(wxSize(title->GetTextExtent(title->GetLabel()).x + 4, -1));
         sizer->Add(title, 0, wxALL, 6);
         auto* tree =
             new wxTreeCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
@@ -228,6 +229,7 @@ CMainFrame::~CMainFrame() {
     CloseHelp();
     RecordToolBarPlace(m_dock.GetPane(m_toolBar), TheSettings());
     m_dock.UnInit();
+    KeepPaneWidths();
     SaveSettings();
     if (g_frame == this) {
         g_frame = nullptr;
@@ -322,9 +324,9 @@ void CMainFrame::BuildPanes(wxWindow* parent, wxSizer* sizer) {
     m_innerSplitter->SetMinimumPaneSize(20);
     m_tree = new CIEShellTreeView(m_innerSplitter, res::WxId(res::IDW_FIRST_PANE + 1));
     m_list = new CIEShellListView(m_innerSplitter, res::WxId(res::IDW_FIRST_PANE + 2));
-    m_splitter->SplitVertically(folderPane, m_innerSplitter, 150);
-    m_innerSplitter->SplitVertically(m_tree, m_list, 200);
+    if (m_folderView) m_folderView->SetHost(this);
     m_panes[0] = folderPane;
+    RestorePaneWidths();
     m_panes[1] = m_tree;
     m_panes[2] = m_list;
     m_activePane = m_tree;
@@ -333,7 +335,25 @@ void CMainFrame::BuildPanes(wxWindow* parent, wxSizer* sizer) {
         m_list->ShowFolder(folder);
         ShowDestination();
     });
+    // A folder opened in the file list is entered, as a file manager does.
+    m_list->SetFolderOpener([this](const std::string& folder) { SelectDestinationFolder(folder); });
     sizer->Add(m_splitter, 1, wxEXPAND);
+}
+
+void CMainFrame::RestorePaneWidths() {
+    const AppSettings& settings = TheSettings();
+    int folder = settings.FolderPaneWidth;
+    if (folder <= 0) folder = std::max(150, m_panes[0]->GetBestSize().x);
+    int tree = settings.TreePaneWidth > 0 ? settings.TreePaneWidth : 200;
+    m_splitter->SplitVertically(m_panes[0], m_innerSplitter, folder);
+    m_innerSplitter->SplitVertically(m_tree, m_list, tree);
+}
+
+void CMainFrame::KeepPaneWidths() {
+    if (!m_splitter || !m_innerSplitter) return;
+    AppSettings& settings = TheSettings();
+    settings.FolderPaneWidth = m_splitter->GetSashPosition();
+    settings.TreePaneWidth = m_innerSplitter->GetSashPosition();
 }
 
 void CMainFrame::InstallLanguage() {
@@ -403,7 +423,8 @@ void CMainFrame::AddFrameCommands() {
         SetActivePane(pane);
         pane->SetFocus();
     };
-    OnCommand(res::ID_WIZARD, [this](wxCommandEvent&) { RunExtractionWizard(*this); });
+    OnCommand(res::ID_WIZARD,
+              [this](wxCommandEvent&) { RunExtractionWizard(*this, m_folderView, *this); });
     OnCommand(res::ID_NEXT_PANE, [nextPane](wxCommandEvent&) { nextPane(1); });
     OnCommand(res::ID_PREV_PANE, [nextPane](wxCommandEvent&) { nextPane(-1); });
 }
@@ -446,6 +467,10 @@ void CMainFrame::SetActivePane(wxWindow* pane) {
 bool CMainFrame::RouteCommand(wxCommandEvent& event) {
     if (auto* pane = dynamic_cast<CCmdTarget*>(m_activePane); pane && pane->OnCmdMsg(event))
         return true;
+    // A folder command works on the selected mail folder, whichever pane has the focus.
+    if (m_folderView && CExpressFolderView::IsFolderCommand(res::CommandId(event.GetId())) &&
+        m_folderView->OnCmdMsg(event))
+        return true;
     if (OnCmdMsg(event)) return true;
     if (auto* app = dynamic_cast<CCmdTarget*>(wxTheApp); app && app->OnCmdMsg(event)) return true;
     return false;
@@ -453,6 +478,9 @@ bool CMainFrame::RouteCommand(wxCommandEvent& event) {
 
 void CMainFrame::RouteUpdate(wxUpdateUIEvent& event) {
     if (auto* pane = dynamic_cast<CCmdTarget*>(m_activePane); pane && pane->OnUpdateCmdUI(event))
+        return;
+    if (m_folderView && CExpressFolderView::IsFolderCommand(res::CommandId(event.GetId())) &&
+        m_folderView->OnUpdateCmdUI(event))
         return;
     if (OnUpdateCmdUI(event)) return;
     if (auto* app = dynamic_cast<CCmdTarget*>(wxTheApp); app && app->OnUpdateCmdUI(event)) return;
@@ -462,8 +490,11 @@ void CMainFrame::RouteUpdate(wxUpdateUIEvent& event) {
 void CMainFrame::ShowPrompt(int id) {
     if (id < 0) return;
     std::string text = GetMessagePrompt(static_cast<unsigned>(id));
-    // A command the active pane cannot run on its selection says why instead.
-    if (auto* pane = dynamic_cast<CCmdTarget*>(m_activePane)) {
+    // A command the folder view cannot run on its selection says why instead.
+    auto* pane = dynamic_cast<CCmdTarget*>(m_activePane);
+    if (m_folderView && CExpressFolderView::IsFolderCommand(static_cast<unsigned>(id)))
+        pane = m_folderView;
+    if (pane) {
         std::string reason = pane->DisabledReason(static_cast<unsigned>(id));
         if (!reason.empty()) text = reason;
     }
@@ -509,9 +540,12 @@ std::string CMainFrame::GetDestinationFolder() const {
 void CMainFrame::ShowDestination(const std::string& path) {
     m_destinationText = path.empty() ? GetDestinationFolder() : path;
     wxString text = Wx(m_destinationText);
-    // One selection can be reported more than once; the list keeps one line for it.
-    if (m_destinationCombo->GetCount() == 0 || m_destinationCombo->GetString(0) != text)
+    // The history holds each folder once, the latest on top.
+    int at = m_destinationCombo->FindString(text, true);
+    if (at != 0) {
+        if (at != wxNOT_FOUND) m_destinationCombo->Delete(static_cast<unsigned>(at));
         m_destinationCombo->Insert(text, 0);
+    }
     m_destinationCombo->SetSelection(0);
 }
 
@@ -533,6 +567,10 @@ void CMainFrame::SelectDestinationFolder(const std::string& path) {
 
 void CMainFrame::EnableFileListUpdates(bool enable) {
     if (m_list) m_list->EnableUpdates(enable);
+}
+
+void CMainFrame::ShowStatusText(const std::string& text) {
+    if (GetStatusBar()) SetStatusText(Wx(text), kMessagePane);
 }
 
 void CMainFrame::RefreshFileList() {

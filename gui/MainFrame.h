@@ -11,6 +11,7 @@
 #include <wx/timer.h>
 
 #include "gui/CmdTarget.h"
+#include "gui/FolderViewHost.h"
 
 class CExpressFolderView;
 class CIEShellListView;
@@ -19,7 +20,7 @@ class wxAuiToolBar;
 class wxComboBox;
 class wxSplitterWindow;
 
-class CMainFrame : public wxFrame, public CCmdTarget {
+class CMainFrame : public wxFrame, public CCmdTarget, public IFolderViewHost {
 public:
     // Makes the window that takes pane (0,0) and says which folder view it is (or none).
     using FolderPaneFactory = std::function<wxWindow*(wxWindow* parent, CExpressFolderView*& view)>;
@@ -30,13 +31,14 @@ public:
 
     // Frame operations the runs use.
     CExpressFolderView* GetFolderView() const { return m_folderView; }
-    std::string GetDestinationFolder() const;
+    std::string GetDestinationFolder() const override;
     void ShowDestination(const std::string& path = {});
-    void SelectDestinationFolder(const std::string& path);
+    void SelectDestinationFolder(const std::string& path) override;
     // A folder typed or chosen in the destination box: goes there, or says it is not there.
     void GoToDestination(const std::string& typed);
-    void EnableFileListUpdates(bool enable);
-    void RefreshFileList();
+    void EnableFileListUpdates(bool enable) override;
+    void RefreshFileList() override;
+    void ShowStatusText(const std::string& text) override;
 
     wxWindow* GetPane(int column) const { return m_panes[column]; }
     wxWindow* GetActivePane() const { return m_activePane; }
@@ -70,6 +72,10 @@ private:
     void BuildClientArea();
     void BuildCaptionBar(wxWindow* parent, wxSizer* sizer);
     void BuildPanes(wxWindow* parent, wxSizer* sizer);
+    // The widths of the folder pane and the destination tree: as left last time, else wide
+    // enough for the folder pane's title.
+    void RestorePaneWidths();
+    void KeepPaneWidths();
     void InstallLanguage();
     void AddFrameCommands();
     void BindCommandRouting();

@@ -4,6 +4,7 @@
 #include <wx/listbox.h>
 #include <wx/sizer.h>
 
+#include "gui/DialogWindows.h"
 #include "gui/LanguageMenus.h"
 #include "platform/UserInterface.h"
 #include "res/Resource.h"
@@ -31,6 +32,10 @@ COEMessageDialog::COEMessageDialog(wxWindow* parent, IMessageBox& ui)
                     {res::IDC_OE_TEST_EXTRACT, "TEST EXTRACT"}};
     for (const auto& b : kButtons) {
         auto* button = new wxButton(this, res::WxId(b.id), wxString::FromUTF8(b.text));
+        if (!IsOfferedByReadOnlyStore(b.id)) {
+            button->Disable();
+            button->SetToolTip(wxString::FromUTF8(kReadOnlyStoreTip));
+        }
         unsigned id = b.id;
         button->Bind(wxEVT_BUTTON, [this, id](wxCommandEvent&) { OnButton(id); });
         buttons->Add(button, 0, wxEXPAND | wxBOTTOM, 4);
@@ -39,6 +44,7 @@ COEMessageDialog::COEMessageDialog(wxWindow* parent, IMessageBox& ui)
     sizer->Add(m_list, 1, wxEXPAND | wxALL, 7);
     sizer->Add(buttons, 0, wxTOP | wxRIGHT | wxBOTTOM, 7);
     SetSizer(sizer);
+    CloseOnEscape(*this);
 
     Bind(wxEVT_INIT_DIALOG, [this](wxInitDialogEvent& e) {
         FillList();
@@ -46,6 +52,10 @@ COEMessageDialog::COEMessageDialog(wxWindow* parent, IMessageBox& ui)
         TranslateDialog(this, res::IDD_OE_MESSAGES);
         e.Skip();
     });
+}
+
+bool IsOfferedByReadOnlyStore(unsigned buttonId) {
+    return buttonId == res::IDC_OE_TEST_EXTRACT;
 }
 
 bool COEMessageDialog::SetFolder(const std::string& storeFolder, platform::DWORD folderId) {

@@ -10,6 +10,7 @@
 #include <wx/settings.h>
 #include <wx/stattext.h>
 
+#include "gui/DialogWindows.h"
 #include "gui/LongOperation.h"
 #include "gui/WxText.h"
 
@@ -63,7 +64,7 @@ void CWxProgressWindow::Create(const std::string& title, bool smooth) {
         if (e.CanVeto()) e.Veto();
         if (m_active) Cancel();
     });
-    m_window->CentreOnParent();
+    PlaceOverMainWindow(*m_window);
 }
 
 void CWxProgressWindow::Layout() {
@@ -121,11 +122,16 @@ void CWxProgressWindow::SetStatusLine(const std::string& text) {
 
 bool CWxProgressWindow::PumpAndCheckCancel(bool allowEscape) {
     if (m_cancelled) return true;
+    if (CLongOperation::IsCancelRequested()) {
+        Cancel();
+        return true;
+    }
     if (m_active && m_window && m_window->IsShown() && !m_window->HasFocus() &&
         !m_button->HasFocus())
         m_button->SetFocus();
     // Everything else is disabled, so what runs here is painting, Cancel and Escape.
     if (wxTheApp) wxTheApp->Yield(true);
+    if (CLongOperation::IsCancelRequested() && !m_cancelled) Cancel();
     if (m_escapePending) {
         m_escapePending = false;
         if (allowEscape && !m_cancelled) Cancel();

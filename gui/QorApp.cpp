@@ -1,6 +1,7 @@
 #include "gui/QorApp.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <strings.h>
 
@@ -11,6 +12,8 @@
 
 #include "app/Settings.h"
 #include "gui/AboutDialog.h"
+#include "gui/DialogWindows.h"
+#include "gui/LongOperation.h"
 #include "gui/MainFrame.h"
 #include "gui/SplashScreen.h"
 #include "gui/WxText.h"
@@ -22,7 +25,7 @@
 #include "platform/UserInterface.h"
 #include "res/Resource.h"
 
-CQorApp::CQorApp() {
+CQorApp::CQorApp() : m_modalDialogs(std::make_unique<CModalDialogs>()) {
     // Faults inside guarded calls arrive as CSeException from the start.
     InstallFaultTranslator();
     OnCommand(res::ID_APP_ABOUT, [](wxCommandEvent&) {
@@ -30,6 +33,8 @@ CQorApp::CQorApp() {
         box.ShowModal();
     });
 }
+
+CQorApp::~CQorApp() = default;
 
 bool HasAutomationSwitch(const std::vector<std::string>& args) {
     for (const std::string& a : args) {
@@ -111,15 +116,7 @@ bool CQorApp::InitInstance(int splashMilliseconds) {
     }
     if (CSplashScreen::IsShowing()) CSplashScreen::HideSplashScreen();
 
-    // Asked to quit from outside: close the frame as the user would, so the settings are saved.
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
-        SetSignalHandler(sig, [](int) {
-            if (CMainFrame* frame = TheMainFrame())
-                frame->Close();
-            else if (wxTheApp)
-                wxTheApp->ExitMainLoop();
-        });
-    }
+    InstallQuitSignals();
 
     ShowMenuPictures();
 
@@ -132,7 +129,43 @@ bool CQorApp::InitInstance(int splashMilliseconds) {
     frame->Update();
     // Showing the frame activates it; without a window manager no activation event comes.
     if (!frame->IsFirstActivationDone()) frame->HandleActivation();
+    RunStartCommand(*frame);
     return true;
+}
+
+void CQorApp::RunStartCommand(CMainFrame& frame) {
+    // The checks of the whole program open a dialog this way and learn when it is up.
+    const char* command = std::getenv("KESTREL_START_COMMAND");
+    if (!command || !*command) return;
+    m_modalDialogs->SetTrace(true);
+    const int id = res::WxId(static_cast<unsigned>(std::atoi(command)));
+    CallAfter([&frame, id] {
+        wxCommandEvent event(wxEVT_MENU, id);
+        event.SetEventObject(&frame);
+        frame.GetEventHandler()->ProcessEvent(event);
+    });
+}
+
+void CQorApp::InstallQuitSignals() {
+    // The toolkit only notes the signal in its handler and hands it to the main loop through a
+    // pipe that loop watches: the quit runs there, in whatever loop is running then.
+    m_modalDialogs->Reset();
+    CLongOperation::RequestCancel(false);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        SetSignalHandler(sig, [](int) { static_cast<CQorApp*>(wxTheApp)->QuitFromOutside(); });
+}
+
+void CQorApp::QuitFromOutside() {
+    // A run stops at its next look at its progress window; every dialog ends as Cancel does,
+    // the innermost first; then the frame closes as File > Exit does (once a run is over),
+    // which saves the settings.
+    CLongOperation::RequestCancel();
+    m_modalDialogs->EndAllForQuit([] {
+        if (CMainFrame* frame = TheMainFrame())
+            frame->Close();
+        else if (wxTheApp)
+            wxTheApp->ExitMainLoop();
+    });
 }
 
 int CQorApp::FilterEvent(wxEvent& event) {

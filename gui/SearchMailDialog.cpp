@@ -10,7 +10,9 @@
 #include <wx/utils.h>
 
 #include "engine/ReportColumns.h"
+#include "gui/DialogWindows.h"
 #include "gui/LanguageMenus.h"
+#include "platform/UserInterface.h"
 #include "res/Resource.h"
 
 using namespace res;
@@ -22,6 +24,11 @@ wxString U(const std::string& text) {
 }
 
 } // namespace
+
+std::string ExtractEveryHitQuestion(long count, const std::string& destination) {
+    return "No message is checked. Extract the attachments of all " + std::to_string(count) +
+           " messages into " + destination + "?";
+}
 
 CReportListCtrl::CReportListCtrl(wxWindow* parent, int id)
     : wxListCtrl(parent, id, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxBORDER_SUNKEN) {}
@@ -114,9 +121,12 @@ CSearchMailDialog::CSearchMailDialog(wxWindow* parent, const std::string& folder
             Hide();
     });
 
+    CloseOnEscape(*this);
+
     SetSizer(sizer);
-    SetSize(wxDLG_UNIT(this, wxSize(432, 334)));
-    Centre();
+    // The list takes what room is left; the window fits a small screen beside the main one.
+    SetSize(wxDLG_UNIT(this, wxSize(400, 260)));
+    PlaceOverMainWindow(*this);
     TranslateDialog(this, IDD_SEARCH_MAIL);
 }
 
@@ -142,9 +152,15 @@ void CSearchMailDialog::OnExtract() {
     const long rows = m_list->GetItemCount();
     for (long row = 0; row < rows; ++row)
         if (m_list->IsItemChecked(row)) m_chosen.push_back(m_list->GetCell(row, 5));
-    if (m_chosen.empty())
+    if (m_chosen.empty() && rows > 0) {
+        // Every hit only when the user says so, knowing how many and where to.
+        if (!m_destination.empty() &&
+            !m_ui.AskYesNo(ExtractEveryHitQuestion(rows, m_destination), kAppTitle,
+                           MessageIcon::Question))
+            return;
         for (long row = 0; row < rows; ++row)
             m_chosen.push_back(m_list->GetCell(row, 5));
+    }
     m_extractButton->Disable();
     EndModal(wxID_OK);
 }

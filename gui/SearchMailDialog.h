@@ -29,12 +29,17 @@ public:
     std::string GetCell(long row, int column) const;
 };
 
+// Extract with no row checked asks this first; No extracts nothing.
+std::string ExtractEveryHitQuestion(long count, const std::string& destination);
+
 class CSearchMailDialog : public wxDialog, public IMailSearchView {
 public:
     CSearchMailDialog(wxWindow* parent, const std::string& folderName,
                       const std::string& messageFile, IMessageBox& ui);
     ~CSearchMailDialog() override;
 
+    // Where Extract is to write: named when it asks before extracting every row.
+    void SetDestination(const std::string& destination) { m_destination = destination; }
     // The temporary copies of the rows Extract chose, top row first.
     const std::vector<std::string>& GetChosenCopies() const { return m_chosen; }
     CReportListCtrl* GetList() const { return m_list; }
@@ -52,6 +57,7 @@ private:
     void RemoveCopies();
 
     std::string m_messageFile;
+    std::string m_destination;
     IMessageBox& m_ui;
     CMailSearch m_search;
     bool m_searching = false;

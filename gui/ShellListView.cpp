@@ -5,6 +5,7 @@
 #include "gui/WxText.h"
 #include "app/FileListOrder.h"
 #include "gui/DesktopOpener.h"
+#include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/Text.h"
 
@@ -27,10 +28,16 @@ CIEShellListView::CIEShellListView(wxWindow* parent, wxWindowID id)
         auto column = static_cast<Column>(e.GetColumn());
         SortBy(column, column == m_sortColumn ? !m_ascending : true);
     });
-    // A double click (or Enter) opens the file or folder with the desktop's application.
+    // A double click (or Enter) enters a folder and opens a file with the desktop's
+    // application.
     Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent& e) {
         std::string name = GetItemText(e.GetIndex()).utf8_string();
-        if (!m_folder.empty() && !name.empty()) OpenWithDesktop(platform::JoinPath(m_folder, name));
+        if (m_folder.empty() || name.empty()) return;
+        std::string path = platform::JoinPath(m_folder, name);
+        if (platform::IsDirectory(path) && m_folderOpener)
+            m_folderOpener(path);
+        else
+            OpenWithDesktop(path);
     });
     ShowSortIndicator(m_sortColumn, m_ascending);
     m_watch.Start(kWatchMilliseconds);

@@ -1,6 +1,7 @@
 #pragma once
 // The destination file list: the files of one folder with name, size, type and date. It
 // re-reads the folder when it changes on disk, unless updates are switched off.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ public:
     CIEShellListView(wxWindow* parent, wxWindowID id);
 
     void ShowFolder(const std::string& folder);
+    // Called for a folder the user opens in the list (a double click, Enter).
+    void SetFolderOpener(std::function<void(const std::string&)> opener) {
+        m_folderOpener = std::move(opener);
+    }
     const std::string& GetFolder() const { return m_folder; }
     // Off while a run writes into the folder, so the list does not churn; on again afterwards.
     void EnableUpdates(bool enable);
@@ -40,6 +45,7 @@ private:
     void Fill(const std::vector<platform::DirEntry>& entries);
 
     std::string m_folder;
+    std::function<void(const std::string&)> m_folderOpener;
     std::string m_shown; // signature of what the list shows
     bool m_updates = true;
     Column m_sortColumn = kName;

@@ -10,13 +10,18 @@
 #include <wx/menu.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
+#include <wx/uiaction.h>
 
 #include "GuiTest.h"
 #include "TempDir.h"
 #include "app/Settings.h"
 #include "engine/ExpressStoreAccess.h"
+#include "gui/OEMessageDialog.h"
+#include "gui/DialogWindows.h"
 #include "gui/ExpressFolderView.h"
+#include "gui/LongOperation.h"
 #include "gui/MainFrame.h"
+#include "gui/QorApp.h"
 #include "gui/ShellListView.h"
 #include "gui/ShellTreeView.h"
 #include "res/Resource.h"
@@ -49,6 +54,9 @@ protected:
             view = new CExpressFolderView(parent);
             return static_cast<wxWindow*>(view);
         });
+        OpenFrame();
+    }
+    void OpenFrame() {
         frame = new CMainFrame;
         frame->Show();
         frame->HandleActivation();
@@ -56,6 +64,30 @@ protected:
         view = frame->GetFolderView();
         ASSERT_NE(view, nullptr);
         ASSERT_EQ(frame->GetDestinationFolder(), out);
+    }
+    void PostCommand(unsigned id) {
+        wxCommandEvent event(wxEVT_MENU, res::WxId(id));
+        event.SetEventObject(frame);
+        frame->GetEventHandler()->ProcessEvent(event);
+    }
+    // The dialogs of the frame and of the folder view, each with the command that opens it,
+    // and whether it closes as OK does (else as Cancel).
+    struct Opener {
+        const char* name;
+        std::function<void()> open;
+        bool closesAsOk = false;
+    };
+    std::vector<Opener> Openers() {
+        return {{"preference", [this] { PostCommand(res::ID_FILE_PREFERENCE); }},
+                {"identity", [this] { PostCommand(res::ID_SWITCH_IDENTITY); }},
+                {"about", [this] { PostCommand(res::ID_APP_ABOUT); }, true},
+                {"wizard", [this] { PostCommand(res::ID_WIZARD); }},
+                {"option sheet", [this] { ExtractFrom(Find("Inbox")); }},
+                {"search", [this] { ExtractFrom(Find("Inbox"), res::ID_SEARCH_MAIL); }},
+                {"messages",
+                 [this] {
+                     ExtractFrom(Find("Inbox", Find("Local Folders")), res::ID_EXPRESS_MESSAGES);
+                 }}};
     }
     void TearDown() override {
         CExpressFolderView::SetMenuTracker(nullptr);
@@ -224,20 +256,31 @@ TEST_F(ExtractFromWindowTest, CancelRunsNothingAndKeepsTheDestination) {
     EXPECT_EQ(ListedFiles(), std::vector<std::string>{"marker.txt"});
 }
 
-TEST_F(ExtractFromWindowTest, MainMenuReachesTheViewOnlyWhileItIsTheActivePane) {
-    auto enabled = [&] {
-        wxUpdateUIEvent update(res::WxId(res::ID_EXTRACT_ATTACHMENTS));
+// The folder commands of the menu and the tool bar work on the selected mail folder whichever
+// pane has the focus (picking a destination leaves Extract on); a command that cannot work on
+// that folder is greyed rather than refused.
+TEST_F(ExtractFromWindowTest, FolderCommandsFollowTheSelectedFolderFromAnyPane) {
+    auto enabled = [&](unsigned id) {
+        wxUpdateUIEvent update(res::WxId(id));
         update.Enable(true);
         frame->RouteUpdate(update);
         return update.GetEnabled();
     };
+    const struct {
+        wxTreeItemId folder;
+        bool throughStore;
+    } rows[] = {{Find("Inbox"), false}, {Find("Inbox", Find("Local Folders")), true}};
+    for (const auto& row : rows) {
+        view->GetTree()->SelectItem(row.folder);
+        for (wxWindow* pane : {frame->GetPane(0), frame->GetPane(1), frame->GetPane(2)}) {
+            frame->SetActivePane(pane);
+            EXPECT_TRUE(enabled(res::ID_EXTRACT_ATTACHMENTS));
+            EXPECT_EQ(enabled(res::ID_EXTRACT_SAFELY), row.throughStore);
+            EXPECT_EQ(enabled(res::ID_EXPRESS_MESSAGES), row.throughStore);
+        }
+    }
     frame->SetActivePane(frame->GetDestinationTree());
-    EXPECT_FALSE(enabled());
     wxCommandEvent command(wxEVT_MENU, res::WxId(res::ID_EXTRACT_ATTACHMENTS));
-    EXPECT_FALSE(frame->RouteCommand(command));
-
-    frame->SetActivePane(view);
-    EXPECT_TRUE(enabled());
     ModalScript script;
     script.Then([](wxDialog& sheet) {
         EXPECT_EQ(sheet.GetId(), 141);
@@ -276,10 +319,17 @@ TEST_F(ExtractFromWindowTest, DbxStoreFolderSafelyThenItsMessageDialog) {
         auto* list = dynamic_cast<wxListBox*>(dialog.FindWindowById(res::IDC_OE_MESSAGE_LIST, &dialog));
         for (unsigned i = 0; list && i < list->GetCount(); ++i)
             entries.push_back(list->GetString(i).utf8_string());
-        ClickButton(dialog, res::IDC_OE_DELETE); // nothing selected yet
+        // What the read-only store refuses, or what does nothing, is not offered.
+        for (unsigned id : {res::IDC_OE_MARK_READ, res::IDC_OE_MARK_UNREAD, res::IDC_OE_VIEW,
+                            res::IDC_OE_CREATE, res::IDC_OE_DELETE, res::IDC_OE_COPY,
+                            res::IDC_OE_MOVE}) {
+            wxWindow* button = dialog.FindWindowById(res::WxId(id), &dialog);
+            EXPECT_FALSE(button->IsEnabled()) << id;
+            EXPECT_EQ(button->GetToolTipText(), kReadOnlyStoreTip) << id;
+        }
+        EXPECT_TRUE(dialog.FindWindowById(res::IDC_OE_TEST_EXTRACT, &dialog)->IsEnabled());
+        ClickButton(dialog, res::IDC_OE_TEST_EXTRACT); // nothing selected yet
         list->SetSelection(2);
-        ClickButton(dialog, res::IDC_OE_DELETE);
-        ClickButton(dialog, res::IDC_OE_MARK_READ);
         ClickButton(dialog, res::IDC_OE_TEST_EXTRACT);
         EXPECT_EQ(list->GetCount(), 3u);
         dialog.EndModal(wxID_CANCEL);
@@ -292,10 +342,77 @@ TEST_F(ExtractFromWindowTest, DbxStoreFolderSafelyThenItsMessageDialog) {
                                                  "Tom Baker      Harbour pictures"}));
     std::string testFolder = TestExtractFolder();
     EXPECT_EQ(script.messages,
-              (std::vector<std::string>{"Select a message first.", "Error deleting message.",
-                                        "Error marking message.",
+              (std::vector<std::string>{"Select a message first.",
                                         "The attachments of the message were saved in " +
                                             testFolder + "."}));
     EXPECT_EQ(FilesIn(testFolder), (std::vector<std::string>{"gull.jpg", "harbour.jpg"}));
     EXPECT_EQ(ReadFileText(dir / "store/Outlook Express/Inbox.dbx"), before);
+}
+
+// Every dialog opens centred over the main window and fits a 1024x768 screen; Escape and the
+// window manager's close box end it as Cancel does (as OK, for the about box).
+TEST_F(ExtractFromWindowTest, EveryDialogOpensCentredFitsASmallScreenAndClosesOnEscape) {
+    for (const Opener& opener : Openers()) {
+        for (bool escape : {true, false}) {
+            SCOPED_TRACE(std::string(opener.name) + (escape ? " / Escape" : " / close box"));
+            ModalScript script;
+            int result = 0;
+            script.Then([&](wxDialog& d) {
+                ASSERT_TRUE(PumpUntil([&] { return d.IsShownOnScreen(); }));
+                PumpEvents();
+                const wxRect at = d.GetScreenRect();
+                const wxRect over = frame->GetScreenRect();
+                EXPECT_LE(at.width, 1024);
+                EXPECT_LE(at.height, 768);
+                EXPECT_NEAR(at.x + at.width / 2, over.x + over.width / 2, 2);
+                EXPECT_NEAR(at.y + at.height / 2, over.y + over.height / 2, 2);
+                if (escape) SaveScreenIfAsked(opener.name);
+                if (escape) {
+                    wxUIActionSimulator sim;
+                    sim.MouseMove(at.GetPosition() + wxPoint(at.width / 2, 8));
+                    PumpFor(50);
+                    sim.Char(WXK_ESCAPE);
+                } else {
+                    d.Close(); // as the window manager's close box asks
+                }
+                if (!PumpUntil([&] { return !d.IsModal(); }, 3000)) {
+                    ADD_FAILURE() << "still open";
+                    d.EndModal(wxID_CANCEL);
+                }
+                result = d.GetReturnCode();
+            });
+            opener.open();
+            EXPECT_EQ(script.PendingSteps(), 0u);
+            EXPECT_EQ(result == wxID_OK, opener.closesAsOk) << result;
+        }
+    }
+}
+
+// SIGTERM, SIGINT or SIGHUP with any dialog open ends the dialog and closes the main window as
+// File > Exit does: the settings are written.
+TEST_F(ExtractFromWindowTest, AQuitSignalEndsAnyDialogAndKeepsTheSettings) {
+    auto* app = static_cast<CQorApp*>(wxTheApp);
+    const std::string settings = dir / "config/VANDREL/KESTL/qor.ini";
+    const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+    int turn = 0;
+    for (const Opener& opener : Openers()) {
+        SCOPED_TRACE(opener.name);
+        app->InstallQuitSignals();
+        TheSettings().LastHtmlReport = std::string("/reports/") + opener.name;
+        ModalScript script;
+        const int sig = signals[turn++ % 3];
+        script.Then([&](wxDialog& d) {
+            ASSERT_TRUE(PumpUntil([&] { return d.IsShownOnScreen(); }));
+            raise(sig);
+        });
+        opener.open();
+        EXPECT_EQ(script.PendingSteps(), 0u);
+        ASSERT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
+        frame = nullptr;
+        EXPECT_NE(ReadFileText(settings).find(std::string("LastHtmlReport=/reports/") +
+                                              opener.name),
+                  std::string::npos);
+        app->InstallQuitSignals();
+        OpenFrame();
+    }
 }

@@ -15,6 +15,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
+#include <wx/uiaction.h>
 
 #include "app/DesktopCommands.h"
 #include "app/Preferences.h"
@@ -62,6 +63,13 @@ void ExpectNothingCut(wxWindow& window) {
         }
         ExpectNothingCut(*child);
     }
+}
+
+wxTreeCtrl* FindTree(wxWindow* w) {
+    if (auto* tree = dynamic_cast<wxTreeCtrl*>(w)) return tree;
+    for (wxWindow* child : w->GetChildren())
+        if (wxTreeCtrl* tree = FindTree(child)) return tree;
+    return nullptr;
 }
 
 // Stand-ins for the desktop's programs: each records its arguments and exits as told.
@@ -402,6 +410,30 @@ TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
     EXPECT_TRUE(GetHelpController()->GetHelpWindow()->GetHtmlWindow()->GetOpenedPage().EndsWith(
         kHelpFirstTopic));
     EXPECT_TRUE(script.messages.empty());
+
+    // Escape closes the viewer; it opens again where it was, its contents as they were left.
+    wxFrame* viewer = GetHelpController()->GetFrame();
+    wxTreeCtrl* contents = FindTree(viewer);
+    ASSERT_NE(contents, nullptr);
+    wxTreeItemIdValue cookie;
+    wxTreeItemId book = contents->GetFirstChild(contents->GetRootItem(), cookie);
+    ASSERT_TRUE(book.IsOk());
+    contents->Collapse(book);
+    viewer->SetSize(40, 30, 700, 500);
+    ASSERT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == wxRect(40, 30, 700, 500); }));
+    wxUIActionSimulator sim;
+    sim.MouseMove(viewer->GetScreenRect().GetPosition() + wxPoint(350, 250));
+    PumpFor(50);
+    sim.Char(WXK_ESCAPE);
+    ASSERT_TRUE(PumpUntil([] { return GetHelpController()->GetFrame() == nullptr; }));
+    PostCommand(frame, res::ID_HELP_TOPICS);
+    viewer = GetHelpController()->GetFrame();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == wxRect(40, 30, 700, 500); }))
+        << viewer->GetScreenRect().x << "," << viewer->GetScreenRect().y;
+    contents = FindTree(viewer);
+    book = contents->GetFirstChild(contents->GetRootItem(), cookie);
+    EXPECT_FALSE(contents->IsExpanded(book));
     // The viewer goes with the main window.
     CloseFrame();
     EXPECT_EQ(GetHelpController(), nullptr);
@@ -414,6 +446,11 @@ TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
 
 TEST_F(CommandTest, TheAboutBoxScrollsItsCreditsAndItsLinkOpensTheAboutPage) {
     SetHelpBookFolder(KESTREL_OUTPUT_DIR "/help");
+    // The test makes every tick itself, whatever the machine's speed.
+    CAboutBox::UseOwnTimer(false);
+    struct OwnTimerBack {
+        ~OwnTimerBack() { CAboutBox::UseOwnTimer(true); }
+    } back;
     CMainFrame* frame = Start();
     ModalScript script;
     programs.Add("xdg-open", 0);
@@ -506,6 +543,11 @@ TEST_F(CommandTest, TheDestinationPanesFollowTheDiskAndTheTypedPath) {
     open.m_itemIndex = 2;
     list->GetEventHandler()->ProcessEvent(open);
     EXPECT_TRUE(PumpUntil([&] { return programs.Ran(dest + "/a (10).jpg"); }));
+    // A folder is entered, not handed to the desktop.
+    open.m_itemIndex = 0;
+    list->GetEventHandler()->ProcessEvent(open);
+    EXPECT_TRUE(PumpUntil([&] { return frame->GetDestinationFolder() == dest + "/sub"; }));
+    EXPECT_FALSE(programs.Ran(dest + "/sub"));
 
     // A folder made after the tree read its parent is found, not its parent instead.
     std::string made = dir.MakeDir("dest/sub/made later");

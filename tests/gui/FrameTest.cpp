@@ -168,6 +168,41 @@ TEST_F(GuiTest, TheNewestDestinationIsOnTopAndSelected) {
     frame->ShowDestination("/elsewhere");
     EXPECT_EQ(combo->GetString(0), "/elsewhere");
     EXPECT_EQ(combo->GetString(1), wxString::FromUTF8(b));
+    // Going back to a folder moves it up: the history holds each folder once.
+    frame->SelectDestinationFolder(a);
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetDestinationFolder() == a; }));
+    std::vector<wxString> entries;
+    for (unsigned i = 0; i < combo->GetCount(); ++i)
+        entries.push_back(combo->GetString(i));
+    EXPECT_EQ(entries, (std::vector<wxString>{wxString::FromUTF8(a), "/elsewhere",
+                                              wxString::FromUTF8(b)}));
+}
+
+// The panes keep the widths the user left them at; the first time the folder pane shows its
+// title whole.
+TEST_F(GuiTest, ThePaneWidthsAreKeptAcrossRuns) {
+    CMainFrame* frame = Start();
+    auto* splitter = frame->GetSplitter();
+    auto* inner = dynamic_cast<wxSplitterWindow*>(splitter->GetWindow2());
+    ASSERT_NE(inner, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetPane(0)->GetSize().x > 0; }));
+    wxStaticText* title = nullptr;
+    for (wxWindow* child : frame->GetPane(0)->GetChildren())
+        if (!title) title = dynamic_cast<wxStaticText*>(child);
+    ASSERT_NE(title, nullptr);
+    EXPECT_GE(title->GetSize().x, title->GetTextExtent(title->GetLabel()).x);
+    splitter->SetSashPosition(233);
+    inner->SetSashPosition(177);
+    CloseFrame();
+    std::string saved = ReadFileText(SettingsFile());
+    EXPECT_NE(saved.find("FolderPaneWidth=233"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("TreePaneWidth=177"), std::string::npos) << saved;
+
+    TheSettings() = AppSettings{};
+    frame = Start();
+    inner = dynamic_cast<wxSplitterWindow*>(frame->GetSplitter()->GetWindow2());
+    EXPECT_EQ(frame->GetSplitter()->GetSashPosition(), 233);
+    EXPECT_EQ(inner->GetSashPosition(), 177);
 }
 
 TEST_F(GuiTest, SettingsAreWrittenWhenTheFrameGoes) {
@@ -415,6 +450,52 @@ TEST_F(GuiTest, AQuitSignalClosesTheFrameAndKeepsTheSettings) {
     ASSERT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
     EXPECT_NE(ReadFileText(SettingsFile()).find("LastHtmlReport=/reports/report.htm"),
               std::string::npos);
+}
+
+// The whole program, told to quit while one of its dialogs is open: it ends them, writes its
+// settings and exits 0.
+TEST_F(GuiTest, TheProgramQuitsCleanlyOnASignalFromAnyDialog) {
+    const std::string program = std::string(KESTREL_OUTPUT_DIR) + "/kestrel";
+    const struct {
+        unsigned command;
+        int sig;
+    } cases[] = {{res::ID_APP_ABOUT, SIGTERM},
+                 {res::ID_FILE_PREFERENCE, SIGINT},
+                 {res::ID_SWITCH_IDENTITY, SIGHUP},
+                 {res::ID_WIZARD, SIGTERM}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        // The sample store, so that no first-start message comes before the dialog.
+        WriteSettings("KESTLMailFolderPath=" + std::string(KESTREL_SOURCE_DIR) +
+                      "/samples/store\r\n");
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            setenv("KESTREL_START_COMMAND", std::to_string(c.command).c_str(), 1);
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        // Waits for the dialog's own word that it is open (the watchdog guards a hang).
+        std::string said;
+        char buffer[256];
+        ssize_t got = 0;
+        while (said.find("dialog open: ") == std::string::npos &&
+               (got = read(out[0], buffer, sizeof buffer)) > 0)
+            said.append(buffer, static_cast<size_t>(got));
+        EXPECT_NE(said.find("dialog open: "), std::string::npos) << said;
+        kill(pid, c.sig);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        close(out[0]);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        // Written on the way out: the window state is there now.
+        EXPECT_NE(ReadFileText(SettingsFile()).find("FolderPaneWidth="), std::string::npos);
+    }
 }
 
 TEST_F(GuiTest, ThePlaceholderPaneShowsTheStoresFolders) {

@@ -20,6 +20,10 @@ TEST_F(GuiTest, ProgressCaptionFollowsThePositionAndTheOwnerWaits) {
     progress.StepIt();
     EXPECT_EQ(progress.GetWindow()->GetTitle(), "Progress [100%]");
     EXPECT_EQ(progress.GetCancelButton()->GetLabel(), " Cancel ");
+    // Over the middle of the main window, whatever window owns it.
+    const wxRect at = progress.GetWindow()->GetScreenRect(), over = frame->GetScreenRect();
+    EXPECT_NEAR(at.x + at.width / 2, over.x + over.width / 2, 2);
+    EXPECT_NEAR(at.y + at.height / 2, over.y + over.height / 2, 2);
     // The button stays inside the window whatever the font.
     wxRect client(progress.GetWindow()->GetClientSize());
     EXPECT_TRUE(client.Contains(progress.GetCancelButton()->GetRect()));
@@ -99,4 +103,20 @@ TEST_F(GuiTest, AForcedCloseDuringARunLeavesTheProgressWindowHarmless) {
     progress.SetStatusLine("still running");
     EXPECT_FALSE(progress.PumpAndCheckCancel(true));
     progress.Close();
+}
+
+TEST_F(GuiTest, AQuitSignalDuringARunCancelsItAndClosesWhenItEnds) {
+    CMainFrame* frame = Start();
+    TheSettings().LastFileFolder = "/during/the/run";
+    {
+        CWxProgressWindow progress(frame, "Progress", true);
+        progress.Open("Progress", true);
+        raise(SIGTERM);
+        // The run learns it at its next look, as if Cancel had been pressed; Escape or not.
+        EXPECT_TRUE(PumpUntil([&] { return progress.PumpAndCheckCancel(false); }));
+        ASSERT_EQ(TheMainFrame(), frame);
+    }
+    EXPECT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
+    EXPECT_NE(ReadFileText(SettingsFile()).find("LastFileFolder=/during/the/run"),
+              std::string::npos);
 }

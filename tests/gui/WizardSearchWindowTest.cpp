@@ -249,13 +249,21 @@ TEST_F(WizardSearchWindowTest, SearchAFolderOfEmlFilesAndExtractEveryHit) {
         ClickButton(d, res::IDC_SEARCH_BUTTON);
         for (long i = 0; i < list->GetItemCount(); ++i)
             rows.push_back(list->GetCell(i, 0) + "|" + list->GetCell(i, 1));
-        ClickButton(d, res::IDC_EXTRACT_BUTTON); // nothing checked: every row
+        // Nothing checked: every row, once the user has said yes knowing how many and where.
+        script.yesNoAnswer = wxID_NO;
+        ClickButton(d, res::IDC_EXTRACT_BUTTON);
+        EXPECT_TRUE(d.IsModal());
+        EXPECT_TRUE(FilesIn(out).empty());
+        script.yesNoAnswer = wxID_YES;
+        ClickButton(d, res::IDC_EXTRACT_BUTTON);
     });
     RunFromMenu(Find("Inbox"), res::ID_SEARCH_MAIL);
     EXPECT_EQ(script.PendingSteps(), 0u);
     EXPECT_EQ(rows, (std::vector<std::string>{"tom@example.org|Holiday pictures",
                                               "tom@example.org|Garden"}));
-    EXPECT_EQ(script.messages, std::vector<std::string>{"Finished"});
+    EXPECT_EQ(script.messages, (std::vector<std::string>{"Finished",
+                                                         ExtractEveryHitQuestion(2, out),
+                                                         ExtractEveryHitQuestion(2, out)}));
     EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"bee.gif", "boat.jpg", "lake.jpg", "report",
                                                       "report.htm", "tulips.png"}));
     EXPECT_TRUE(FilesIn(dir / "tmp").empty());
