@@ -57,6 +57,28 @@ public:
     void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
     bool AskYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
 };
+// Keeps what discovery says until it can be shown.
+class CHeldMessages : public IMessageBox {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     MessageIcon icon) override {
+        m_held.push_back({text, caption, icon});
+    }
+    bool AskYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
+    void ShowNow(IMessageBox& ui) {
+        for (const Held& h : m_held)
+            ui.ShowMessage(h.text, h.caption, h.icon);
+        m_held.clear();
+    }
+
+private:
+    struct Held {
+        std::string text, caption;
+        MessageIcon icon;
+    };
+    std::vector<Held> m_held;
+};
+
 inline constexpr const char* kNoRecordReason =
     "This item holds no mail folder of its own: choose one of the folders below it.";
 inline constexpr const char* kNoMessageFileReason =
@@ -107,7 +129,18 @@ CExpressFolderView::CExpressFolderView(wxWindow* parent, IMessageBox* ui)
         m_ui = m_ownUi.get();
     }
     BuildPanes();
-    ReloadStore();
+    if (m_ownUi) {
+        // At start-up the store's messages wait until the main window is on the screen, so
+        // that they come over it rather than in a corner of an empty screen.
+        auto held = std::make_shared<CHeldMessages>();
+        IMessageBox* ownUi = m_ui;
+        m_ui = held.get();
+        ReloadStore();
+        m_ui = ownUi;
+        CallAfter([this, held] { held->ShowNow(*m_ui); });
+    } else {
+        ReloadStore();
+    }
 
     m_extractor = std::make_unique<CExtractorClient>();
     m_extractor->Create(m_ui);

@@ -366,7 +366,7 @@ TEST_F(ExtractFromWindowTest, EveryDialogOpensCentredFitsASmallScreenAndClosesOn
                 EXPECT_LE(at.height, 768);
                 EXPECT_NEAR(at.x + at.width / 2, over.x + over.width / 2, 2);
                 EXPECT_NEAR(at.y + at.height / 2, over.y + over.height / 2, 2);
-                if (escape) SaveScreenIfAsked(opener.name);
+                if (escape) SaveScreenIfAsked(std::string("dialog-") + opener.name);
                 if (escape) {
                     wxUIActionSimulator sim;
                     sim.MouseMove(at.GetPosition() + wxPoint(at.width / 2, 8));

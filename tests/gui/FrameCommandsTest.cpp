@@ -202,7 +202,8 @@ TEST_F(CommandTest, AFirstStartWithoutAStoreLeadsThroughThePreferencesToTheFolde
     ModalScript script;
     CMainFrame* frame = Start();
     ASSERT_NE(frame->GetFolderView(), nullptr);
-    ASSERT_FALSE(script.messages.empty());
+    // Said once the main window is up, over it.
+    ASSERT_TRUE(PumpUntil([&] { return !script.messages.empty(); }));
     EXPECT_EQ(script.messages.front(), kNoStoreMessage);
     EXPECT_TRUE(CommandEnabled(frame, res::ID_FILE_PREFERENCE));
     wxTreeCtrl* tree = frame->GetFolderView()->GetTree();
@@ -413,6 +414,7 @@ TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
 
     // Escape closes the viewer; it opens again where it was, its contents as they were left.
     wxFrame* viewer = GetHelpController()->GetFrame();
+    SaveScreenIfAsked("help");
     wxTreeCtrl* contents = FindTree(viewer);
     ASSERT_NE(contents, nullptr);
     wxTreeItemIdValue cookie;

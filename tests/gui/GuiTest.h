@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <csignal>
 #include <deque>
 #include <filesystem>
@@ -18,9 +20,6 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
-#include <wx/image.h>
 #include <wx/choice.h>
 #include <wx/dialog.h>
 #include <wx/init.h>
@@ -189,21 +188,14 @@ private:
 };
 
 // With KESTREL_SCREENSHOTS naming a folder, the whole screen as it is now goes there as
-// name.png, for a person to look at; otherwise nothing.
+// name.png (through ImageMagick's import), for a person to look at; otherwise nothing.
 inline void SaveScreenIfAsked(const std::string& name) {
     const char* folder = std::getenv("KESTREL_SCREENSHOTS");
     if (!folder || !*folder) return;
-    PumpEvents();
-    wxScreenDC screen;
-    const wxSize size = screen.GetSize();
-    wxBitmap shot(size.x, size.y, 24);
-    {
-        wxMemoryDC memory(shot);
-        memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
-    }
-    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
-    shot.SaveFile(wxString::FromUTF8(std::string(folder) + "/" + name + ".png"),
-                  wxBITMAP_TYPE_PNG);
+    PumpFor(300);
+    const std::string command =
+        "import -window root '" + std::string(folder) + "/" + name + ".png'";
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "no screenshot: %s\n", command.c_str());
 }
 
 // A click on the button with that id among the window's children, as the user makes it.

@@ -20,6 +20,7 @@ TEST_F(GuiTest, ProgressCaptionFollowsThePositionAndTheOwnerWaits) {
     progress.StepIt();
     EXPECT_EQ(progress.GetWindow()->GetTitle(), "Progress [100%]");
     EXPECT_EQ(progress.GetCancelButton()->GetLabel(), " Cancel ");
+    SaveScreenIfAsked("progress");
     // Over the middle of the main window, whatever window owns it.
     const wxRect at = progress.GetWindow()->GetScreenRect(), over = frame->GetScreenRect();
     EXPECT_NEAR(at.x + at.width / 2, over.x + over.width / 2, 2);
