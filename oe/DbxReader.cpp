@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 #include "oe/DbxFormat.h"
@@ -361,35 +362,50 @@ void DbxUnitSet::Remove(std::uint64_t unit) {
         m_pages[page][bit / 64] &= ~(std::uint64_t(1) << (bit % 64));
 }
 
-bool DbxUnitSet::AnyIn(std::uint64_t first, std::uint64_t last) const {
+// Calls f(word, mask) for each word of the pages that [first, last) touches, with the units of
+// the range in it, while f answers true. Missing pages are made when the pages may change, and
+// passed over when they may not.
+template <typename Pages, typename F>
+void DbxUnitSet::ForWords(Pages& pages, std::uint64_t first, std::uint64_t last, F&& f) {
+    constexpr bool make = !std::is_const_v<Pages>;
+    constexpr std::uint64_t kPageUnits = std::uint64_t(1) << kPageShift;
     for (std::uint64_t unit = first; unit < last;) {
         const std::uint64_t page = unit >> kPageShift;
-        if (page >= m_pages.size()) return false;
-        if (!m_pages[page]) {
-            unit = (page + 1) << kPageShift;
+        const std::uint64_t stop = std::min(last, (page + 1) * kPageUnits);
+        if constexpr (make) {
+            if (page >= pages.size()) pages.resize(page + 1);
+            if (!pages[page]) pages[page].reset(new std::uint64_t[kPageWords]());
+        }
+        if (page >= pages.size()) return;
+        if (!pages[page]) {
+            unit = stop;
             continue;
         }
-        if (unit % 64 == 0 && last - unit >= 64) {
-            if (m_pages[page][(unit & ((std::uint64_t(1) << kPageShift) - 1)) / 64]) return true;
-            unit += 64;
-        } else {
-            if (Has(unit)) return true;
-            ++unit;
+        while (unit < stop) {
+            const std::uint64_t bit = unit % kPageUnits, offset = bit % 64;
+            const std::uint64_t n = std::min<std::uint64_t>(64 - offset, stop - unit);
+            const std::uint64_t mask = (n == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << n) - 1)
+                                       << offset;
+            if (!f(pages[page][bit / 64], mask)) return;
+            unit += n;
         }
     }
-    return false;
+}
+
+bool DbxUnitSet::AnyIn(std::uint64_t first, std::uint64_t last) const {
+    bool any = false;
+    ForWords(m_pages, first, last, [&](std::uint64_t word, std::uint64_t mask) {
+        any = (word & mask) != 0;
+        return !any;
+    });
+    return any;
 }
 
 void DbxUnitSet::AddRange(std::uint64_t first, std::uint64_t last) {
-    for (std::uint64_t unit = first; unit < last;) {
-        if (unit % 64 != 0 || last - unit < 64) {
-            Add(unit++);
-            continue;
-        }
-        Add(unit); // makes the page
-        m_pages[unit >> kPageShift][(unit & ((std::uint64_t(1) << kPageShift) - 1)) / 64] = ~std::uint64_t(0);
-        unit += 64;
-    }
+    ForWords(m_pages, first, last, [](std::uint64_t& word, std::uint64_t mask) {
+        word |= mask;
+        return true;
+    });
 }
 
 std::uint64_t DbxUnitSet::Next(std::uint64_t from, std::uint64_t limit) const {

@@ -81,6 +81,8 @@ public:
     std::uint64_t Count() const;
 
 private:
+    template <typename Pages, typename F>
+    static void ForWords(Pages& pages, std::uint64_t first, std::uint64_t last, F&& f);
     static constexpr unsigned kPageShift = 12; // units per page: 16 KiB of the file
     static constexpr std::uint64_t kPageWords = (std::uint64_t(1) << kPageShift) / 64;
     std::vector<std::unique_ptr<std::uint64_t[]>> m_pages;
