@@ -3,16 +3,22 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace {
 
 constexpr std::size_t kBufferSize = 128 * 1024;
 constexpr char kFrom[] = "From ";
 constexpr std::size_t kFromSize = 5;
+// What is looked at to tell the kind and line end of a file.
+constexpr std::size_t kHeadSize = 64 * 1024;
+// Header text kept to find a last message's boundary and length.
+constexpr std::size_t kMaxHeader = 1024 * 1024;
 
 // The lines of a byte range of a file, read in large pieces. A line longer than the buffer comes
 // in several pieces; only the first has lineStart set.
@@ -26,15 +32,16 @@ public:
         bool lineEnd = false; // ends in a line break (or is the last of the range)
     };
 
-    LineScanner(int fd, std::uint64_t begin, std::uint64_t end)
-        : m_fd(fd), m_buffer(kBufferSize), m_base(begin), m_next(begin), m_end(end) {}
+    LineScanner(int fd, std::uint64_t begin, std::uint64_t end, char lineEnd = '\n')
+        : m_fd(fd), m_buffer(kBufferSize), m_base(begin), m_next(begin), m_end(end),
+          m_lineEnd(lineEnd) {}
 
     // False at the end of the range, and when the file cannot be read to its end (Failed).
     bool Next(Piece& piece) {
         for (;;) {
             const std::size_t held = m_filled - m_pos;
             const char* start = m_buffer.data() + m_pos;
-            const char* newline = static_cast<const char*>(std::memchr(start, '\n', held));
+            const char* newline = static_cast<const char*>(std::memchr(start, m_lineEnd, held));
             if (newline) return Emit(piece, static_cast<std::size_t>(newline - start) + 1, true);
             if (m_next < m_end && (m_pos > 0 || m_filled < m_buffer.size())) {
                 if (!Fill()) return false;
@@ -71,7 +78,8 @@ private:
             got = ::pread(m_fd, m_buffer.data() + m_filled, want, static_cast<off_t>(m_next));
         } while (got < 0 && errno == EINTR);
         if (got <= 0) {
-            // An error, or a file that shrank under us: what is left is not there.
+            // An error, or a file that shrank under us (a read that gives nothing): what is
+            // left is not there, and reading on would never reach it.
             m_failed = true;
             return false;
         }
@@ -86,6 +94,7 @@ private:
     std::uint64_t m_base; // file offset of m_buffer[0]
     std::uint64_t m_next; // next offset to read
     std::uint64_t m_end;
+    char m_lineEnd;
     bool m_atLineStart = true;
     bool m_failed = false;
 };
@@ -94,10 +103,94 @@ bool StartsWith(const char* data, std::size_t size, const char* prefix, std::siz
     return size >= n && std::memcmp(data, prefix, n) == 0;
 }
 
-// Length of a line end at the end of the piece: 2 for CRLF, 1 for LF, 0 for none.
-std::size_t LineEndSize(const char* data, std::size_t size) {
-    if (size == 0 || data[size - 1] != '\n') return 0;
-    return size >= 2 && data[size - 2] == '\r' ? 2 : 1;
+// Length of a line end at the end of the piece: 2 for CRLF, 1 for LF (or, in a file whose
+// lines end in CR alone, for CR), 0 for none.
+std::size_t LineEndSize(const char* data, std::size_t size, char lineEnd = '\n') {
+    if (size == 0 || data[size - 1] != lineEnd) return 0;
+    return lineEnd == '\n' && size >= 2 && data[size - 2] == '\r' ? 2 : 1;
+}
+
+// A line of nothing but blanks and tabs before its line end.
+bool IsBlankLine(const char* data, std::size_t size, char lineEnd) {
+    size -= LineEndSize(data, size, lineEnd);
+    for (std::size_t i = 0; i < size; ++i)
+        if (data[i] != ' ' && data[i] != '\t' && data[i] != '\r') return false;
+    return true;
+}
+
+// The line end of a file: CR when its first line break is a CR alone (as old Macintosh
+// programs write), else LF (CRLF included).
+char FileLineEnd(const char* head, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (head[i] == '\n') return '\n';
+        if (head[i] == '\r') return i + 1 < size && head[i + 1] == '\n' ? '\n' : '\r';
+    }
+    return '\n';
+}
+
+bool StartsWithNoCase(const std::string& text, std::size_t at, const char* prefix) {
+    for (std::size_t i = 0; prefix[i]; ++i)
+        if (at + i >= text.size() ||
+            std::tolower(static_cast<unsigned char>(text[at + i])) != prefix[i])
+            return false;
+    return true;
+}
+
+// What tells whether a message ends where its structure says it does: the boundary of a
+// multipart message (its closing line must come) and the length its Content-Length field gives.
+struct MessageShape {
+    std::string closing; // "--boundary--", or empty
+    std::optional<std::uint64_t> contentLength;
+};
+
+// The value of a header field (unfolded), from header lines with LF line ends.
+std::optional<std::string> FieldValue(const std::string& header, const char* name) {
+    std::size_t at = 0;
+    while (at < header.size()) {
+        std::size_t end = header.find('\n', at);
+        if (end == std::string::npos) end = header.size();
+        if (StartsWithNoCase(header, at, name)) {
+            std::string value = header.substr(at + std::strlen(name), end - at - std::strlen(name));
+            // Continuation lines begin with a blank or a tab.
+            while (end + 1 < header.size() && (header[end + 1] == ' ' || header[end + 1] == '\t')) {
+                std::size_t next = header.find('\n', end + 1);
+                if (next == std::string::npos) next = header.size();
+                value += header.substr(end + 1, next - end - 1);
+                end = next;
+            }
+            return value;
+        }
+        at = end + 1;
+    }
+    return std::nullopt;
+}
+
+MessageShape ReadShape(const std::string& header) {
+    MessageShape shape;
+    if (std::optional<std::string> type = FieldValue(header, "content-type:")) {
+        std::string lower = platform::ToLower(*type);
+        std::size_t media = lower.find_first_not_of(" \t\r");
+        std::size_t b = lower.find("boundary=");
+        if (media != std::string::npos && lower.compare(media, 10, "multipart/") == 0 &&
+            b != std::string::npos) {
+            std::string boundary = type->substr(b + 9);
+            if (!boundary.empty() && boundary[0] == '"') {
+                std::size_t close = boundary.find('"', 1);
+                boundary = boundary.substr(1, close == std::string::npos ? std::string::npos
+                                                                         : close - 1);
+            } else {
+                boundary = boundary.substr(0, boundary.find_first_of("; \t\r"));
+            }
+            if (!boundary.empty()) shape.closing = "--" + boundary + "--";
+        }
+    }
+    if (std::optional<std::string> length = FieldValue(header, "content-length:")) {
+        const std::string digits = platform::Trim(*length);
+        if (!digits.empty() && digits.size() < 19 &&
+            digits.find_first_not_of("0123456789") == std::string::npos)
+            shape.contentLength = std::stoull(digits);
+    }
+    return shape;
 }
 
 // The number of ">" to drop at the start of a line: one when ">+From " begins it.
@@ -136,7 +229,8 @@ bool IsTime(const std::string& word) {
 
 bool CMboxReader::IsEnvelopeLine(const char* line, std::size_t size) {
     if (!StartsWith(line, size, kFrom, kFromSize)) return false;
-    size -= LineEndSize(line, size);
+    while (size > 0 && (line[size - 1] == '\n' || line[size - 1] == '\r'))
+        --size;
     std::vector<std::string> words;
     std::string word;
     for (std::size_t i = kFromSize; i <= size; ++i) {
@@ -160,12 +254,22 @@ bool CMboxReader::IsEnvelopeLine(const char* line, std::size_t size) {
 bool CMboxReader::LooksLikeMbox(const std::string& path) {
     platform::UniqueFd fd(platform::OpenFileForReading(path, UINT64_MAX));
     if (!fd.IsOpen()) return false;
-    char head[kFromSize];
+    // Blank lines may come first: some programs leave them when they empty or join folders.
+    char head[kHeadSize];
     ssize_t got;
     do {
         got = ::pread(fd.Get(), head, sizeof head, 0);
     } while (got < 0 && errno == EINTR);
-    return got == static_cast<ssize_t>(kFromSize) && std::memcmp(head, kFrom, kFromSize) == 0;
+    if (got <= 0) return false;
+    const std::size_t size = static_cast<std::size_t>(got);
+    std::size_t at = 0;
+    while (at < size &&
+           (head[at] == ' ' || head[at] == '\t' || head[at] == '\r' || head[at] == '\n'))
+        ++at;
+    // Only whole lines of blanks count: the "From " must begin a line.
+    while (at > 0 && head[at - 1] != '\n' && head[at - 1] != '\r')
+        --at;
+    return StartsWith(head + at, size - at, kFrom, kFromSize);
 }
 
 bool CMboxReader::Open(const std::string& path, std::string* why) {
@@ -184,18 +288,32 @@ void CMboxReader::Close() {
     m_fd.Close();
     m_messages.clear();
     m_messages.shrink_to_fit();
-    m_cut = false;
+    m_lineEnd = '\n';
+    m_size = 0;
 }
 
 bool CMboxReader::Index() {
     struct stat st;
     if (::fstat(m_fd.Get(), &st) != 0) return false;
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-    LineScanner lines(m_fd.Get(), 0, size);
+    m_size = size;
+    {
+        std::vector<char> head(std::min<std::uint64_t>(size, kHeadSize));
+        ssize_t got;
+        do {
+            got = ::pread(m_fd.Get(), head.data(), head.size(), 0);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0 || static_cast<std::size_t>(got) != head.size()) return false;
+        m_lineEnd = FileLineEnd(head.data(), head.size());
+    }
+    LineScanner lines(m_fd.Get(), 0, size, m_lineEnd);
     LineScanner::Piece piece;
     // The empty line that may end the message before the next separator.
     std::uint64_t emptyLineAt = 0;
     bool lastLineEmpty = false;
+    // Only blank lines so far: the first "From " line after them is a separator however it
+    // goes on, as it is at the very start of the file.
+    bool onlyBlank = true;
     auto close = [&](std::uint64_t at) {
         if (m_messages.empty()) return;
         Message& m = m_messages.back();
@@ -204,29 +322,22 @@ bool CMboxReader::Index() {
     while (lines.Next(piece)) {
         const bool wholeLine = piece.lineStart && piece.lineEnd;
         if (wholeLine && StartsWith(piece.data, piece.size, kFrom, kFromSize) &&
-            (piece.offset == 0 || IsEnvelopeLine(piece.data, piece.size))) {
+            (onlyBlank || IsEnvelopeLine(piece.data, piece.size))) {
             close(piece.offset);
             m_messages.push_back({piece.offset, piece.offset + piece.size, size});
             lastLineEmpty = false;
+            onlyBlank = false;
             continue;
         }
+        if (onlyBlank && wholeLine && IsBlankLine(piece.data, piece.size, m_lineEnd)) continue;
         if (m_messages.empty()) m_messages.push_back({0, 0, size}); // text before any separator
+        onlyBlank = false;
         // Only a whole line can be the empty one; a later piece of a long line never is.
-        lastLineEmpty =
-            piece.lineStart && piece.lineEnd && LineEndSize(piece.data, piece.size) == piece.size;
+        lastLineEmpty = wholeLine && LineEndSize(piece.data, piece.size, m_lineEnd) == piece.size;
         if (lastLineEmpty) emptyLineAt = piece.offset;
     }
     if (lines.Failed()) return false;
     close(size);
-    if (size > 0) {
-        char last = 0;
-        ssize_t got;
-        do {
-            got = ::pread(m_fd.Get(), &last, 1, static_cast<off_t>(size - 1));
-        } while (got < 0 && errno == EINTR);
-        if (got != 1) return false;
-        m_cut = last != '\n';
-    }
     return true;
 }
 
@@ -234,16 +345,49 @@ std::uint64_t CMboxReader::Offset(int index) const {
     return Valid(index) ? m_messages[static_cast<std::size_t>(index)].from : 0;
 }
 
+// Appends a line to out as the message has it: one ">" less before "From ", and in a file whose
+// lines end in CR alone, LF in place of the CR (mail programs and the extractor read LF).
+void CMboxReader::AppendLine(const char* data, std::size_t size, bool lineStart,
+                             std::string& out) const {
+    std::size_t drop = lineStart ? QuoteToDrop(data, size) : 0;
+    out.append(data + drop, size - drop);
+    if (m_lineEnd == '\r' && !out.empty() && out.back() == '\r') out.back() = '\n';
+}
+
 MboxWrite CMboxReader::WriteMessage(int index, int fd) {
     if (!Valid(index) || !m_fd.IsOpen()) return MboxWrite::Unreadable;
     const Message& m = m_messages[static_cast<std::size_t>(index)];
-    LineScanner lines(m_fd.Get(), m.begin, m.end);
+    LineScanner lines(m_fd.Get(), m.begin, m.end, m_lineEnd);
     LineScanner::Piece piece;
     std::string out;
     out.reserve(kBufferSize);
+    // The file's end cuts the last message short only when it stops inside the message's
+    // structure: a multipart message without its closing boundary line, or a body shorter
+    // than its Content-Length field says. A last line without a line end is how many files
+    // end.
+    const bool last = index == Count() - 1;
+    bool inHeader = last;
+    std::string header;
+    MessageShape shape;
+    bool closed = false;
+    std::uint64_t bodyAt = m.end;
     while (lines.Next(piece)) {
-        std::size_t drop = piece.lineStart ? QuoteToDrop(piece.data, piece.size) : 0;
-        out.append(piece.data + drop, piece.size - drop);
+        const std::size_t before = out.size();
+        AppendLine(piece.data, piece.size, piece.lineStart, out);
+        if (inHeader) {
+            if (piece.lineStart && piece.lineEnd &&
+                LineEndSize(piece.data, piece.size, m_lineEnd) == piece.size) {
+                inHeader = false;
+                bodyAt = piece.offset + piece.size;
+                shape = ReadShape(header);
+            } else if (header.size() < kMaxHeader) {
+                header.append(out, before, std::string::npos);
+            }
+        } else if (last && piece.lineStart && !shape.closing.empty() &&
+                   StartsWith(piece.data, piece.size, shape.closing.data(),
+                              shape.closing.size())) {
+            closed = true;
+        }
         if (out.size() >= kBufferSize / 2) {
             if (!platform::WriteAll(fd, out)) return MboxWrite::WriteFailed;
             out.clear();
@@ -251,20 +395,27 @@ MboxWrite CMboxReader::WriteMessage(int index, int fd) {
     }
     if (!platform::WriteAll(fd, out)) return MboxWrite::WriteFailed;
     if (lines.Failed()) return MboxWrite::Unreadable;
-    return m_cut && index == Count() - 1 ? MboxWrite::Cut : MboxWrite::Written;
+    if (!last) return MboxWrite::Written;
+    if (inHeader) shape = ReadShape(header); // the header never ends: no body at all
+    const bool openMultipart = !shape.closing.empty() && !closed;
+    const bool shortBody = shape.contentLength && *shape.contentLength > m_size - bodyAt;
+    return openMultipart || shortBody ? MboxWrite::Cut : MboxWrite::Written;
 }
 
 bool CMboxReader::ReadHeaderBlock(int index, std::size_t limit, std::string& block) {
     block.clear();
     if (!Valid(index) || !m_fd.IsOpen()) return false;
     const Message& m = m_messages[static_cast<std::size_t>(index)];
-    LineScanner lines(m_fd.Get(), m.begin, m.end);
+    LineScanner lines(m_fd.Get(), m.begin, m.end, m_lineEnd);
     LineScanner::Piece piece;
+    std::string line;
     while (block.size() < limit && lines.Next(piece)) {
-        if (piece.lineStart && piece.lineEnd && LineEndSize(piece.data, piece.size) == piece.size)
+        if (piece.lineStart && piece.lineEnd &&
+            LineEndSize(piece.data, piece.size, m_lineEnd) == piece.size)
             break; // the empty line that ends the header
-        std::size_t drop = piece.lineStart ? QuoteToDrop(piece.data, piece.size) : 0;
-        block.append(piece.data + drop, std::min(piece.size - drop, limit - block.size()));
+        line.clear();
+        AppendLine(piece.data, piece.size, piece.lineStart, line);
+        block.append(line, 0, limit - block.size());
     }
     return !lines.Failed();
 }

@@ -19,10 +19,14 @@
 //   never holds "From ", so no attachment depends on the choice.
 // - The line break that a writer puts after each message (the empty line before the next
 //   separator, or at the end of the file) is not part of the message. Line ends are kept as they
-//   are (LF or CRLF).
-// - Text before the first separator is a message of its own, so nothing of a file that lost its
-//   start is dropped. A file that ends inside a line (no line break after the last byte) was cut
-//   short: the last message is still given whole as far as it goes, and said to be incomplete.
+//   are (LF or CRLF); a file whose lines end in CR alone (its first line break tells) is read
+//   by those, and its messages are given with LF.
+// - Blank lines before the first separator are passed over. Other text before it is a message
+//   of its own, so nothing of a file that lost its start is dropped.
+// - The last message is cut short when the file stops inside its structure: a multipart message
+//   without its closing boundary line, or a body shorter than its Content-Length field. It is
+//   still given as far as it goes, and said to be incomplete. A last line without a line break
+//   is the normal end of many files and cuts nothing.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,7 +35,7 @@
 
 enum class MboxWrite {
     Written,     // the whole message
-    Cut,         // everything there is, but the file ends inside the message's last line
+    Cut,         // everything there is, but the file ends inside the message's structure
     Unreadable,  // the file could not be read (or shrank since it was indexed)
     WriteFailed, // the output could not take it
 };
@@ -51,7 +55,7 @@ public:
     // unquoted. False when the file cannot be read.
     bool ReadHeaderBlock(int index, std::size_t limit, std::string& block);
 
-    // True when the file begins like an mbox file: "From " on its first line.
+    // True when the file begins like an mbox file: "From " on its first line that is not blank.
     static bool LooksLikeMbox(const std::string& path);
     // The envelope rule above, for one line (with or without its line end).
     static bool IsEnvelopeLine(const char* line, std::size_t size);
@@ -64,8 +68,10 @@ private:
     };
     bool Index();
     bool Valid(int index) const { return index >= 0 && index < Count(); }
+    void AppendLine(const char* data, std::size_t size, bool lineStart, std::string& out) const;
 
     platform::UniqueFd m_fd;
     std::vector<Message> m_messages;
-    bool m_cut = false; // the last message is cut short
+    char m_lineEnd = '\n'; // CR for a file whose lines end in CR alone
+    std::uint64_t m_size = 0;
 };

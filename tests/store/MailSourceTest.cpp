@@ -204,7 +204,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     TempDir dir;
     const std::string from = "From anna@example.org Thu Jan  1 00:00:00 2004\n";
     dir.Write("box", from + "Subject: one\n\n>From me\n\n" + from + "Subject: two\n\nok\n\n" +
-                         from + "Subject: three\n\ncut sho");
+                         from + "Subject: three\nContent-Length: 100\n\ncut sho");
     dir.Write("Maildir/cur/1000.A:2,S", "A");
     dir.Write("Maildir/new/0999.B", "B");
     dir.Write("Maildir/new/2000.C", "C");
@@ -250,7 +250,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
         // The message the file ends inside: said, and what there is is still there to extract.
         CMessageOnDisk cut;
         EXPECT_EQ(cut.Open(*box, 2, dir / "scratch"), CMessageOnDisk::Cut);
-        EXPECT_EQ(ReadFileText(cut.Path()), "Subject: three\n\ncut sho");
+        EXPECT_EQ(ReadFileText(cut.Path()), "Subject: three\nContent-Length: 100\n\ncut sho");
         EXPECT_EQ(box->Describe(2), dir / "box" + ", message 3 (at byte " +
                                         std::to_string(2 * from.size() + 42) + ")");
     }

@@ -11,6 +11,7 @@
 namespace {
 
 const std::string kEnvelope = "From anna@example.org Thu Jan  1 00:00:00 2004\n";
+const std::string kMultipartHead = "S: m\nContent-Type: Multipart/Mixed;\n\tboundary=\"b1\"\n";
 
 struct Case {
     const char* name;
@@ -78,20 +79,47 @@ TEST(MboxReader, SplitsUnquotesAndKeepsEveryByte) {
                      "From MAILER-DAEMON Fri Jul  8 12:08:34 2011 +0000\n3\n\n"
                      "From x@y Sat, 3 Jan 1996 01:05\n4\n",
          {"1\n", "2\n", "3\n", "4\n"}},
-        {"cut short inside the last line",
+        {"no line end after the last line: how many files end, nothing is cut",
          kEnvelope + "S: 1\n\n" + kEnvelope + "S: 2\n\nQUJD",
-         {"S: 1\n", "S: 2\n\nQUJD"},
-         true},
+         {"S: 1\n", "S: 2\n\nQUJD"}},
         {"cut right after a separator", kEnvelope + "S: 1\n\n" + kEnvelope, {"S: 1\n", ""}},
-        {"cut inside the separator",
+        {"ends inside a separator line",
          kEnvelope + "S: 1\n\nFrom anna@example.org Thu Jan  1",
-         {"S: 1\n\nFrom anna@example.org Thu Jan  1"},
+         {"S: 1\n\nFrom anna@example.org Thu Jan  1"}},
+        {"ends inside a multipart message: cut short",
+         kEnvelope + "S: 1\n\n" + kEnvelope + kMultipartHead + "\n--b1\n\nhi\n--b1\n\niVBOR",
+         {"S: 1\n", kMultipartHead + "\n--b1\n\nhi\n--b1\n\niVBOR"},
          true},
+        {"ends at a multipart message's closing line, without a line end",
+         kEnvelope + kMultipartHead + "\n--b1\n\nhi\n--b1--",
+         {kMultipartHead + "\n--b1\n\nhi\n--b1--"}},
+        {"ends inside a multipart header: cut short", kEnvelope + kMultipartHead,
+         {kMultipartHead}, true},
+        {"an open multipart before the last message cuts nothing",
+         kEnvelope + kMultipartHead + "\n--b1\n\n" + kEnvelope + "S\n",
+         {kMultipartHead + "\n--b1\n", "S\n"}},
+        {"a body shorter than its Content-Length: cut short",
+         kEnvelope + "Content-Length: 100\n\nshort",
+         {"Content-Length: 100\n\nshort"},
+         true},
+        {"a body as long as its Content-Length",
+         kEnvelope + "Content-Length: 6\r\n\r\nshort\n",
+         {"Content-Length: 6\r\n\r\nshort\n"}},
         {"text before the first separator is a message",
          "junk\n\n" + kEnvelope + "S\n",
          {"junk\n", "S\n"}},
+        {"blank lines before the first separator are passed over",
+         "\n  \r\n\t\n" + kEnvelope + "S\n",
+         {"S\n"}},
+        {"so is the first From line after them, whatever follows From",
+         "\n\nFrom someone\nS\n" + kEnvelope + "T\n",
+         {"S\n", "T\n"}},
+        {"CR line ends are read as lines and given as LF",
+         "From a Thu Jan  1 00:00:00 2004\rS: 1\r\rb\r\r"
+         "From b Thu Jan  1 00:00:00 2004\rS: 2\r\r>From c\r",
+         {"S: 1\n\nb\n", "S: 2\n\nFrom c\n"}},
         {"empty file", "", {}},
-        {"only an empty line", "\n", {""}},
+        {"only an empty line", "\n", {}},
         {"a line longer than the buffer",
          kEnvelope + "S\n\n" + oneLine + "\n>From y\n\n",
          {"S\n\n" + oneLine + "\nFrom y\n"}},
@@ -108,11 +136,13 @@ TEST(MboxReader, SplitsUnquotesAndKeepsEveryByte) {
         bool lastCut = false;
         EXPECT_EQ(Texts(reader, lastCut), c.texts);
         EXPECT_EQ(lastCut, c.lastCut);
-        EXPECT_EQ(CMboxReader::LooksLikeMbox(path), c.file.rfind("From ", 0) == 0);
+        const std::size_t text = c.file.find_first_not_of(" \t\r\n");
+        EXPECT_EQ(CMboxReader::LooksLikeMbox(path),
+                  text != std::string::npos && c.file.compare(text, 5, "From ") == 0);
     }
 }
 
-TEST(MboxReader, HeaderLinesStopAtTheLimitAndFailedWritesAreSaid) {
+TEST(MboxReader, HeaderLinesStopAtTheLimitAndFailedReadsAndWritesAreSaid) {
     TempDir dir;
     const std::string path = dir.Write("box", kEnvelope + "Subject: one\n>From: as is\n\nbody\n");
     CMboxReader reader;
@@ -126,6 +156,19 @@ TEST(MboxReader, HeaderLinesStopAtTheLimitAndFailedWritesAreSaid) {
     int readOnly = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     EXPECT_EQ(reader.WriteMessage(0, readOnly), MboxWrite::WriteFailed);
     close(readOnly);
+
+    // A file that shrinks once indexed: what is gone is said, never waited for.
+    const std::string first = kEnvelope + "S: 1\n\nbody\n\n";
+    const std::string shrinking = dir.Write("shrinking", first + kEnvelope + "S: 2\n\nbody\n");
+    ASSERT_TRUE(reader.Open(shrinking));
+    ASSERT_EQ(reader.Count(), 2);
+    ASSERT_EQ(truncate(shrinking.c_str(), static_cast<off_t>(first.size() + kEnvelope.size() + 3)),
+              0);
+    int out = memfd_create("mbox-test", MFD_CLOEXEC);
+    EXPECT_EQ(reader.WriteMessage(1, out), MboxWrite::Unreadable);
+    EXPECT_FALSE(reader.ReadHeaderBlock(1, 1 << 20, block));
+    EXPECT_EQ(reader.WriteMessage(0, out), MboxWrite::Written);
+    close(out);
 }
 
 } // namespace
