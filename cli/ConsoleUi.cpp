@@ -6,15 +6,16 @@
 #include <unistd.h>
 
 #include "platform/Shell.h"
+#include "platform/Text.h"
 
 void CConsoleMessageBox::ShowMessage(const std::string& text, const std::string& caption,
                                      MessageIcon) {
-    std::cerr << caption << ": " << text << std::endl;
+    std::cerr << caption << ": " << platform::Printable(text, true) << std::endl;
 }
 
 bool CConsoleMessageBox::AskYesNo(const std::string& text, const std::string& caption,
                                   MessageIcon icon) {
-    std::cerr << caption << ": " << text << std::endl;
+    std::cerr << caption << ": " << platform::Printable(text, true) << std::endl;
     if (m_answer) {
         std::cerr << (*m_answer ? "(answered Yes)" : "(answered No)") << std::endl;
         return *m_answer;

@@ -18,6 +18,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/SeException.h"
+#include "platform/Text.h"
 #include "store/MailSourceList.h"
 
 namespace {
@@ -28,7 +29,8 @@ namespace {
 bool ReportNoMailbox(const char* command, const std::string& path) {
     const MailboxOpen opened = OpenMailbox(path);
     if (opened) return false;
-    std::cerr << "kestrel-cli " << command << ": " << path << ": " << opened.Why << "\n";
+    std::cerr << "kestrel-cli " << command << ": " << platform::Printable(path) << ": "
+              << opened.Why << "\n";
     return true;
 }
 
@@ -38,12 +40,12 @@ bool ReportUnscannableStore(const std::string& path) {
     std::string why;
     CDbxMessageScan scan;
     if (!scan.Open(path, why)) {
-        std::cerr << "kestrel-cli save-eml: " << path << " " << why << "\n";
+        std::cerr << "kestrel-cli save-eml: " << platform::Printable(path) << " " << why << "\n";
         return true;
     }
     const MailboxOpen opened = OpenMailbox(path);
     if (!opened)
-        std::cerr << "kestrel-cli save-eml: " << path << ": " << opened.Why
+        std::cerr << "kestrel-cli save-eml: " << platform::Printable(path) << ": " << opened.Why
                   << "; the index cannot be read, every message comes from the scan\n";
     return false;
 }
@@ -69,16 +71,21 @@ int RunSaveEml(const std::vector<std::string>& args) {
     CConsoleProgress progress;
     SaveEmlResult r = SaveMessagesAsEml(source, dest, ui, progress, recover);
     for (const std::string& why : r.failures)
-        std::cerr << "kestrel-cli save-eml: " << why << "\n";
+        std::cerr << "kestrel-cli save-eml: " << platform::Printable(why) << "\n";
     if (r.outcome == SaveEmlOutcome::Declined) return kExitOk;
-    std::cout << r.saved << " message(s) saved to " << dest << "\n";
+    std::cout << r.saved << " message(s) saved to " << platform::Printable(dest) << "\n";
     if (recover)
         std::cout << r.saved - r.savedFromScan << " message(s) from the index, " << r.savedFromScan
                   << " message(s) from the scan\n";
+    if (r.alreadyThere > 0)
+        std::cout << r.alreadyThere << " message(s) already there, not saved again\n";
     if (r.failed > 0) std::cout << r.failed << " message(s) could not be written\n";
     if (r.unreadable > 0) std::cout << r.unreadable << " message(s) could not be read\n";
     if (r.cut > 0) std::cout << r.cut << " message(s) cut short, saved as far as they go\n";
-    if (r.outcome != SaveEmlOutcome::Finished || r.failed > 0) return kExitFailed;
+    // Messages left out for being unreadable make the save incomplete, not failed.
+    const bool ran =
+        r.outcome == SaveEmlOutcome::Finished || r.outcome == SaveEmlOutcome::ReadError;
+    if (!ran || r.failed > 0) return kExitFailed;
     return r.unreadable > 0 || r.cut > 0 ? kExitIncomplete : kExitOk;
 }
 
@@ -121,9 +128,10 @@ int RunSearch(const std::vector<std::string>& args) {
     CMailSearch search;
     MailSearchOutcome outcome = search.Run(file, sender, view, messages);
     for (const MailSearchRow& row : view.rows)
-        std::cout << row.sender << '\t' << row.subject << '\t' << row.tempPath << '\n';
+        std::cout << platform::Printable(row.sender) << '\t' << platform::Printable(row.subject)
+                  << '\t' << platform::Printable(row.tempPath) << '\n';
     for (const std::string& text : messages.shown)
-        (text == "Finished" ? std::cout : std::cerr) << text << '\n';
+        (text == "Finished" ? std::cout : std::cerr) << platform::Printable(text, true) << '\n';
     return outcome == MailSearchOutcome::Finished && !unreadable ? kExitOk : kExitFailed;
 }
 
@@ -230,9 +238,10 @@ int RunWizard(const std::vector<std::string>& args) {
         e.ReportError(ui);
         return kExitFailed;
     }
-    std::cout << "report: " << platform::JoinPath(request.Destination, "report.htm") << "\n";
+    std::cout << "report: "
+              << platform::Printable(platform::JoinPath(request.Destination, "report.htm")) << "\n";
     for (const std::string& line : DescribeRunProblems(problems, request.Destination))
-        std::cerr << "kestrel-cli wizard: " << line << "\n";
+        std::cerr << "kestrel-cli wizard: " << platform::Printable(line) << "\n";
     if (ui.shown != 0 || skipped) return kExitFailed;
     return problems.Any() ? kExitIncomplete : kExitOk;
 }
@@ -247,7 +256,8 @@ const CliRegistrar saveEml({"save-eml", "MAILBOX DEST [--ask] [--recover]",
                             "came\n"
                             "              from the index and how many from the scan\n"
                             "Names are the message's index (four digits at least) and subject; a "
-                            "taken name gets a counter, so nothing is overwritten. Messages found "
+                            "taken name gets a counter, so nothing is overwritten, and a message "
+                            "already there with the same bytes is not saved again. Messages found "
                             "by the scan are numbered on after the index's. Exit status 3: a "
                             "message could not be read (it is left out) or the mailbox ends "
                             "inside it (it is saved as far as it goes).\n",

@@ -16,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/SeException.h"
+#include "platform/Text.h"
 #include "store/MailSourceList.h"
 
 namespace {
@@ -120,7 +121,7 @@ int RunExtract(const std::vector<std::string>& args) {
     }
     if (result != 0) return kExitFailed;
     for (const std::string& line : DescribeRunProblems(problems, dest))
-        std::cerr << "kestrel-cli extract: " << line << "\n";
+        std::cerr << "kestrel-cli extract: " << platform::Printable(line) << "\n";
     return problems.Any() ? kExitIncomplete : kExitOk;
 }
 

@@ -6,6 +6,7 @@
 #include "cli/Cli.h"
 #include "cli/ConsoleUi.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "store/StoreDiscovery.h"
 
 namespace {
@@ -30,7 +31,9 @@ int RunDiscover(const std::vector<std::string>& args) {
     }
     discovery.DiscoverFolders(root, &ui);
     for (const FolderRecord& f : discovery.Folders)
-        std::cout << f.DisplayName << '\t' << f.RelativePath << '\t' << f.FullPath << '\n';
+        std::cout << platform::Printable(f.DisplayName) << '\t'
+                  << platform::Printable(f.RelativePath) << '\t'
+                  << platform::Printable(f.FullPath) << '\n';
     return kExitOk;
 }
 
@@ -44,7 +47,7 @@ int RunSettings(const std::vector<std::string>& args) {
     AppSettings settings;
     LoadSettings(settings);
     ForEachSetting(settings, [](const char*, const char* name, const std::string& value) {
-        std::cout << name << '=' << value << '\n';
+        std::cout << name << '=' << platform::Printable(value) << '\n';
     });
     std::string path = SettingsReadPath();
     if (platform::FileExists(path))

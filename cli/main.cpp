@@ -4,6 +4,7 @@
 
 #include "cli/Cli.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 #ifndef KESTREL_VERSION
 #define KESTREL_VERSION "unknown"
@@ -30,7 +31,8 @@ static void PrintCommandList(std::ostream& out) {
 }
 
 int UsageError(const char* commandName, const std::string& why) {
-    if (!why.empty()) std::cerr << "kestrel-cli " << commandName << ": " << why << "\n";
+    if (!why.empty())
+        std::cerr << "kestrel-cli " << commandName << ": " << platform::Printable(why) << "\n";
     if (const CliCommand* c = FindCommand(commandName))
         std::cerr << "usage: kestrel-cli " << c->name << " " << c->usage << "\n";
     return kExitUsage;
@@ -57,8 +59,8 @@ bool PrepareDestination(const char* commandName, std::string& dest) {
     std::error_code ec;
     std::filesystem::create_directories(dest, ec);
     if (platform::IsDirectory(dest)) return true;
-    std::cerr << "kestrel-cli " << commandName << ": cannot create the destination '" << dest
-              << "'\n";
+    std::cerr << "kestrel-cli " << commandName << ": cannot create the destination '"
+              << platform::Printable(dest) << "'\n";
     return false;
 }
 
@@ -78,7 +80,7 @@ int main(int argc, char** argv) {
     }
     const CliCommand* c = FindCommand(name);
     if (!c) {
-        std::cerr << "kestrel-cli: unknown command '" << name << "'\n";
+        std::cerr << "kestrel-cli: unknown command '" << platform::Printable(name) << "'\n";
         PrintCommandList(std::cerr);
         return kExitUsage;
     }

@@ -10,6 +10,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "platform/Text.h"
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -42,13 +43,6 @@ std::string Fit(const std::string& s, size_t width) {
 }
 
 // Control characters in a subject would move the cursor about.
-std::string Printable(const std::string& s) {
-    std::string out = s;
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-    return out;
-}
-
 } // namespace
 
 CConsoleProgress::CConsoleProgress(std::FILE* out, int inputFd)
@@ -72,12 +66,12 @@ void CConsoleProgress::Open(const std::string& title, bool) {
 }
 
 void CConsoleProgress::SetTitleLine(const std::string& text) {
-    m_title = Printable(text);
+    m_title = platform::Printable(text);
     Draw();
 }
 
 void CConsoleProgress::SetStatusLine(const std::string& text) {
-    m_status = Printable(text);
+    m_status = platform::Printable(text);
     Draw();
 }
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,6 +53,13 @@ void CutShort(SaveEmlResult& result, int index) {
     ++result.cut;
     result.failures.push_back("Message " + std::to_string(index) +
                               " of the folder is cut short: it is saved as far as it goes");
+}
+
+void Empty(SaveEmlResult& result, int index) {
+    TheErrorLog().Write("Message %d of the folder is empty", index);
+    ++result.unreadable;
+    result.failures.push_back("Message " + std::to_string(index) +
+                              " of the folder is empty: it is left out");
 }
 
 void Unreadable(SaveEmlResult& result, int index) {
@@ -114,7 +122,7 @@ int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, 
     std::string name = CleanEmlBaseName(baseName);
     for (long long k = -1;; ++k) {
         path = platform::JoinPath(folder, Candidate(name, k) + kExtension);
-        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) return fd;
         if (errno != EEXIST) return -1;
     }
@@ -122,38 +130,88 @@ int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, 
 
 namespace {
 
+// Whether two open files hold the same bytes.
+bool SameBytes(int a, int b) {
+    std::vector<char> x(64 * 1024), y(64 * 1024);
+    for (off_t at = 0;;) {
+        ssize_t got = ::pread(a, x.data(), x.size(), at);
+        if (got < 0) return false;
+        if (::pread(b, y.data(), static_cast<std::size_t>(got), at) != got) return false;
+        if (got == 0) return true;
+        if (std::memcmp(x.data(), y.data(), static_cast<std::size_t>(got)) != 0) return false;
+        at += got;
+    }
+}
+
+// A plain file already in the folder under the name's pattern (the name itself, then name0,
+// name1, ... up to the one just made) that holds the bytes of the file just made.
+bool EqualFileThere(const std::string& folder, const std::string& name, const std::string& made,
+                    int madeFd) {
+    struct stat mine;
+    if (::fstat(madeFd, &mine) != 0) return false;
+    for (long long k = -1;; ++k) {
+        const std::string path = platform::JoinPath(folder, Candidate(name, k) + kExtension);
+        if (path == made) return false;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) continue; // a name freed since
+        if (!S_ISREG(st.st_mode) || st.st_size != mine.st_size) continue;
+        platform::UniqueFd theirs(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (theirs.IsOpen() && SameBytes(theirs.Get(), madeFd)) return true;
+    }
+}
+
+enum class Saved {
+    Whole,       // a new file
+    Cut,         // a new file, as far as the mailbox goes
+    AlreadyThere, // a file with the same bytes was there: nothing new written
+    Empty,       // the message has no bytes at all: no file
+    Unreadable,  // no file
+    Failed,      // counted here
+};
+
 // Saves one message as a new file named after baseName; write streams its text into the file.
-// Written when it was saved, Cut when it was saved as far as the mailbox goes. Unreadable
-// leaves no file. Both are for the caller to count (it knows what to call the message); a file
-// that cannot be made or written is counted here.
+// A message already saved into the folder (the same bytes under its name or a numbered one) is
+// not saved again, so a second save into one folder adds only what is new. An empty or
+// unreadable message leaves no file; the caller counts those (it knows what to call the
+// message); a file that cannot be made or written is counted here.
 template <typename Write>
-MailTextWrite SaveMessage(const std::string& destination, const std::string& baseName,
-                          Write&& write, SaveEmlResult& result) {
+Saved SaveMessage(const std::string& destination, const std::string& baseName, Write&& write,
+                  SaveEmlResult& result) {
     std::string path;
     platform::UniqueFd fd(CreateUniqueEmlFile(destination, baseName, path));
     if (!fd.IsOpen()) {
         Failed(result, "Cannot create " + path + ": " + std::strerror(errno));
-        return MailTextWrite::WriteFailed;
+        return Saved::Failed;
     }
     // The text is streamed from the file to the new file, so a message of any size costs no
     // more memory than a small one.
     MailTextWrite written = write(fd.Get());
     int writeErrno = errno;
-    bool closed = fd.Close();
     if (written == MailTextWrite::Unreadable) {
         // Same as a message that cannot be read at all: no half message is left behind.
+        fd.Close();
         unlink(path.c_str());
-        return written;
+        return Saved::Unreadable;
+    }
+    struct stat st;
+    const bool empty = written != MailTextWrite::WriteFailed && ::fstat(fd.Get(), &st) == 0 &&
+                       st.st_size == 0;
+    const bool same = written != MailTextWrite::WriteFailed && !empty &&
+                      EqualFileThere(destination, CleanEmlBaseName(baseName), path, fd.Get());
+    bool closed = fd.Close();
+    if (empty || same) {
+        unlink(path.c_str());
+        return empty ? Saved::Empty : Saved::AlreadyThere;
     }
     if (written == MailTextWrite::WriteFailed || !closed) {
         Failed(result,
                "Cannot write " + path + ": " +
                    std::strerror(written == MailTextWrite::WriteFailed ? writeErrno : errno));
         unlink(path.c_str());
-        return MailTextWrite::WriteFailed;
+        return Saved::Failed;
     }
     ++result.saved;
-    return written;
+    return written == MailTextWrite::Cut ? Saved::Cut : Saved::Whole;
 }
 
 // Saves the messages the scan finds beyond the index's; numbers go on from first. False when
@@ -176,12 +234,14 @@ bool SaveScannedMessages(CDbxMessageScan& scan, const std::string& sourcePath,
     std::uint32_t start = 0;
     for (int k = 0; k < n && (start = scan.NextStart(start)) != 0; ++k) {
         std::string subject = scan.ReadSubject(start);
-        MailTextWrite written = SaveMessage(
+        const Saved saved = SaveMessage(
             destination, FormatIndexName(first + k, subject),
             [&](int fd) { return ToMailTextWrite(scan.WriteText(start, fd)); }, result);
-        if (written == MailTextWrite::Written) {
+        if (saved == Saved::Whole || saved == Saved::Cut) {
             ++result.savedFromScan;
-        } else if (written == MailTextWrite::Unreadable) {
+        } else if (saved == Saved::AlreadyThere) {
+            ++result.alreadyThere;
+        } else if (saved == Saved::Unreadable || saved == Saved::Empty) {
             TheErrorLog().Write("The message at position %u of the file breaks off", start);
             ++result.unreadable;
             result.failures.push_back("The message found at position " + std::to_string(start) +
@@ -228,13 +288,15 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
     for (int i = n - 1, k = 1; i >= 0; --i, ++k) {
         MailHeader header;
         // A message that cannot be read is counted and left out; the others are still saved.
-        const MailTextWrite written =
+        const Saved saved =
             source->ReadHeader(i, header) && header.HasText
                 ? SaveMessage(destination, FormatIndexName(i, header.Subject),
                               [&](int fd) { return source->WriteText(i, fd); }, result)
-                : MailTextWrite::Unreadable;
-        if (written == MailTextWrite::Unreadable) Unreadable(result, i);
-        if (written == MailTextWrite::Cut) CutShort(result, i);
+                : Saved::Unreadable;
+        if (saved == Saved::Unreadable) Unreadable(result, i);
+        if (saved == Saved::Empty) Empty(result, i);
+        if (saved == Saved::Cut) CutShort(result, i);
+        if (saved == Saved::AlreadyThere) ++result.alreadyThere;
         char counter[32];
         std::snprintf(counter, sizeof counter, "(%d/%d)", k, n);
         progress.SetTitleLine("Current Folder: " + sourcePath + counter);

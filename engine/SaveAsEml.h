@@ -23,9 +23,13 @@ struct SaveEmlResult {
     // savedFromScan.
     int saved = 0;
     int savedFromScan = 0;
+    // Messages already in the destination with the same bytes, from an earlier save: not
+    // written again (not in saved).
+    int alreadyThere = 0;
     // Messages whose file could not be created or written (also in the error log), and why.
     int failed = 0;
-    // Messages that could not be read (left out, the others saved all the same).
+    // Messages that could not be read, or that have no bytes at all (left out, the others saved
+    // all the same).
     int unreadable = 0;
     // Messages saved as far as the mailbox goes: it ends inside them (also in saved).
     int cut = 0;
@@ -47,6 +51,7 @@ std::string CleanEmlBaseName(const std::string& baseName);
 // A name (without ".eml") free in folder: the cleaned base name, else it followed by 0, 1, 2,
 // ..., the first free one. Counting never stops at a fixed number.
 std::string MakeUniqueEmlName(const std::string& folder, const std::string& baseName);
-// As MakeUniqueEmlName, but creates the file too, so no name is ever taken twice (O_EXCL).
+// As MakeUniqueEmlName, but creates the file too (open for reading and writing), so no name is
+// ever taken twice (O_EXCL).
 // Returns an open descriptor and sets path, or -1 (errno set) when no file could be created.
 int CreateUniqueEmlFile(const std::string& folder, const std::string& baseName, std::string& path);

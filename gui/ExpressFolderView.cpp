@@ -452,6 +452,9 @@ void CExpressFolderView::SaveMessages(bool recover) {
                    (recover && result.outcome == SaveEmlOutcome::ReadError)) {
             std::string text =
                 std::to_string(result.saved) + " message(s) saved to " + destination + counts;
+            if (result.alreadyThere > 0)
+                text += "; " + std::to_string(result.alreadyThere) +
+                        " already there, not saved again";
             for (const std::string& why : result.failures)
                 text += "\n" + why;
             m_ui->ShowMessage(text);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace platform {
 
@@ -39,6 +40,31 @@ std::string TrimRight(const std::string& s) {
 
 std::string Trim(const std::string& s) {
     return TrimLeft(TrimRight(s));
+}
+
+std::string Printable(const std::string& text, bool keepLineBreaks) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        char escape[8];
+        if (keepLineBreaks && (c == '\n' || (c == '\r' && next == '\n'))) {
+            out += static_cast<char>(c);
+        } else if (c == '\t' || c == '\n' || c == '\r') {
+            out += c == '\t' ? "\\t" : c == '\n' ? "\\n" : "\\r";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            out += escape;
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", next);
+            out += escape;
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 } // namespace platform

@@ -12,4 +12,10 @@ std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);
 std::string Trim(const std::string& s);
 
+// Text as it may go to a terminal or into a listing: control characters (C0, DEL, and C1 as
+// UTF-8) are written as escapes ("\t", "\n", "\r", "\x1b", "\u009b"), so a name cannot forge
+// lines or fields nor send commands to the terminal. With keepLineBreaks, "\n" and "\r\n" stay
+// as they are (for messages of several lines).
+std::string Printable(const std::string& text, bool keepLineBreaks = false);
+
 } // namespace platform

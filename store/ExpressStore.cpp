@@ -11,9 +11,12 @@
 
 namespace {
 
-// A folder name becomes one component of a relative path.
+// A folder name becomes one component of a relative path: a "/" would add a component, and "."
+// or ".." would name this folder or its parent (an identity named ".." would lead out of the
+// tree).
 std::string PathComponent(std::string name) {
     std::replace(name.begin(), name.end(), '/', '_');
+    if (name == "." || name == "..") std::replace(name.begin(), name.end(), '.', '_');
     return name;
 }
 

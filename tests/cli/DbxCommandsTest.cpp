@@ -74,7 +74,7 @@ TEST(CliDbx, SaveEmlReportsABrokenStoreAndAnUnreadableMessage) {
     o.chainLoopMessage = 0;
     r = RunProgram({"kestrel-cli", "save-eml", MakeStore(src, {Mail("a", "x"), Mail("b", "y")}, o),
                     dest.path()});
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.exitCode, 3); // the others are saved: incomplete, not failed
     EXPECT_NE(r.err.find("Extract eMail Error"), std::string::npos);
     EXPECT_EQ(platform::ListDirectory(dest.path()).size(), 1u);
 
@@ -116,7 +116,7 @@ TEST(CliDbx, SaveEmlRecoverSavesWhatTheIndexLost) {
     TempDir scanned;
     r = RunProgram(
         {"kestrel-cli", "save-eml", "--recover", MakeStore(src, mails, broken), scanned.path()});
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("the index cannot be read"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("breaks off: it is left out"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("0 message(s) from the index, 2 message(s) from the scan\n"
@@ -279,6 +279,30 @@ TEST(CliDbx, AnMboxCutInsideItsLastMessageIsReadAsFarAsItGoes) {
     EXPECT_NE(saved.err.find("cut short"), std::string::npos) << saved.err;
     EXPECT_EQ(ReadFileText(dest / "eml/0001cut.eml"), cut); // all there is of it
     EXPECT_EQ(ReadFileText(dest / "eml/0000whole.eml"), whole);
+
+    // Files that end as many do: blank lines before the first separator, lines ended by CR
+    // alone, no line end after the last line. Nothing is cut short there; a separator with
+    // nothing after it is no message to save.
+    std::string crText, lfText; // the message's CRLF line ends as CR, and as LF
+    for (std::size_t at = 0; at < whole.size(); ++at) {
+        const bool lineEnd = whole.compare(at, 2, "\r\n") == 0;
+        crText += lineEnd ? '\r' : whole[at];
+        lfText += lineEnd ? '\n' : whole[at];
+        at += lineEnd ? 1 : 0;
+    }
+    crText.pop_back();
+    lfText.pop_back();
+    src.Write("cr", "\r\r\rFrom anna@x Fri Jan  1 10:00:00 2010\r" + crText);
+    saved = RunProgram({"kestrel-cli", "save-eml", src / "cr", dest / "cr"});
+    EXPECT_EQ(saved.exitCode, 0) << saved.err;
+    EXPECT_EQ(ReadFileText(dest / "cr/0000whole.eml"), lfText);
+    src.Write("bare", "From anna@x Fri Jan  1 10:00:00 2010\n" + whole +
+                          "\nFrom anna@x Sat Jan  2 10:00:00 2010\n");
+    saved = RunProgram({"kestrel-cli", "save-eml", src / "bare", dest / "bare"});
+    EXPECT_EQ(saved.exitCode, 3) << saved.err;
+    EXPECT_NE(saved.err.find("Message 1 of the folder is empty: it is left out"), std::string::npos)
+        << saved.err;
+    EXPECT_EQ(platform::ListDirectory(dest / "bare").size(), 1u);
 }
 
 TEST(CliDbx, SearchAndWizardFailuresExitOne) {

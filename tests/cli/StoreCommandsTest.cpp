@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "RunProcess.h"
 
 namespace {
@@ -19,6 +21,23 @@ TEST(CliStore, DiscoverPrintsOneTabSeparatedLinePerFolder) {
     EXPECT_NE(r.out.find("Friends\tMaildir/Friends\t" + kSampleRoot + "/Maildir/.Friends\n"),
               std::string::npos);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 19);
+}
+
+// Names are the user's data: tabs, line breaks and escape sequences in them are written as
+// escapes, so they can neither forge rows or fields of the listing nor reach the terminal.
+TEST(CliStore, DiscoverEscapesControlCharactersInNames) {
+    TempDir root;
+    root.Write("acct/a.oeaccount", "x");
+    root.MakeDir("acct/Inbox");
+    root.MakeDir("acct/Evil\tname\nrow\x1b[2J\xc2\x9b");
+    auto r = RunProgram({"kestrel-cli", "discover", "--root", root.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\t'), 6) << r.out;
+    const std::string escaped = "Evil\\tname\\nrow\\x1b[2J\\u009b";
+    EXPECT_NE(r.out.find(escaped + "\tacct/" + escaped + "\t" + root.path() + "/acct/" + escaped + "\n"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST(CliStore, DiscoverWithoutRootUsesTheSettingsAndReportsAMissingStoreOnStderr) {

@@ -66,11 +66,22 @@ TEST_F(SaveAsEmlTest, SavesEveryMessageFromTheLastIndexDown) {
     EXPECT_EQ(progress->GetPos(), 3);
     EXPECT_FALSE(progress->IsOpen());
 
-    // A second save into the same folder keeps what is there and counts on.
-    Save(source);
-    EXPECT_EQ(ReadFileText(dest / "0000Hello0.eml"), mails[0].text);
-    EXPECT_EQ(ReadFileText(dest / "0000Hello.eml"), mails[0].text);
-    EXPECT_EQ(Names(dest.path()).size(), 6u);
+    // A second save into the same folder adds only what is not there yet: a message whose
+    // bytes are there under its name (or a numbered one) is not saved again, while another
+    // message that takes a name already there gets a counter.
+    dest.Write("0001Hello.eml", "someone else's file");
+    r = Save(Store({mails[0], mails[1], mails[2], Mail("Hello", "four")}));
+    EXPECT_EQ(r.saved, 2);
+    EXPECT_EQ(r.alreadyThere, 2);
+    EXPECT_EQ(Names(dest.path()), (std::vector<std::string>{"0000Hello.eml", "0001Hello.eml",
+                                                            "0001Hello0.eml", "0002Re__test.eml",
+                                                            "0003Hello.eml"}));
+    EXPECT_EQ(ReadFileText(dest / "0001Hello0.eml"), mails[1].text);
+    EXPECT_EQ(ReadFileText(dest / "0001Hello.eml"), "someone else's file");
+    r = Save(Store({mails[0], mails[1], mails[2], Mail("Hello", "four")}));
+    EXPECT_EQ(r.saved, 0);
+    EXPECT_EQ(r.alreadyThere, 4);
+    EXPECT_EQ(Names(dest.path()).size(), 5u);
 }
 
 TEST_F(SaveAsEmlTest, DeclinedQuestionWritesNothing) {

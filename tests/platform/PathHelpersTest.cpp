@@ -2,6 +2,7 @@
 
 #include "TempDir.h"
 #include "platform/PathHelpers.h"
+#include "platform/Text.h"
 
 using namespace platform;
 
@@ -38,4 +39,20 @@ TEST(PathHelpers, TrimAndUnquote) {
     EXPECT_EQ(Unquote("\"quoted\""), "quoted");
     EXPECT_EQ(Unquote("\""), "\"");
     EXPECT_EQ(Unquote("\"\"\"\""), "\"\"");
+}
+
+TEST(PathHelpers, PrintableTextEscapesControlCharacters) {
+    const struct {
+        const char* in;
+        bool keepLineBreaks;
+        const char* out;
+    } cases[] = {
+        {"plain Ünïcode and \\ stay", false, "plain Ünïcode and \\ stay"},
+        {"tab\tline\nreturn\r", false, "tab\\tline\\nreturn\\r"},
+        {"\x1b[2J\x07\x7f", false, "\\x1b[2J\\x07\\x7f"},
+        {"c1 \xc2\x9b \xc2\xa0", false, "c1 \\u009b \xc2\xa0"}, // a no-break space is text
+        {"two\nlines\r\nkept\rnot\x1b", true, "two\nlines\r\nkept\\rnot\\x1b"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Printable(c.in, c.keepLineBreaks), c.out) << c.in;
 }

@@ -191,7 +191,7 @@ TEST(ExpressStore, EveryFolderOnceWhateverTheParentIds) {
         {"own parent, second root, unsafe names",
          {{0, kExpressNoParent, "R", ""}, {3, 3, "a/b", "../up.dbx"}, {4, kExpressNoParent, "R2", "/etc/x"},
           {5, 0, "..", ".."}},
-         "S|S||0\n..|S/..||5\na_b|S/a_b||3\nR2|S/R2||4\n"},
+         "S|S||0\n__|S/__||5\na_b|S/a_b||3\nR2|S/R2||4\n"},
         {"orphans listed before their parents",
          {{3, 2, "C", ""}, {2, 1, "B", ""}, {1, 50, "A", ""}, {4, 6, "D", ""}, {5, 4, "E", ""}, {6, 5, "F", ""}},
          "S|S||0\nA|S/A||1\nB|S/A/B||2\nC|S/A/B/C||3\nD|S/D||4\nE|S/D/E||5\nF|S/D/E/F||6\n"},
@@ -214,4 +214,8 @@ TEST(ExpressStore, EveryFolderOnceWhateverTheParentIds) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Rows(ExpressFolderRecords(c.folders, "/store", "S")), c.rows);
     }
+    // An identity's name is cleaned the same way.
+    EXPECT_EQ(Rows(ExpressFolderRecords({{0, kExpressNoParent, "R", ""}, {1, 0, "Inbox", "i.dbx"}},
+                                        "/store", "..")),
+              "__|__||0\nInbox|__/Inbox|i.dbx|1\n");
 }
