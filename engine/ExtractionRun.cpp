@@ -66,7 +66,15 @@ std::string CleanFolderName(const std::string& folderName) {
 }
 
 std::string SubDirectoryName(const std::string& folderName) {
-    const std::string name = CleanFolderName(folderName);
+    std::string name = CleanFolderName(folderName);
+    // A name longer than a file system takes would leave the folder without a directory; it is
+    // cut (at a character boundary of UTF-8 text), with room left for a number after it.
+    if (name.size() > kMaxSubDirectoryName) {
+        std::size_t cut = kMaxSubDirectoryName;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name.resize(cut);
+    }
     const std::string lower = platform::ToLower(name);
     if (name.empty() || lower == "report" || lower == "process") return "_" + name;
     return name;

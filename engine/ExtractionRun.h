@@ -81,7 +81,8 @@ bool IsNameWithinFolder(const std::string& name);
 std::string CleanFolderName(const std::string& folderName);
 // CleanFolderName, with "_" in front of a name the runs use for their own files ("report",
 // "process", any case) and "_" for a name that is empty after cleaning: a folder's files never
-// land among the report's or over the top report.
+// land among the report's or over the top report. Cut to kMaxSubDirectoryName bytes.
+constexpr std::size_t kMaxSubDirectoryName = 200;
 std::string SubDirectoryName(const std::string& folderName);
 // The subject condition: keyword found in subject, without regard to case (full Unicode case
 // folding for UTF-8 text, ASCII for anything else). Blanks around the keyword do not count.

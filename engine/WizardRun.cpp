@@ -171,10 +171,16 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
     return MessageStep::Extracted;
 }
 
-// As ExtractWizardFolder; reportWritten says whether the folder's report frameset was written.
+// A folder (of message files, or a maildir) without messages of its own, as an account's
+// folder is: it gets no report. A message file is not opened here.
+bool IsFolderWithoutMessages(const std::string& messageFile) {
+    if (!platform::IsDirectory(messageFile)) return false;
+    MailboxOpen opened = OpenMailbox(messageFile);
+    return opened.Kind && opened.Kind->Folder && (!opened || opened.Source->Count() == 0);
+}
+
 int RunWizardFolder(const WizardRequest& request, const std::string& directoryName,
-                    const std::string& messageFile, WizardContext& context, bool& reportWritten) {
-    reportWritten = false;
+                    const std::string& messageFile, WizardContext& context) {
     // Without a destination the folder's directory would land wherever the program runs.
     if (request.Destination.empty()) return 0;
     const std::string D = platform::JoinPath(request.Destination, directoryName);
@@ -233,7 +239,7 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
 
     // The top report links to this folder's report: it is there even when no mail was.
     pager.Finish(true);
-    reportWritten = pager.Written();
+    if (!pager.Written() && context.problems) ++context.problems->UnwrittenReportFiles;
     // The component's scratch files; a file that was there before the run stays.
     SweepFiles(D, "kestl*.*", before);
     RemoveEmptyRecoveryFolder(D);
@@ -246,8 +252,7 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
 
 int ExtractWizardFolder(const WizardRequest& request, const std::string& directoryName,
                         const std::string& messageFile, WizardContext& context) {
-    bool reportWritten = false;
-    return RunWizardFolder(request, directoryName, messageFile, context, reportWritten);
+    return RunWizardFolder(request, directoryName, messageFile, context);
 }
 
 std::string BuildWizardTopReport(const WizardFolderList& folders) {
@@ -279,11 +284,20 @@ WizardFolderList DistinctFolderNames(const WizardFolderList& folders) {
     auto directory = [](const std::string& name) {
         return platform::ToLower(SubDirectoryName(name));
     };
+    // A name too long for a directory is cut before its number, which must not be cut away.
+    auto base = [](std::string name) {
+        std::size_t cut = kMaxSubDirectoryName - 16;
+        if (name.size() <= cut) return name;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name.resize(cut);
+        return name;
+    };
     for (auto& folder : named) {
         if (folder.second.empty()) continue;
         std::string name = folder.first;
         for (int n = 2; taken.count(directory(name)); ++n)
-            name = folder.first + " (" + std::to_string(n) + ")";
+            name = base(folder.first) + " (" + std::to_string(n) + ")";
         taken.insert(directory(name));
         folder.first = name;
     }
@@ -297,20 +311,20 @@ int RunWizardExtraction(const WizardRequest& request, const WizardFolderList& ch
     // Folders of the same name (the inboxes of several accounts) each get a directory and a
     // link of their own.
     const WizardFolderList folders = DistinctFolderNames(chosen);
-    // The top page exists from the start, so even a run stopped at once leaves it; it links a
-    // folder only once that folder's report is there to open, and is rewritten as they come.
-    WizardFolderList reported;
-    WriteWizardTopReport(request.Destination, reported);
+    // The top page links every chosen folder before any is read, so a run that stops keeps its
+    // links to the folders not reached (their pages come when they are run). Only a folder that
+    // holds no messages of its own (an account's folder) gets no page, so no link either.
+    WizardFolderList linked;
+    for (const auto& folder : folders)
+        if (!folder.second.empty() && !IsFolderWithoutMessages(folder.second))
+            linked.push_back(folder);
+    if (!WriteWizardTopReport(request.Destination, linked) && context.problems)
+        ++context.problems->UnwrittenReportFiles;
     for (const auto& folder : folders) {
         if (folder.second.empty()) continue;
-        bool reportWritten = false;
-        int result = RunWizardFolder(request, SubDirectoryName(folder.first), folder.second,
-                                     context, reportWritten);
-        if (reportWritten) {
-            reported.push_back(folder);
-            WriteWizardTopReport(request.Destination, reported);
-        }
-        if (result == -1) break;
+        if (ExtractWizardFolder(request, SubDirectoryName(folder.first), folder.second, context) ==
+            -1)
+            break;
     }
     return 0;
 }

@@ -35,6 +35,12 @@ TEST(ExtractionRules, CleanFolderName) {
                                                           {"reports", "reports"},
                                                           {"report.htm", "report-htm"}})
         EXPECT_EQ(SubDirectoryName(in), out) << in;
+    // Nor one too long for a file system: it is cut, never inside a character.
+    EXPECT_EQ(SubDirectoryName(std::string(300, 'x')), std::string(kMaxSubDirectoryName, 'x'));
+    std::string umlauts = "x";
+    for (int i = 0; i < 150; ++i)
+        umlauts += "\xC3\xBC";
+    EXPECT_EQ(SubDirectoryName(umlauts).size(), kMaxSubDirectoryName - 1);
 }
 
 TEST(ExtractionRules, SubjectConditionFoldsCase) {

@@ -159,6 +159,22 @@ TEST_F(WizardRunTest, FoldersThatCannotRunAreSkipped) {
     noText.withTextPosition = false;
     EXPECT_EQ(Run("Inbox", Store("Inbox", {noText})), 0); // counts as an empty message
     EXPECT_TRUE(m_ui.shown.empty());
+
+    // A link in place of the folder's directory, or of its process/ folder, leads nowhere.
+    const std::string outside = m_root.MakeDir("outside");
+    const std::string mails = Store("Mails", {Mail("One", kStart, {{"a.jpg", kJpeg, "image/jpeg"}})});
+    const std::string folder = m_request.Destination + "/Inbox";
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(symlink(outside.c_str(), folder.c_str()), 0);
+    EXPECT_EQ(Run("Inbox", mails), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(outside));
+    ASSERT_EQ(unlink(folder.c_str()), 0);
+    m_root.MakeDir("dest/Inbox");
+    ASSERT_EQ(symlink(outside.c_str(), D("process").c_str()), 0);
+    EXPECT_EQ(Run("Inbox", mails), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(outside));
+    EXPECT_FALSE(platform::FileExists(D("a.jpg")));
+    EXPECT_TRUE(m_ui.shown.empty());
 }
 
 TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
@@ -169,14 +185,14 @@ TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
         {"No file", ""},
         {"   ", Store("blank", {Mail("Blank", kStart, {{"b.jpg", kJpeg, "image/jpeg"}})})},
         {"50% #1?", Store("odd", {Mail("Odd", kStart, {})})},
+        {std::string(300, 'n'), Store("long", {Mail("Long", kStart, {{"c.jpg", kJpeg, "image/jpeg"}})})},
         {"Sent <R&D>", Store("b", {Mail("Two", kStart, {})}, broken)},
         {"Later", Store("c", {Mail("Three", kStart, {})})}};
     WizardContext context{m_client, m_progress, m_ui, m_settings};
     EXPECT_EQ(RunWizardExtraction(m_request, folders, context), 0);
-    // Only the folders whose report is there are linked: not the one without a file, nor the one
-    // that stopped the run, nor the one never reached.
-    EXPECT_EQ(ReadFileText(m_request.Destination + "/report.htm"),
-              BuildWizardTopReport({folders[0], folders[2], folders[3]}));
+    // Every chosen folder is linked from the start, the one that stopped the run and the one
+    // never reached too; only the one without a file is not.
+    EXPECT_EQ(ReadFileText(m_request.Destination + "/report.htm"), BuildWizardTopReport(folders));
     EXPECT_TRUE(platform::FileExists(D("report.htm")));
     EXPECT_EQ(m_ui.LastText(), "Extract eMail Error");
     EXPECT_FALSE(platform::FileExists(m_request.Destination + "/Later"));
@@ -197,6 +213,8 @@ TEST_F(WizardRunTest, TopReportThenEachFolderUntilOneFails) {
     // Links reach the folders whatever they are called; a blank name gets one of its own.
     EXPECT_NE(top.find("<a href=\".\\_\\report.htm\""), std::string::npos) << top;
     EXPECT_TRUE(platform::FileExists(m_request.Destination + "/_/b.jpg"));
+    // A name too long for a directory gets a shorter one.
+    EXPECT_TRUE(platform::FileExists(m_request.Destination + "/" + std::string(200, 'n') + "/c.jpg"));
     EXPECT_NE(top.find("<a href=\".\\50%25-%231-\\report.htm\""), std::string::npos) << top;
 }
 
@@ -207,13 +225,18 @@ TEST_F(WizardRunTest, FoldersOfTheSameNameGetADirectoryAndALinkEach) {
         {"Inbox", Store("a", {Mail("One", kStart, {{"one.jpg", kJpeg, "image/jpeg"}})})},
         {"Inbox", Store("b", {Mail("Two", kStart, {{"two.jpg", kJpeg, "image/jpeg"}})})},
         {"Inbox", ""},
-        {"INBOX", Store("c", {Mail("Three", kStart, {{"three.jpg", kJpeg, "image/jpeg"}})})}};
+        {"INBOX", Store("c", {Mail("Three", kStart, {{"three.jpg", kJpeg, "image/jpeg"}})})},
+        // Names too long for a directory, the same in the part a directory keeps.
+        {std::string(300, 'x'), Store("d", {Mail("Four", kStart, {{"four.jpg", kJpeg, "image/jpeg"}})})},
+        {std::string(300, 'x'), Store("e", {Mail("Five", kStart, {{"five.jpg", kJpeg, "image/jpeg"}})})}};
     WizardContext context{m_client, m_progress, m_ui, m_settings};
     EXPECT_EQ(RunWizardExtraction(m_request, folders, context), 0);
     const std::string& dest = m_request.Destination;
     EXPECT_TRUE(platform::FileExists(dest + "/Inbox/one.jpg"));
     EXPECT_TRUE(platform::FileExists(dest + "/Inbox-(2)/two.jpg"));
     EXPECT_TRUE(platform::FileExists(dest + "/INBOX-(3)/three.jpg"));
+    EXPECT_TRUE(platform::FileExists(dest + "/" + std::string(200, 'x') + "/four.jpg"));
+    EXPECT_TRUE(platform::FileExists(dest + "/" + std::string(184, 'x') + "-(2)/five.jpg"));
     const std::string top = ReadFileText(dest + "/report.htm");
     for (const char* link : {"\\Inbox\\report.htm\" target=\"newFrame\">Inbox<",
                              "\\Inbox-(2)\\report.htm\" target=\"newFrame\">Inbox (2)<",
