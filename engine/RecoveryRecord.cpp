@@ -41,6 +41,28 @@ platform::UniqueFd OpenProcessFolder(const std::string& destination) {
         ::openat(dest.Get(), "process", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
+// Whether the name holds a record as a run writes it ("From:" ... "\r\nSubject:" ...), in a
+// plain file of one name: a spare that an interrupted run left, never someone's own file.
+bool HoldsARecord(int dirFd, const char* name) {
+    platform::UniqueFd fd(platform::OpenFileForReadingAt(dirFd, name, false, 64 * 1024));
+    struct stat st;
+    if (!fd.IsOpen() || ::fstat(fd.Get(), &st) != 0 || st.st_nlink != 1) return false;
+    std::string text(static_cast<std::size_t>(st.st_size), '\0');
+    if (::pread(fd.Get(), text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
+        return false;
+    return text.rfind("From:", 0) == 0 && text.find("\r\nSubject:") != std::string::npos;
+}
+
+// Removes the name when it is still the file open as fd (a file this run made), and closes fd.
+void RemoveIfOurs(int dirFd, const char* name, platform::UniqueFd& fd) {
+    struct stat open {}, named {};
+    if (fd.IsOpen() && ::fstat(fd.Get(), &open) == 0 &&
+        ::fstatat(dirFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && open.st_dev == named.st_dev &&
+        open.st_ino == named.st_ino)
+        ::unlinkat(dirFd, name, 0);
+    fd.Close();
+}
+
 enum class Swap { Exchanged, Replaced, WriteFailed, NotPossible };
 
 // The record written into the spare file, which then trades places with the record in one
@@ -48,30 +70,32 @@ enum class Swap { Exchanged, Replaced, WriteFailed, NotPossible };
 // file created and another deleted for every message would cost far more: some file systems
 // search past every recently deleted inode to create the next one. `spare` is the spare when
 // the caller has it open, else it is opened by name; afterwards it holds the file written,
-// which is the record unless WriteFailed. NotPossible when this way cannot be taken (no record
-// that is a plain file yet to trade with, a spare that is not a plain file of ours).
+// which is the record unless WriteFailed or NotPossible (then it is the spare, for the caller to
+// remove). NotPossible when this way cannot be taken (no record that is a plain file yet to
+// trade with, a spare that is not a plain file of ours, no rename).
 Swap WriteBySwap(int dirFd, const std::string& text, platform::UniqueFd& spare) {
     struct stat st;
     if (!spare.IsOpen()) {
         if (::fstatat(dirFd, kRecordName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
             return Swap::NotPossible;
+        // A new file, or the spare an interrupted run left; a file of someone else's under that
+        // name is neither written over nor removed.
         spare = platform::UniqueFd(::openat(
-            dirFd, kSpareName, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+            dirFd, kSpareName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!spare.IsOpen() && errno == EEXIST && HoldsARecord(dirFd, kSpareName))
+            spare = platform::UniqueFd(
+                ::openat(dirFd, kSpareName, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         // A second name of someone else's file is not ours to write over.
         if (spare.IsOpen() &&
             (::fstat(spare.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1))
             spare.Close();
         if (!spare.IsOpen()) return Swap::NotPossible;
     }
-    if (!WriteOver(spare.Get(), text)) {
-        spare.Close();
-        return Swap::WriteFailed;
-    }
+    if (!WriteOver(spare.Get(), text)) return Swap::WriteFailed;
     if (::renameat2(dirFd, kSpareName, dirFd, kRecordName, RENAME_EXCHANGE) == 0)
         return Swap::Exchanged;
     // A file system without the exchange: the spare replaces the record, as a new file would.
     if (::renameat(dirFd, kSpareName, dirFd, kRecordName) == 0) return Swap::Replaced;
-    spare.Close();
     return Swap::NotPossible;
 }
 
@@ -156,14 +180,14 @@ bool CRecoveryRecord::Write(const std::string& sender, const std::string& subjec
         m_record = std::move(m_spare);
         return true;
     case Swap::WriteFailed:
-        ::unlinkat(folder, kSpareName, 0);
+        RemoveIfOurs(folder, kSpareName, m_spare);
         return false;
     case Swap::NotPossible:
         break;
     }
     // The first record of a run, or the swap cannot be made: a new file renamed over the old.
     m_record.Close();
-    ::unlinkat(folder, kSpareName, 0);
+    RemoveIfOurs(folder, kSpareName, m_spare);
     return platform::ReplaceFileAt(folder, kRecordName, text, false, 0644);
 }
 
@@ -176,7 +200,8 @@ void DeleteRecoveryRecord(const std::string& destination) {
     platform::UniqueFd folder = OpenProcessFolder(destination);
     if (!folder.IsOpen()) return;
     ::unlinkat(folder.Get(), kRecordName, 0);
-    ::unlinkat(folder.Get(), kSpareName, 0);
+    // The spare only when it is one: a file of the user's under its name stays.
+    if (HoldsARecord(folder.Get(), kSpareName)) ::unlinkat(folder.Get(), kSpareName, 0);
 }
 
 void RemoveInterruptedRunLeftovers(const std::string& destination, const std::string& folder) {

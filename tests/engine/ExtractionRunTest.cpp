@@ -257,6 +257,18 @@ TEST_F(ExtractionRunTest, CancelFinishesTheMessageAndTheReport) {
     EXPECT_EQ(m_shell.opened, (std::vector<std::string>{Dest("report.htm")}));
 }
 
+// Cancel is looked for after every message, one without attachments too.
+TEST_F(ExtractionRunTest, CancelAfterAMessageWithoutAttachments) {
+    AddMessage("a.eml", "First", {{"a.bin", "x"}});
+    AddMessage("b.eml", "Second", {});
+    CScriptedProgress progress(1);
+    ASSERT_EQ(Run(progress), 0);
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{"Progress Cancelled",
+                                        "Number of Extracted Mail: 0\n No Report is Generated!!"}));
+    EXPECT_FALSE(platform::FileExists(Dest("a.bin")));
+}
+
 TEST_F(ExtractionRunTest, InterruptedEarlierRun) {
     AddMessage("a.eml", "First", {{"a.bin", "x"}});
     m_root.Write("dest/process/error.txt", "From:Bob\r\nSubject:Broken");
@@ -466,8 +478,11 @@ TEST_F(ExtractionRunTest, LinksInTheDestinationAreNotFollowed) {
                                   m_settings, &m_view,  &problems};
         EXPECT_EQ(RunExtraction(m_mail + "/", m_options, "Inbox", context), c.result);
         EXPECT_TRUE(std::filesystem::is_empty(outside));
-        // The report cannot go through a link: the run says so.
+        // Neither the report nor the record of the message worked on goes through a link: the
+        // run says so, and a program that runs it fails it as incomplete.
         EXPECT_EQ(problems.UnwrittenReportFiles, std::string(c.link) == "report" ? 1 : 0);
+        EXPECT_EQ(problems.UnwrittenRecoveryRecords, std::string(c.link) == "process" ? 1 : 0);
+        EXPECT_EQ(problems.Any(), std::string(c.link) != "Inbox");
     }
 }
 

@@ -119,6 +119,29 @@ TEST(RecoveryRecord, LinksInTheDestinationAreNotFollowed) {
     EXPECT_FALSE(std::filesystem::is_symlink(d / "dest2/process/error.txt"));
     EXPECT_EQ(ReadFileText(d / "dest2/process/error.txt"), "From:Eve\r\nSubject:kept");
 
+    // Nor through a link planted there, to a file that reads like a record; and a file of the
+    // user's under that name is neither written over nor removed, while a spare that an
+    // interrupted run left is taken and goes at the end.
+    const std::string outsideRecord = d.Write("outside/record", "From:x\r\nSubject:y");
+    d.MakeDir("dest5/process");
+    ASSERT_EQ(symlink(outsideRecord.c_str(), (d / "dest5/process/error.txt.next").c_str()), 0);
+    d.Write("dest6/process/error.txt.next", "my own notes");
+    d.Write("dest7/process/error.txt.next", "From:Eve\r\nSubject:0");
+    for (const char* dest : {"dest5", "dest6", "dest7"}) {
+        CRecoveryRecord run(d / dest);
+        for (const char* subject : {"1", "2", "3"}) {
+            ASSERT_TRUE(run.Write("Eve", subject)) << dest;
+            EXPECT_EQ(ReadFileText(d / (std::string(dest) + "/process/error.txt")),
+                      std::string("From:Eve\r\nSubject:") + subject) << dest;
+        }
+        DeleteRecoveryRecord(d / dest);
+        EXPECT_EQ(ReadFileText(outsideRecord), "From:x\r\nSubject:y") << dest;
+        EXPECT_FALSE(platform::FileExists(d / (std::string(dest) + "/process/error.txt"))) << dest;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(d / "dest5/process/error.txt.next"));
+    EXPECT_EQ(ReadFileText(d / "dest6/process/error.txt.next"), "my own notes");
+    EXPECT_TRUE(platform::ListDirectory(d / "dest7/process").empty());
+
     // Nor where a run keeps its two record files open and someone puts a name of theirs in the
     // place of one.
     d.MakeDir("dest4/process");
