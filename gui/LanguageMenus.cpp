@@ -72,7 +72,27 @@ void Relayout(wxWindow* window) {
     layout(top);
 }
 
+DialogTextObserver& Observer() {
+    static DialogTextObserver observer;
+    return observer;
+}
+
+// The text a language file replaces in a window of a dialog: a top-level window's title, a
+// tab's text for a page, a control's label.
+wxString ShownText(wxWindow* w, wxBookCtrlBase* book) {
+    if (auto* top = dynamic_cast<wxTopLevelWindow*>(w)) return top->GetTitle();
+    if (book) {
+        int page = book->FindPage(w);
+        return page == wxNOT_FOUND ? wxString() : book->GetPageText(static_cast<size_t>(page));
+    }
+    return w->GetLabel();
+}
+
 } // namespace
+
+void SetDialogTextObserver(DialogTextObserver observer) {
+    Observer() = std::move(observer);
+}
 
 void MarkLanguageMenu(wxMenuBar* menuBar) {
     if (!menuBar) return;
@@ -181,10 +201,15 @@ void TranslateDialog(wxWindow* window, unsigned section) {
             key = res::IDC_STATIC_SHARED;
         else
             key = static_cast<unsigned>(w->GetId());
-        // A page of a tab control is keyed 0 as well: its caption is the tab's text.
-        auto* book = w == window ? dynamic_cast<wxBookCtrlBase*>(w->GetParent()) : nullptr;
-        if (book) key = 0;
+        // A page of a tab control has the tab's text: the page translated on its own is keyed
+        // 0, as a window is; among its dialog's controls, by its id.
+        auto* book = dynamic_cast<wxBookCtrlBase*>(w->GetParent());
+        if (book && w == window) key = 0;
         std::string text = LookupLanguageText(sectionName, std::to_string(key));
+        if (Observer()) {
+            wxString shown = ShownText(w, book);
+            if (!shown.empty()) Observer()(w, section, key, shown, !text.empty());
+        }
         if (!text.empty()) {
             if (auto* top = dynamic_cast<wxTopLevelWindow*>(w)) {
                 top->SetTitle(Wx(text));

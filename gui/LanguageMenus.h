@@ -1,6 +1,9 @@
 #pragma once
 // Applies the language files to the menu bar and to dialogs.
+#include <functional>
+
 #include <wx/font.h>
+#include <wx/string.h>
 
 class wxFrame;
 class wxMenu;
@@ -21,6 +24,13 @@ void RestoreMenuTexts(wxMenuBar* menuBar, unsigned templateId);
 // The texts of the window and its controls by control id (65535 for controls without one,
 // 0 for a top-level window), and the dialog font.
 void TranslateDialog(wxWindow* window, unsigned section);
+// Sees every lookup TranslateDialog makes for a window that shows a text: the section, the key,
+// the text the window shows and whether the current language file had one for it. For checks
+// that a language file leaves nothing untranslated; none by default.
+using DialogTextObserver =
+    std::function<void(wxWindow* window, unsigned section, unsigned key, const wxString& text,
+                       bool translated)>;
+void SetDialogTextObserver(DialogTextObserver observer);
 // The font the current language file names; not ok when it names none.
 wxFont GetDialogFont();
 // Puts the check mark on the selected entry among 5050 and the listed entries.

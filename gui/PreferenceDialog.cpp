@@ -158,10 +158,10 @@ void CPreferenceDialog::BuildPage() {
     extraction->Add(row, 0, wxALL, 6);
     page->Add(extraction, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 6);
 
-    wxStaticBoxSizer* store = Group(m_page, wxID_ANY, "Windows Live Mail Setting");
+    wxStaticBoxSizer* store = Group(m_page, IDC_MAILBOX_GROUP, "Windows Live Mail Setting");
     box = store->GetStaticBox();
     row = new wxBoxSizer(wxHORIZONTAL);
-    row->Add(new wxStaticText(box, wxID_ANY, U("Mailbox Path:")), 0,
+    row->Add(new wxStaticText(box, IDC_MAILBOX_LABEL, U("Mailbox Path:")), 0,
              wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
     m_path = new wxTextCtrl(box, IDC_MAILBOX_PATH);
     m_path->SetMinSize(wxSize(m_path->GetTextExtent(wxString('x', 40)).x, -1));

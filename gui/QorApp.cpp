@@ -13,6 +13,7 @@
 #include "app/Settings.h"
 #include "gui/AboutDialog.h"
 #include "gui/DialogWindows.h"
+#include "gui/EditKeys.h"
 #include "gui/LongOperation.h"
 #include "gui/MainFrame.h"
 #include "gui/SplashScreen.h"
@@ -170,6 +171,7 @@ void CQorApp::QuitFromOutside() {
 
 int CQorApp::FilterEvent(wxEvent& event) {
     if (CSplashScreen::PreTranslateAppMessage(event)) return Event_Processed;
+    if (FilterEditKeys(event)) return Event_Processed;
     return Event_Skip;
 }
 

@@ -175,6 +175,10 @@ inline constexpr unsigned IDC_SIZE_LIMIT_LABEL = 1072;
 inline constexpr unsigned IDC_KBYTES_LABEL = 1073;
 inline constexpr unsigned IDC_MAILBOX_PATH = 1074;
 inline constexpr unsigned IDC_BROWSE_MAILBOX = 1075;
+// The group and label of the mailbox path have ids of their own, so that a language file can
+// give each its text (under 65535 both would get the same one).
+inline constexpr unsigned IDC_MAILBOX_GROUP = 1076;
+inline constexpr unsigned IDC_MAILBOX_LABEL = 1077;
 inline constexpr unsigned IDC_SIZE_LIMIT = 10201;
 inline constexpr unsigned IDC_AUTO_RENAME = 10301;
 inline constexpr unsigned IDC_REMOVE_FW = 10312;

@@ -1,8 +1,12 @@
 // The frame's own commands, end to end: the preference, identity and about dialogs, the help
 // book, and what the desktop is asked to start.
 #include "GuiTest.h"
+#include "ScriptedUi.h"
 
 #include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
 
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
@@ -25,7 +29,12 @@
 #include "gui/FolderBrowser.h"
 #include "gui/HelpViewer.h"
 #include "gui/IdentityDialog.h"
+#include "gui/LanguageMenus.h"
 #include "gui/LinkStatic.h"
+#include "gui/OEMessageDialog.h"
+#include "gui/SearchMailDialog.h"
+#include "gui/WizardDialog.h"
+#include "gui/ExtractionWizard.h"
 #include "gui/ShellListView.h"
 #include "res/Resource.h"
 #include "store/StoreDiscovery.h"
@@ -245,34 +254,102 @@ TEST_F(CommandTest, AFirstStartWithoutAStoreLeadsThroughThePreferencesToTheFolde
     EXPECT_EQ(tree->GetItemText(tree->GetFirstChild(tree->GetRootItem(), cookie)), "Acct");
 }
 
-TEST_F(CommandTest, TranslatedDialogsGrowToShowTheirTextsWhole) {
+TEST_F(CommandTest, EveryDialogIsWholeInGermanAndTheFileHasEachOfItsTexts) {
     InstallGerman();
     CMainFrame* frame = Start();
     PostCommand(frame, 5051);
+    // Every text a dialog shows that the language file can replace: where it was looked up and
+    // whether one of the lookups found a German text.
+    struct Lookup {
+        bool found = false;
+        std::string where;
+    };
+    std::map<wxWindow*, Lookup> lookups;
+    SetDialogTextObserver(
+        [&](wxWindow* w, unsigned section, unsigned key, const wxString& text, bool found) {
+            Lookup& l = lookups[w];
+            l.found = l.found || found;
+            if (l.where.empty())
+                l.where = "[" + std::to_string(section) + "] " + std::to_string(key) + "=" +
+                          text.utf8_string();
+        });
+    // Texts that show data (a folder's name, a path, the version) are no words to translate.
+    const std::set<int> data = {res::IDC_SEARCH_FOLDER_NAME, res::IDC_DESTINATION_PATH,
+                                res::IDC_VERSION_TEXT};
+    std::vector<std::string> missing;
+    // Each dialog is checked as it shows: no text cut, none the file has no German for.
+    auto check = [&](wxDialog& d, const std::string& name) {
+        PumpFor(50);
+        ExpectNothingCut(d);
+        SaveScreenshotIfAsked(d, "de-" + name);
+        for (const auto& [w, l] : lookups)
+            if (!l.found && !data.count(w->GetId())) missing.push_back(name + " " + l.where);
+        lookups.clear();
+    };
     ModalScript script;
     script.Then([&](wxDialog& d) {
         EXPECT_EQ(d.GetTitle(), "Einstellungen");
         EXPECT_EQ(Control<wxNotebook>(d, res::IDC_PREFERENCE_TABS).GetPageText(0),
                   "Allgemeine Einstellungen");
-        EXPECT_EQ(Control<wxCheckBox>(d, res::IDC_AUTO_RENAME).GetLabel(),
-                  wxString::FromUTF8("Dateien automatisch umbenennen (wenn die extrahierte Datei "
-                                     "schon existiert)"));
-        ExpectNothingCut(d);
+        check(d, "preference");
         ClickButton(d, res::IDCANCEL_BUTTON);
     });
     PostCommand(frame, res::ID_FILE_PREFERENCE);
-    EXPECT_EQ(script.PendingSteps(), 0u);
+    script.Then([&](wxDialog& d) {
+        check(d, "about");
+        d.EndModal(wxID_OK);
+    });
+    PostCommand(frame, res::ID_APP_ABOUT);
+    script.Then([&](wxDialog& d) {
+        check(d, "identity");
+        d.EndModal(wxID_CANCEL);
+    });
+    PostCommand(frame, res::ID_SWITCH_IDENTITY);
     // The option sheet was laid out for the English texts before it was translated.
     CExtractOptionSheet sheet(frame);
     script.Then([&](wxDialog& d) {
-        PumpFor(50);
         EXPECT_EQ(Control<wxCheckBox>(d, res::IDC_SHOW_REPORT).GetLabel(),
                   "Extraktionsbericht anzeigen");
-        ExpectNothingCut(d);
+        auto& tabs = Control<wxNotebook>(d, res::IDC_OPTION_TABS);
+        for (size_t page = 0; page < tabs.GetPageCount(); ++page) {
+            tabs.SetSelection(page);
+            check(d, "options-" + std::to_string(page));
+        }
         ClickButton(d, res::IDCANCEL_BUTTON);
     });
     sheet.ShowModal();
+    ScriptedMessageBox ui;
+    CSearchMailDialog search(frame, "Inbox", "", ui);
+    script.Then([&](wxDialog& d) {
+        check(d, "search");
+        d.Close();
+    });
+    search.ShowModal();
+    COEMessageDialog messages(frame, ui);
+    script.Then([&](wxDialog& d) {
+        check(d, "oe-messages");
+        d.EndModal(wxID_CANCEL);
+    });
+    messages.ShowModal();
+    // Each wizard page as the first of a wizard of its own, so each shows without a run.
+    StoreDiscovery noFolders;
+    const std::vector<std::pair<unsigned, std::function<CWizardPage*()>>> pages = {
+        {res::IDD_WIZARD_FOLDER_PAGE, [&] { return new CWizardFolderPage(noFolders, ui); }},
+        {res::IDD_WIZARD_DESTINATION_PAGE, [&] { return new CWizardDestinationPage(ui); }},
+        {res::IDD_WIZARD_DURATION_PAGE, [] { return new CWizardDurationPage; }}};
+    for (const auto& [id, page] : pages) {
+        CWizardDialog wizard(frame, res::IDD_WIZARD, "Wizard", wxSize(324, 193));
+        wizard.AddPage(page(), id);
+        wizard.Start();
+        script.Then([&, id = id](wxDialog&) {
+            check(wizard, "wizard-" + std::to_string(id));
+            wizard.Cancel();
+        });
+        wizard.ShowModal();
+    }
     EXPECT_EQ(script.PendingSteps(), 0u);
+    SetDialogTextObserver({});
+    EXPECT_TRUE(missing.empty()) << ::testing::PrintToString(missing);
 }
 
 TEST_F(CommandTest, TheIdentityChosenIsKeptForTheTitleAndCancelKeepsTheOldOne) {

@@ -16,7 +16,9 @@
 #include <wx/splitter.h>
 #include <wx/statusbr.h>
 #include <wx/aui/auibar.h>
+#include <wx/textctrl.h>
 #include <wx/treectrl.h>
+#include <wx/uiaction.h>
 
 #include "gui/FolderBrowser.h"
 #include "gui/LanguageMenus.h"
@@ -102,6 +104,41 @@ std::string ToolBarSide(CMainFrame* frame) {
     if (!vertical && b.GetBottom() < panes.y) return "Top";
     if (!vertical && b.y > panes.GetBottom()) return "Bottom";
     return "overlapping";
+}
+
+// Keys as the user presses them, over the field that has the focus.
+struct EditKeyStep {
+    const char* keys;
+    std::function<void(wxUIActionSimulator&, wxTextEntry&)> press;
+    const char* after;
+};
+
+void PressEditKeys(wxWindow* field, wxTextEntry& entry, const std::vector<EditKeyStep>& steps) {
+    wxUIActionSimulator sim;
+    sim.MouseMove(field->GetScreenRect().GetPosition() + wxPoint(10, 10));
+    field->SetFocus();
+    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == field; }));
+    for (const EditKeyStep& step : steps) {
+        step.press(sim, entry);
+        EXPECT_TRUE(PumpUntil([&] { return entry.GetValue() == step.after; }))
+            << step.keys << ": \"" << entry.GetValue() << "\", not \"" << step.after << "\"";
+    }
+}
+
+auto Keys(int key, int modifiers) {
+    return [key, modifiers](wxUIActionSimulator& sim, wxTextEntry&) { sim.Char(key, modifiers); };
+}
+auto AtEnd(int key, int modifiers) {
+    return [key, modifiers](wxUIActionSimulator& sim, wxTextEntry& entry) {
+        entry.SetInsertionPointEnd();
+        sim.Char(key, modifiers);
+    };
+}
+auto AllThen(int key, int modifiers) {
+    return [key, modifiers](wxUIActionSimulator& sim, wxTextEntry& entry) {
+        entry.SelectAll();
+        sim.Char(key, modifiers);
+    };
 }
 
 } // namespace
@@ -232,10 +269,13 @@ TEST_F(GuiTest, TheToolBarDocksOnEverySideAndFloatsWithItsCommands) {
         EXPECT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == side; }))
             << side << ": " << ToolBarSide(frame);
         EXPECT_EQ(ToolBarPlaceName(frame->GetDockManager().GetPane(bar)), side);
+        SaveScreenshotIfAsked(*frame, "bar-" + side);
     }
     FloatToolBar(frame, frame->GetScreenPosition() + wxPoint(60, 90));
     ASSERT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Floating"; })) << ToolBarSide(frame);
     EXPECT_EQ(ToolBarPlaceName(frame->GetDockManager().GetPane(bar)), "Floating");
+    SaveScreenshotIfAsked(*frame, "bar-Floating");
+    SaveScreenshotIfAsked(*wxGetTopLevelParent(bar), "bar-Floating-bar");
     // Floating, its buttons still follow the commands' state and reach the frame.
     EXPECT_FALSE(CommandEnabled(frame, res::ID_EXTRACT_ATTACHMENTS));
     EXPECT_TRUE(CommandEnabled(frame, res::ID_APP_ABOUT));
@@ -275,6 +315,50 @@ TEST_F(GuiTest, TheToolBarStandsWhereItStoodInTheLastRun) {
     ASSERT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Floating"; })) << ToolBarSide(frame);
     wxPoint shown = wxGetTopLevelParent(frame->GetMainToolBar())->GetPosition();
     EXPECT_TRUE(frame->GetScreenRect().Contains(shown)) << shown.x << "," << shown.y;
+}
+
+TEST_F(GuiTest, TheEditKeysReachTheFocusedTextFieldInTheFrameAndInDialogs) {
+    CMainFrame* frame = Start();
+    wxComboBox* combo = frame->GetDestinationCombo();
+    // The first activation puts the starting folder into the box; then it is the user's.
+    ASSERT_TRUE(PumpUntil([&] { return combo->GetCount() > 0; }));
+    combo->ChangeValue("");
+    const std::vector<EditKeyStep> steps = {
+        {"typing", [](wxUIActionSimulator& sim, wxTextEntry&) { sim.Text("abc"); }, "abc"},
+        {"Ctrl+Z takes the whole run of typing back", Keys('z', wxMOD_CONTROL), ""},
+        {"Alt+Backspace takes the undo back", Keys(WXK_BACK, wxMOD_ALT), "abc"},
+        {"Ctrl+C then Ctrl+V", AllThen('c', wxMOD_CONTROL), "abc"},
+        {"Ctrl+V", AtEnd('v', wxMOD_CONTROL), "abcabc"},
+        {"Shift+Delete cuts", AllThen(WXK_DELETE, wxMOD_SHIFT), ""},
+        {"Shift+Insert pastes", Keys(WXK_INSERT, wxMOD_SHIFT), "abcabc"},
+        {"Ctrl+X cuts", AllThen('x', wxMOD_CONTROL), ""},
+        {"Ctrl+Z undoes the cut", Keys('z', wxMOD_CONTROL), "abcabc"},
+        {"Ctrl+Insert copies", AllThen(WXK_INSERT, wxMOD_CONTROL), "abcabc"},
+        {"typing over the selection", [](wxUIActionSimulator& sim, wxTextEntry&) { sim.Text("q"); },
+         "q"},
+        {"Shift+Insert pastes what Ctrl+Insert copied", AtEnd(WXK_INSERT, wxMOD_SHIFT),
+         "qabcabc"},
+    };
+    PressEditKeys(combo, *combo, steps);
+
+    // A dialog's edit field gets the same keys.
+    ModalScript script;
+    script.Then([&](wxDialog& d) {
+        auto* path = wxDynamicCast(d.FindWindow(res::IDC_MAILBOX_PATH), wxTextCtrl);
+        ASSERT_NE(path, nullptr);
+        path->ChangeValue("/mail");
+        PressEditKeys(path, *path,
+                      {{"typing", [](wxUIActionSimulator& sim, wxTextEntry& e) {
+                            e.SetInsertionPointEnd();
+                            sim.Text("box");
+                        }, "/mailbox"},
+                       {"Ctrl+Z", Keys('z', wxMOD_CONTROL), "/mail"},
+                       {"Ctrl+C then Shift+Insert", AllThen('c', wxMOD_CONTROL), "/mail"},
+                       {"Shift+Insert", AtEnd(WXK_INSERT, wxMOD_SHIFT), "/mail/mail"}});
+        ClickButton(d, res::IDCANCEL_BUTTON);
+    });
+    PostCommand(frame, res::ID_FILE_PREFERENCE);
+    EXPECT_EQ(script.PendingSteps(), 0u);
 }
 
 TEST_F(GuiTest, GermanAndBackToDefaultRestoresEveryMenuText) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <csignal>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -136,6 +137,26 @@ inline void PumpEvents(int rounds = 5) {
         wxYield();
         if (wxTheApp) wxTheApp->ProcessIdle();
     }
+}
+
+// With KESTREL_SCREENSHOTS naming a folder, saves what the window shows there as name.png, for a
+// person to look at; otherwise does nothing. The X window of that place and size is grabbed
+// itself (with ImageMagick), not the screen: the screen's picture leaves windows of another
+// depth black.
+inline void SaveScreenshotIfAsked(wxWindow& window, const std::string& name) {
+    const char* folder = std::getenv("KESTREL_SCREENSHOTS");
+    if (!folder || !*folder) return;
+    // The window system draws on its own time: a person's look can wait for it.
+    window.Refresh();
+    PumpFor(300);
+    wxRect r = window.GetScreenRect();
+    std::string size = std::to_string(r.width) + "x" + std::to_string(r.height);
+    std::string place = "\\+" + std::to_string(r.x) + "\\+" + std::to_string(r.y);
+    // The standard places: a test may have narrowed PATH to its stand-ins.
+    std::string command = "PATH=/usr/local/bin:/usr/bin:/bin; id=$(xwininfo -root -tree | awk "
+                          "'/ " + size + "\\+/ && / " + place + "$/ {print $1; exit}'); "
+                          "test -n \"$id\" && convert x:$id '" + folder + "/" + name + ".png'";
+    if (std::system(command.c_str()) != 0) ADD_FAILURE() << "no screenshot: " << command;
 }
 
 // Answers the modal dialogs a test causes. Message boxes are recorded and answered at once

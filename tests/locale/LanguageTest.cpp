@@ -2,11 +2,17 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+#include <set>
+
 #include "TempDir.h"
 #include "locale/Language.h"
 #include "locale/ProfileFile.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
+#include "res/MenuTemplate.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 namespace {
 
@@ -202,4 +208,38 @@ TEST(LanguageInstalled, FilesFromTheDataFolderChoiceInTheSettingsFolder) {
     EXPECT_FALSE(std::filesystem::exists(dir / "usr/bin"));
     TheLanguage() = LanguageState{};
     SetLanguageProgramPath({});
+}
+
+// Every menu text and every status-bar prompt the language file can replace, from the menu
+// definitions, the tool bar and the string table: the German file has each of them.
+TEST_F(LanguageTest, TheGermanFileHasEveryMenuTextAndEveryPrompt) {
+    TheLanguage().currentFile = std::string(KESTREL_SOURCE_DIR) + "/res/LANG/German.lng";
+    std::vector<std::string> missing;
+    std::set<unsigned> commands = {res::AFX_IDS_IDLEMESSAGE, res::ID_LANGUAGE_DEFAULT,
+                                   res::ID_LANGUAGE_FIRST};
+    std::function<void(const std::vector<res::MenuItemDef>&, const std::string&, bool)> walk =
+        [&](const std::vector<res::MenuItemDef>& items, const std::string& parent, bool main) {
+            for (size_t i = 0; i < items.size(); ++i) {
+                const res::MenuItemDef& item = items[i];
+                if (item.separator) continue;
+                std::string key =
+                    item.IsPopup() ? parent + "|" + std::to_string(i) : std::to_string(item.id);
+                // The context menus keep their texts; only the main menu is translated.
+                if (main && LookupLanguageText("128", key).empty())
+                    missing.push_back("[128] " + key + " " + item.text);
+                if (item.IsPopup())
+                    walk(item.items, key, main);
+                else
+                    commands.insert(item.id);
+            }
+        };
+    walk(res::MainMenuDefinition(), "", true);
+    walk(res::FolderMenuDefinition(), "", false);
+    commands.insert(res::MainToolBarButtons().begin(), res::MainToolBarButtons().end());
+    for (unsigned id : commands) {
+        std::optional<std::string> builtIn = res::LoadBuiltinString(id);
+        if (builtIn && LookupLanguageText("String", std::to_string(id)).empty())
+            missing.push_back("[String] " + std::to_string(id) + " " + *builtIn);
+    }
+    EXPECT_TRUE(missing.empty()) << ::testing::PrintToString(missing);
 }
