@@ -168,9 +168,10 @@ void CMainFrame::BindCommandRouting() {
         if (id >= static_cast<int>(res::ID_LANGUAGE_DEFAULT) &&
             id <= static_cast<int>(res::ID_LANGUAGE_LAST)) {
             // The menu may have toggled the mark itself; the language state decides it.
-            if (static_cast<unsigned>(id) != TheLanguage().selectedMenuId)
+            if (static_cast<unsigned>(id) != TheLanguage().selectedMenuId) {
                 SwitchLanguage(this, static_cast<unsigned>(id));
-            else
+                SetToolBarTexts(m_toolBar);
+            } else
                 MarkLanguageMenu(GetMenuBar());
         }
         if (!RouteCommand(e)) e.Skip();
@@ -364,6 +365,7 @@ void CMainFrame::InstallLanguage() {
     unsigned selected = BuildLanguageMenu(languageItem->GetSubMenu());
     if (selected != res::ID_LANGUAGE_DEFAULT) TranslateMenu(bar, res::IDR_MAINFRAME);
     SwitchLanguage(this, selected);
+    SetToolBarTexts(m_toolBar);
 }
 
 void CMainFrame::AddFrameCommands() {

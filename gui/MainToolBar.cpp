@@ -13,7 +13,6 @@
 #include "platform/UserInterface.h"
 #include "res/MenuTemplate.h"
 #include "res/Resource.h"
-#include "res/StringTable.h"
 
 namespace {
 
@@ -27,9 +26,8 @@ constexpr Side kSides[] = {{"Top", wxAUI_DOCK_TOP},
                            {"Right", wxAUI_DOCK_RIGHT}};
 constexpr const char* kFloating = "Floating";
 
-// The tool tip of a command: the part of its string after the line feed, else its prompt.
 wxString ToolTipFor(unsigned id) {
-    std::string text = res::LoadBuiltinString(id).value_or("");
+    std::string text = LoadLanguageString(id).value_or("");
     size_t lf = text.find('\n');
     if (lf != std::string::npos) return Wx(text.substr(lf + 1));
     return Wx(text);
@@ -52,10 +50,11 @@ wxAuiToolBar* CreateMainToolBar(wxWindow* frame, wxAuiManager& dock,
             continue;
         }
         bar->AddTool(res::WxId(id), wxEmptyString, normal->GetBitmap(image),
-                     disabled->GetBitmap(image), wxITEM_NORMAL, ToolTipFor(id),
-                     Wx(GetMessagePrompt(id)), nullptr);
+                     disabled->GetBitmap(image), wxITEM_NORMAL, wxEmptyString, wxEmptyString,
+                     nullptr);
         ++image;
     }
+    SetToolBarTexts(bar);
     bar->Realize();
     // The status bar shows the prompt of the button under the pointer.
     auto hovered = std::make_shared<int>(-1);
@@ -80,6 +79,14 @@ wxAuiToolBar* CreateMainToolBar(wxWindow* frame, wxAuiManager& dock,
                           .RightDockable()
                           .Floatable());
     return bar;
+}
+
+void SetToolBarTexts(wxAuiToolBar* bar) {
+    for (unsigned id : res::MainToolBarButtons()) {
+        if (id == 0) continue;
+        bar->SetToolShortHelp(res::WxId(id), ToolTipFor(id));
+        bar->SetToolLongHelp(res::WxId(id), Wx(GetMessagePrompt(id)));
+    }
 }
 
 std::string ToolBarPlaceName(const wxAuiPaneInfo& pane) {

@@ -17,6 +17,10 @@ inline constexpr const char* kToolBarPane = "ToolBar";
 wxAuiToolBar* CreateMainToolBar(wxWindow* frame, wxAuiManager& dock,
                                 std::function<void(int id)> showPrompt);
 
+// The buttons' tool tips and prompts in the current language (the string of each command: its
+// part after a line feed is the tool tip, else the whole).
+void SetToolBarTexts(wxAuiToolBar* bar);
+
 // The settings' name of where the pane stands ("Top", "Left", ..., "Floating").
 std::string ToolBarPlaceName(const wxAuiPaneInfo& pane);
 // Puts the pane where the settings say, without Update. A floating bar whose spot is on no

@@ -377,6 +377,9 @@ TEST_F(GuiTest, GermanAndBackToDefaultRestoresEveryMenuText) {
     EXPECT_EQ(Label(bar, res::ID_APP_EXIT), "&Beenden");
     EXPECT_EQ(Label(bar, res::ID_EXTRACT_ATTACHMENTS), wxString::FromUTF8("&Anhänge extrahieren"));
     EXPECT_EQ(bar->GetMenu(2)->FindItemByPosition(2)->GetItemLabel(), "Sprache");
+    // The tool bar's tips follow the language too.
+    wxAuiToolBar* tools = frame->GetMainToolBar();
+    EXPECT_EQ(tools->GetToolShortHelp(res::WxId(res::ID_LAUNCH_MAIL)), "Windows Live Mail starten!");
     EXPECT_EQ(profile::GetInt(dir / "bin/kestrel.lni", "Main", "Language", 0), 1031);
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
               wxString::FromUTF8("Deutsche Benutzeroberfläche verwenden."));
@@ -389,6 +392,7 @@ TEST_F(GuiTest, GermanAndBackToDefaultRestoresEveryMenuText) {
 
     PostCommand(frame, 5050);
     EXPECT_EQ(MenuTexts(bar), builtIn);
+    EXPECT_EQ(tools->GetToolShortHelp(res::WxId(res::ID_APP_ABOUT)), "About");
     EXPECT_TRUE(bar->IsChecked(5050));
     EXPECT_EQ(profile::GetInt(dir / "bin/kestrel.lni", "Main", "Language", -1), 0);
     // Choosing the checked entry again changes nothing.
