@@ -208,14 +208,14 @@ private:
     std::deque<Step> m_steps;
 };
 
-// With KESTREL_SCREENSHOTS naming a folder, the whole screen as it is now goes there as
-// name.png (through ImageMagick's import), for a person to look at; otherwise nothing.
+// The same for the whole screen as it is now. Windows of another depth than the screen's (most
+// dialogs) show black in it: SaveScreenshotIfAsked shows them.
 inline void SaveScreenIfAsked(const std::string& name) {
     const char* folder = std::getenv("KESTREL_SCREENSHOTS");
     if (!folder || !*folder) return;
     PumpFor(300);
-    const std::string command =
-        "import -window root '" + std::string(folder) + "/" + name + ".png'";
+    const std::string command = "PATH=/usr/local/bin:/usr/bin:/bin convert x:root '" +
+                                std::string(folder) + "/" + name + ".png'";
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "no screenshot: %s\n", command.c_str());
 }
 
