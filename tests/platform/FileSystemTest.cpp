@@ -1,8 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fcntl.h>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "ChildProcess.h"
 #include "TempDir.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 
 using namespace platform;
@@ -56,4 +68,170 @@ TEST(FileSystem, DeletesOnlyMatchingFiles) {
     EXPECT_EQ(DeleteMatchingFiles(dir.path(), "ulk*.*"), 2);
     EXPECT_TRUE(FileExists(dir / "keep.jpg"));
     EXPECT_TRUE(IsDirectory(dir / "ulkdir"));
+}
+
+namespace {
+
+std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    return text;
+}
+
+// The names in the folder, scratch files included.
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+// Only a plain file of at most the size given is opened, at once, and a refusal says why.
+TEST(FileSystem, OpeningForReadingTakesOnlyPlainFilesAndSaysWhy) {
+    TempDir dir;
+    dir.Write("plain", "data");
+    dir.MakeDir("folder");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("plain", (dir / "link").c_str()), 0);
+    ASSERT_EQ(symlink("fifo", (dir / "link-to-fifo").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", (dir / "link-to-device").c_str()), 0);
+    ASSERT_EQ(truncate(dir.Write("mebibyte+1", "").c_str(), (1 << 20) + 1), 0);
+    struct Case {
+        const char* name;
+        bool followLinks;
+        std::uint64_t maxSize;
+        const char* why; // nullptr: opened, and reads "data"
+    } cases[] = {
+        {"plain", true, 4, nullptr},
+        {"link", true, 4, nullptr},
+        {"link", false, 4, "is a link, not a file"},
+        {"plain", true, 3, "is larger than 3 bytes"},
+        {"mebibyte+1", true, 1 << 20, "is larger than 1 MB"},
+        {"missing", true, 4, ""},
+        {"fifo", true, 4, "is a fifo, not a file"},
+        {"link-to-fifo", true, 4, "is a fifo, not a file"},
+        {"link-to-device", true, 4, "is a device, not a file"},
+        {"folder", true, 4, "is a folder, not a file"},
+    };
+    UniqueFd folder(open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.followLinks ? "" : " (links not followed)"));
+        std::string why = "left over";
+        UniqueFd fd(c.followLinks ? OpenFileForReading(dir / c.name, c.maxSize, &why)
+                                  : OpenFileForReadingAt(folder.Get(), c.name, false, c.maxSize,
+                                                         &why));
+        if (!c.why) {
+            ASSERT_TRUE(fd.IsOpen()) << why;
+            EXPECT_EQ(ReadAll(fd.Get()), "data");
+            EXPECT_EQ(why, "");
+        } else {
+            EXPECT_FALSE(fd.IsOpen());
+            EXPECT_EQ(why, c.why);
+        }
+    }
+    // What its owner may not read: the system's reason.
+    chmod((dir / "plain").c_str(), 0);
+    RunWithoutPrivileges([&] {
+        std::string why;
+        EXPECT_EQ(OpenFileForReading(dir / "plain", 4, &why), -1);
+        EXPECT_EQ(why, "Permission denied");
+    });
+}
+
+// The file is replaced all at once, or not at all and then with nothing left behind.
+TEST(FileSystem, ReplacingAFileSwapsItWholeOrLeavesItAlone) {
+    const std::string old = "old contents";
+    struct Case {
+        const char* what;
+        std::function<std::string(TempDir&)> make; // gives the path to replace
+        bool replaced;
+        const char* file; // the file that then holds the contents, under the folder
+    } cases[] = {
+        {"new file", [](TempDir&) { return std::string("f"); }, true, "f"},
+        {"old file", [&](TempDir& d) { d.Write("f", old); return std::string("f"); }, true, "f"},
+        {"link: its target is replaced, the link stays",
+         [&](TempDir& d) {
+             d.Write("sub/target", old);
+             symlink("sub/target", (d / "f").c_str());
+             return std::string("f");
+         },
+         true, "sub/target"},
+        {"link to a link in another folder",
+         [&](TempDir& d) {
+             d.Write("sub/target", old);
+             symlink("target", (d / "sub/hop").c_str());
+             symlink("sub/hop", (d / "f").c_str());
+             return std::string("f");
+         },
+         true, "sub/target"},
+        {"fifo", [](TempDir& d) { mkfifo((d / "f").c_str(), 0600); return std::string("f"); },
+         false, nullptr},
+        {"link to a socket", // (a device would have to be the system's own)
+         [](TempDir& d) {
+             int s = socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (d / "s").c_str());
+             bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+             close(s);
+             symlink("s", (d / "f").c_str());
+             return std::string("f");
+         },
+         false, nullptr},
+        {"folder", [](TempDir& d) { d.MakeDir("f"); return std::string("f"); }, false, nullptr},
+        {"no folder", [](TempDir&) { return std::string("missing/f"); }, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir d;
+        const std::string path = d / c.make(d);
+        const std::vector<std::string> before = Names(d.path());
+        EXPECT_EQ(ReplaceFile(path, "new contents"), c.replaced);
+        // No scratch file is left, and nothing but the new file is added.
+        EXPECT_EQ(Names(d.path()),
+                  c.replaced && before.empty() ? std::vector<std::string>{"f"} : before);
+        if (c.replaced) {
+            EXPECT_EQ(ReadFileText(d / c.file), "new contents");
+        }
+    }
+    TempDir d;
+    const std::string path = d.Write("f", old);
+    chmod(path.c_str(), 0640);
+    // A reader that has the old file open goes on reading it whole; the new file keeps the mode.
+    UniqueFd reader(open(path.c_str(), O_RDONLY));
+    ASSERT_TRUE(ReplaceFile(path, "new contents"));
+    EXPECT_EQ(ReadAll(reader.Get()), old);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    // A failure part way (a full disk; a folder that takes no new file) leaves the old file.
+    RunInChild(
+        [&] { EXPECT_FALSE(ReplaceFile(path, std::string(100000, 'x'))); },
+        [] {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit small{100, 100};
+            return setrlimit(RLIMIT_FSIZE, &small) == 0;
+        });
+    chmod(d.path().c_str(), 0555);
+    RunWithoutPrivileges([&] { EXPECT_FALSE(ReplaceFile(path, "x")); });
+    EXPECT_EQ(ReadFileText(path), "new contents");
+    EXPECT_EQ(Names(d.path()), std::vector<std::string>{"f"});
+}
+
+// In a folder someone else may write to, the name itself is replaced: a link there is not
+// followed out of it.
+TEST(FileSystem, ReplacingANameInAFolderNeverFollowsALink) {
+    TempDir d;
+    const std::string outside = d.Write("outside", "someone else's");
+    d.MakeDir("dest");
+    ASSERT_EQ(symlink(outside.c_str(), (d / "dest/f").c_str()), 0);
+    UniqueFd folder(open((d / "dest").c_str(), O_RDONLY | O_DIRECTORY));
+    ASSERT_TRUE(ReplaceFileAt(folder.Get(), "f", "ours", true, 0600));
+    EXPECT_EQ(ReadFileText(outside), "someone else's");
+    EXPECT_EQ(ReadFileText(d / "dest/f"), "ours");
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(d / "dest/f")));
 }
