@@ -267,6 +267,11 @@ void AddMboxFolders(const std::string& folder, const std::string& relative,
                                e.name.size() > 4 &&
                                !files.count(e.name.substr(0, e.name.size() - 4));
         if (!isFile && !orphanSub) continue;
+        // A folder of folders that leads back to one listed already (a link) is no new folder.
+        platform::FileId id;
+        if (orphanSub &&
+            (!platform::GetFileId(platform::JoinPath(folder, e.name), id) || visited.count(id)))
+            continue;
         const std::string name = isFile ? e.name : e.name.substr(0, e.name.size() - 4);
         const std::string path = relative + "/" + name;
         if (isFile) {

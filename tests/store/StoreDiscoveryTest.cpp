@@ -245,6 +245,10 @@ TEST(StoreDiscovery, ProfileMboxFoldersFollowTheirParentsUnderTheAccountsName) {
     store.Write("Profiles/abcd.default/ImapMail/imap.example.com/INBOX", from);
     store.Write("Profiles/efgh.other/Mail/Local Folders/Inbox", from);
     ASSERT_EQ(mkfifo((store / (local + "Pipe")).c_str(), 0600), 0);
+    // Links back up the tree, as a folder's sub-folders and as a folder of folders: each folder
+    // is entered once, and not listed again.
+    ASSERT_EQ(symlink(".", (store / (local + "Trash.sbd")).c_str()), 0);
+    ASSERT_EQ(symlink("../..", (store / (local + "Inbox.sbd/Family.sbd/Again.sbd")).c_str()), 0);
 
     const std::string l = "Profiles/abcd.default/Mail/Local Folders";
     EXPECT_EQ(
