@@ -1,6 +1,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <termios.h>
 #include <unistd.h>
@@ -102,14 +103,17 @@ TEST(ConsoleProgress, EscapeOnTheTerminal) {
         tcgetattr(slave, &termios);
         EXPECT_EQ(termios.c_lflag & ICANON, 0u);
 
-        ASSERT_EQ(write(master, "\x1b[A", 3), 3); // an arrow key is not Escape
-        usleep(20000);
+        // Each key is read once the terminal has passed it on.
+        auto type = [&](const std::string& keys) {
+            ASSERT_EQ(write(master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+            pollfd arrived{slave, POLLIN, 0};
+            ASSERT_EQ(poll(&arrived, 1, -1), 1);
+        };
+        type("\x1b[A"); // an arrow key is not Escape
         EXPECT_FALSE(p.PumpAndCheckCancel(true));
-        ASSERT_EQ(write(master, "\x1b", 1), 1);
-        usleep(20000);
+        type("\x1b");
         EXPECT_FALSE(p.PumpAndCheckCancel(false)); // not allowed here
-        ASSERT_EQ(write(master, "\x1b", 1), 1);
-        usleep(20000);
+        type("\x1b");
         EXPECT_TRUE(p.PumpAndCheckCancel(true));
         p.Close();
         struct termios restored {};

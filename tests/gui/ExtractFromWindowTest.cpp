@@ -136,15 +136,14 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    // The desktop's "open" runs detached; give it a bounded time to write down what it got.
+    // The desktop's "open" runs detached: waits until it has written down that many lines.
     std::string Opened(std::size_t lines) {
-        for (int i = 0; i < 200; ++i) {
-            std::string text = ReadFileText(dir / "opened.txt");
-            if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines)
-                return text;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return ReadFileText(dir / "opened.txt");
+        std::string text;
+        PumpUntil([&] {
+            text = ReadFileText(dir / "opened.txt");
+            return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines;
+        });
+        return text;
     }
 
     TempDir dir;

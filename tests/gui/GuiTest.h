@@ -76,8 +76,8 @@ protected:
 // wxWidgets with the program's own application object, started once per test program (including
 // this header registers it). Settings files go under a fresh XDG_CONFIG_HOME unless a test sets
 // its own; the extractor component is the one the build registers beside the programs; a modal
-// dialog nobody scripted fails the test that raised it; and a watchdog makes a test that waits
-// for a window that never comes fail instead of hang.
+// dialog nobody scripted fails the test that raised it; and a watchdog, set again as each test
+// starts, makes a test that waits for a window that never comes fail instead of hang.
 class WxEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -86,6 +86,7 @@ public:
             (void)!write(2, msg, sizeof msg - 1);
             _exit(3);
         });
+        ::testing::UnitTest::GetInstance()->listeners().Append(new WatchdogRestarter);
         alarm(kWatchdogSeconds);
         m_config = std::make_unique<TempDir>();
         m_env = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_config->path());
@@ -106,7 +107,11 @@ public:
     }
 
 private:
-    static constexpr unsigned kWatchdogSeconds = 120;
+    // Only a test that hangs meets it, however loaded the machine.
+    static constexpr unsigned kWatchdogSeconds = 300;
+    struct WatchdogRestarter : ::testing::EmptyTestEventListener {
+        void OnTestStart(const ::testing::TestInfo&) override { alarm(kWatchdogSeconds); }
+    };
     std::unique_ptr<TempDir> m_config;
     std::unique_ptr<ScopedEnv> m_env;
     std::unique_ptr<ScopedEnv> m_registry;
@@ -115,8 +120,10 @@ private:
 
 inline auto* const g_wxEnvironment = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
 
-// Lets the program run until cond holds or the fail-safe runs out; says whether it held.
-inline bool PumpUntil(const std::function<bool()>& cond, int failSafeMs = 5000) {
+// Lets the program run until cond holds; says whether it held. The fail-safe only ends the wait
+// of a test that fails (the event never comes): no machine is so slow that a sound program
+// misses it.
+inline bool PumpUntil(const std::function<bool()>& cond, int failSafeMs = 60000) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(failSafeMs);
     while (true) {
         wxTheApp->Yield(true);
@@ -127,6 +134,8 @@ inline bool PumpUntil(const std::function<bool()>& cond, int failSafeMs = 5000) 
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
+// Lets the program run for a while: only before checking that something does not happen, never
+// to wait for something that should.
 inline void PumpFor(int ms) {
     PumpUntil([] { return false; }, ms);
 }

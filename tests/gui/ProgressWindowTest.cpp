@@ -1,10 +1,34 @@
 #include "GuiTest.h"
 
+#include <memory>
+
 #include <wx/button.h>
 #include <wx/dialog.h>
 #include <wx/uiaction.h>
 
 #include "gui/ProgressWindow.h"
+
+namespace {
+// Waits until the window has been drawn on the screen, so that the input the tests send reaches
+// it (a window shown is not yet one the X server maps and routes input to).
+void WaitUntilDrawn(wxWindow& window) {
+    auto drawn = std::make_shared<bool>(false);
+    window.Bind(wxEVT_PAINT, [drawn](wxPaintEvent& event) {
+        *drawn = true;
+        event.Skip();
+    });
+    window.Refresh();
+    EXPECT_TRUE(PumpUntil([&] { return *drawn; }));
+}
+
+// Moves the pointer to that point of the window and waits until it is there.
+void PointAt(wxWindow& window, wxPoint offset) {
+    wxUIActionSimulator sim;
+    const wxPoint at = window.GetScreenRect().GetPosition() + offset;
+    sim.MouseMove(at);
+    EXPECT_TRUE(PumpUntil([&] { return wxGetMousePosition() == at; }));
+}
+} // namespace
 
 TEST_F(GuiTest, ProgressCaptionFollowsThePositionAndTheOwnerWaits) {
     CMainFrame* frame = Start();
@@ -38,14 +62,10 @@ TEST_F(GuiTest, ProgressIsCancelledByAClickOnCancel) {
     CMainFrame* frame = Start();
     CWxProgressWindow progress(frame, "Progress", true);
     progress.Open("Progress", true);
-    ASSERT_TRUE(PumpUntil([&] { return progress.GetCancelButton()->IsShownOnScreen(); }));
-    PumpFor(200);
+    WaitUntilDrawn(*progress.GetWindow());
     wxButton* button = progress.GetCancelButton();
-    wxUIActionSimulator sim;
-    wxPoint centre = button->GetScreenRect().GetPosition() + button->GetSize() / 2;
-    sim.MouseMove(centre);
-    PumpFor(50);
-    sim.MouseClick();
+    PointAt(*button, wxPoint(button->GetSize().x / 2, button->GetSize().y / 2));
+    wxUIActionSimulator().MouseClick();
     EXPECT_TRUE(PumpUntil([&] { return progress.PumpAndCheckCancel(false); }));
     EXPECT_FALSE(progress.GetWindow()->IsShown());
     // A later position shows the window again; the run decides when to stop.
@@ -61,13 +81,10 @@ TEST_F(GuiTest, EscapeCancelsOnlyWhenTheRunAllowsIt) {
     CWxProgressWindow progress(frame, "Progress", true);
     progress.Open("Progress", true);
     wxDialog* window = progress.GetWindow();
-    ASSERT_TRUE(PumpUntil([&] { return window->IsShownOnScreen(); }));
-    PumpFor(200);
+    WaitUntilDrawn(*window);
     auto pressEscape = [&] {
-        wxUIActionSimulator sim;
-        sim.MouseMove(window->GetScreenRect().GetPosition() + wxPoint(40, 40));
-        PumpFor(50);
-        sim.Char(WXK_ESCAPE);
+        PointAt(*window, wxPoint(40, 40)); // the keys go to the window under the pointer
+        wxUIActionSimulator().Char(WXK_ESCAPE);
     };
     pressEscape();
     // Without leave to escape the key is let through and forgotten.
