@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "app/Settings.h"
-#include "engine/ExtractionRun.h"
+#include "engine/ExtractionRules.h"
 #include "engine/ProgressWindow.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"

@@ -14,8 +14,15 @@
 
 struct AppSettings;
 class CProgressWindow;
-class IDestinationView;
 class IMessageBox;
+
+// What the run needs of the window that shows the destination's files.
+class IDestinationView {
+public:
+    virtual ~IDestinationView() = default;
+    // The destination's file list re-reads its folder (after each report page).
+    virtual void RefreshFileList() = 0;
+};
 
 // One message after the component has read it.
 struct ExtractedMessage {

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/AttachmentLoop.h" // IDestinationView
 #include "engine/ExtractionOptions.h"
+#include "engine/ExtractionRules.h"
 #include "platform/UnwrittenFiles.h"
 #include "store/MailHeader.h" // ParseMailDate, the date rule of the component's answer
 
@@ -15,14 +17,6 @@ class CExtractorClient;
 class CProgressWindow;
 class IMessageBox;
 class IShell;
-
-// What the run needs of the window that shows the destination's files.
-class IDestinationView {
-public:
-    virtual ~IDestinationView() = default;
-    // The destination's file list re-reads its folder (after each report page).
-    virtual void RefreshFileList() = 0;
-};
 
 // What went wrong in a run that went on: a program that runs it can say so and fail.
 struct RunProblems {
@@ -74,22 +68,6 @@ struct ExtractionContext {
 int RunExtraction(const std::string& folderPath, const ExtractionOptions& options,
                   const std::string& folderName, ExtractionContext& context);
 
-// The component answers names within the folder it was given; anything else is not touched.
-bool IsNameWithinFolder(const std::string& name);
-
-// The sub-directory name for a mail folder's name.
-std::string CleanFolderName(const std::string& folderName);
-// CleanFolderName, with "_" in front of a name the runs use for their own files ("report",
-// "process", any case) and "_" for a name that is empty after cleaning: a folder's files never
-// land among the report's or over the top report. Cut to kMaxSubDirectoryName bytes.
-constexpr std::size_t kMaxSubDirectoryName = 200;
-std::string SubDirectoryName(const std::string& folderName);
-// The subject condition: keyword found in subject, without regard to case (full Unicode case
-// folding for UTF-8 text, ASCII for anything else). Blanks around the keyword do not count.
-bool SubjectContains(const std::string& subject, const std::string& keyword);
-// Removes one leading forward prefix ("fwd:", "fw:", "fwd", "fw", any case) and the blanks
-// around it.
-std::string StripForwardPrefix(const std::string& subject);
 
 // The parts of a component answer "subject|sender|date|a.jpg:b.pdf".
 struct ExtractionAnswer {

@@ -89,9 +89,8 @@ private:
 };
 
 // The registration file the program uses: $KESTREL_CLASS_REGISTRY, else
-// "kestrel-classes.reg" in the program's library folder (platform/ProgramFolders.h).
+// kClassRegistryFileName in the program's library folder (platform/ProgramFolders.h).
 std::string GetClassRegistryPath();
-inline constexpr const char* kClassRegistryFileName = "kestrel-classes.reg";
 
 // The library registered for a class id in the given registration file, resolved against the
 // file's folder; empty when the class is not registered there.

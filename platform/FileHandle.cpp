@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "platform/FileSystem.h"
+#include "platform/PathHelpers.h"
 
 namespace platform {
 

@@ -288,16 +288,4 @@ bool ReplaceFile(const std::string& path, const std::string& data, bool durable)
     return ok;
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    if (folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
-
-std::string FolderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
-    return path.substr(0, slash + 1);
-}
-
 } // namespace platform

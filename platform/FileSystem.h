@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/PathHelpers.h" // JoinPath, FolderOf
+
 namespace platform {
 
 struct DirEntry {
@@ -70,10 +72,5 @@ bool ReplaceFile(const std::string& path, const std::string& data, bool durable 
 // link: the name itself is replaced, never followed. A new file gets mode (less the umask).
 bool ReplaceFileAt(int dirFd, const std::string& name, const std::string& data, bool durable,
                    unsigned mode = 0666);
-
-// Joins a folder and a name with exactly one separator between them.
-std::string JoinPath(const std::string& folder, const std::string& name);
-// The folder part of a path, ending with "/".
-std::string FolderOf(const std::string& path);
 
 } // namespace platform

@@ -86,4 +86,16 @@ std::string DisplayNameOf(const std::string& path) {
     return RemoveExtension(FindFileName(s));
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+std::string FolderOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return path.substr(0, slash + 1);
+}
+
 } // namespace platform

@@ -12,6 +12,10 @@ std::string Unquote(const std::string& s);
 std::string ExpandEnvironmentStrings(const std::string& s);
 // Resolves "/." and "/.." segments textually, as the shell's canonicaliser does.
 std::string CanonicalizePath(const std::string& s);
+// Joins a folder and a name with exactly one separator between them.
+std::string JoinPath(const std::string& folder, const std::string& name);
+// The folder part of a path, ending with "/".
+std::string FolderOf(const std::string& path);
 // The text after the last separator.
 std::string FindFileName(const std::string& path);
 // The extension of the last component: from its last "." on, unless that text holds a blank;

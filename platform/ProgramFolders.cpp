@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/Com.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 

@@ -15,6 +15,9 @@
 
 namespace platform {
 
+// The components' registration file, in the library folder.
+inline constexpr const char* kClassRegistryFileName = "kestrel-classes.reg";
+
 struct ProgramFolders {
     std::string program; // the executable's folder
     std::string library; // the components and their registration file
