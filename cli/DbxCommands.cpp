@@ -247,8 +247,9 @@ int RunWizard(const std::vector<std::string>& args) {
 }
 
 const CliRegistrar saveEml({"save-eml", "MAILBOX DEST [--ask] [--recover]",
-                            "Save every message of a .dbx message file (or an mbox file) as its "
-                            "own .eml file in DEST, from the last message to the first.",
+                            "Save every message of a mailbox (a .dbx or mbox file, a maildir, a "
+                            "folder of .eml files or a folder of a .pst/.ost file) as its own "
+                            ".eml file in DEST, from the last message to the first.",
                             "  --ask       ask before saving, on the terminal (default: go ahead)\n"
                             "  --recover   also save the messages a damaged .dbx index no "
                             "longer\n"
@@ -263,8 +264,9 @@ const CliRegistrar saveEml({"save-eml", "MAILBOX DEST [--ask] [--recover]",
                             "inside it (it is saved as far as it goes).\n",
                             RunSaveEml});
 const CliRegistrar searchCommand({"search", "MAILBOX [--sender TEXT]",
-                                  "List the messages of a mailbox (a .dbx or mbox file, a maildir "
-                                  "or a folder of .eml files) whose sender contains TEXT: sender, "
+                                  "List the messages of a mailbox (a .dbx or mbox file, a maildir, "
+                                  "a folder of .eml files or a folder of a .pst/.ost file) whose "
+                                  "sender contains TEXT: sender, "
                                   "subject and a temporary copy's path, tab-separated, then "
                                   "\"Finished\".",
                                   "  --sender TEXT   case-sensitive part of the sender (default: "
@@ -283,8 +285,9 @@ const CliRegistrar wizardCommand(
      "DATE is YYYY-MM-DD (local midnight) or \"YYYY-MM-DD HH:MM:SS\", local time.\n"
      "NAME is the folder's name as the report shows it; folders run in the order given, and the\n"
      "first one that fails stops the run. The settings file gives the size limit, dating,\n"
-     "forward-prefix removal and page size. MAILBOX is a .dbx or mbox file, a maildir or a\n"
-     "folder of .eml files. Exit status 3: the folders ran, but an attachment could not be\n"
+     "forward-prefix removal and page size. MAILBOX is a .dbx or mbox file, a maildir, a\n"
+     "folder of .eml files, or a folder of a .pst/.ost file as discover names it (the file's\n"
+     "path, \"/\", the folder's path inside it). Exit status 3: the folders ran, but an attachment could not be\n"
      "written, or an mbox file ends inside a message (extracted as far as it goes); stderr\n"
      "says which.\n",
      RunWizard});

@@ -129,8 +129,9 @@ const CliRegistrar extract(
     {"extract", "[options] MAILFOLDER DEST",
      "Extract the attachments of every message in MAILFOLDER into DEST, with the report "
      "(DEST/report.htm), as the desktop program's Extract Attachments does. MAILFOLDER is a "
-     "folder of .eml files, a maildir (a folder with cur/ and new/), an mbox file or a .dbx "
-     "file.",
+     "folder of .eml files, a maildir (a folder with cur/ and new/), an mbox file, a .dbx "
+     "file, or a folder of an Outlook .pst/.ost file: the file's path, \"/\" and the folder's "
+     "path inside it, as discover prints it (mail/archive.pst/Top of Personal Folders/Inbox).",
      "  --pictures-only         keep pictures only (default: the ExtractOnlyPicture setting)\n"
      "  --all-files             keep every attachment\n"
      "  --folder-subdir         put the attachments into DEST/<folder name>\n"

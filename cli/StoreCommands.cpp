@@ -7,6 +7,7 @@
 #include "cli/ConsoleUi.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "store/MailSourceList.h"
 #include "store/StoreDiscovery.h"
 
 namespace {
@@ -30,10 +31,13 @@ int RunDiscover(const std::vector<std::string>& args) {
         root += '/';
     }
     discovery.DiscoverFolders(root, &ui);
+    // The fourth column is what extract, search, save-eml and wizard take for the folder; empty
+    // for a folder that only holds folders.
     for (const FolderRecord& f : discovery.Folders)
         std::cout << platform::Printable(f.DisplayName) << '\t'
                   << platform::Printable(f.RelativePath) << '\t'
-                  << platform::Printable(f.FullPath) << '\n';
+                  << platform::Printable(f.FullPath) << '\t'
+                  << platform::Printable(f.Source ? FolderMailboxPath(f) : std::string()) << '\n';
     return kExitOk;
 }
 
@@ -58,10 +62,16 @@ int RunSettings(const std::vector<std::string>& args) {
 }
 
 const CliRegistrar discover({"discover", "[--root DIR]",
-                             "List the mail folders of the store: display name, relative path "
-                             "and full path, tab-separated.",
+                             "List the mail folders of the store: display name, relative path, "
+                             "full path and mailbox, tab-separated.",
                              "  --root DIR   the store root (default: the mailbox path of the "
-                             "settings, or the default store)\n",
+                             "settings, or the default store)\n"
+                             "The mailbox is what extract, search, save-eml and wizard take for "
+                             "the folder (empty for\na folder that only holds folders): its "
+                             "folder or message file, or for a folder of an\nOutlook .pst/.ost "
+                             "file the file's path, \"/\" and the folder's path inside it, as\n"
+                             "mail/archive.pst/Top of Personal Folders/Inbox (a \"/\" or \"%\" "
+                             "in a folder's name\nwritten %2F or %25).\n",
                              RunDiscover});
 const CliRegistrar settings({"settings", "",
                              "Print the settings as the program loads them, then the file read.",

@@ -35,9 +35,14 @@ std::string UnwritableDestinationMessage(const std::string& destination) {
            " (read-only or not permitted): attachments and report are missing";
 }
 
+void NoteRemark(RunProblems* problems, const std::string& folderName, const IMailSource& source) {
+    const std::string remark = source.Remark();
+    if (problems && !remark.empty()) problems->Remarks.push_back(folderName + ": " + remark);
+}
+
 std::vector<std::string> DescribeRunProblems(const RunProblems& problems,
                                              const std::string& destination) {
-    std::vector<std::string> lines;
+    std::vector<std::string> lines = problems.Remarks;
     if (problems.DestinationUnwritable) lines.push_back(UnwritableDestinationMessage(destination));
     for (const std::string& message : problems.Unreadable)
         lines.push_back("cannot read the message " + message);
@@ -210,7 +215,7 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     CProgressWindow& progress = context.progress;
     // Without a destination there is nowhere to write; nothing is created anywhere else.
     if (dest.empty()) return 0;
-    if (!platform::FileExists(folderPath)) return 0;
+    if (!MailboxExists(folderPath)) return 0;
     if (context.problems && ::access(dest.c_str(), W_OK | X_OK) != 0)
         context.problems->DestinationUnwritable = true;
 
@@ -220,6 +225,7 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
         return -1;
     }
     IMailSource& source = *opened.Source;
+    NoteRemark(context.problems, folderName, source);
     progress.Open("Progress", true);
     progress.SetRange(0, source.Count(), 1);
     platform::CreateFolder(RecoveryFolder(dest));

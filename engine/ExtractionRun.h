@@ -15,6 +15,7 @@
 struct AppSettings;
 class CExtractorClient;
 class CProgressWindow;
+class IMailSource;
 class IMessageBox;
 class IShell;
 
@@ -27,6 +28,8 @@ struct RunProblems {
     std::vector<std::string> Unreadable; // "path why" of each message that could not be read
     int UnwrittenAttachments = 0; // files the component could not write (removed, not listed)
     int UnwrittenError = 0;       // the errno of the first of them
+    // What the mailboxes left out on purpose ("folder: remark"): said, but no failure.
+    std::vector<std::string> Remarks;
     bool Any() const {
         return UnreadableMessages || UnwrittenReportFiles || UnwrittenRecoveryRecords ||
                DestinationUnwritable || UnwrittenAttachments;
@@ -44,6 +47,9 @@ void NoteUnwrittenFiles(RunProblems* problems, const platform::UnwrittenFiles& u
 
 // What a run says of a destination it cannot write into.
 std::string UnwritableDestinationMessage(const std::string& destination);
+
+// Keeps what the mailbox says about itself beyond its messages (problems may be null).
+void NoteRemark(RunProblems* problems, const std::string& folderName, const IMailSource& source);
 
 // One sentence per kind of problem, for the end of a run: the terminal's stderr, the window's
 // end message.

@@ -197,6 +197,7 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     // A path that is no mailbox has no messages to run: skip the folder.
     if (!opened) return 0;
     std::unique_ptr<IMailSource> source = std::move(opened.Source);
+    NoteRemark(context.problems, directoryName, *source);
     CProgressWindow& progress = context.progress;
     progress.SetPos(0); // one progress serves every folder, each counted from the start
     progress.Open("Progress", true);

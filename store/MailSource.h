@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "store/MailHeader.h"
+
+struct FolderRecord;
 
 enum class MailTextWrite {
     Written,     // the whole text (nothing, for a message without one)
@@ -32,6 +35,9 @@ public:
     virtual MailTextWrite WriteText(int index, int fd) = 0;
     // The message as the user can find it again, for messages about it.
     virtual std::string Describe(int index) const = 0;
+    // What the user should hear about the mailbox beyond its messages (items it holds that are
+    // not mail and were left out, say); empty when there is nothing to say.
+    virtual std::string Remark() const { return {}; }
 };
 
 // What recognition knows of a path before any kind looks at it. The first bytes of a file are
@@ -41,6 +47,9 @@ struct MailboxProbe {
     bool IsFolder = false;
     std::uint64_t Size = 0; // of a file
     std::string Head;       // a file's first bytes (up to kHeadSize)
+    // For a path that goes on past a plain file ("mail/archive.pst/Inbox"): what follows the
+    // file, whose own path is then Path. Only kinds whose files hold folders are asked.
+    std::string Inside;
     static constexpr std::size_t kHeadSize = 64;
 };
 
@@ -56,6 +65,14 @@ struct MailSourceKind {
     bool (*IsMine)(const MailboxProbe& probe, std::string& whyNot);
     // The mailbox at a path this kind claimed; none, with why, when it cannot be read.
     std::unique_ptr<IMailSource> (*Open)(const std::string& path, std::string& why);
+    // For a kind whose files hold a tree of folders of their own (null for the others): whether
+    // a file is one, told by its name alone, as discovery asks it of every file it walks past;
+    bool (*HoldsFolders)(const std::string& fileName) = nullptr;
+    // and the folders of such a file, parents first, as records whose relative paths start
+    // below the file (discovery puts them under the file's name) and whose mailbox paths
+    // (FolderMailboxPath) go on past the file. False, with why, when the file cannot be read.
+    bool (*ListFolders)(const std::string& file, std::vector<FolderRecord>& folders,
+                        std::string& why) = nullptr;
 };
 
 // What opening a mailbox gave: the source, or why there is none. Kind names the kind that took

@@ -10,6 +10,7 @@
 #include "store/sources/EmlFolderSource.h"
 #include "store/sources/MaildirSource.h"
 #include "store/sources/MboxFileSource.h"
+#include "store/sources/PstSource.h"
 
 const std::vector<const MailSourceKind*>& MailSourceKinds() {
     // A new kind of mailbox is one line here (and its file in store/sources/).
@@ -18,6 +19,7 @@ const std::vector<const MailSourceKind*>& MailSourceKinds() {
         &kEmlFolderKind,
         &kDbxFileKind,
         &kMboxFileKind,
+        &kPstFileKind,
     };
     return kinds;
 }
@@ -39,7 +41,8 @@ bool ProbeFile(MailboxProbe& probe, std::string& why) {
     return true;
 }
 
-// What a path of that sort could have been: "neither a .dbx file nor an mbox file".
+// What a path of that sort could have been: "none of a .dbx file, an mbox file, a .pst or
+// .ost file".
 std::string NoKindClaims(bool folder) {
     std::vector<std::string> names;
     for (const MailSourceKind* kind : MailSourceKinds())
@@ -50,7 +53,27 @@ std::string NoKindClaims(bool folder) {
     return text;
 }
 
+// The plain file a path goes on past ("mail/archive.pst" of "mail/archive.pst/Inbox"), with what
+// follows it; false when no leading part of the path is a plain file.
+bool SplitAtFile(const std::string& path, std::string& file, std::string& inside) {
+    for (std::size_t end = path.find('/', 1); end != std::string::npos;
+         end = path.find('/', end + 1)) {
+        const std::string head = path.substr(0, end);
+        if (platform::IsDirectory(head)) continue;
+        if (!platform::FileExists(head)) return false;
+        file = head;
+        inside = path.substr(end + 1);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
+
+bool MailboxExists(const std::string& path) {
+    std::string file, inside;
+    return platform::FileExists(path) || SplitAtFile(path, file, inside);
+}
 
 MailboxOpen OpenMailbox(const std::string& path) {
     MailboxOpen result;
@@ -58,9 +81,14 @@ MailboxOpen OpenMailbox(const std::string& path) {
     MailboxProbe probe;
     probe.Path = path;
     probe.IsFolder = platform::IsDirectory(path);
+    if (!probe.IsFolder && !platform::FileExists(path)) {
+        std::string file;
+        if (SplitAtFile(path, file, probe.Inside)) probe.Path = file;
+    }
     if (!probe.IsFolder && !ProbeFile(probe, result.Why)) return result;
     std::string declined;
     for (const MailSourceKind* kind : MailSourceKinds()) {
+        if (!probe.Inside.empty() && !kind->ListFolders) continue;
         std::string whyNot;
         if (!kind->IsMine(probe, whyNot)) {
             if (declined.empty()) declined = whyNot;
@@ -75,7 +103,10 @@ MailboxOpen OpenMailbox(const std::string& path) {
         }
         return result;
     }
-    result.Why = declined.empty() ? NoKindClaims(probe.IsFolder) : declined;
+    if (declined.empty())
+        declined = probe.Inside.empty() ? NoKindClaims(probe.IsFolder)
+                                        : probe.Path + " is a file that holds no folders";
+    result.Why = declined;
     return result;
 }
 

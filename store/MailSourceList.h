@@ -19,6 +19,10 @@ const std::vector<const MailSourceKind*>& MailSourceKinds();
 // that claims it cannot read it.
 MailboxOpen OpenMailbox(const std::string& path);
 
+// Whether anything is at a mailbox path: a file or a folder, or a plain file the path goes on
+// past (a folder inside it).
+bool MailboxExists(const std::string& path);
+
 // The path of the mailbox a discovered folder stands for: its message file, else its folder.
 std::string FolderMailboxPath(const FolderRecord& folder);
 // The mailbox a discovered folder stands for, opened as the kind its record names (what the

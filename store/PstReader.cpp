@@ -782,6 +782,11 @@ bool CPstFile::AddFolders(void* folderItem, const std::string& parentPath, int d
 
     PstFolder entry;
     entry.Name = ReadText(folder, kDisplayName, m_codePage);
+    int folders = 0;
+    const bool listsFolders =
+        libpff_folder_get_number_of_sub_folders(folder, &folders, nullptr) == 1;
+    // A cache file's store may not say where its mail tree is; it keeps it under this name.
+    if (m_mailTreeId == 0 && entry.Name == "IPM_SUBTREE" && folders > 0) inMailTree = true;
     if (entry.Name.empty()) entry.Name = "(no name)";
     entry.Path = (parentPath.empty() ? "" : parentPath + "/") + EscapePstFolderName(entry.Name);
     entry.Depth = depth;
@@ -800,8 +805,7 @@ bool CPstFile::AddFolders(void* folderItem, const std::string& parentPath, int d
     const size_t at = m_folders.size();
     m_folders.push_back(entry);
     bool below = false;
-    int folders = 0;
-    if (libpff_folder_get_number_of_sub_folders(folder, &folders, nullptr) == 1) {
+    if (listsFolders) {
         for (int i = 0; i < folders; ++i) {
             ItemRef sub;
             if (libpff_folder_get_sub_folder(folder, i, sub.out(), nullptr) == 1)

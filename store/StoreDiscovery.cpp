@@ -10,6 +10,7 @@
 #include "platform/User.h"
 #include "platform/UserInterface.h"
 #include "store/ExpressStore.h"
+#include "store/MailSourceList.h"
 #include "store/sources/EmlFolderSource.h"
 #include "store/sources/MaildirSource.h"
 #include "store/sources/MboxFileSource.h"
@@ -31,12 +32,21 @@ bool HasFolder(const std::vector<platform::DirEntry>& entries, const char* name)
     return false;
 }
 
+// The kind whose files hold folders of their own that a file's name says it is, if any.
+const MailSourceKind* FolderHoldingKind(const std::string& name) {
+    for (const MailSourceKind* kind : MailSourceKinds())
+        if (kind->HoldsFolders && kind->HoldsFolders(name)) return kind;
+    return nullptr;
+}
+
 // One walk finds every kind of store: account files, the folder files of stores kept as one
 // .dbx file per mail folder (their folders, in the same post-order), and, when mailTrees is
-// given, the mail folders of mbox trees ("Mail" and "ImapMail" of a profile) and maildirs.
+// given, the mail folders of mbox trees ("Mail" and "ImapMail" of a profile) and maildirs, and
+// the files that hold folders of their own (when holders is given).
 void SearchAccountFiles(const std::string& folder, std::vector<std::string>& found,
                         std::vector<std::string>* folderFiles, Visited& visited,
-                        std::vector<std::string>* mailTrees = nullptr) {
+                        std::vector<std::string>* mailTrees = nullptr,
+                        std::vector<std::string>* holders = nullptr) {
     if (!FirstVisit(folder, visited)) return;
     // One listing serves both steps: sub-folders first, then this folder's own matches.
     auto entries = platform::ListDirectory(folder, "*");
@@ -49,10 +59,12 @@ void SearchAccountFiles(const std::string& folder, std::vector<std::string>& fou
         if (maildir && (e.name == "cur" || e.name == "new" || e.name == "tmp")) continue;
         if (mailTrees && (e.name == "Mail" || e.name == "ImapMail"))
             mailTrees->push_back(folder + e.name + "/");
-        SearchAccountFiles(folder + e.name + "/", found, folderFiles, visited, mailTrees);
+        SearchAccountFiles(folder + e.name + "/", found, folderFiles, visited, mailTrees,
+                           holders);
     }
     for (const auto& e : entries) {
         if (e.isDirectory) continue;
+        if (holders && FolderHoldingKind(e.name)) holders->push_back(folder + e.name);
         if (platform::MatchPattern(e.name, "*.oeaccount")) found.push_back(folder + e.name);
         if (folderFiles && platform::MatchPattern(e.name, kExpressFolderFileName))
             folderFiles->push_back(folder + e.name);
@@ -108,14 +120,14 @@ std::vector<std::string> StoreDiscovery::CollectFolders(const std::string& start
 
 void StoreDiscovery::DiscoverFolders(const std::string& root, IMessageBox* ui) {
     StoreRoot = root;
-    std::vector<std::string> accountFiles, folderFiles, mailTrees;
+    std::vector<std::string> accountFiles, folderFiles, mailTrees, holders;
     Visited visited;
-    SearchAccountFiles(root, accountFiles, &folderFiles, visited, &mailTrees);
+    SearchAccountFiles(root, accountFiles, &folderFiles, visited, &mailTrees, &holders);
     if (SearchIdentityFolders) {
         for (const std::string& f : FindIdentityFolderFiles())
             if (FirstVisit(platform::FolderOf(f), visited)) folderFiles.push_back(f);
     }
-    if (accountFiles.empty() && folderFiles.empty() && mailTrees.empty() && ui)
+    if (accountFiles.empty() && folderFiles.empty() && mailTrees.empty() && holders.empty() && ui)
         ui->ShowMessage(kNoStoreMessage);
     for (const std::string& file : accountFiles) {
         std::string accountFolder = platform::FolderOf(file);
@@ -136,6 +148,32 @@ void StoreDiscovery::DiscoverFolders(const std::string& root, IMessageBox* ui) {
     }
     AddExpressStores(folderFiles, ui);
     AddMailTrees(mailTrees);
+    AddFolderHolders(holders, ui);
+}
+
+void StoreDiscovery::AddFolderHolders(std::vector<std::string> files, IMessageBox* ui) {
+    std::sort(files.begin(), files.end());
+    std::set<std::string> labels = TopLabels();
+    for (const std::string& file : files) {
+        std::vector<FolderRecord> records;
+        std::string why;
+        const MailSourceKind* kind = FolderHoldingKind(platform::FindFileName(file));
+        if (!kind->ListFolders(file, records, why)) {
+            if (ui) ui->ShowMessage("Can't read the folders of " + file + ": " + why + ".");
+            continue;
+        }
+        // The file itself, under its name, holds its folders.
+        const std::string unique = UniqueLabel(platform::FindFileName(file), labels);
+        FolderRecord top;
+        top.DisplayName = unique;
+        top.RelativePath = unique;
+        top.FullPath = file;
+        Folders.push_back(std::move(top));
+        for (FolderRecord& r : records) {
+            r.RelativePath = unique + "/" + r.RelativePath;
+            Folders.push_back(std::move(r));
+        }
+    }
 }
 
 std::vector<std::string> StoreDiscovery::FindIdentityFolderFiles() {

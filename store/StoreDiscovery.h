@@ -34,8 +34,9 @@ public:
     // folders of every store kept as .dbx files (a folder file found by the walk), whose
     // identities also fill the identity list, then the mbox folders of every account folder of a
     // mail program's profile ("Mail/<account>/", "ImapMail/<account>/", sub-folders in
-    // "<name>.sbd") and every maildir with its Maildir++ sub-folders. Says kNoStoreMessage through
-    // ui when no store is found, and names a folder file that cannot be read.
+    // "<name>.sbd") and every maildir with its Maildir++ sub-folders, then every file that holds
+    // folders of its own (an Outlook data file) under its name. Says kNoStoreMessage through ui
+    // when no store is found, and names a folder file or such a file that cannot be read.
     void DiscoverFolders(const std::string& root, IMessageBox* ui);
 
     // The two walks, exposed for tests and benchmarks.
@@ -48,6 +49,10 @@ private:
     // Mbox trees (a "Mail" or "ImapMail" folder, with its "/") and maildirs (without), found by
     // the walk; in path order, after the other stores.
     void AddMailTrees(std::vector<std::string> trees);
+    // Files that hold folders of their own (Outlook data files), in path order, after the other
+    // stores: each under its file name, with its folders below. Names a file that cannot be
+    // read.
+    void AddFolderHolders(std::vector<std::string> files, IMessageBox* ui);
     // The texts of the tree's top level so far, and a label made unique among them (and added).
     std::set<std::string> TopLabels() const;
     static std::string UniqueLabel(const std::string& label, std::set<std::string>& labels);

@@ -62,7 +62,7 @@ TEST(CliDbx, SaveEmlReportsABrokenStoreAndAnUnreadableMessage) {
     src.Write("junk.dbx", "junk");
     auto r = RunProgram({"kestrel-cli", "save-eml", src / "junk.dbx", dest.path()});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("junk.dbx: neither a .dbx file nor an mbox file"), std::string::npos)
+    EXPECT_NE(r.err.find("junk.dbx: none of a .dbx file, an mbox file, a .pst or .ost file"), std::string::npos)
         << r.err;
     // A fifo would make a reader wait for a writer for ever.
     ASSERT_EQ(mkfifo((src / "fifo.dbx").c_str(), 0600), 0);
@@ -315,10 +315,10 @@ TEST(CliDbx, SearchAndWizardFailuresExitOne) {
         std::vector<std::string> args;
         const char* said;
     } cases[] = {
-        {{"search", src / "junk.dbx"}, "neither a .dbx file nor an mbox file"},
+        {{"search", src / "junk.dbx"}, "none of a .dbx file, an mbox file, a .pst or .ost file"},
         {{"search", loop}, ""},
         {{"wizard", dest.path(), "--from", "1990-01-01", "Inbox=" + (src / "junk.dbx")},
-         "neither a .dbx file nor an mbox file"},
+         "none of a .dbx file, an mbox file, a .pst or .ost file"},
         {{"wizard", dest.path(), "--from", "1600-01-02", "Inbox=" + loop}, "Extract eMail Error"},
     };
     for (Case& c : cases) {

@@ -12,13 +12,16 @@ TEST(CliStore, DiscoverPrintsOneTabSeparatedLinePerFolder) {
     auto r = RunProgram({"kestrel-cli", "discover", "--root", kSampleRoot});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
-              "Hotmail (jane)\tHotmail (jane)\t" + kSampleRoot + "/Hotmail (jane)");
+              "Hotmail (jane)\tHotmail (jane)\t" + kSampleRoot + "/Hotmail (jane)\t" + kSampleRoot +
+                  "/Hotmail (jane)");
     EXPECT_NE(r.out.find("pop.example\tpop.example.com\t"), std::string::npos);
+    // The fourth column is the mailbox the commands take: here the folder's message file.
     EXPECT_NE(r.out.find("Old PC\tOutlook Express/Local Folders/Inbox/Old PC\t" + kSampleRoot +
-                         "/Outlook Express\n"),
+                         "/Outlook Express\t" + kSampleRoot + "/Outlook Express/Old PC.dbx\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("Trips\tLocal Folders/Inbox/Trips\t"), std::string::npos);
-    EXPECT_NE(r.out.find("Friends\tMaildir/Friends\t" + kSampleRoot + "/Maildir/.Friends\n"),
+    EXPECT_NE(r.out.find("Friends\tMaildir/Friends\t" + kSampleRoot + "/Maildir/.Friends\t" +
+                         kSampleRoot + "/Maildir/.Friends\n"),
               std::string::npos);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 19);
 }
@@ -33,9 +36,10 @@ TEST(CliStore, DiscoverEscapesControlCharactersInNames) {
     auto r = RunProgram({"kestrel-cli", "discover", "--root", root.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\t'), 6) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\t'), 9) << r.out;
     const std::string escaped = "Evil\\tname\\nrow\\x1b[2J\\u009b";
-    EXPECT_NE(r.out.find(escaped + "\tacct/" + escaped + "\t" + root.path() + "/acct/" + escaped + "\n"),
+    EXPECT_NE(r.out.find(escaped + "\tacct/" + escaped + "\t" + root.path() + "/acct/" + escaped +
+                         "\t" + root.path() + "/acct/" + escaped + "\n"),
               std::string::npos)
         << r.out;
 }

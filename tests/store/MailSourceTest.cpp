@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include "store/sources/EmlFolderSource.h"
 #include "store/sources/MaildirSource.h"
 #include "store/sources/MboxFileSource.h"
+#include "store/sources/PstSource.h"
 
 namespace {
 
@@ -214,6 +217,10 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     dir.Write("Inbox/a.eml", "E");
     ASSERT_TRUE(WriteBytes(dir / "msgs.dbx", BuildDbxMessageFile({{"S", "s", "n", 0, "t"}})));
     dir.Write("notes.txt", "Dear diary");
+    std::ifstream sample(std::string(KESTREL_TEST_DATA) + "/pst/tgh-user1-test-lab.pst",
+                         std::ios::binary);
+    const std::string pst = dir.Write("mail.pst", std::string(std::istreambuf_iterator<char>(sample), {}));
+    dir.Write("cut.pst", "!BDN");
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     dir.MakeDir("scratch");
 
@@ -284,12 +291,16 @@ TEST(MailSource, PathIsRecognisedByWhatIsThere) {
     dir.Write("box", from + "Subject: one\n\n1\n\n" + from + "Subject: two\n\n2\n");
     dir.Write("empty", "");
     dir.Write("notes.txt", "Dear diary");
+    std::ifstream sample(std::string(KESTREL_TEST_DATA) + "/pst/tgh-user1-test-lab.pst",
+                         std::ios::binary);
+    const std::string pst = dir.Write("mail.pst", std::string(std::istreambuf_iterator<char>(sample), {}));
+    dir.Write("cut.pst", "!BDN");
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     const struct {
         std::string path;
         const MailSourceKind* kind;
         int messages; // -1: refused
-        const char* why;
+        std::string why;
     } cases[] = {
         {dir / "Inbox", &kEmlFolderKind, 1, ""},
         {dir / "Maildir", &kMaildirKind, 1, ""},
@@ -298,7 +309,13 @@ TEST(MailSource, PathIsRecognisedByWhatIsThere) {
         // Mail programs keep an empty file for every empty folder.
         {dir / "empty", &kMboxFileKind, 0, ""},
         {dir / "cut.dbx", &kDbxFileKind, -1, "not a readable .dbx file ("},
-        {dir / "notes.txt", nullptr, -1, "neither a .dbx file nor an mbox file"},
+        {dir / "notes.txt", nullptr, -1, "none of a .dbx file, an mbox file, a .pst or .ost file"},
+        // An Outlook data file's folders are named after the file.
+        {pst + "/Top of Outlook data file/FolderWithMessagesWithAttachments/", &kPstFileKind, 2, ""},
+        {pst + "/Top of Outlook data file/Calendar", &kPstFileKind, -1, "the file has no folder"},
+        {pst, &kPstFileKind, -1, "an Outlook data file: name one of its folders"},
+        {dir / "cut.pst/Inbox", &kPstFileKind, -1, "a damaged Outlook data file"},
+        {dir / "box/Inbox", nullptr, -1, dir / "box is a file that holds no folders"},
         {dir / "fifo", nullptr, -1, "is a fifo, not a file"},
         {dir / "missing", nullptr, -1, "not found"},
         {"", nullptr, -1, ""},
@@ -309,7 +326,7 @@ TEST(MailSource, PathIsRecognisedByWhatIsThere) {
         EXPECT_EQ(static_cast<bool>(opened), c.messages >= 0) << c.path << ": " << opened.Why;
         EXPECT_EQ(opened ? opened.Source->Count() : -1, c.messages) << c.path;
         EXPECT_EQ(opened.Why.rfind(c.why, 0), 0u) << c.path << ": " << opened.Why;
-        EXPECT_EQ(opened.Why.empty(), !*c.why) << c.path << ": " << opened.Why;
+        EXPECT_EQ(opened.Why.empty(), c.why.empty()) << c.path << ": " << opened.Why;
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include "store/sources/EmlFolderSource.h"
 #include "store/sources/MaildirSource.h"
 #include "store/sources/MboxFileSource.h"
+#include "store/sources/PstSource.h"
 
 namespace {
 
@@ -203,6 +206,7 @@ const char* KindName(const MailSourceKind* kind) {
     if (kind == &kDbxFileKind) return "dbx";
     if (kind == &kMboxFileKind) return "mbox";
     if (kind == &kMaildirKind) return "maildir";
+    if (kind == &kPstFileKind) return "pst";
     return "?";
 }
 
@@ -317,4 +321,31 @@ TEST(StoreDiscovery, MaildirsComeAfterTheOtherStoresWithTheirDottedSubFolders) {
               "2020|local/Work/Projects/2020|maildir|evolution/mail/local/.Work.Projects.2020|\n"
               "flagless|flagless|maildir|flagless|\n"
               "INBOX|INBOX|maildir|mirror/INBOX|\n");
+}
+
+TEST(StoreDiscovery, OutlookDataFilesComeLastUnderTheirNamesWithTheirFolders) {
+    TempDir store;
+    store.Write("A/a.oeaccount", "x");
+    store.MakeDir("A/Inbox");
+    std::ifstream sample(std::string(KESTREL_TEST_DATA) + "/pst/p2e-Hello-CJK.pst",
+                         std::ios::binary);
+    store.Write("old/A.PST", std::string(std::istreambuf_iterator<char>(sample), {}));
+    EXPECT_EQ(DiscoverKinds(store.path() + "/"),
+              "A|A|eml|A|\n"
+              "Inbox|A/Inbox|eml|A/Inbox|\n"
+              "A.PST|A.PST|folders|old/A.PST|\n"
+              "Outlook データ ファイルのトップ|A.PST/Outlook データ ファイルのトップ|pst|old/A.PST|"
+              "Outlook データ ファイルのトップ\n"
+              "削除済みアイテム|A.PST/Outlook データ ファイルのトップ/削除済みアイテム|pst|old/A.PST|"
+              "Outlook データ ファイルのトップ/削除済みアイテム\n");
+
+    // A damaged one is named, and the rest is still listed.
+    store.Write("broken.ost", "!BDN and then nothing");
+    ScriptedMessageBox ui;
+    StoreDiscovery d;
+    d.DiscoverFolders(store.path() + "/", &ui);
+    EXPECT_EQ(d.Folders.size(), 5u);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("broken.ost: a damaged Outlook data file"), std::string::npos)
+        << ui.shown[0].text;
 }

@@ -1,0 +1,104 @@
+#include "store/sources/PstSource.h"
+
+#include <cstring>
+
+#include "platform/FileSystem.h"
+#include "store/FolderRecord.h"
+
+bool PstFolderSource::Open(const std::string& file, const std::string& folder, std::string* why) {
+    m_path = folder.empty() ? file : file + "/" + folder;
+    if (!m_file.Open(file, why)) return false;
+    if (folder.empty()) {
+        if (why) *why = "an Outlook data file: name one of its folders after it, as discover lists them";
+        return false;
+    }
+    return m_file.SelectFolder(folder, why);
+}
+
+bool PstFolderSource::ReadHeader(int index, MailHeader& header) {
+    header = MailHeader{};
+    PstHeader read;
+    if (!m_file.ReadHeader(index, read)) return false;
+    header.Subject = std::move(read.Subject);
+    header.Sender = std::move(read.Sender);
+    header.SenderName = std::move(read.SenderName);
+    header.Time = read.Time;
+    return true;
+}
+
+MailTextWrite PstFolderSource::WriteText(int index, int fd) {
+    switch (m_file.WriteMessage(index, fd)) {
+    case PstWrite::Written:
+        return MailTextWrite::Written;
+    case PstWrite::WriteFailed:
+        return MailTextWrite::WriteFailed;
+    case PstWrite::Unreadable:
+        break;
+    }
+    return MailTextWrite::Unreadable;
+}
+
+std::string PstFolderSource::Describe(int index) const {
+    return m_path + ", message " + std::to_string(index + 1);
+}
+
+std::string PstFolderSource::Remark() const {
+    std::string remark;
+    if (m_file.Skipped() > 0)
+        remark = std::to_string(m_file.Skipped()) +
+                 " item(s) left out that are not mail (contacts, appointments, tasks, "
+                 "distribution lists, notes)";
+    if (m_file.UnreadableItems() > 0)
+        remark += (remark.empty() ? "" : "; ") + std::to_string(m_file.UnreadableItems()) +
+                  " item(s) that cannot be read";
+    return remark;
+}
+
+namespace {
+
+bool HoldsPstFolders(const std::string& name) {
+    return HasPstExtension(name);
+}
+
+bool IsPstFile(const MailboxProbe& probe, std::string&) {
+    return !probe.IsFolder && probe.Head.size() >= 4 && std::memcmp(probe.Head.data(), "!BDN", 4) == 0;
+}
+
+std::unique_ptr<IMailSource> OpenPstFolder(const std::string& path, std::string& why) {
+    // The file is the leading part of the path that is a plain file; the rest names the folder.
+    std::string file = path, folder;
+    for (std::size_t end = path.find('/', 1); end != std::string::npos;
+         end = path.find('/', end + 1)) {
+        const std::string head = path.substr(0, end);
+        if (!platform::IsDirectory(head) && platform::FileExists(head)) {
+            file = head;
+            folder = path.substr(end + 1);
+            break;
+        }
+    }
+    while (!folder.empty() && folder.back() == '/') folder.pop_back();
+    auto source = std::make_unique<PstFolderSource>();
+    if (!source->Open(file, folder, &why)) return nullptr;
+    return source;
+}
+
+bool ListPstFolders(const std::string& path, std::vector<FolderRecord>& folders,
+                    std::string& why) {
+    CPstFile file;
+    if (!file.Open(path, &why)) return false;
+    for (const PstFolder& f : file.Folders()) {
+        FolderRecord r;
+        r.DisplayName = f.Name;
+        r.RelativePath = f.Path;
+        r.FullPath = path;
+        r.PathSuffix = f.Path;
+        r.Source = &kPstFileKind;
+        folders.push_back(std::move(r));
+    }
+    return true;
+}
+
+} // namespace
+
+const MailSourceKind kPstFileKind{"a .pst or .ost file", false, IsPstFile,
+                                  OpenPstFolder, HoldsPstFolders, ListPstFolders};

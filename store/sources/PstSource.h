@@ -1,0 +1,29 @@
+#pragma once
+// A folder of an Outlook .pst or .ost file (store/PstReader.h reads the format). Its mailbox
+// path is the file's path followed by the folder's path inside the file, as "kestrel-cli
+// discover" prints it: "mail/archive.pst/Top of Personal Folders/Inbox" (a "/" or "%" in a
+// folder's name written as %2F or %25). The file is opened for reading only; each message is
+// written out as a MIME message, and items that are not mail are left out and counted.
+#include <string>
+
+#include "store/MailSource.h"
+#include "store/PstReader.h"
+
+class PstFolderSource : public IMailSource {
+public:
+    // False, with why, when the file is not a readable .pst/.ost file or has no such folder.
+    bool Open(const std::string& file, const std::string& folder, std::string* why = nullptr);
+    int Count() const override { return m_file.Count(); }
+    bool ReadHeader(int index, MailHeader& header) override;
+    std::string MessagePath(int) const override { return {}; }
+    MailTextWrite WriteText(int index, int fd) override;
+    std::string Describe(int index) const override;
+    std::string Remark() const override;
+
+private:
+    CPstFile m_file;
+    std::string m_path;
+};
+
+// A file named *.pst or *.ost; its mailboxes are its folders.
+extern const MailSourceKind kPstFileKind;
