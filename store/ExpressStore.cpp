@@ -7,6 +7,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Utf8.h"
+#include "store/MailSource.h"
 #include "store/sources/DbxFileSource.h"
 
 namespace {
@@ -234,6 +235,9 @@ std::string IdentityOfStoreFolder(const std::string& storeFolder) {
 std::string MissingMessageFileMessage(const FolderRecord& record) {
     if (record.PathSuffix.empty()) return {};
     std::string path = platform::JoinPath(record.FullPath, record.PathSuffix);
-    if (platform::IsRegularFile(path)) return {};
+    // A folder inside a file (a .pst file's) has the file as its full path.
+    const bool inside = record.Source && record.Source->ListFolders;
+    if (platform::IsRegularFile(inside ? record.FullPath : path)) return {};
+    if (inside) path = record.FullPath;
     return "The message file of this folder is missing:\n" + path;
 }

@@ -35,6 +35,10 @@ protected:
     void SetUp() override {
         fs::copy(fs::path(KESTREL_SOURCE_DIR) / "samples/store", dir / "store",
                  fs::copy_options::recursive);
+        // An Outlook data file among the stores, shown under its name with its folders.
+        fs::create_directories(dir / "store/archive");
+        fs::copy_file(fs::path(KESTREL_TEST_DATA) / "pst/p2e-Hello-CJK.pst",
+                      dir / "store/archive/hello.pst");
         out = dir.MakeDir("out");
         // The desktop's "open" lands in a file instead of a browser.
         dir.Write("bin/xdg-open", "#!/bin/sh\necho \"$1\" >> \"" + (dir / "opened.txt") + "\"\n");
@@ -206,6 +210,23 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
     EXPECT_NE(ini.find("LastMailFolder=" + (dir / "store/Hotmail (jane)/Inbox/") + "\r\n"),
               std::string::npos)
         << ini;
+}
+
+TEST_F(ExtractFromWindowTest, AFolderOfAnOutlookDataFileUnderTheFilesName) {
+    const std::string pst = dir / "store/archive/hello.pst";
+    const std::string before = ReadFileText(pst);
+    const wxTreeItemId top = Find("Outlook データ ファイルのトップ");
+    ASSERT_TRUE(top.IsOk());
+    EXPECT_EQ(view->GetTree()->GetItemText(view->GetTree()->GetItemParent(top)), "hello.pst");
+    ModalScript script;
+    script.Then([&](wxDialog& sheet) { ClickButton(sheet, res::IDOK_BUTTON); });
+    ExtractFrom(top);
+    EXPECT_EQ(script.PendingSteps(), 0u);
+    EXPECT_TRUE(script.messages.empty()) << script.messages.front();
+    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"C 你好.png", "J こんにちは.png",
+                                                      "K 안녕하세요.png", "report",
+                                                      "report.htm"}));
+    EXPECT_EQ(ReadFileText(pst), before);
 }
 
 TEST_F(ExtractFromWindowTest, AReportThatCannotBeWrittenIsSaidAtTheEnd) {
