@@ -85,6 +85,8 @@ void LoadSettings(AppSettings& settings, const std::string& fileName) {
         settings.*f.field = platform::Trim(ini.GetValue(kSetup, f.name));
     for (const NumberField& f : kNumbers)
         settings.*f.field = ini.GetValueInt(kOption, f.name);
+    settings.NewMailOnly = ini.GetValueInt(kOption, "NewMailOnly") != 0;
+    settings.WizardNewMailOnly = ini.GetValueInt(kOption, "WizardNewMailOnly") != 0;
     settings.ToolBarPlace = platform::Trim(ini.GetValue(kWindow, "ToolBar"));
     settings.ToolBarX = ini.GetValueInt(kWindow, "ToolBarX");
     settings.ToolBarY = ini.GetValueInt(kWindow, "ToolBarY");
@@ -113,6 +115,10 @@ void SaveSettings(AppSettings& settings, const std::string& fileName) {
         ini.SetValue(kSetup, f.name, settings.*f.field, true);
     for (const NumberField& f : kNumbers)
         ini.SetValueInt(kOption, f.name, settings.*f.field, true);
+    // The choices of new mail only once they are made, so a file that never had them keeps its
+    // lines as they were.
+    if (settings.NewMailOnly) ini.SetValueInt(kOption, "NewMailOnly", 1, true);
+    if (settings.WizardNewMailOnly) ini.SetValueInt(kOption, "WizardNewMailOnly", 1, true);
     // Window state only once there is some: a file no window has written keeps its two groups.
     if (!settings.ToolBarPlace.empty()) {
         ini.SetValue(kWindow, "ToolBar", settings.ToolBarPlace, true);

@@ -17,6 +17,9 @@ struct AppSettings {
     int RemoveFwString = 0;
     int SetAttachmentDate = 0;
     int AttachmentSizeLimit = 0;
+    // Runs pass over the mail they extracted before: the option sheet's and the wizard's choice.
+    int NewMailOnly = 0;
+    int WizardNewMailOnly = 0;
     // "Window": where the main window's tool bar stands ("Top", "Bottom", "Left", "Right" or
     // "Floating"; empty is the top), and the screen position of a floating one.
     std::string ToolBarPlace;
@@ -62,6 +65,8 @@ template <typename Fn> void ForEachSetting(const AppSettings& s, Fn&& fn) {
     fn("Option", "RemoveFwString", std::to_string(s.RemoveFwString));
     fn("Option", "SetAttachmentDate", std::to_string(s.SetAttachmentDate));
     fn("Option", "AttachmentSizeLimit", std::to_string(s.AttachmentSizeLimit));
+    fn("Option", "NewMailOnly", std::to_string(s.NewMailOnly));
+    fn("Option", "WizardNewMailOnly", std::to_string(s.WizardNewMailOnly));
     fn("Window", "ToolBar", s.ToolBarPlace);
     fn("Window", "ToolBarX", std::to_string(s.ToolBarX));
     fn("Window", "ToolBarY", std::to_string(s.ToolBarY));

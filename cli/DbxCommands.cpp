@@ -186,7 +186,12 @@ int RunWizard(const std::vector<std::string>& args) {
     std::string error;
     std::optional<CliArguments> read = ReadArguments(
         args,
-        {{"--pictures"}, {"--documents"}, {"--all"}, {"--from", "a date"}, {"--to", "a date"}},
+        {{"--pictures"},
+         {"--documents"},
+         {"--all"},
+         {"--from", "a date"},
+         {"--to", "a date"},
+         {"--new-only"}},
         error);
     if (!read) return UsageError("wizard", error);
     for (const CliArguments::Given& o : read->options) {
@@ -196,6 +201,8 @@ int RunWizard(const std::vector<std::string>& args) {
                 return UsageError("wizard",
                                   "not a date: '" + o.value + "' (YYYY-MM-DD [HH:MM:SS])");
             (o.name == "--from" ? request.StartTime : request.EndTime) = *t;
+        } else if (o.name == "--new-only") {
+            request.NewOnly = true;
         } else {
             request.FileTypeChoice = o.name == "--pictures" ? 0 : o.name == "--documents" ? 1 : 2;
         }
@@ -231,13 +238,16 @@ int RunWizard(const std::vector<std::string>& args) {
     }
     CConsoleProgress progress;
     RunProblems problems;
-    WizardContext context{client, progress, ui, TheSettings(), &problems};
+    std::vector<std::string> nothingNew;
+    WizardContext context{client, progress, ui, TheSettings(), &problems, &nothingNew};
     try {
         RunWizardExtraction(request, folders, context);
     } catch (const CSeException& e) {
         e.ReportError(ui);
         return kExitFailed;
     }
+    for (const std::string& name : nothingNew)
+        std::cout << platform::Printable(name) << ": no new mail since the last run\n";
     std::cout << "report: "
               << platform::Printable(platform::JoinPath(request.Destination, "report.htm")) << "\n";
     for (const std::string& line : DescribeRunProblems(problems, request.Destination))
@@ -274,7 +284,8 @@ const CliRegistrar searchCommand({"search", "MAILBOX [--sender TEXT]",
                                   "The temporary copies (TAK*) stay in the temporary folder.\n",
                                   RunSearch});
 const CliRegistrar wizardCommand(
-    {"wizard", "DEST [--pictures|--documents|--all] [--from DATE] [--to DATE] NAME=MAILBOX...",
+    {"wizard",
+     "DEST [--pictures|--documents|--all] [--from DATE] [--to DATE] [--new-only] NAME=MAILBOX...",
      "Extract the attachments of several mailboxes into DEST/<folder name>, one report each, "
      "with a top report DEST/report.htm that links them, as the extraction wizard does.",
      "  --pictures      keep pictures only (the default)\n"
@@ -282,6 +293,8 @@ const CliRegistrar wizardCommand(
      "  --all           keep every attachment\n"
      "  --from DATE     only mails from DATE on (default: 2000-01-25)\n"
      "  --to DATE       only mails before DATE (default: now)\n"
+     "  --new-only      pass over the messages that an earlier run (of either program)\n"
+     "                  extracted into the folder's directory, without reading them\n"
      "DATE is YYYY-MM-DD (local midnight) or \"YYYY-MM-DD HH:MM:SS\", local time.\n"
      "NAME is the folder's name as the report shows it; folders run in the order given, and the\n"
      "first one that fails stops the run. The settings file gives the size limit, dating,\n"

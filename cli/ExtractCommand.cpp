@@ -36,6 +36,7 @@ const std::vector<CliOption> kExtractOptions = {
     {"--subject-not-contains", "a text"},
     {"--folder-name", "a name"},
     {"--open"},
+    {"--new-only"},
     {"--yes"},
     {"--no"},
 };
@@ -69,6 +70,8 @@ int RunExtract(const std::vector<std::string>& args) {
             folderName = o.value;
         } else if (o.name == "--yes" || o.name == "--no") {
             answer = o.name == "--yes";
+        } else if (o.name == "--new-only") {
+            choices.NewOnly = true;
         }
     }
     const bool open = std::any_of(read->options.begin(), read->options.end(),
@@ -142,6 +145,8 @@ const CliRegistrar extract(
      "                          (default: the last component of MAILFOLDER)\n"
      "  --open                  open the report (and, with --folder-subdir, DEST) in the\n"
      "                          desktop's applications at the end\n"
+     "  --new-only              pass over the messages that an earlier run (of either\n"
+     "                          program) extracted into DEST, without reading them\n"
      "  --yes, --no             answer the question asked after an interrupted run (default:\n"
      "                          ask on the terminal; without one, No)\n"
      "\n"

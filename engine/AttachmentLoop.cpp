@@ -165,9 +165,15 @@ int RunAttachmentLoop(int count, AttachmentPolicy& policy, CReportPager& pager,
     // Files that were there before the run belong to the user, not to the component.
     policy.Existing = FolderNames(policy.Folder);
     ScratchSweep sweep(policy);
-    for (int i = count - 1; i >= 0; --i) {
+    std::vector<int> order; // from the last message down
+    order.reserve(static_cast<size_t>(std::max(0, count)));
+    for (int i = count - 1; i >= 0; --i)
+        if (!policy.PassOver || !policy.PassOver(i)) order.push_back(i);
+    const int taken = static_cast<int>(order.size());
+    for (int k = 0; k < taken; ++k) {
+        const int i = order[static_cast<size_t>(k)];
         progress.SetTitleLine("Current Folder: " + policy.FolderName + "(" +
-                              std::to_string(count - i) + "/" + std::to_string(count) + ")");
+                              std::to_string(k + 1) + "/" + std::to_string(taken) + ")");
         ExtractedMessage message;
         const MessageStep step = policy.Extract(i, message);
         if (step == MessageStep::Stop) return -1;

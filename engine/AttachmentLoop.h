@@ -62,6 +62,9 @@ struct AttachmentPolicy {
     std::set<std::string> Existing;
     // Hands one message to the component.
     std::function<MessageStep(int index, ExtractedMessage& message)> Extract;
+    // Messages an earlier run did, which this run passes over without a look: not handed to
+    // Extract, not counted in the progress. Every message is taken when not set.
+    std::function<bool(int index)> PassOver;
 };
 
 // The report's pages in a destination: blocks gather in the body, and a page is written as soon

@@ -8,7 +8,12 @@ ExtractOptionChoices InitialChoices(const AppSettings& settings) {
     ExtractOptionChoices c;
     c.ShowReport = settings.BrowserReport != 0;
     c.PicturesOnly = settings.ExtractOnlyPicture != 0;
+    c.NewOnly = settings.NewMailOnly != 0;
     return c;
+}
+
+void RememberChoices(const ExtractOptionChoices& choices, AppSettings& settings) {
+    settings.NewMailOnly = choices.NewOnly ? 1 : 0;
 }
 
 ExtractionOptions PrepareExtractionOptions(const AppSettings& settings) {
@@ -53,4 +58,5 @@ void FillExtractionOptions(const ExtractOptionChoices& c, const std::string& sta
     o.ConditionKeyword = CutToCharacters(c.ConditionKeyword, kMaxConditionKeyword);
     o.SortKey = "[" + platform::Trim(c.SortKeyText) + "]";
     o.SortOrder = c.Ascending ? 1 : 2;
+    o.NewOnly = c.NewOnly ? 1 : 0;
 }

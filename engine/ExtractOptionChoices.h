@@ -30,6 +30,7 @@ struct ExtractOptionChoices {
     std::string ConditionKeyword;
     std::string SortKeyText = kSortKeyEntries[0];
     bool Ascending = false;
+    bool NewOnly = false; // messages extracted into the destination before are passed over
 };
 
 // Every use of the sheet starts here: the two boxes from the settings, the first radio, every
@@ -49,6 +50,9 @@ ExtractionOptions PrepareExtractionOptions(const AppSettings& settings);
 // characters and the sort key is the entry's trimmed text in square brackets.
 void FillExtractionOptions(const ExtractOptionChoices& choices, const std::string& startPath,
                            ExtractionOptions& options);
+
+// The sheet's choices that the settings keep for its next use.
+void RememberChoices(const ExtractOptionChoices& choices, AppSettings& settings);
 
 // The first `count` characters (not bytes) of UTF-8 text.
 std::string CutToCharacters(const std::string& text, std::size_t count);

@@ -23,6 +23,9 @@ struct ExtractionOptions {
     int Condition = 0;
     std::string ConditionKeyword;
     std::string SortKey = "[ReceivedTime]";
+    // 1: messages an earlier run extracted into Destination are passed over (see
+    // engine/DoneMessages.h); 0: every message again (what is done is remembered all the same).
+    int NewOnly = 0;
     int SortOrder = 2;
 };
 

@@ -10,6 +10,7 @@
 
 #include "app/Settings.h"
 #include "engine/AttachmentLoop.h"
+#include "engine/DoneMessages.h"
 #include "engine/ExtractorClient.h"
 #include "engine/ProgressWindow.h"
 #include "engine/RecoveryRecord.h"
@@ -125,7 +126,7 @@ namespace {
 // subject condition is decided on that answer.
 MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptions& options,
                            const std::string& target, ExtractionContext& context,
-                           CMessageOnDisk& file, CRecoveryRecord& record,
+                           CMessageOnDisk& file, CRecoveryRecord& record, CNewMailFilter& done,
                            ExtractedMessage& message) {
     if (options.FolderNameSubDirectory != 0) platform::CreateFolder(target);
     const CMessageOnDisk::Result opened =
@@ -137,8 +138,11 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
         NoteUnreadableMessage(context.problems, source.Describe(index), {});
     // The run goes from the last message down: the next few are read on another core while
     // this one is written.
-    for (int next = index - 1; next >= std::max(0, index - kReadAhead); --next)
+    for (int next = index - 1, named = 0; next >= 0 && named < kReadAhead; --next) {
+        if (done.IsDone(next)) continue;
         context.client.PrepareMessage(source.MessagePath(next));
+        ++named;
+    }
     std::string result;
     try {
         RunGuarded([&] { result = context.client.ExtractToFolder2(file.Path(), target); });
@@ -180,18 +184,27 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     message.FileTime = ParseMailDate(answer.DateText);
     message.Files = std::move(answer.Files);
     message.Origin = source.Describe(index);
+    // Done only when it was read whole and every file of it written: a later run asked for new
+    // mail only takes anything less again.
+    if (opened == CMessageOnDisk::Ready && !message.NoAnswer && answer.Unwritten.Count == 0)
+        done.MarkDone(index);
     return MessageStep::Extracted;
 }
 
 // The end of a run that ran: the rest of the report, the settings that remember it, and the
 // report and folder opened as asked.
 void FinishExtraction(const ExtractionOptions& options, CReportPager& pager,
-                      ExtractionContext& context) {
+                      CNewMailFilter& done, ExtractionContext& context) {
     const std::string& dest = options.Destination;
     DeleteRecoveryRecord(dest);
     RemoveEmptyRecoveryFolder(dest);
     pager.Finish();
     if (!pager.Written() && context.problems) ++context.problems->UnwrittenReportFiles;
+    // Remembered with the report it belongs to, or when asked for new mail only; a run that
+    // reports nothing otherwise leaves the destination as it was.
+    if ((pager.Reported() > 0 || options.NewOnly != 0) && !done.Commit() && pager.Written() &&
+        context.problems)
+        ++context.problems->UnwrittenReportFiles;
     const std::string frameset = ReportFramesetPath(dest);
     context.settings.LastFileFolder = dest;
     if (pager.Reported() > 0) {
@@ -202,6 +215,8 @@ void FinishExtraction(const ExtractionOptions& options, CReportPager& pager,
         // The cause is the news, not the count it led to: the caller that collects the run's
         // problems says it; otherwise it is said here.
         if (!context.problems) context.ui.ShowMessage(UnwritableDestinationMessage(dest));
+    } else if (done.PassedOver() > 0 && done.NewCount() == 0) {
+        context.ui.ShowMessage("No New Mail since the Last Run\n No Report is Generated!!");
     } else {
         context.ui.ShowMessage("Number of Extracted Mail: 0\n No Report is Generated!!");
     }
@@ -226,8 +241,21 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     }
     IMailSource& source = *opened.Source;
     NoteRemark(context.problems, folderName, source);
+    AttachmentPolicy policy;
+    const bool inSubDirectory = options.FolderNameSubDirectory != 0;
+    policy.FolderName = folderName;
+    policy.LinkFolder = inSubDirectory ? SubDirectoryName(folderName) : "";
+    policy.Folder = inSubDirectory ? platform::JoinPath(dest, policy.LinkFolder) : dest;
+    CNewMailFilter done(source, MailboxIdentity(folderPath), policy.LinkFolder,
+                        options.PicturesOnly == 0, options.NewOnly != 0, dest);
+    std::string ignored;
+    done.Begin(&ignored);
+    if (!ignored.empty() && options.NewOnly != 0) {
+        TheErrorLog().WriteText(ignored);
+        context.ui.ShowMessage(ignored);
+    }
     progress.Open("Progress", true);
-    progress.SetRange(0, source.Count(), 1);
+    progress.SetRange(0, done.NewCount(), 1);
     platform::CreateFolder(RecoveryFolder(dest));
     const bool interrupted = platform::FileExists(RecoveryRecordPath(dest));
     if (!ConfirmAfterInterruptedRun(dest, context.ui)) {
@@ -236,11 +264,6 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
         return -1;
     }
 
-    AttachmentPolicy policy;
-    const bool inSubDirectory = options.FolderNameSubDirectory != 0;
-    policy.FolderName = folderName;
-    policy.LinkFolder = inSubDirectory ? SubDirectoryName(folderName) : "";
-    policy.Folder = inSubDirectory ? platform::JoinPath(dest, policy.LinkFolder) : dest;
     struct stat st;
     if (inSubDirectory && ::lstat(policy.Folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         // A link in place of the folder's sub-directory would take the files elsewhere.
@@ -261,14 +284,15 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     CMessageOnDisk file; // the messages of a mailbox file share one copy
     CRecoveryRecord record(dest);
     policy.Extract = [&](int index, ExtractedMessage& message) {
-        return ExtractMessage(source, index, options, policy.Folder, context, file, record,
+        return ExtractMessage(source, index, options, policy.Folder, context, file, record, done,
                               message);
     };
+    policy.PassOver = [&](int index) { return done.IsDone(index); };
     CReportPager pager(dest, context.settings.HTMLItemNumber, context.view);
     AttachmentLoopContext loop{progress, context.ui, context.settings};
     RunAttachmentLoop(source.Count(), policy, pager, loop);
     file.Close();
     progress.Close();
-    FinishExtraction(options, pager, context);
+    FinishExtraction(options, pager, done, context);
     return 0;
 }

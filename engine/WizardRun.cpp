@@ -10,6 +10,7 @@
 
 #include "app/Settings.h"
 #include "engine/AttachmentLoop.h"
+#include "engine/DoneMessages.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
 #include "engine/ProgressWindow.h"
@@ -58,8 +59,9 @@ private:
 // are named (a stored text is copied out at its turn).
 class HeadersAhead {
 public:
-    HeadersAhead(IMailSource& source, const WizardRequest& request, CExtractorClient& client)
-        : m_source(source), m_request(request), m_client(client) {}
+    HeadersAhead(IMailSource& source, const WizardRequest& request, CExtractorClient& client,
+                 const CNewMailFilter& done)
+        : m_source(source), m_request(request), m_client(client), m_done(done) {}
 
     // The header of message index; false when it cannot be read.
     bool Header(int index, MailHeader& header) {
@@ -78,6 +80,7 @@ public:
              --next) {
             const std::string path = m_source.MessagePath(next);
             if (path.empty()) return;
+            if (m_done.IsDone(next)) continue;
             auto it = m_read.find(next);
             if (it == m_read.end()) it = m_read.emplace(next, Read(next)).first;
             if (!it->second || !InPeriod(*it->second)) continue;
@@ -104,6 +107,7 @@ private:
     IMailSource& m_source;
     const WizardRequest& m_request;
     CExtractorClient& m_client;
+    const CNewMailFilter& m_done;
     std::map<int, std::optional<MailHeader>> m_read;
 };
 
@@ -123,7 +127,7 @@ namespace {
 // one the mailbox ends inside is extracted as far as it goes.
 MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers,
                            const std::string& folder, WizardContext& context, CMessageOnDisk& file,
-                           ExtractedMessage& message) {
+                           CNewMailFilter& done, ExtractedMessage& message) {
     MailHeader header;
     if (!headers.Header(index, header)) {
         context.ui.ShowMessage("Extract eMail Error");
@@ -135,7 +139,9 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
     const std::string dateText = DateText(mailTime);
 
     // A message without a stored text counts as an empty one.
-    switch (file.Open(source, index, platform::JoinPath(folder, "process"))) {
+    const CMessageOnDisk::Result opened =
+        file.Open(source, index, platform::JoinPath(folder, "process"));
+    switch (opened) {
     case CMessageOnDisk::Ready:
         break;
     case CMessageOnDisk::Cut:
@@ -156,6 +162,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
     platform::CreateFolder(folder);
     headers.PrepareAfter(index);
     std::string answer;
+    bool answered = true;
     try {
         RunGuarded([&] { answer = context.client.ExtractToFolder(file.Path(), folder); });
     } catch (const CSeException& e) {
@@ -163,11 +170,13 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
         TheErrorLog().Write("Information: <%s> <%s> <%s>", subject.c_str(),
                             header.SenderName.c_str(), dateText.c_str());
         answer.clear();
+        answered = false;
     }
     platform::UnwrittenFiles unwritten;
     message = {subject, header.SenderName, dateText, mailTime, SplitFileList(answer, &unwritten),
                {}};
     NoteUnwrittenFiles(context.problems, unwritten, "the message \"" + subject + "\"");
+    if (opened == CMessageOnDisk::Ready && answered && unwritten.Count == 0) done.MarkDone(index);
     return MessageStep::Extracted;
 }
 
@@ -202,7 +211,12 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     progress.SetPos(0); // one progress serves every folder, each counted from the start
     progress.Open("Progress", true);
     ProgressOpen openProgress(progress);
-    progress.SetRange(0, source->Count(), 1);
+    CNewMailFilter done(*source, MailboxIdentity(messageFile), "", request.FileTypeChoice != 0,
+                        request.NewOnly, D);
+    std::string ignored;
+    done.Begin(&ignored);
+    if (!ignored.empty() && request.NewOnly) TheErrorLog().WriteText(ignored);
+    progress.SetRange(0, done.NewCount(), 1);
     const std::string scratch = platform::JoinPath(D, "process");
     platform::CreateFolder(scratch);
     if (::lstat(scratch.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -220,27 +234,37 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     policy.CancelAfterEveryMessage = false;
     policy.StopOnCancel = true;
     policy.SweepScratch = false;
-    HeadersAhead headers(*source, request, context.client);
+    HeadersAhead headers(*source, request, context.client, done);
     CMessageOnDisk file; // the messages of a mailbox file share one copy
     policy.Extract = [&](int index, ExtractedMessage& message) {
-        MessageStep step = ExtractMessage(*source, index, headers, D, context, file, message);
+        MessageStep step =
+            ExtractMessage(*source, index, headers, D, context, file, done, message);
         message.Origin = messageFile;
         return step;
     };
+    policy.PassOver = [&](int index) { return done.IsDone(index); };
     CReportPager pager(D, context.settings.HTMLItemNumber);
     AttachmentLoopContext loop{progress, context.ui, context.settings};
     const int looped = RunAttachmentLoop(source->Count(), policy, pager, loop);
     file.Close();
+    const bool remembered = done.Commit();
     if (looped == -1) {
         RemoveEmptyRecoveryFolder(D);
         return -1;
     }
+    const bool nothingNew = done.PassedOver() > 0 && done.NewCount() == 0;
     source.reset();
     openProgress.Close();
 
-    // The top report links to this folder's report: it is there even when no mail was.
-    pager.Finish(true);
-    if (!pager.Written() && context.problems) ++context.problems->UnwrittenReportFiles;
+    // The top report links to this folder's report: it is there even when no mail was. With
+    // nothing new since the last run, the last run's report stays as it is.
+    if (!(nothingNew && pager.Reported() == 0 && platform::FileExists(ReportFramesetPath(D)))) {
+        pager.Finish(true);
+        if (!pager.Written() && context.problems) ++context.problems->UnwrittenReportFiles;
+    }
+    if (!remembered && context.problems) ++context.problems->UnwrittenReportFiles;
+    if (nothingNew && pager.Reported() == 0 && context.nothingNew)
+        context.nothingNew->push_back(directoryName);
     // The component's scratch files; a file that was there before the run stays.
     SweepFiles(D, "kestl*.*", before);
     RemoveEmptyRecoveryFolder(D);

@@ -20,6 +20,8 @@ struct WizardRequest {
     int FileTypeChoice = 0;
     std::time_t EndTime = 0;
     std::time_t StartTime = 0;
+    // Messages an earlier run extracted into a folder's directory are passed over.
+    bool NewOnly = false;
 };
 
 // (folder name as shown, message file); an empty message file is not run.
@@ -31,6 +33,8 @@ struct WizardContext {
     IMessageBox& ui;
     AppSettings& settings;
     RunProblems* problems = nullptr; // attachments that could not be written, when given
+    // The folders whose mail had all been extracted before, with a request for new mail only.
+    std::vector<std::string>* nothingNew = nullptr;
 };
 
 // One folder: 0 when it was processed or skipped, -1 when the whole run must stop (a message

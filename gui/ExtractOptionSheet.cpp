@@ -98,7 +98,10 @@ void CExtractOptionSheet::BuildMailPage() {
     page->Add(new wxCheckBox(m_mailPage, IDC_SHOW_REPORT, Wx("Show Extraction Report")), 0,
               wxLEFT | wxRIGHT | wxTOP, 8);
     page->Add(new wxCheckBox(m_mailPage, IDC_ONLY_PICTURES, Wx("Extract Only Photos/Images")), 0,
-              wxALL, 8);
+              wxLEFT | wxRIGHT | wxTOP, 8);
+    page->Add(new wxCheckBox(m_mailPage, IDC_NEW_MAIL_ONLY,
+                             Wx("Only Mail Not Extracted into this Folder Before")),
+              0, wxALL, 8);
     m_mailPage->SetSizer(page);
 
     m_shellTree->SetSelectionHandler([this](const std::string& path) {
@@ -199,6 +202,7 @@ void CExtractOptionSheet::OnInit(wxInitDialogEvent& event) {
     ExtractOptionChoices initial = InitialChoices(TheSettings());
     Control<wxCheckBox>(m_mailPage, IDC_SHOW_REPORT)->SetValue(initial.ShowReport);
     Control<wxCheckBox>(m_mailPage, IDC_ONLY_PICTURES)->SetValue(initial.PicturesOnly);
+    Control<wxCheckBox>(m_mailPage, IDC_NEW_MAIL_ONLY)->SetValue(initial.NewOnly);
     Control<wxRadioButton>(m_optionPage, IDC_NO_SUBDIR)->SetValue(true);
     m_sortKey->SetSelection(0);
     m_condition->SetSelection(0);
@@ -217,6 +221,7 @@ void CExtractOptionSheet::OnInit(wxInitDialogEvent& event) {
 void CExtractOptionSheet::ReadControls() {
     m_choices.ShowReport = Control<wxCheckBox>(m_mailPage, IDC_SHOW_REPORT)->GetValue();
     m_choices.PicturesOnly = Control<wxCheckBox>(m_mailPage, IDC_ONLY_PICTURES)->GetValue();
+    m_choices.NewOnly = Control<wxCheckBox>(m_mailPage, IDC_NEW_MAIL_ONLY)->GetValue();
     m_choices.NoSubDirectory = Control<wxRadioButton>(m_optionPage, IDC_NO_SUBDIR)->GetValue();
     m_choices.FolderNameSubDirectory =
         Control<wxRadioButton>(m_optionPage, IDC_FOLDER_SUBDIR)->GetValue();
@@ -233,6 +238,7 @@ void CExtractOptionSheet::ReadControls() {
 
 void CExtractOptionSheet::OnOk(wxCommandEvent&) {
     ReadControls();
+    RememberChoices(m_choices, TheSettings());
     EndModal(wxID_OK);
 }
 

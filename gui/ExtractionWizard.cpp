@@ -1,5 +1,6 @@
 #include "gui/ExtractionWizard.h"
 
+#include <wx/checkbox.h>
 #include <wx/datectrl.h>
 #include <wx/dateevt.h>
 #include <wx/menu.h>
@@ -267,6 +268,11 @@ bool CWizardDurationPage::OnPageCreated() {
     }
     m_radios[m_choice]->SetValue(true);
     column->Add(types, 0, wxEXPAND | wxBOTTOM, 8);
+    m_newOnly = TheSettings().WizardNewMailOnly != 0;
+    m_newOnlyBox = new wxCheckBox(this, IDC_WIZARD_NEW_MAIL_ONLY,
+                                  U("Only Mail Not Extracted into the Destination Before"));
+    m_newOnlyBox->SetValue(m_newOnly);
+    column->Add(m_newOnlyBox, 0, wxBOTTOM, 8);
     Layout();
     TranslateDialog(this, IDD_WIZARD_DURATION_PAGE);
     FinishPageTexts(this);
@@ -284,6 +290,8 @@ bool CWizardDurationPage::OnWizardFinish() {
     m_end = read(m_endPicker, m_end);
     for (int i = 0; i < 3; ++i)
         if (m_radios[i]->GetValue()) m_choice = i;
+    m_newOnly = m_newOnlyBox->GetValue();
+    TheSettings().WizardNewMailOnly = m_newOnly ? 1 : 0;
     return true;
 }
 
@@ -308,6 +316,7 @@ void RunExtractionWizard(wxWindow& parent, CExpressFolderView* view, IFolderView
     request.EndTime = duration->GetEndTime();
     request.StartTime = duration->GetStartTime();
     request.FileTypeChoice = duration->GetFileTypeChoice();
+    request.NewOnly = duration->GetNewOnly();
     const WizardFolderList chosen = folders->GetChosenFolders();
     wizard.Hide();
 
@@ -318,8 +327,13 @@ void RunExtractionWizard(wxWindow& parent, CExpressFolderView* view, IFolderView
         CLongOperation running;
         CWxProgressWindow progress(view, "Progress", true);
         RunProblems problems;
-        WizardContext context{*client, progress, ui, TheSettings(), &problems};
+        std::vector<std::string> nothingNew;
+        WizardContext context{*client, progress, ui, TheSettings(), &problems, &nothingNew};
         RunWizardExtraction(request, chosen, context);
+        std::string quiet;
+        for (const std::string& name : nothingNew)
+            quiet += (quiet.empty() ? "No New Mail since the Last Run: " : ", ") + name;
+        if (!quiet.empty()) ui.ShowMessage(quiet);
         std::string said;
         for (const std::string& line : DescribeRunProblems(problems, request.Destination))
             said += (said.empty() ? "" : "\n") + line;

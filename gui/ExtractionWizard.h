@@ -13,6 +13,7 @@
 #include "store/FolderTree.h"
 #include "store/StoreDiscovery.h"
 
+class wxCheckBox;
 class CIEShellTreeView;
 class CExpressFolderView;
 class IFolderViewHost;
@@ -75,6 +76,7 @@ public:
     std::time_t GetStartTime() const { return m_start; }
     std::time_t GetEndTime() const { return m_end; }
     int GetFileTypeChoice() const { return m_choice; }
+    bool GetNewOnly() const { return m_newOnly; }
 
 private:
     std::time_t m_start = 0;
@@ -83,6 +85,8 @@ private:
     wxDatePickerCtrl* m_startPicker = nullptr;
     wxDatePickerCtrl* m_endPicker = nullptr;
     wxRadioButton* m_radios[3] = {nullptr, nullptr, nullptr};
+    bool m_newOnly = false;
+    wxCheckBox* m_newOnlyBox = nullptr;
 };
 
 // The frame's wizard command: the wizard over the folder view's store, then, after Finish, the

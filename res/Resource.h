@@ -95,6 +95,9 @@ inline constexpr unsigned IDCANCEL_BUTTON = 2;
 inline constexpr unsigned IDC_OPTION_TABS = 1007;
 inline constexpr unsigned IDC_SHOW_REPORT = 1009;
 inline constexpr unsigned IDC_ONLY_PICTURES = 1011;
+// The option sheet's and the wizard's "new mail only" boxes.
+inline constexpr unsigned IDC_NEW_MAIL_ONLY = 1097;
+inline constexpr unsigned IDC_WIZARD_NEW_MAIL_ONLY = 1098;
 inline constexpr unsigned IDC_DESTINATION_TREE = 1012;
 inline constexpr unsigned IDC_DESTINATION_PATH = 1013;
 inline constexpr unsigned IDC_NO_SUBDIR = 1014;

@@ -38,6 +38,20 @@ public:
     // What the user should hear about the mailbox beyond its messages (items it holds that are
     // not mail and were left out, say); empty when there is nothing to say.
     virtual std::string Remark() const { return {}; }
+
+    // A text that stays the same while the message does and changes when it changes, told
+    // without reading the message: a run asked for new mail only passes over a message whose key
+    // an earlier run into the same destination remembered. Empty when the kind cannot tell; such
+    // a message is always taken.
+    virtual std::string MessageKey(int) { return {}; }
+    // Whether keys remembered together with `remembered` still name the messages they named (a
+    // mailbox rewritten under them gives the same keys to other messages); `current` gets what to
+    // remember with this run's keys. Kinds whose keys stand on their own hold nothing here.
+    virtual bool CheckStamp(const std::string& remembered, std::string& current) {
+        (void)remembered;
+        current.clear();
+        return true;
+    }
 };
 
 // What recognition knows of a path before any kind looks at it. The first bytes of a file are

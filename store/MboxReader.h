@@ -49,6 +49,8 @@ public:
     int Count() const { return static_cast<int>(m_messages.size()); }
     // Where the message's "From " line (or, for text before the first one, its text) starts.
     std::uint64_t Offset(int index) const;
+    // One past the message's text.
+    std::uint64_t End(int index) const { return Valid(index) ? m_messages[index].end : 0; }
     // The message's text, unquoted, to fd.
     MboxWrite WriteMessage(int index, int fd);
     // The message's header lines up to the empty line that ends them (or limit bytes),

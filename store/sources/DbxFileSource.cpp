@@ -1,5 +1,7 @@
 #include "store/sources/DbxFileSource.h"
 
+#include <sys/stat.h>
+
 #include "oe/DbxFormat.h"
 
 namespace {
@@ -66,6 +68,22 @@ MailTextWrite DbxFileSource::WriteText(int index, int fd) {
     if (!message) return MailTextWrite::Unreadable;
     if (message->GetTextPosition() == -1) return MailTextWrite::Written;
     return ToMailTextWrite(m_store.WriteMessageText(*message, fd));
+}
+
+std::string DbxFileSource::MessageKey(int index) {
+    const CDbxMessage* message = Message(index);
+    if (!message || message->GetTextPosition() == -1) return {};
+    return std::to_string(index) + "@" + std::to_string(message->GetTextPosition());
+}
+
+bool DbxFileSource::CheckStamp(const std::string& remembered, std::string& current) {
+    struct stat st;
+    current.clear();
+    if (::stat(m_path.c_str(), &st) != 0) return false;
+    current = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + " " +
+              std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+              std::to_string(st.st_mtim.tv_nsec);
+    return current == remembered;
 }
 
 MailTextWrite ToMailTextWrite(DbxTextWrite written) {

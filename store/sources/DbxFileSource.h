@@ -20,6 +20,10 @@ public:
     std::string MessagePath(int) const override { return {}; }
     MailTextWrite WriteText(int index, int fd) override;
     std::string Describe(int index) const override;
+    // The message's place in the index and its text's place in the file; the stamp is the
+    // file's size and time of last change, so a file that changed at all is read again whole.
+    std::string MessageKey(int index) override;
+    bool CheckStamp(const std::string& remembered, std::string& current) override;
 
 private:
     const CDbxMessage* Message(int index);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/FileHandle.h"
@@ -40,4 +41,12 @@ MailTextWrite FilePerMessageSource::WriteText(int index, int fd) {
     }
     close(in);
     return result;
+}
+
+std::string FilePerMessageSource::MessageKey(int index) {
+    const std::string path = MessagePath(index);
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+    return KeyName(path.substr(path.rfind('/') + 1)) + "/" + std::to_string(st.st_size) + "/" +
+           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
 }

@@ -15,8 +15,13 @@ public:
     std::string MessagePath(int index) const override;
     MailTextWrite WriteText(int index, int fd) override;
     std::string Describe(int index) const override { return MessagePath(index); }
+    // The message file's name (as KeyName gives it), size and time of last change.
+    std::string MessageKey(int index) override;
 
 protected:
+    // The part of a message file's name that names the message for good.
+    virtual std::string KeyName(const std::string& fileName) const { return fileName; }
+
     // The plain files of folder whose names match pattern, added to the list; names beginning
     // with "." are not messages.
     void AddFiles(const std::string& folder, const char* pattern);

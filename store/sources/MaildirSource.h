@@ -10,6 +10,12 @@
 class MaildirSource : public FilePerMessageSource {
 public:
     explicit MaildirSource(const std::string& folder);
+
+protected:
+    // A message's name without its flags (":2,S"), which mail programs change when it is read.
+    std::string KeyName(const std::string& fileName) const override {
+        return fileName.substr(0, fileName.find(':'));
+    }
 };
 
 // The maildir rule, for recognition and discovery alike: cur/ with new/ or tmp/ beside it, or

@@ -17,6 +17,10 @@ public:
     std::string MessagePath(int) const override { return {}; }
     MailTextWrite WriteText(int index, int fd) override;
     std::string Describe(int index) const override;
+    // Where the message lies in the file; the stamp holds a hash of what the file held, so
+    // that the keys are trusted only while the file has been added to, not rewritten.
+    std::string MessageKey(int index) override;
+    bool CheckStamp(const std::string& remembered, std::string& current) override;
 
 private:
     CMboxReader m_reader;

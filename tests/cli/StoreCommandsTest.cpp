@@ -67,7 +67,7 @@ TEST(CliStore, SettingsPrintsEveryFieldInFileOrderThenTheFile) {
               "LastHtmlReport=\nLastMailFolder=\nLastFileFolder=\nLastUserIdentity=\n"
               "KESTLMailFolderPath=\nHTMLItemNumber=10\nBrowserReport=1\nExtractOnlyPicture=1\n"
               "FileRename=0\nRemoveFwString=1\nSetAttachmentDate=1\nAttachmentSizeLimit=2\n"
-              "ToolBar=\nToolBarX=0\nToolBarY=0\n");
+              "NewMailOnly=0\nWizardNewMailOnly=0\nToolBar=\nToolBarX=0\nToolBarY=0\n");
 
     std::string file = config.Write("VANDREL/KESTL/qor.ini", "[Option]\r\nHTMLItemNumber=5\r\n");
     r = RunProgram({"kestrel-cli", "settings"}, {"XDG_CONFIG_HOME=" + config.path()}, cwd.path());

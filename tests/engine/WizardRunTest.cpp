@@ -312,7 +312,8 @@ TEST_F(WizardRunTest, AnEmlFolderGivesWhatItsDbxFileGives) {
     EXPECT_TRUE(names.count("photo (3).jpg"));
     EXPECT_FALSE(names.count("photo (4).jpg")); // eight mails, four kinds of bytes
     for (const std::string& name : names) {
-        if (std::filesystem::is_directory(fromDbx + name)) continue;
+        // The record of what was done names each mailbox by its own keys.
+        if (std::filesystem::is_directory(fromDbx + name) || name == "report/done.txt") continue;
         EXPECT_EQ(ReadFileText(fromEml + name), ReadFileText(fromDbx + name)) << name;
         struct stat a {
         }, b{};
