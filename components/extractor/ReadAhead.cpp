@@ -115,7 +115,9 @@ void MessagePreparer::Prepare(const std::string& messagePath) {
         // The last few named are the ones the caller asks for next. Older ones that were never
         // taken (a run that stopped or was cancelled) go first, parsed or not, so that they
         // neither hold their files and memory nor keep the worker from the newer ones.
-        while (m_impl->ready.size() + m_impl->wanted.size() >= Impl::kAhead) {
+        // The file under way counts too: it joins the parses not taken when it is done.
+        const size_t underWay = m_impl->parsing.empty() ? 0 : 1;
+        while (m_impl->ready.size() + m_impl->wanted.size() + underWay >= Impl::kAhead) {
             if (m_impl->ready.empty()) {
                 m_impl->wanted.pop_front();
                 continue;
