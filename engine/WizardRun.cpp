@@ -223,6 +223,8 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
         TheErrorLog().Write("Skipped the folder %s: %s is a link", D.c_str(), scratch.c_str());
         return 0;
     }
+    // A run killed in this folder may have left a message's copy and an unfinished attachment.
+    RemoveInterruptedRunLeftovers(D, D);
 
     AttachmentPolicy policy;
     policy.FolderName = directoryName;

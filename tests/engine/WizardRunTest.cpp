@@ -140,6 +140,10 @@ TEST_F(WizardRunTest, PagesAreWrittenAsTheyFill) {
 }
 
 TEST_F(WizardRunTest, NoMailInThePeriodWritesAnEmptyIndexAndNoPage) {
+    // What a killed run left goes; a file of the user's stays.
+    m_root.Write("dest/Inbox/process/TAKa1B2c3", "a message's copy");
+    m_root.Write("dest/Inbox/.kestrel-partial-x1y2", "half an attachment");
+    m_root.Write("dest/Inbox/TAK notes.txt", "the user's");
     ASSERT_EQ(
         Run("Inbox", Store("Inbox", {Mail("Old", kStart - 100, {{"a.jpg", kJpeg, "image/jpeg"}})})),
         0);
@@ -147,6 +151,8 @@ TEST_F(WizardRunTest, NoMailInThePeriodWritesAnEmptyIndexAndNoPage) {
     EXPECT_EQ(ReadFileText(D("report/report_left.htm")).find("Page 1"), std::string::npos);
     EXPECT_TRUE(platform::FileExists(D("report.htm"))); // the top report links to it
     EXPECT_FALSE(platform::FileExists(D("process")));
+    EXPECT_FALSE(platform::FileExists(D(".kestrel-partial-x1y2")));
+    EXPECT_TRUE(platform::FileExists(D("TAK notes.txt")));
 }
 
 TEST_F(WizardRunTest, FoldersThatCannotRunAreSkipped) {
