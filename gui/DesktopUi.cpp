@@ -5,6 +5,7 @@
 
 #include "gui/WxText.h"
 #include "platform/Shell.h"
+#include "platform/Text.h"
 
 namespace {
 long IconStyle(MessageIcon icon) {
@@ -22,27 +23,32 @@ long IconStyle(MessageIcon icon) {
     }
     return 0;
 }
+
+// A message names folders and files whose names may hold control characters: they are shown as
+// escapes, so a name cannot forge lines of its own; the message's own line breaks stay.
+wxString Shown(const std::string& text) {
+    return Wx(platform::Printable(text, true));
+}
 } // namespace
 
 void CWxMessageBox::ShowMessage(const std::string& text, const std::string& caption,
                                 MessageIcon icon) {
     wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
-    wxMessageDialog dialog(parent, Wx(text), Wx(caption), wxOK | IconStyle(icon));
+    wxMessageDialog dialog(parent, Shown(text), Shown(caption), wxOK | IconStyle(icon));
     dialog.ShowModal();
 }
 
 bool CWxMessageBox::AskYesNo(const std::string& text, const std::string& caption,
                              MessageIcon icon) {
     wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
-    wxMessageDialog dialog(parent, Wx(text), Wx(caption), wxYES_NO | IconStyle(icon));
+    wxMessageDialog dialog(parent, Shown(text), Shown(caption), wxYES_NO | IconStyle(icon));
     return dialog.ShowModal() == wxID_YES;
 }
 
 bool CWxMessageBox::AskOkCancel(const std::string& text, const std::string& caption,
                                 MessageIcon icon) {
     wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
-    wxMessageDialog dialog(parent, wxString::FromUTF8(text), wxString::FromUTF8(caption),
-                           wxOK | wxCANCEL | IconStyle(icon));
+    wxMessageDialog dialog(parent, Shown(text), Shown(caption), wxOK | wxCANCEL | IconStyle(icon));
     return dialog.ShowModal() == wxID_OK;
 }
 

@@ -23,6 +23,7 @@
 #include <wx/treectrl.h>
 #include <wx/uiaction.h>
 
+#include "gui/DesktopUi.h"
 #include "gui/FolderBrowser.h"
 #include "gui/LanguageMenus.h"
 #include "gui/MainToolBar.h"
@@ -603,6 +604,15 @@ TEST_F(GuiTest, TheProgramQuitsCleanlyOnASignalFromAnyDialog) {
         // Written on the way out: the window state is there now.
         EXPECT_NE(ReadFileText(SettingsFile()).find("FolderPaneWidth="), std::string::npos);
     }
+}
+
+TEST_F(GuiTest, AMessageShowsTheControlCharactersOfANameAsEscapes) {
+    ModalScript script;
+    CWxMessageBox wxBox;
+    IMessageBox& box = wxBox;
+    box.ShowMessage("Can't read the mail folder a\tb\x1b[31m\nthe second line");
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0], "Can't read the mail folder a\\tb\\x1b[31m\nthe second line");
 }
 
 TEST_F(GuiTest, ThePlaceholderPaneShowsTheStoresFolders) {
