@@ -79,20 +79,6 @@ std::string SumLine(const std::string& body) {
     return buf;
 }
 
-bool ReadWhole(int fd, std::string& text) {
-    char buf[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buf, sizeof buf);
-        if (got == 0) return true;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        text.append(buf, static_cast<size_t>(got));
-        if (text.size() > kMaxRecordSize) return false;
-    }
-}
-
 // D/report/done.txt, read without following a link put in place of the folder or the file.
 bool ReadRecord(const std::string& destination, std::string& text, std::string& why) {
     platform::UniqueFd dest(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -112,7 +98,7 @@ bool ReadRecord(const std::string& destination, std::string& text, std::string& 
         why = CDoneMessages::Path(destination) + " " + refused;
         return false;
     }
-    if (!ReadWhole(file.Get(), text)) {
+    if (!platform::ReadOpenFile(file.Get(), kMaxRecordSize, text)) {
         why = CDoneMessages::Path(destination) + " cannot be read";
         return false;
     }

@@ -226,31 +226,34 @@ int OpenFileForReading(const std::string& path, std::uint64_t maxSize, std::stri
     return OpenFileForReadingAt(AT_FDCWD, path, true, maxSize, why);
 }
 
-bool ReadSmallFile(const std::string& path, std::uint64_t maxSize, std::string& data,
-                   std::string* why) {
+bool ReadOpenFile(int fd, std::uint64_t maxSize, std::string& data, std::string* why) {
     data.clear();
-    int fd = OpenFileForReading(path, maxSize, why);
-    if (fd < 0) return false;
     char buffer[65536];
-    bool ok = true;
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             Refuse(why, std::strerror(errno));
-            ok = false;
-            break;
+            data.clear();
+            return false;
         }
-        if (n == 0) break;
+        if (n == 0) return true;
         data.append(buffer, static_cast<size_t>(n));
         if (data.size() > maxSize) { // grew since it was looked at
             Refuse(why, TooLarge(maxSize));
-            ok = false;
-            break;
+            data.clear();
+            return false;
         }
     }
+}
+
+bool ReadSmallFile(const std::string& path, std::uint64_t maxSize, std::string& data,
+                   std::string* why) {
+    data.clear();
+    int fd = OpenFileForReading(path, maxSize, why);
+    if (fd < 0) return false;
+    const bool ok = ReadOpenFile(fd, maxSize, data, why);
     ::close(fd);
-    if (!ok) data.clear();
     return ok;
 }
 

@@ -58,6 +58,8 @@ int OpenFileForReading(const std::string& path, std::uint64_t maxSize, std::stri
 // The same for a name inside an open folder; with followLinks false a link there is refused.
 int OpenFileForReadingAt(int dirFd, const std::string& name, bool followLinks,
                          std::uint64_t maxSize, std::string* why = nullptr);
+// What is left of an open file, refused (data empty) once it holds more than maxSize bytes.
+bool ReadOpenFile(int fd, std::uint64_t maxSize, std::string& data, std::string* why = nullptr);
 // The whole file under the rules of OpenFileForReading.
 bool ReadSmallFile(const std::string& path, std::uint64_t maxSize, std::string& data,
                    std::string* why = nullptr);
