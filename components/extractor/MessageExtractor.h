@@ -2,21 +2,14 @@
 // One message through GMime: its subject, sender and date, and every attachment written into
 // a folder. The component's two methods are thin wrappers around ExtractMessage.
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "components/extractor/ExtractError.h"
 #include "components/extractor/ReadAhead.h"
 #include "platform/UnwrittenFiles.h"
 
 namespace extractor {
-
-// A failure that ends the call: the message file or the folder cannot be opened. The
-// component turns it into an automation exception with this text.
-class ExtractError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct ExtractedMessage {
     std::string subject; // UTF-8, decoded (RFC 2047), cleaned by CleanFieldText

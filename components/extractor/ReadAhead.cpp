@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "components/extractor/MessageExtractor.h"
+#include "components/extractor/ExtractError.h"
 #include "components/extractor/MessageFile.h"
 #include "platform/FileHandle.h"
 
