@@ -79,19 +79,21 @@ int RunExtract(const std::vector<std::string>& args) {
     const std::vector<std::string>& positional = read->positional;
     if (positional.size() != 2) return UsageError("extract", "needs MAILFOLDER and DEST");
 
-    std::string mailFolder = positional[0];
+    const std::string& given = positional[0];
     std::string dest = positional[1];
-    // The same rule as the run's: a fifo or a device is refused, not read.
+    // A folder is named with its separator, as the run names it in its record; the mailbox is
+    // opened once, here, and the run reads that. A fifo or a device is refused, not read.
+    std::string mailFolder = given;
+    if (platform::IsDirectory(mailFolder) && mailFolder.back() != '/') mailFolder += '/';
     const MailboxOpen opened = OpenMailbox(mailFolder);
     if (!opened)
-        return UsageError("extract", "no mail folder at '" + mailFolder + "'" +
+        return UsageError("extract", "no mail folder at '" + given + "'" +
                                          (opened.Why.empty() ? "" : ": " + opened.Why));
     if (!PrepareDestination("extract", dest)) return kExitFailed;
-    std::string trimmed = mailFolder;
+    std::string trimmed = given;
     while (trimmed.size() > 1 && trimmed.back() == '/')
         trimmed.pop_back();
     if (!folderName) folderName = platform::FindFileName(trimmed);
-    if (platform::IsDirectory(mailFolder) && mailFolder.back() != '/') mailFolder += '/';
     choices.ChosenPath = dest;
     choices.ShowReport = open;
     ExtractionOptions options = PrepareExtractionOptions(settings);
@@ -117,7 +119,7 @@ int RunExtract(const std::vector<std::string>& args) {
         settings, nullptr,  &problems};
     int result = 0;
     try {
-        result = RunExtraction(mailFolder, options, *folderName, context);
+        result = RunExtraction(mailFolder, *opened.Source, options, *folderName, context);
     } catch (const CSeException& e) {
         e.ReportError(ui);
         return kExitFailed;

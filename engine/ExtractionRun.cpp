@@ -222,24 +222,17 @@ void FinishExtraction(const ExtractionOptions& options, CReportPager& pager,
     }
 }
 
-} // namespace
-
-int RunExtraction(const std::string& folderPath, const ExtractionOptions& options,
-                  const std::string& folderName, ExtractionContext& context) {
-    const std::string& dest = options.Destination;
-    CProgressWindow& progress = context.progress;
-    // Without a destination there is nowhere to write; nothing is created anywhere else.
-    if (dest.empty()) return 0;
-    if (!MailboxExists(folderPath)) return 0;
+void NoteUnwritableDestination(const std::string& dest, ExtractionContext& context) {
     if (context.problems && ::access(dest.c_str(), W_OK | X_OK) != 0)
         context.problems->DestinationUnwritable = true;
+}
 
-    MailboxOpen opened = OpenMailbox(folderPath);
-    if (!opened) {
-        context.ui.ShowMessage("Can't read the mail folder " + folderPath + ": " + opened.Why);
-        return -1;
-    }
-    IMailSource& source = *opened.Source;
+// The run over a mailbox already opened, into a destination that is given.
+int RunOpenedExtraction(const std::string& folderPath, IMailSource& source,
+                        const ExtractionOptions& options, const std::string& folderName,
+                        ExtractionContext& context) {
+    const std::string& dest = options.Destination;
+    CProgressWindow& progress = context.progress;
     NoteRemark(context.problems, folderName, source);
     AttachmentPolicy policy;
     const bool inSubDirectory = options.FolderNameSubDirectory != 0;
@@ -295,4 +288,27 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     progress.Close();
     FinishExtraction(options, pager, done, context);
     return 0;
+}
+
+} // namespace
+
+int RunExtraction(const std::string& folderPath, const ExtractionOptions& options,
+                  const std::string& folderName, ExtractionContext& context) {
+    // Without a destination there is nowhere to write; nothing is created anywhere else.
+    if (options.Destination.empty() || !MailboxExists(folderPath)) return 0;
+    MailboxOpen opened = OpenMailbox(folderPath);
+    if (!opened) {
+        NoteUnwritableDestination(options.Destination, context);
+        context.ui.ShowMessage("Can't read the mail folder " + folderPath + ": " + opened.Why);
+        return -1;
+    }
+    return RunExtraction(folderPath, *opened.Source, options, folderName, context);
+}
+
+int RunExtraction(const std::string& folderPath, IMailSource& source,
+                  const ExtractionOptions& options, const std::string& folderName,
+                  ExtractionContext& context) {
+    if (options.Destination.empty()) return 0;
+    NoteUnwritableDestination(options.Destination, context);
+    return RunOpenedExtraction(folderPath, source, options, folderName, context);
 }

@@ -73,6 +73,11 @@ struct ExtractionContext {
 // (said through the message box).
 int RunExtraction(const std::string& folderPath, const ExtractionOptions& options,
                   const std::string& folderName, ExtractionContext& context);
+// The same run over a mailbox the caller has opened from folderPath (which still names it in
+// the record of what was done).
+int RunExtraction(const std::string& folderPath, IMailSource& source,
+                  const ExtractionOptions& options, const std::string& folderName,
+                  ExtractionContext& context);
 
 
 // The parts of a component answer "subject|sender|date|a.jpg:b.pdf".
