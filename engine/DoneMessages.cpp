@@ -109,9 +109,19 @@ bool ReadRecord(const std::string& destination, std::string& text, std::string& 
 
 std::string MailboxIdentity(const std::string& path) {
     std::string identity = path;
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-        identity = real;
-        std::free(real);
+    // A folder inside a file ("mail/archive.pst/Inbox") is named by the file's own name with
+    // the folder's path after it, so that it is the same from wherever the run is started.
+    std::string head = path, rest;
+    while (!head.empty()) {
+        if (char* real = ::realpath(head.c_str(), nullptr)) {
+            identity = std::string(real) + rest;
+            std::free(real);
+            break;
+        }
+        const std::size_t slash = head.find_last_of('/');
+        if (slash == std::string::npos || slash == 0) break;
+        rest = head.substr(slash) + rest;
+        head.erase(slash);
     }
     while (identity.size() > 1 && identity.back() == '/')
         identity.pop_back();

@@ -10,8 +10,8 @@
 
 class IMailSource;
 
-// The name a mailbox is remembered by: the path with its links resolved when it has one, else
-// the path as given, without separators at its end.
+// The name a mailbox is remembered by: the path with its links resolved (up to the file, for a
+// folder inside a file), else the path as given, without separators at its end.
 std::string MailboxIdentity(const std::string& path);
 
 struct DoneMailbox {

@@ -39,6 +39,8 @@ enum : std::uint32_t {
     kEmailAddress = 0x3003,
     kCreationTime = 0x3007,
     kModificationTime = 0x3008,
+    kMessageSize = 0x0E08,
+    kRecordKey = 0x0FF9,
     kIpmSubtreeEntryId = 0x35E0,
     kFolderType = 0x3601,
     kAttachFileName = 0x3704,
@@ -925,4 +927,48 @@ PstWrite CPstFile::WriteMessage(int index, int fd) {
     writer.Message(message.get(), 0);
     if (!out.Flush()) return PstWrite::WriteFailed;
     return writer.Damaged() ? PstWrite::Unreadable : PstWrite::Written;
+}
+
+namespace {
+
+std::string HexText(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    return hex;
+}
+
+} // namespace
+
+std::string CPstFile::MessageStamp(int index) {
+    ItemRef message(Item(OpenMail(index)));
+    if (!message) return {};
+    std::uint32_t id = 0;
+    if (libpff_item_get_identifier(message.get(), &id, nullptr) != 1 || id == 0) return {};
+    std::optional<Prop> changed = ReadProp(message.get(), kModificationTime);
+    if (!changed || changed->type != kTypeTime || changed->data.size() != 8) return {};
+    std::uint64_t time = 0;
+    for (int i = 7; i >= 0; --i)
+        time = (time << 8) | static_cast<unsigned char>(changed->data[static_cast<size_t>(i)]);
+    char text[64];
+    std::snprintf(text, sizeof text, "%u:%016llx:", static_cast<unsigned>(id),
+                  static_cast<unsigned long long>(time));
+    std::string stamp = text;
+    if (std::optional<std::uint32_t> size = ReadInt32(message.get(), kMessageSize))
+        stamp += std::to_string(*size);
+    return stamp;
+}
+
+std::string CPstFile::StoreIdentity() const {
+    if (!m_file) return {};
+    ItemRef store;
+    if (libpff_file_get_message_store(static_cast<libpff_file_t*>(m_file), store.out(), nullptr) !=
+        1)
+        return {};
+    std::optional<Prop> key = ReadProp(store.get(), kRecordKey);
+    if (!key || key->type != kTypeBinary) return {};
+    return HexText(key->data);
 }

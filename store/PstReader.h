@@ -59,6 +59,15 @@ public:
     int UnreadableItems() const { return m_unreadableItems; }
     bool ReadHeader(int index, PstHeader& header);
     PstWrite WriteMessage(int index, int fd);
+    // What tells a message of the selected folder from the others and from itself once changed,
+    // without reading its text: its identifier in the file (kept while the message is, moves and
+    // compaction included, and never shared by two items at once), then when it was last changed
+    // and its size, as the file records them ("2097188:01d7a3c4e5f60000:5322"). Empty when the
+    // item cannot be read or records no time of change: such a message cannot be told again.
+    std::string MessageStamp(int index);
+    // The store's own identity, which a file keeps for its life (its record key, in hex); empty
+    // when the file does not say.
+    std::string StoreIdentity() const;
 
     // The code page names in an 8-bit (ANSI) file are read in.
     unsigned CodePage() const { return m_codePage; }

@@ -54,6 +54,11 @@ std::string PstFolderSource::Remark() const {
     return remark;
 }
 
+bool PstFolderSource::CheckStamp(const std::string& remembered, std::string& current) {
+    current = "store " + m_file.StoreIdentity();
+    return remembered == current;
+}
+
 namespace {
 
 bool HoldsPstFolders(const std::string& name) {

@@ -19,6 +19,11 @@ public:
     MailTextWrite WriteText(int index, int fd) override;
     std::string Describe(int index) const override;
     std::string Remark() const override;
+    // The message's identifier in the file with when it last changed and its size
+    // (CPstFile::MessageStamp); the stamp is the store's identity, so that another file put in
+    // this one's place, whose identifiers name other messages, is read whole.
+    std::string MessageKey(int index) override { return m_file.MessageStamp(index); }
+    bool CheckStamp(const std::string& remembered, std::string& current) override;
 
 private:
     CPstFile m_file;

@@ -67,6 +67,17 @@ protected:
     }
 
     std::string Record() const { return CDoneMessages::Path(m_dest); }
+    // The record as a run into the destination would have left it with another stamp for the
+    // mailbox: edit changes it.
+    void EditStamp(const std::string& mailbox, const std::function<void(std::string&)>& edit) {
+        CDoneMessages record = CDoneMessages::Load(m_dest);
+        const DoneMailbox* entry = record.Find(MailboxIdentity(mailbox), "");
+        ASSERT_NE(entry, nullptr);
+        DoneMailbox changed = *entry;
+        edit(changed.Stamp);
+        record.Replace(changed);
+        ASSERT_TRUE(record.Save(m_dest));
+    }
 
     ScopedEnv m_registry{"KESTREL_CLASS_REGISTRY", KESTREL_OUTPUT_DIR "/kestrel-classes.reg"};
     TempDir m_root;
@@ -79,11 +90,15 @@ protected:
 
 TEST_F(NewMailTest, WhatMakesARunTakeAMessageAgain) {
     const std::string eml = m_root / "eml", mbox = m_root / "mbox", maildir = m_root / "md";
+    const std::string sample = std::string(KESTREL_TEST_DATA) + "/pst/tgh-user1-test-lab.pst";
+    const std::string pstFile = m_root / "mail.pst";
+    const std::string pst = pstFile + "/Top of Outlook data file/FolderWithMessagesWithAttachments";
     struct Case {
         const char* name;
         const std::string* mailbox;
         std::function<void()> change;
-        int taken; // of three messages
+        int taken;
+        int of = 3;
     } cases[] = {
         {"eml: nothing changed", &eml, [] {}, 0},
         {"eml: a new message", &eml, [&] { m_root.Write("eml/d.eml", Mail("d")); }, 1},
@@ -129,6 +144,12 @@ TEST_F(NewMailTest, WhatMakesARunTakeAMessageAgain) {
              m_root.Write("mbox", text);
          },
          3},
+        {"pst: nothing changed", &pst, [] {}, 0, 2},
+        // Its messages keep their identifiers and times however the file is stored.
+        {"pst: the file copied anew in its place", &pst,
+         [&] { fs::copy_file(sample, pstFile, fs::copy_options::overwrite_existing); }, 0, 2},
+        {"pst: the record made for another file at the same path", &pst,
+         [&] { EditStamp(pst, [](std::string& stamp) { stamp = "store 00"; }); }, 2, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,9 +164,10 @@ TEST_F(NewMailTest, WhatMakesARunTakeAMessageAgain) {
         m_root.Write("md/new/3.host", Mail("c"));
         m_root.MakeDir("md/tmp");
         m_root.Write("mbox", MboxEntry("a") + MboxEntry("b") + MboxEntry("c"));
+        fs::copy_file(sample, pstFile, fs::copy_options::overwrite_existing);
 
         // A run without the option remembers what it did all the same.
-        ASSERT_EQ(Extract(*c.mailbox, false), 3);
+        ASSERT_EQ(Extract(*c.mailbox, false), c.of);
         c.change();
         m_ui.shown.clear();
         EXPECT_EQ(Extract(*c.mailbox, true), c.taken);
@@ -159,6 +181,20 @@ TEST_F(NewMailTest, WhatMakesARunTakeAMessageAgain) {
         // A third run has nothing new to take.
         EXPECT_EQ(Extract(*c.mailbox, true), 0);
     }
+}
+
+TEST_F(NewMailTest, AMailboxIsRememberedByItsRealPath) {
+    m_root.Write("mail.pst", "!BDN");
+    fs::create_symlink(m_root / "mail.pst", m_root / "link.pst");
+    const std::string real = fs::canonical(m_root.path()).string();
+    const std::pair<std::string, std::string> cases[] = {
+        {m_root / "link.pst", real + "/mail.pst"},
+        // A folder inside a file: the file's real path, then the folder's path in it.
+        {m_root / "link.pst/Top/Inbox/", real + "/mail.pst/Top/Inbox"},
+        {m_root / "gone/box", real + "/gone/box"},
+    };
+    for (const auto& [path, identity] : cases)
+        EXPECT_EQ(MailboxIdentity(path), identity) << path;
 }
 
 TEST_F(NewMailTest, PicturesOnlyDoesNotStandForEveryFile) {
