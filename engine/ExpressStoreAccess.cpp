@@ -95,7 +95,7 @@ CStoreRef<platform::IStoreNamespace> CreateStoreNamespace(IMessageBox& ui) {
 
 std::string PrepareStoreFolder(platform::IStoreNamespace* storeNamespace,
                                const FolderRecord* record) {
-    if (!record || record->Numbers[4] == 0) return kNoFolderIdMessage;
+    if (!record || record->ExpressFolderId == 0) return kNoFolderIdMessage;
     std::string missing = MissingMessageFileMessage(*record);
     if (!missing.empty()) return missing;
     if (storeNamespace) storeNamespace->SetStoreFolder(record->FullPath.c_str());

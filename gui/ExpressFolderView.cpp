@@ -297,7 +297,7 @@ std::string CExpressFolderView::GetSelectedFolderName() {
     return SelectedFolderName(SelectedRecord(selected), *m_ui);
 }
 
-int CExpressFolderView::GetSelectedFolderId() {
+std::uint32_t CExpressFolderView::GetSelectedFolderId() {
     bool selected = false;
     return SelectedFolderId(SelectedRecord(selected));
 }
@@ -390,7 +390,7 @@ void CExpressFolderView::OnExtractSafely() {
         if (!m_ui->AskOkCancel(kExtractSafelyQuestion + destination)) return;
         CLongOperation running;
         CWxProgressWindow progress(this, "Progress", true);
-        ExtractStoreFolder(m_storeNamespace.Get(), static_cast<platform::DWORD>(record->Numbers[4]),
+        ExtractStoreFolder(m_storeNamespace.Get(), record->ExpressFolderId,
                            destination, progress, *m_ui);
     });
 }
@@ -471,7 +471,7 @@ void CExpressFolderView::OnExpressMessages() {
         return;
     }
     COEMessageDialog dialog(this, *m_ui);
-    dialog.SetFolder(record->FullPath, static_cast<platform::DWORD>(record->Numbers[4]));
+    dialog.SetFolder(record->FullPath, record->ExpressFolderId);
     dialog.ShowModal();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The left pane: the mail folders of the store as a tree, the folder commands on a right click.
 // The tree's shape comes from the core (store/FolderTree.h); this window only shows it.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,7 +41,7 @@ public:
 
     std::string GetSelectedFolderPath();
     std::string GetSelectedFolderName();
-    int GetSelectedFolderId();
+    std::uint32_t GetSelectedFolderId();
     StoreDiscovery& GetStoreDiscovery() { return m_discovery; }
     CExtractorClient* GetExtractorClient() { return m_extractor.get(); }
 

@@ -23,7 +23,7 @@ CIdentityDialog::CIdentityDialog(wxWindow* parent, const StoreDiscovery* discove
         // A copy of the records, as the list may outlive a refresh of the store.
         std::vector<IdentityRecord> identities = discovery->Identities;
         for (const IdentityRecord& identity : identities)
-            m_list->Append(wxString::FromUTF8(identity.Texts[1]));
+            m_list->Append(wxString::FromUTF8(identity.Name));
     }
     if (m_list->GetCount() > 0) m_list->SetSelection(0);
     sizer->Add(m_list, 1, wxEXPAND | wxALL, 8);

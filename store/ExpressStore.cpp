@@ -98,7 +98,7 @@ std::vector<FolderRecord> ExpressFolderRecords(const std::vector<ExpressFolder>&
                 r.PathSuffix = f->messageFile;
                 r.Source = &kDbxFileKind;
             }
-            r.Numbers[4] = static_cast<std::int32_t>(f->id);
+            r.ExpressFolderId = f->id;
         }
         records.push_back(std::move(r));
     };

@@ -24,8 +24,8 @@ std::string SelectedFolderName(const FolderRecord* record, IMessageBox& ui) {
     return record->DisplayName;
 }
 
-int SelectedFolderId(const FolderRecord* record) {
-    return record ? record->Numbers[4] : 0;
+std::uint32_t SelectedFolderId(const FolderRecord* record) {
+    return record ? record->ExpressFolderId : 0;
 }
 
 std::string FolderMailboxPath(const FolderRecord* record) {

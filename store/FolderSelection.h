@@ -2,6 +2,7 @@
 // What the folder commands learn about the selected mail folder. The view answers on its own
 // while nothing is selected; otherwise it passes the selected item's record, nullptr for a
 // connecting item.
+#include <cstdint>
 #include <string>
 
 struct AppSettings;
@@ -19,7 +20,7 @@ std::string SelectedFolderPath(const FolderRecord* record, AppSettings& settings
 // The record's display name; empty, with a message, when the record has none.
 std::string SelectedFolderName(const FolderRecord* record, IMessageBox& ui);
 // The record's Outlook Express folder id; 0 without a record.
-int SelectedFolderId(const FolderRecord* record);
+std::uint32_t SelectedFolderId(const FolderRecord* record);
 // The folder's message file: the full path, "/" and the path suffix; empty for a connecting item
 // or a record without a suffix (a folder of .eml files).
 std::string FolderMessageFile(const FolderRecord* record);

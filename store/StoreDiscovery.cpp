@@ -202,7 +202,7 @@ void StoreDiscovery::AddExpressStores(const std::vector<std::string>& folderFile
     prefix.resize(prefix.size() - std::string("drive_c").size());
     auto registered = ReadIdentityNames(prefix + "user.reg");
     for (const auto& [guid, name] : registered)
-        Identities.push_back(IdentityRecord{{guid, name, std::string(), std::string()}});
+        Identities.push_back(IdentityRecord{name});
 
     std::set<std::string> labels = TopLabels();
     for (const std::string& file : folderFiles) {
@@ -227,7 +227,7 @@ void StoreDiscovery::AddExpressStores(const std::vector<std::string>& folderFile
             if (label.empty() && f.parentId == kExpressNoParent) label = f.name;
         if (label.empty()) label = platform::FindFileName(store);
         const std::string unique = UniqueLabel(label, labels);
-        if (!known) Identities.push_back(IdentityRecord{{guid, unique, store, std::string()}});
+        if (!known) Identities.push_back(IdentityRecord{unique});
         for (FolderRecord& r : ExpressFolderRecords(folders, store, unique))
             Folders.push_back(std::move(r));
     }

@@ -33,11 +33,11 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
     return files;
 }
 
-FolderRecord Record(const std::string& store, const std::string& file, int id) {
+FolderRecord Record(const std::string& store, const std::string& file, std::uint32_t id) {
     FolderRecord r;
     r.FullPath = store;
     r.PathSuffix = file;
-    r.Numbers[4] = id;
+    r.ExpressFolderId = id;
     return r;
 }
 
@@ -137,7 +137,7 @@ TEST_F(StoreComponentTest, FoldersThatCannotBeExtractedSayWhy) {
             ui.shown.push_back({why, kAppTitle});
         } else {
             CScriptedProgress progress(c.cancelAfter);
-            ExtractStoreFolder(storeNamespace.Get(), c.record.Numbers[4], out.path(), progress, ui);
+            ExtractStoreFolder(storeNamespace.Get(), c.record.ExpressFolderId, out.path(), progress, ui);
             EXPECT_FALSE(progress.IsOpen());
         }
         std::vector<std::string> shown;

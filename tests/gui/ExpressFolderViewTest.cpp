@@ -187,7 +187,7 @@ TEST_F(FolderViewTest, ConnectingItemHasNoFolderPath) {
     EXPECT_EQ(view->GetSelectedFolderPath(), "");
     EXPECT_EQ(TheSettings().LastMailFolder, "");
     EXPECT_EQ(view->GetSelectedFolderName(), "");
-    EXPECT_EQ(view->GetSelectedFolderId(), 0);
+    EXPECT_EQ(view->GetSelectedFolderId(), 0u);
 }
 
 TEST_F(FolderViewTest, EmptyStoreGivesAnEmptyTree) {

@@ -379,8 +379,8 @@ TEST_F(CommandTest, TheIdentityChosenIsKeptForTheTitleAndCancelKeepsTheOldOne) {
 
     StoreDiscovery discovery;
     discovery.Identities.resize(2);
-    discovery.Identities[0].Texts[1] = "Main Identity";
-    discovery.Identities[1].Texts[1] = "Work";
+    discovery.Identities[0].Name = "Main Identity";
+    discovery.Identities[1].Name = "Work";
     CIdentityDialog dialog(frame, &discovery);
     EXPECT_EQ(dialog.GetList()->GetStringSelection(), "Main Identity");
     script.Then([&](wxDialog& d) {

@@ -18,7 +18,7 @@ std::string Rows(const std::vector<FolderRecord>& folders, std::size_t from = 0)
     std::string out;
     for (std::size_t i = from; i < folders.size(); ++i)
         out += folders[i].DisplayName + "|" + folders[i].RelativePath + "|" +
-               folders[i].PathSuffix + "|" + std::to_string(folders[i].Numbers[4]) + "\n";
+               folders[i].PathSuffix + "|" + std::to_string(folders[i].ExpressFolderId) + "\n";
     return out;
 }
 
@@ -51,7 +51,7 @@ TEST(ExpressStore, StoreUnderTheRootIsListedUnderItsIdentity) {
                                   "Lost|Jane \"J\" Döe/Local Folders/Lost|Lost.dbx|4\n");
     for (std::size_t i = 2; i < d.Folders.size(); ++i) EXPECT_EQ(d.Folders[i].FullPath, store);
     ASSERT_EQ(d.Identities.size(), 1u);
-    EXPECT_EQ(d.Identities[0].Texts[1], "Jane \"J\" Döe");
+    EXPECT_EQ(d.Identities[0].Name, "Jane \"J\" Döe");
 
     // The tree: the identity at the root level beside the account, every folder under its parent.
     FolderTree tree = BuildFolderTree(d.Folders);
@@ -94,7 +94,7 @@ TEST(ExpressStore, DefaultRootFindsTheWinePrefixsIdentities) {
     EXPECT_EQ(d.Folders[6].DisplayName, "Outlook Express (2)");
     EXPECT_EQ(d.Folders[8].RelativePath, "Outlook Express (2)/Local Folders/Inbox");
     ASSERT_EQ(d.Identities.size(), 2u);
-    EXPECT_EQ(d.Identities[1].Texts[1], "Outlook Express (2)");
+    EXPECT_EQ(d.Identities[1].Name, "Outlook Express (2)");
 }
 
 // Every broken folder file is named in a message and lists nothing; discovery goes on.

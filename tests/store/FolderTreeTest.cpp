@@ -130,7 +130,7 @@ TEST(FolderSelectionTest, PathNameAndId) {
     AppSettings settings;
     ScriptedMessageBox ui;
     FolderRecord r = Record("acc/Inbox", "Inbox");
-    r.Numbers[4] = 42;
+    r.ExpressFolderId = 42;
     EXPECT_EQ(SelectedFolderPath(&r, settings, ui), "/store/acc/Inbox/");
     EXPECT_EQ(settings.LastMailFolder, "/store/acc/Inbox/");
     EXPECT_EQ(FolderMessageFile(&r), ""); // a folder of .eml files has no message file
@@ -145,8 +145,8 @@ TEST(FolderSelectionTest, PathNameAndId) {
     EXPECT_EQ(FolderMessageFile(&r), store.path() + "/msgs.dbx");
     EXPECT_EQ(FolderMailboxPath(&r), store.path() + "/msgs.dbx");
     EXPECT_EQ(SelectedFolderName(&r, ui), "Inbox");
-    EXPECT_EQ(SelectedFolderId(&r), 42);
-    EXPECT_EQ(SelectedFolderId(nullptr), 0);
+    EXPECT_EQ(SelectedFolderId(&r), 42u);
+    EXPECT_EQ(SelectedFolderId(nullptr), 0u);
     EXPECT_TRUE(ui.shown.empty());
 }
 

@@ -141,14 +141,14 @@ TEST(MailSource, DiscoveredFolderNamesItsSource) {
     dir.Write("Local/Inbox.sbd/x.eml", "x");
     dir.Write("Maildir/new/1.x", "m");
     dir.MakeDir("Maildir/cur");
-    FolderRecord mbox{"Inbox", "", "", "Local/Inbox", "Inbox", dir / "Local", {}, &kMboxFileKind};
+    FolderRecord mbox{"Inbox", "Local/Inbox", "Inbox", dir / "Local", 0, &kMboxFileKind};
     std::unique_ptr<IMailSource> box = OpenFolderSource(mbox).Source;
     ASSERT_TRUE(box);
     EXPECT_EQ(box->Count(), 2);
-    FolderRecord maildir{"Maildir", "", "", "Maildir", "", dir / "Maildir", {}, &kMaildirKind};
+    FolderRecord maildir{"Maildir", "Maildir", "", dir / "Maildir", 0, &kMaildirKind};
     ASSERT_TRUE(OpenFolderSource(maildir));
     EXPECT_EQ(OpenFolderSource(maildir).Source->MessagePath(0), dir / "Maildir/new/1.x");
-    FolderRecord container{"Inbox", "", "", "Local/Inbox", "", dir / "Local/Inbox.sbd", {}};
+    FolderRecord container{"Inbox", "Local/Inbox", "", dir / "Local/Inbox.sbd"};
     EXPECT_FALSE(OpenFolderSource(container));
 }
 

@@ -170,7 +170,7 @@ TEST(StoreDiscovery, BundledSampleStoreListsEveryKindOfStore) {
     std::string text;
     for (const FolderRecord& f : d.Folders)
         text += f.DisplayName + "|" + f.RelativePath + "|" + f.PathSuffix + "|" +
-                std::to_string(f.Numbers[4]) + "|" + f.FullPath.substr(root.size()) + "\n";
+                std::to_string(f.ExpressFolderId) + "|" + f.FullPath.substr(root.size()) + "\n";
     EXPECT_EQ(
         text,
         "Hotmail (jane)|Hotmail (jane)||0|Hotmail (jane)\n"
@@ -195,7 +195,7 @@ TEST(StoreDiscovery, BundledSampleStoreListsEveryKindOfStore) {
         "Folders/Inbox.sbd\n"
         "Sent|Local Folders/Sent|Sent|0|Thunderbird/k3strel.default/Mail/Local Folders\n");
     ASSERT_EQ(d.Identities.size(), 1u);
-    EXPECT_EQ(d.Identities[0].Texts[1], "Outlook Express");
+    EXPECT_EQ(d.Identities[0].Name, "Outlook Express");
 }
 
 namespace {
