@@ -71,7 +71,9 @@ const CliRegistrar discover({"discover", "[--root DIR]",
                              "folder or message file, or for a folder of an\nOutlook .pst/.ost "
                              "file the file's path, \"/\" and the folder's path inside it, as\n"
                              "mail/archive.pst/Top of Personal Folders/Inbox (a \"/\" or \"%\" "
-                             "in a folder's name\nwritten %2F or %25).\n",
+                             "in a folder's name\nwritten %2F or %25; the second, third... of "
+                             "folders of one name under one parent\nfollowed by %#2, %#3..., "
+                             "as Inbox%#2).\n",
                              RunDiscover});
 const CliRegistrar settings({"settings", "",
                              "Print the settings as the program loads them, then the file read.",

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -626,6 +627,12 @@ std::string EscapePstFolderName(const std::string& name) {
     return out;
 }
 
+std::string PstPathName(const std::string& name, int nth) {
+    std::string out = EscapePstFolderName(name);
+    if (nth > 1) out += "%#" + std::to_string(nth);
+    return out;
+}
+
 std::string UnescapePstFolderName(const std::string& name) {
     std::string out;
     for (size_t i = 0; i < name.size(); ++i) {
@@ -656,11 +663,7 @@ CPstFile::~CPstFile() {
 }
 
 void CPstFile::Close() {
-    if (m_selected) {
-        libpff_item_t* selected = Item(m_selected);
-        libpff_item_free(&selected, nullptr);
-        m_selected = nullptr;
-    }
+    m_selected.Clear();
     if (m_file) {
         auto* file = static_cast<libpff_file_t*>(m_file);
         libpff_file_close(file, nullptr);
@@ -668,8 +671,8 @@ void CPstFile::Close() {
         m_file = nullptr;
     }
     m_folders.clear();
-    m_mail.clear();
-    m_skipped = m_unreadableItems = 0;
+    m_mailTreeId = 0;
+    m_codePage = 1252;
 }
 
 bool CPstFile::Open(const std::string& path, std::string* why) {
@@ -709,6 +712,30 @@ bool CPstFile::Open(const std::string& path, std::string* why) {
     if (m_folders.empty()) return fail("a damaged Outlook data file: its folders cannot be read");
     if (why) why->clear();
     return true;
+}
+
+std::shared_ptr<const CPstFile> CPstFile::OpenShared(const std::string& path, std::string* why) {
+    // What tells the file that was opened from one put in its place or written to since.
+    struct Kept {
+        std::string Path;
+        dev_t Device = 0;
+        ino_t Inode = 0;
+        off_t Size = 0;
+        timespec Modified{};
+        std::shared_ptr<const CPstFile> File;
+    };
+    static Kept kept;
+    struct stat st {};
+    const bool known = ::stat(path.c_str(), &st) == 0;
+    if (known && kept.File && kept.Path == path && kept.Device == st.st_dev &&
+        kept.Inode == st.st_ino && kept.Size == st.st_size &&
+        kept.Modified.tv_sec == st.st_mtim.tv_sec && kept.Modified.tv_nsec == st.st_mtim.tv_nsec)
+        return kept.File;
+    kept = Kept{};
+    auto file = std::make_shared<CPstFile>();
+    if (!file->Open(path, why)) return nullptr;
+    if (known) kept = Kept{path, st.st_dev, st.st_ino, st.st_size, st.st_mtim, file};
+    return file;
 }
 
 void CPstFile::ListFolders() {
@@ -761,20 +788,27 @@ void CPstFile::ListFolders() {
     }
     const std::string rootName = ReadText(root.get(), kDisplayName, m_codePage);
     if (!rootName.empty()) {
-        AddFolders(root.get(), "", 0, false);
-        return;
+        AddFolders(root.get(), -1, 0, false);
+    } else {
+        int folders = 0;
+        if (libpff_folder_get_number_of_sub_folders(root.get(), &folders, nullptr) == 1)
+            for (int i = 0; i < folders; ++i) {
+                ItemRef sub;
+                if (libpff_folder_get_sub_folder(root.get(), i, sub.out(), nullptr) == 1)
+                    AddFolders(sub.get(), -1, 0, false);
+            }
     }
-    int folders = 0;
-    if (libpff_folder_get_number_of_sub_folders(root.get(), &folders, nullptr) != 1) return;
-    for (int i = 0; i < folders; ++i) {
-        ItemRef sub;
-        if (libpff_folder_get_sub_folder(root.get(), i, sub.out(), nullptr) == 1)
-            AddFolders(sub.get(), "", 0, false);
+    // Paths, now that the folders shown are known: a name shared with earlier siblings gets its
+    // place among them. Parents come first, so theirs are already made.
+    std::map<std::pair<int, std::string>, int> seen;
+    for (PstFolder& f : m_folders) {
+        const int nth = ++seen[{f.Parent, f.Name}];
+        const std::string own = PstPathName(f.Name, nth);
+        f.Path = f.Parent < 0 ? own : m_folders[static_cast<size_t>(f.Parent)].Path + "/" + own;
     }
 }
 
-bool CPstFile::AddFolders(void* folderItem, const std::string& parentPath, int depth,
-                          bool inMailTree) {
+bool CPstFile::AddFolders(void* folderItem, int parent, int depth, bool inMailTree) {
     libpff_item_t* folder = Item(folderItem);
     if (depth > 64) return false;
     if (ReadInt32(folder, kFolderType).value_or(1) == kFolderTypeSearch) return false;
@@ -784,44 +818,48 @@ bool CPstFile::AddFolders(void* folderItem, const std::string& parentPath, int d
 
     PstFolder entry;
     entry.Name = ReadText(folder, kDisplayName, m_codePage);
+    entry.Id = id;
+    entry.Parent = parent;
     int folders = 0;
     const bool listsFolders =
         libpff_folder_get_number_of_sub_folders(folder, &folders, nullptr) == 1;
     // A cache file's store may not say where its mail tree is; it keeps it under this name.
     if (m_mailTreeId == 0 && entry.Name == "IPM_SUBTREE" && folders > 0) inMailTree = true;
     if (entry.Name.empty()) entry.Name = "(no name)";
-    entry.Path = (parentPath.empty() ? "" : parentPath + "/") + EscapePstFolderName(entry.Name);
     entry.Depth = depth;
-    int messages = 0;
-    if (libpff_folder_get_number_of_sub_messages(folder, &messages, nullptr) != 1) {
-        if (!inMailTree) return false; // an internal table of a kind the library does not read
-        entry.Unreadable = true;
-        messages = 0;
+    // A folder's table of items is read only where the listing depends on it: a folder outside
+    // the mail tree is shown when it holds mail. Those of the mail tree are read when selected.
+    bool holdsMail = false;
+    if (!inMailTree) {
+        int items = 0;
+        if (libpff_folder_get_number_of_sub_messages(folder, &items, nullptr) != 1)
+            return false; // an internal table of a kind the library does not read
+        for (int i = 0; i < items && !holdsMail; ++i) {
+            ItemRef message;
+            if (libpff_folder_get_sub_message(folder, i, message.out(), nullptr) == 1)
+                holdsMail = IsMail(message.get());
+        }
     }
-    for (int i = 0; i < messages; ++i) {
-        ItemRef message;
-        if (libpff_folder_get_sub_message(folder, i, message.out(), nullptr) != 1) continue;
-        if (IsMail(message.get())) ++entry.Messages;
-        else ++entry.Skipped;
-    }
-    const size_t at = m_folders.size();
-    m_folders.push_back(entry);
+    const int at = static_cast<int>(m_folders.size());
+    m_folders.push_back(std::move(entry));
     bool below = false;
     if (listsFolders) {
         for (int i = 0; i < folders; ++i) {
             ItemRef sub;
             if (libpff_folder_get_sub_folder(folder, i, sub.out(), nullptr) == 1)
-                below |= AddFolders(sub.get(), entry.Path, depth + 1, inMailTree);
+                below |= AddFolders(sub.get(), at, depth + 1, inMailTree);
         }
     } else if (inMailTree) {
-        m_folders[at].Unreadable = true;
+        m_folders[static_cast<size_t>(at)].Unreadable = true;
     }
-    if (inMailTree || below || entry.Messages > 0) return true;
-    m_folders.erase(m_folders.begin() + static_cast<std::ptrdiff_t>(at));
+    if (inMailTree || below || holdsMail) return true;
+    // Nothing below was kept, so the folder is still the last one.
+    m_folders.pop_back();
     return false;
 }
 
-bool CPstFile::SelectFolder(const std::string& path, std::string* why) {
+void CPstFolder::Clear() {
+    CloseMail();
     if (m_selected) {
         libpff_item_t* selected = Item(m_selected);
         libpff_item_free(&selected, nullptr);
@@ -829,47 +867,27 @@ bool CPstFile::SelectFolder(const std::string& path, std::string* why) {
     }
     m_mail.clear();
     m_skipped = m_unreadableItems = 0;
+    m_file = nullptr;
+}
+
+bool CPstFolder::Select(const CPstFile& pst, const std::string& path, std::string* why) {
+    Clear();
     auto fail = [&](const std::string& reason) {
         if (why) *why = reason;
         return false;
     };
-    if (!m_file) return fail("the file is not open");
-    auto known = std::find_if(m_folders.begin(), m_folders.end(),
+    if (!pst.m_file) return fail("the file is not open");
+    const std::vector<PstFolder>& folders = pst.m_folders;
+    auto known = std::find_if(folders.begin(), folders.end(),
                               [&](const PstFolder& f) { return f.Path == path; });
-    if (known == m_folders.end()) return fail("the file has no folder \"" + path + "\"");
+    if (known == folders.end()) return fail("the file has no folder \"" + path + "\"");
     if (known->Unreadable) return fail("the folder \"" + path + "\" cannot be read");
 
-    // Walk down from the root by names, as ListFolders named them.
-    std::vector<std::string> names;
-    for (size_t start = 0;;) {
-        const size_t slash = path.find('/', start);
-        names.push_back(UnescapePstFolderName(path.substr(start, slash - start)));
-        if (slash == std::string::npos) break;
-        start = slash + 1;
-    }
-    auto* file = static_cast<libpff_file_t*>(m_file);
+    auto* file = static_cast<libpff_file_t*>(pst.m_file);
     ItemRef current;
-    if (libpff_file_get_root_folder(file, current.out(), nullptr) != 1)
-        return fail("the file's folders cannot be read");
-    size_t first = 0;
-    if (ReadText(current.get(), kDisplayName, m_codePage) == names[0]) first = 1;
-    for (size_t n = first; n < names.size(); ++n) {
-        int folders = 0;
-        if (libpff_folder_get_number_of_sub_folders(current.get(), &folders, nullptr) != 1)
-            return fail("the folder \"" + path + "\" cannot be read");
-        ItemRef found;
-        for (int i = 0; i < folders && !found; ++i) {
-            ItemRef sub;
-            if (libpff_folder_get_sub_folder(current.get(), i, sub.out(), nullptr) != 1) continue;
-            std::string name = ReadText(sub.get(), kDisplayName, m_codePage);
-            if (name.empty()) name = "(no name)";
-            if (name == names[n] &&
-                ReadInt32(sub.get(), kFolderType).value_or(1) != kFolderTypeSearch)
-                found.Reset(sub.Release());
-        }
-        if (!found) return fail("the file has no folder \"" + path + "\"");
-        current.Reset(found.Release());
-    }
+    if (known->Id == 0 ||
+        libpff_file_get_item_by_identifier(file, known->Id, current.out(), nullptr) != 1)
+        return fail("the folder \"" + path + "\" cannot be read");
     int messages = 0;
     if (libpff_folder_get_number_of_sub_messages(current.get(), &messages, nullptr) != 1)
         return fail("the folder \"" + path + "\" cannot be read");
@@ -883,48 +901,63 @@ bool CPstFile::SelectFolder(const std::string& path, std::string* why) {
         else ++m_skipped;
     }
     m_selected = current.Release();
+    m_file = &pst;
     return true;
 }
 
-void* CPstFile::OpenMail(int index) {
+void* CPstFolder::OpenMail(int index) {
     if (!m_selected || index < 0 || index >= Count()) return nullptr;
+    if (m_message && m_messageIndex == index) return m_message;
+    CloseMail();
     libpff_item_t* message = nullptr;
-    if (libpff_folder_get_sub_message(Item(m_selected), m_mail[index], &message, nullptr) != 1)
+    if (libpff_folder_get_sub_message(Item(m_selected), m_mail[static_cast<size_t>(index)],
+                                      &message, nullptr) != 1)
         return nullptr;
+    m_message = message;
+    m_messageIndex = index;
     return message;
 }
 
-bool CPstFile::ReadHeader(int index, PstHeader& header) {
+void CPstFolder::CloseMail() {
+    if (m_message) {
+        libpff_item_t* message = Item(m_message);
+        libpff_item_free(&message, nullptr);
+        m_message = nullptr;
+    }
+    m_messageIndex = -1;
+}
+
+bool CPstFolder::ReadHeader(int index, PstHeader& header) {
     header = PstHeader{};
-    ItemRef message(Item(OpenMail(index)));
+    libpff_item_t* message = Item(OpenMail(index));
     if (!message) return false;
-    const unsigned codePage = MessageCodePage(message.get(), m_codePage);
-    header.Subject = ReadText(message.get(), kSubject, codePage);
+    const unsigned codePage = MessageCodePage(message, m_file->m_codePage);
+    header.Subject = ReadText(message, kSubject, codePage);
     if (header.Subject.size() >= 2 && header.Subject[0] == '\x01') header.Subject.erase(0, 2);
-    header.SenderName = ReadText(message.get(), kSenderName, codePage);
+    header.SenderName = ReadText(message, kSenderName, codePage);
     if (header.SenderName.empty())
-        header.SenderName = ReadText(message.get(), kSentRepresentingName, codePage);
-    header.Sender = ReadText(message.get(), kSenderSmtpAddress, codePage);
+        header.SenderName = ReadText(message, kSentRepresentingName, codePage);
+    header.Sender = ReadText(message, kSenderSmtpAddress, codePage);
     if (header.Sender.empty())
-        header.Sender = ReadText(message.get(), kSentRepresentingSmtpAddress, codePage);
+        header.Sender = ReadText(message, kSentRepresentingSmtpAddress, codePage);
     if (header.Sender.empty() &&
-        platform::ToUpper(ReadText(message.get(), kSenderAddressType, codePage)) != "EX")
-        header.Sender = ReadText(message.get(), kSenderEmail, codePage);
+        platform::ToUpper(ReadText(message, kSenderAddressType, codePage)) != "EX")
+        header.Sender = ReadText(message, kSenderEmail, codePage);
     if (header.Sender.empty()) {
-        const std::string other = ReadText(message.get(), kSentRepresentingEmail, codePage);
+        const std::string other = ReadText(message, kSentRepresentingEmail, codePage);
         if (other.find('@') != std::string::npos) header.Sender = other;
     }
-    header.Time = ReadTime(message.get(), kDeliveryTime);
-    if (!header.Time) header.Time = ReadTime(message.get(), kClientSubmitTime);
+    header.Time = ReadTime(message, kDeliveryTime);
+    if (!header.Time) header.Time = ReadTime(message, kClientSubmitTime);
     return true;
 }
 
-PstWrite CPstFile::WriteMessage(int index, int fd) {
-    ItemRef message(Item(OpenMail(index)));
+PstWrite CPstFolder::WriteMessage(int index, int fd) {
+    libpff_item_t* message = Item(OpenMail(index));
     if (!message) return PstWrite::Unreadable;
     Output out(fd);
-    MimeWriter writer(out, m_codePage);
-    writer.Message(message.get(), 0);
+    MimeWriter writer(out, m_file->m_codePage);
+    writer.Message(message, 0);
     if (!out.Flush()) return PstWrite::WriteFailed;
     return writer.Damaged() ? PstWrite::Unreadable : PstWrite::Written;
 }
@@ -943,12 +976,12 @@ std::string HexText(const std::string& bytes) {
 
 } // namespace
 
-std::string CPstFile::MessageStamp(int index) {
-    ItemRef message(Item(OpenMail(index)));
+std::string CPstFolder::MessageStamp(int index) {
+    libpff_item_t* message = Item(OpenMail(index));
     if (!message) return {};
     std::uint32_t id = 0;
-    if (libpff_item_get_identifier(message.get(), &id, nullptr) != 1 || id == 0) return {};
-    std::optional<Prop> changed = ReadProp(message.get(), kModificationTime);
+    if (libpff_item_get_identifier(message, &id, nullptr) != 1 || id == 0) return {};
+    std::optional<Prop> changed = ReadProp(message, kModificationTime);
     if (!changed || changed->type != kTypeTime || changed->data.size() != 8) return {};
     std::uint64_t time = 0;
     for (int i = 7; i >= 0; --i)
@@ -957,7 +990,7 @@ std::string CPstFile::MessageStamp(int index) {
     std::snprintf(text, sizeof text, "%u:%016llx:", static_cast<unsigned>(id),
                   static_cast<unsigned long long>(time));
     std::string stamp = text;
-    if (std::optional<std::uint32_t> size = ReadInt32(message.get(), kMessageSize))
+    if (std::optional<std::uint32_t> size = ReadInt32(message, kMessageSize))
         stamp += std::to_string(*size);
     return stamp;
 }

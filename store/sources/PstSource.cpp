@@ -6,19 +6,21 @@
 #include "store/FolderRecord.h"
 
 bool PstFolderSource::Open(const std::string& file, const std::string& folder, std::string* why) {
+    m_folder.Clear(); // before the file it reads may go
     m_path = folder.empty() ? file : file + "/" + folder;
-    if (!m_file.Open(file, why)) return false;
+    m_file = CPstFile::OpenShared(file, why);
+    if (!m_file) return false;
     if (folder.empty()) {
         if (why) *why = "an Outlook data file: name one of its folders after it, as discover lists them";
         return false;
     }
-    return m_file.SelectFolder(folder, why);
+    return m_folder.Select(*m_file, folder, why);
 }
 
 bool PstFolderSource::ReadHeader(int index, MailHeader& header) {
     header = MailHeader{};
     PstHeader read;
-    if (!m_file.ReadHeader(index, read)) return false;
+    if (!m_folder.ReadHeader(index, read)) return false;
     header.Subject = std::move(read.Subject);
     header.Sender = std::move(read.Sender);
     header.SenderName = std::move(read.SenderName);
@@ -27,7 +29,7 @@ bool PstFolderSource::ReadHeader(int index, MailHeader& header) {
 }
 
 MailTextWrite PstFolderSource::WriteText(int index, int fd) {
-    switch (m_file.WriteMessage(index, fd)) {
+    switch (m_folder.WriteMessage(index, fd)) {
     case PstWrite::Written:
         return MailTextWrite::Written;
     case PstWrite::WriteFailed:
@@ -44,18 +46,18 @@ std::string PstFolderSource::Describe(int index) const {
 
 std::string PstFolderSource::Remark() const {
     std::string remark;
-    if (m_file.Skipped() > 0)
-        remark = std::to_string(m_file.Skipped()) +
+    if (m_folder.Skipped() > 0)
+        remark = std::to_string(m_folder.Skipped()) +
                  " item(s) left out that are not mail (contacts, appointments, tasks, "
                  "distribution lists, notes)";
-    if (m_file.UnreadableItems() > 0)
-        remark += (remark.empty() ? "" : "; ") + std::to_string(m_file.UnreadableItems()) +
+    if (m_folder.UnreadableItems() > 0)
+        remark += (remark.empty() ? "" : "; ") + std::to_string(m_folder.UnreadableItems()) +
                   " item(s) that cannot be read";
     return remark;
 }
 
 bool PstFolderSource::CheckStamp(const std::string& remembered, std::string& current) {
-    current = "store " + m_file.StoreIdentity();
+    current = "store " + m_file->StoreIdentity();
     return remembered == current;
 }
 

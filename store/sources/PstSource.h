@@ -2,7 +2,8 @@
 // A folder of an Outlook .pst or .ost file (store/PstReader.h reads the format). Its mailbox
 // path is the file's path followed by the folder's path inside the file, as "kestrel-cli
 // discover" prints it: "mail/archive.pst/Top of Personal Folders/Inbox" (a "/" or "%" in a
-// folder's name written as %2F or %25). The file is opened for reading only; each message is
+// folder's name written as %2F or %25, and the second of sibling folders of one name as
+// "Inbox%#2"). The file is opened for reading only; each message is
 // written out as a MIME message, and items that are not mail are left out and counted.
 #include <string>
 
@@ -13,20 +14,21 @@ class PstFolderSource : public IMailSource {
 public:
     // False, with why, when the file is not a readable .pst/.ost file or has no such folder.
     bool Open(const std::string& file, const std::string& folder, std::string* why = nullptr);
-    int Count() const override { return m_file.Count(); }
+    int Count() const override { return m_folder.Count(); }
     bool ReadHeader(int index, MailHeader& header) override;
     std::string MessagePath(int) const override { return {}; }
     MailTextWrite WriteText(int index, int fd) override;
     std::string Describe(int index) const override;
     std::string Remark() const override;
     // The message's identifier in the file with when it last changed and its size
-    // (CPstFile::MessageStamp); the stamp is the store's identity, so that another file put in
+    // (CPstFolder::MessageStamp); the stamp is the store's identity, so that another file put in
     // this one's place, whose identifiers name other messages, is read whole.
-    std::string MessageKey(int index) override { return m_file.MessageStamp(index); }
+    std::string MessageKey(int index) override { return m_folder.MessageStamp(index); }
     bool CheckStamp(const std::string& remembered, std::string& current) override;
 
 private:
-    CPstFile m_file;
+    std::shared_ptr<const CPstFile> m_file; // shared with the other folders of the file read
+    CPstFolder m_folder;                    // goes before the file
     std::string m_path;
 };
 

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <map>
 
+#include "PstFixtures.h"
 #include "RunProcess.h"
 #include "platform/FileSystem.h"
 
@@ -30,6 +31,9 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
     const std::string cjk = ReadAll(data + "p2e-Hello-CJK.pst");
     const std::string lab = root.Write("store/old/lab.pst", unicode);
     const std::string hello = root.Write("store/hello.ost", cjk);
+    const std::string twinBytes = pst_fixtures::TwinFoldersPst();
+    ASSERT_FALSE(twinBytes.empty());
+    const std::string twins = root.Write("store/twins.pst", twinBytes);
     root.Write("config/VANDREL/KESTL/qor.ini",
                "[Option]\r\nExtractOnlyPicture=0\r\nAttachmentSizeLimit=0\r\nHTMLItemNumber=10\r\n");
     const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (root / "config"), "TZ=UTC",
@@ -62,6 +66,17 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
     EXPECT_EQ(attachments, lab + "/Top of Outlook data file/FolderWithMessagesWithAttachments");
     EXPECT_EQ(mailbox.count("lab.pst/Top of Outlook data file/FolderWithTwoSubFolders/SubFolder1"),
               1u);
+
+    // Two folders of one name under one parent: each has its own mailbox, the second marked
+    // with its place among them, and each reaches its own messages.
+    const std::string twin = "twins.pst/Top of Outlook data file/FolderWithSingleMessage";
+    EXPECT_EQ(mailbox.at(twin), root / "store" + "/" + twin);
+    EXPECT_EQ(mailbox.at(twin + "%#2"), root / "store" + "/" + twin + "%#2");
+    for (const auto& [suffix, found] : {std::pair<std::string, size_t>{"", 1}, {"%#2", 2}}) {
+        r = run({"search", mailbox.at(twin + suffix)});
+        ASSERT_EQ(r.exitCode, 0) << suffix << ": " << r.err;
+        EXPECT_EQ(Lines(r.out).size(), found + 1) << suffix << ": " << r.out; // and "Finished"
+    }
 
     // Extract: the attachments under the names they have in the file.
     r = run({"extract", "--all-files", mailbox.at("hello.ost/" + top), out / "x"});
@@ -106,6 +121,7 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
 
     EXPECT_EQ(ReadAll(lab), unicode);
     EXPECT_EQ(ReadAll(hello), cjk);
+    EXPECT_EQ(ReadAll(twins), twinBytes);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "PstFixtures.h"
 #include "TempDir.h"
 #include "store/PstReader.h"
 
@@ -62,7 +63,8 @@ TEST(PstReader, FoldersAsTheFileNestsThem) {
         const PstFolder* folder = FindFolder(file, c.folder);
         ASSERT_NE(folder, nullptr) << c.folder;
         EXPECT_EQ(folder->Depth, c.depth) << c.folder;
-        EXPECT_EQ(folder->Messages, c.messages) << c.folder;
+        ASSERT_TRUE(file.SelectFolder(c.folder, &why)) << c.folder << ": " << why;
+        EXPECT_EQ(file.Count(), c.messages) << c.folder;
         // Parents come before their children; internal folders of the file are left out.
         for (size_t i = 1; i < file.Folders().size(); ++i)
             EXPECT_LE(file.Folders()[i].Depth, file.Folders()[i - 1].Depth + 1) << c.file;
@@ -211,6 +213,44 @@ TEST(PstReader, FolderNamesEscapedInPaths) {
     for (const std::string name : {"Inbox", "a/b", "50%", "%2F"})
         EXPECT_EQ(UnescapePstFolderName(EscapePstFolderName(name)), name);
     EXPECT_EQ(EscapePstFolderName("a/b%"), "a%2Fb%25");
+    // A name that looks like a second one of its name stays apart from it.
+    struct Case {
+        std::string name;
+        int nth;
+        std::string part;
+    } cases[] = {
+        {"Inbox", 1, "Inbox"},
+        {"Inbox", 2, "Inbox%#2"},
+        {"Inbox", 12, "Inbox%#12"},
+        {"Inbox%#2", 1, "Inbox%25#2"},
+        {"a/b", 3, "a%2Fb%#3"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PstPathName(c.name, c.nth), c.part) << c.name;
+}
+
+// Sibling folders of one name each get a path of their own, in the file's order.
+TEST(PstReader, SiblingsOfOneNameAreToldApart) {
+    TempDir dir;
+    const std::string path = dir / "twins.pst";
+    std::ofstream(path, std::ios::binary) << pst_fixtures::TwinFoldersPst();
+    CPstFile file;
+    std::string why;
+    ASSERT_TRUE(file.Open(path, &why)) << why;
+    const std::string twin = "Top of Outlook data file/FolderWithSingleMessage";
+    struct Case {
+        std::string path;
+        int messages;
+    } cases[] = {{twin, 1}, {twin + "%#2", 2}};
+    for (const Case& c : cases) {
+        const PstFolder* folder = FindFolder(file, c.path);
+        ASSERT_NE(folder, nullptr) << c.path;
+        EXPECT_EQ(folder->Name, "FolderWithSingleMessage");
+        ASSERT_TRUE(file.SelectFolder(c.path, &why)) << why;
+        EXPECT_EQ(file.Count(), c.messages) << c.path;
+    }
+    EXPECT_EQ(FindFolder(file, twin + "%#3"), nullptr);
+    EXPECT_FALSE(file.SelectFolder(twin + "%#3", &why));
+    EXPECT_NE(why.find("has no folder"), std::string::npos) << why;
 }
 
 } // namespace
