@@ -246,6 +246,7 @@ void CNewMailFilter::Begin(std::string* why) {
         const std::string key = m_source.MessageKey(static_cast<int>(i));
         if (!key.empty() && m_remembered.count(key)) m_done[i] = true;
     }
+    m_passedOver = m_newOnly ? static_cast<int>(std::count(m_done.begin(), m_done.end(), true)) : 0;
 }
 
 bool CNewMailFilter::IsDone(int index) const {
@@ -259,12 +260,12 @@ void CNewMailFilter::MarkDone(int index) {
 }
 
 int CNewMailFilter::PassedOver() const {
-    return static_cast<int>(m_done.size()) - NewCount();
+    return m_passedOver;
 }
 
+// Counted once: what the run marks done as it goes was new all the same.
 int CNewMailFilter::NewCount() const {
-    if (!m_newOnly) return static_cast<int>(m_done.size());
-    return static_cast<int>(std::count(m_done.begin(), m_done.end(), false));
+    return static_cast<int>(m_done.size()) - m_passedOver;
 }
 
 bool CNewMailFilter::Commit() {

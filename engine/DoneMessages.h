@@ -57,7 +57,7 @@ public:
     bool IsDone(int index) const;
     // Message index has been extracted.
     void MarkDone(int index);
-    // How many messages the run takes, and how many it passes over.
+    // How many messages the run takes, and how many it passes over, as Begin found them.
     int NewCount() const;
     int PassedOver() const;
     // The record with this run's work: false when it could not be written.
@@ -71,5 +71,6 @@ private:
     CDoneMessages m_record;
     std::unordered_set<std::string> m_remembered; // still valid for the mailbox as it is now
     std::vector<bool> m_done;                     // by index, remembered or done in this run
+    int m_passedOver = 0;
     bool m_begun = false;
 };

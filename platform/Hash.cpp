@@ -35,6 +35,7 @@ void CHash64::Add(const void* data, std::size_t size) {
             m_pendingSize = 0;
         }
     }
+    if (m_pendingSize > 0) return; // all of it went to the word under way
     for (; size >= 8; size -= 8, p += 8) {
         std::uint64_t w;
         std::memcpy(&w, p, 8);

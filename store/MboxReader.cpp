@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/FileSystem.h"
+#include "platform/Hash.h"
 #include "platform/Text.h"
 
 namespace {
@@ -272,11 +273,11 @@ bool CMboxReader::LooksLikeMbox(const std::string& path) {
     return StartsWith(head + at, size - at, kFrom, kFromSize);
 }
 
-bool CMboxReader::Open(const std::string& path, std::string* why) {
+bool CMboxReader::Open(const std::string& path, std::string* why, bool index) {
     Close();
     m_fd = platform::UniqueFd(platform::OpenFileForReading(path, UINT64_MAX, why));
     if (!m_fd.IsOpen()) return false;
-    if (!Index()) {
+    if (!Prepare() || (index && !Scan(0, nullptr))) {
         if (why) *why = std::strerror(errno ? errno : EIO);
         Close();
         return false;
@@ -292,34 +293,76 @@ void CMboxReader::Close() {
     m_size = 0;
 }
 
-bool CMboxReader::Index() {
+bool CMboxReader::Prepare() {
+    m_messages.clear();
     struct stat st;
     if (::fstat(m_fd.Get(), &st) != 0) return false;
-    const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-    m_size = size;
-    {
-        std::vector<char> head(std::min<std::uint64_t>(size, kHeadSize));
-        ssize_t got;
-        do {
-            got = ::pread(m_fd.Get(), head.data(), head.size(), 0);
-        } while (got < 0 && errno == EINTR);
-        if (got < 0 || static_cast<std::size_t>(got) != head.size()) return false;
-        m_lineEnd = FileLineEnd(head.data(), head.size());
+    m_size = static_cast<std::uint64_t>(st.st_size);
+    std::vector<char> head(std::min<std::uint64_t>(m_size, kHeadSize));
+    ssize_t got;
+    do {
+        got = ::pread(m_fd.Get(), head.data(), head.size(), 0);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0 || static_cast<std::size_t>(got) != head.size()) return false;
+    m_lineEnd = FileLineEnd(head.data(), head.size());
+    return true;
+}
+
+bool CMboxReader::Fits(const std::vector<Bounds>& known) const {
+    std::uint64_t at = 0;
+    for (const Bounds& b : known) {
+        if (b.from < at || b.begin < b.from || b.end < b.begin || b.end > m_size) return false;
+        at = b.end;
     }
-    LineScanner lines(m_fd.Get(), 0, size, m_lineEnd);
+    return true;
+}
+
+bool CMboxReader::Adopt(const std::vector<Bounds>& known) {
+    if (!m_fd.IsOpen() || !Prepare()) return false;
+    // The last message reaches the end of the file, or the empty line before it.
+    if (!Fits(known) || (!known.empty() && m_size - known.back().end > 2)) return false;
+    m_messages = known;
+    return true;
+}
+
+bool CMboxReader::IndexFrom(const std::vector<Bounds>& known, platform::CHash64* hash) {
+    if (!m_fd.IsOpen() || !Prepare()) return false;
+    // The last known message is read again, from its separator line; one that is the file's
+    // first may have become a separator only by being first, so the file is then read whole.
+    if (!Fits(known)) return false;
+    if (known.size() < 2) return Scan(0, hash);
+    m_messages.assign(known.begin(), known.end() - 1);
+    const std::uint64_t from = known.back().from;
+    if (!Scan(from, hash)) return false;
+    // What was known holds only when reading from there found a message there.
+    if (m_messages.size() >= known.size() && m_messages[known.size() - 1].from == from) return true;
+    m_messages.clear();
+    return false;
+}
+
+bool CMboxReader::Scan(std::uint64_t start, platform::CHash64* hash) {
+    const std::uint64_t size = m_size;
+    LineScanner lines(m_fd.Get(), start, size, m_lineEnd);
     LineScanner::Piece piece;
     // The empty line that may end the message before the next separator.
     std::uint64_t emptyLineAt = 0;
     bool lastLineEmpty = false;
     // Only blank lines so far: the first "From " line after them is a separator however it
-    // goes on, as it is at the very start of the file.
+    // goes on, as it is at the very start of the file. Reading on from a known separator line
+    // starts the same way.
     bool onlyBlank = true;
+    // Messages found before start are closed already.
+    const std::size_t known = m_messages.size();
     auto close = [&](std::uint64_t at) {
-        if (m_messages.empty()) return;
+        if (m_messages.size() <= known) return;
         Message& m = m_messages.back();
         m.end = lastLineEmpty && emptyLineAt >= m.begin ? emptyLineAt : at;
     };
     while (lines.Next(piece)) {
+        if (hash && piece.offset + piece.size > hash->Length()) {
+            const std::uint64_t skip = hash->Length() > piece.offset ? hash->Length() - piece.offset : 0;
+            hash->Add(piece.data + skip, piece.size - static_cast<std::size_t>(skip));
+        }
         const bool wholeLine = piece.lineStart && piece.lineEnd;
         if (wholeLine && StartsWith(piece.data, piece.size, kFrom, kFromSize) &&
             (onlyBlank || IsEnvelopeLine(piece.data, piece.size))) {
@@ -330,13 +373,18 @@ bool CMboxReader::Index() {
             continue;
         }
         if (onlyBlank && wholeLine && IsBlankLine(piece.data, piece.size, m_lineEnd)) continue;
-        if (m_messages.empty()) m_messages.push_back({0, 0, size}); // text before any separator
+        if (m_messages.size() <= known) // text before any separator
+            m_messages.push_back({start, start, size});
         onlyBlank = false;
         // Only a whole line can be the empty one; a later piece of a long line never is.
         lastLineEmpty = wholeLine && LineEndSize(piece.data, piece.size, m_lineEnd) == piece.size;
         if (lastLineEmpty) emptyLineAt = piece.offset;
     }
-    if (lines.Failed()) return false;
+    if (lines.Failed()) {
+        // What could not be read is a message the run says it cannot read.
+        if (m_messages.size() <= known) m_messages.push_back({start, start, size});
+        return false;
+    }
     close(size);
     return true;
 }

@@ -2,7 +2,8 @@
 // An mbox file: one mail folder in one file, every message after a "From " line. The file is
 // read in one streaming pass that notes where each message lies, and a message's text is
 // streamed out again on demand, so a file of any size costs the same memory (the index holds
-// two offsets a message).
+// three offsets a message). A file that only grew since it was indexed is read on from where its
+// last known message starts (IndexFrom).
 //
 // The rules, for files of every writer we know of:
 // - A separator is a line that begins "From " and goes on like an envelope line: a sender, then
@@ -33,6 +34,10 @@
 
 #include "platform/FileHandle.h"
 
+namespace platform {
+class CHash64;
+}
+
 enum class MboxWrite {
     Written,     // the whole message
     Cut,         // everything there is, but the file ends inside the message's structure
@@ -42,10 +47,37 @@ enum class MboxWrite {
 
 class CMboxReader {
 public:
+    // Where a message lies in the file.
+    struct Bounds {
+        std::uint64_t from;  // the separator line, or the text for text before the first one
+        std::uint64_t begin; // the text
+        std::uint64_t end;   // one past the text
+        bool operator==(const Bounds& o) const {
+            return from == o.from && begin == o.begin && end == o.end;
+        }
+    };
+
     // Opens and indexes the file. A fifo or a device is refused, as is anything unreadable;
-    // why says what (empty for a missing file).
-    bool Open(const std::string& path, std::string* why = nullptr);
+    // why says what (empty for a missing file). With index false the file is only opened, and
+    // holds no messages until IndexFrom or Adopt.
+    bool Open(const std::string& path, std::string* why = nullptr, bool index = true);
     void Close();
+    // Indexes the opened file, taking known as an index of the same bytes made before (the file
+    // may have grown since): the messages before the last of them stand, and the file is read
+    // on from where that one starts, for its end depends on what follows it. hash, when given,
+    // holds the file's first hash->Length() bytes (at least up to where reading starts) and is
+    // given the rest as it is read. False when the file could not be read to its end: the
+    // messages found stand, the one being read when it failed is given as unreadable; also when
+    // known does not fit the file (nothing is then indexed).
+    bool IndexFrom(const std::vector<Bounds>& known, platform::CHash64* hash = nullptr);
+    // Takes known as the index of the whole file as it is, without reading it: false, and no
+    // messages, when it does not fit the file's size.
+    bool Adopt(const std::vector<Bounds>& known);
+    const std::vector<Bounds>& Index() const { return m_messages; }
+    // The file's size and line end when it was indexed; its descriptor.
+    std::uint64_t Size() const { return m_size; }
+    char LineEnd() const { return m_lineEnd; }
+    int Descriptor() const { return m_fd.Get(); }
     int Count() const { return static_cast<int>(m_messages.size()); }
     // Where the message's "From " line (or, for text before the first one, its text) starts.
     std::uint64_t Offset(int index) const;
@@ -63,12 +95,11 @@ public:
     static bool IsEnvelopeLine(const char* line, std::size_t size);
 
 private:
-    struct Message {
-        std::uint64_t from;  // the separator line, or the text for text before the first one
-        std::uint64_t begin; // the text
-        std::uint64_t end;   // one past the text
-    };
-    bool Index();
+    using Message = Bounds;
+    // The file's size and line end, as indexing needs them.
+    bool Prepare();
+    bool Fits(const std::vector<Bounds>& known) const;
+    bool Scan(std::uint64_t from, platform::CHash64* hash);
     bool Valid(int index) const { return index >= 0 && index < Count(); }
     void AppendLine(const char* data, std::size_t size, bool lineStart, std::string& out) const;
 

@@ -10,20 +10,26 @@
 
 class MboxFileSource : public IMailSource {
 public:
-    // False (and no messages) when the file cannot be read; why says why.
+    // False (and no messages) when the file cannot be opened; why says why. The file is indexed
+    // when its messages are first asked for, or by CheckStamp with what an earlier run knew.
     bool Open(const std::string& path, std::string* why = nullptr);
-    int Count() const override { return m_reader.Count(); }
+    int Count() const override { return Reader().Count(); }
     bool ReadHeader(int index, MailHeader& header) override;
     std::string MessagePath(int) const override { return {}; }
     MailTextWrite WriteText(int index, int fd) override;
     std::string Describe(int index) const override;
-    // Where the message lies in the file; the stamp holds a hash of what the file held, so
-    // that the keys are trusted only while the file has been added to, not rewritten.
+    // Where the message lies in the file ("from-end"); the stamp says what the file held, so
+    // that the keys are trusted only while the file has been added to, not rewritten, and holds
+    // the file's index, so that a run over a file that only grew reads only what is new.
     std::string MessageKey(int index) override;
     bool CheckStamp(const std::string& remembered, std::string& current) override;
 
 private:
-    CMboxReader m_reader;
+    // The reader, the file indexed in full on first need.
+    CMboxReader& Reader() const;
+
+    mutable CMboxReader m_reader;
+    mutable bool m_indexed = false;
     std::string m_path;
 };
 

@@ -1,6 +1,7 @@
 // Runs asked for new mail only: which changes to a mailbox since the last run into the same
 // destination make the run take a message again, and which do not. Real mailboxes, the real
 // extractor component, the record the destination keeps.
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "engine/ScriptedProgress.h"
 #include "engine/WizardRun.h"
 #include "platform/ErrorLog.h"
+#include "platform/Hash.h"
 
 namespace {
 
@@ -42,6 +44,32 @@ void Touch(const std::string& path) {
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     const struct timespec times[2] = {{st.st_atim.tv_sec, 0}, {st.st_mtim.tv_sec + 7, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// The file's bytes replaced in place (the same file), its modification time then set back as
+// it was; its change time, which nobody can set back, moves on with the clock.
+void RewriteKeepingTime(const std::string& path, const std::string& text) {
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    struct stat now = st;
+    for (long i = 0; i < 100000000 && now.st_ctim.tv_sec == st.st_ctim.tv_sec &&
+                     now.st_ctim.tv_nsec == st.st_ctim.tv_nsec;
+         ++i) {
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        ASSERT_EQ(stat(path.c_str(), &now), 0);
+    }
+    ASSERT_EQ(now.st_mtim.tv_nsec, st.st_mtim.tv_nsec);
+    ASSERT_EQ(now.st_size, st.st_size);
+}
+
+// The stamp's field n (counted from 0, separated by blanks) set to value.
+void SetField(std::string& stamp, int n, const std::string& value) {
+    std::size_t at = 0;
+    for (int i = 0; i < n; ++i)
+        at = stamp.find(' ', at) + 1;
+    stamp.replace(at, stamp.find(' ', at) - at, value);
 }
 
 class NewMailTest : public testing::Test {
@@ -102,6 +130,8 @@ TEST_F(NewMailTest, WhatMakesARunTakeAMessageAgain) {
     } cases[] = {
         {"eml: nothing changed", &eml, [] {}, 0},
         {"eml: a new message", &eml, [&] { m_root.Write("eml/d.eml", Mail("d")); }, 1},
+        {"eml: a new message without attachments", &eml,
+         [&] { m_root.Write("eml/d.eml", MakeMessage("d", "ann@example.org", "", {})); }, 1},
         {"eml: a message renamed", &eml, [&] { fs::rename(eml + "/b.eml", eml + "/b2.eml"); }, 1},
         {"eml: a message touched", &eml, [&] { Touch(eml + "/b.eml"); }, 1},
         {"eml: a message grown", &eml, [&] { Append(eml + "/b.eml", "\r\n"); }, 1},
@@ -137,6 +167,52 @@ TEST_F(NewMailTest, WhatMakesARunTakeAMessageAgain) {
              m_root.Write("mbox", text.substr(0, text.rfind("From ")));
          },
          2},
+        {"mbox: touched", &mbox, [&] { Touch(mbox); }, 0},
+        {"mbox: replaced by a copy of itself", &mbox,
+         [&] {
+             fs::copy_file(mbox, m_root / "copy");
+             fs::rename(m_root / "copy", mbox);
+         },
+         0},
+        // A file that stood unchanged for a while before the last run is not read at all
+        // unless its times or its size say it changed.
+        {"mbox: nothing changed since well before the last run", &mbox,
+         [&] { EditStamp(mbox, [](std::string& stamp) { SetField(stamp, 7, "1"); }); }, 0},
+        {"mbox: a message appended after a run well after the last change", &mbox,
+         [&] {
+             EditStamp(mbox, [](std::string& stamp) { SetField(stamp, 7, "1"); });
+             Append(mbox, MboxEntry("d"));
+         },
+         1},
+        {"mbox: rewritten in place, the length and modification time kept", &mbox,
+         [&] {
+             EditStamp(mbox, [](std::string& stamp) { SetField(stamp, 7, "1"); });
+             std::string text = ReadFileText(mbox);
+             text[text.find("Hello.")] = 'J';
+             RewriteKeepingTime(mbox, text);
+         },
+         3},
+        // A stamp written before runs remembered the file's index: the file's length and the
+        // hash of its bytes.
+        {"mbox: the stamp of an earlier version", &mbox,
+         [&] {
+             const std::string text = ReadFileText(mbox);
+             char old[64];
+             std::snprintf(old, sizeof old, "%zu %016llx", text.size(),
+                           static_cast<unsigned long long>(platform::HashBytes(text)));
+             EditStamp(mbox, [&](std::string& stamp) { stamp = old; });
+         },
+         0},
+        {"mbox: the stamp of an earlier version, the file changed since", &mbox,
+         [&] {
+             const std::string text = ReadFileText(mbox);
+             EditStamp(mbox, [&](std::string& stamp) {
+                 stamp = std::to_string(text.size()) + " 0123456789abcdef";
+             });
+         },
+         3},
+        {"mbox: a stamp that is not one", &mbox,
+         [&] { EditStamp(mbox, [](std::string& stamp) { SetField(stamp, 9, "3 0,x"); }); }, 3},
         {"mbox: a byte changed, the length kept", &mbox,
          [&] {
              std::string text = ReadFileText(mbox);
@@ -171,11 +247,10 @@ TEST_F(NewMailTest, WhatMakesARunTakeAMessageAgain) {
         c.change();
         m_ui.shown.clear();
         EXPECT_EQ(Extract(*c.mailbox, true), c.taken);
-        if (c.taken == 0) {
-            EXPECT_EQ(m_ui.Messages(),
-                      std::vector<std::string>{
-                          "No New Mail since the Last Run\n No Report is Generated!!"});
-        }
+        // Nothing new is said only when nothing was.
+        const std::vector<std::string> nothingNew{
+            "No New Mail since the Last Run\n No Report is Generated!!"};
+        EXPECT_EQ(m_ui.Messages() == nothingNew, c.taken == 0);
         // The record is never written through a link.
         EXPECT_FALSE(fs::is_symlink(Record()));
         // A third run has nothing new to take.

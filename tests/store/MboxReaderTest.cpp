@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "TempDir.h"
+#include "platform/Hash.h"
 #include "store/MboxReader.h"
 
 namespace {
@@ -139,6 +140,28 @@ TEST(MboxReader, SplitsUnquotesAndKeepsEveryByte) {
         const std::size_t text = c.file.find_first_not_of(" \t\r\n");
         EXPECT_EQ(CMboxReader::LooksLikeMbox(path),
                   text != std::string::npos && c.file.compare(text, 5, "From ") == 0);
+
+        // The same file as it grew: indexed as far as it went (cut where each message starts,
+        // and inside the last), then read on from there, gives what reading it whole gives.
+        const std::vector<CMboxReader::Bounds> whole = reader.Index();
+        std::vector<std::uint64_t> cuts;
+        for (const CMboxReader::Bounds& b : whole)
+            cuts.insert(cuts.end(), {b.from, b.begin + (b.end - b.begin) / 2});
+        for (std::uint64_t cut : cuts) {
+            SCOPED_TRACE("grown from " + std::to_string(cut) + " bytes");
+            CMboxReader before;
+            ASSERT_TRUE(before.Open(dir.Write("grown", c.file.substr(0, cut))));
+            const std::vector<CMboxReader::Bounds> known = before.Index();
+            before.Close();
+            dir.Write("grown", c.file);
+            CMboxReader after;
+            ASSERT_TRUE(after.Open(dir / "grown", nullptr, false));
+            platform::CHash64 hash;
+            hash.Add(c.file.data(), cut);
+            EXPECT_TRUE(after.IndexFrom(known, &hash));
+            EXPECT_TRUE(after.Index() == whole);
+            EXPECT_EQ(hash.Value(), platform::HashBytes(c.file));
+        }
     }
 }
 
