@@ -1,21 +1,40 @@
 #pragma once
-// kestrel-cli: each command lives in its own file and registers itself here.
+// kestrel-cli: each command lives in its own file, with the table of its options; the command
+// list (CliCommands) names them all.
+#include <cstddef>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "cli/Arguments.h"
+
 struct CliCommand {
     const char* name;
-    const char* usage;   // the argument synopsis, after "kestrel-cli NAME"
-    const char* summary; // one line for the command list
-    const char* help;    // the full --help text (options), may be empty
+    const char* usage;              // the argument synopsis, after "kestrel-cli NAME"
+    const char* summary;            // one line for the command list
+    std::vector<CliOption> options; // what the command takes, as --help lists them
+    std::size_t helpColumn;         // where the options' texts begin in --help
+    const char* notes;              // what --help says after the options, may be empty
     int (*run)(const std::vector<std::string>& args);
 };
 
-std::vector<CliCommand>& CliCommands();
+// The commands, each defined in its own file (DbxCommands.cpp, ExtractCommand.cpp,
+// StoreCommands.cpp).
+extern const CliCommand kSaveEmlCommand;
+extern const CliCommand kSearchCommand;
+extern const CliCommand kWizardCommand;
+extern const CliCommand kExtractCommand;
+extern const CliCommand kDiscoverCommand;
+extern const CliCommand kSettingsCommand;
 
-struct CliRegistrar {
-    explicit CliRegistrar(const CliCommand& c) { CliCommands().push_back(c); }
-};
+// Every command, in the order the command list shows them.
+const std::vector<const CliCommand*>& CliCommands();
+// The word that lists the commands as --help does.
+inline constexpr const char* kHelpCommand = "help";
+
+// The command list, as "kestrel-cli --help" prints it; a command's --help.
+void PrintCommandList(std::ostream& out);
+void PrintCommandHelp(const CliCommand& command, std::ostream& out);
 
 // Exit codes shared by every command.
 inline constexpr int kExitOk = 0;

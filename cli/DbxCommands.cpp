@@ -7,8 +7,8 @@
 #include "app/Settings.h"
 #include "cli/Arguments.h"
 #include "cli/Cli.h"
+#include "cli/ConsoleProgress.h"
 #include "cli/ConsoleUi.h"
-#include "engine/ConsoleProgress.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
 #include "engine/MailSearch.h"
@@ -50,31 +50,51 @@ bool ReportUnscannableStore(const std::string& path) {
     return false;
 }
 
+struct SaveEmlRequest {
+    bool ask = false;
+    bool recover = false;
+};
+
+const std::vector<CliOptionRow<SaveEmlRequest>> kSaveEmlOptions = {
+    {{"--ask", nullptr, nullptr, "ask before saving, on the terminal (default: go ahead)"},
+     [](SaveEmlRequest& r, const std::string&) {
+         r.ask = true;
+         return std::string();
+     }},
+    {{"--recover", nullptr, nullptr,
+      "also save the messages a damaged .dbx index no longer\n"
+      "reaches, found by scanning the file; prints how many came\n"
+      "from the index and how many from the scan"},
+     [](SaveEmlRequest& r, const std::string&) {
+         r.recover = true;
+         return std::string();
+     }},
+};
+
 int RunSaveEml(const std::vector<std::string>& args) {
     if (WantsHelp("save-eml", args)) return kExitOk;
+    SaveEmlRequest request;
     std::string error;
-    std::optional<CliArguments> read = ReadArguments(args, {{"--ask"}, {"--recover"}}, error);
+    const std::optional<std::vector<std::string>> read =
+        ReadOptions(args, kSaveEmlOptions, request, error);
     if (!read) return UsageError("save-eml", error);
-    bool ask = false, recover = false;
-    for (const CliArguments::Given& o : read->options)
-        (o.name == "--ask" ? ask : recover) = true;
-    const std::vector<std::string>& positional = read->positional;
+    const std::vector<std::string>& positional = *read;
     if (positional.size() != 2) return UsageError("save-eml", "needs MAILBOX and DEST");
     const std::string& source = positional[0];
     std::string dest = positional[1];
     if (!PrepareDestination("save-eml", dest)) return kExitFailed;
     // Without --recover an mbox file or a folder of messages is saved as well as a .dbx file.
-    if (recover ? ReportUnscannableStore(source) : ReportNoMailbox("save-eml", source))
+    if (request.recover ? ReportUnscannableStore(source) : ReportNoMailbox("save-eml", source))
         return kExitFailed;
 
-    CConsoleMessageBox ui(ask ? std::nullopt : std::optional<bool>(true));
+    CConsoleMessageBox ui(request.ask ? std::nullopt : std::optional<bool>(true));
     CConsoleProgress progress;
-    SaveEmlResult r = SaveMessagesAsEml(source, dest, ui, progress, recover);
+    SaveEmlResult r = SaveMessagesAsEml(source, dest, ui, progress, request.recover);
     for (const std::string& why : r.failures)
         std::cerr << "kestrel-cli save-eml: " << platform::Printable(why) << "\n";
     if (r.outcome == SaveEmlOutcome::Declined) return kExitOk;
     std::cout << r.saved << " message(s) saved to " << platform::Printable(dest) << "\n";
-    if (recover)
+    if (request.recover)
         std::cout << r.saved - r.savedFromScan << " message(s) from the index, " << r.savedFromScan
                   << " message(s) from the scan\n";
     if (r.alreadyThere > 0)
@@ -109,17 +129,24 @@ public:
     std::vector<std::string> shown;
 };
 
+// The search's one option fills the sender text.
+const std::vector<CliOptionRow<std::string>> kSearchOptions = {
+    {{"--sender", "a text", "TEXT", "case-sensitive part of the sender (default: every message)"},
+     [](std::string& sender, const std::string& text) {
+         sender = text;
+         return std::string();
+     }},
+};
+
 int RunSearch(const std::vector<std::string>& args) {
     if (WantsHelp("search", args)) return kExitOk;
-    std::string error;
-    std::optional<CliArguments> read = ReadArguments(args, {{"--sender", "a text"}}, error);
-    if (!read) return UsageError("search", error);
     std::string sender;
-    for (const CliArguments::Given& o : read->options)
-        sender = o.value;
-    if (read->positional.size() > 1)
-        return UsageError("search", "unexpected argument '" + read->positional[1] + "'");
-    const std::string file = read->positional.empty() ? "" : read->positional[0];
+    std::string error;
+    const std::optional<std::vector<std::string>> read =
+        ReadOptions(args, kSearchOptions, sender, error);
+    if (!read) return UsageError("search", error);
+    if (read->size() > 1) return UsageError("search", "unexpected argument '" + (*read)[1] + "'");
+    const std::string file = read->empty() ? "" : (*read)[0];
     if (file.empty()) return UsageError("search", "needs MAILBOX");
     bool unreadable = ReportNoMailbox("search", file);
 
@@ -178,37 +205,49 @@ private:
     CConsoleMessageBox m_console{false};
 };
 
+std::string SetFileTypes(WizardRequest& r, int choice) {
+    r.FileTypeChoice = choice;
+    return {};
+}
+
+std::string SetTime(std::time_t& time, const std::string& text) {
+    std::optional<std::time_t> t = ParseLocalTime(text);
+    if (!t) return "not a date: '" + text + "' (YYYY-MM-DD [HH:MM:SS])";
+    time = *t;
+    return {};
+}
+
+const std::vector<CliOptionRow<WizardRequest>> kWizardOptions = {
+    {{"--pictures", nullptr, nullptr, "keep pictures only (the default)"},
+     [](WizardRequest& r, const std::string&) { return SetFileTypes(r, 0); }},
+    {{"--documents", nullptr, nullptr, "keep every attachment (the wizard's documents choice)"},
+     [](WizardRequest& r, const std::string&) { return SetFileTypes(r, 1); }},
+    {{"--all", nullptr, nullptr, "keep every attachment"},
+     [](WizardRequest& r, const std::string&) { return SetFileTypes(r, 2); }},
+    {{"--from", "a date", "DATE", "only mails from DATE on (default: 2000-01-25)"},
+     [](WizardRequest& r, const std::string& date) { return SetTime(r.StartTime, date); }},
+    {{"--to", "a date", "DATE", "only mails before DATE (default: now)"},
+     [](WizardRequest& r, const std::string& date) { return SetTime(r.EndTime, date); }},
+    {{"--new-only", nullptr, nullptr,
+      "pass over the messages that an earlier run (of either program)\n"
+      "extracted into the folder's directory, without reading them"},
+     [](WizardRequest& r, const std::string&) {
+         r.NewOnly = true;
+         return std::string();
+     }},
+};
+
 int RunWizard(const std::vector<std::string>& args) {
     if (WantsHelp("wizard", args)) return kExitOk;
     WizardRequest request;
     request.StartTime = *ParseLocalTime("2000-01-25");
     request.EndTime = std::time(nullptr);
     std::string error;
-    std::optional<CliArguments> read = ReadArguments(
-        args,
-        {{"--pictures"},
-         {"--documents"},
-         {"--all"},
-         {"--from", "a date"},
-         {"--to", "a date"},
-         {"--new-only"}},
-        error);
+    const std::optional<std::vector<std::string>> read =
+        ReadOptions(args, kWizardOptions, request, error);
     if (!read) return UsageError("wizard", error);
-    for (const CliArguments::Given& o : read->options) {
-        if (o.name == "--from" || o.name == "--to") {
-            std::optional<std::time_t> t = ParseLocalTime(o.value);
-            if (!t)
-                return UsageError("wizard",
-                                  "not a date: '" + o.value + "' (YYYY-MM-DD [HH:MM:SS])");
-            (o.name == "--from" ? request.StartTime : request.EndTime) = *t;
-        } else if (o.name == "--new-only") {
-            request.NewOnly = true;
-        } else {
-            request.FileTypeChoice = o.name == "--pictures" ? 0 : o.name == "--documents" ? 1 : 2;
-        }
-    }
     WizardFolderList folders;
-    for (const std::string& a : read->positional) {
+    for (const std::string& a : *read) {
         if (request.Destination.empty()) {
             request.Destination = a;
             continue;
@@ -256,53 +295,48 @@ int RunWizard(const std::vector<std::string>& args) {
     return problems.Any() ? kExitIncomplete : kExitOk;
 }
 
-const CliRegistrar saveEml({"save-eml", "MAILBOX DEST [--ask] [--recover]",
-                            "Save every message of a mailbox (a .dbx or mbox file, a maildir, a "
-                            "folder of .eml files or a folder of a .pst/.ost file) as its own "
-                            ".eml file in DEST, from the last message to the first.",
-                            "  --ask       ask before saving, on the terminal (default: go ahead)\n"
-                            "  --recover   also save the messages a damaged .dbx index no "
-                            "longer\n"
-                            "              reaches, found by scanning the file; prints how many "
-                            "came\n"
-                            "              from the index and how many from the scan\n"
-                            "Names are the message's index (four digits at least) and subject; a "
-                            "taken name gets a counter, so nothing is overwritten, and a message "
-                            "already there with the same bytes is not saved again. Messages found "
-                            "by the scan are numbered on after the index's. Exit status 3: a "
-                            "message could not be read (it is left out) or the mailbox ends "
-                            "inside it (it is saved as far as it goes).\n",
-                            RunSaveEml});
-const CliRegistrar searchCommand({"search", "MAILBOX [--sender TEXT]",
-                                  "List the messages of a mailbox (a .dbx or mbox file, a maildir, "
-                                  "a folder of .eml files or a folder of a .pst/.ost file) whose "
-                                  "sender contains TEXT: sender, "
-                                  "subject and a temporary copy's path, tab-separated, then "
-                                  "\"Finished\".",
-                                  "  --sender TEXT   case-sensitive part of the sender (default: "
-                                  "every message)\n"
-                                  "The temporary copies (TAK*) stay in the temporary folder.\n",
-                                  RunSearch});
-const CliRegistrar wizardCommand(
-    {"wizard",
-     "DEST [--pictures|--documents|--all] [--from DATE] [--to DATE] [--new-only] NAME=MAILBOX...",
-     "Extract the attachments of several mailboxes into DEST/<folder name>, one report each, "
-     "with a top report DEST/report.htm that links them, as the extraction wizard does.",
-     "  --pictures      keep pictures only (the default)\n"
-     "  --documents     keep every attachment (the wizard's documents choice)\n"
-     "  --all           keep every attachment\n"
-     "  --from DATE     only mails from DATE on (default: 2000-01-25)\n"
-     "  --to DATE       only mails before DATE (default: now)\n"
-     "  --new-only      pass over the messages that an earlier run (of either program)\n"
-     "                  extracted into the folder's directory, without reading them\n"
-     "DATE is YYYY-MM-DD (local midnight) or \"YYYY-MM-DD HH:MM:SS\", local time.\n"
-     "NAME is the folder's name as the report shows it; folders run in the order given, and the\n"
-     "first one that fails stops the run. The settings file gives the size limit, dating,\n"
-     "forward-prefix removal and page size. MAILBOX is a .dbx or mbox file, a maildir, a\n"
-     "folder of .eml files, or a folder of a .pst/.ost file as discover names it (the file's\n"
-     "path, \"/\", the folder's path inside it). Exit status 3: the folders ran, but an attachment could not be\n"
-     "written, or an mbox file ends inside a message (extracted as far as it goes); stderr\n"
-     "says which.\n",
-     RunWizard});
-
 } // namespace
+
+const CliCommand kSaveEmlCommand = {
+    "save-eml",
+    "MAILBOX DEST [--ask] [--recover]",
+    "Save every message of a mailbox (a .dbx or mbox file, a maildir, a folder of .eml files or "
+    "a folder of a .pst/.ost file) as its own .eml file in DEST, from the last message to the "
+    "first.",
+    OptionsOf(kSaveEmlOptions),
+    14,
+    "Names are the message's index (four digits at least) and subject; a taken name gets a "
+    "counter, so nothing is overwritten, and a message already there with the same bytes is not "
+    "saved again. Messages found by the scan are numbered on after the index's. Exit status 3: a "
+    "message could not be read (it is left out) or the mailbox ends inside it (it is saved as far "
+    "as it goes).\n",
+    RunSaveEml};
+
+const CliCommand kSearchCommand = {
+    "search",
+    "MAILBOX [--sender TEXT]",
+    "List the messages of a mailbox (a .dbx or mbox file, a maildir, a folder of .eml files or a "
+    "folder of a .pst/.ost file) whose sender contains TEXT: sender, subject and a temporary "
+    "copy's path, tab-separated, then \"Finished\".",
+    OptionsOf(kSearchOptions),
+    18,
+    "The temporary copies (TAK*) stay in the temporary folder.\n",
+    RunSearch};
+
+const CliCommand kWizardCommand = {
+    "wizard",
+    "DEST [--pictures|--documents|--all] [--from DATE] [--to DATE] [--new-only] NAME=MAILBOX...",
+    "Extract the attachments of several mailboxes into DEST/<folder name>, one report each, "
+    "with a top report DEST/report.htm that links them, as the extraction wizard does.",
+    OptionsOf(kWizardOptions),
+    18,
+    "DATE is YYYY-MM-DD (local midnight) or \"YYYY-MM-DD HH:MM:SS\", local time.\n"
+    "NAME is the folder's name as the report shows it; folders run in the order given, and the\n"
+    "first one that fails stops the run. The settings file gives the size limit, dating,\n"
+    "forward-prefix removal and page size. MAILBOX is a .dbx or mbox file, a maildir, a\n"
+    "folder of .eml files, or a folder of a .pst/.ost file as discover names it (the file's\n"
+    "path, \"/\", the folder's path inside it). Exit status 3: the folders ran, but an attachment "
+    "could not be\n"
+    "written, or an mbox file ends inside a message (extracted as far as it goes); stderr\n"
+    "says which.\n",
+    RunWizard};

@@ -79,7 +79,6 @@ int RunExtraction(const std::string& folderPath, IMailSource& source,
                   const ExtractionOptions& options, const std::string& folderName,
                   ExtractionContext& context);
 
-
 // The parts of a component answer "subject|sender|date|a.jpg:b.pdf".
 struct ExtractionAnswer {
     std::string Subject;

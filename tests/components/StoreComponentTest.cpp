@@ -8,10 +8,10 @@
 #include <set>
 
 #include "DbxWriter.h"
+#include "ScriptedProgress.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
 #include "engine/ExpressStoreAccess.h"
-#include "engine/ScriptedProgress.h"
 #include "store/StoreDiscovery.h"
 
 namespace fs = std::filesystem;

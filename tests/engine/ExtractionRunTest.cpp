@@ -8,13 +8,13 @@
 #include <unistd.h>
 
 #include "MailFixtures.h"
+#include "ScriptedProgress.h"
 #include "ScriptedUi.h"
 #include "ChildProcess.h"
 #include "TempDir.h"
 #include "app/Settings.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
-#include "engine/ScriptedProgress.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/UserInterface.h"

@@ -11,13 +11,13 @@
 #include <unistd.h>
 
 #include "MailFixtures.h"
+#include "ScriptedProgress.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
 #include "app/Settings.h"
 #include "engine/DoneMessages.h"
 #include "engine/ExtractionRun.h"
 #include "engine/ExtractorClient.h"
-#include "engine/ScriptedProgress.h"
 #include "engine/WizardRun.h"
 #include "platform/ErrorLog.h"
 #include "platform/Hash.h"

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "DbxWriter.h"
+#include "ScriptedProgress.h"
 #include "ScriptedUi.h"
 #include "SharedCorpus.h"
 #include "TempDir.h"
 #include "engine/SaveAsEml.h"
-#include "engine/ScriptedProgress.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>

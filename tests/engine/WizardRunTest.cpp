@@ -9,11 +9,11 @@
 
 #include "DbxWriter.h"
 #include "MailFixtures.h"
+#include "ScriptedProgress.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
 #include "app/Settings.h"
 #include "engine/ExtractorClient.h"
-#include "engine/ScriptedProgress.h"
 #include "engine/WizardRun.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"

@@ -1,4 +1,4 @@
-#include "engine/ConsoleProgress.h"
+#include "cli/ConsoleProgress.h"
 
 #include <algorithm>
 #include <atomic>
