@@ -1,5 +1,6 @@
 #include "app/DesktopCommands.h"
 
+#include "locale/Language.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/ProgramFolders.h"
@@ -27,13 +28,11 @@ std::vector<std::string> MailProgramCommand(const std::string& program) {
 }
 
 std::string MailProgramMissingMessage() {
-    return "Windows Live Mail is not installed: there is no \"" + MailProgramCandidates().front() +
-           "\".";
+    return Tr(res::TextId::MailProgramMissing, {MailProgramCandidates().front()});
 }
 
 std::string MailProgramNotStartedMessage(const std::string& program) {
-    return "Windows Live Mail could not be started: \"wine " + program +
-           "\" did not run. Is Wine installed?";
+    return Tr(res::TextId::MailProgramNotStarted, {program});
 }
 
 std::string HelpBookFolder() {
@@ -53,7 +52,7 @@ std::string HelpPagePath(const std::string& page) {
 }
 
 std::string HelpBookMissingMessage() {
-    return "The help book \"" + HelpBookFile() + "\" is missing.";
+    return Tr(res::TextId::HelpBookMissing, {HelpBookFile()});
 }
 
 int LaunchErrorFromOpenerStatus(int status) {
@@ -97,7 +96,7 @@ std::string HyperlinkErrorMessage(int launchError) {
 }
 
 std::string OpenFailedMessage(const std::string& target) {
-    return "The desktop could not open \"" + target + "\": no application for it could be started.";
+    return Tr(res::TextId::OpenFailed, {target});
 }
 
 std::string TypedFolderPath(const std::string& typed, const std::string& home) {
@@ -116,5 +115,5 @@ std::string TypedFolderPath(const std::string& typed, const std::string& home) {
 }
 
 std::string FolderMissingMessage(const std::string& folder) {
-    return "The folder \"" + folder + "\" does not exist.";
+    return Tr(res::TextId::FolderMissing, {folder});
 }

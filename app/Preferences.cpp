@@ -1,6 +1,7 @@
 #include "app/Preferences.h"
 
 #include "app/Settings.h"
+#include "locale/Language.h"
 
 namespace {
 std::string Normalised(const std::string& path) {
@@ -30,8 +31,8 @@ NumberCheck CheckNumberText(const std::string& text, NumberRange range, int& val
 }
 
 std::string RangeMessage(NumberRange range) {
-    return "Please enter an integer between " + std::to_string(range.min) + " and " +
-           std::to_string(range.max) + ".";
+    return Tr(res::TextId::NumberOutOfRange,
+              {std::to_string(range.min), std::to_string(range.max)});
 }
 
 PreferenceValues ReadPreferences(const AppSettings& s) {

@@ -46,9 +46,5 @@ bool MailboxPathChanged(const std::string& before, const std::string& after);
 
 inline constexpr const char* kPreferenceRestartMessage =
     "Please close and restart the program to make the configuration work!";
-inline constexpr const char* kReloadStoreQuestion =
-    "The mailbox path has changed. Read the mail folders from the new path now?";
-inline constexpr const char* kMailboxBrowserTitle =
-    "Select the Folder that Windows Live Mail Stored:";
 inline constexpr const char* kIdentityRestartMessage =
     "You need to restart Kestrel to take the effect!!!";

@@ -8,6 +8,7 @@
 #include "app/Settings.h"
 #include "engine/ExtractionRules.h"
 #include "engine/ProgressWindow.h"
+#include "locale/Language.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/SeException.h"
@@ -172,8 +173,9 @@ int RunAttachmentLoop(int count, AttachmentPolicy& policy, CReportPager& pager,
     const int taken = static_cast<int>(order.size());
     for (int k = 0; k < taken; ++k) {
         const int i = order[static_cast<size_t>(k)];
-        progress.SetTitleLine("Current Folder: " + policy.FolderName + "(" +
-                              std::to_string(k + 1) + "/" + std::to_string(taken) + ")");
+        progress.SetTitleLine(Tr(
+            res::TextId::CurrentFolder,
+            {policy.FolderName + "(" + std::to_string(k + 1) + "/" + std::to_string(taken) + ")"}));
         ExtractedMessage message;
         const MessageStep step = policy.Extract(i, message);
         if (step == MessageStep::Stop) return -1;

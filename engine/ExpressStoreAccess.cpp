@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "engine/ProgressWindow.h"
+#include "locale/Language.h"
 #include "oe/ExpressFolders.h"
 #include "platform/Com.h"
 #include "platform/FileSystem.h"
@@ -151,7 +152,7 @@ void ExtractStoreFolder(platform::IStoreNamespace* storeNamespace, DWORD folderI
         progress.Close();
         return;
     }
-    progress.Open("Progress", true);
+    progress.Open(Tr(res::TextId::ProgressTitle), true);
     platform::FOLDERPROPS props{};
     props.cbSize = sizeof props;
     if (platform::Failed(storeNamespace->GetFolderProps(folderId, 0, &props))) {
@@ -179,7 +180,7 @@ void ExtractStoreFolder(platform::IStoreNamespace* storeNamespace, DWORD folderI
         mime.Reset(static_cast<platform::IMimeMessage*>(raw));
         char count[48];
         std::snprintf(count, sizeof count, "(%d/%d)", k, total);
-        progress.SetTitleLine("Current Folder: " + folderName + count);
+        progress.SetTitleLine(Tr(res::TextId::CurrentFolder, {folderName + count}));
         progress.SetStatusLine(Text((*message).pszSubject));
         SaveMessageAttachments(mime.Get(), prefix, ui, kKestlErrorCaption);
         mime.Reset();
@@ -277,8 +278,8 @@ bool COEMessageList::TestExtract(DWORD id, const std::string& folder) {
     ::mkdir(folder.c_str(), 0700);
     struct stat st;
     if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
-        m_ui.ShowMessage("Can't use the folder " + folder + " for the test extraction.",
-                         kDemoErrorCaption, MessageIcon::Error);
+        m_ui.ShowMessage(Tr(res::TextId::TestExtractUnusable, {folder}), kDemoErrorCaption,
+                         MessageIcon::Error);
         return false;
     }
     SaveMessageAttachments(message.Get(), folder + "/", m_ui, kDemoErrorCaption);

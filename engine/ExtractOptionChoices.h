@@ -5,17 +5,17 @@
 #include <string>
 
 #include "engine/ExtractionOptions.h"
+#include "res/ProgramTexts.h"
 
 struct AppSettings;
 
 // Condition list 1024, in selection-index order (the index is the record's Condition).
-inline constexpr const char* kConditionEntries[] = {"Extract All Mails",
-                                                    "Mail's Subject Contains Following String",
-                                                    "Mail's Subject Not Contains Following String"};
+inline constexpr res::TextId kConditionEntries[] = {
+    res::TextId::ConditionAll, res::TextId::ConditionContains, res::TextId::ConditionNotContains};
 // Sort list 1026 and action list 1021, pages the sheet never shows.
 inline constexpr const char* kSortKeyEntries[] = {"ReceivedTime", "Subject", "SenderName"};
-inline constexpr const char* kActionEntries[] = {
-    "Nothing", "Move Extracted Mails to a Specific Outlook Folder.", "Delete Extracted Mails. "};
+inline constexpr res::TextId kActionEntries[] = {
+    res::TextId::ActionNothing, res::TextId::ActionMove, res::TextId::ActionDelete};
 
 struct ExtractOptionChoices {
     std::string ChosenPath;

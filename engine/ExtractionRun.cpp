@@ -14,6 +14,7 @@
 #include "engine/ExtractorClient.h"
 #include "engine/ProgressWindow.h"
 #include "engine/RecoveryRecord.h"
+#include "locale/Language.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
@@ -32,8 +33,7 @@ constexpr int kReadAhead = 3;
 } // namespace
 
 std::string UnwritableDestinationMessage(const std::string& destination) {
-    return "cannot write into " + destination +
-           " (read-only or not permitted): attachments and report are missing";
+    return Tr(res::TextId::DestinationUnwritable, {destination});
 }
 
 void NoteRemark(RunProblems* problems, const std::string& folderName, const IMailSource& source) {
@@ -46,22 +46,19 @@ std::vector<std::string> DescribeRunProblems(const RunProblems& problems,
     std::vector<std::string> lines = problems.Remarks;
     if (problems.DestinationUnwritable) lines.push_back(UnwritableDestinationMessage(destination));
     for (const std::string& message : problems.Unreadable)
-        lines.push_back("cannot read the message " + message);
+        lines.push_back(Tr(res::TextId::MessageUnreadableInRun, {message}));
     if (problems.UnwrittenReportFiles > 0 && !problems.DestinationUnwritable)
-        lines.push_back("the report in " + destination +
-                        " could not be written completely (disk full or not writable)");
+        lines.push_back(Tr(res::TextId::ReportIncomplete, {destination}));
     if (problems.UnwrittenAttachments > 0 && !problems.DestinationUnwritable) {
         const int error = problems.UnwrittenError;
-        lines.push_back(std::to_string(problems.UnwrittenAttachments) +
-                        " attachment(s) could not be written into " + destination + ": " +
-                        (error == ENOSPC || error == EDQUOT ? std::string("the disk is full")
-                                                            : std::strerror(error)) +
-                        " (incomplete files were removed; they are not in the report)");
+        lines.push_back(Tr(res::TextId::AttachmentsUnwritten,
+                           {std::to_string(problems.UnwrittenAttachments), destination,
+                            error == ENOSPC || error == EDQUOT ? Tr(res::TextId::DiskFull)
+                                                               : std::strerror(error)}));
     }
     if (problems.UnwrittenRecoveryRecords > 0 && !problems.DestinationUnwritable)
-        lines.push_back("the record of the message being worked on could not be written " +
-                        std::to_string(problems.UnwrittenRecoveryRecords) +
-                        " time(s) (disk full or not writable)");
+        lines.push_back(Tr(res::TextId::RecoveryRecordUnwritten,
+                           {std::to_string(problems.UnwrittenRecoveryRecords)}));
     return lines;
 }
 
@@ -216,7 +213,7 @@ void FinishExtraction(const ExtractionOptions& options, CReportPager& pager,
         // problems says it; otherwise it is said here.
         if (!context.problems) context.ui.ShowMessage(UnwritableDestinationMessage(dest));
     } else if (done.PassedOver() > 0 && done.NewCount() == 0) {
-        context.ui.ShowMessage("No New Mail since the Last Run\n No Report is Generated!!");
+        context.ui.ShowMessage(Tr(res::TextId::NoNewMail));
     } else {
         context.ui.ShowMessage("Number of Extracted Mail: 0\n No Report is Generated!!");
     }
@@ -247,7 +244,7 @@ int RunOpenedExtraction(const std::string& folderPath, IMailSource& source,
         TheErrorLog().WriteText(ignored);
         context.ui.ShowMessage(ignored);
     }
-    progress.Open("Progress", true);
+    progress.Open(Tr(res::TextId::ProgressTitle), true);
     progress.SetRange(0, done.NewCount(), 1);
     platform::CreateFolder(RecoveryFolder(dest));
     const bool interrupted = platform::FileExists(RecoveryRecordPath(dest));
@@ -262,9 +259,8 @@ int RunOpenedExtraction(const std::string& folderPath, IMailSource& source,
         // A link in place of the folder's sub-directory would take the files elsewhere.
         progress.Close();
         RemoveEmptyRecoveryFolder(dest);
-        const std::string said = policy.Folder + " is a link: nothing is extracted through it";
-        TheErrorLog().WriteText(said);
-        context.ui.ShowMessage(said);
+        TheErrorLog().WriteText(TrEnglish(res::TextId::SubDirectoryIsLink, {policy.Folder}));
+        context.ui.ShowMessage(Tr(res::TextId::SubDirectoryIsLink, {policy.Folder}));
         return -1;
     }
     if (interrupted) RemoveInterruptedRunLeftovers(dest, policy.Folder);
@@ -299,7 +295,7 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     MailboxOpen opened = OpenMailbox(folderPath);
     if (!opened) {
         NoteUnwritableDestination(options.Destination, context);
-        context.ui.ShowMessage("Can't read the mail folder " + folderPath + ": " + opened.Why);
+        context.ui.ShowMessage(Tr(res::TextId::MailFolderUnreadable, {folderPath, opened.Why}));
         return -1;
     }
     return RunExtraction(folderPath, *opened.Source, options, folderName, context);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "locale/Language.h"
 #include "oe/DbxScan.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileHandle.h"
@@ -42,31 +43,28 @@ std::string FormatIndexName(int index, const std::string& subject) {
     return number + platform::TrimRight(subject);
 }
 
-void Failed(SaveEmlResult& result, const std::string& why) {
-    TheErrorLog().WriteText(why);
+void Failed(SaveEmlResult& result, res::TextId text, const std::vector<std::string>& args) {
+    TheErrorLog().WriteText(TrEnglish(text, args));
     ++result.failed;
-    result.failures.push_back(why);
+    result.failures.push_back(Tr(text, args));
 }
 
 void CutShort(SaveEmlResult& result, int index) {
     TheErrorLog().Write("Message %d of the folder is cut short", index);
     ++result.cut;
-    result.failures.push_back("Message " + std::to_string(index) +
-                              " of the folder is cut short: it is saved as far as it goes");
+    result.failures.push_back(Tr(res::TextId::MessageCutShort, {std::to_string(index)}));
 }
 
 void Empty(SaveEmlResult& result, int index) {
     TheErrorLog().Write("Message %d of the folder is empty", index);
     ++result.unreadable;
-    result.failures.push_back("Message " + std::to_string(index) +
-                              " of the folder is empty: it is left out");
+    result.failures.push_back(Tr(res::TextId::MessageEmpty, {std::to_string(index)}));
 }
 
 void Unreadable(SaveEmlResult& result, int index) {
     TheErrorLog().Write("Cannot read message %d of the folder", index);
     ++result.unreadable;
-    result.failures.push_back("Cannot read message " + std::to_string(index) +
-                              " of the folder: it is left out");
+    result.failures.push_back(Tr(res::TextId::MessageUnreadable, {std::to_string(index)}));
 }
 
 } // namespace
@@ -180,7 +178,7 @@ Saved SaveMessage(const std::string& destination, const std::string& baseName, W
     std::string path;
     platform::UniqueFd fd(CreateUniqueEmlFile(destination, baseName, path));
     if (!fd.IsOpen()) {
-        Failed(result, "Cannot create " + path + ": " + std::strerror(errno));
+        Failed(result, res::TextId::CannotCreateFile, {path, std::strerror(errno)});
         return Saved::Failed;
     }
     // The text is streamed from the file to the new file, so a message of any size costs no
@@ -204,9 +202,8 @@ Saved SaveMessage(const std::string& destination, const std::string& baseName, W
         return empty ? Saved::Empty : Saved::AlreadyThere;
     }
     if (written == MailTextWrite::WriteFailed || !closed) {
-        Failed(result,
-               "Cannot write " + path + ": " +
-                   std::strerror(written == MailTextWrite::WriteFailed ? writeErrno : errno));
+        Failed(result, res::TextId::CannotWriteFile,
+               {path, std::strerror(written == MailTextWrite::WriteFailed ? writeErrno : errno)});
         unlink(path.c_str());
         return Saved::Failed;
     }
@@ -244,12 +241,11 @@ bool SaveScannedMessages(CDbxMessageScan& scan, const std::string& sourcePath,
         } else if (saved == Saved::Unreadable || saved == Saved::Empty) {
             TheErrorLog().Write("The message at position %u of the file breaks off", start);
             ++result.unreadable;
-            result.failures.push_back("The message found at position " + std::to_string(start) +
-                                      " of the file breaks off: it is left out");
+            result.failures.push_back(Tr(res::TextId::MessageBreaksOff, {std::to_string(start)}));
         }
         char counter[32];
         std::snprintf(counter, sizeof counter, "(%d/%d)", k + 1, n);
-        progress.SetTitleLine("Current Folder: " + sourcePath + counter);
+        progress.SetTitleLine(Tr(res::TextId::CurrentFolder, {sourcePath + counter}));
         progress.SetStatusLine(subject);
         if (progress.PumpAndCheckCancel(true)) return false;
         progress.StepIt();
@@ -282,7 +278,7 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         return result;
     }
     const int n = indexed ? source->Count() : 0;
-    progress.Open("Progress", false);
+    progress.Open(Tr(res::TextId::ProgressTitle), false);
     progress.SetRange(0, n, 1);
     bool cancelled = false;
     for (int i = n - 1, k = 1; i >= 0; --i, ++k) {
@@ -299,7 +295,7 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         if (saved == Saved::AlreadyThere) ++result.alreadyThere;
         char counter[32];
         std::snprintf(counter, sizeof counter, "(%d/%d)", k, n);
-        progress.SetTitleLine("Current Folder: " + sourcePath + counter);
+        progress.SetTitleLine(Tr(res::TextId::CurrentFolder, {sourcePath + counter}));
         progress.SetStatusLine(header.Subject);
         if (progress.PumpAndCheckCancel(true)) {
             cancelled = true;

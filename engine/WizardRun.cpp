@@ -15,6 +15,7 @@
 #include "engine/ExtractorClient.h"
 #include "engine/ProgressWindow.h"
 #include "engine/RecoveryRecord.h"
+#include "locale/Language.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
@@ -209,7 +210,7 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     NoteRemark(context.problems, directoryName, *source);
     CProgressWindow& progress = context.progress;
     progress.SetPos(0); // one progress serves every folder, each counted from the start
-    progress.Open("Progress", true);
+    progress.Open(Tr(res::TextId::ProgressTitle), true);
     ProgressOpen openProgress(progress);
     CNewMailFilter done(*source, MailboxIdentity(messageFile), "", request.FileTypeChoice != 0,
                         request.NewOnly, D);

@@ -17,6 +17,7 @@
 #include "gui/DialogWindows.h"
 #include "gui/LanguageMenus.h"
 #include "gui/LinkStatic.h"
+#include "gui/WxText.h"
 #include "platform/UserInterface.h"
 #include "res/Resource.h"
 
@@ -56,7 +57,7 @@ wxBitmap DrawBanner(const wxSize& size) {
     gc->SetFont(wxFont(wxFontInfo(wxSize(0, static_cast<int>(h * 0.5))).Bold()), *wxWHITE);
     gc->DrawText("Kestrel", h * 1.45, h * 0.12);
     gc->SetFont(wxFont(wxFontInfo(wxSize(0, static_cast<int>(h * 0.22)))), *wxWHITE);
-    gc->DrawText("attachments out of stored mail", h * 1.5, h * 0.68);
+    gc->DrawText(WxTr(res::TextId::AboutTagline), h * 1.5, h * 0.68);
     return bmp;
 }
 

@@ -42,6 +42,7 @@ bool CWxMessageBox::AskYesNo(const std::string& text, const std::string& caption
                              MessageIcon icon) {
     wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
     wxMessageDialog dialog(parent, Shown(text), Shown(caption), wxYES_NO | IconStyle(icon));
+    dialog.SetYesNoLabels(WxTr(res::TextId::ButtonYes), WxTr(res::TextId::ButtonNo));
     return dialog.ShowModal() == wxID_YES;
 }
 
@@ -49,6 +50,7 @@ bool CWxMessageBox::AskOkCancel(const std::string& text, const std::string& capt
                                 MessageIcon icon) {
     wxWindow* parent = m_parent ? m_parent : (wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
     wxMessageDialog dialog(parent, Shown(text), Shown(caption), wxOK | wxCANCEL | IconStyle(icon));
+    dialog.SetOKCancelLabels(WxTr(res::TextId::ButtonOk), WxTr(res::TextId::ButtonCancel));
     return dialog.ShowModal() == wxID_OK;
 }
 

@@ -79,15 +79,6 @@ private:
     std::vector<Held> m_held;
 };
 
-inline constexpr const char* kNoRecordReason =
-    "This item holds no mail folder of its own: choose one of the folders below it.";
-inline constexpr const char* kNoMessageFileReason =
-    "This folder keeps its messages as .eml files already.";
-inline constexpr const char* kNoDbxFileReason =
-    "Only a .dbx message file has an index whose lost messages can be searched for.";
-inline constexpr const char* kNoStoreFolderReason =
-    "Only a folder of an Outlook Express store (.dbx files) is read through the store.";
-
 // The frame around a folder command's work: the destination's file list holds still while it
 // runs, a fault becomes a message instead of leaving the handler, and the list is shown afresh
 // at the end, whatever happened.
@@ -160,13 +151,14 @@ void CExpressFolderView::BuildPanes() {
     sizer->Add(m_outlookBar, 0, wxEXPAND);
     auto* titleBar = new wxPanel(this, wxID_ANY);
     titleBar->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW));
-    m_paneTitle = new wxStaticText(titleBar, wxID_ANY, Wx(kFolderPaneTitle), wxDefaultPosition,
-                                   wxDefaultSize, wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
-    m_paneTitle->SetToolTip(Wx(kFolderPaneTitle));
+    const wxString title = WxTr(res::TextId::FolderPaneTitle);
+    m_paneTitle = new wxStaticText(titleBar, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
+                                   wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+    m_paneTitle->SetToolTip(title);
     m_paneTitle->SetForegroundColour(*wxWHITE);
     m_paneTitle->SetFont(m_paneTitle->GetFont().Bold());
     // The pane asks for room for its whole title; narrowed by the user, it ends in an ellipsis.
-    m_paneTitle->SetMinSize(wxSize(m_paneTitle->GetTextExtent(Wx(kFolderPaneTitle)).x + 4, -1));
+    m_paneTitle->SetMinSize(wxSize(m_paneTitle->GetTextExtent(title).x + 4, -1));
     auto* titleSizer = new wxBoxSizer(wxHORIZONTAL);
     titleSizer->Add(m_paneTitle, 1, wxALL | wxALIGN_CENTER_VERTICAL, 5);
     titleBar->SetSizer(titleSizer);
@@ -217,7 +209,7 @@ void CExpressFolderView::BindTreeEvents() {
         std::string search = DisabledReason(res::ID_SEARCH_MAIL);
         std::string save = DisabledReason(res::ID_SAVE_MESSAGES);
         ShowStatusText(!search.empty() ? search
-                       : !save.empty() ? "Save Messages as eml: " + save
+                       : !save.empty() ? Tr(res::TextId::SaveMessagesReason, {save})
                                        : GetMessagePrompt(res::AFX_IDS_IDLEMESSAGE));
     });
     // The context menu's items say what they do, or why they cannot, in the status bar.
@@ -326,7 +318,7 @@ void CExpressFolderView::ShowContextMenu(const wxPoint& screenPoint) {
         if (hit.IsOk() && m_tree->GetBoundingRect(hit, rect, true)) client = rect.GetBottomLeft();
     }
     if (!hit.IsOk()) {
-        m_ui->ShowMessage(kNoMailBoxMessage);
+        m_ui->ShowMessage(Tr(res::TextId::NoMailBoxReason));
         return;
     }
     // The command that follows works on the folder clicked, not on the one selected before.
@@ -362,7 +354,7 @@ void CExpressFolderView::OnExtractAttachments() {
         if (folderPath.empty()) return;
         std::string folderName = GetSelectedFolderName();
         CLongOperation running;
-        CWxProgressWindow progress(this, "Progress", true);
+        CWxProgressWindow progress(this, Tr(res::TextId::ProgressTitle), true);
         CWxShell shell;
         FrameFileList fileList(m_host);
         RunProblems problems;
@@ -382,14 +374,14 @@ void CExpressFolderView::OnExtractSafely() {
         bool selected = false;
         const FolderRecord* record = SelectedRecord(selected);
         std::string why = m_storeNamespace ? PrepareStoreFolder(m_storeNamespace.Get(), record)
-                                           : std::string(kNoStoreNamespaceMessage);
+                                           : Tr(res::TextId::NoStoreNamespace);
         if (!why.empty()) {
             m_ui->ShowMessage(why, kAppTitle, MessageIcon::Error);
             return;
         }
         if (!m_ui->AskOkCancel(kExtractSafelyQuestion + destination)) return;
         CLongOperation running;
-        CWxProgressWindow progress(this, "Progress", true);
+        CWxProgressWindow progress(this, Tr(res::TextId::ProgressTitle), true);
         ExtractStoreFolder(m_storeNamespace.Get(), record->ExpressFolderId,
                            destination, progress, *m_ui);
     });
@@ -402,14 +394,14 @@ std::string CExpressFolderView::DisabledReason(unsigned commandId) const {
     if (!saving && !throughStore && commandId != res::ID_SEARCH_MAIL) return {};
     bool selected = false;
     const FolderRecord* record = SelectedRecord(selected);
-    if (!selected) return kNoMailBoxMessage;
-    if (!record) return kNoRecordReason;
+    if (!selected) return Tr(res::TextId::NoMailBoxReason);
+    if (!record) return Tr(res::TextId::NoRecordReason);
     if (throughStore)
-        return record->Source != &kDbxFileKind ? std::string(kNoStoreFolderReason)
+        return record->Source != &kDbxFileKind ? Tr(res::TextId::NoStoreFolderReason)
                                                : PrepareStoreFolder(nullptr, record);
-    if (saving && FolderMessageFile(record).empty()) return kNoMessageFileReason;
+    if (saving && FolderMessageFile(record).empty()) return Tr(res::TextId::NoMessageFileReason);
     if (commandId == res::ID_RECOVER_MESSAGES && record->Source != &kDbxFileKind)
-        return kNoDbxFileReason;
+        return Tr(res::TextId::NoDbxFileReason);
     return {};
 }
 
@@ -424,37 +416,35 @@ void CExpressFolderView::OnRecoverMessagesAsEml() {
 void CExpressFolderView::SaveMessages(bool recover) {
     const std::string destination = Destination();
     if (destination.empty()) {
-        m_ui->ShowMessage("Please choose the destination folder first.", kAppTitle,
-                          MessageIcon::Warning);
+        m_ui->ShowMessage(Tr(res::TextId::ChooseDestinationFirst), kAppTitle, MessageIcon::Warning);
         return;
     }
     RunHoldingFileList(m_host, *m_ui, [&] {
         CLongOperation running;
-        CWxProgressWindow progress(this, "Progress", false);
+        CWxProgressWindow progress(this, Tr(res::TextId::ProgressTitle), false);
         wxBusyCursor busy;
         SaveEmlResult result =
             SaveMessagesAsEml(GetSelectedFolderPath(), destination, *m_ui, progress, recover);
         progress.Close();
-        const std::string counts =
-            recover
-                ? ": " + std::to_string(result.saved - result.savedFromScan) + " from the index, " +
-                      std::to_string(result.savedFromScan) + " from the scan"
-                : "";
         if (result.outcome != SaveEmlOutcome::Declined && result.failed > 0) {
-            std::string text = std::to_string(result.failed) + " message(s) could not be saved:";
+            std::string text = Tr(res::TextId::MessagesNotSaved, {std::to_string(result.failed)});
             for (const std::string& why : result.failures)
                 text += "\n" + why;
             m_ui->ShowMessage(text, kAppTitle, MessageIcon::Warning);
         } else if (result.outcome == SaveEmlOutcome::OpenFailed) {
-            m_ui->ShowMessage("The folder's message file cannot be read.", kAppTitle,
+            m_ui->ShowMessage(Tr(res::TextId::MessageFileUnreadable), kAppTitle,
                               MessageIcon::Warning);
         } else if (result.outcome == SaveEmlOutcome::Finished ||
                    (recover && result.outcome == SaveEmlOutcome::ReadError)) {
-            std::string text =
-                std::to_string(result.saved) + " message(s) saved to " + destination + counts;
+            std::string text = recover ? Tr(res::TextId::MessagesRecovered,
+                                            {std::to_string(result.saved), destination,
+                                             std::to_string(result.saved - result.savedFromScan),
+                                             std::to_string(result.savedFromScan)})
+                                       : Tr(res::TextId::MessagesSaved,
+                                            {std::to_string(result.saved), destination});
             if (result.alreadyThere > 0)
-                text += "; " + std::to_string(result.alreadyThere) +
-                        " already there, not saved again";
+                text +=
+                    Tr(res::TextId::MessagesAlreadyThere, {std::to_string(result.alreadyThere)});
             for (const std::string& why : result.failures)
                 text += "\n" + why;
             m_ui->ShowMessage(text);
@@ -488,13 +478,12 @@ void CExpressFolderView::OnSearchMail() {
     options.PicturesOnly = TheSettings().ExtractOnlyPicture;
     options.ShowReport = TheSettings().BrowserReport;
     if (options.Destination.empty()) {
-        m_ui->ShowMessage("Please choose the destination folder first.", kAppTitle,
-                          MessageIcon::Warning);
+        m_ui->ShowMessage(Tr(res::TextId::ChooseDestinationFirst), kAppTitle, MessageIcon::Warning);
         return;
     }
     RunHoldingFileList(m_host, *m_ui, [&] {
         CLongOperation running;
-        CWxProgressWindow progress(this, "Progress", true);
+        CWxProgressWindow progress(this, Tr(res::TextId::ProgressTitle), true);
         CWxShell shell;
         FrameFileList fileList(m_host);
         ExtractionContext context{*m_extractor, progress, *m_ui, shell, TheSettings(), &fileList};

@@ -22,8 +22,6 @@ class IMessageBox;
 class wxMenu;
 class wxStaticText;
 
-inline constexpr const char* kFolderPaneTitle = "Windows Live Mail Folder";
-inline constexpr const char* kNoMailBoxMessage = "Please Choice the MailBox";
 inline constexpr const char* kNoFoldersMessage = "Can't Find Windows Live Mail Folders!!";
 
 class CExpressFolderView : public wxPanel, public CCmdTarget {
@@ -108,6 +106,4 @@ private:
     CStoreRef<platform::IStoreNamespace> m_storeNamespace;
 };
 
-inline constexpr const char* kNoStoreNamespaceMessage =
-    "The Outlook Express store component could not be started, so this folder cannot be read.";
 inline constexpr const char* kExtractSafelyQuestion = "Are you want to extract all attachments to ";

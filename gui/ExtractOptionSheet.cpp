@@ -32,6 +32,13 @@ template <std::size_t N> wxArrayString Entries(const char* const (&texts)[N]) {
     return out;
 }
 
+template <std::size_t N> wxArrayString Entries(const res::TextId (&texts)[N]) {
+    wxArrayString out;
+    for (res::TextId t : texts)
+        out.Add(WxTr(t));
+    return out;
+}
+
 // A titled group whose box is the parent of its controls, as the window system expects.
 wxStaticBoxSizer* Group(wxWindow* parent, int id, const char* title) {
     auto* box = new wxStaticBox(parent, id, Wx(title));

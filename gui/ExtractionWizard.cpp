@@ -15,13 +15,14 @@
 #include "engine/ExtractorClient.h"
 #include "gui/DesktopUi.h"
 #include "gui/ExpressFolderView.h"
+#include "gui/FolderViewHost.h"
 #include "gui/LanguageMenus.h"
 #include "gui/LongOperation.h"
-#include "gui/FolderViewHost.h"
 #include "gui/Menus.h"
 #include "gui/Pictures.h"
 #include "gui/ProgressWindow.h"
 #include "gui/ShellTreeView.h"
+#include "gui/WxText.h"
 #include "platform/SeException.h"
 #include "platform/UserInterface.h"
 #include "res/Resource.h"
@@ -220,7 +221,7 @@ bool CWizardDestinationPage::OnPageCreated() {
 
 bool CWizardDestinationPage::OnWizardFinish() {
     if (!m_path.empty()) return true;
-    m_ui.ShowMessage(kChooseDestinationMessage, kAppTitle, MessageIcon::Warning);
+    m_ui.ShowMessage(Tr(res::TextId::ChooseWizardDestination), kAppTitle, MessageIcon::Warning);
     return false;
 }
 
@@ -325,15 +326,15 @@ void RunExtractionWizard(wxWindow& parent, CExpressFolderView* view, IFolderView
     host.EnableFileListUpdates(false);
     try {
         CLongOperation running;
-        CWxProgressWindow progress(view, "Progress", true);
+        CWxProgressWindow progress(view, Tr(res::TextId::ProgressTitle), true);
         RunProblems problems;
         std::vector<std::string> nothingNew;
         WizardContext context{*client, progress, ui, TheSettings(), &problems, &nothingNew};
         RunWizardExtraction(request, chosen, context);
-        std::string quiet;
+        std::string names;
         for (const std::string& name : nothingNew)
-            quiet += (quiet.empty() ? "No New Mail since the Last Run: " : ", ") + name;
-        if (!quiet.empty()) ui.ShowMessage(quiet);
+            names += (names.empty() ? "" : ", ") + name;
+        if (!names.empty()) ui.ShowMessage(Tr(res::TextId::NoNewMailInFolders, {names}));
         std::string said;
         for (const std::string& line : DescribeRunProblems(problems, request.Destination))
             said += (said.empty() ? "" : "\n") + line;

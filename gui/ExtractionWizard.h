@@ -23,8 +23,6 @@ class wxRadioButton;
 class wxStaticText;
 
 inline constexpr const char* kChooseFolderMessage = "You must choose one mail folder at least!!";
-inline constexpr const char* kChooseDestinationMessage =
-    "Please choose the folder the attachments go to.";
 
 // Page 1: the mail folders, checked to be run.
 class CWizardFolderPage : public CWizardPage {

@@ -9,13 +9,14 @@
 #include <wx/textctrl.h>
 
 #include "app/DesktopCommands.h"
+#include "gui/WxText.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
 CFolderDialog::CFolderDialog(wxWindow* owner, const std::string& title,
                              const std::string& startFolder)
-    : wxDialog(owner, wxID_ANY, "Browse for Folder", wxDefaultPosition, wxDefaultSize,
-               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxRESIZE_BORDER),
+    : wxDialog(owner, wxID_ANY, WxTr(res::TextId::BrowseForFolder), wxDefaultPosition,
+               wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxRESIZE_BORDER),
       m_message(wxString::FromUTF8(title)) {
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(new wxStaticText(this, wxID_ANY, m_message), 0, wxALL, 8);
@@ -23,12 +24,15 @@ CFolderDialog::CFolderDialog(wxWindow* owner, const std::string& title,
                                   FromDIP(wxSize(360, 300)), wxDIRCTRL_DIR_ONLY);
     sizer->Add(m_tree, 1, wxEXPAND | wxLEFT | wxRIGHT, 8);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
-    row->Add(new wxStaticText(this, wxID_ANY, "Folder:"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
+    row->Add(new wxStaticText(this, wxID_ANY, WxTr(res::TextId::BrowseFolderLabel)), 0,
+             wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
     m_path = new wxTextCtrl(this, wxID_ANY);
     row->Add(m_path, 1, wxALIGN_CENTER_VERTICAL);
     sizer->Add(row, 0, wxEXPAND | wxALL, 8);
     sizer->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0,
                wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 8);
+    if (wxWindow* cancel = FindWindow(wxID_CANCEL))
+        cancel->SetLabel(WxTr(res::TextId::ButtonCancel));
     SetSizerAndFit(sizer);
     CentreOnParent();
 

@@ -12,6 +12,7 @@
 #include "app/DesktopCommands.h"
 #include "gui/DesktopUi.h"
 #include "gui/DialogWindows.h"
+#include "gui/WxText.h"
 #include "platform/FileSystem.h"
 #include "platform/UserInterface.h"
 
@@ -117,6 +118,8 @@ bool ShowHelpTopic(const std::string& page) {
             CWxMessageBox().ShowMessage(HelpBookMissingMessage(), kAppTitle, MessageIcon::Warning);
             return false;
         }
+        // The page's title goes where "%s" stands in the viewer's title.
+        viewer->SetTitleFormat(WxTr(res::TextId::HelpViewerTitle, {"%s"}));
         // The viewer closes with the program rather than keeping it alive.
         viewer->SetShouldPreventAppExit(false);
         controller = std::move(viewer);

@@ -284,24 +284,24 @@ void CMainFrame::BuildCaptionBar(wxWindow* parent, wxSizer* sizer) {
     auto* row = new wxBoxSizer(wxHORIZONTAL);
 
     auto images = res::LoadFolderImages();
-    auto* tutorial = new wxButton(bar, res::ID_ONLINE_TUTORIAL, "Kestrel -- Online Tutorial",
+    auto* tutorial = new wxButton(bar, res::ID_ONLINE_TUTORIAL, WxTr(res::TextId::TutorialButton),
                                   wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT | wxBORDER_NONE);
     tutorial->SetBitmap(images->GetBitmap(0));
-    tutorial->SetToolTip("Kestrel");
+    tutorial->SetToolTip(WxTr(res::TextId::TutorialButtonTip));
     tutorial->SetForegroundColour(*wxWHITE);
     tutorial->SetBackgroundColour(shadow);
     row->Add(tutorial, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 4);
     row->Add(new wxStaticLine(bar, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLI_VERTICAL), 0,
              wxEXPAND | wxTOP | wxBOTTOM | wxLEFT | wxRIGHT, 4);
 
-    auto* label = new wxStaticText(bar, wxID_ANY, "&Destination:");
+    auto* label = new wxStaticText(bar, wxID_ANY, WxTr(res::TextId::DestinationLabel));
     label->SetForegroundColour(highlight);
     row->Add(label, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
     // The box takes a typed or pasted folder too: Enter goes there.
     m_destinationCombo =
         new wxComboBox(bar, res::IDC_DESTINATION_COMBO, wxEmptyString, wxDefaultPosition,
                        wxSize(100, -1), 0, nullptr, wxCB_DROPDOWN | wxTE_PROCESS_ENTER);
-    m_destinationCombo->SetToolTip("Type or paste a folder and press Enter to go there");
+    m_destinationCombo->SetToolTip(WxTr(res::TextId::DestinationTip));
     m_destinationCombo->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) {
         GoToDestination(m_destinationCombo->GetValue().utf8_string());
     });
@@ -437,7 +437,7 @@ void CMainFrame::OnPreference() {
     // The store is read once at start-up; a new path need not wait for the next one.
     CWxMessageBox box(this);
     IMessageBox& ui = box;
-    if (ui.AskYesNo(kReloadStoreQuestion)) m_folderView->ReloadStore();
+    if (ui.AskYesNo(Tr(res::TextId::ReloadStoreQuestion))) m_folderView->ReloadStore();
 }
 
 void CMainFrame::LaunchMailProgram() {

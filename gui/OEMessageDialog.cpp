@@ -6,6 +6,7 @@
 
 #include "gui/DialogWindows.h"
 #include "gui/LanguageMenus.h"
+#include "gui/WxText.h"
 #include "platform/UserInterface.h"
 #include "res/Resource.h"
 
@@ -34,7 +35,7 @@ COEMessageDialog::COEMessageDialog(wxWindow* parent, IMessageBox& ui)
         auto* button = new wxButton(this, res::WxId(b.id), wxString::FromUTF8(b.text));
         if (!IsOfferedByReadOnlyStore(b.id)) {
             button->Disable();
-            button->SetToolTip(wxString::FromUTF8(kReadOnlyStoreTip));
+            button->SetToolTip(WxTr(res::TextId::ReadOnlyStoreTip));
         }
         unsigned id = b.id;
         button->Bind(wxEVT_BUTTON, [this, id](wxCommandEvent&) { OnButton(id); });
@@ -111,7 +112,7 @@ void COEMessageDialog::OnButton(unsigned button) {
     case res::IDC_OE_TEST_EXTRACT: {
         std::string folder = TestExtractFolder();
         if (m_messages.TestExtract(id, folder))
-            m_ui.ShowMessage("The attachments of the message were saved in " + folder + ".");
+            m_ui.ShowMessage(Tr(res::TextId::TestExtractSaved, {folder}));
         break;
     }
     default: // Create: nothing

@@ -11,9 +11,6 @@ class wxListBox;
 
 // The store is opened read-only: only the buttons that read (TEST EXTRACT) are offered; the
 // others are shown greyed with this tip.
-inline constexpr const char* kReadOnlyStoreTip =
-    "The store is opened read-only: messages cannot be marked, deleted, created, copied or moved "
-    "here.";
 bool IsOfferedByReadOnlyStore(unsigned buttonId);
 
 class COEMessageDialog : public wxDialog {

@@ -16,6 +16,7 @@
 #include "app/Settings.h"
 #include "gui/FolderBrowser.h"
 #include "gui/LanguageMenus.h"
+#include "gui/WxText.h"
 #include "platform/UserInterface.h"
 #include "res/Resource.h"
 
@@ -44,8 +45,8 @@ public:
         int value = 0;
         if (CheckNumberText(Text(), m_range, value) == NumberCheck::Ok) return true;
         GetWindow()->SetFocus();
-        wxMessageBox(wxString::FromUTF8(RangeMessage(m_range)), _("Validation conflict"),
-                     wxOK | wxICON_EXCLAMATION, parent);
+        wxMessageBox(wxString::FromUTF8(RangeMessage(m_range)),
+                     WxTr(res::TextId::NumberOutOfRangeCaption), wxOK | wxICON_EXCLAMATION, parent);
         return false;
     }
     bool TransferToWindow() override {
@@ -181,7 +182,7 @@ void CPreferenceDialog::OnBrowse(wxCommandEvent&) {
     // As on OK, a bad number is reported; the browser opens all the same.
     Validate();
     std::string start = m_path->GetValue().utf8_string();
-    if (auto chosen = BrowseForFolder(m_page, kMailboxBrowserTitle, start))
+    if (auto chosen = BrowseForFolder(m_page, Tr(res::TextId::MailboxBrowserTitle), start))
         m_path->SetValue(wxString::FromUTF8(*chosen));
 }
 

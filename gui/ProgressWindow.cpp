@@ -15,7 +15,6 @@
 #include "gui/WxText.h"
 
 namespace {
-constexpr const char* kCancelLabel = " Cancel ";
 constexpr int kStatusLines = 4;
 
 int EdgeWidth() {
@@ -46,7 +45,7 @@ void CWxProgressWindow::Create(const std::string& title, bool smooth) {
                                     wxDefaultSize, wxST_NO_AUTORESIZE);
     m_bar = new wxGauge(m_window, wxID_ANY, 100, wxDefaultPosition, wxDefaultSize,
                         wxGA_HORIZONTAL | (smooth ? wxGA_SMOOTH : 0));
-    m_button = new wxButton(m_window, wxID_CANCEL, kCancelLabel);
+    m_button = new wxButton(m_window, wxID_CANCEL, WxTr(res::TextId::ProgressCancel));
     Layout();
 
     m_button->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
@@ -72,7 +71,7 @@ void CWxProgressWindow::Layout() {
     wxClientDC dc(m_window);
     dc.SetFont(m_window->GetFont());
     int lineHeight = dc.GetCharHeight();
-    wxSize label = dc.GetTextExtent(wxString(kCancelLabel) + "  ");
+    wxSize label = dc.GetTextExtent(m_button->GetLabel() + "  ");
 
     m_titleLine->SetSize(10, 10, 360, 80);
     int statusTop = 40;

@@ -12,6 +12,7 @@
 #include "engine/ReportColumns.h"
 #include "gui/DialogWindows.h"
 #include "gui/LanguageMenus.h"
+#include "gui/WxText.h"
 #include "platform/UserInterface.h"
 #include "res/Resource.h"
 
@@ -26,8 +27,7 @@ wxString U(const std::string& text) {
 } // namespace
 
 std::string ExtractEveryHitQuestion(long count, const std::string& destination) {
-    return "No message is checked. Extract the attachments of all " + std::to_string(count) +
-           " messages into " + destination + "?";
+    return Tr(res::TextId::ExtractEveryHit, {std::to_string(count), destination});
 }
 
 CReportListCtrl::CReportListCtrl(wxWindow* parent, int id)
@@ -40,7 +40,7 @@ void CReportListCtrl::SetColumns(const std::string& columnText) {
         wxListColumnFormat format = c.align == ReportColumn::Centre  ? wxLIST_FORMAT_CENTRE
                                     : c.align == ReportColumn::Right ? wxLIST_FORMAT_RIGHT
                                                                      : wxLIST_FORMAT_LEFT;
-        AppendColumn(U(c.name), format, c.width);
+        AppendColumn(U(TranslateBuiltInText(c.name)), format, c.width);
     }
 }
 

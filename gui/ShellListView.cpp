@@ -17,10 +17,10 @@ constexpr int kWatchMilliseconds = 1000;
 CIEShellListView::CIEShellListView(wxWindow* parent, wxWindowID id)
     : wxListCtrl(parent, id, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxBORDER_NONE),
       m_watch(this) {
-    AppendColumn("Name", wxLIST_FORMAT_LEFT, 220);
-    AppendColumn("Size", wxLIST_FORMAT_RIGHT, 80);
-    AppendColumn("Type", wxLIST_FORMAT_LEFT, 120);
-    AppendColumn("Modified", wxLIST_FORMAT_LEFT, 140);
+    AppendColumn(WxTr(res::TextId::FileListName), wxLIST_FORMAT_LEFT, 220);
+    AppendColumn(WxTr(res::TextId::FileListSize), wxLIST_FORMAT_RIGHT, 80);
+    AppendColumn(WxTr(res::TextId::FileListType), wxLIST_FORMAT_LEFT, 120);
+    AppendColumn(WxTr(res::TextId::FileListModified), wxLIST_FORMAT_LEFT, 140);
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckForChanges(); });
     // A click on a column heading sorts by it; a second click turns the order round.
     Bind(wxEVT_LIST_COL_CLICK, [this](wxListEvent& e) {
@@ -91,10 +91,10 @@ std::string CIEShellListView::FormatSize(std::uint64_t bytes) {
 }
 
 std::string CIEShellListView::TypeName(const platform::DirEntry& entry) {
-    if (entry.isDirectory) return "File folder";
+    if (entry.isDirectory) return Tr(res::TextId::FileTypeFolder);
     std::string ext = platform::FindExtension(entry.name);
-    if (ext.size() <= 1) return "File";
-    return platform::ToUpper(ext.substr(1)) + " File";
+    if (ext.size() <= 1) return Tr(res::TextId::FileTypeFile);
+    return Tr(res::TextId::FileTypeExtension, {platform::ToUpper(ext.substr(1))});
 }
 
 void CIEShellListView::Fill(const std::vector<platform::DirEntry>& entries) {

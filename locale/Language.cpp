@@ -1,5 +1,6 @@
 #include "locale/Language.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -232,4 +233,73 @@ std::string GetMessagePrompt(unsigned id) {
 int DialogFontHeight(int fontSize, int dpi) {
     if (fontSize == 0) return 0;
     return -static_cast<int>(std::lround(static_cast<double>(fontSize) * dpi / 72.0));
+}
+
+std::vector<int> TextPlaceholders(const std::string& text) {
+    std::vector<int> numbers;
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+        if (text[i] == '%' && text[i + 1] >= '1' && text[i + 1] <= '9')
+            numbers.push_back(text[++i] - '0');
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+namespace {
+
+// "\n" in a language file's value is a line break; a value cannot hold a real one.
+std::string UnescapeLineBreaks(const std::string& value) {
+    std::string text;
+    text.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size() && value[i + 1] == 'n') {
+            text += '\n';
+            ++i;
+        } else {
+            text += value[i];
+        }
+    }
+    return text;
+}
+
+// One pass over the pattern: an argument that itself holds "%1" stays as it is.
+std::string FillPlaceholders(const std::string& pattern, const std::vector<std::string>& args) {
+    std::string text;
+    text.reserve(pattern.size());
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
+            pattern[i + 1] <= '9') {
+            size_t n = static_cast<size_t>(pattern[i + 1] - '1');
+            if (n < args.size()) text += args[n];
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+std::string TranslatedText(res::TextId id) {
+    const res::ProgramText& entry = res::GetProgramText(id);
+    std::string translated = UnescapeLineBreaks(LookupLanguageText("Text", entry.key));
+    if (translated.empty() || TextPlaceholders(translated) != TextPlaceholders(entry.english))
+        return {};
+    return translated;
+}
+
+std::string Tr(res::TextId id, const std::vector<std::string>& args) {
+    std::string translated = TranslatedText(id);
+    return FillPlaceholders(translated.empty() ? res::GetProgramText(id).english : translated,
+                            args);
+}
+
+std::string TrEnglish(res::TextId id, const std::vector<std::string>& args) {
+    return FillPlaceholders(res::GetProgramText(id).english, args);
+}
+
+std::string TranslateBuiltInText(const std::string& english) {
+    for (const res::ProgramText& entry : res::kProgramTexts)
+        if (english == entry.english && TextPlaceholders(english).empty()) return Tr(entry.id);
+    return english;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "res/ProgramTexts.h"
+
 // One Language submenu entry that a language file gave.
 struct LanguageEntry {
     unsigned menuId = 0;
@@ -58,6 +60,20 @@ const LanguageEntry* FindLanguageEntry(unsigned menuId);
 std::string LookupLanguageText(const std::string& section, const std::string& key);
 // The current file's "String" entry, else the built-in string.
 std::optional<std::string> LoadLanguageString(unsigned id);
+// The program's own text (res/ProgramTexts.h) with "%1" to "%9" replaced by the arguments in
+// order: the current file's "Text" entry of the text's name, else the built-in English. A
+// translation that does not hold the same placeholders as the English text is not used, so what
+// the program puts in is never lost or doubled. In a translation, "\n" stands for a line break.
+std::string Tr(res::TextId id, const std::vector<std::string>& args = {});
+// The same with the built-in English whatever the current file, for the error log.
+std::string TrEnglish(res::TextId id, const std::vector<std::string>& args = {});
+// The placeholder numbers a text holds, sorted, each as often as it stands there.
+std::vector<int> TextPlaceholders(const std::string& text);
+// The current language's text of the program's own text whose English is the given one (a
+// built-in list's entry, say); the text itself when the program has no such text.
+std::string TranslateBuiltInText(const std::string& english);
+// The text's translation in the current file as Tr would take it; empty when Tr takes English.
+std::string TranslatedText(res::TextId id);
 // The status-bar prompt of a Language entry.
 std::string GetLanguageDescription(unsigned menuId);
 // The status-bar prompt of a command.

@@ -5,6 +5,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "locale/Language.h"
 #include "platform/FileSystem.h"
 #include "platform/Utf8.h"
 #include "store/MailSource.h"
@@ -239,5 +240,5 @@ std::string MissingMessageFileMessage(const FolderRecord& record) {
     const bool inside = record.Source && record.Source->ListFolders;
     if (platform::IsRegularFile(inside ? record.FullPath : path)) return {};
     if (inside) path = record.FullPath;
-    return "The message file of this folder is missing:\n" + path;
+    return Tr(res::TextId::MissingMessageFile, {path});
 }

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app/Settings.h"
+#include "locale/Language.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "platform/Paths.h"
@@ -159,7 +160,7 @@ void StoreDiscovery::AddFolderHolders(std::vector<std::string> files, IMessageBo
         std::string why;
         const MailSourceKind* kind = FolderHoldingKind(platform::FindFileName(file));
         if (!kind->ListFolders(file, records, why)) {
-            if (ui) ui->ShowMessage("Can't read the folders of " + file + ": " + why + ".");
+            if (ui) ui->ShowMessage(Tr(res::TextId::StoreFoldersUnreadable, {file, why}));
             continue;
         }
         // The file itself, under its name, holds its folders.
@@ -209,9 +210,7 @@ void StoreDiscovery::AddExpressStores(const std::vector<std::string>& folderFile
         std::vector<ExpressFolder> folders;
         std::string why;
         if (!ReadExpressFolders(file, folders, why)) {
-            if (ui)
-                ui->ShowMessage("Can't read the Outlook Express folder list " + file + ": " + why +
-                                ".");
+            if (ui) ui->ShowMessage(Tr(res::TextId::ExpressFolderListUnreadable, {file, why}));
             continue;
         }
         std::string store = platform::FolderOf(file);

@@ -345,7 +345,7 @@ TEST_F(ExtractFromWindowTest, DbxStoreFolderSafelyThenItsMessageDialog) {
                             res::IDC_OE_MOVE}) {
             wxWindow* button = dialog.FindWindowById(res::WxId(id), &dialog);
             EXPECT_FALSE(button->IsEnabled()) << id;
-            EXPECT_EQ(button->GetToolTipText(), kReadOnlyStoreTip) << id;
+            EXPECT_EQ(button->GetToolTipText(), Tr(res::TextId::ReadOnlyStoreTip)) << id;
         }
         EXPECT_TRUE(dialog.FindWindowById(res::IDC_OE_TEST_EXTRACT, &dialog)->IsEnabled());
         ClickButton(dialog, res::IDC_OE_TEST_EXTRACT); // nothing selected yet

@@ -247,13 +247,14 @@ TEST_F(CommandTest, AFirstStartWithoutAStoreLeadsThroughThePreferencesToTheFolde
         });
     PostCommand(frame, res::ID_FILE_PREFERENCE);
     EXPECT_EQ(script.PendingSteps(), 0u);
-    EXPECT_EQ(browserTitle, kMailboxBrowserTitle);
+    EXPECT_EQ(browserTitle, Tr(res::TextId::MailboxBrowserTitle));
     // The field held the default root that discovery stored when it found nothing.
     EXPECT_EQ(browserStart.utf8_string().rfind(prefix, 0), 0u) << browserStart;
     EXPECT_EQ(TheSettings().KESTLMailFolderPath, store);
     EXPECT_EQ(script.messages,
               (std::vector<std::string>{"The folder \"" + store + "/nothing\" does not exist.",
-                                        kPreferenceRestartMessage, kReloadStoreQuestion}));
+                                        kPreferenceRestartMessage,
+                                        Tr(res::TextId::ReloadStoreQuestion)}));
     // Read again at once: the new store's account is in the tree.
     ASSERT_EQ(tree->GetChildrenCount(tree->GetRootItem(), false), 1u);
     wxTreeItemIdValue cookie;

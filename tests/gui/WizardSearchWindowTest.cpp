@@ -426,8 +426,9 @@ TEST_F(WizardSearchWindowTest, WizardRefusesFinishWithoutADestinationAndCancelWr
         });
         PostCommandAndWait(res::ID_WIZARD);
         EXPECT_EQ(script.PendingSteps(), 0u);
-        EXPECT_EQ(script.messages, finishFirst ? std::vector<std::string>{kChooseDestinationMessage}
-                                               : std::vector<std::string>{});
+        EXPECT_EQ(script.messages,
+                  finishFirst ? std::vector<std::string>{Tr(res::TextId::ChooseWizardDestination)}
+                              : std::vector<std::string>{});
     }
     EXPECT_TRUE(FilesIn(out).empty());
 }

@@ -3,13 +3,16 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <iterator>
 #include <set>
+#include <sstream>
 
 #include "TempDir.h"
 #include "locale/Language.h"
 #include "locale/ProfileFile.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "res/MenuTemplate.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -242,4 +245,84 @@ TEST_F(LanguageTest, TheGermanFileHasEveryMenuTextAndEveryPrompt) {
             missing.push_back("[String] " + std::to_string(id) + " " + *builtIn);
     }
     EXPECT_TRUE(missing.empty()) << ::testing::PrintToString(missing);
+}
+
+// The program's own texts: a translation is used only when it holds the English text's
+// placeholders; what is put in is put in once, as it is.
+TEST_F(LanguageTest, ProgramTextsKeepTheirPlaceholdersOrFallBackToEnglish) {
+    using res::TextId;
+    struct Case {
+        const char* translation; // the German file's value; nullptr: no such key
+        TextId id;
+        std::vector<std::string> args;
+        std::string shown;
+    } cases[] = {
+        {nullptr, TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        {"", TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        {"Den Ordner %1 gibt es nicht.",
+         TextId::FolderMissing,
+         {"/m"},
+         "Den Ordner /m gibt es nicht."},
+        // Dropped, added, doubled or renumbered placeholders: the English text.
+        {"Den Ordner gibt es nicht.",
+         TextId::FolderMissing,
+         {"/m"},
+         "The folder \"/m\" does not exist."},
+        {"%1 %2", TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        {"%1 %1", TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        {"%2", TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        // Placeholders in another order; a path holding "%1" and a "%" of the text stay as they
+        // are.
+        {"Zahl von %2 bis %1 (100%)",
+         TextId::NumberOutOfRange,
+         {"%1%2", "9"},
+         "Zahl von 9 bis %1%2 (100%)"},
+        // "\n" in the file is a line break.
+        {"Nichts Neues\\n Kein Bericht", TextId::NoNewMail, {}, "Nichts Neues\n Kein Bericht"},
+        {"\"  Abbrechen  \"", TextId::ProgressCancel, {}, "  Abbrechen  "},
+    };
+    for (const Case& c : cases) {
+        std::string body = "[Language]\nLanguage=1031\n[Text]\n";
+        if (c.translation)
+            body += std::string(res::GetProgramText(c.id).key) + "=" + c.translation + "\n";
+        TheLanguage().currentFile = Lang("German.lng", body);
+        EXPECT_EQ(Tr(c.id, c.args), c.shown) << (c.translation ? c.translation : "(none)");
+    }
+    TheLanguage().currentFile = Lang("German.lng", "[Text]\nSearchColumnSender=Absender\n");
+    EXPECT_EQ(TranslateBuiltInText("Sender"), "Absender");
+    EXPECT_EQ(TranslateBuiltInText("Sender, 80"), "Sender, 80");
+    // The error log keeps the English text whatever the language.
+    EXPECT_EQ(TrEnglish(res::TextId::SearchColumnSender), "Sender");
+    TheLanguage().currentFile.clear();
+    EXPECT_EQ(Tr(res::TextId::FolderMissing, {"/m"}), "The folder \"/m\" does not exist.");
+}
+
+// Every text of the program's list has its German text, with the same placeholders, and the
+// German file names no text the program does not have.
+TEST_F(LanguageTest, TheGermanFileHasEveryProgramText) {
+    const std::string german = std::string(KESTREL_SOURCE_DIR) + "/res/LANG/German.lng";
+    TheLanguage().currentFile = german;
+    std::vector<std::string> faults;
+    std::set<std::string> keys;
+    for (const res::ProgramText& text : res::kProgramTexts) {
+        keys.insert(platform::ToLower(text.key));
+        std::string value = LookupLanguageText("Text", text.key);
+        if (value.empty())
+            faults.push_back(std::string("missing ") + text.key);
+        else if (TranslatedText(text.id).empty())
+            faults.push_back(std::string("placeholders differ ") + text.key + "=" + value);
+    }
+    EXPECT_EQ(keys.size(), std::size(res::kProgramTexts));
+    std::istringstream lines(ReadFileText(german));
+    bool inText = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            inText = platform::ToLower(line) == "[text]";
+            continue;
+        }
+        std::string key = platform::ToLower(line.substr(0, line.find('=')));
+        if (inText && !keys.count(key)) faults.push_back("not a text of the program: " + line);
+    }
+    EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
 }
