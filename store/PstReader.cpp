@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <unordered_map>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -49,6 +50,8 @@ enum : std::uint32_t {
     kAttachMimeTag = 0x370E,
     kAttachContentId = 0x3712,
     kSmtpAddress = 0x39FE,
+    kMessageClass = 0x001A,
+    kRowId = 0x67F2,
     kInternetCodePage = 0x3FDE,
     kMessageCodePage = 0x3FFD,
     kSenderSmtpAddress = 0x5D01,
@@ -222,6 +225,25 @@ bool IsMail(libpff_item_t* item) {
     default:
         return false;
     }
+}
+
+// Whether a message class names mail, as the library's item types do (IsMail): 1 mail, 0 not,
+// -1 for a class it does not list, whose item has to be asked.
+int MailClass(const std::string& messageClass) {
+    const std::string c = platform::ToLower(messageClass);
+    auto is = [&](const char* prefix) {
+        const size_t n = std::strlen(prefix);
+        return c.compare(0, n, prefix) == 0 && (c.size() == n || c[n] == '.');
+    };
+    if (c == "ipm") return 1;
+    for (const char* mail : {"ipm.note", "report.ipm.note", "ipm.fax", "ipm.schedule.meeting",
+                             "ipm.post", "ipm.sharing", "ipm.conflict.message"})
+        if (is(mail)) return 1;
+    for (const char* other : {"ipm.activity", "ipm.appointment", "ipm.configuration",
+                              "ipm.contact", "ipm.distlist", "ipm.document", "ipm.stickynote",
+                              "ipm.task", "ipm.taskrequest"})
+        if (is(other)) return 0;
+    return -1;
 }
 
 // The node id an entry id names (its last four bytes).
@@ -866,6 +888,7 @@ void CPstFolder::Clear() {
         m_selected = nullptr;
     }
     m_mail.clear();
+    m_stamps.clear();
     m_skipped = m_unreadableItems = 0;
     m_file = nullptr;
 }
@@ -891,15 +914,31 @@ bool CPstFolder::Select(const CPstFile& pst, const std::string& path, std::strin
     int messages = 0;
     if (libpff_folder_get_number_of_sub_messages(current.get(), &messages, nullptr) != 1)
         return fail("the folder \"" + path + "\" cannot be read");
+    // The folder's table of contents names each item's class: the items themselves are read
+    // once, when their mail is, and only those whose class the table does not tell are read here.
+    std::unordered_map<std::uint32_t, int> mailByNode;
+    ItemRef contents;
+    int rows = 0;
+    if (libpff_folder_get_sub_messages(current.get(), contents.out(), nullptr) == 1 &&
+        libpff_item_get_number_of_record_sets(contents.get(), &rows, nullptr) == 1)
+        for (int row = 0; row < rows; ++row)
+            if (std::optional<std::uint32_t> node = ReadInt32(contents.get(), kRowId, row))
+                mailByNode[*node] = MailClass(ReadText(contents.get(), kMessageClass, 1252, row));
     for (int i = 0; i < messages; ++i) {
         ItemRef message;
         if (libpff_folder_get_sub_message(current.get(), i, message.out(), nullptr) != 1) {
             ++m_unreadableItems;
             continue;
         }
-        if (IsMail(message.get())) m_mail.push_back(i);
+        std::uint32_t node = 0;
+        int mail = -1;
+        if (libpff_item_get_identifier(message.get(), &node, nullptr) == 1)
+            if (auto known = mailByNode.find(node); known != mailByNode.end()) mail = known->second;
+        if (mail < 0) mail = IsMail(message.get()) ? 1 : 0;
+        if (mail) m_mail.push_back(i);
         else ++m_skipped;
     }
+    m_stamps.assign(m_mail.size(), std::nullopt);
     m_selected = current.Release();
     m_file = &pst;
     return true;
@@ -915,6 +954,8 @@ void* CPstFolder::OpenMail(int index) {
         return nullptr;
     m_message = message;
     m_messageIndex = index;
+    // Its stamp while its properties are at hand: a run asks for it again once it is done.
+    m_stamps[static_cast<size_t>(index)] = Stamp(message);
     return message;
 }
 
@@ -977,8 +1018,15 @@ std::string HexText(const std::string& bytes) {
 } // namespace
 
 std::string CPstFolder::MessageStamp(int index) {
+    if (index >= 0 && index < Count() && m_stamps[static_cast<size_t>(index)])
+        return *m_stamps[static_cast<size_t>(index)];
     libpff_item_t* message = Item(OpenMail(index));
     if (!message) return {};
+    return m_stamps[static_cast<size_t>(index)].value_or(std::string());
+}
+
+std::string CPstFolder::Stamp(void* item) {
+    libpff_item_t* message = Item(item);
     std::uint32_t id = 0;
     if (libpff_item_get_identifier(message, &id, nullptr) != 1 || id == 0) return {};
     std::optional<Prop> changed = ReadProp(message, kModificationTime);

@@ -70,9 +70,11 @@ private:
     // its text are read from one reading of its properties. Null when it cannot be read.
     void* OpenMail(int index);
     void CloseMail();
+    static std::string Stamp(void* message);
 
     const CPstFile* m_file = nullptr;
     std::vector<int> m_mail; // the folder's items that are mail
+    std::vector<std::optional<std::string>> m_stamps; // MessageStamp of each message read
     int m_skipped = 0;
     int m_unreadableItems = 0;
     void* m_selected = nullptr; // libpff_item_t of the folder
