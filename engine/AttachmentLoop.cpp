@@ -58,7 +58,7 @@ std::uint64_t SizeLimit(const AppSettings& settings) {
 
 // One file of a message: dated, then removed when it is not wanted or too small, else listed.
 // The message's block begins with its first file that passes the type rule.
-void ReportFile(const std::string& name, const ExtractedMessage& message,
+void ReportFile(const std::string& name, const AnsweredMessage& message,
                 const AttachmentPolicy& policy, const AppSettings& settings, CHtmlWriter& body,
                 CProgressWindow& progress, bool& blockStarted, int& entries) {
     const std::string path = platform::JoinPath(policy.Folder, name);
@@ -110,7 +110,7 @@ void SweepFiles(const std::string& folder, const char* pattern,
         if (!spared.count(name)) platform::DeleteFile(platform::JoinPath(folder, name));
 }
 
-bool ReportMessageFiles(const ExtractedMessage& message, const AttachmentPolicy& policy,
+bool ReportMessageFiles(const AnsweredMessage& message, const AttachmentPolicy& policy,
                         const AppSettings& settings, CHtmlWriter& body, CProgressWindow& progress) {
     bool blockStarted = false;
     int entries = 0;
@@ -147,7 +147,7 @@ public:
     ~ScratchSweep() { Now(); }
     ScratchSweep(const ScratchSweep&) = delete;
     ScratchSweep& operator=(const ScratchSweep&) = delete;
-    void After(const ExtractedMessage& message) {
+    void After(const AnsweredMessage& message) {
         if (message.NoAnswer) Now();
     }
 
@@ -176,7 +176,7 @@ int RunAttachmentLoop(int count, AttachmentPolicy& policy, CReportPager& pager,
         progress.SetTitleLine(Tr(
             res::TextId::CurrentFolder,
             {policy.FolderName + "(" + std::to_string(k + 1) + "/" + std::to_string(taken) + ")"}));
-        ExtractedMessage message;
+        AnsweredMessage message;
         const MessageStep step = policy.Extract(i, message);
         if (step == MessageStep::Stop) return -1;
         if (step == MessageStep::Skipped) continue;

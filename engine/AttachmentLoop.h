@@ -24,8 +24,9 @@ public:
     virtual void RefreshFileList() = 0;
 };
 
-// One message after the component has read it.
-struct ExtractedMessage {
+// One message as the component answered for it (the extractor's own record of a message is
+// extractor::ExtractedMessage).
+struct AnsweredMessage {
     std::string Subject; // as the report heads the message
     std::string Sender;
     std::string DateText;                // as the report shows it
@@ -61,7 +62,7 @@ struct AttachmentPolicy {
     // RunAttachmentLoop.
     std::set<std::string> Existing;
     // Hands one message to the component.
-    std::function<MessageStep(int index, ExtractedMessage& message)> Extract;
+    std::function<MessageStep(int index, AnsweredMessage& message)> Extract;
     // Messages an earlier run did, which this run passes over without a look: not handed to
     // Extract, not counted in the progress. Every message is taken when not set.
     std::function<bool(int index)> PassOver;
@@ -110,5 +111,5 @@ int RunAttachmentLoop(int count, AttachmentPolicy& policy, CReportPager& pager,
 
 // Keeps, dates or removes the files of one message and lists the kept ones in a block of its
 // own; true when the message got a block.
-bool ReportMessageFiles(const ExtractedMessage& message, const AttachmentPolicy& policy,
+bool ReportMessageFiles(const AnsweredMessage& message, const AttachmentPolicy& policy,
                         const AppSettings& settings, CHtmlWriter& body, CProgressWindow& progress);

@@ -124,7 +124,7 @@ namespace {
 MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptions& options,
                            const std::string& target, ExtractionContext& context,
                            CMessageOnDisk& file, CRecoveryRecord& record, CNewMailFilter& done,
-                           ExtractedMessage& message) {
+                           AnsweredMessage& message) {
     if (options.FolderNameSubDirectory != 0) platform::CreateFolder(target);
     const CMessageOnDisk::Result opened =
         file.Open(source, index, RecoveryFolder(options.Destination));
@@ -272,7 +272,7 @@ int RunOpenedExtraction(const std::string& folderPath, IMailSource& source,
     policy.SweepScratch = true;
     CMessageOnDisk file; // the messages of a mailbox file share one copy
     CRecoveryRecord record(dest);
-    policy.Extract = [&](int index, ExtractedMessage& message) {
+    policy.Extract = [&](int index, AnsweredMessage& message) {
         return ExtractMessage(source, index, options, policy.Folder, context, file, record, done,
                               message);
     };

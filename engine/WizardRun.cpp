@@ -128,7 +128,7 @@ namespace {
 // one the mailbox ends inside is extracted as far as it goes.
 MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers,
                            const std::string& folder, WizardContext& context, CMessageOnDisk& file,
-                           CNewMailFilter& done, ExtractedMessage& message) {
+                           CNewMailFilter& done, AnsweredMessage& message) {
     MailHeader header;
     if (!headers.Header(index, header)) {
         context.ui.ShowMessage("Extract eMail Error");
@@ -239,7 +239,7 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     policy.SweepScratch = false;
     HeadersAhead headers(*source, request, context.client, done);
     CMessageOnDisk file; // the messages of a mailbox file share one copy
-    policy.Extract = [&](int index, ExtractedMessage& message) {
+    policy.Extract = [&](int index, AnsweredMessage& message) {
         MessageStep step =
             ExtractMessage(*source, index, headers, D, context, file, done, message);
         message.Origin = messageFile;
