@@ -8,7 +8,7 @@
 
 #include "FuzzFile.h"
 #include "components/extractor/AttachmentNames.h"
-#include "components/extractor/HeaderText.h"
+#include "components/extractor/GMimeHeaderText.h"
 #include "components/extractor/MessageExtractor.h"
 #include "platform/Utf8.h"
 

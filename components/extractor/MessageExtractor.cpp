@@ -9,7 +9,7 @@
 #include "components/extractor/AttachmentNames.h"
 #include "components/extractor/FolderWriter.h"
 #include "components/extractor/GMimeSetup.h"
-#include "components/extractor/HeaderText.h"
+#include "components/extractor/GMimeHeaderText.h"
 #include "components/extractor/MessageFile.h"
 #include "components/extractor/PartWalker.h"
 #include "platform/FileHandle.h"
@@ -18,7 +18,7 @@ namespace extractor {
 
 namespace {
 
-// The sender as the From: header gives it, decoded (see HeaderText.h), in GMime's address
+// The sender as the From: header gives it, decoded (see GMimeHeaderText.h), in GMime's address
 // form ("Jörg Müller <joerg@example.de>"); the decoded text itself when GMime reads no address.
 std::string SenderText(GMimeMessage* message) {
     const char* raw = RawHeader(GMIME_OBJECT(message), "From");

@@ -15,7 +15,7 @@
 #include "components/extractor/ContentWriter.h"
 #include "components/extractor/FolderWriter.h"
 #include "components/extractor/GMimeSetup.h"
-#include "components/extractor/HeaderText.h"
+#include "components/extractor/GMimeHeaderText.h"
 #include "components/extractor/MessageFile.h"
 #include "components/extractor/Tnef.h"
 #include "platform/FileHandle.h"
@@ -134,7 +134,7 @@ std::string NameParameter(const std::string& value, bool disposition) {
 // The part's file name as the sender wrote it (Content-Disposition's filename, else
 // Content-Type's name), decoded from RFC 2231 and raw 8-bit, except that a name written as
 // RFC 2047 encoded words is decoded here from the header's text (GMime loses what follows a
-// padded base64 word, see HeaderText.h). With the file the headers lie in, a header holding a
+// padded base64 word, see GMimeHeaderText.h). With the file the headers lie in, a header holding a
 // NUL byte is read from there, the NUL left out as any control character is.
 std::string PartFileName(GMimeObject* object, MessageFile* file) {
     const char* gmimeName = g_mime_object_get_content_disposition_parameter(object, "filename");

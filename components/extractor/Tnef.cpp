@@ -12,7 +12,7 @@
 #include <initializer_list>
 
 #include "components/extractor/ContentWriter.h"
-#include "components/extractor/HeaderText.h"
+#include "components/extractor/GMimeHeaderText.h"
 #include "platform/FileHandle.h"
 
 namespace extractor {

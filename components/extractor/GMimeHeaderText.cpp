@@ -1,4 +1,4 @@
-#include "components/extractor/HeaderText.h"
+#include "components/extractor/GMimeHeaderText.h"
 
 #include "components/extractor/GMimeSetup.h"
 #include "platform/HeaderText.h"

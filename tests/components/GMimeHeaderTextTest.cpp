@@ -1,5 +1,5 @@
 // Header text decoding of the extractor component.
-#include "components/extractor/HeaderText.h"
+#include "components/extractor/GMimeHeaderText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
-// Header text as the component reads it: RFC 2047 encoded words decoded to UTF-8, each word
-// on its own. (GMime 3.2 joins adjacent base64 words before decoding them, and loses the
-// text after a word that ends in padding: "=?utf-8?b?...Q==?= =?utf-8?b?LmpwZw==?=" would
-// lose its ".jpg".)
+// Header text as the component reads it, with GMime's charsets: RFC 2047 encoded words decoded
+// to UTF-8, each word on its own. (GMime 3.2 joins adjacent base64 words before decoding them,
+// and loses the text after a word that ends in padding: "=?utf-8?b?...Q==?= =?utf-8?b?LmpwZw==?="
+// would lose its ".jpg".)
 #include <optional>
 #include <string>
 #include <string_view>
