@@ -6,7 +6,7 @@
 #include <wx/dialog.h>
 #include <wx/uiaction.h>
 
-#include "gui/ProgressWindow.h"
+#include "gui/WxProgressWindow.h"
 
 namespace {
 // Waits until the window has been drawn on the screen, so that the input the tests send reaches

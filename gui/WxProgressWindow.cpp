@@ -1,4 +1,4 @@
-#include "gui/ProgressWindow.h"
+#include "gui/WxProgressWindow.h"
 
 #include <algorithm>
 
