@@ -23,8 +23,8 @@ int DecimalValue(const std::string& text) {
 
 } // namespace
 
-std::vector<ReportColumn> ParseColumnSpec(const std::string& columnText) {
-    std::vector<ReportColumn> columns;
+ColumnLayout ColumnLayoutFromText(const std::string& columnText) {
+    ColumnLayout columns;
     for (const std::string& entry : SplitDroppingEmpty(columnText, ';')) {
         std::vector<std::string> parts = SplitDroppingEmpty(entry, ',');
         if (parts.empty()) continue;

@@ -3,15 +3,19 @@
 #include <string>
 #include <vector>
 
-// Entries split at ";", parts at ","; empty pieces dropped, nothing trimmed. Width 100 without
-// a second part; the third part 1 centres, 2 right-aligns, anything else left-aligns.
 struct ReportColumn {
     enum Align { Left, Centre, Right };
     std::string name;
     int width = 100;
     Align align = Left;
 };
-std::vector<ReportColumn> ParseColumnSpec(const std::string& columnText);
+// A list's columns, left to right.
+using ColumnLayout = std::vector<ReportColumn>;
+
+// The layout a text names: entries split at ";", parts at ","; empty pieces dropped, nothing
+// trimmed. Width 100 without a second part; the third part 1 centres, 2 right-aligns, anything
+// else left-aligns.
+ColumnLayout ColumnLayoutFromText(const std::string& columnText);
 
 // The search list's columns.
 inline constexpr const char* kSearchColumns =

@@ -33,10 +33,10 @@ std::string ExtractEveryHitQuestion(long count, const std::string& destination) 
 CReportListCtrl::CReportListCtrl(wxWindow* parent, int id)
     : wxListCtrl(parent, id, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxBORDER_SUNKEN) {}
 
-void CReportListCtrl::SetColumns(const std::string& columnText) {
+void CReportListCtrl::SetColumns(const ColumnLayout& layout) {
     DeleteAllItems();
     DeleteAllColumns();
-    for (const ReportColumn& c : ParseColumnSpec(columnText)) {
+    for (const ReportColumn& c : layout) {
         wxListColumnFormat format = c.align == ReportColumn::Centre  ? wxLIST_FORMAT_CENTRE
                                     : c.align == ReportColumn::Right ? wxLIST_FORMAT_RIGHT
                                                                      : wxLIST_FORMAT_LEFT;
@@ -102,7 +102,7 @@ CSearchMailDialog::CSearchMailDialog(wxWindow* parent, const std::string& folder
 
     m_list = new CReportListCtrl(this, IDC_SEARCH_LIST);
     sizer->Add(m_list, 1, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 10);
-    m_list->SetColumns(kSearchColumns);
+    m_list->SetColumns(ColumnLayoutFromText(kSearchColumns));
     m_list->SetGridLines(true);
     m_list->SetCheckboxes(true);
 

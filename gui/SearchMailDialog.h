@@ -9,6 +9,7 @@
 #include <wx/listctrl.h>
 
 #include "engine/MailSearch.h"
+#include "engine/ReportColumns.h"
 
 class IMessageBox;
 class wxButton;
@@ -20,8 +21,8 @@ class wxTextCtrl;
 class CReportListCtrl : public wxListCtrl {
 public:
     CReportListCtrl(wxWindow* parent, int id);
-    // Deletes every row and column, then adds the columns the text names (ParseColumnSpec).
-    void SetColumns(const std::string& columnText);
+    // Deletes every row and column, then adds the layout's columns.
+    void SetColumns(const ColumnLayout& layout);
     long InsertRow(long index, const std::string& text);
     void SetCell(long row, int column, const std::string& text);
     void SetGridLines(bool on);

@@ -5,7 +5,7 @@
 #include "engine/ReportColumns.h"
 
 TEST(ReportColumns, ParsedAsTheListNamesThem) {
-    std::vector<ReportColumn> search = ParseColumnSpec(kSearchColumns);
+    ColumnLayout search = ColumnLayoutFromText(kSearchColumns);
     ASSERT_EQ(search.size(), 6u);
     EXPECT_EQ(search[0].name, "Sender");
     EXPECT_EQ(search[2].name, " Received Date"); // not trimmed
@@ -24,7 +24,7 @@ TEST(ReportColumns, ParsedAsTheListNamesThem) {
         {"", {}},
     };
     for (const Case& c : cases) {
-        std::vector<ReportColumn> got = ParseColumnSpec(c.columnText);
+        ColumnLayout got = ColumnLayoutFromText(c.columnText);
         ASSERT_EQ(got.size(), c.columns.size()) << c.columnText;
         for (std::size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i].name, std::get<0>(c.columns[i])) << c.columnText;
