@@ -10,6 +10,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
+#include "platform/Text.h"
 
 namespace profile {
 
@@ -17,17 +18,6 @@ namespace {
 
 // Language files are a few kilobytes; anything far beyond that is not one.
 constexpr std::uint64_t kMaxFileSize = 4 * 1024 * 1024;
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x < 0x80) x = static_cast<unsigned char>(std::tolower(x));
-        if (y < 0x80) y = static_cast<unsigned char>(std::tolower(y));
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // The file's lines; false when a file is there but was not read (refused or unreadable), so
 // that a rewrite does not replace what it could not see.
@@ -88,11 +78,12 @@ std::optional<std::string> Find(const std::string& file, const std::string& sect
     ReadLines(file, lines);
     for (const std::string& line : lines) {
         if (auto name = SectionOf(line)) {
-            inSection = SameName(*name, section);
+            inSection = platform::EqualsNoCase(*name, section);
             continue;
         }
         std::string k, v;
-        if (inSection && SplitKey(line, k, v) && SameName(k, key)) return CleanValue(v);
+        if (inSection && SplitKey(line, k, v) && platform::EqualsNoCase(k, key))
+            return CleanValue(v);
     }
     return std::nullopt;
 }
@@ -122,14 +113,14 @@ bool WriteString(const std::string& file, const std::string& section, const std:
     for (size_t i = 0; i < lines.size() && !done; ++i) {
         if (auto name = SectionOf(lines[i])) {
             if (inSection) break;
-            inSection = SameName(*name, section);
+            inSection = platform::EqualsNoCase(*name, section);
             if (inSection) insertAt = i + 1;
             continue;
         }
         std::string k, v;
         if (!inSection || !SplitKey(lines[i], k, v)) continue;
         insertAt = i + 1;
-        if (SameName(k, key)) {
+        if (platform::EqualsNoCase(k, key)) {
             lines[i] = entry;
             done = true;
         }

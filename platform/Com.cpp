@@ -145,17 +145,6 @@ std::string GetClassRegistryPath() {
 }
 
 namespace {
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x += 32;
-        if (y >= 'A' && y <= 'Z') y += 32;
-        if (x != y) return false;
-    }
-    return true;
-}
-
 void SetError(ComError* error, HResult hr, const std::string& detail = {}) {
     if (!error) return;
     error->code = hr;

@@ -2,11 +2,17 @@
 // Small text helpers on byte strings: ASCII case (other bytes, UTF-8 included, are kept) and
 // trimming of white space (blank, tab, CR, LF, VT, FF).
 #include <string>
+#include <string_view>
 
 namespace platform {
 
 std::string ToLower(std::string s);
 std::string ToUpper(std::string s);
+
+// Whether two texts are the same, or a text begins with a prefix, when ASCII letters are compared
+// without their case (every other byte as it is).
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
 std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);

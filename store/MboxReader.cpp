@@ -129,14 +129,6 @@ char FileLineEnd(const char* head, std::size_t size) {
     return '\n';
 }
 
-bool StartsWithNoCase(const std::string& text, std::size_t at, const char* prefix) {
-    for (std::size_t i = 0; prefix[i]; ++i)
-        if (at + i >= text.size() ||
-            std::tolower(static_cast<unsigned char>(text[at + i])) != prefix[i])
-            return false;
-    return true;
-}
-
 // What tells whether a message ends where its structure says it does: the boundary of a
 // multipart message (its closing line must come) and the length its Content-Length field gives.
 struct MessageShape {
@@ -150,7 +142,7 @@ std::optional<std::string> FieldValue(const std::string& header, const char* nam
     while (at < header.size()) {
         std::size_t end = header.find('\n', at);
         if (end == std::string::npos) end = header.size();
-        if (StartsWithNoCase(header, at, name)) {
+        if (platform::StartsWithNoCase(std::string_view(header).substr(at), name)) {
             std::string value = header.substr(at + std::strlen(name), end - at - std::strlen(name));
             // Continuation lines begin with a blank or a tab.
             while (end + 1 < header.size() && (header[end + 1] == ' ' || header[end + 1] == '\t')) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/Text.h"
 #include "platform/Utf8.h"
 
 namespace extractor {
@@ -16,17 +17,6 @@ bool IsControl(char32_t cp) {
 
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (Lower(s[i]) != prefix[i]) return false;
-    return true;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && StartsWithNoCase(a, b);
 }
 
 // Position of the extension's dot, or npos: the last dot that is not the first character.
@@ -76,7 +66,8 @@ std::string SanitizeFileName(std::string_view raw) {
         name.remove_suffix(1);
     if (name.empty()) return {};
     std::string result(name);
-    if (StartsWithNoCase(result, "ulk") || StartsWithNoCase(result, "kestl")) result.insert(0, "_");
+    if (platform::StartsWithNoCase(result, "ulk") || platform::StartsWithNoCase(result, "kestl"))
+        result.insert(0, "_");
     return LimitNameLength(result, kMaxBaseNameBytes);
 }
 
@@ -165,8 +156,8 @@ std::string GeneratedFileName(unsigned n, std::string_view mediaType, std::strin
 }
 
 bool IsReservedName(std::string_view name) {
-    return EqualsNoCase(name, "report.htm") || EqualsNoCase(name, "report") ||
-           EqualsNoCase(name, "process");
+    return platform::EqualsNoCase(name, "report.htm") || platform::EqualsNoCase(name, "report") ||
+           platform::EqualsNoCase(name, "process");
 }
 
 std::string NumberedName(std::string_view name, unsigned k) {

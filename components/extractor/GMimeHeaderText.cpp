@@ -2,15 +2,15 @@
 
 #include "components/extractor/GMimeSetup.h"
 #include "platform/HeaderText.h"
+#include "platform/Text.h"
 #include "platform/Utf8.h"
 
 namespace extractor {
 
 std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
     std::string name(charset);
-    if (g_ascii_strcasecmp(name.c_str(), "utf-8") == 0 ||
-        g_ascii_strcasecmp(name.c_str(), "utf8") == 0 ||
-        g_ascii_strcasecmp(name.c_str(), "us-ascii") == 0)
+    if (platform::EqualsNoCase(name, "utf-8") || platform::EqualsNoCase(name, "utf8") ||
+        platform::EqualsNoCase(name, "us-ascii"))
         return platform::LegacyTextToUtf8(bytes);
     SharedParserOptions(); // GMime's charset tables
     const char* iconvName = g_mime_charset_iconv_name(name.c_str());
@@ -69,9 +69,7 @@ std::optional<std::string> FindPlainParameter(std::string_view value, std::strin
                 token.remove_suffix(1);
             result.assign(token);
         }
-        if (key.size() == name.size() &&
-            g_ascii_strncasecmp(key.data(), name.data(), name.size()) == 0)
-            return result;
+        if (platform::EqualsNoCase(key, name)) return result;
         i = next;
     }
     return std::nullopt;

@@ -8,8 +8,8 @@
 
 #include "components/extractor/AttachmentNames.h"
 #include "components/extractor/FolderWriter.h"
-#include "components/extractor/GMimeSetup.h"
 #include "components/extractor/GMimeHeaderText.h"
+#include "components/extractor/GMimeSetup.h"
 #include "components/extractor/MessageFile.h"
 #include "components/extractor/PartWalker.h"
 #include "platform/FileHandle.h"

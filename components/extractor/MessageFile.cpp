@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "components/extractor/GMimeSetup.h"
+#include "platform/Text.h"
 
 namespace extractor {
 
@@ -144,11 +145,8 @@ namespace {
 
 // The start of a header that tells how the body is read.
 bool IsMimeHeaderLine(const std::string& start) {
-    for (const char* name : {"content-", "mime-version:"}) {
-        const size_t n = std::strlen(name);
-        if (start.size() >= n && g_ascii_strncasecmp(start.data(), name, n) == 0) return true;
-    }
-    return false;
+    return platform::StartsWithNoCase(start, "content-") ||
+           platform::StartsWithNoCase(start, "mime-version:");
 }
 
 } // namespace

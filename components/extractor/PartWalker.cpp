@@ -14,11 +14,12 @@
 #include "components/extractor/AttachmentNames.h"
 #include "components/extractor/ContentWriter.h"
 #include "components/extractor/FolderWriter.h"
-#include "components/extractor/GMimeSetup.h"
 #include "components/extractor/GMimeHeaderText.h"
+#include "components/extractor/GMimeSetup.h"
 #include "components/extractor/MessageFile.h"
 #include "components/extractor/Tnef.h"
 #include "platform/FileHandle.h"
+#include "platform/Text.h"
 
 namespace extractor {
 
@@ -30,8 +31,9 @@ const char* RawHeader(GMimeObject* object, const char* name) {
 
 namespace {
 
-bool EqualsNoCase(const char* a, const char* b) {
-    return a && b && g_ascii_strcasecmp(a, b) == 0;
+// A value GMime gives (nullptr when it is missing) is the name, in any case.
+bool ValueIs(const char* value, std::string_view name) {
+    return value && platform::EqualsNoCase(value, name);
 }
 
 // The attachment rule, in one place: a leaf part (not a multipart, not a message/* part) whose
@@ -41,17 +43,17 @@ bool IsAttachment(GMimeObject* object) {
     if (!GMIME_IS_PART(object)) return false;
     GMimeContentType* type = g_mime_object_get_content_type(object);
     const char* media = type ? g_mime_content_type_get_media_type(type) : nullptr;
-    if (EqualsNoCase(media, "message")) return false;
+    if (ValueIs(media, "message")) return false;
     GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
     if (disposition &&
-        EqualsNoCase(g_mime_content_disposition_get_disposition(disposition), "attachment"))
+        ValueIs(g_mime_content_disposition_get_disposition(disposition), "attachment"))
         return true;
     const char* name = g_mime_part_get_filename(GMIME_PART(object));
     if (name) {
         std::string_view n(name);
         if (n.find_first_not_of(" \t\r\n") != std::string_view::npos) return true;
     }
-    return !(media == nullptr || EqualsNoCase(media, "text"));
+    return !(media == nullptr || ValueIs(media, "text"));
 }
 
 // A header of the part read again from the file when it holds a NUL byte (GMime's text of it
@@ -83,7 +85,7 @@ std::optional<std::string> RawValueWithoutNuls(MessageFile& file, GMimeObject* o
     if (end != std::string::npos) text.resize(end);
     const size_t colon = text.find(':');
     if (text.find('\0') == std::string::npos || colon == std::string::npos ||
-        g_ascii_strncasecmp(text.c_str(), name, std::strlen(name)) != 0)
+        !platform::StartsWithNoCase(text, name))
         return std::nullopt;
     text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
     return text.substr(text.find(':') + 1);
@@ -256,12 +258,12 @@ void SaveAttachmentOrTnef(GMimePart* part, WalkContext& ctx) {
 // walked, so that a mail that forwards others as attachments does not look empty.
 bool IsAttachedMessage(GMimeObject* object) {
     GMimeContentType* type = g_mime_object_get_content_type(object);
-    if (!type || !EqualsNoCase(g_mime_content_type_get_media_type(type), "message")) return false;
+    if (!type || !ValueIs(g_mime_content_type_get_media_type(type), "message")) return false;
     const char* sub = g_mime_content_type_get_media_subtype(type);
-    if (!EqualsNoCase(sub, "rfc822") && !EqualsNoCase(sub, "global")) return false;
+    if (!ValueIs(sub, "rfc822") && !ValueIs(sub, "global")) return false;
     GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
     if (disposition &&
-        EqualsNoCase(g_mime_content_disposition_get_disposition(disposition), "attachment"))
+        ValueIs(g_mime_content_disposition_get_disposition(disposition), "attachment"))
         return true;
     std::string name = PartFileName(object, nullptr);
     return name.find_first_not_of(" \t\r\n") != std::string::npos;
@@ -275,7 +277,8 @@ std::string AttachedMessageName(GMimeObject* object, GMimeMessage* inner, unsign
         if (const char* subject = RawHeader(GMIME_OBJECT(inner), "Subject"))
             name = SanitizeFileName(CleanFieldText(DecodeHeaderText(subject)));
     if (name.empty()) return GeneratedFileName(number, "message", "rfc822");
-    if (name.size() < 4 || g_ascii_strcasecmp(name.c_str() + name.size() - 4, ".eml") != 0)
+    if (name.size() < 4 ||
+        !platform::EqualsNoCase(std::string_view(name).substr(name.size() - 4), ".eml"))
         name = LimitNameLength(name + ".eml", kMaxBaseNameBytes);
     return name;
 }
@@ -405,9 +408,9 @@ ParsedMessage ParseEncodedMessage(GMimePart* part, WalkContext& ctx) {
 bool IsEncodedMessage(GMimeObject* object) {
     if (!GMIME_IS_PART(object)) return false;
     GMimeContentType* type = g_mime_object_get_content_type(object);
-    if (!type || !EqualsNoCase(g_mime_content_type_get_media_type(type), "message")) return false;
+    if (!type || !ValueIs(g_mime_content_type_get_media_type(type), "message")) return false;
     const char* sub = g_mime_content_type_get_media_subtype(type);
-    if (!EqualsNoCase(sub, "rfc822") && !EqualsNoCase(sub, "global")) return false;
+    if (!ValueIs(sub, "rfc822") && !ValueIs(sub, "global")) return false;
     GMimeContentEncoding encoding = g_mime_part_get_content_encoding(GMIME_PART(object));
     return encoding == GMIME_CONTENT_ENCODING_BASE64 ||
            encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||

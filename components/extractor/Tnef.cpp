@@ -14,6 +14,7 @@
 #include "components/extractor/ContentWriter.h"
 #include "components/extractor/GMimeHeaderText.h"
 #include "platform/FileHandle.h"
+#include "platform/Text.h"
 
 namespace extractor {
 
@@ -385,10 +386,6 @@ void ReadStream(std::string_view data, long utcOffset, int depth, TnefContents& 
     finish();
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && g_ascii_strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
 } // namespace
 
 bool HasTnefSignature(std::string_view data) {
@@ -396,9 +393,10 @@ bool HasTnefSignature(std::string_view data) {
 }
 
 bool IsTnefPartType(std::string_view media, std::string_view subtype, std::string_view fileName) {
-    return (EqualsNoCase(media, "application") &&
-            (EqualsNoCase(subtype, "ms-tnef") || EqualsNoCase(subtype, "vnd.ms-tnef"))) ||
-           EqualsNoCase(fileName, "winmail.dat");
+    return (platform::EqualsNoCase(media, "application") &&
+            (platform::EqualsNoCase(subtype, "ms-tnef") ||
+             platform::EqualsNoCase(subtype, "vnd.ms-tnef"))) ||
+           platform::EqualsNoCase(fileName, "winmail.dat");
 }
 
 DecodedContent::~DecodedContent() {

@@ -41,6 +41,30 @@ TEST(PathHelpers, TrimAndUnquote) {
     EXPECT_EQ(Unquote("\"\"\"\""), "\"\"");
 }
 
+TEST(PathHelpers, CaseBlindComparesOnlyFoldAsciiLetters) {
+    using namespace std::string_literals;
+    const struct {
+        std::string a, b;
+        bool equal, startsWith; // a equals b; a starts with b
+    } cases[] = {
+        {"Content-Type", "content-type", true, true},
+        {"WINMAIL.DAT", "winmail.dat", true, true},
+        {"Content-Type", "CONTENT-", false, true},
+        {"content", "content-", false, false},          // shorter than the prefix
+        {"\xc3\x84rger", "\xc3\xa4rger", false, false}, // bytes beyond ASCII are not folded
+        {"[", "{", false, false},                       // not letters, though 32 apart
+        {"@", "`", false, false},
+        {"a\0b"s, "A\0B"s, true, true}, // a NUL is a byte like any other
+        {"a\0b"s, "A\0C"s, false, false},
+        {"", "", true, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EqualsNoCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
+        EXPECT_EQ(EqualsNoCase(c.b, c.a), c.equal) << c.b << " / " << c.a;
+        EXPECT_EQ(StartsWithNoCase(c.a, c.b), c.startsWith) << c.a << " / " << c.b;
+    }
+}
+
 TEST(PathHelpers, PrintableTextEscapesControlCharacters) {
     const struct {
         const char* in;
