@@ -3,19 +3,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include "platform/FileHandle.h"
 
 class FuzzFile {
 public:
     FuzzFile(const std::uint8_t* data, std::size_t size) {
         m_fd = memfd_create("kestrel-fuzz", MFD_CLOEXEC);
         if (m_fd < 0) return;
-        std::size_t done = 0;
-        while (done < size) {
-            ssize_t put = write(m_fd, data + done, size - done);
-            if (put <= 0) break;
-            done += static_cast<std::size_t>(put);
+        if (m_fd >= 0 && !platform::WriteAll(
+                             m_fd, std::string_view(reinterpret_cast<const char*>(data), size))) {
+            close(m_fd);
+            m_fd = -1;
         }
     }
     ~FuzzFile() {

@@ -8,6 +8,7 @@
 
 #include "components/extractor/Base64.h"
 #include "components/extractor/MessageFile.h"
+#include "platform/FileHandle.h"
 
 namespace extractor {
 
@@ -27,18 +28,9 @@ Buffers& ThreadBuffers() {
     return buffers;
 }
 
+// The decoders' buffers, of either byte type, through the platform's whole write.
 bool WriteAll(int fd, const void* data, size_t n) {
-    auto* p = static_cast<const char*>(data);
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
+    return platform::WriteAll(fd, std::string_view(static_cast<const char*>(data), n));
 }
 
 // Closes fd; a late write error (a full disk on some file systems) fails the content.

@@ -1,15 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include "ChildProcess.h"
@@ -220,6 +221,33 @@ TEST(FileSystem, ReplacingAFileSwapsItWholeOrLeavesItAlone) {
     RunWithoutPrivileges([&] { EXPECT_FALSE(ReplaceFile(path, "x")); });
     EXPECT_EQ(ReadFileText(path), "new contents");
     EXPECT_EQ(Names(d.path()), std::vector<std::string>{"f"});
+}
+
+// A whole write goes on after a partial one and says why it stopped: a file at the size limit
+// takes what fits, then refuses the rest; a full device refuses it all; nothing is nothing.
+TEST(FileHandle, AWholeWriteGoesOnAfterAPartAndSaysWhyItStopped) {
+    TempDir d;
+    const std::string path = d / "f";
+    RunInChild(
+        [&] {
+            UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+            ASSERT_TRUE(WriteAll(fd.Get(), std::string(60, 'a')));
+            errno = 0;
+            EXPECT_FALSE(WriteAll(fd.Get(), std::string(100, 'b')));
+            EXPECT_EQ(errno, EFBIG);
+            EXPECT_EQ(ReadFileText(path), std::string(60, 'a') + std::string(40, 'b'));
+            UniqueFd full(open("/dev/full", O_WRONLY));
+            ASSERT_GE(full.Get(), 0);
+            errno = 0;
+            EXPECT_FALSE(WriteAll(full.Get(), "x"));
+            EXPECT_EQ(errno, ENOSPC);
+            EXPECT_TRUE(WriteAll(-1, "")); // no bytes, no call
+        },
+        [] {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit small{100, 100};
+            return setrlimit(RLIMIT_FSIZE, &small) == 0;
+        });
 }
 
 // In a folder someone else may write to, the name itself is replaced: a link there is not
