@@ -18,7 +18,6 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
-#include "platform/SeException.h"
 #include "platform/UserInterface.h"
 #include "report/ReportWriter.h"
 #include "store/MailSourceList.h"
@@ -141,15 +140,9 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
         ++named;
     }
     std::string result;
-    try {
-        RunGuarded([&] { result = context.client.ExtractToFolder2(file.Path(), target); });
-    } catch (const CSeException& e) {
-        TheErrorLog().Write("SeException: %s", e.GetDescription().c_str());
+    if (!CallComponentGuarded(
+            [&] { result = context.client.ExtractToFolder2(file.Path(), target); }, file.Path()))
         result.clear();
-    } catch (const std::exception& e) {
-        TheErrorLog().Write("Exception: %s (%s)", e.what(), file.Path().c_str());
-        result.clear();
-    }
     // A message the component gave no answer for is looked at once more, to say why.
     if (result.empty() && opened == CMessageOnDisk::Ready) {
         std::string why;

@@ -5,6 +5,7 @@
 
 #include "platform/Com.h"
 #include "platform/ErrorLog.h"
+#include "platform/SeException.h"
 #include "platform/UserInterface.h"
 
 namespace {
@@ -122,4 +123,16 @@ void CExtractorClient::PrepareMessage(const std::string& messagePath) {
     std::u16string result, exception;
     bool hasResult = false;
     m_impl->dispatch.Invoke(m_impl->prepareId, args, result, hasResult, exception);
+}
+
+bool CallComponentGuarded(const std::function<void()>& call, const std::string& messagePath) {
+    try {
+        RunGuarded(call);
+        return true;
+    } catch (const CSeException& e) {
+        TheErrorLog().Write("SeException: %s", e.GetDescription().c_str());
+    } catch (const std::exception& e) {
+        TheErrorLog().Write("Exception: %s (%s)", e.what(), messagePath.c_str());
+    }
+    return false;
 }

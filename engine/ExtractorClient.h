@@ -33,3 +33,9 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// Runs a call into the component guarded against its faults. A processor fault inside it or an
+// exception it lets out is written to the error log ("SeException: <description>" or
+// "Exception: <what> (<messagePath>)") and answered false, so that a run can go on with the next
+// message; true when the call returned.
+bool CallComponentGuarded(const std::function<void()>& call, const std::string& messagePath);

@@ -19,7 +19,6 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
-#include "platform/SeException.h"
 #include "platform/Text.h"
 #include "platform/UserInterface.h"
 #include "report/HtmlWriter.h"
@@ -163,15 +162,12 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
     platform::CreateFolder(folder);
     headers.PrepareAfter(index);
     std::string answer;
-    bool answered = true;
-    try {
-        RunGuarded([&] { answer = context.client.ExtractToFolder(file.Path(), folder); });
-    } catch (const CSeException& e) {
-        TheErrorLog().Write("SeException: %s", e.GetDescription().c_str());
+    const bool answered = CallComponentGuarded(
+        [&] { answer = context.client.ExtractToFolder(file.Path(), folder); }, file.Path());
+    if (!answered) {
         TheErrorLog().Write("Information: <%s> <%s> <%s>", subject.c_str(),
                             header.SenderName.c_str(), dateText.c_str());
         answer.clear();
-        answered = false;
     }
     platform::UnwrittenFiles unwritten;
     message = {subject, header.SenderName, dateText, mailTime, SplitFileList(answer, &unwritten),

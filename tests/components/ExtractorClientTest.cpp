@@ -155,3 +155,37 @@ TEST_F(ClientFixture, AFailedCallAnswersEmpty) {
     EXPECT_EQ(client.ExtractToFolder2("/a.eml", "/d"), "");
     EXPECT_TRUE(lines.empty());
 }
+
+// A call into the component that faults or throws is logged and answered false; the caller goes
+// on. The fault is a real one, inside the component.
+TEST_F(ClientFixture, GuardedCallsLogWhatWentWrongAndAnswerFalse) {
+    TempDir logDir;
+    TheErrorLog().SetTimeStamp(false);
+    const struct {
+        const char* mode; // the component's, for a call through the client; else a thrown error
+        bool answered;
+        const char* logged; // the start of the log
+    } cases[] = {
+        {"", true, ""},
+        {"fault", false, "SeException: Exception ILLEGAL_INSTRUCTION"},
+        {nullptr, false, "Exception: out of room (/m.eml)\n"},
+    };
+    for (const auto& c : cases) {
+        TheErrorLog().OpenAt(logDir.path(), "errorlog.txt", false); // a new log each time
+        Use(c.mode ? c.mode : "");
+        CExtractorClient client;
+        std::string err, answer;
+        ASSERT_TRUE(CreateCapturing(client, err));
+        const bool answered = CallComponentGuarded(
+            [&] {
+                if (!c.mode) throw std::length_error("out of room");
+                answer = client.ExtractToFolder2("/m.eml", "/d");
+            },
+            "/m.eml");
+        EXPECT_EQ(answered, c.answered) << c.logged;
+        EXPECT_EQ(answer.empty(), !c.answered) << c.logged;
+        EXPECT_EQ(ReadFileText(logDir / "errorlog.txt").rfind(c.logged, 0), 0u)
+            << ReadFileText(logDir / "errorlog.txt");
+    }
+    TheErrorLog().SetEnabled(false);
+}
