@@ -1,6 +1,8 @@
 // Any byte sequence as an mbox file: index it, then stream every message and read its header.
 // Messages lie in file order and never overlap, so together they can never be longer than the
-// file; a file that is read whole is never said to be unreadable.
+// file; a file that is read whole is never said to be unreadable. The same bytes as a file that
+// grew from a part of them (cut where the first byte says) index as the whole does when read on
+// from the part's index.
 #include <cstdlib>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -32,5 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (total > size) std::abort();
     std::string none;
     if (reader.ReadHeaderBlock(reader.Count(), 16, none)) std::abort();
+
+    const std::size_t cut = size == 0 ? 0 : size * data[0] / 256;
+    FuzzFile part(data, cut);
+    CMboxReader before, after;
+    if (!part.Ok() || !before.Open(part.Path()) || !after.Open(file.Path(), nullptr, false))
+        std::abort();
+    if (!after.IndexFrom(before.Index(), cut) || after.Index() != reader.Index()) std::abort();
     return 0;
 }

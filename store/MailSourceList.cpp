@@ -96,8 +96,9 @@ MailboxOpen OpenMailbox(const std::string& path) {
         }
         result.Kind = kind;
         result.Source = kind->Open(path, result.Why);
-        // A kind that looked closely and declined tells more than one that finds nothing.
-        if (result.Source && result.Source->Count() == 0 && !declined.empty()) {
+        // A kind that looked closely and declined tells more than one that finds nothing. (Only
+        // then are the messages counted: a kind may find them only when first asked.)
+        if (!declined.empty() && result.Source && result.Source->Count() == 0) {
             result.Source.reset();
             result.Why = declined;
         }

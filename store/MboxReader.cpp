@@ -317,22 +317,30 @@ bool CMboxReader::Adopt(const std::vector<Bounds>& known) {
     return true;
 }
 
-bool CMboxReader::IndexFrom(const std::vector<Bounds>& known, platform::CHash64* hash) {
+bool CMboxReader::IndexFrom(const std::vector<Bounds>& known, std::uint64_t knownSize,
+                            platform::CWideHash64* hash) {
     if (!m_fd.IsOpen() || !Prepare()) return false;
-    // The last known message is read again, from its separator line; one that is the file's
-    // first may have become a separator only by being first, so the file is then read whole.
-    if (!Fits(known)) return false;
-    if (known.size() < 2) return Scan(0, hash);
-    m_messages.assign(known.begin(), known.end() - 1);
-    const std::uint64_t from = known.back().from;
+    if (!Fits(known) || knownSize > m_size || (!known.empty() && known.back().end > knownSize))
+        return false;
+    // The file is read again from the separator line of the last known message whose
+    // separator line ended before the old end: that message's end depends on what follows it,
+    // and a line the old end cut short may read differently now that it goes on ("From a ...
+    // 2004" may be "From a ... 20045", no separator). One that is the file's first may have
+    // been a separator only by being first, so the file is then read whole.
+    std::size_t last = known.size();
+    while (last > 0 && known[last - 1].begin >= knownSize)
+        --last;
+    if (last < 2) return Scan(0, hash);
+    m_messages.assign(known.begin(), known.begin() + static_cast<std::ptrdiff_t>(last - 1));
+    const std::uint64_t from = known[last - 1].from;
     if (!Scan(from, hash)) return false;
     // What was known holds only when reading from there found a message there.
-    if (m_messages.size() >= known.size() && m_messages[known.size() - 1].from == from) return true;
+    if (m_messages.size() >= last && m_messages[last - 1].from == from) return true;
     m_messages.clear();
     return false;
 }
 
-bool CMboxReader::Scan(std::uint64_t start, platform::CHash64* hash) {
+bool CMboxReader::Scan(std::uint64_t start, platform::CWideHash64* hash) {
     const std::uint64_t size = m_size;
     LineScanner lines(m_fd.Get(), start, size, m_lineEnd);
     LineScanner::Piece piece;

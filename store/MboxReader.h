@@ -35,7 +35,7 @@
 #include "platform/FileHandle.h"
 
 namespace platform {
-class CHash64;
+class CWideHash64;
 }
 
 enum class MboxWrite {
@@ -62,14 +62,15 @@ public:
     // holds no messages until IndexFrom or Adopt.
     bool Open(const std::string& path, std::string* why = nullptr, bool index = true);
     void Close();
-    // Indexes the opened file, taking known as an index of the same bytes made before (the file
-    // may have grown since): the messages before the last of them stand, and the file is read
-    // on from where that one starts, for its end depends on what follows it. hash, when given,
-    // holds the file's first hash->Length() bytes (at least up to where reading starts) and is
-    // given the rest as it is read. False when the file could not be read to its end: the
+    // Indexes the opened file, taking known as an index of its first knownSize bytes made before
+    // (the file may have grown since): the messages before the last of them stand, and the file
+    // is read on from where that one starts, for its end depends on what follows it. hash, when
+    // given, holds the file's first hash->Length() bytes (at least up to where reading starts) and
+    // is given the rest as it is read. False when the file could not be read to its end: the
     // messages found stand, the one being read when it failed is given as unreadable; also when
     // known does not fit the file (nothing is then indexed).
-    bool IndexFrom(const std::vector<Bounds>& known, platform::CHash64* hash = nullptr);
+    bool IndexFrom(const std::vector<Bounds>& known, std::uint64_t knownSize,
+                   platform::CWideHash64* hash = nullptr);
     // Takes known as the index of the whole file as it is, without reading it: false, and no
     // messages, when it does not fit the file's size.
     bool Adopt(const std::vector<Bounds>& known);
@@ -99,7 +100,7 @@ private:
     // The file's size and line end, as indexing needs them.
     bool Prepare();
     bool Fits(const std::vector<Bounds>& known) const;
-    bool Scan(std::uint64_t from, platform::CHash64* hash);
+    bool Scan(std::uint64_t from, platform::CWideHash64* hash);
     bool Valid(int index) const { return index >= 0 && index < Count(); }
     void AppendLine(const char* data, std::size_t size, bool lineStart, std::string& out) const;
 

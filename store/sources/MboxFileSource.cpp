@@ -25,7 +25,7 @@ CMboxReader& MboxFileSource::Reader() const {
         m_indexed = true;
         // A file that cannot be read to its end keeps the messages before the damage, and the
         // one it hit is said to be unreadable when it is taken.
-        m_reader.IndexFrom({});
+        m_reader.IndexFrom({}, 0);
     }
     return m_reader;
 }
@@ -79,14 +79,16 @@ std::string MboxFileSource::MessageKey(int index) {
 //   message and appends others leaves a longer file, new times and changed bytes anywhere,
 //   which no sample of blocks is sure to see. The index is not built again from that part:
 //   the messages found in it stand (the file's index is remembered with the hash), and only
-//   the last of them and what follows are read.
+//   the last of them and what follows are read (CMboxReader::IndexFrom). A first run hashes
+//   the file as it indexes it, in the same read.
 // - A shorter file, a changed hash, or a stamp that is not one of these: the keys are not
 //   trusted and the file is read whole.
 // The stamp, with its fields separated by blanks:
 //   mbox2 SIZE HASH DEV INODE MTIME-NS CTIME-NS TRUSTED LINE-END COUNT [GAP,HEAD,LENGTH]...
 // one triple a message: the bytes since the end of the one before, its separator line, its text.
-// An older stamp of two fields ("SIZE HASH", the hash of the file's first SIZE bytes) is still
-// honoured, by a hash of that part and an index of the whole file.
+// HASH is a CWideHash64 of the file's first SIZE bytes. An older stamp of two fields ("SIZE
+// HASH", with a CHash64) is still honoured, by a hash of that part and an index of the whole
+// file.
 namespace {
 
 constexpr const char* kStampTag = "mbox2";
@@ -173,8 +175,8 @@ std::string StampText(const FileStamp& stamp) {
 }
 
 // The hash of the file's first length bytes; false when the file is shorter or unreadable.
-bool HashPrefix(int fd, std::uint64_t length, platform::CHash64& hash) {
-    std::vector<char> buffer(1 << 20);
+template <class Hash> bool HashPrefix(int fd, std::uint64_t length, Hash& hash) {
+    std::vector<char> buffer(256 * 1024);
     while (hash.Length() < length) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length - hash.Length()));
@@ -196,7 +198,7 @@ bool MboxFileSource::CheckStamp(const std::string& remembered, std::string& curr
     ::clock_gettime(CLOCK_REALTIME, &now);
     struct stat before {};
     if (fd < 0 || ::fstat(fd, &before) != 0) {
-        m_reader.IndexFrom({});
+        m_reader.IndexFrom({}, 0);
         return false;
     }
     FileStamp was;
@@ -215,20 +217,26 @@ bool MboxFileSource::CheckStamp(const std::string& remembered, std::string& curr
         return true;
     }
 
-    platform::CHash64 hash;
-    bool holds = known && was.size <= size && HashPrefix(fd, was.size, hash) &&
-                 hash.Value() == was.hash;
+    platform::CWideHash64 hash;
+    bool holds = known && was.size <= size;
+    if (holds && was.version == 1) {
+        platform::CHash64 old;
+        holds = HashPrefix(fd, was.size, old) && old.Value() == was.hash;
+    } else if (holds) {
+        holds = HashPrefix(fd, was.size, hash) && hash.Value() == was.hash;
+    }
     bool indexed = false;
     if (holds && was.version == 2) {
         // The part read before is as it was: its messages stand.
         if (was.size == size)
             indexed = m_reader.Adopt(was.index) && m_reader.LineEnd() == was.lineEnd;
         else
-            indexed = m_reader.IndexFrom(was.index, &hash) && m_reader.LineEnd() == was.lineEnd;
+            indexed =
+                m_reader.IndexFrom(was.index, was.size, &hash) && m_reader.LineEnd() == was.lineEnd;
     }
     if (!indexed) {
-        hash = platform::CHash64();
-        if (!m_reader.IndexFrom({}, &hash)) return false; // nothing is trusted, nor remembered
+        hash = platform::CWideHash64();
+        if (!m_reader.IndexFrom({}, 0, &hash)) return false; // nothing is trusted, nor remembered
     }
     struct stat after {};
     if (hash.Length() != m_reader.Size() || ::fstat(fd, &after) != 0) return false;
