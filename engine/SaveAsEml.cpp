@@ -10,13 +10,11 @@
 #include <unistd.h>
 
 #include "locale/Language.h"
-#include "oe/DbxScan.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/PathHelpers.h"
 #include "store/MailSourceList.h"
-#include "store/sources/DbxFileSource.h"
 
 namespace {
 
@@ -213,33 +211,34 @@ Saved SaveMessage(const std::string& destination, const std::string& baseName, W
 
 // Saves the messages the scan finds beyond the index's; numbers go on from first. False when
 // the user cancelled.
-bool SaveScannedMessages(CDbxMessageScan& scan, const std::string& sourcePath,
+bool SaveScannedMessages(ILostMessages& scan, const std::string& sourcePath,
                          const std::string& destination, int first, CProgressWindow& progress,
                          SaveEmlResult& result) {
     progress.SetTitleLine("Scanning " + sourcePath);
     progress.SetStatusLine("");
     progress.SetRange(0, 1000, 1);
-    bool whole = scan.Scan([&](std::uint64_t done, std::uint64_t total) {
+    bool whole = scan.Find([&](std::uint64_t done, std::uint64_t total) {
         progress.SetPos(total ? static_cast<int>(done * 1000 / total) : 0);
         return !progress.PumpAndCheckCancel(true);
     });
     if (!whole) return false;
     // The scan leaves out the messages the index reaches.
-    const int n = static_cast<int>(scan.StartCount());
+    const int n = scan.Count();
     progress.SetRange(0, n, 1);
     progress.SetPos(0);
-    std::uint32_t start = 0;
-    for (int k = 0; k < n && (start = scan.NextStart(start)) != 0; ++k) {
-        std::string subject = scan.ReadSubject(start);
+    std::uint64_t start = 0;
+    for (int k = 0; k < n && (start = scan.Next(start)) != 0; ++k) {
+        std::string subject = scan.Subject(start);
         const Saved saved = SaveMessage(
             destination, FormatIndexName(first + k, subject),
-            [&](int fd) { return ToMailTextWrite(scan.WriteText(start, fd)); }, result);
+            [&](int fd) { return scan.WriteText(start, fd); }, result);
         if (saved == Saved::Whole || saved == Saved::Cut) {
             ++result.savedFromScan;
         } else if (saved == Saved::AlreadyThere) {
             ++result.alreadyThere;
         } else if (saved == Saved::Unreadable || saved == Saved::Empty) {
-            TheErrorLog().Write("The message at position %u of the file breaks off", start);
+            TheErrorLog().Write("The message at position %llu of the file breaks off",
+                                static_cast<unsigned long long>(start));
             ++result.unreadable;
             result.failures.push_back(Tr(res::TextId::MessageBreaksOff, {std::to_string(start)}));
         }
@@ -267,12 +266,15 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
         return result;
     }
     // A .dbx file through its index, an mbox file or a folder of messages as they are.
-    std::unique_ptr<IMailSource> source = OpenMailbox(sourcePath).Source;
+    MailboxOpen opened = OpenMailbox(sourcePath);
+    std::unique_ptr<IMailSource> source = std::move(opened.Source);
     const bool indexed = source != nullptr;
-    // A damaged index keeps nothing from the scan; only a file that is no .dbx file at all does.
-    CDbxMessageScan scan;
+    // A damaged index keeps nothing from the scan; only a file its kind cannot search does.
+    std::unique_ptr<ILostMessages> lost;
     std::string why;
-    const bool scanning = recover && scan.Open(sourcePath, why);
+    if (recover && opened.Kind && opened.Kind->OpenLost)
+        lost = opened.Kind->OpenLost(sourcePath, why);
+    const bool scanning = lost != nullptr;
     if (!indexed && !scanning) {
         result.outcome = SaveEmlOutcome::OpenFailed;
         return result;
@@ -305,7 +307,7 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
     }
     source.reset();
     if (!cancelled && scanning)
-        cancelled = !SaveScannedMessages(scan, sourcePath, destination, n, progress, result);
+        cancelled = !SaveScannedMessages(*lost, sourcePath, destination, n, progress, result);
     if (cancelled) {
         ui.ShowMessage("Progress Cancelled");
         result.outcome = SaveEmlOutcome::Cancelled;

@@ -37,10 +37,11 @@ struct SaveEmlResult {
 };
 
 // Asks first, then saves the messages from the last index down to 0. sourcePath is the folder's
-// message file (or the folder), destination the folder the files go to. With recover the file is then scanned
-// for messages its index no longer reaches (oe/DbxScan.h), and each of those is saved too,
-// named after its "Subject" header and numbered on from the index's messages; a file whose
-// index cannot be read at all gives its messages from the scan alone.
+// message file (or the folder), destination the folder the files go to. With recover, a mailbox
+// whose kind keeps an index that can lose messages (MailSourceKind::OpenLost) is then searched
+// for the messages its index no longer reaches, and each of those is saved too, named after its
+// "Subject" header and numbered on from the index's messages; a file whose index cannot be read
+// at all gives its messages from the search alone.
 SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string& destination,
                                 IMessageBox& ui, CProgressWindow& progress, bool recover = false);
 

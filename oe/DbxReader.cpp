@@ -27,8 +27,14 @@ const char* const DbxErrorTexts[kDbxErrorCount] = {
 
 namespace {
 
-int g_lastError = kDbxOk;
-std::string g_openRefusal;
+// A failure of the reader, said as every reader says one.
+platform::Status DbxStatus(int code) {
+    using platform::StatusCode;
+    const StatusCode kind = code == kDbxOpenFailed        ? StatusCode::NotRecognised
+                            : code == kDbxIndexOutOfRange ? StatusCode::Missing
+                                                          : StatusCode::Damaged;
+    return {kind, DbxErrorTexts[code > 0 && code < kDbxErrorCount ? code : kDbxReadFailed]};
+}
 
 // Large enough that a message's blocks, which lie one after another in real files, are served
 // from memory; small enough that memory use does not depend on the file.
@@ -290,20 +296,7 @@ void DropRepeatedRecords(DbxStore& store) {
     store.itemCount = static_cast<std::int32_t>(table.size());
 }
 
-std::unique_ptr<DbxRecord> Fail(int code) {
-    g_lastError = code;
-    return nullptr;
-}
-
 } // namespace
-
-int GetDbxLastError() {
-    return g_lastError;
-}
-
-const std::string& GetDbxOpenRefusal() {
-    return g_openRefusal;
-}
 
 // ---- DbxFile ----
 
@@ -493,79 +486,73 @@ bool RereadDbxTextChain(DbxFile& file, const DbxBlockClaims& claims, std::uint32
 
 // ---- Lower layer ----
 
-std::unique_ptr<DbxStore> OpenDbxStore(const std::string& path) {
+platform::Result<std::unique_ptr<DbxStore>> OpenDbxStore(const std::string& path) {
     auto store = std::make_unique<DbxStore>();
-    store->file = DbxFile::Open(path, &g_openRefusal);
-    g_lastError = kDbxOpenFailed;
-    if (!store->file) return nullptr;
+    std::string refusal;
+    store->file = DbxFile::Open(path, &refusal);
+    if (!store->file) {
+        if (refusal.empty())
+            return platform::Status(platform::StatusCode::Missing, DbxErrorTexts[kDbxOpenFailed]);
+        return platform::Status(platform::StatusCode::Refused, refusal);
+    }
     DbxFile& file = *store->file;
 
     unsigned char sig[dbx::kSignatureSize];
-    if (!file.Read(0, sig, sizeof sig)) return nullptr;
+    if (!file.Read(0, sig, sizeof sig)) return DbxStatus(kDbxOpenFailed);
     std::uint32_t kindWord = Le32(sig + 4);
     if (Le32(sig) != dbx::kSignature0 || Le32(sig + 8) != dbx::kSignature2 ||
         Le32(sig + 12) != dbx::kSignature3)
-        return nullptr;
+        return DbxStatus(kDbxOpenFailed);
     if (kindWord == dbx::kSignatureMessages)
         store->kind = dbx::kKindMessage;
     else if (kindWord == dbx::kSignatureFolders)
         store->kind = dbx::kKindFolder;
     else
-        return nullptr;
+        return DbxStatus(kDbxOpenFailed);
 
     unsigned char word[4];
     if (!file.Read(dbx::kIndexPointerOffset, word, 4)) {
-        g_lastError = kDbxIndexPointerFailed;
-        return nullptr;
+        return DbxStatus(kDbxIndexPointerFailed);
     }
     std::uint32_t indexPointer = Le32(word);
     if (!file.Read(dbx::kItemCountOffset, word, 4)) {
-        g_lastError = kDbxItemCountFailed;
-        return nullptr;
+        return DbxStatus(kDbxItemCountFailed);
     }
     std::int32_t count = static_cast<std::int32_t>(Le32(word));
     if (count < 0) {
-        g_lastError = kDbxItemCountFailed;
-        return nullptr;
+        return DbxStatus(kDbxItemCountFailed);
     }
     store->itemCount = count;
     if (count == 0) { // an empty folder: there is no tree to walk
-        g_lastError = kDbxOk;
         return store;
     }
     // Every item needs an index entry somewhere in the file; refuse a count the file cannot
     // hold before allocating a table for it.
     if (std::uint64_t(count) > file.Size() / dbx::kNodeEntrySize) {
-        g_lastError = kDbxTooFewIndexes;
-        return nullptr;
+        return DbxStatus(kDbxTooFewIndexes);
     }
     store->indexTable.assign(std::size_t(count), 0);
     TreeWalk walk{file, store->indexTable, std::size_t(count), {}, 0,
                   file.Size() / dbx::kNodeHeaderSize};
     if (!WalkNode(walk, indexPointer, 0)) {
-        g_lastError = walk.code;
-        return nullptr;
+        return DbxStatus(walk.code);
     }
     if (walk.cursor != 0) {
-        g_lastError = kDbxTooFewIndexes;
-        return nullptr;
+        return DbxStatus(kDbxTooFewIndexes);
     }
     DropRepeatedRecords(*store);
-    g_lastError = kDbxOk;
     return store;
 }
 
 int CloseDbxStore(std::unique_ptr<DbxStore> store) {
-    if (!store || !store->file) {
-        g_lastError = kDbxOpenFailed;
-        return -1;
-    }
+    if (!store || !store->file) return -1;
     store.reset();
-    g_lastError = kDbxOk;
     return 0;
 }
 
-std::unique_ptr<DbxRecord> ReadDbxItem(DbxStore* store, std::int32_t index, int flags) {
+platform::Result<std::unique_ptr<DbxRecord>> ReadDbxItem(DbxStore* store, std::int32_t index,
+                                                         int flags) {
+    const auto Fail = [](int code) { return DbxStatus(code); };
     if (!store || !store->file) return Fail(kDbxOpenFailed);
     if (index < 0 || index >= store->itemCount) return Fail(kDbxIndexOutOfRange);
     DbxFile& file = *store->file;
@@ -616,7 +603,6 @@ std::unique_ptr<DbxRecord> ReadDbxItem(DbxStore* store, std::int32_t index, int 
         if (read != ChainRead::Whole) return Fail(kDbxReadFailed);
     }
     record->index = index;
-    g_lastError = kDbxOk;
     return record;
 }
 
@@ -630,10 +616,7 @@ int FreeDbxItem(std::unique_ptr<DbxRecord> record) {
 }
 
 DbxTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& message, int fd) {
-    if (!store.file) {
-        g_lastError = kDbxOpenFailed;
-        return DbxTextWrite::BrokenChain;
-    }
+    if (!store.file) return DbxTextWrite::BrokenChain;
     std::string pending;
     constexpr std::size_t kFlushAt = 256 * 1024;
     bool writeOk = true;
@@ -648,15 +631,8 @@ DbxTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& messag
                                       });
     if (writeOk && read == ChainRead::Whole && !pending.empty())
         writeOk = platform::WriteAll(fd, pending);
-    if (!writeOk) {
-        g_lastError = kDbxOk; // the file is sound; the destination is not
-        return DbxTextWrite::WriteFailed;
-    }
-    if (read != ChainRead::Whole) {
-        g_lastError = kDbxReadFailed;
-        return DbxTextWrite::BrokenChain;
-    }
-    g_lastError = kDbxOk;
+    if (!writeOk) return DbxTextWrite::WriteFailed; // the file is sound; the destination is not
+    if (read != ChainRead::Whole) return DbxTextWrite::BrokenChain;
     return DbxTextWrite::Written;
 }
 
@@ -674,10 +650,12 @@ CDbxMessage::CDbxMessage(std::unique_ptr<DbxMessageRecord> record) : CDbxItem(st
 CDbxFolderEntry::CDbxFolderEntry(std::unique_ptr<DbxFolderRecord> record)
     : CDbxItem(std::move(record)) {}
 
-int CDbxStoreFile::Open(const std::string& path) {
+platform::Status CDbxStoreFile::Open(const std::string& path) {
     Close();
-    m_store = OpenDbxStore(path);
-    return m_store ? 0 : 1;
+    platform::Result<std::unique_ptr<DbxStore>> opened = OpenDbxStore(path);
+    if (!opened) return opened.GetStatus();
+    m_store = opened.Take();
+    return {};
 }
 
 int CDbxStoreFile::Close() {
@@ -685,9 +663,10 @@ int CDbxStoreFile::Close() {
     return CloseDbxStore(std::move(m_store));
 }
 
-std::unique_ptr<CDbxItem> CDbxStoreFile::GetItem(std::int32_t index, int flags) {
-    std::unique_ptr<DbxRecord> record = ReadDbxItem(m_store.get(), index, flags);
-    if (!record) return nullptr;
+platform::Result<std::unique_ptr<CDbxItem>> CDbxStoreFile::GetItem(std::int32_t index, int flags) {
+    platform::Result<std::unique_ptr<DbxRecord>> read = ReadDbxItem(m_store.get(), index, flags);
+    if (!read) return read.GetStatus();
+    std::unique_ptr<DbxRecord> record = read.Take();
     if (record->kind == dbx::kKindFolder)
         return std::make_unique<CDbxFolderEntry>(
             std::unique_ptr<DbxFolderRecord>(static_cast<DbxFolderRecord*>(record.release())));
@@ -696,9 +675,6 @@ std::unique_ptr<CDbxItem> CDbxStoreFile::GetItem(std::int32_t index, int flags) 
 }
 
 DbxTextWrite CDbxStoreFile::WriteMessageText(const CDbxMessage& message, int fd) {
-    if (!m_store) {
-        g_lastError = kDbxOpenFailed;
-        return DbxTextWrite::BrokenChain;
-    }
+    if (!m_store) return DbxTextWrite::BrokenChain;
     return WriteDbxMessageText(*m_store, message.Record(), fd);
 }

@@ -6,17 +6,19 @@
 // text block chain are bounded, so any byte sequence gives a result code rather than a crash,
 // a hang or a huge allocation.
 //
-// Two layers: free functions over plain records, which keep a process-wide last-error code,
-// and the objects (CDbxStoreFile, CDbxMessage, CDbxFolderEntry) the rest of the program uses.
+// Two layers: free functions over plain records, and the objects (CDbxStoreFile, CDbxMessage,
+// CDbxFolderEntry) the rest of the program uses. What cannot be opened or read says why in its
+// Status (platform/Status.h), whose reason is one of the texts below.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/Status.h"
 #include "platform/Utf8.h"
 
-// The last-error codes and their texts.
+// Why a store or an item could not be read, and its text (a failed Status's reason).
 enum DbxError : int {
     kDbxOk = 0,
     kDbxOpenFailed = 1,
@@ -30,12 +32,6 @@ enum DbxError : int {
 };
 inline constexpr int kDbxErrorCount = 9;
 extern const char* const DbxErrorTexts[kDbxErrorCount];
-// The code the last lower-layer operation left; 0 after success.
-int GetDbxLastError();
-
-// Why the last OpenDbxStore did not open the file at all ("is a fifo, not a file"); empty when
-// it opened it or there was no such file.
-const std::string& GetDbxOpenRefusal();
 
 // Bit 0 of ReadDbxItem's flags: also read the message text into the record.
 inline constexpr int kDbxReadText = 1;
@@ -165,12 +161,14 @@ struct DbxFolderRecord : DbxRecord {
     std::uint32_t number81 = 0;
 };
 
-// None (code 1) for a file that is missing, unreadable or not a .dbx file; none with the
-// walk's code when its index tree is broken.
-std::unique_ptr<DbxStore> OpenDbxStore(const std::string& path);
+// None for a file that is missing, unreadable or not a .dbx file (the reason: why the file was
+// not opened, as "is a fifo, not a file", else kDbxOpenFailed's text); none with the walk's
+// text when its index tree is broken.
+platform::Result<std::unique_ptr<DbxStore>> OpenDbxStore(const std::string& path);
 // 0; -1 when there is nothing to close.
 int CloseDbxStore(std::unique_ptr<DbxStore> store);
-std::unique_ptr<DbxRecord> ReadDbxItem(DbxStore* store, std::int32_t index, int flags);
+platform::Result<std::unique_ptr<DbxRecord>> ReadDbxItem(DbxStore* store, std::int32_t index,
+                                                         int flags);
 // 0 when freed, 1 when given none.
 int FreeDbxItem(std::unique_ptr<DbxRecord> record);
 
@@ -179,8 +177,7 @@ enum class DbxTextWrite { Written, BrokenChain, WriteFailed };
 
 // Streams a message's text block chain to a file descriptor, so that neither a large file nor
 // a large message needs to be in memory. Bytes already written stay written when the chain
-// turns out broken, or enters a block an earlier message of the store took. Sets the
-// last-error code: 0, or 7 for a broken chain (or no text at all).
+// turns out broken, or enters a block an earlier message of the store took.
 DbxTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& message, int fd);
 
 // ---- The object layer ----
@@ -228,16 +225,16 @@ public:
     CDbxStoreFile(const CDbxStoreFile&) = delete;
     CDbxStoreFile& operator=(const CDbxStoreFile&) = delete;
 
-    // 0 on success, 1 on failure; a store already open is closed first.
-    int Open(const std::string& path);
+    // A store already open is closed first.
+    platform::Status Open(const std::string& path);
     // The result of CloseDbxStore, or 0 when none was open.
     int Close();
     bool IsOpen() const { return m_store != nullptr; }
     // 0 when no store is open.
     std::int32_t GetItemCount() const { return m_store ? m_store->itemCount : 0; }
     std::uint8_t GetKind() const { return m_store ? m_store->kind : 0; }
-    // A CDbxMessage or CDbxFolderEntry, or none when the item cannot be read.
-    std::unique_ptr<CDbxItem> GetItem(std::int32_t index, int flags);
+    // A CDbxMessage or CDbxFolderEntry, or why the item cannot be read.
+    platform::Result<std::unique_ptr<CDbxItem>> GetItem(std::int32_t index, int flags);
     // The message's text written to fd without holding it in memory.
     DbxTextWrite WriteMessageText(const CDbxMessage& message, int fd);
 

@@ -146,10 +146,10 @@ bool CDbxMessageScan::Scan(const std::function<bool(std::uint64_t, std::uint64_t
     std::size_t looked = 0;
     // The chains the index reaches take their blocks first, in the order the readers take
     // them, so that no message found here repeats or runs into one of them.
-    if (std::unique_ptr<DbxStore> store = OpenDbxStore(m_path)) {
+    if (std::unique_ptr<DbxStore> store = OpenDbxStore(m_path).Take()) {
         for (std::int32_t i = store->itemCount - 1; i >= 0; --i) {
             if (++looked % 4096 == 0 && !keepGoing(size / 2, size)) return false;
-            std::unique_ptr<DbxRecord> record = ReadDbxItem(store.get(), i, 0);
+            std::unique_ptr<DbxRecord> record = ReadDbxItem(store.get(), i, 0).Take();
             auto* message = dynamic_cast<DbxMessageRecord*>(record.get());
             if (message && message->textPosition != -1)
                 TakeDbxTextChain(*m_file, m_claims, static_cast<std::uint32_t>(message->textPosition), {});

@@ -8,11 +8,8 @@ bool ReadExpressFolders(const std::string& folderFile, std::vector<ExpressFolder
                         std::string& why) {
     folders.clear();
     CDbxStoreFile file;
-    if (file.Open(folderFile) != 0) {
-        int code = GetDbxLastError();
-        why = !GetDbxOpenRefusal().empty()   ? GetDbxOpenRefusal()
-              : code > 0 && code < kDbxErrorCount ? DbxErrorTexts[code]
-                                                  : "cannot be read";
+    if (platform::Status opened = file.Open(folderFile); !opened) {
+        why = opened.Reason();
         return false;
     }
     if (file.GetKind() != dbx::kKindFolder) {
@@ -20,7 +17,7 @@ bool ReadExpressFolders(const std::string& folderFile, std::vector<ExpressFolder
         return false;
     }
     for (std::int32_t i = 0; i < file.GetItemCount(); ++i) {
-        std::unique_ptr<CDbxItem> item = file.GetItem(i, 0);
+        std::unique_ptr<CDbxItem> item = file.GetItem(i, 0).Take();
         auto* entry = dynamic_cast<CDbxFolderEntry*>(item.get());
         if (!entry) continue;
         ExpressFolder f;

@@ -5,6 +5,7 @@
 // MailSourceKind and named once in the list of store/MailSourceList.cpp; the runs, the search,
 // save-eml and the wizard only ever see an IMailSource.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,27 @@ public:
     }
 };
 
+// The messages of a mailbox that its damaged index no longer reaches, found by reading the whole
+// file: the kinds whose files keep an index that can lose messages give them (OpenLost). Nothing
+// found is held in memory; a message is known by its place in the file.
+class ILostMessages {
+public:
+    virtual ~ILostMessages() = default;
+    // Reads the file for them. keepGoing(done, total) is asked now and then, done growing to
+    // total; the search stops, answering false, when it answers false.
+    virtual bool
+    Find(const std::function<bool(std::uint64_t done, std::uint64_t total)>& keepGoing) = 0;
+    // How many were found.
+    virtual int Count() const = 0;
+    // The place of the first one found after the place after (0: the first of all), in file
+    // order; 0 when there is none.
+    virtual std::uint64_t Next(std::uint64_t after) const = 0;
+    // Its "Subject" header, as UTF-8; empty when it has none.
+    virtual std::string Subject(std::uint64_t place) = 0;
+    // Its text to fd, once.
+    virtual MailTextWrite WriteText(std::uint64_t place, int fd) = 0;
+};
+
 // What recognition knows of a path before any kind looks at it. The first bytes of a file are
 // read once, for the kinds told by a signature.
 struct MailboxProbe {
@@ -87,6 +109,10 @@ struct MailSourceKind {
     // (FolderMailboxPath) go on past the file. False, with why, when the file cannot be read.
     bool (*ListFolders)(const std::string& file, std::vector<FolderRecord>& folders,
                         std::string& why) = nullptr;
+    // For a kind whose files keep an index that can lose messages (null for the others): the
+    // messages of a file it claimed that its index no longer reaches, to be found; none, with
+    // why, when the file cannot be searched. Asked also when its index could not be read.
+    std::unique_ptr<ILostMessages> (*OpenLost)(const std::string& path, std::string& why) = nullptr;
 };
 
 // What opening a mailbox gave: the source, or why there is none. Kind names the kind that took

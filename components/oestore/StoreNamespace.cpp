@@ -51,7 +51,7 @@ public:
         : m_folder(folder), m_file(std::move(file)) {
         if (!m_file) return;
         for (std::int32_t i = 0; i < m_file->GetItemCount(); ++i) {
-            std::unique_ptr<CDbxItem> item = m_file->GetItem(i, 0);
+            std::unique_ptr<CDbxItem> item = m_file->GetItem(i, 0).Take();
             auto* message = dynamic_cast<CDbxMessage*>(item.get());
             if (!message) continue;
             StoredMessage m;
@@ -181,7 +181,7 @@ private:
 
     // The message's text in an unnamed temporary file, read from its start; -1 on failure.
     int MessageTextFile(const StoredMessage& m) {
-        std::unique_ptr<CDbxItem> item = m_file->GetItem(m.index, 0);
+        std::unique_ptr<CDbxItem> item = m_file->GetItem(m.index, 0).Take();
         auto* message = dynamic_cast<CDbxMessage*>(item.get());
         if (!message) return -1;
         std::string pattern = platform::GetTempFolder() + "/TAKXXXXXX";
@@ -223,7 +223,7 @@ public:
         if (!folder.messageFile.empty()) {
             if (!IsPlainMessageFileName(folder.messageFile)) return platform::kE_INVALIDARG;
             file = std::make_unique<CDbxStoreFile>();
-            if (file->Open(platform::JoinPath(m_storeFolder, folder.messageFile)) != 0 ||
+            if (!file->Open(platform::JoinPath(m_storeFolder, folder.messageFile)) ||
                 file->GetKind() != 0)
                 return platform::kE_FAIL;
         }
@@ -237,7 +237,7 @@ public:
         DWORD count = 0;
         if (!folder.messageFile.empty() && IsPlainMessageFileName(folder.messageFile)) {
             CDbxStoreFile file;
-            if (file.Open(platform::JoinPath(m_storeFolder, folder.messageFile)) == 0 &&
+            if (file.Open(platform::JoinPath(m_storeFolder, folder.messageFile)) &&
                 file.GetKind() == 0)
                 count = static_cast<DWORD>(file.GetItemCount());
         }

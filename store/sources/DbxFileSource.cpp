@@ -18,18 +18,12 @@ std::time_t FileTimeToTime(std::uint64_t fileTime) {
 bool DbxFileSource::Open(const std::string& path, std::string* why) {
     Close();
     m_path = path;
-    if (m_store.Open(path) == 0) return true;
-    if (why) {
-        // The reader keeps why in its last error; it is read here, right after the call, and
-        // nowhere else.
-        const int code = GetDbxLastError();
-        *why =
-            !GetDbxOpenRefusal().empty()
-                ? GetDbxOpenRefusal()
-                : std::string("not a readable .dbx file (") +
-                      (code > 0 && code < kDbxErrorCount ? DbxErrorTexts[code] : "unknown error") +
-                      ")";
-    }
+    const platform::Status opened = m_store.Open(path);
+    if (opened) return true;
+    if (why)
+        *why = opened.Code() == platform::StatusCode::Refused
+                   ? opened.Reason()
+                   : "not a readable .dbx file (" + opened.Reason() + ")";
     return false;
 }
 
@@ -45,7 +39,7 @@ std::string DbxFileSource::Describe(int index) const {
 
 const CDbxMessage* DbxFileSource::Message(int index) {
     if (index != m_index) {
-        m_item = m_store.GetItem(index, 0);
+        m_item = m_store.GetItem(index, 0).Take();
         m_index = index;
     }
     return dynamic_cast<const CDbxMessage*>(m_item.get());
@@ -97,6 +91,21 @@ MailTextWrite ToMailTextWrite(DbxTextWrite written) {
     }
 }
 
+std::uint64_t DbxLostMessages::Next(std::uint64_t after) const {
+    // Chains start inside the file, whose positions a .dbx file keeps in 32 bits.
+    return after > UINT32_MAX ? 0 : m_scan.NextStart(static_cast<std::uint32_t>(after));
+}
+
+std::string DbxLostMessages::Subject(std::uint64_t place) {
+    return place > UINT32_MAX ? std::string()
+                              : m_scan.ReadSubject(static_cast<std::uint32_t>(place));
+}
+
+MailTextWrite DbxLostMessages::WriteText(std::uint64_t place, int fd) {
+    if (place > UINT32_MAX) return MailTextWrite::Unreadable;
+    return ToMailTextWrite(m_scan.WriteText(static_cast<std::uint32_t>(place), fd));
+}
+
 namespace {
 
 bool IsDbxFile(const MailboxProbe& probe, std::string&) {
@@ -112,6 +121,13 @@ std::unique_ptr<IMailSource> OpenDbxFile(const std::string& path, std::string& w
     return source;
 }
 
+std::unique_ptr<ILostMessages> OpenDbxLost(const std::string& path, std::string& why) {
+    auto lost = std::make_unique<DbxLostMessages>();
+    if (!lost->Open(path, why)) return nullptr;
+    return lost;
+}
+
 } // namespace
 
-const MailSourceKind kDbxFileKind{"a .dbx file", false, IsDbxFile, OpenDbxFile};
+const MailSourceKind kDbxFileKind{"a .dbx file", false,   IsDbxFile,  OpenDbxFile,
+                                  nullptr,       nullptr, OpenDbxLost};

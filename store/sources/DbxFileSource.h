@@ -7,6 +7,7 @@
 #include <string>
 
 #include "oe/DbxReader.h"
+#include "oe/DbxScan.h"
 #include "store/MailSource.h"
 
 class DbxFileSource : public IMailSource {
@@ -33,6 +34,24 @@ private:
     // The last message read, so its header and its text cost one item read.
     int m_index = -1;
     std::unique_ptr<CDbxItem> m_item;
+};
+
+// The messages of a .dbx message file its index no longer reaches, found by a scan of the whole
+// file (oe/DbxScan.h); a message's place is the first block of its text chain.
+class DbxLostMessages : public ILostMessages {
+public:
+    // False when the file cannot be opened or is not a .dbx message file; why says which.
+    bool Open(const std::string& path, std::string& why) { return m_scan.Open(path, why); }
+    bool Find(const std::function<bool(std::uint64_t, std::uint64_t)>& keepGoing) override {
+        return m_scan.Scan(keepGoing);
+    }
+    int Count() const override { return static_cast<int>(m_scan.StartCount()); }
+    std::uint64_t Next(std::uint64_t after) const override;
+    std::string Subject(std::uint64_t place) override;
+    MailTextWrite WriteText(std::uint64_t place, int fd) override;
+
+private:
+    CDbxMessageScan m_scan;
 };
 
 // What a .dbx file's text chain gave, said as any mailbox says it.

@@ -39,8 +39,13 @@ protected:
     int m_files = 0;
 };
 
+// Why a store or an item could not be read; empty when it could.
+std::string Why(const platform::Status& status) {
+    return status ? std::string() : status.Reason();
+}
+
 std::unique_ptr<CDbxMessage> GetMessage(CDbxStoreFile& store, int index, int flags) {
-    std::unique_ptr<CDbxItem> item = store.GetItem(index, flags);
+    std::unique_ptr<CDbxItem> item = store.GetItem(index, flags).Take();
     if (!item) return nullptr;
     EXPECT_EQ(item->GetKind(), dbx::kKindMessage);
     return std::unique_ptr<CDbxMessage>(static_cast<CDbxMessage*>(item.release()));
@@ -67,12 +72,11 @@ TEST_P(DbxRoundTrip, EveryMessageComesBackAtItsIndex) {
     std::string path = Save(BuildDbxMessageFile(messages, options));
 
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0) << GetDbxLastError();
-    EXPECT_EQ(GetDbxLastError(), 0);
+    ASSERT_EQ(Why(store.Open(path)), "");
     ASSERT_EQ(store.GetItemCount(), shape.count);
     for (int i = shape.count - 1; i >= 0; --i) {
         auto m = GetMessage(store, i, kDbxReadText);
-        ASSERT_TRUE(m) << "index " << i << " code " << GetDbxLastError();
+        ASSERT_TRUE(m) << "index " << i;
         EXPECT_EQ(m->GetIndex(), i);
         EXPECT_EQ(m->GetSubject(), messages[i].subject);
         EXPECT_EQ(m->GetSender(), messages[i].sender);
@@ -94,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, DbxRoundTrip,
 TEST_F(DbxReaderTest, FlagsDecideWhetherTheTextIsRead) {
     std::string path = Save(BuildDbxMessageFile(SampleMessages(2)));
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0);
+    ASSERT_EQ(Why(store.Open(path)), "");
     auto without = GetMessage(store, 1, 0);
     ASSERT_TRUE(without);
     EXPECT_TRUE(without->GetMessageText().empty());
@@ -108,7 +112,7 @@ TEST_F(DbxReaderTest, StreamedTextEqualsTheTextInMemory) {
     std::vector<DbxTestMessage> messages = SampleMessages(3, 200000);
     std::string path = Save(BuildDbxMessageFile(messages));
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0);
+    ASSERT_EQ(Why(store.Open(path)), "");
     for (int i = 0; i < 3; ++i) {
         auto m = GetMessage(store, i, 0);
         ASSERT_TRUE(m);
@@ -124,12 +128,11 @@ TEST_F(DbxReaderTest, StreamedTextEqualsTheTextInMemory) {
 TEST_F(DbxReaderTest, FailedWriteIsNotABrokenStore) {
     std::string path = Save(BuildDbxMessageFile(SampleMessages(1)));
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0);
+    ASSERT_EQ(Why(store.Open(path)), "");
     auto m = GetMessage(store, 0, 0);
     ASSERT_TRUE(m);
     int fd = open(path.c_str(), O_RDONLY);
     EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::WriteFailed);
-    EXPECT_EQ(GetDbxLastError(), kDbxOk);
     close(fd);
 }
 
@@ -138,11 +141,11 @@ TEST_F(DbxReaderTest, FolderFileGivesFolderEntries) {
                                           {"Sent Items", "Sent Items.dbx", 3, 4}};
     std::string path = Save(BuildDbxFolderFile(folders));
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0);
+    ASSERT_EQ(Why(store.Open(path)), "");
     EXPECT_EQ(store.GetKind(), dbx::kKindFolder);
     ASSERT_EQ(store.GetItemCount(), 2);
     for (int i = 0; i < 2; ++i) {
-        std::unique_ptr<CDbxItem> item = store.GetItem(i, kDbxReadText);
+        std::unique_ptr<CDbxItem> item = store.GetItem(i, kDbxReadText).Take();
         ASSERT_TRUE(item);
         ASSERT_EQ(item->GetKind(), dbx::kKindFolder);
         const DbxFolderRecord& r = static_cast<CDbxFolderEntry&>(*item).Record();
@@ -159,23 +162,22 @@ TEST_F(DbxReaderTest, EmptyFolderOpensWithoutReadingANode) {
     options.indexPointer = 0;
     std::string path = Save(BuildDbxMessageFile({}, options));
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0);
+    ASSERT_EQ(Why(store.Open(path)), "");
     EXPECT_EQ(store.GetItemCount(), 0);
-    EXPECT_FALSE(store.GetItem(0, 0));
-    EXPECT_EQ(GetDbxLastError(), kDbxIndexOutOfRange);
+    EXPECT_EQ(Why(store.GetItem(0, 0).GetStatus()), DbxErrorTexts[kDbxIndexOutOfRange]);
 }
 
 TEST_F(DbxReaderTest, IndexOutsideTheTableIsRefused) {
     std::string path = Save(BuildDbxMessageFile(SampleMessages(3)));
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0);
+    ASSERT_EQ(Why(store.Open(path)), "");
     for (int index : {-1, 3, INT32_MIN, INT32_MAX}) {
-        EXPECT_FALSE(store.GetItem(index, kDbxReadText)) << index;
-        EXPECT_EQ(GetDbxLastError(), kDbxIndexOutOfRange) << index;
+        EXPECT_EQ(Why(store.GetItem(index, kDbxReadText).GetStatus()),
+                  DbxErrorTexts[kDbxIndexOutOfRange])
+            << index;
     }
     store.Close();
-    EXPECT_FALSE(store.GetItem(0, 0));
-    EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
+    EXPECT_EQ(Why(store.GetItem(0, 0).GetStatus()), DbxErrorTexts[kDbxOpenFailed]);
 }
 
 // Files that must not open, and the code each leaves.
@@ -192,8 +194,7 @@ TEST_P(DbxBrokenStore, IsRefusedWithItsCode) {
     GetParam().change(options);
     std::string path = Save(BuildDbxMessageFile(SampleMessages(20), options));
     CDbxStoreFile store;
-    EXPECT_EQ(store.Open(path), 1);
-    EXPECT_EQ(GetDbxLastError(), GetParam().code);
+    EXPECT_EQ(Why(store.Open(path)), DbxErrorTexts[GetParam().code]);
     EXPECT_EQ(store.GetItemCount(), 0);
 }
 
@@ -232,8 +233,7 @@ TEST_F(DbxReaderTest, TreeCutOffInsideANodeFailsTheWalk) {
     std::string bytes = BuildDbxMessageFile(SampleMessages(20));
     std::string path = Save(bytes.substr(0, bytes.size() - 5));
     CDbxStoreFile store;
-    EXPECT_EQ(store.Open(path), 1);
-    EXPECT_EQ(GetDbxLastError(), kDbxIndexPointerFailed);
+    EXPECT_EQ(Why(store.Open(path)), DbxErrorTexts[kDbxIndexPointerFailed]);
 }
 
 TEST_F(DbxReaderTest, ModeratelyDeepTreeStillOpens) {
@@ -242,32 +242,28 @@ TEST_F(DbxReaderTest, ModeratelyDeepTreeStillOpens) {
     options.entriesPerNode = 1;
     std::string path = Save(BuildDbxMessageFile(SampleMessages(30), options));
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0) << GetDbxLastError();
+    ASSERT_EQ(Why(store.Open(path)), "");
     EXPECT_EQ(store.GetItemCount(), 30);
 }
 
 TEST_F(DbxReaderTest, FilesThatAreNotStores) {
     CDbxStoreFile store;
-    EXPECT_EQ(store.Open(dir / "missing.dbx"), 1);
-    EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
+    EXPECT_EQ(Why(store.Open(dir / "missing.dbx")), DbxErrorTexts[kDbxOpenFailed]);
     // Neither a folder nor a fifo or a device is opened for reading: a fifo would wait for a
     // writer for ever.
     std::string fifo = dir / "fifo.dbx";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     alarm(20);
     for (const std::string& path : {dir.path(), fifo, std::string("/dev/zero")}) {
-        EXPECT_EQ(store.Open(path), 1) << path;
-        EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed) << path;
+        EXPECT_EQ(store.Open(path).Code(), platform::StatusCode::Refused) << path;
     }
     alarm(0);
     for (std::string bytes : {std::string(), std::string(10, '\xCF'), std::string(5000, '\0')}) {
-        EXPECT_EQ(store.Open(Save(bytes)), 1);
-        EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
+        EXPECT_EQ(Why(store.Open(Save(bytes))), DbxErrorTexts[kDbxOpenFailed]);
     }
     // The signature alone, without room for the header words behind it.
     std::string good = BuildDbxMessageFile(SampleMessages(1));
-    EXPECT_EQ(store.Open(Save(good.substr(0, 0x80))), 1);
-    EXPECT_EQ(GetDbxLastError(), kDbxIndexPointerFailed);
+    EXPECT_EQ(Why(store.Open(Save(good.substr(0, 0x80)))), DbxErrorTexts[kDbxIndexPointerFailed]);
 }
 
 // Items that the store lists but that cannot be read; the others stay readable.
@@ -285,10 +281,9 @@ TEST_P(DbxBrokenItem, FailsWithCode7AndSparesTheOthers) {
     GetParam().change(options, messages);
     std::string path = Save(BuildDbxMessageFile(messages, options));
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0);
-    EXPECT_FALSE(store.GetItem(2, kDbxReadText));
-    EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
-    EXPECT_EQ(store.GetItem(2, 0) == nullptr, GetParam().failsWithoutText);
+    ASSERT_EQ(Why(store.Open(path)), "");
+    EXPECT_EQ(Why(store.GetItem(2, kDbxReadText).GetStatus()), DbxErrorTexts[kDbxReadFailed]);
+    EXPECT_EQ(!store.GetItem(2, 0), GetParam().failsWithoutText);
     for (int other : {0, 1, 3}) {
         auto m = GetMessage(store, other, kDbxReadText);
         ASSERT_TRUE(m) << other;
@@ -320,7 +315,7 @@ TEST_F(DbxReaderTest, BlockLongerThanTheRestOfTheFileFails) {
     std::int32_t textPos;
     {
         CDbxStoreFile store;
-        ASSERT_EQ(store.Open(path), 0);
+        ASSERT_EQ(Why(store.Open(path)), "");
         auto m = GetMessage(store, 0, 0);
         ASSERT_TRUE(m);
         textPos = m->GetTextPosition();
@@ -329,14 +324,12 @@ TEST_F(DbxReaderTest, BlockLongerThanTheRestOfTheFileFails) {
     bytes[textPos + dbx::kBlockLengthOffset + 1] = '\xFF';
     path = Save(bytes);
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0);
-    EXPECT_FALSE(store.GetItem(0, kDbxReadText));
-    EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
+    ASSERT_EQ(Why(store.Open(path)), "");
+    EXPECT_EQ(Why(store.GetItem(0, kDbxReadText).GetStatus()), DbxErrorTexts[kDbxReadFailed]);
     auto m = GetMessage(store, 0, 0);
     ASSERT_TRUE(m);
     int fd = open((dir / "out").c_str(), O_CREAT | O_WRONLY, 0600);
     EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::BrokenChain);
-    EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
     close(fd);
 }
 
@@ -348,7 +341,7 @@ TEST_F(DbxReaderTest, ChainLongerThanTheFileFails) {
     std::int32_t textPos;
     {
         CDbxStoreFile store;
-        ASSERT_EQ(store.Open(Save(bytes)), 0);
+        ASSERT_EQ(Why(store.Open(Save(bytes))), "");
         auto m = GetMessage(store, 0, 0);
         ASSERT_TRUE(m);
         textPos = m->GetTextPosition();
@@ -369,9 +362,8 @@ TEST_F(DbxReaderTest, ChainLongerThanTheFileFails) {
     }
     put32(textPos + dbx::kBlockNextOffset, static_cast<std::uint32_t>(first));
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(Save(bytes)), 0);
-    EXPECT_FALSE(store.GetItem(0, kDbxReadText));
-    EXPECT_EQ(GetDbxLastError(), kDbxReadFailed);
+    ASSERT_EQ(Why(store.Open(Save(bytes))), "");
+    EXPECT_EQ(Why(store.GetItem(0, kDbxReadText).GetStatus()), DbxErrorTexts[kDbxReadFailed]);
 }
 
 // A block belongs to the first message that reads it. Here every message leads into its own
@@ -384,7 +376,7 @@ TEST_F(DbxReaderTest, OverlappingBlocksBelongToOneMessage) {
     std::vector<std::int32_t> textPos;
     {
         CDbxStoreFile store;
-        ASSERT_EQ(store.Open(Save(bytes)), 0);
+        ASSERT_EQ(Why(store.Open(Save(bytes))), "");
         for (int i = 0; i < 8; ++i) textPos.push_back(GetMessage(store, i, 0)->GetTextPosition());
     }
     auto put32 = [&](std::size_t at, std::uint32_t v) {
@@ -402,7 +394,7 @@ TEST_F(DbxReaderTest, OverlappingBlocksBelongToOneMessage) {
     }
     std::string path = Save(bytes);
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0);
+    ASSERT_EQ(Why(store.Open(path)), "");
     std::uint64_t total = 0;
     std::vector<DbxTextWrite> results;
     for (int round = 0; round < 2; ++round) {
@@ -427,11 +419,11 @@ TEST_F(DbxReaderTest, OverlappingBlocksBelongToOneMessage) {
 
 TEST_F(DbxReaderTest, LowerLayerCloseAndFree) {
     EXPECT_EQ(CloseDbxStore(nullptr), -1);
-    EXPECT_EQ(GetDbxLastError(), kDbxOpenFailed);
     EXPECT_EQ(FreeDbxItem(nullptr), 1);
-    std::unique_ptr<DbxStore> store = OpenDbxStore(Save(BuildDbxMessageFile(SampleMessages(1))));
+    std::unique_ptr<DbxStore> store =
+        OpenDbxStore(Save(BuildDbxMessageFile(SampleMessages(1)))).Take();
     ASSERT_TRUE(store);
-    std::unique_ptr<DbxRecord> record = ReadDbxItem(store.get(), 0, 0);
+    std::unique_ptr<DbxRecord> record = ReadDbxItem(store.get(), 0, 0).Take();
     ASSERT_TRUE(record);
     EXPECT_EQ(FreeDbxItem(std::move(record)), 0);
     EXPECT_EQ(CloseDbxStore(std::move(store)), 0);
@@ -442,11 +434,11 @@ TEST(DbxCorpus, EveryMessageOfTheRealStoreReads) {
     std::string path = std::string(KESTREL_SHARED_DIR) + "/corpus/dbx/iped-test_OutlookDBX.dbx";
     REQUIRE_SHARED_FILE(path);
     CDbxStoreFile store;
-    ASSERT_EQ(store.Open(path), 0) << GetDbxLastError();
+    ASSERT_EQ(Why(store.Open(path)), "");
     ASSERT_GT(store.GetItemCount(), 0);
     for (int i = store.GetItemCount() - 1; i >= 0; --i) {
         auto m = GetMessage(store, i, kDbxReadText);
-        ASSERT_TRUE(m) << i << " code " << GetDbxLastError();
+        ASSERT_TRUE(m) << i;
         EXPECT_NE(m->GetMessageText().find("Subject:"), std::string::npos) << i;
     }
 }

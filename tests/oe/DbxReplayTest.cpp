@@ -31,15 +31,15 @@ TEST(DbxReplay, EveryKeptInputReadsConsistently) {
     for (const std::string& path : files) {
         SCOPED_TRACE(path);
         CDbxStoreFile store;
-        if (store.Open(path) != 0) {
-            EXPECT_GE(GetDbxLastError(), 1);
-            EXPECT_LE(GetDbxLastError(), 7);
+        if (platform::Status opened = store.Open(path); !opened) {
+            EXPECT_FALSE(opened.Reason().empty());
             continue;
         }
         for (int i = store.GetItemCount() - 1; i >= 0; --i) {
-            std::unique_ptr<CDbxItem> bare = store.GetItem(i, 0);
-            std::unique_ptr<CDbxItem> full = store.GetItem(i, kDbxReadText);
-            EXPECT_LE(GetDbxLastError(), 7);
+            std::unique_ptr<CDbxItem> bare = store.GetItem(i, 0).Take();
+            platform::Result<std::unique_ptr<CDbxItem>> read = store.GetItem(i, kDbxReadText);
+            EXPECT_TRUE(read || !read.GetStatus().Reason().empty());
+            std::unique_ptr<CDbxItem> full = read.Take();
             if (!full || full->GetKind() != 0) continue;
             ASSERT_TRUE(bare) << i; // what reads with its text reads without it
             std::string out = dir / "text";

@@ -101,9 +101,9 @@ TEST(DbxScan, ChainsFoundAndWhatTheyGive) {
         TempDir dir;
         ASSERT_TRUE(WriteBytes(dir / "s.dbx", store));
         CDbxStoreFile file;
-        ASSERT_EQ(file.Open(dir / "s.dbx"), 0);
+        ASSERT_TRUE(file.Open(dir / "s.dbx"));
         indexedText = static_cast<std::uint32_t>(
-            static_cast<CDbxMessage&>(*file.GetItem(0, 0)).GetTextPosition());
+            static_cast<CDbxMessage&>(*file.GetItem(0, 0).Value()).GetTextPosition());
     }
     const std::string inner = "From: x\r\n" + std::string(30, '-');
     const auto lostAt = static_cast<std::uint32_t>((store.size() + 0x100) & ~std::size_t(3));
