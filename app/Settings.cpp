@@ -90,6 +90,11 @@ void LoadSettings(AppSettings& settings, const std::string& fileName) {
     settings.ToolBarPlace = platform::Trim(ini.GetValue(kWindow, "ToolBar"));
     settings.ToolBarX = ini.GetValueInt(kWindow, "ToolBarX");
     settings.ToolBarY = ini.GetValueInt(kWindow, "ToolBarY");
+    settings.HelpX = ini.GetValueInt(kWindow, "HelpX");
+    settings.HelpY = ini.GetValueInt(kWindow, "HelpY");
+    settings.HelpWidth = std::max(0, ini.GetValueInt(kWindow, "HelpWidth"));
+    settings.HelpHeight = std::max(0, ini.GetValueInt(kWindow, "HelpHeight"));
+    settings.HelpTopics = ini.GetValue(kWindow, "HelpTopics");
     if (settings.HTMLItemNumber == 0) {
         for (const NumberField& f : kNumbers)
             settings.*f.field = f.defaultValue;
@@ -127,6 +132,13 @@ void SaveSettings(AppSettings& settings, const std::string& fileName) {
     }
     for (const NumberField& f : kWindowNumbers)
         if (settings.*f.field > 0) ini.SetValueInt(kWindow, f.name, settings.*f.field, true);
+    if (settings.HelpWidth > 0 && settings.HelpHeight > 0) {
+        ini.SetValueInt(kWindow, "HelpX", settings.HelpX, true);
+        ini.SetValueInt(kWindow, "HelpY", settings.HelpY, true);
+        ini.SetValueInt(kWindow, "HelpWidth", settings.HelpWidth, true);
+        ini.SetValueInt(kWindow, "HelpHeight", settings.HelpHeight, true);
+        ini.SetValue(kWindow, "HelpTopics", settings.HelpTopics, true);
+    }
     // A value the file cannot hold (a line break in a path) is left out rather than let it
     // start a line of its own; it reads back as empty.
     if (!ini.Save())

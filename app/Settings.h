@@ -29,6 +29,14 @@ struct AppSettings {
     // them (the file list takes the rest); 0 until the window has been closed once.
     int FolderPaneWidth = 0;
     int TreePaneWidth = 0;
+    // "Window": where the help viewer was when it was last closed (its width 0 until then), and
+    // the topics of its contents the user left open, each by its path of titles ("/Book/Topic"),
+    // separated by "|".
+    int HelpX = 0;
+    int HelpY = 0;
+    int HelpWidth = 0;
+    int HelpHeight = 0;
+    std::string HelpTopics;
 };
 
 // The process-wide record every part of the program reads and updates.

@@ -2,14 +2,17 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 
+#include <wx/display.h>
 #include <wx/frame.h>
 #include <wx/html/helpctrl.h>
 #include <wx/log.h>
 #include <wx/treectrl.h>
 
 #include "app/DesktopCommands.h"
+#include "app/Settings.h"
 #include "gui/DesktopUi.h"
 #include "gui/DialogWindows.h"
 #include "gui/WxText.h"
@@ -22,16 +25,6 @@ std::unique_ptr<wxHtmlHelpController>& Controller() {
     return controller;
 }
 
-// Where the viewer was when it was last closed, and which topics of its contents were open.
-struct ViewerPlace {
-    bool known = false;
-    wxRect rect;
-    std::set<wxString> expanded; // topics by their path of titles
-};
-ViewerPlace& LastPlace() {
-    static ViewerPlace place;
-    return place;
-}
 wxFrame*& SeenFrame() {
     static wxFrame* frame = nullptr;
     return frame;
@@ -59,30 +52,63 @@ void ForEachTopic(wxTreeCtrl& tree, const std::function<void(wxTreeItemId, const
     if (tree.GetRootItem().IsOk()) walk(tree.GetRootItem(), wxString());
 }
 
+// Where the viewer was when it was last closed and which topics of its contents were open, in
+// the settings, so the next run finds them too.
+constexpr char kTopicSeparator = '|';
+
 void Remember(wxFrame& frame) {
-    ViewerPlace& place = LastPlace();
-    place.known = true;
-    place.rect = frame.GetScreenRect();
-    place.expanded.clear();
+    AppSettings& settings = TheSettings();
+    const wxRect rect = frame.GetScreenRect();
+    settings.HelpX = rect.x;
+    settings.HelpY = rect.y;
+    settings.HelpWidth = rect.width;
+    settings.HelpHeight = rect.height;
+    settings.HelpTopics.clear();
     if (wxTreeCtrl* contents = FindContents(&frame))
         ForEachTopic(*contents, [&](wxTreeItemId item, const wxString& path) {
             if (contents->ItemHasChildren(item) && contents->IsExpanded(item))
-                place.expanded.insert(path);
+                settings.HelpTopics +=
+                    (settings.HelpTopics.empty() ? "" : std::string(1, kTopicSeparator)) +
+                    Utf8(path);
         });
+}
+
+std::set<wxString> RememberedTopics() {
+    std::set<wxString> topics;
+    const std::string& all = TheSettings().HelpTopics;
+    for (size_t start = 0; start < all.size();) {
+        size_t end = all.find(kTopicSeparator, start);
+        if (end == std::string::npos) end = all.size();
+        if (end > start) topics.insert(Wx(all.substr(start, end - start)));
+        start = end + 1;
+    }
+    return topics;
+}
+
+// The remembered place, when there is one and it is on a screen of this run.
+std::optional<wxRect> RememberedPlace() {
+    const AppSettings& s = TheSettings();
+    if (s.HelpWidth <= 0 || s.HelpHeight <= 0) return std::nullopt;
+    wxRect rect(s.HelpX, s.HelpY, s.HelpWidth, s.HelpHeight);
+    if (wxDisplay::GetFromPoint(rect.GetTopLeft() + wxPoint(40, 20)) == wxNOT_FOUND)
+        return std::nullopt;
+    return rect;
 }
 
 // A new viewer window: where the last one was, with its topics as they were left; the first
 // one over the main window, large enough for pages written for a reading width, every topic
 // in view.
 void Arrange(wxFrame& frame) {
-    const ViewerPlace& place = LastPlace();
     wxTreeCtrl* contents = FindContents(&frame);
-    if (place.known) {
-        frame.SetSize(place.rect);
+    if (std::optional<wxRect> rect = RememberedPlace()) {
+        frame.SetSize(*rect);
+        const std::set<wxString> expanded = RememberedTopics();
         if (contents)
             ForEachTopic(*contents, [&](wxTreeItemId item, const wxString& path) {
-                if (place.expanded.count(path)) contents->Expand(item);
-                else if (contents->ItemHasChildren(item)) contents->Collapse(item);
+                if (expanded.count(path))
+                    contents->Expand(item);
+                else if (contents->ItemHasChildren(item))
+                    contents->Collapse(item);
             });
     } else {
         frame.SetSize(frame.FromDIP(wxSize(900, 680)));
@@ -137,6 +163,8 @@ wxHtmlHelpController* GetHelpController() {
 }
 
 void CloseHelp() {
+    // The viewer's window is destroyed without a close event: its place is noted here.
+    if (SeenFrame()) Remember(*SeenFrame());
     if (auto& controller = Controller()) {
         controller->Quit();
         controller.reset();

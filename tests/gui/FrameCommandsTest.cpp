@@ -26,6 +26,7 @@
 #include "gui/AboutDialog.h"
 #include "gui/ExpressFolderView.h"
 #include "gui/ExtractOptionSheet.h"
+#include "gui/ExtractionWizard.h"
 #include "gui/FolderBrowser.h"
 #include "gui/HelpViewer.h"
 #include "gui/IdentityDialog.h"
@@ -33,9 +34,9 @@
 #include "gui/LinkStatic.h"
 #include "gui/OEMessageDialog.h"
 #include "gui/SearchMailDialog.h"
-#include "gui/WizardDialog.h"
-#include "gui/ExtractionWizard.h"
 #include "gui/ShellListView.h"
+#include "gui/WizardDialog.h"
+#include "locale/ProfileFile.h"
 #include "res/Resource.h"
 #include "store/StoreDiscovery.h"
 
@@ -520,9 +521,31 @@ TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
     contents = FindTree(viewer);
     book = contents->GetFirstChild(contents->GetRootItem(), cookie);
     EXPECT_FALSE(contents->IsExpanded(book));
-    // The viewer goes with the main window.
+    // The viewer goes with the main window; the next run opens it where it was left, as it was.
+    viewer->SetSize(60, 50, 720, 520);
+    ASSERT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == wxRect(60, 50, 720, 520); }));
     CloseFrame();
     EXPECT_EQ(GetHelpController(), nullptr);
+    EXPECT_EQ(profile::GetInt(SettingsFile(), "Window", "HelpWidth", 0), 720);
+    TheSettings() = AppSettings{};
+    frame = Start();
+    PostCommand(frame, res::ID_HELP_TOPICS);
+    viewer = GetHelpController()->GetFrame();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == wxRect(60, 50, 720, 520); }))
+        << viewer->GetScreenRect().x << "," << viewer->GetScreenRect().y;
+    contents = FindTree(viewer);
+    book = contents->GetFirstChild(contents->GetRootItem(), cookie);
+    EXPECT_FALSE(contents->IsExpanded(book));
+    contents->Expand(book);
+    CloseFrame();
+    TheSettings() = AppSettings{};
+    frame = Start();
+    PostCommand(frame, res::ID_HELP_TOPICS);
+    contents = FindTree(GetHelpController()->GetFrame());
+    book = contents->GetFirstChild(contents->GetRootItem(), cookie);
+    EXPECT_TRUE(contents->IsExpanded(book));
+    CloseFrame();
 
     SetHelpBookFolder(dir / "no help here");
     frame = Start();
