@@ -151,14 +151,11 @@ void CExpressFolderView::BuildPanes() {
     sizer->Add(m_outlookBar, 0, wxEXPAND);
     auto* titleBar = new wxPanel(this, wxID_ANY);
     titleBar->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW));
-    const wxString title = WxTr(res::TextId::FolderPaneTitle);
-    m_paneTitle = new wxStaticText(titleBar, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
-                                   wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
-    m_paneTitle->SetToolTip(title);
+    m_paneTitle = new wxStaticText(titleBar, wxID_ANY, wxEmptyString, wxDefaultPosition,
+                                   wxDefaultSize, wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
     m_paneTitle->SetForegroundColour(*wxWHITE);
     m_paneTitle->SetFont(m_paneTitle->GetFont().Bold());
-    // The pane asks for room for its whole title; narrowed by the user, it ends in an ellipsis.
-    m_paneTitle->SetMinSize(wxSize(m_paneTitle->GetTextExtent(title).x + 4, -1));
+    ShowTexts();
     auto* titleSizer = new wxBoxSizer(wxHORIZONTAL);
     titleSizer->Add(m_paneTitle, 1, wxALL | wxALIGN_CENTER_VERTICAL, 5);
     titleBar->SetSizer(titleSizer);
@@ -243,6 +240,15 @@ CExpressFolderView::~CExpressFolderView() {
     m_extractor.reset();
     m_storeNamespace.Reset();
     m_tree->SetImageList(nullptr);
+}
+
+void CExpressFolderView::ShowTexts() {
+    const wxString title = WxTr(res::TextId::FolderPaneTitle);
+    m_paneTitle->SetLabel(title);
+    m_paneTitle->SetToolTip(title);
+    // The pane asks for room for its whole title; narrowed by the user, it ends in an ellipsis.
+    m_paneTitle->SetMinSize(wxSize(m_paneTitle->GetTextExtent(title).x + 4, -1));
+    if (m_paneTitle->GetParent()) m_paneTitle->GetParent()->Layout();
 }
 
 void CExpressFolderView::ReloadStore() {

@@ -60,6 +60,8 @@ public:
 
     // Finds the store again (after the mailbox path changed) and fills the tree anew.
     void ReloadStore();
+    // The pane's title in the current language.
+    void ShowTexts();
 
     // Extract Attachments: the option sheet, then the run over the selected folder.
     void OnExtractAttachments();

@@ -68,10 +68,10 @@ public:
                   wxTAB_TRAVERSAL | wxBORDER_NONE),
           m_images(res::LoadFolderImages()) {
         auto* sizer = new wxBoxSizer(wxVERTICAL);
-        auto* title = new wxStaticText(this, wxID_ANY, "Windows Live Mail Folder");
-        title->SetFont(title->GetFont().Bold());
-        title->SetMinSize(wxSize(title->GetTextExtent(title->GetLabel()).x + 4, -1));
-        sizer->Add(title, 0, wxALL, 6);
+        m_title = new wxStaticText(this, wxID_ANY, wxEmptyString);
+        m_title->SetFont(m_title->GetFont().Bold());
+        ShowTexts();
+        sizer->Add(m_title, 0, wxALL, 6);
         auto* tree =
             new wxTreeCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                            wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT | wxBORDER_NONE);
@@ -87,8 +87,15 @@ public:
         SetSizer(sizer);
     }
 
+    void ShowTexts() {
+        m_title->SetLabel(WxTr(res::TextId::FolderPaneTitle));
+        m_title->SetMinSize(wxSize(m_title->GetTextExtent(m_title->GetLabel()).x + 4, -1));
+        Layout();
+    }
+
 private:
     std::unique_ptr<wxImageList> m_images;
+    wxStaticText* m_title = nullptr;
 };
 
 void CollectIds(const std::vector<res::MenuItemDef>& items, std::set<int>& ids) {
@@ -170,7 +177,7 @@ void CMainFrame::BindCommandRouting() {
             // The menu may have toggled the mark itself; the language state decides it.
             if (static_cast<unsigned>(id) != TheLanguage().selectedMenuId) {
                 SwitchLanguage(this, static_cast<unsigned>(id));
-                SetToolBarTexts(m_toolBar);
+                ShowTexts();
             } else
                 MarkLanguageMenu(GetMenuBar());
         }
@@ -284,8 +291,9 @@ void CMainFrame::BuildCaptionBar(wxWindow* parent, wxSizer* sizer) {
     auto* row = new wxBoxSizer(wxHORIZONTAL);
 
     auto images = res::LoadFolderImages();
-    auto* tutorial = new wxButton(bar, res::ID_ONLINE_TUTORIAL, WxTr(res::TextId::TutorialButton),
-                                  wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT | wxBORDER_NONE);
+    auto* tutorial = m_tutorialButton =
+        new wxButton(bar, res::ID_ONLINE_TUTORIAL, WxTr(res::TextId::TutorialButton),
+                     wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT | wxBORDER_NONE);
     tutorial->SetBitmap(images->GetBitmap(0));
     tutorial->SetToolTip(WxTr(res::TextId::TutorialButtonTip));
     tutorial->SetForegroundColour(*wxWHITE);
@@ -294,7 +302,8 @@ void CMainFrame::BuildCaptionBar(wxWindow* parent, wxSizer* sizer) {
     row->Add(new wxStaticLine(bar, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLI_VERTICAL), 0,
              wxEXPAND | wxTOP | wxBOTTOM | wxLEFT | wxRIGHT, 4);
 
-    auto* label = new wxStaticText(bar, wxID_ANY, WxTr(res::TextId::DestinationLabel));
+    auto* label = m_destinationLabel =
+        new wxStaticText(bar, wxID_ANY, WxTr(res::TextId::DestinationLabel));
     label->SetForegroundColour(highlight);
     row->Add(label, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
     // The box takes a typed or pasted folder too: Enter goes there.
@@ -365,7 +374,29 @@ void CMainFrame::InstallLanguage() {
     unsigned selected = BuildLanguageMenu(languageItem->GetSubMenu());
     if (selected != res::ID_LANGUAGE_DEFAULT) TranslateMenu(bar, res::IDR_MAINFRAME);
     SwitchLanguage(this, selected);
+    ShowTexts();
+}
+
+void CMainFrame::ShowTexts() {
     SetToolBarTexts(m_toolBar);
+    if (m_tutorialButton) {
+        m_tutorialButton->SetLabel(WxTr(res::TextId::TutorialButton));
+        m_tutorialButton->SetToolTip(WxTr(res::TextId::TutorialButtonTip));
+    }
+    if (m_destinationLabel) m_destinationLabel->SetLabel(WxTr(res::TextId::DestinationLabel));
+    if (m_destinationCombo) m_destinationCombo->SetToolTip(WxTr(res::TextId::DestinationTip));
+    if (m_destinationLabel) m_destinationLabel->GetParent()->Layout();
+    if (m_folderView) m_folderView->ShowTexts();
+    if (auto* placeholder = dynamic_cast<CFolderPanePlaceholder*>(m_panes[0]))
+        placeholder->ShowTexts();
+    if (m_list) m_list->ShowTexts();
+    if (m_tree) m_tree->ShowTexts();
+    // The mail folder pane widens to a longer title, so it is not cut.
+    if (m_splitter && m_panes[0] && m_splitter->IsSplit()) {
+        m_panes[0]->Layout();
+        const int need = m_panes[0]->GetBestSize().x;
+        if (m_splitter->GetSashPosition() < need) m_splitter->SetSashPosition(need);
+    }
 }
 
 void CMainFrame::AddFrameCommands() {

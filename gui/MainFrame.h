@@ -17,8 +17,10 @@ class CExpressFolderView;
 class CIEShellListView;
 class CIEShellTreeView;
 class wxAuiToolBar;
+class wxButton;
 class wxComboBox;
 class wxSplitterWindow;
+class wxStaticText;
 
 class CMainFrame : public wxFrame, public CCmdTarget, public IFolderViewHost {
 public:
@@ -77,6 +79,9 @@ private:
     void RestorePaneWidths();
     void KeepPaneWidths();
     void InstallLanguage();
+    // The texts of the frame's own windows (the tool bar, the caption bar, the panes) in the
+    // current language.
+    void ShowTexts();
     void AddFrameCommands();
     void BindCommandRouting();
     void BindWindowEvents();
@@ -92,6 +97,8 @@ private:
     wxSplitterWindow* m_splitter = nullptr;
     wxSplitterWindow* m_innerSplitter = nullptr;
     wxComboBox* m_destinationCombo = nullptr;
+    wxButton* m_tutorialButton = nullptr;
+    wxStaticText* m_destinationLabel = nullptr;
     std::string m_destinationText;
     bool m_firstActivationDone = false;
     wxWindow* m_panes[3] = {nullptr, nullptr, nullptr};

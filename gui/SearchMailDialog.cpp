@@ -1,5 +1,7 @@
 #include "gui/SearchMailDialog.h"
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include <wx/app.h>
@@ -13,6 +15,7 @@
 #include "gui/DialogWindows.h"
 #include "gui/LanguageMenus.h"
 #include "gui/WxText.h"
+#include "platform/Text.h"
 #include "platform/UserInterface.h"
 #include "res/Resource.h"
 
@@ -40,7 +43,12 @@ void CReportListCtrl::SetColumns(const ColumnLayout& layout) {
         wxListColumnFormat format = c.align == ReportColumn::Centre  ? wxLIST_FORMAT_CENTRE
                                     : c.align == ReportColumn::Right ? wxLIST_FORMAT_RIGHT
                                                                      : wxLIST_FORMAT_LEFT;
-        AppendColumn(U(TranslateBuiltInText(c.name)), format, c.width);
+        // A heading the list's text names with blanks around it is still the program's text;
+        // the column is at least as wide as its heading.
+        const std::string trimmed = platform::Trim(c.name);
+        const std::string translated = TranslateBuiltInText(trimmed);
+        const wxString title = U(translated == trimmed ? c.name : translated);
+        AppendColumn(title, format, std::max(c.width, GetTextExtent(title).x + FromDIP(24)));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "gui/ShellListView.h"
 
+#include <iterator>
+
 #include <ctime>
 
 #include "gui/WxText.h"
@@ -48,6 +50,18 @@ void CIEShellListView::SortBy(Column column, bool ascending) {
     m_ascending = ascending;
     ShowSortIndicator(column, ascending);
     RefreshList();
+}
+
+void CIEShellListView::ShowTexts() {
+    const res::TextId headings[] = {res::TextId::FileListName, res::TextId::FileListSize,
+                                    res::TextId::FileListType, res::TextId::FileListModified};
+    for (int c = 0; c < GetColumnCount() && c < static_cast<int>(std::size(headings)); ++c) {
+        wxListItem column;
+        column.SetMask(wxLIST_MASK_TEXT);
+        column.SetText(WxTr(headings[c]));
+        SetColumn(c, column);
+    }
+    if (m_updates) RefreshList();
 }
 
 void CIEShellListView::ShowFolder(const std::string& folder) {

@@ -28,6 +28,8 @@ public:
     bool UpdatesEnabled() const { return m_updates; }
     // Re-reads the folder now.
     void RefreshList();
+    // The headings and the type names in the current language.
+    void ShowTexts();
     // Looks at the folder on disk and re-reads it when it changed.
     void CheckForChanges();
 

@@ -23,6 +23,22 @@ CIEShellTreeView::CIEShellTreeView(wxWindow* parent, wxWindowID id)
         if (m_onSelection) m_onSelection(GetSelectedFolder());
         event.Skip();
     });
+    ShowTexts();
+}
+
+void CIEShellTreeView::ShowTexts() {
+    wxTreeCtrl* tree = GetTreeCtrl();
+    const wxString home = wxGetHomeDir();
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId item = tree->GetFirstChild(tree->GetRootItem(), cookie); item.IsOk();
+         item = tree->GetNextChild(tree->GetRootItem(), cookie)) {
+        auto* data = dynamic_cast<wxDirItemData*>(tree->GetItemData(item));
+        if (!data) continue;
+        if (data->m_path == home)
+            tree->SetItemText(item, WxTr(res::TextId::TreeHome));
+        else if (data->m_path == home + "/Desktop")
+            tree->SetItemText(item, WxTr(res::TextId::TreeDesktop));
+    }
 }
 
 bool CIEShellTreeView::SelectFolder(const std::string& path) {

@@ -14,6 +14,8 @@ public:
 
     // Selects the folder, expanding the tree down to it; false when the folder is not there.
     bool SelectFolder(const std::string& path);
+    // The names of the home folder and the desktop at the top in the current language.
+    void ShowTexts();
     // The selected folder; empty when nothing is selected.
     std::string GetSelectedFolder() const;
     // Called after every change of the selection, by the user or by SelectFolder.

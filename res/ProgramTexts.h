@@ -17,6 +17,8 @@
     X(TutorialButtonTip, "Kestrel")                                                                \
     X(DestinationLabel, "&Destination:")                                                           \
     X(DestinationTip, "Type or paste a folder and press Enter to go there")                        \
+    X(TreeHome, "Home directory")                                                                  \
+    X(TreeDesktop, "Desktop")                                                                      \
     X(FileListName, "Name")                                                                        \
     X(FileListSize, "Size")                                                                        \
     X(FileListType, "Type")                                                                        \

@@ -14,10 +14,12 @@
 #include <wx/html/helpctrl.h>
 #include <wx/html/helpwnd.h>
 #include <wx/listbox.h>
+#include <wx/listctrl.h>
 #include <wx/menu.h>
 #include <wx/notebook.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/tooltip.h>
 #include <wx/treectrl.h>
 #include <wx/uiaction.h>
 
@@ -36,6 +38,7 @@
 #include "gui/SearchMailDialog.h"
 #include "gui/ShellListView.h"
 #include "gui/WizardDialog.h"
+#include "gui/WxText.h"
 #include "locale/ProfileFile.h"
 #include "res/Resource.h"
 #include "store/StoreDiscovery.h"
@@ -266,6 +269,30 @@ TEST_F(CommandTest, EveryDialogIsWholeInGermanAndTheFileHasEachOfItsTexts) {
     InstallGerman();
     CMainFrame* frame = Start();
     PostCommand(frame, 5051);
+    // The frame's own texts (labels, tool tips, list headings) switch with the menus: none of
+    // the program's texts that German words differently still shows in English.
+    std::vector<std::string> english;
+    std::function<void(wxWindow*)> walk = [&](wxWindow* w) {
+        if (!w->IsShownOnScreen()) return;
+        std::vector<wxString> shown = {w->GetLabel()};
+        if (wxToolTip* tip = w->GetToolTip()) shown.push_back(tip->GetTip());
+        if (auto* list = dynamic_cast<wxListCtrl*>(w))
+            for (int c = 0; c < list->GetColumnCount(); ++c) {
+                wxListItem column;
+                column.SetMask(wxLIST_MASK_TEXT);
+                list->GetColumn(c, column);
+                shown.push_back(column.GetText());
+            }
+        for (const wxString& text : shown)
+            for (const res::ProgramText& t : res::kProgramTexts)
+                if (text.utf8_string() == t.english && Tr(t.id) != t.english)
+                    english.push_back(t.key);
+        for (wxWindow* child : w->GetChildren())
+            walk(child);
+    };
+    walk(frame);
+    EXPECT_TRUE(english.empty()) << ::testing::PrintToString(english);
+    SaveScreenIfAsked("de-frame");
     // Every text a dialog shows that the language file can replace: where it was looked up and
     // whether one of the lookups found a German text.
     struct Lookup {
@@ -329,6 +356,20 @@ TEST_F(CommandTest, EveryDialogIsWholeInGermanAndTheFileHasEachOfItsTexts) {
     ScriptedMessageBox ui;
     CSearchMailDialog search(frame, "Inbox", "", ui);
     script.Then([&](wxDialog& d) {
+        // The list's headings are German and whole.
+        auto& list = Control<wxListCtrl>(d, res::IDC_SEARCH_LIST);
+        using res::TextId;
+        const TextId headings[] = {TextId::SearchColumnSender,   TextId::SearchColumnSubject,
+                                   TextId::SearchColumnReceived, TextId::SearchColumnFolder,
+                                   TextId::SearchColumnBodySize, TextId::SearchColumnEntryId};
+        ASSERT_EQ(list.GetColumnCount(), 6);
+        for (int c = 0; c < list.GetColumnCount(); ++c) {
+            wxListItem column;
+            column.SetMask(wxLIST_MASK_TEXT);
+            list.GetColumn(c, column);
+            EXPECT_EQ(column.GetText(), WxTr(headings[c]));
+            EXPECT_GE(list.GetColumnWidth(c), list.GetTextExtent(column.GetText()).x) << c;
+        }
         check(d, "search");
         d.Close();
     });
