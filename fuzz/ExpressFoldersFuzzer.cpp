@@ -12,12 +12,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzFile file(data, size);
     if (!file.Ok()) return 0;
-    std::vector<ExpressFolder> folders;
-    std::string why;
-    if (!ReadExpressFolders(file.Path(), folders, why)) {
-        if (why.empty()) std::abort();
+    platform::Result<std::vector<ExpressFolder>> read = ReadExpressFolders(file.Path());
+    if (!read) {
+        if (read.GetStatus().Reason().empty()) std::abort();
         return 0;
     }
+    const std::vector<ExpressFolder>& folders = read.Value();
     std::vector<FolderRecord> records = ExpressFolderRecords(folders, "/store", "Identity");
     bool hasRoot = false;
     for (const ExpressFolder& f : folders)

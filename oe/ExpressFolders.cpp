@@ -4,18 +4,12 @@
 #include "oe/DbxReader.h"
 #include "platform/Utf8.h"
 
-bool ReadExpressFolders(const std::string& folderFile, std::vector<ExpressFolder>& folders,
-                        std::string& why) {
-    folders.clear();
+platform::Result<std::vector<ExpressFolder>> ReadExpressFolders(const std::string& folderFile) {
+    std::vector<ExpressFolder> folders;
     CDbxStoreFile file;
-    if (platform::Status opened = file.Open(folderFile); !opened) {
-        why = opened.Reason();
-        return false;
-    }
-    if (file.GetKind() != dbx::kKindFolder) {
-        why = "is not a folder file";
-        return false;
-    }
+    if (platform::Status opened = file.Open(folderFile); !opened) return opened;
+    if (file.GetKind() != dbx::kKindFolder)
+        return platform::Status(platform::StatusCode::NotRecognised, "is not a folder file");
     for (std::int32_t i = 0; i < file.GetItemCount(); ++i) {
         std::unique_ptr<CDbxItem> item = file.GetItem(i, 0).Take();
         auto* entry = dynamic_cast<CDbxFolderEntry*>(item.get());
@@ -30,7 +24,7 @@ bool ReadExpressFolders(const std::string& folderFile, std::vector<ExpressFolder
         f.messageFile = platform::LegacyTextToUtf8(entry->Record().text03);
         folders.push_back(std::move(f));
     }
-    return true;
+    return folders;
 }
 
 bool IsPlainMessageFileName(const std::string& name) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Status.h"
+
 inline constexpr const char* kExpressFolderFileName = "Folders.dbx";
 // The parent id of the store's root folder.
 inline constexpr std::uint32_t kExpressNoParent = 0xFFFFFFFF;
@@ -16,10 +18,9 @@ struct ExpressFolder {
     std::string messageFile; // a file name inside the store folder; empty for a container
 };
 
-// Reads the folder file. False, with the reason in why, when it is missing, refused, not a
+// Reads the folder file: its folders, or why there are none when it is missing, refused, not a
 // folder file or its index is broken; entries that cannot be read are left out.
-bool ReadExpressFolders(const std::string& folderFile, std::vector<ExpressFolder>& folders,
-                        std::string& why);
+platform::Result<std::vector<ExpressFolder>> ReadExpressFolders(const std::string& folderFile);
 
 // A message file name from the folder file is used only when it is a plain name: no separator,
 // no "." or "..", so that a crafted folder file cannot point the program outside the store.

@@ -207,12 +207,14 @@ void StoreDiscovery::AddExpressStores(const std::vector<std::string>& folderFile
 
     std::set<std::string> labels = TopLabels();
     for (const std::string& file : folderFiles) {
-        std::vector<ExpressFolder> folders;
-        std::string why;
-        if (!ReadExpressFolders(file, folders, why)) {
-            if (ui) ui->ShowMessage(Tr(res::TextId::ExpressFolderListUnreadable, {file, why}));
+        platform::Result<std::vector<ExpressFolder>> read = ReadExpressFolders(file);
+        if (!read) {
+            if (ui)
+                ui->ShowMessage(Tr(res::TextId::ExpressFolderListUnreadable,
+                                   {file, read.GetStatus().Reason()}));
             continue;
         }
+        const std::vector<ExpressFolder>& folders = read.Value();
         std::string store = platform::FolderOf(file);
         while (store.size() > 1 && store.back() == '/')
             store.pop_back();

@@ -250,11 +250,10 @@ protected:
 private:
     bool FindFolder(DWORD id, ExpressFolder& out) {
         if (!m_initialized || m_storeFolder.empty()) return false;
-        std::vector<ExpressFolder> folders;
-        std::string why;
-        if (!ReadExpressFolders(platform::JoinPath(m_storeFolder, kExpressFolderFileName), folders, why))
-            return false;
-        for (const ExpressFolder& f : folders) {
+        platform::Result<std::vector<ExpressFolder>> folders =
+            ReadExpressFolders(platform::JoinPath(m_storeFolder, kExpressFolderFileName));
+        if (!folders) return false;
+        for (const ExpressFolder& f : folders.Value()) {
             if (f.id == id) {
                 out = f;
                 return true;

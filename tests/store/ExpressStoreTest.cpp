@@ -159,10 +159,10 @@ TEST(ExpressStore, FolderNumbersAreReadInEitherForm) {
                                               {"Inbox", "Inbox.dbx", 0x1000002, 1, c.restInValues},
                                               {"Family", "Family.dbx", 5, 0x1000002, c.restInValues}};
         ASSERT_TRUE(WriteBytes(dir.path() + "/Folders.dbx", BuildDbxFolderFile(folders)));
-        std::vector<ExpressFolder> read;
-        std::string why;
-        ASSERT_TRUE(ReadExpressFolders(dir.path() + "/Folders.dbx", read, why)) << why;
-        EXPECT_EQ(Rows(ExpressFolderRecords(read, "/store", "S")),
+        platform::Result<std::vector<ExpressFolder>> read =
+            ReadExpressFolders(dir.path() + "/Folders.dbx");
+        ASSERT_TRUE(read) << read.GetStatus().Reason();
+        EXPECT_EQ(Rows(ExpressFolderRecords(read.Value(), "/store", "S")),
                   c.restInValues ? "S|S||0\nLocal Folders|S/Local Folders||1\n"
                                    "Inbox|S/Local Folders/Inbox|Inbox.dbx|16777218\n"
                                    "Family|S/Local Folders/Inbox/Family|Family.dbx|5\n"
