@@ -1,7 +1,8 @@
 // Any bytes as an Outlook .pst/.ost file: open it, list its folders, read each folder and write
-// every message of it out as MIME, headers read too. A file that opens lists at least one
-// folder, parents before their children; every listed folder is either read or said to be
-// unreadable; and a written message always ends its MIME structure.
+// every message of it out as MIME, headers and stamps read too. A file that opens lists at least
+// one folder, parents before their children; every listed folder is either read or said to be
+// unreadable; a written message always ends its MIME structure; and the stamp kept from a
+// message's reading is the one a second reading of it gives.
 #include <cstdlib>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -28,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (why.empty()) std::abort();
             continue;
         }
+        CPstFolder fresh;
+        fresh.Select(pst, folder.Path);
         for (int i = 0; i < pst.Count() && i < 64; ++i) {
             PstHeader header;
             pst.ReadHeader(i, header);
@@ -35,6 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (out < 0) return 0;
             if (pst.WriteMessage(i, out) == PstWrite::WriteFailed) std::abort();
             close(out);
+            // The stamp kept from that reading is the one a fresh reading gives.
+            if (fresh.Count() == pst.Count() && pst.MessageStamp(i) != fresh.MessageStamp(i))
+                std::abort();
         }
     }
     return 0;

@@ -8,7 +8,7 @@
 
 namespace pst_fixtures {
 
-// The sample's data blocks hold every byte b as kStored[b] (the format's fixed substitution).
+// The samples' data blocks hold every byte b as kStored[b] (the format's fixed substitution).
 inline constexpr std::uint8_t kStored[256] = {
     0x41, 0x36, 0x13, 0x62, 0xa8, 0x21, 0x6e, 0xbb, 0xf4, 0x16, 0xcc, 0x04, 0x7f, 0x64, 0xe8, 0x5d,
     0x1e, 0xf2, 0xcb, 0x2a, 0x74, 0xc5, 0x5e, 0x35, 0xd2, 0x95, 0x47, 0x9e, 0x96, 0x2d, 0x9a, 0x88,
@@ -28,30 +28,49 @@ inline constexpr std::uint8_t kStored[256] = {
     0xa2, 0x01, 0xf7, 0x2e, 0xbc, 0x24, 0x68, 0x75, 0x0d, 0xfe, 0xba, 0x2f, 0xb5, 0xd0, 0xda, 0x3d,
 };
 
-// A copy of the Unicode sample whose folder "FolderWithSampleMessages" (two messages) is named
-// "FolderWithSingleMessage", as the sibling before it (one message) is: two folders of one name
-// under one parent. The new name is one character shorter; a NUL fills its place. Empty when
-// the sample does not hold the name where it is looked for.
-inline std::string TwinFoldersPst() {
-    std::ifstream in(std::string(KESTREL_TEST_DATA) + "/pst/tgh-user1-test-lab.pst",
-                     std::ios::binary);
+// A sample of tests/data/pst with every stored copy of a text (in the file's own encoding: UTF-16LE
+// in a Unicode file, 8-bit in an ANSI one) replaced by another of the same length. Empty when
+// the sample does not hold the text.
+inline std::string WithStoredText(const std::string& sample, const std::string& from,
+                                  const std::string& to) {
+    std::ifstream in(std::string(KESTREL_TEST_DATA) + "/pst/" + sample, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     auto stored = [](const std::string& text) {
         std::string out;
-        for (char c : text) { // UTF-16LE of ASCII
-            out += static_cast<char>(kStored[static_cast<unsigned char>(c)]);
-            out += static_cast<char>(kStored[0]);
-        }
+        for (char c : text) out += static_cast<char>(kStored[static_cast<unsigned char>(c)]);
         return out;
     };
-    const std::string from = stored("FolderWithSampleMessages");
-    const std::string to = stored(std::string("FolderWithSingleMessage") + '\0');
+    const std::string a = stored(from), b = stored(to);
+    if (a.size() != b.size()) return {};
     int changed = 0;
-    for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + 1)) {
-        bytes.replace(at, to.size(), to);
+    for (size_t at = bytes.find(a); at != std::string::npos; at = bytes.find(a, at + 1)) {
+        bytes.replace(at, b.size(), b);
         ++changed;
     }
     return changed > 0 ? bytes : std::string();
+}
+
+// UTF-16LE of ASCII text.
+inline std::string Utf16(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+// The Unicode sample whose folder "FolderWithSampleMessages" (two messages) is named
+// "FolderWithSingleMessage", as the sibling before it (one message) is: two folders of one name
+// under one parent. The new name is one character shorter; a NUL fills its place.
+inline std::string TwinFoldersPst() {
+    return WithStoredText("tgh-user1-test-lab.pst", Utf16("FolderWithSampleMessages"),
+                          Utf16(std::string("FolderWithSingleMessage") + '\0'));
+}
+
+// The 8-bit sample (code page 1252) whose folder "Sample2" is named "S\xE4mple2": "Sämple2".
+inline std::string EightBitNamePst() {
+    return WithStoredText("pstsdk-sample2.pst", "Sample2", "S\xE4mple2");
 }
 
 } // namespace pst_fixtures

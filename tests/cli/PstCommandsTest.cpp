@@ -34,6 +34,9 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
     const std::string twinBytes = pst_fixtures::TwinFoldersPst();
     ASSERT_FALSE(twinBytes.empty());
     const std::string twins = root.Write("store/twins.pst", twinBytes);
+    const std::string ansiBytes = pst_fixtures::EightBitNamePst();
+    ASSERT_FALSE(ansiBytes.empty());
+    root.Write("store/ansi.pst", ansiBytes);
     root.Write("config/VANDREL/KESTL/qor.ini",
                "[Option]\r\nExtractOnlyPicture=0\r\nAttachmentSizeLimit=0\r\nHTMLItemNumber=10\r\n");
     const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (root / "config"), "TZ=UTC",
@@ -77,6 +80,13 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
         ASSERT_EQ(r.exitCode, 0) << suffix << ": " << r.err;
         EXPECT_EQ(Lines(r.out).size(), found + 1) << suffix << ": " << r.out; // and "Finished"
     }
+
+    // A name of an 8-bit file, in its code page (1252), reaches its folder.
+    const std::string renamed = "ansi.pst/Top of Outlook data file/Sämple2";
+    EXPECT_EQ(mailbox.at(renamed), root / "store" + "/" + renamed);
+    r = run({"extract", "--all-files", mailbox.at(renamed), out / "ansi"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(platform::FileExists(out / "ansi/leah_thumper.jpg"));
 
     // Extract: the attachments under the names they have in the file.
     r = run({"extract", "--all-files", mailbox.at("hello.ost/" + top), out / "x"});

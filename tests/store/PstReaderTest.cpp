@@ -199,14 +199,20 @@ TEST(PstReader, NamesOfEightBitFilesInTheirCodePage) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(CodePageToUtf8(c.bytes, c.codePage), c.text) << c.codePage;
-    // The 8-bit sample's names read the same through the whole path.
-    CPstFile file;
-    ASSERT_TRUE(file.Open(kData + "pstsdk-sample2.pst"));
-    EXPECT_EQ(file.CodePage(), 1252u);
-    ASSERT_TRUE(file.SelectFolder("Top of Outlook data file/Sample2"));
-    PstHeader header;
-    ASSERT_TRUE(file.ReadHeader(0, header));
-    EXPECT_EQ(header.Subject, "Here is a sample message");
+    // The 8-bit sample's names read the same through the whole path, a name that is not ASCII
+    // in the file's code page too.
+    TempDir dir;
+    const std::string renamed = dir / "renamed.pst";
+    std::ofstream(renamed, std::ios::binary) << pst_fixtures::EightBitNamePst();
+    for (const std::string& folder : {std::string("Sample2"), std::string("Sämple2")}) {
+        CPstFile file;
+        ASSERT_TRUE(file.Open(folder == "Sample2" ? kData + "pstsdk-sample2.pst" : renamed));
+        EXPECT_EQ(file.CodePage(), 1252u);
+        ASSERT_TRUE(file.SelectFolder("Top of Outlook data file/" + folder)) << folder;
+        PstHeader header;
+        ASSERT_TRUE(file.ReadHeader(0, header));
+        EXPECT_EQ(header.Subject, "Here is a sample message");
+    }
 }
 
 TEST(PstReader, FolderNamesEscapedInPaths) {
