@@ -938,7 +938,7 @@ bool CPstFolder::Select(const CPstFile& pst, const std::string& path, std::strin
         if (mail) m_mail.push_back(i);
         else ++m_skipped;
     }
-    m_stamps.assign(m_mail.size(), std::nullopt);
+    m_stamps.assign(m_mail.size(), StampFacts{});
     m_selected = current.Release();
     m_file = &pst;
     return true;
@@ -955,7 +955,7 @@ void* CPstFolder::OpenMail(int index) {
     m_message = message;
     m_messageIndex = index;
     // Its stamp while its properties are at hand: a run asks for it again once it is done.
-    m_stamps[static_cast<size_t>(index)] = Stamp(message);
+    m_stamps[static_cast<size_t>(index)] = ReadStampFacts(message);
     return message;
 }
 
@@ -1018,29 +1018,36 @@ std::string HexText(const std::string& bytes) {
 } // namespace
 
 std::string CPstFolder::MessageStamp(int index) {
-    if (index >= 0 && index < Count() && m_stamps[static_cast<size_t>(index)])
-        return *m_stamps[static_cast<size_t>(index)];
-    libpff_item_t* message = Item(OpenMail(index));
-    if (!message) return {};
-    return m_stamps[static_cast<size_t>(index)].value_or(std::string());
+    if (index < 0 || index >= Count()) return {};
+    if (m_stamps[static_cast<size_t>(index)].State == StampFacts::Unread && !OpenMail(index))
+        return {};
+    const StampFacts& facts = m_stamps[static_cast<size_t>(index)];
+    if (facts.State != StampFacts::Read) return {};
+    char text[64];
+    std::snprintf(text, sizeof text, "%u:%016llx:", static_cast<unsigned>(facts.Id),
+                  static_cast<unsigned long long>(facts.Changed));
+    std::string stamp = text;
+    if (facts.HasSize) stamp += std::to_string(facts.Size);
+    return stamp;
 }
 
-std::string CPstFolder::Stamp(void* item) {
+CPstFolder::StampFacts CPstFolder::ReadStampFacts(void* item) {
     libpff_item_t* message = Item(item);
-    std::uint32_t id = 0;
-    if (libpff_item_get_identifier(message, &id, nullptr) != 1 || id == 0) return {};
+    StampFacts facts;
+    facts.State = StampFacts::None;
+    if (libpff_item_get_identifier(message, &facts.Id, nullptr) != 1 || facts.Id == 0)
+        return facts;
     std::optional<Prop> changed = ReadProp(message, kModificationTime);
-    if (!changed || changed->type != kTypeTime || changed->data.size() != 8) return {};
-    std::uint64_t time = 0;
+    if (!changed || changed->type != kTypeTime || changed->data.size() != 8) return facts;
     for (int i = 7; i >= 0; --i)
-        time = (time << 8) | static_cast<unsigned char>(changed->data[static_cast<size_t>(i)]);
-    char text[64];
-    std::snprintf(text, sizeof text, "%u:%016llx:", static_cast<unsigned>(id),
-                  static_cast<unsigned long long>(time));
-    std::string stamp = text;
-    if (std::optional<std::uint32_t> size = ReadInt32(message, kMessageSize))
-        stamp += std::to_string(*size);
-    return stamp;
+        facts.Changed =
+            (facts.Changed << 8) | static_cast<unsigned char>(changed->data[static_cast<size_t>(i)]);
+    if (std::optional<std::uint32_t> size = ReadInt32(message, kMessageSize)) {
+        facts.HasSize = true;
+        facts.Size = *size;
+    }
+    facts.State = StampFacts::Read;
+    return facts;
 }
 
 std::string CPstFile::StoreIdentity() const {

@@ -70,11 +70,19 @@ private:
     // its text are read from one reading of its properties. Null when it cannot be read.
     void* OpenMail(int index);
     void CloseMail();
-    static std::string Stamp(void* message);
+    // What MessageStamp is made of, kept from a message's reading in a few bytes.
+    struct StampFacts {
+        enum { Unread, None, Read } State = Unread; // None: the message records no change time
+        bool HasSize = false;
+        std::uint32_t Id = 0;
+        std::uint32_t Size = 0;
+        std::uint64_t Changed = 0;
+    };
+    static StampFacts ReadStampFacts(void* message);
 
     const CPstFile* m_file = nullptr;
     std::vector<int> m_mail; // the folder's items that are mail
-    std::vector<std::optional<std::string>> m_stamps; // MessageStamp of each message read
+    std::vector<StampFacts> m_stamps; // of each message, once it was read
     int m_skipped = 0;
     int m_unreadableItems = 0;
     void* m_selected = nullptr; // libpff_item_t of the folder
