@@ -90,7 +90,8 @@ for run in $(seq "$runs"); do
 done
 rm -rf "$scratch/out"
 
-echo "== $(basename "$file") ($(($(stat -c %s "$file") / 1000)) kB): one file, then $copies copies =="
+echo "== $(basename "$file") ($(($(stat -c %s "$file") / 1000)) kB): one file, then $copies copies" \
+     "($(($(stat -c %s "$file") * copies / 1000000)) MB) in one run =="
 python3 - "$results" <<'PY'
 import statistics, sys
 rows = [l.rstrip("\n").split("\t") for l in open(sys.argv[1]) if l.strip()]
