@@ -134,8 +134,8 @@ bool ParseStamp(const std::string& text, FileStamp& stamp) {
     char* end = nullptr;
     stamp.hash = std::strtoull(hash.c_str(), &end, 16);
     if (hash.size() != 16 || *end != '\0' || (trusted != 0 && trusted != 1) ||
-        (lineEnd != "n" && lineEnd != "r") || count > stamp.size)
-        return false;
+        (lineEnd != "n" && lineEnd != "r") || count > stamp.size || count > text.size() / 6)
+        return false; // (each message takes six characters at least: " 0,0,0")
     stamp.trusted = trusted == 1;
     stamp.lineEnd = lineEnd == "r" ? '\r' : '\n';
     stamp.index.reserve(count);

@@ -213,6 +213,14 @@ TEST_F(NewMailTest, WhatMakesARunTakeAMessageAgain) {
          3},
         {"mbox: a stamp that is not one", &mbox,
          [&] { EditStamp(mbox, [](std::string& stamp) { SetField(stamp, 9, "3 0,x"); }); }, 3},
+        {"mbox: a stamp that counts more messages than it holds", &mbox,
+         [&] {
+             EditStamp(mbox, [](std::string& stamp) {
+                 SetField(stamp, 1, "1000000000000");
+                 SetField(stamp, 9, "99999999999");
+             });
+         },
+         3},
         {"mbox: a byte changed, the length kept", &mbox,
          [&] {
              std::string text = ReadFileText(mbox);
