@@ -157,12 +157,13 @@ TEST_F(ClientFixture, AFailedCallAnswersEmpty) {
 }
 
 // A call into the component that faults or throws is logged and answered false; the caller goes
-// on. The fault is a real one, inside the component.
+// on. The fault is a real one (an illegal instruction); the frames it abandons are not unwound, so
+// it is raised outside the client, whose call would leave its arguments behind.
 TEST_F(ClientFixture, GuardedCallsLogWhatWentWrongAndAnswerFalse) {
     TempDir logDir;
     TheErrorLog().SetTimeStamp(false);
     const struct {
-        const char* mode; // the component's, for a call through the client; else a thrown error
+        const char* mode; // "fault": the call faults; nullptr: it throws; else the component's mode
         bool answered;
         const char* logged; // the start of the log
     } cases[] = {
@@ -172,13 +173,15 @@ TEST_F(ClientFixture, GuardedCallsLogWhatWentWrongAndAnswerFalse) {
     };
     for (const auto& c : cases) {
         TheErrorLog().OpenAt(logDir.path(), "errorlog.txt", false); // a new log each time
-        Use(c.mode ? c.mode : "");
+        const std::string mode = c.mode ? c.mode : "";
+        Use(mode == "fault" ? "" : mode);
         CExtractorClient client;
         std::string err, answer;
         ASSERT_TRUE(CreateCapturing(client, err));
         const bool answered = CallComponentGuarded(
             [&] {
                 if (!c.mode) throw std::length_error("out of room");
+                if (mode == "fault") __builtin_trap();
                 answer = client.ExtractToFolder2("/m.eml", "/d");
             },
             "/m.eml");
