@@ -92,7 +92,6 @@ private:
     // Item record positions in the order the walk must meet them.
     std::vector<std::uint32_t> m_walkOrder;
     int m_messageNumber = 0;
-    std::uint32_t m_rootPosition = 0;
     bool m_ok = true;
 };
 
