@@ -128,6 +128,12 @@ int RunExtract(const std::vector<std::string>& args) {
     std::string mailFolder = given;
     if (platform::IsDirectory(mailFolder) && mailFolder.back() != '/') mailFolder += '/';
     const MailboxOpen opened = OpenMailbox(mailFolder);
+    if (!opened && opened.Kind) {
+        // A mailbox of a known kind that cannot be read (a damaged file) is no usage error.
+        std::cerr << "kestrel-cli extract: " << platform::Printable(given) << ": " << opened.Why
+                  << "\n";
+        return kExitFailed;
+    }
     if (!opened)
         return UsageError("extract", "no mail folder at '" + given + "'" +
                                          (opened.Why.empty() ? "" : ": " + opened.Why));

@@ -120,14 +120,21 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
     EXPECT_NE(names[0].find("TestWithTextFileAttachment"), std::string::npos) << names[0];
     EXPECT_NE(names[1].find("TestWithEmbeddedMessage"), std::string::npos) << names[1];
 
-    // A folder the file does not have, and a file that is not whole, are refused and said.
+    // A folder the file does not have, and a file that is not whole, are refused and said: a
+    // failure to read, not a wrong use of the command.
     r = run({"extract", lab + "/Top of Outlook data file/Nowhere", out / "n"});
-    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("the file has no folder"), std::string::npos) << r.err;
     const std::string cut = root.Write("cut.pst", unicode.substr(0, 40));
-    r = run({"search", cut + "/Top of Outlook data file/Inbox"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("a damaged Outlook data file"), std::string::npos) << r.err;
+    for (const char* command : {"search", "extract"}) {
+        std::vector<std::string> args = {command, cut + "/Top of Outlook data file/Inbox"};
+        if (args[0] == "extract") args.push_back(out / "cut");
+        r = run(args);
+        EXPECT_EQ(r.exitCode, 1) << command;
+        EXPECT_NE(r.err.find("a damaged Outlook data file"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("usage:"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(platform::FileExists(out / "cut/report.htm"));
 
     EXPECT_EQ(ReadAll(lab), unicode);
     EXPECT_EQ(ReadAll(hello), cjk);
