@@ -37,10 +37,10 @@ bool ReportNoMailbox(const char* command, const std::string& path) {
 // With --recover a file whose index is broken is still scanned; only a file that is no .dbx
 // message file at all stops the command.
 bool ReportUnscannableStore(const std::string& path) {
-    std::string why;
     CDbxMessageScan scan;
-    if (!scan.Open(path, why)) {
-        std::cerr << "kestrel-cli save-eml: " << platform::Printable(path) << " " << why << "\n";
+    if (const platform::Status opened = scan.Open(path); !opened) {
+        std::cerr << "kestrel-cli save-eml: " << platform::Printable(path) << " " << opened.Reason()
+                  << "\n";
         return true;
     }
     const MailboxOpen opened = OpenMailbox(path);

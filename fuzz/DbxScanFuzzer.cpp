@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static int out = memfd_create("kestrel-fuzz-out", MFD_CLOEXEC);
     if (out < 0 || ftruncate(out, 0) != 0 || lseek(out, 0, SEEK_SET) != 0) return 0;
     CDbxMessageScan scan;
-    std::string why;
-    if (!scan.Open(file.Path(), why)) return 0;
+    if (!scan.Open(file.Path())) return 0;
     if (!scan.Scan([](std::uint64_t done, std::uint64_t total) { return done <= total; }))
         std::abort();
     std::size_t count = 0;

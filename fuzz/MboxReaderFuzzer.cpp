@@ -38,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t cut = size == 0 ? 0 : size * data[0] / 256;
     FuzzFile part(data, cut);
     CMboxReader before, after;
-    if (!part.Ok() || !before.Open(part.Path()) || !after.Open(file.Path(), nullptr, false))
-        std::abort();
+    if (!part.Ok() || !before.Open(part.Path()) || !after.Open(file.Path(), false)) std::abort();
     if (!after.IndexFrom(before.Index(), cut) || after.Index() != reader.Index()) std::abort();
     return 0;
 }

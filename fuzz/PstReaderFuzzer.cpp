@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!file.Ok()) return 0;
     CPstFile pst;
     std::string why;
-    if (!pst.Open(file.Path(), &why)) {
-        if (why.empty()) std::abort();
+    if (const platform::Status opened = pst.Open(file.Path()); !opened) {
+        if (opened.Reason().empty()) std::abort();
         return 0;
     }
     const std::vector<PstFolder>& folders = pst.Folders();

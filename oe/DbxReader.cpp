@@ -304,14 +304,20 @@ DbxFile::~DbxFile() {
     if (m_fd >= 0) close(m_fd);
 }
 
-std::unique_ptr<DbxFile> DbxFile::Open(const std::string& path, std::string* why) {
+platform::Result<std::unique_ptr<DbxFile>> DbxFile::Open(const std::string& path) {
+    using platform::Status;
+    using platform::StatusCode;
+    const auto cannot = [] { return std::string("cannot be opened: ") + std::strerror(errno); };
     // A fifo or a device given as a store is refused before it is opened, never waited on.
-    int fd = platform::OpenFileForReading(path, UINT64_MAX, why);
-    if (fd < 0) return nullptr;
+    std::string refusal;
+    int fd = platform::OpenFileForReading(path, UINT64_MAX, &refusal);
+    if (fd < 0)
+        return refusal.empty() ? Status(StatusCode::Missing, cannot())
+                               : Status(StatusCode::Refused, refusal);
     std::unique_ptr<DbxFile> file(new DbxFile);
     file->m_fd = fd;
     struct stat st;
-    if (fstat(fd, &st) != 0) return nullptr;
+    if (fstat(fd, &st) != 0) return Status(StatusCode::Missing, cannot());
     file->m_size = static_cast<std::uint64_t>(st.st_size);
     return file;
 }
@@ -488,13 +494,13 @@ bool RereadDbxTextChain(DbxFile& file, const DbxBlockClaims& claims, std::uint32
 
 platform::Result<std::unique_ptr<DbxStore>> OpenDbxStore(const std::string& path) {
     auto store = std::make_unique<DbxStore>();
-    std::string refusal;
-    store->file = DbxFile::Open(path, &refusal);
-    if (!store->file) {
-        if (refusal.empty())
+    platform::Result<std::unique_ptr<DbxFile>> opened = DbxFile::Open(path);
+    if (!opened) {
+        if (opened.GetStatus().Code() != platform::StatusCode::Refused)
             return platform::Status(platform::StatusCode::Missing, DbxErrorTexts[kDbxOpenFailed]);
-        return platform::Status(platform::StatusCode::Refused, refusal);
+        return opened.GetStatus();
     }
+    store->file = opened.Take();
     DbxFile& file = *store->file;
 
     unsigned char sig[dbx::kSignatureSize];

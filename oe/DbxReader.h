@@ -44,8 +44,9 @@ public:
     DbxFile(const DbxFile&) = delete;
     DbxFile& operator=(const DbxFile&) = delete;
 
-    // None for a file that cannot be opened, or is not a plain file (why says which).
-    static std::unique_ptr<DbxFile> Open(const std::string& path, std::string* why = nullptr);
+    // The file opened, else Refused (not a plain file; the reason says what it is) or Missing
+    // (the reason: "cannot be opened: " and the system's word).
+    static platform::Result<std::unique_ptr<DbxFile>> Open(const std::string& path);
     std::uint64_t Size() const { return m_size; }
     // False unless all len bytes at pos lie inside the file and were read.
     bool Read(std::uint64_t pos, void* out, std::size_t len);

@@ -77,24 +77,20 @@ void CDbxMessageScan::Reset() {
     m_startCount = 0;
 }
 
-bool CDbxMessageScan::Open(const std::string& path, std::string& why) {
-    why.clear();
+platform::Status CDbxMessageScan::Open(const std::string& path) {
     Reset();
     m_path = path;
-    m_file = DbxFile::Open(path, &why);
-    if (!m_file) {
-        if (why.empty()) why = std::string("cannot be opened: ") + std::strerror(errno);
-        return false;
-    }
+    platform::Result<std::unique_ptr<DbxFile>> opened = DbxFile::Open(path);
+    if (!opened) return opened.GetStatus();
+    m_file = opened.Take();
     unsigned char sig[dbx::kSignatureSize];
     if (!m_file->Read(0, sig, sizeof sig) || Le32(sig) != dbx::kSignature0 ||
         Le32(sig + 4) != dbx::kSignatureMessages || Le32(sig + 8) != dbx::kSignature2 ||
         Le32(sig + 12) != dbx::kSignature3) {
         m_file.reset();
-        why = "is not a .dbx message file";
-        return false;
+        return platform::Status(platform::StatusCode::NotRecognised, "is not a .dbx message file");
     }
-    return true;
+    return {};
 }
 
 bool CDbxMessageScan::IsBlock(std::uint32_t position) const {

@@ -25,8 +25,9 @@ public:
     CDbxMessageScan(const CDbxMessageScan&) = delete;
     CDbxMessageScan& operator=(const CDbxMessageScan&) = delete;
 
-    // False when the file cannot be opened or is not a .dbx message file; why says which.
-    bool Open(const std::string& path, std::string& why);
+    // Missing or Refused when the file cannot be opened, NotRecognised when it is not a .dbx
+    // message file; the reason says which ("is not a .dbx message file").
+    platform::Status Open(const std::string& path);
     // Walks the file. keepGoing(done, total) is asked every few megabytes, done growing to
     // total over the whole scan; the walk stops, and Scan returns false, when it answers false.
     bool Scan(const std::function<bool(std::uint64_t done, std::uint64_t total)>& keepGoing);

@@ -265,16 +265,20 @@ bool CMboxReader::LooksLikeMbox(const std::string& path) {
     return StartsWith(head + at, size - at, kFrom, kFromSize);
 }
 
-bool CMboxReader::Open(const std::string& path, std::string* why, bool index) {
+platform::Status CMboxReader::Open(const std::string& path, bool index) {
+    using platform::Status;
+    using platform::StatusCode;
     Close();
-    m_fd = platform::UniqueFd(platform::OpenFileForReading(path, UINT64_MAX, why));
-    if (!m_fd.IsOpen()) return false;
+    std::string refusal;
+    m_fd = platform::UniqueFd(platform::OpenFileForReading(path, UINT64_MAX, &refusal));
+    if (!m_fd.IsOpen())
+        return Status(refusal.empty() ? StatusCode::Missing : StatusCode::Refused, refusal);
     if (!Prepare() || (index && !Scan(0, nullptr))) {
-        if (why) *why = std::strerror(errno ? errno : EIO);
+        Status failed(StatusCode::Unreadable, std::strerror(errno ? errno : EIO));
         Close();
-        return false;
+        return failed;
     }
-    return true;
+    return {};
 }
 
 void CMboxReader::Close() {

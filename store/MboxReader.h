@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "platform/FileHandle.h"
+#include "platform/Status.h"
 
 namespace platform {
 class CWideHash64;
@@ -57,10 +58,10 @@ public:
         }
     };
 
-    // Opens and indexes the file. A fifo or a device is refused, as is anything unreadable;
-    // why says what (empty for a missing file). With index false the file is only opened, and
-    // holds no messages until IndexFrom or Adopt.
-    bool Open(const std::string& path, std::string* why = nullptr, bool index = true);
+    // Opens and indexes the file. Missing (with no reason) when there is no such file, Refused
+    // for a fifo or a device, Unreadable when a read fails; the reason says what. With index
+    // false the file is only opened, and holds no messages until IndexFrom or Adopt.
+    platform::Status Open(const std::string& path, bool index = true);
     void Close();
     // Indexes the opened file, taking known as an index of its first knownSize bytes made before
     // (the file may have grown since): the messages before the last of them stand, and the file

@@ -697,27 +697,31 @@ void CPstFile::Close() {
     m_codePage = 1252;
 }
 
-bool CPstFile::Open(const std::string& path, std::string* why) {
+platform::Status CPstFile::Open(const std::string& path) {
+    using platform::StatusCode;
     Close();
-    auto fail = [&](const std::string& reason) {
-        if (why) *why = reason;
+    auto fail = [&](StatusCode code, const std::string& reason) {
         Close();
-        return false;
+        return platform::Status(code, reason);
     };
     // Only a plain file: a pipe or a device would never end the read.
     std::string refused;
     platform::UniqueFd probe(platform::OpenFileForReading(path, UINT64_MAX, &refused));
-    if (!probe.IsOpen()) return fail(refused.empty() ? "cannot be read" : refused);
+    if (!probe.IsOpen())
+        return refused.empty() ? fail(StatusCode::Missing, "cannot be read")
+                               : fail(StatusCode::Refused, refused);
     char head[4] = {};
     struct stat st {};
-    const bool signed_ = ::read(probe.Get(), head, sizeof head) == 4 &&
-                         std::memcmp(head, "!BDN", 4) == 0;
+    const bool signed_ =
+        ::read(probe.Get(), head, sizeof head) == 4 && std::memcmp(head, "!BDN", 4) == 0;
     const bool whole = ::fstat(probe.Get(), &st) == 0 && st.st_size >= kHeaderSize;
     probe.Close();
-    if (!signed_) return fail("not an Outlook data file (.pst or .ost)");
-    if (!whole) return fail("a damaged Outlook data file: it ends inside its header");
+    if (!signed_) return fail(StatusCode::NotRecognised, "not an Outlook data file (.pst or .ost)");
+    if (!whole)
+        return fail(StatusCode::Damaged, "a damaged Outlook data file: it ends inside its header");
     libpff_file_t* file = nullptr;
-    if (libpff_file_initialize(&file, nullptr) != 1) return fail("out of memory");
+    if (libpff_file_initialize(&file, nullptr) != 1)
+        return fail(StatusCode::Unreadable, "out of memory");
     m_file = file;
     libpff_error_t* error = nullptr;
     if (libpff_file_open(file, path.c_str(), LIBPFF_OPEN_READ, &error) != 1) {
@@ -727,16 +731,17 @@ bool CPstFile::Open(const std::string& path, std::string* why) {
         libpff_file_free(&file, nullptr);
         m_file = nullptr;
         if (std::strstr(trace, "checksum") || std::strstr(trace, "CRC"))
-            return fail("a damaged Outlook data file: its header checksum is wrong");
-        return fail("a damaged Outlook data file: its index cannot be read");
+            return fail(StatusCode::Damaged,
+                        "a damaged Outlook data file: its header checksum is wrong");
+        return fail(StatusCode::Damaged, "a damaged Outlook data file: its index cannot be read");
     }
     ListFolders();
-    if (m_folders.empty()) return fail("a damaged Outlook data file: its folders cannot be read");
-    if (why) why->clear();
-    return true;
+    if (m_folders.empty())
+        return fail(StatusCode::Damaged, "a damaged Outlook data file: its folders cannot be read");
+    return {};
 }
 
-std::shared_ptr<const CPstFile> CPstFile::OpenShared(const std::string& path, std::string* why) {
+platform::Result<std::shared_ptr<const CPstFile>> CPstFile::OpenShared(const std::string& path) {
     // What tells the file that was opened from one put in its place or written to since.
     struct Kept {
         std::string Path;
@@ -755,7 +760,7 @@ std::shared_ptr<const CPstFile> CPstFile::OpenShared(const std::string& path, st
         return kept.File;
     kept = Kept{};
     auto file = std::make_shared<CPstFile>();
-    if (!file->Open(path, why)) return nullptr;
+    if (platform::Status opened = file->Open(path); !opened) return opened;
     if (known) kept = Kept{path, st.st_dev, st.st_ino, st.st_size, st.st_mtim, file};
     return file;
 }

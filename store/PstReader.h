@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Status.h"
+
 struct PstFolder {
     // The folder's names from the top folder shown down to it, each escaped by
     // EscapePstFolderName and joined with "/": what SelectFolder takes. Folders of one parent
@@ -97,18 +99,18 @@ public:
     CPstFile(const CPstFile&) = delete;
     CPstFile& operator=(const CPstFile&) = delete;
 
-    // Opens the file for reading only. False, with why saying why, for anything that is not a
-    // plain, readable .pst or .ost file.
-    bool Open(const std::string& path, std::string* why = nullptr);
+    // Opens the file for reading only. Not Ok, with the reason, for anything that is not a
+    // plain, readable .pst or .ost file: Missing, Refused (not a plain file), NotRecognised,
+    // Damaged, or Unreadable (out of memory).
+    platform::Status Open(const std::string& path);
     void Close();
     bool IsOpen() const { return m_file != nullptr; }
 
     // The file at path, opened once for all the folders read one after another in a process
     // (the wizard's, a search's): opening it reads the whole tree of folders. The last file
     // opened this way stays open for the next call, and is opened again when it has changed
-    // on disk. Null, with why, when it cannot be opened.
-    static std::shared_ptr<const CPstFile> OpenShared(const std::string& path,
-                                                      std::string* why = nullptr);
+    // on disk. Open's Status when it cannot be opened.
+    static platform::Result<std::shared_ptr<const CPstFile>> OpenShared(const std::string& path);
 
     // Every folder shown, parents before their children, siblings in the file's order.
     const std::vector<PstFolder>& Folders() const { return m_folders; }

@@ -123,7 +123,11 @@ std::unique_ptr<IMailSource> OpenDbxFile(const std::string& path, std::string& w
 
 std::unique_ptr<ILostMessages> OpenDbxLost(const std::string& path, std::string& why) {
     auto lost = std::make_unique<DbxLostMessages>();
-    if (!lost->Open(path, why)) return nullptr;
+    const platform::Status opened = lost->Open(path);
+    if (!opened) {
+        why = opened.Reason();
+        return nullptr;
+    }
     return lost;
 }
 

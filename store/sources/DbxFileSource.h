@@ -40,8 +40,8 @@ private:
 // file (oe/DbxScan.h); a message's place is the first block of its text chain.
 class DbxLostMessages : public ILostMessages {
 public:
-    // False when the file cannot be opened or is not a .dbx message file; why says which.
-    bool Open(const std::string& path, std::string& why) { return m_scan.Open(path, why); }
+    // Not Ok when the file cannot be opened or is not a .dbx message file; the reason says which.
+    platform::Status Open(const std::string& path) { return m_scan.Open(path); }
     bool Find(const std::function<bool(std::uint64_t, std::uint64_t)>& keepGoing) override {
         return m_scan.Scan(keepGoing);
     }

@@ -17,7 +17,9 @@
 bool MboxFileSource::Open(const std::string& path, std::string* why) {
     m_path = path;
     m_indexed = false;
-    return m_reader.Open(path, why, false);
+    const platform::Status opened = m_reader.Open(path, false);
+    if (!opened && why) *why = opened.Reason();
+    return opened.IsOk();
 }
 
 CMboxReader& MboxFileSource::Reader() const {

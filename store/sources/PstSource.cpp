@@ -8,8 +8,12 @@
 bool PstFolderSource::Open(const std::string& file, const std::string& folder, std::string* why) {
     m_folder.Clear(); // before the file it reads may go
     m_path = folder.empty() ? file : file + "/" + folder;
-    m_file = CPstFile::OpenShared(file, why);
-    if (!m_file) return false;
+    platform::Result<std::shared_ptr<const CPstFile>> opened = CPstFile::OpenShared(file);
+    if (!opened) {
+        if (why) *why = opened.GetStatus().Reason();
+        return false;
+    }
+    m_file = opened.Take();
     if (folder.empty()) {
         if (why) *why = "an Outlook data file: name one of its folders after it, as discover lists them";
         return false;
@@ -92,7 +96,10 @@ std::unique_ptr<IMailSource> OpenPstFolder(const std::string& path, std::string&
 bool ListPstFolders(const std::string& path, std::vector<FolderRecord>& folders,
                     std::string& why) {
     CPstFile file;
-    if (!file.Open(path, &why)) return false;
+    if (const platform::Status opened = file.Open(path); !opened) {
+        why = opened.Reason();
+        return false;
+    }
     for (const PstFolder& f : file.Folders()) {
         FolderRecord r;
         r.DisplayName = f.Name;

@@ -68,8 +68,8 @@ std::vector<Found> ScanAll(const TempDir& dir, const std::string& bytes) {
     std::string path = dir / "damaged.dbx";
     EXPECT_TRUE(WriteBytes(path, bytes));
     CDbxMessageScan scan;
-    std::string why;
-    EXPECT_TRUE(scan.Open(path, why)) << why;
+    const platform::Status opened = scan.Open(path);
+    EXPECT_TRUE(opened) << opened.Reason();
     EXPECT_TRUE(scan.Scan([](std::uint64_t, std::uint64_t) { return true; }));
     std::vector<Found> found;
     for (std::uint32_t start = scan.NextStart(0); start != 0; start = scan.NextStart(start)) {
@@ -178,8 +178,7 @@ TEST(DbxScan, StopsWhenAskedAndSaysHowFarItIs) {
     std::string path = dir / "big.dbx";
     ASSERT_TRUE(WriteBytes(path, Craft(3u << 20, {{0x1000, Mail("one"), 0}})));
     CDbxMessageScan scan;
-    std::string why;
-    ASSERT_TRUE(scan.Open(path, why));
+    ASSERT_TRUE(scan.Open(path));
     std::vector<std::uint64_t> done;
     EXPECT_TRUE(scan.Scan([&](std::uint64_t d, std::uint64_t total) {
         EXPECT_EQ(total, 3u << 20);

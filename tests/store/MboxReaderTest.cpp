@@ -166,7 +166,7 @@ TEST(MboxReader, SplitsUnquotesAndKeepsEveryByte) {
             const std::vector<CMboxReader::Bounds> known = before.Index();
             before.Close();
             CMboxReader after;
-            ASSERT_TRUE(after.Open(path, nullptr, false));
+            ASSERT_TRUE(after.Open(path, false));
             platform::CWideHash64 hash, all;
             hash.Add(c.file.data(), cut);
             all.Add(c.file.data(), c.file.size());

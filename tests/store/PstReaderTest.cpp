@@ -58,8 +58,9 @@ TEST(PstReader, FoldersAsTheFileNestsThem) {
     };
     for (const Case& c : cases) {
         CPstFile file;
+        const platform::Status opened = file.Open(kData + c.file);
+        ASSERT_TRUE(opened) << c.file << ": " << opened.Reason();
         std::string why;
-        ASSERT_TRUE(file.Open(kData + c.file, &why)) << c.file << ": " << why;
         const PstFolder* folder = FindFolder(file, c.folder);
         ASSERT_NE(folder, nullptr) << c.folder;
         EXPECT_EQ(folder->Depth, c.depth) << c.folder;
@@ -117,8 +118,8 @@ TEST(PstReader, TheFileIsNeverWritten) {
     ::stat(copy.c_str(), &before);
     {
         CPstFile file;
-        std::string why;
-        ASSERT_TRUE(file.Open(copy, &why)) << why;
+        const platform::Status opened = file.Open(copy);
+        ASSERT_TRUE(opened) << opened.Reason();
         for (const PstFolder& folder : file.Folders()) {
             if (!file.SelectFolder(folder.Path)) continue;
             for (int i = 0; i < file.Count(); ++i) MessageText(file, i);
@@ -148,15 +149,17 @@ TEST(PstReader, DamagedFilesAreRefusedOrReadAsFarAsTheyGo) {
         const char* what;
         std::string bytes;
         const char* refusal; // nullptr: opens, and what it cannot read is said
+        platform::StatusCode code = platform::StatusCode::Ok;
     } cases[] = {
         {"a 40-byte fragment", ReadAll(kData + "jmf-truncated-in-header.bin"),
-         "ends inside its header"},
-        {"a bad header checksum", with(4, 1, '\x7f'), "header checksum is wrong"},
+         "ends inside its header", platform::StatusCode::Damaged},
+        {"a bad header checksum", with(4, 1, '\x7f'), "header checksum is wrong",
+         platform::StatusCode::Damaged},
         {"a broken index page", with(static_cast<size_t>(blocks), 512, '\xAA'),
-         "index cannot be read"},
-        {"an empty file", "", "not an Outlook data file"},
+         "index cannot be read", platform::StatusCode::Damaged},
+        {"an empty file", "", "not an Outlook data file", platform::StatusCode::NotRecognised},
         {"mail of another kind", "From a@b Sat Jan  1 00:00:00 2000\n\nhi\n",
-         "not an Outlook data file"},
+         "not an Outlook data file", platform::StatusCode::NotRecognised},
         {"the first half", good.substr(0, good.size() / 2), nullptr},
     };
     for (const Case& c : cases) {
@@ -164,10 +167,10 @@ TEST(PstReader, DamagedFilesAreRefusedOrReadAsFarAsTheyGo) {
         const std::string path = dir / "damaged.pst";
         std::ofstream(path, std::ios::binary) << c.bytes;
         CPstFile file;
-        std::string why;
-        const bool opened = file.Open(path, &why);
+        const platform::Status opened = file.Open(path);
+        std::string why = opened.Reason();
+        EXPECT_EQ(opened.Code(), c.code) << c.what << ": " << why;
         if (c.refusal) {
-            EXPECT_FALSE(opened) << c.what;
             EXPECT_NE(why.find(c.refusal), std::string::npos) << c.what << ": " << why;
             continue;
         }
@@ -240,8 +243,9 @@ TEST(PstReader, SiblingsOfOneNameAreToldApart) {
     const std::string path = dir / "twins.pst";
     std::ofstream(path, std::ios::binary) << pst_fixtures::TwinFoldersPst();
     CPstFile file;
+    const platform::Status opened = file.Open(path);
+    ASSERT_TRUE(opened) << opened.Reason();
     std::string why;
-    ASSERT_TRUE(file.Open(path, &why)) << why;
     const std::string twin = "Top of Outlook data file/FolderWithSingleMessage";
     struct Case {
         std::string path;
