@@ -80,29 +80,27 @@ std::string SumLine(const std::string& body) {
 }
 
 // D/report/done.txt, read without following a link put in place of the folder or the file.
-bool ReadRecord(const std::string& destination, std::string& text, std::string& why) {
+platform::Status ReadRecord(const std::string& destination, std::string& text) {
+    using platform::Status;
+    using platform::StatusCode;
     platform::UniqueFd dest(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dest.IsOpen()) return true;
+    if (!dest.IsOpen()) return {};
     platform::UniqueFd folder(
         ::openat(dest.Get(), kFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.IsOpen()) {
-        if (errno == ENOENT) return true;
-        why = ReportFolder(destination) + " is not a folder";
-        return false;
+        if (errno == ENOENT) return {};
+        return Status(StatusCode::Refused, ReportFolder(destination) + " is not a folder");
     }
     std::string refused;
     platform::UniqueFd file(platform::OpenFileForReadingAt(folder.Get(), kFileName, false,
                                                            kMaxRecordSize, &refused));
     if (!file.IsOpen()) {
-        if (refused.empty()) return true; // none yet
-        why = CDoneMessages::Path(destination) + " " + refused;
-        return false;
+        if (refused.empty()) return {}; // none yet
+        return Status(StatusCode::Refused, CDoneMessages::Path(destination) + " " + refused);
     }
-    if (!platform::ReadOpenFile(file.Get(), kMaxRecordSize, text)) {
-        why = CDoneMessages::Path(destination) + " cannot be read";
-        return false;
-    }
-    return true;
+    if (!platform::ReadOpenFile(file.Get(), kMaxRecordSize, text))
+        return Status(StatusCode::Unreadable, CDoneMessages::Path(destination) + " cannot be read");
+    return {};
 }
 
 } // namespace
@@ -132,20 +130,13 @@ std::string CDoneMessages::Path(const std::string& destination) {
     return platform::JoinPath(ReportFolder(destination), kFileName);
 }
 
-CDoneMessages CDoneMessages::Load(const std::string& destination, std::string* why) {
+platform::Result<CDoneMessages> CDoneMessages::Load(const std::string& destination) {
     CDoneMessages record;
     std::string text;
-    std::string reason;
-    if (!ReadRecord(destination, text, reason)) {
-        if (why) *why = reason + "; every message is taken";
-        return record;
-    }
-    if (!text.empty() && !record.Parse(text)) {
-        record = CDoneMessages();
-        if (why)
-            *why = Path(destination) +
-                   " is damaged or not a record of Kestrel's; every message is taken";
-    }
+    if (platform::Status read = ReadRecord(destination, text); !read) return read;
+    if (!text.empty() && !record.Parse(text))
+        return platform::Status(platform::StatusCode::Damaged,
+                                Path(destination) + " is damaged or not a record of Kestrel's");
     return record;
 }
 
@@ -232,7 +223,9 @@ CNewMailFilter::CNewMailFilter(IMailSource& source, std::string mailbox, std::st
 
 void CNewMailFilter::Begin(std::string* why) {
     m_begun = true;
-    m_record = CDoneMessages::Load(m_destination, why);
+    platform::Result<CDoneMessages> loaded = CDoneMessages::Load(m_destination);
+    if (!loaded && why) *why = loaded.GetStatus().Reason() + "; every message is taken";
+    m_record = loaded.Take();
     const DoneMailbox* earlier = m_record.Find(m_entry.Mailbox, m_entry.Place);
     const bool stampHolds =
         m_source.CheckStamp(earlier ? earlier->Stamp : std::string(), m_entry.Stamp);

@@ -8,6 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/Status.h"
+
 class IMailSource;
 
 // The name a mailbox is remembered by: the path with its links resolved (up to the file, for a
@@ -25,8 +27,9 @@ struct DoneMailbox {
 class CDoneMessages {
 public:
     // D's record. A missing record is an empty one; a damaged, foreign or unreadable one (a link
-    // or anything but a plain file in its place among them) is ignored, and why then says so.
-    static CDoneMessages Load(const std::string& destination, std::string* why = nullptr);
+    // or anything but a plain file in its place among them) is not read, and the Status says
+    // why: Refused, Unreadable or Damaged.
+    static platform::Result<CDoneMessages> Load(const std::string& destination);
     static std::string Path(const std::string& destination);
 
     const DoneMailbox* Find(const std::string& mailbox, const std::string& place) const;

@@ -98,7 +98,9 @@ protected:
     // The record as a run into the destination would have left it with another stamp for the
     // mailbox: edit changes it.
     void EditStamp(const std::string& mailbox, const std::function<void(std::string&)>& edit) {
-        CDoneMessages record = CDoneMessages::Load(m_dest);
+        platform::Result<CDoneMessages> loaded = CDoneMessages::Load(m_dest);
+        ASSERT_TRUE(loaded) << loaded.GetStatus().Reason();
+        CDoneMessages record = loaded.Take();
         const DoneMailbox* entry = record.Find(MailboxIdentity(mailbox), "");
         ASSERT_NE(entry, nullptr);
         DoneMailbox changed = *entry;
@@ -315,6 +317,43 @@ TEST_F(NewMailTest, TheWizardPassesOverWhatItDidAndKeepsTheFolderReport) {
     EXPECT_EQ(run().first, 1);
     EXPECT_NE(ReadFileText(m_dest + "/Inbox/report/report_page1.htm").find("c.jpg"),
               std::string::npos);
+}
+
+// A record that cannot be trusted is not read, and the status says why; none at all is an
+// empty record.
+TEST(DoneMessagesLoad, WhatARecordThatIsNotReadSays) {
+    using platform::StatusCode;
+    struct Case {
+        const char* name;
+        std::function<void(TempDir&)> make;
+        StatusCode code;
+    } cases[] = {
+        {"no destination", [](TempDir&) {}, StatusCode::Ok},
+        {"no record yet", [](TempDir& d) { d.Write("dest/report/other.txt", "x"); },
+         StatusCode::Ok},
+        {"a foreign file", [](TempDir& d) { d.Write("dest/report/done.txt", "hello\n"); },
+         StatusCode::Damaged},
+        {"a link in place of the record",
+         [](TempDir& d) {
+             d.Write("elsewhere.txt", "");
+             fs::create_directories(d / "dest/report");
+             fs::create_symlink(d / "elsewhere.txt", d / "dest/report/done.txt");
+         },
+         StatusCode::Refused},
+        {"a file in place of the report folder", [](TempDir& d) { d.Write("dest/report", "x"); },
+         StatusCode::Refused},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        c.make(dir);
+        const platform::Result<CDoneMessages> loaded = CDoneMessages::Load(dir / "dest");
+        EXPECT_EQ(loaded.GetStatus().Code(), c.code) << c.name;
+        EXPECT_EQ(loaded.IsOk(), c.code == StatusCode::Ok) << c.name;
+        if (c.code != StatusCode::Ok) {
+            EXPECT_NE(loaded.GetStatus().Reason().find(dir / "dest/report"), std::string::npos)
+                << c.name << ": " << loaded.GetStatus().Reason();
+        }
+    }
 }
 
 } // namespace
