@@ -78,8 +78,8 @@ void LoadSettings(AppSettings& settings, const std::string& fileName) {
     CIniFile ini;
     std::string path = SettingsReadPath(fileName);
     ini.SetPath(path);
-    if (!ini.Load() && !ini.GetOpenRefusal().empty())
-        platform::NoteRefusedFile(path, ini.GetOpenRefusal(),
+    if (const platform::Status read = ini.Load(); read.Code() == platform::StatusCode::Refused)
+        platform::NoteRefusedFile(path, read.Reason(),
                                   "settings not read, the defaults are in use");
     for (const StringField& f : kStrings)
         settings.*f.field = platform::Trim(ini.GetValue(kSetup, f.name));
@@ -141,6 +141,6 @@ void SaveSettings(AppSettings& settings, const std::string& fileName) {
     }
     // A value the file cannot hold (a line break in a path) is left out rather than let it
     // start a line of its own; it reads back as empty.
-    if (!ini.Save())
-        platform::NoteRefusedFile(target, "could not be written", "settings not saved");
+    if (const platform::Status saved = ini.Save(); !saved)
+        platform::NoteRefusedFile(target, saved.Reason(), "settings not saved");
 }

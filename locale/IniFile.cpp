@@ -37,15 +37,15 @@ bool ValueRoundTrips(const std::string& name, const std::string& text) {
 
 } // namespace
 
-bool CIniFile::Load() {
-    m_openRefusal.clear();
+platform::Status CIniFile::Load() {
+    using platform::StatusCode;
     struct stat st;
-    if (stat(m_path.c_str(), &st) != 0) return false;
-    int fd = platform::OpenFileForReading(m_path, kMaxFileSize, &m_openRefusal);
-    if (fd < 0) {
-        m_lastError = "Unable to open ini file.";
-        return false;
-    }
+    if (stat(m_path.c_str(), &st) != 0) return platform::Status(StatusCode::Missing, "");
+    std::string refusal;
+    int fd = platform::OpenFileForReading(m_path, kMaxFileSize, &refusal);
+    if (fd < 0)
+        return platform::Status(refusal.empty() ? StatusCode::Missing : StatusCode::Refused,
+                                refusal);
     std::string keyName;
     std::string line;
     bool cut = false;
@@ -89,10 +89,10 @@ bool CIniFile::Load() {
     }
     if (!line.empty()) handleLine(line);
     close(fd);
-    return true;
+    return {};
 }
 
-bool CIniFile::Save() {
+platform::Status CIniFile::Save() {
     std::string out;
     for (size_t k = 0; k < m_keys.size(); ++k) {
         const Key& key = m_keys[k];
@@ -102,22 +102,15 @@ bool CIniFile::Save() {
             out += key.valueNames[v] + "=" + key.values[v] + "\r\n";
         out += "\r\n";
     }
-    if (platform::ReplaceFile(m_path, out)) return true;
-    m_lastError = "Unable to write ini file.";
-    return false;
+    if (platform::ReplaceFile(m_path, out)) return {};
+    return platform::Status(platform::StatusCode::Refused, "could not be written");
 }
 
 std::string CIniFile::GetValue(const std::string& keyName, const std::string& valueName) {
     int k = FindKey(keyName);
-    if (k == -1) {
-        m_lastError = "Unable to locate specified key.";
-        return {};
-    }
+    if (k == -1) return {};
     int v = FindValue(k, valueName);
-    if (v == -1) {
-        m_lastError = "Unable to locate specified value.";
-        return {};
-    }
+    if (v == -1) return {};
     return m_keys[static_cast<size_t>(k)].values[static_cast<size_t>(v)];
 }
 
@@ -127,10 +120,7 @@ int CIniFile::GetValueInt(const std::string& keyName, const std::string& valueNa
 
 bool CIniFile::SetValue(const std::string& keyName, const std::string& valueName,
                         const std::string& text, bool create) {
-    if (!KeyNameRoundTrips(keyName) || !ValueRoundTrips(valueName, text)) {
-        m_lastError = "Unable to store a value the file cannot hold.";
-        return false;
-    }
+    if (!KeyNameRoundTrips(keyName) || !ValueRoundTrips(valueName, text)) return false;
     return Store(keyName, valueName, text, create);
 }
 

@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Status.h"
+
 class CIniFile {
 public:
     CIniFile() = default;
@@ -14,16 +16,18 @@ public:
     void SetPath(const std::string& path) { m_path = path; }
     const std::string& GetPath() const { return m_path; }
 
-    // Adds what the file holds to what the object holds; false when it could not be read. A
-    // fifo, a device, a folder or a file over kMaxFileSize is not read at all.
-    bool Load();
+    // Adds what the file holds to what the object holds. Missing (no reason) when there is no
+    // file; Refused, with the reason ("is a fifo, not a file"), for a fifo, a device, a folder
+    // or a file over kMaxFileSize, which are not read at all, and for one that cannot be opened.
+    platform::Status Load();
     // Writes the whole object, replacing the file at once (a link keeps pointing at it, the
-    // file keeps its permissions); on failure (false) the old file stays as it was and
-    // GetLastError tells.
-    bool Save();
+    // file keeps its permissions); on failure (Refused, "could not be written") the old file
+    // stays as it was.
+    platform::Status Save();
 
     std::string GetValue(const std::string& keyName, const std::string& valueName);
     int GetValueInt(const std::string& keyName, const std::string& valueName);
+    // GetValue answers "" for a key or value that is not there.
     // False, and nothing stored, also for a name or text the file could not give back as it
     // is: a line break anywhere, "=" in a value name, brackets that would make a header.
     bool SetValue(const std::string& keyName, const std::string& valueName, const std::string& text,
@@ -33,10 +37,6 @@ public:
     int FindKey(const std::string& keyName) const;
     int FindValue(int keyIndex, const std::string& valueName) const;
 
-    const std::string& GetLastError() const { return m_lastError; }
-    // Why the last Load could not open a file that is there ("is a fifo, not a file"); empty
-    // when it read the file or there was none.
-    const std::string& GetOpenRefusal() const { return m_openRefusal; }
     size_t KeyCount() const { return m_keys.size(); }
     size_t ValueCount(int keyIndex) const;
 
@@ -61,8 +61,6 @@ private:
     std::vector<std::string> m_keyNames;
     // Lookups by name, so that loading a file is linear in its size.
     std::unordered_map<std::string, int> m_keyIndex;
-    std::string m_lastError;
-    std::string m_openRefusal;
 };
 
 // The C library's decimal conversion: leading white space, optional sign, digits up to the

@@ -17,7 +17,7 @@ struct Loaded {
     bool ok = false;
     explicit Loaded(const std::string& text) {
         ini.SetPath(dir.Write("t.ini", text));
-        ok = ini.Load();
+        ok = ini.Load().IsOk();
     }
 };
 
@@ -27,10 +27,10 @@ TEST(IniFile, MissingFileLoadsNothingAndKeepsNoError) {
     TempDir dir;
     CIniFile ini;
     ini.SetPath(dir / "missing.ini");
-    EXPECT_FALSE(ini.Load());
-    EXPECT_EQ(ini.GetLastError(), "");
+    const platform::Status loaded = ini.Load();
+    EXPECT_EQ(loaded.Code(), platform::StatusCode::Missing);
+    EXPECT_EQ(loaded.Reason(), "");
     EXPECT_EQ(ini.GetValue("Option", "HTMLItemNumber"), "");
-    EXPECT_EQ(ini.GetLastError(), "Unable to locate specified key.");
     EXPECT_EQ(ini.GetValueInt("Option", "HTMLItemNumber"), 0);
 }
 
@@ -56,9 +56,9 @@ TEST(IniFile, WhatIsNotAFileToReadIsRefusedWithoutWaiting) {
     for (const Case& c : cases) {
         CIniFile ini;
         ini.SetPath(c.path);
-        EXPECT_FALSE(ini.Load()) << c.path;
-        EXPECT_EQ(ini.GetLastError(), "Unable to open ini file.") << c.path;
-        EXPECT_EQ(ini.GetOpenRefusal(), c.refusal) << c.path;
+        const platform::Status loaded = ini.Load();
+        EXPECT_EQ(loaded.Code(), platform::StatusCode::Refused) << c.path;
+        EXPECT_EQ(loaded.Reason(), c.refusal) << c.path;
         EXPECT_EQ(ini.KeyCount(), 0u) << c.path;
     }
     alarm(0);
@@ -69,7 +69,6 @@ TEST(IniFile, WhatIsNotAFileToReadIsRefusedWithoutWaiting) {
         CIniFile ini;
         ini.SetPath(locked);
         EXPECT_FALSE(ini.Load());
-        EXPECT_EQ(ini.GetLastError(), "Unable to open ini file.");
     });
 }
 
@@ -82,7 +81,6 @@ TEST(IniFile, LinesSplitAtTheFirstEqualsAndNothingIsTrimmed) {
     EXPECT_EQ(l.ini.GetValue("k", ""), "x");
     EXPECT_EQ(l.ini.GetValue("k", " name "), " value ");
     EXPECT_EQ(l.ini.GetValue("k", "name"), "");
-    EXPECT_EQ(l.ini.GetLastError(), "Unable to locate specified value.");
 }
 
 TEST(IniFile, HeadersLoseEveryBracketAndNamesAreCaseSensitive) {
@@ -218,8 +216,9 @@ TEST(IniFile, FailedSaveLeavesTheOldFileWholeAndNoScratchBehind) {
         CIniFile ini;
         ini.SetPath(path);
         ini.SetValue("x", "y", std::string(4096, 'z'), true);
-        EXPECT_FALSE(ini.Save());
-        EXPECT_EQ(ini.GetLastError(), "Unable to write ini file.");
+        const platform::Status saved = ini.Save();
+        EXPECT_EQ(saved.Code(), platform::StatusCode::Refused);
+        EXPECT_EQ(saved.Reason(), "could not be written");
     };
     { // The disk is full (the writer may not grow a file past 100 bytes).
         TempDir dir;
