@@ -19,15 +19,15 @@ namespace {
 // Language files are a few kilobytes; anything far beyond that is not one.
 constexpr std::uint64_t kMaxFileSize = 4 * 1024 * 1024;
 
-// The file's lines; false when a file is there but was not read (refused or unreadable), so
-// that a rewrite does not replace what it could not see.
-bool ReadLines(const std::string& file, std::vector<std::string>& lines) {
-    lines.clear();
+// The file's lines (none when there is no file yet); Refused when a file is there but was not
+// read, so that a rewrite does not replace what it could not see.
+platform::Result<std::vector<std::string>> ReadLines(const std::string& file) {
+    std::vector<std::string> lines;
     std::string data, why;
     if (!platform::ReadSmallFile(file, kMaxFileSize, data, &why)) {
-        if (why.empty()) return true; // no file yet
+        if (why.empty()) return lines; // no file yet
         platform::NoteRefusedFile(file, why, "not read");
-        return false;
+        return platform::Status(platform::StatusCode::Refused, why);
     }
     if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
     std::string line;
@@ -36,7 +36,7 @@ bool ReadLines(const std::string& file, std::vector<std::string>& lines) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(line);
     }
-    return true;
+    return lines;
 }
 
 // The section name of a "[name]" line.
@@ -74,9 +74,7 @@ std::string CleanValue(std::string v) {
 std::optional<std::string> Find(const std::string& file, const std::string& section,
                                 const std::string& key) {
     bool inSection = false;
-    std::vector<std::string> lines;
-    ReadLines(file, lines);
-    for (const std::string& line : lines) {
+    for (const std::string& line : ReadLines(file).Take()) {
         if (auto name = SectionOf(line)) {
             inSection = platform::EqualsNoCase(*name, section);
             continue;
@@ -103,10 +101,11 @@ int GetInt(const std::string& file, const std::string& section, const std::strin
     return ParseDecimal(*v);
 }
 
-bool WriteString(const std::string& file, const std::string& section, const std::string& key,
-                 const std::string& value) {
-    std::vector<std::string> lines;
-    if (!ReadLines(file, lines)) return false;
+platform::Status WriteString(const std::string& file, const std::string& section,
+                             const std::string& key, const std::string& value) {
+    platform::Result<std::vector<std::string>> read = ReadLines(file);
+    if (!read) return read.GetStatus();
+    std::vector<std::string>& lines = read.Value();
     std::string entry = key + "=" + value;
     bool inSection = false, done = false;
     size_t insertAt = std::string::npos; // after the last key line of the section
@@ -136,7 +135,9 @@ bool WriteString(const std::string& file, const std::string& section, const std:
     std::string text;
     for (const std::string& l : lines)
         text += l + "\r\n";
-    return platform::ReplaceFile(file, text);
+    if (!platform::ReplaceFile(file, text))
+        return platform::Status(platform::StatusCode::Refused, "could not be written");
+    return {};
 }
 
 } // namespace profile

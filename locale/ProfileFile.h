@@ -4,6 +4,8 @@
 // blanks, one pair of enclosing quotes is removed, a missing or empty file gives the default.
 #include <string>
 
+#include "platform/Status.h"
+
 namespace profile {
 
 // Longest value handed back, in bytes (a longer one is cut at a character boundary).
@@ -15,9 +17,10 @@ std::string GetString(const std::string& file, const std::string& section, const
 int GetInt(const std::string& file, const std::string& section, const std::string& key,
            int defaultValue);
 // Replaces or adds the key, creating the section and the file as needed; keeps every other
-// line. False when the file could not be written, or is there but could not be read (a fifo, a
-// device, a file too large to be one of these): it is then left as it was.
-bool WriteString(const std::string& file, const std::string& section, const std::string& key,
-                 const std::string& value);
+// line. Refused, with the reason, when the file could not be written ("could not be written"),
+// or is there but could not be read (a fifo, a device, a file too large to be one of these):
+// it is then left as it was.
+platform::Status WriteString(const std::string& file, const std::string& section,
+                             const std::string& key, const std::string& value);
 
 } // namespace profile

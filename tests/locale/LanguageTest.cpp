@@ -72,8 +72,16 @@ TEST(ProfileFile, WritingReplacesTheKeyAndKeepsTheRest) {
     EXPECT_EQ(profile::GetString(f, "tail", "NEW"), "2");
     EXPECT_EQ(profile::GetString(f, "fresh", "k"), "v");
     EXPECT_EQ(profile::GetString(f, "main", "other"), "x");
-    // A folder that cannot be written: the call says so and leaves nothing behind.
-    EXPECT_FALSE(profile::WriteString(dir / "no/such/dir/x.ini", "S", "k", "v"));
+    // A folder that cannot be written, a file that is no file: the call says so and leaves
+    // nothing behind.
+    const platform::Status unwritable =
+        profile::WriteString(dir / "no/such/dir/x.ini", "S", "k", "v");
+    EXPECT_EQ(unwritable.Code(), platform::StatusCode::Refused);
+    EXPECT_EQ(unwritable.Reason(), "could not be written");
+    const platform::Status folder = profile::WriteString(dir.MakeDir("d.ini"), "S", "k", "v");
+    EXPECT_EQ(folder.Code(), platform::StatusCode::Refused);
+    EXPECT_EQ(folder.Reason(), "is a folder, not a file");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "d.ini"));
 }
 
 TEST_F(LanguageTest, FirstStartPicksTheFileOfTheUsersLanguage) {
