@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <deque>
+#include <execinfo.h>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -19,9 +20,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include <glib.h>
+
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/debug.h>
 #include <wx/dialog.h>
 #include <wx/init.h>
 #include <wx/modalhook.h>
@@ -50,6 +54,43 @@ inline std::string DialogText(wxDialog& dialog) {
     };
     labels(dialog);
     return text;
+}
+
+// Where the program is, on stderr: a failure's message says how it came about.
+inline void PrintStack() {
+    void* frames[64];
+    const int count = backtrace(frames, 64);
+    backtrace_symbols_fd(frames, count, 2);
+}
+
+// A failed wxWidgets check is a fault of the program: the test that met it fails with the
+// check's text and the stack, instead of a dialog nobody answers or a trap that says nothing.
+inline void FailOnWxAssert(const wxString& file, int line, const wxString& func,
+                           const wxString& cond, const wxString& msg) {
+    const std::string what = "wxWidgets check \"" + cond.utf8_string() + "\" failed in " +
+                             func.utf8_string() + " (" + file.utf8_string() + ":" +
+                             std::to_string(line) + ")" +
+                             (msg.empty() ? std::string() : ": " + msg.utf8_string());
+    std::fprintf(stderr, "%s\n", what.c_str());
+    PrintStack();
+    ADD_FAILURE() << what;
+}
+
+// The toolkit's warnings, criticals and errors keep their usual text and add the stack; an
+// error still ends the program (with a trap) once this has said where it came from.
+inline void LogWithStack(const gchar* domain, GLogLevelFlags level, const gchar* message,
+                         gpointer) {
+    g_log_default_handler(domain, level, message, nullptr);
+    if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) PrintStack();
+}
+
+// Any other trap (a debugger break compiled into a library) says where it came from too.
+inline void SayWhereTrapped(int sig) {
+    static const char msg[] = "window test trapped (SIGTRAP) at:\n";
+    (void)!write(2, msg, sizeof msg - 1);
+    PrintStack();
+    std::signal(sig, SIG_DFL);
+    raise(sig);
 }
 
 // Scripts alive now; while there is one, it answers the dialogs.
@@ -88,6 +129,7 @@ public:
         });
         ::testing::UnitTest::GetInstance()->listeners().Append(new WatchdogRestarter);
         alarm(kWatchdogSeconds);
+        std::signal(SIGTRAP, SayWhereTrapped);
         m_config = std::make_unique<TempDir>();
         m_env = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_config->path());
         m_registry = std::make_unique<ScopedEnv>("KESTREL_CLASS_REGISTRY",
@@ -97,6 +139,8 @@ public:
         static char name[] = "kestrel-test";
         static char* argv[] = {name, nullptr};
         ASSERT_TRUE(wxEntryStart(argc, argv)) << "no display";
+        wxSetAssertHandler(FailOnWxAssert);
+        g_log_set_default_handler(LogWithStack, nullptr);
         wxTheApp->SetExitOnFrameDelete(false);
         m_guard = std::make_unique<UnexpectedDialogGuard>();
     }
