@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Status.h"
 #include "store/MailHeader.h"
 
 struct FolderRecord;
@@ -99,8 +100,8 @@ struct MailSourceKind {
     // sub-folders, a file's first bytes). A kind that looked closely and declined may say why in
     // whyNot; that is the answer when no later kind finds messages at the path.
     bool (*IsMine)(const MailboxProbe& probe, std::string& whyNot);
-    // The mailbox at a path this kind claimed; none, with why, when it cannot be read.
-    std::unique_ptr<IMailSource> (*Open)(const std::string& path, std::string& why);
+    // The mailbox at a path this kind claimed, else the Status of why it cannot be read.
+    platform::Result<std::unique_ptr<IMailSource>> (*Open)(const std::string& path);
     // For a kind whose files hold a tree of folders of their own (null for the others): whether
     // a file is one, told by its name alone, as discovery asks it of every file it walks past;
     bool (*HoldsFolders)(const std::string& fileName) = nullptr;

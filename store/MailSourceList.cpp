@@ -95,7 +95,9 @@ MailboxOpen OpenMailbox(const std::string& path) {
             continue;
         }
         result.Kind = kind;
-        result.Source = kind->Open(path, result.Why);
+        platform::Result<std::unique_ptr<IMailSource>> opened = kind->Open(path);
+        result.Why = opened.GetStatus().Reason();
+        result.Source = opened.Take();
         // A kind that looked closely and declined tells more than one that finds nothing. (Only
         // then are the messages counted: a kind may find them only when first asked.)
         if (!declined.empty() && result.Source && result.Source->Count() == 0) {
@@ -120,6 +122,9 @@ MailboxOpen OpenFolderSource(const FolderRecord& folder) {
     MailboxOpen result;
     result.Kind = folder.Source;
     if (!folder.Source) return result;
-    result.Source = folder.Source->Open(FolderMailboxPath(folder), result.Why);
+    platform::Result<std::unique_ptr<IMailSource>> opened =
+        folder.Source->Open(FolderMailboxPath(folder));
+    result.Why = opened.GetStatus().Reason();
+    result.Source = opened.Take();
     return result;
 }

@@ -115,10 +115,11 @@ bool IsDbxFile(const MailboxProbe& probe, std::string&) {
     return first == dbx::kSignature0;
 }
 
-std::unique_ptr<IMailSource> OpenDbxFile(const std::string& path, std::string& why) {
+platform::Result<std::unique_ptr<IMailSource>> OpenDbxFile(const std::string& path) {
     auto source = std::make_unique<DbxFileSource>();
-    if (!source->Open(path, &why)) return nullptr;
-    return source;
+    std::string why;
+    if (!source->Open(path, &why)) return platform::Status(platform::StatusCode::Unreadable, why);
+    return std::unique_ptr<IMailSource>(std::move(source));
 }
 
 std::unique_ptr<ILostMessages> OpenDbxLost(const std::string& path, std::string& why) {

@@ -16,8 +16,8 @@ bool IsEmlFolder(const MailboxProbe& probe, std::string&) {
     return probe.IsFolder;
 }
 
-std::unique_ptr<IMailSource> OpenEmlFolder(const std::string& path, std::string&) {
-    return std::make_unique<EmlFolderSource>(path);
+platform::Result<std::unique_ptr<IMailSource>> OpenEmlFolder(const std::string& path) {
+    return std::unique_ptr<IMailSource>(std::make_unique<EmlFolderSource>(path));
 }
 
 } // namespace

@@ -43,8 +43,8 @@ bool IsMaildirKind(const MailboxProbe& probe, std::string& whyNot) {
     return probe.IsFolder && IsMaildir(probe.Path, &whyNot);
 }
 
-std::unique_ptr<IMailSource> OpenMaildir(const std::string& path, std::string&) {
-    return std::make_unique<MaildirSource>(path);
+platform::Result<std::unique_ptr<IMailSource>> OpenMaildir(const std::string& path) {
+    return std::unique_ptr<IMailSource>(std::make_unique<MaildirSource>(path));
 }
 
 } // namespace

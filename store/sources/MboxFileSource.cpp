@@ -261,10 +261,11 @@ bool IsMboxFile(const MailboxProbe& probe, std::string&) {
     return !probe.IsFolder && (probe.Size == 0 || CMboxReader::LooksLikeMbox(probe.Path));
 }
 
-std::unique_ptr<IMailSource> OpenMboxFile(const std::string& path, std::string& why) {
+platform::Result<std::unique_ptr<IMailSource>> OpenMboxFile(const std::string& path) {
     auto source = std::make_unique<MboxFileSource>();
-    if (!source->Open(path, &why)) return nullptr;
-    return source;
+    std::string why;
+    if (!source->Open(path, &why)) return platform::Status(platform::StatusCode::Unreadable, why);
+    return std::unique_ptr<IMailSource>(std::move(source));
 }
 
 } // namespace

@@ -75,7 +75,7 @@ bool IsPstFile(const MailboxProbe& probe, std::string&) {
     return !probe.IsFolder && probe.Head.size() >= 4 && std::memcmp(probe.Head.data(), "!BDN", 4) == 0;
 }
 
-std::unique_ptr<IMailSource> OpenPstFolder(const std::string& path, std::string& why) {
+platform::Result<std::unique_ptr<IMailSource>> OpenPstFolder(const std::string& path) {
     // The file is the leading part of the path that is a plain file; the rest names the folder.
     std::string file = path, folder;
     for (std::size_t end = path.find('/', 1); end != std::string::npos;
@@ -89,8 +89,10 @@ std::unique_ptr<IMailSource> OpenPstFolder(const std::string& path, std::string&
     }
     while (!folder.empty() && folder.back() == '/') folder.pop_back();
     auto source = std::make_unique<PstFolderSource>();
-    if (!source->Open(file, folder, &why)) return nullptr;
-    return source;
+    std::string why;
+    if (!source->Open(file, folder, &why))
+        return platform::Status(platform::StatusCode::Unreadable, why);
+    return std::unique_ptr<IMailSource>(std::move(source));
 }
 
 bool ListPstFolders(const std::string& path, std::vector<FolderRecord>& folders,
