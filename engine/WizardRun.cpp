@@ -185,13 +185,47 @@ bool IsFolderWithoutMessages(const std::string& messageFile) {
     return opened.Kind && opened.Kind->Folder && (!opened || opened.Source->Count() == 0);
 }
 
+bool IsLink(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// What the wizard keeps of a folder's mail, and how its run goes: every message to the end
+// unless cancelled, the component's scratch files swept once at the folder's end.
+AttachmentPolicy WizardFolderPolicy(const WizardRequest& request, const std::string& directoryName,
+                                    const std::string& folder) {
+    AttachmentPolicy policy;
+    policy.FolderName = directoryName;
+    policy.Folder = folder;
+    policy.PictureExtensions = kWizardPictureExtensions;
+    policy.PicturesOnly = request.FileTypeChoice == 0;
+    policy.IsThumbnail = IsWizardThumbnailName;
+    policy.CancelAfterEveryMessage = false;
+    policy.StopOnCancel = true;
+    policy.SweepScratch = false;
+    return policy;
+}
+
+// The top report links to a folder's report: it is there even when no mail was. With nothing
+// new since the last run, the last run's report stays as it is.
+void FinishWizardReport(CReportPager& pager, bool nothingNew, bool remembered,
+                        const std::string& directoryName, const std::string& folder,
+                        WizardContext& context) {
+    if (!(nothingNew && pager.Reported() == 0 && platform::FileExists(ReportFramesetPath(folder)))) {
+        pager.Finish(true);
+        if (!pager.Written() && context.problems) ++context.problems->UnwrittenReportFiles;
+    }
+    if (!remembered && context.problems) ++context.problems->UnwrittenReportFiles;
+    if (nothingNew && pager.Reported() == 0 && context.nothingNew)
+        context.nothingNew->push_back(directoryName);
+}
+
 int RunWizardFolder(const WizardRequest& request, const std::string& directoryName,
                     const std::string& messageFile, WizardContext& context) {
     // Without a destination the folder's directory would land wherever the program runs.
     if (request.Destination.empty()) return 0;
     const std::string D = platform::JoinPath(request.Destination, directoryName);
-    struct stat st;
-    if (::lstat(D.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (IsLink(D)) {
         // A link in place of the folder's directory would take its files elsewhere.
         TheErrorLog().Write("Skipped the folder %s: it is a link", D.c_str());
         return 0;
@@ -216,23 +250,15 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     progress.SetRange(0, done.NewCount(), 1);
     const std::string scratch = platform::JoinPath(D, "process");
     platform::CreateFolder(scratch);
-    if (::lstat(scratch.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (IsLink(scratch)) {
         TheErrorLog().Write("Skipped the folder %s: %s is a link", D.c_str(), scratch.c_str());
         return 0;
     }
     // A run killed in this folder may have left a message's copy and an unfinished attachment.
     RemoveInterruptedRunLeftovers(D, D);
 
-    AttachmentPolicy policy;
-    policy.FolderName = directoryName;
-    policy.Folder = D;
+    AttachmentPolicy policy = WizardFolderPolicy(request, directoryName, D);
     const std::set<std::string> before = FolderNames(D);
-    policy.PictureExtensions = kWizardPictureExtensions;
-    policy.PicturesOnly = request.FileTypeChoice == 0;
-    policy.IsThumbnail = IsWizardThumbnailName;
-    policy.CancelAfterEveryMessage = false;
-    policy.StopOnCancel = true;
-    policy.SweepScratch = false;
     HeadersAhead headers(*source, request, context.client, done);
     CMessageOnDisk file; // the messages of a mailbox file share one copy
     policy.Extract = [&](int index, AnsweredMessage& message) {
@@ -255,15 +281,7 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     source.reset();
     openProgress.Close();
 
-    // The top report links to this folder's report: it is there even when no mail was. With
-    // nothing new since the last run, the last run's report stays as it is.
-    if (!(nothingNew && pager.Reported() == 0 && platform::FileExists(ReportFramesetPath(D)))) {
-        pager.Finish(true);
-        if (!pager.Written() && context.problems) ++context.problems->UnwrittenReportFiles;
-    }
-    if (!remembered && context.problems) ++context.problems->UnwrittenReportFiles;
-    if (nothingNew && pager.Reported() == 0 && context.nothingNew)
-        context.nothingNew->push_back(directoryName);
+    FinishWizardReport(pager, nothingNew, remembered, directoryName, D, context);
     // The component's scratch files; a file that was there before the run stays.
     SweepFiles(D, "kestl*.*", before);
     RemoveEmptyRecoveryFolder(D);

@@ -64,36 +64,56 @@ bool UnquoteRegString(const std::string& text, std::size_t at, std::string& out)
     return false;
 }
 
-} // namespace
+// Builds the records of a store's folder list: the root first, then each folder after its
+// parent, depth first with children in list order.
+class CExpressRecordBuilder {
+public:
+    CExpressRecordBuilder(const std::vector<ExpressFolder>& folders, const std::string& storeFolder)
+        : m_folders(folders), m_storeFolder(storeFolder), m_placed(folders.size(), false) {
+        m_records.reserve(folders.size() + 1);
+        for (std::size_t i = 0; i < folders.size(); ++i) {
+            m_firstWithId.emplace(folders[i].id, i);
+            m_children[folders[i].parentId].list.push_back(i);
+        }
+    }
 
-std::vector<FolderRecord> ExpressFolderRecords(const std::vector<ExpressFolder>& folders,
-                                               const std::string& storeFolder,
-                                               const std::string& label) {
-    std::vector<FolderRecord> records;
-    records.reserve(folders.size() + 1);
+    std::vector<FolderRecord> Build(const std::string& label) {
+        // The root: the first folder without a parent; a list without one gets a record
+        // standing for the store.
+        int root = -1;
+        for (std::size_t i = 0; i < m_folders.size() && root < 0; ++i)
+            if (m_folders[i].parentId == kExpressNoParent) root = static_cast<int>(i);
+        const ExpressFolder* top =
+            root >= 0 ? &m_folders[static_cast<std::size_t>(root)] : nullptr;
+        MakeRecord(top, PathComponent(label), PathComponent(label));
+        if (top) {
+            m_placed[static_cast<std::size_t>(root)] = true;
+            Walk(top->id, 0, 1);
+        }
+        PlaceOrphans();
+        return std::move(m_records);
+    }
+
+private:
     // Each id's first folder, and the folders naming each id as their parent, in list order.
     struct Children {
         std::vector<std::size_t> list;
         std::size_t next = 0; // every child before it is placed
     };
-    std::unordered_map<std::uint32_t, std::size_t> firstWithId;
-    std::unordered_map<std::uint32_t, Children> children;
-    for (std::size_t i = 0; i < folders.size(); ++i) {
-        firstWithId.emplace(folders[i].id, i);
-        children[folders[i].parentId].list.push_back(i);
-    }
-    // The root: the first folder without a parent; a list without one gets a record standing
-    // for the store.
-    int root = -1;
-    for (std::size_t i = 0; i < folders.size() && root < 0; ++i)
-        if (folders[i].parentId == kExpressNoParent) root = static_cast<int>(i);
+    // A level is the depth below the top record of the folders it places.
+    struct Level {
+        std::uint32_t id;
+        std::size_t path; // the record whose relative path the children go under
+        int depth;
+    };
+    enum class Chain : char { Unknown, Visiting, LeadsOut, Loops };
 
-    auto makeRecord = [&](const ExpressFolder* f, const std::string& relative,
-                          const std::string& display) {
+    void MakeRecord(const ExpressFolder* f, const std::string& relative,
+                    const std::string& display) {
         FolderRecord r;
         r.DisplayName = display;
         r.RelativePath = relative;
-        r.FullPath = storeFolder;
+        r.FullPath = m_storeFolder;
         if (f) {
             if (IsPlainMessageFileName(f->messageFile)) {
                 r.PathSuffix = f->messageFile;
@@ -101,86 +121,93 @@ std::vector<FolderRecord> ExpressFolderRecords(const std::vector<ExpressFolder>&
             }
             r.ExpressFolderId = f->id;
         }
-        records.push_back(std::move(r));
-    };
-    makeRecord(root >= 0 ? &folders[static_cast<std::size_t>(root)] : nullptr, PathComponent(label),
-               PathComponent(label));
+        m_records.push_back(std::move(r));
+    }
 
     // Depth first from a folder, children in list order; each folder is placed once, so a
-    // parent chain that loops or an id used twice cannot repeat a subtree. A level is the depth
-    // below the top record of the folders it places; the last one also takes every folder
-    // below them.
-    std::vector<bool> placed(folders.size(), false);
-    if (root >= 0) placed[static_cast<std::size_t>(root)] = true;
-    struct Level {
-        std::uint32_t id;
-        std::size_t path; // the record whose relative path the children go under
-        int depth;
-    };
-    std::vector<Level> stack;
-    auto walk = [&](std::uint32_t id, std::size_t path, int depth) {
+    // parent chain that loops or an id used twice cannot repeat a subtree. The last level also
+    // takes every folder below it.
+    void Walk(std::uint32_t id, std::size_t path, int depth) {
+        std::vector<Level> stack;
         stack.push_back({id, path, depth});
         while (!stack.empty()) {
             const Level level = stack.back();
-            auto it = children.find(level.id);
-            Children* kids = it == children.end() ? nullptr : &it->second;
-            while (kids && kids->next < kids->list.size() && placed[kids->list[kids->next]])
+            auto it = m_children.find(level.id);
+            Children* kids = it == m_children.end() ? nullptr : &it->second;
+            while (kids && kids->next < kids->list.size() && m_placed[kids->list[kids->next]])
                 ++kids->next;
             if (!kids || kids->next == kids->list.size()) {
                 stack.pop_back();
                 continue;
             }
             const std::size_t i = kids->list[kids->next++];
-            placed[i] = true;
-            const ExpressFolder& f = folders[i];
+            m_placed[i] = true;
+            const ExpressFolder& f = m_folders[i];
             std::string name = PathComponent(f.name);
-            makeRecord(&f, records[level.path].RelativePath + "/" + name, name);
+            MakeRecord(&f, m_records[level.path].RelativePath + "/" + name, name);
             if (level.depth < kMaxExpressFolderDepth)
-                stack.push_back({f.id, records.size() - 1, level.depth + 1});
+                stack.push_back({f.id, m_records.size() - 1, level.depth + 1});
             else
                 stack.push_back({f.id, level.path, level.depth});
         }
-    };
-    if (root >= 0) walk(folders[static_cast<std::size_t>(root)].id, 0, 1);
+    }
 
-    // What the walk did not reach (no such parent, a loop, a second root) hangs under the root,
-    // except a folder whose parent chain leads to such a folder: it comes with that one. Each
-    // id's answer is worked out once, so the whole costs one pass over the list.
-    enum class Chain : char { Unknown, Visiting, LeadsOut, Loops };
-    std::unordered_map<std::uint32_t, Chain> chainOf; // by parent id
-    auto chainFrom = [&](std::uint32_t parent) {
+    // Where a parent chain leads: out of the list (to no folder, or to one without a known
+    // parent) or round in a loop. Each id's answer is worked out once.
+    Chain ChainFrom(std::uint32_t parent) {
         std::vector<std::uint32_t> trail;
         Chain answer = Chain::LeadsOut;
         for (std::uint32_t p = parent;;) {
-            auto known = chainOf.find(p);
-            if (known != chainOf.end() && known->second != Chain::Unknown) {
+            auto known = m_chainOf.find(p);
+            if (known != m_chainOf.end() && known->second != Chain::Unknown) {
                 answer = known->second == Chain::Visiting ? Chain::Loops : known->second;
                 break;
             }
-            auto first = firstWithId.find(p);
-            if (p == kExpressNoParent || first == firstWithId.end()) break; // leads out
-            const std::uint32_t up = folders[first->second].parentId;
-            if (up == kExpressNoParent || !firstWithId.count(up)) break;
-            chainOf[p] = Chain::Visiting;
+            auto first = m_firstWithId.find(p);
+            if (p == kExpressNoParent || first == m_firstWithId.end()) break; // leads out
+            const std::uint32_t up = m_folders[first->second].parentId;
+            if (up == kExpressNoParent || !m_firstWithId.count(up)) break;
+            m_chainOf[p] = Chain::Visiting;
             trail.push_back(p);
             p = up;
         }
         for (std::uint32_t p : trail)
-            chainOf[p] = answer;
+            m_chainOf[p] = answer;
         return answer;
-    };
-    for (std::size_t i = 0; i < folders.size(); ++i) {
-        if (placed[i]) continue;
-        const ExpressFolder& f = folders[i];
-        if (f.parentId != kExpressNoParent && firstWithId.count(f.parentId) &&
-            chainFrom(f.parentId) != Chain::Loops)
-            continue; // reached later through an orphan above it
-        placed[i] = true;
-        std::string name = PathComponent(f.name);
-        makeRecord(&f, records.front().RelativePath + "/" + name, name);
-        walk(f.id, records.size() - 1, 2);
     }
-    return records;
+
+    // What the walk did not reach (no such parent, a loop, a second root) hangs under the root,
+    // except a folder whose parent chain leads to such a folder: it comes with that one. The
+    // whole costs one pass over the list.
+    void PlaceOrphans() {
+        for (std::size_t i = 0; i < m_folders.size(); ++i) {
+            if (m_placed[i]) continue;
+            const ExpressFolder& f = m_folders[i];
+            if (f.parentId != kExpressNoParent && m_firstWithId.count(f.parentId) &&
+                ChainFrom(f.parentId) != Chain::Loops)
+                continue; // reached later through an orphan above it
+            m_placed[i] = true;
+            std::string name = PathComponent(f.name);
+            MakeRecord(&f, m_records.front().RelativePath + "/" + name, name);
+            Walk(f.id, m_records.size() - 1, 2);
+        }
+    }
+
+    const std::vector<ExpressFolder>& m_folders;
+    const std::string& m_storeFolder;
+    std::vector<FolderRecord> m_records;
+    std::unordered_map<std::uint32_t, std::size_t> m_firstWithId;
+    std::unordered_map<std::uint32_t, Children> m_children;
+    std::unordered_map<std::uint32_t, Chain> m_chainOf; // by parent id
+    std::vector<bool> m_placed;
+};
+
+} // namespace
+
+std::vector<FolderRecord> ExpressFolderRecords(const std::vector<ExpressFolder>& folders,
+                                               const std::string& storeFolder,
+                                               const std::string& label) {
+    return CExpressRecordBuilder(folders, storeFolder).Build(label);
 }
 
 std::vector<std::pair<std::string, std::string>> ReadIdentityNames(const std::string& regFile) {
