@@ -156,6 +156,3 @@ std::string PstPathName(const std::string& name, int nth);
 // True for a .pst or .ost file name (the case of the extension does not matter).
 bool HasPstExtension(const std::string& path);
 
-// Text stored in an 8-bit file, in the Windows code page, as UTF-8; bytes the code page cannot
-// read are read as windows-1252.
-std::string CodePageToUtf8(const std::string& bytes, unsigned codePage);

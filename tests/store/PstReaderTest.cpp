@@ -10,6 +10,7 @@
 
 #include "PstFixtures.h"
 #include "TempDir.h"
+#include "store/PstProperties.h"
 #include "store/PstReader.h"
 
 namespace {
