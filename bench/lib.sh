@@ -17,8 +17,13 @@ bench_setup() {
     mkdir -p "$cache"
     cache=$(cd "$cache" && pwd)
 
-    "$repo/scripts/install-deps" --bench
+    bench_build
+}
 
+# Installs the peers and builds the command line and the component as a release build in
+# build-bench, apart from the developer build; sets build and cli. Needs repo.
+bench_build() {
+    "$repo/scripts/install-deps" --bench
     build=$repo/build-bench
     cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_GUI=OFF \
         -DKESTREL_TESTS=OFF >/dev/null

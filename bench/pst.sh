@@ -25,12 +25,8 @@ file=${1:-$(ls -S "$repo"/../shared/corpus/pst/*.pst "$repo"/../shared/corpus/ps
 file=$(cd "$(dirname "$file")" && pwd)/$(basename "$file")
 cache=${KESTREL_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrel-bench}
 
-"$repo/scripts/install-deps" --bench
-build=$repo/build-bench
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_GUI=OFF \
-    -DKESTREL_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target kestrel-cli kestrel_extractor >/dev/null
-cli=$build/bin/kestrel-cli
+. "$repo/bench/lib.sh"
+bench_build
 
 scratch=$cache/pst-run
 rm -rf "$scratch"
