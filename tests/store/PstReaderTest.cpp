@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "PstFixtures.h"
 #include "TempDir.h"
@@ -19,13 +17,6 @@ const std::string kData = std::string(KESTREL_TEST_DATA) + "/pst/";
 const std::string kUnicode = kData + "tgh-user1-test-lab.pst";
 const std::string kAttachments = "Top of Outlook data file/FolderWithMessagesWithAttachments";
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The message's text as the reader writes it.
 std::string MessageText(CPstFile& file, int index, PstWrite* result = nullptr) {
     TempDir dir;
@@ -34,7 +25,7 @@ std::string MessageText(CPstFile& file, int index, PstWrite* result = nullptr) {
     const PstWrite written = file.WriteMessage(index, fd);
     ::close(fd);
     if (result) *result = written;
-    return ReadAll(path);
+    return ReadFileText(path);
 }
 
 const PstFolder* FindFolder(const CPstFile& file, const std::string& path) {
@@ -44,32 +35,58 @@ const PstFolder* FindFolder(const CPstFile& file, const std::string& path) {
 }
 
 TEST(PstReader, FoldersAsTheFileNestsThem) {
+    TempDir dir;
+    const std::string twins = dir.Write("twins.pst", pst_fixtures::TwinFoldersPst());
+    const std::string renamed = dir.Write("renamed.pst", pst_fixtures::EightBitNamePst());
+    const std::string top = "Top of Outlook data file/";
+    const std::string twin = top + "FolderWithSingleMessage";
     struct Case {
         std::string file, folder;
-        int depth, messages;
+        int depth, messages;  // messages -1: the file has no such folder
+        std::string name = {};     // the folder's own name, when the row checks it
+        std::string subject = {};  // the first message's subject, when the row checks it
     } cases[] = {
-        {"tgh-user1-test-lab.pst", "Top of Outlook data file", 0, 0},
-        {"tgh-user1-test-lab.pst", "Top of Outlook data file/FolderWithTwoSubFolders/SubFolder2", 2, 0},
-        {"tgh-user1-test-lab.pst", kAttachments, 1, 2},
+        {kUnicode, "Top of Outlook data file", 0, 0},
+        {kUnicode, top + "FolderWithTwoSubFolders/SubFolder2", 2, 0},
+        {kUnicode, kAttachments, 1, 2},
         // Names of a Unicode file in any script.
-        {"p2e-Hello-CJK.pst", "Outlook データ ファイルのトップ", 0, 1},
-        {"p2e-Hello-CJK.pst", "Outlook データ ファイルのトップ/削除済みアイテム", 1, 0},
-        // An 8-bit file.
-        {"pstsdk-sample2.pst", "Top of Outlook data file/Sample2", 1, 1},
+        {kData + "p2e-Hello-CJK.pst", "Outlook データ ファイルのトップ", 0, 1},
+        {kData + "p2e-Hello-CJK.pst", "Outlook データ ファイルのトップ/削除済みアイテム", 1, 0},
+        // An 8-bit file's names read in its code page, one that is not ASCII too.
+        {kData + "pstsdk-sample2.pst", top + "Sample2", 1, 1, "Sample2", "Here is a sample message"},
+        {renamed, top + "Sämple2", 1, 1, "Sämple2", "Here is a sample message"},
+        // Sibling folders of one name each get a path of their own, in the file's order.
+        {twins, twin, 1, 1, "FolderWithSingleMessage"},
+        {twins, twin + "%#2", 1, 2, "FolderWithSingleMessage"},
+        {twins, twin + "%#3", 0, -1},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
         CPstFile file;
-        const platform::Status opened = file.Open(kData + c.file);
-        ASSERT_TRUE(opened) << c.file << ": " << opened.Reason();
+        const platform::Status opened = file.Open(c.file);
+        ASSERT_TRUE(opened) << opened.Reason();
         std::string why;
         const PstFolder* folder = FindFolder(file, c.folder);
-        ASSERT_NE(folder, nullptr) << c.folder;
-        EXPECT_EQ(folder->Depth, c.depth) << c.folder;
-        ASSERT_TRUE(file.SelectFolder(c.folder, &why)) << c.folder << ": " << why;
-        EXPECT_EQ(file.Count(), c.messages) << c.folder;
+        if (c.messages < 0) {
+            EXPECT_EQ(folder, nullptr);
+            EXPECT_FALSE(file.SelectFolder(c.folder, &why));
+            EXPECT_NE(why.find("has no folder"), std::string::npos) << why;
+            continue;
+        }
+        ASSERT_NE(folder, nullptr);
+        EXPECT_EQ(folder->Depth, c.depth);
+        EXPECT_TRUE(c.name.empty() || folder->Name == c.name) << folder->Name;
+        ASSERT_TRUE(file.SelectFolder(c.folder, &why)) << why;
+        EXPECT_EQ(file.Count(), c.messages);
+        if (!c.subject.empty()) {
+            EXPECT_EQ(file.CodePage(), 1252u);
+            PstHeader header;
+            ASSERT_TRUE(file.ReadHeader(0, header));
+            EXPECT_EQ(header.Subject, c.subject);
+        }
         // Parents come before their children; internal folders of the file are left out.
         for (size_t i = 1; i < file.Folders().size(); ++i)
-            EXPECT_LE(file.Folders()[i].Depth, file.Folders()[i - 1].Depth + 1) << c.file;
+            EXPECT_LE(file.Folders()[i].Depth, file.Folders()[i - 1].Depth + 1);
         for (const PstFolder& f : file.Folders())
             EXPECT_EQ(f.Name.find("Search"), std::string::npos) << f.Path;
     }
@@ -112,8 +129,7 @@ TEST(PstReader, MessagesBecomeMimeMessages) {
 
 TEST(PstReader, TheFileIsNeverWritten) {
     TempDir dir;
-    const std::string copy = dir / "read only.pst";
-    std::ofstream(copy, std::ios::binary) << ReadAll(kUnicode);
+    const std::string copy = dir.Write("read only.pst", ReadFileText(kUnicode));
     ::chmod(copy.c_str(), 0444); // opening for writing would fail
     struct stat before {};
     ::stat(copy.c_str(), &before);
@@ -128,7 +144,7 @@ TEST(PstReader, TheFileIsNeverWritten) {
     }
     struct stat after {};
     ::stat(copy.c_str(), &after);
-    EXPECT_EQ(ReadAll(copy), ReadAll(kUnicode));
+    EXPECT_EQ(ReadFileText(copy), ReadFileText(kUnicode));
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 }
@@ -136,7 +152,7 @@ TEST(PstReader, TheFileIsNeverWritten) {
 // Damaged files: refused with a message that says so, or read as far as they go; never a crash
 // or a hang.
 TEST(PstReader, DamagedFilesAreRefusedOrReadAsFarAsTheyGo) {
-    const std::string good = ReadAll(kUnicode);
+    const std::string good = ReadFileText(kUnicode);
     auto with = [&](size_t at, size_t n, char c) {
         std::string bytes = good;
         bytes.replace(at, n, std::string(n, c));
@@ -152,7 +168,7 @@ TEST(PstReader, DamagedFilesAreRefusedOrReadAsFarAsTheyGo) {
         const char* refusal; // nullptr: opens, and what it cannot read is said
         platform::StatusCode code = platform::StatusCode::Ok;
     } cases[] = {
-        {"a 40-byte fragment", ReadAll(kData + "jmf-truncated-in-header.bin"),
+        {"a 40-byte fragment", ReadFileText(kData + "jmf-truncated-in-header.bin"),
          "ends inside its header", platform::StatusCode::Damaged},
         {"a bad header checksum", with(4, 1, '\x7f'), "header checksum is wrong",
          platform::StatusCode::Damaged},
@@ -165,8 +181,7 @@ TEST(PstReader, DamagedFilesAreRefusedOrReadAsFarAsTheyGo) {
     };
     for (const Case& c : cases) {
         TempDir dir;
-        const std::string path = dir / "damaged.pst";
-        std::ofstream(path, std::ios::binary) << c.bytes;
+        const std::string path = dir.Write("damaged.pst", c.bytes);
         CPstFile file;
         const platform::Status opened = file.Open(path);
         std::string why = opened.Reason();
@@ -189,79 +204,30 @@ TEST(PstReader, DamagedFilesAreRefusedOrReadAsFarAsTheyGo) {
     }
 }
 
-TEST(PstReader, NamesOfEightBitFilesInTheirCodePage) {
-    struct Case {
-        std::string bytes;
-        unsigned codePage;
-        std::string text;
+// Names as paths show them: read in the file's code page, escaped, and told apart from a second
+// folder of one name.
+TEST(PstReader, FolderNamesAsPathsShowThem) {
+    const struct Case {
+        std::string got, want;
     } cases[] = {
-        {"\x82\xa0\x83\x74\x83\x48\x83\x8b\x83\x5f", 932, "あフォルダ"},
-        {"\xc4\xe5\xeb\xe0", 1251, "Дела"},
-        {"Caf\xe9", 1252, "Café"},
-        {"\xc4\xe3\xba\xc3", 936, "你好"},
-        {"Gel\xf6scht", 28591, "Gelöscht"},
+        {CodePageToUtf8("\x82\xa0\x83\x74\x83\x48\x83\x8b\x83\x5f", 932), "あフォルダ"},
+        {CodePageToUtf8("\xc4\xe5\xeb\xe0", 1251), "Дела"},
+        {CodePageToUtf8("Caf\xe9", 1252), "Café"},
+        {CodePageToUtf8("\xc4\xe3\xba\xc3", 936), "你好"},
+        {CodePageToUtf8("Gel\xf6scht", 28591), "Gelöscht"},
+        {EscapePstFolderName("a/b%"), "a%2Fb%25"},
+        {UnescapePstFolderName(EscapePstFolderName("Inbox")), "Inbox"},
+        {UnescapePstFolderName(EscapePstFolderName("a/b")), "a/b"},
+        {UnescapePstFolderName(EscapePstFolderName("50%")), "50%"},
+        {UnescapePstFolderName(EscapePstFolderName("%2F")), "%2F"},
+        {PstPathName("Inbox", 1), "Inbox"},
+        {PstPathName("Inbox", 2), "Inbox%#2"},
+        {PstPathName("Inbox", 12), "Inbox%#12"},
+        // A name that looks like a second one of its name stays apart from it.
+        {PstPathName("Inbox%#2", 1), "Inbox%25#2"},
+        {PstPathName("a/b", 3), "a%2Fb%#3"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(CodePageToUtf8(c.bytes, c.codePage), c.text) << c.codePage;
-    // The 8-bit sample's names read the same through the whole path, a name that is not ASCII
-    // in the file's code page too.
-    TempDir dir;
-    const std::string renamed = dir / "renamed.pst";
-    std::ofstream(renamed, std::ios::binary) << pst_fixtures::EightBitNamePst();
-    for (const std::string& folder : {std::string("Sample2"), std::string("Sämple2")}) {
-        CPstFile file;
-        ASSERT_TRUE(file.Open(folder == "Sample2" ? kData + "pstsdk-sample2.pst" : renamed));
-        EXPECT_EQ(file.CodePage(), 1252u);
-        ASSERT_TRUE(file.SelectFolder("Top of Outlook data file/" + folder)) << folder;
-        PstHeader header;
-        ASSERT_TRUE(file.ReadHeader(0, header));
-        EXPECT_EQ(header.Subject, "Here is a sample message");
-    }
-}
-
-TEST(PstReader, FolderNamesEscapedInPaths) {
-    for (const std::string name : {"Inbox", "a/b", "50%", "%2F"})
-        EXPECT_EQ(UnescapePstFolderName(EscapePstFolderName(name)), name);
-    EXPECT_EQ(EscapePstFolderName("a/b%"), "a%2Fb%25");
-    // A name that looks like a second one of its name stays apart from it.
-    struct Case {
-        std::string name;
-        int nth;
-        std::string part;
-    } cases[] = {
-        {"Inbox", 1, "Inbox"},
-        {"Inbox", 2, "Inbox%#2"},
-        {"Inbox", 12, "Inbox%#12"},
-        {"Inbox%#2", 1, "Inbox%25#2"},
-        {"a/b", 3, "a%2Fb%#3"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(PstPathName(c.name, c.nth), c.part) << c.name;
-}
-
-// Sibling folders of one name each get a path of their own, in the file's order.
-TEST(PstReader, SiblingsOfOneNameAreToldApart) {
-    TempDir dir;
-    const std::string path = dir / "twins.pst";
-    std::ofstream(path, std::ios::binary) << pst_fixtures::TwinFoldersPst();
-    CPstFile file;
-    const platform::Status opened = file.Open(path);
-    ASSERT_TRUE(opened) << opened.Reason();
-    std::string why;
-    const std::string twin = "Top of Outlook data file/FolderWithSingleMessage";
-    struct Case {
-        std::string path;
-        int messages;
-    } cases[] = {{twin, 1}, {twin + "%#2", 2}};
-    for (const Case& c : cases) {
-        const PstFolder* folder = FindFolder(file, c.path);
-        ASSERT_NE(folder, nullptr) << c.path;
-        EXPECT_EQ(folder->Name, "FolderWithSingleMessage");
-        ASSERT_TRUE(file.SelectFolder(c.path, &why)) << why;
-        EXPECT_EQ(file.Count(), c.messages) << c.path;
-    }
-    EXPECT_EQ(FindFolder(file, twin + "%#3"), nullptr);
-    EXPECT_FALSE(file.SelectFolder(twin + "%#3", &why));
-    EXPECT_NE(why.find("has no folder"), std::string::npos) << why;
+    for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
 }
 
 } // namespace
