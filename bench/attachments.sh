@@ -8,10 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-3}
 scratch=${2:-$(mktemp -d)}
-scripts/install-deps --bench
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target kestrel-cli kestrel_extractor >/dev/null
-cli=$PWD/build/bin/kestrel-cli
+repo=$PWD
+. bench/lib.sh
+bench_build
 
 make_message() { # FILE SAME(1|0)
     python3 - "$1" "$2" <<'PY'
@@ -48,10 +47,8 @@ measure() { # LABEL OUT COMMAND...
 }
 
 # The settings the run reads: keep every size (the attachments are a few bytes each).
-mkdir -p "$scratch/config/VANDREL/KESTL"
-printf '[Option]\r\nHTMLItemNumber=10\r\nBrowserReport=0\r\nExtractOnlyPicture=0\r\nSetAttachmentDate=1\r\nAttachmentSizeLimit=0\r\n' \
-    > "$scratch/config/VANDREL/KESTL/qor.ini"
-export XDG_CONFIG_HOME=$scratch/config
+bench_settings "$scratch" HTMLItemNumber=10 BrowserReport=0 ExtractOnlyPicture=0 SetAttachmentDate=1 \
+    AttachmentSizeLimit=0
 for same in 1 0; do
     mail=$scratch/mail-$same
     mkdir -p "$mail"

@@ -16,11 +16,10 @@ runs=${1:-3}
 scratch=${2:-$(mktemp -d)}
 size=${3:-1073741824}
 out=${4:-$scratch/out}
-scripts/install-deps --bench
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target kestrel-cli make-test-dbx >/dev/null
-cli=$PWD/build/bin/kestrel-cli
-make=$PWD/build/bin/make-test-dbx
+repo=$PWD
+. bench/lib.sh
+bench_build make-test-dbx
+make=$build/bin/make-test-dbx
 
 big=$scratch/big.dbx
 huge=$scratch/one-message.dbx

@@ -27,11 +27,7 @@ bench_setup extract.sh peers.sh "${1:-}"
 
 scratch=$cache/run
 rm -rf "$scratch"
-mkdir -p "$scratch/config/VANDREL/KESTL"
-# The settings the run reads: keep every size, date the files, strip forward prefixes.
-printf '[Option]\r\nHTMLItemNumber=10\r\nBrowserReport=0\r\nExtractOnlyPicture=0\r\nFileRename=0\r\nRemoveFwString=1\r\nSetAttachmentDate=1\r\nAttachmentSizeLimit=0\r\n' \
-    > "$scratch/config/VANDREL/KESTL/qor.ini"
-export XDG_CONFIG_HOME=$scratch/config
+bench_settings "$scratch"
 
 # kestrel-cli takes one mail folder at a time, as the program does: one call per folder of the
 # tree the peers walk, each into its own destination.

@@ -20,13 +20,27 @@ bench_setup() {
     bench_build
 }
 
-# Installs the peers and builds the command line and the component as a release build in
-# build-bench, apart from the developer build; sets build and cli. Needs repo.
-bench_build() {
+# Installs the peers and builds the command line and the component, and any TARGETs (the test
+# tools among them), as a release build in build-bench, apart from the developer build; sets
+# build and cli. Needs repo.
+bench_build() {   # [TARGET...]
     "$repo/scripts/install-deps" --bench
     build=$repo/build-bench
     cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_GUI=OFF \
-        -DKESTREL_TESTS=OFF >/dev/null
-    cmake --build "$build" -j "$(nproc)" --target kestrel-cli kestrel_extractor >/dev/null
+        -DKESTREL_TESTS="$([ $# -gt 0 ] && echo ON || echo OFF)" >/dev/null
+    cmake --build "$build" -j "$(nproc)" --target kestrel-cli kestrel_extractor "$@" >/dev/null
     cli=$build/bin/kestrel-cli
+}
+
+# Writes the settings file the runs read into SCRATCH/config and points the program at it: keep
+# every size, date the files, strip forward prefixes, ten mails a report page; or, when given,
+# the [Option] values KEY=VALUE instead.
+bench_settings() {   # SCRATCH [KEY=VALUE...]
+    local config=$1/config
+    shift
+    [ $# -gt 0 ] || set -- HTMLItemNumber=10 BrowserReport=0 ExtractOnlyPicture=0 FileRename=0 \
+        RemoveFwString=1 SetAttachmentDate=1 AttachmentSizeLimit=0
+    mkdir -p "$config/VANDREL/KESTL"
+    { printf '[Option]\r\n'; printf '%s\r\n' "$@"; } > "$config/VANDREL/KESTL/qor.ini"
+    export XDG_CONFIG_HOME=$config
 }

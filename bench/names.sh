@@ -15,13 +15,12 @@ else
     trap 'rm -rf "$scratch"' EXIT
 fi
 count=${3:-10000}
-scripts/install-deps --bench
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target kestrel-cli make-test-dbx >/dev/null
-cli=$PWD/build/bin/kestrel-cli
+repo=$PWD
+. bench/lib.sh
+bench_build make-test-dbx
 
 dbx=$scratch/one.dbx
-build/bin/make-test-dbx "$dbx" --size 400 --message-size 300 >/dev/null
+"$build/bin/make-test-dbx" "$dbx" --size 400 --message-size 300 >/dev/null
 # The name the message is saved under, from a save into an empty folder.
 rm -rf "$scratch/first" && mkdir -p "$scratch/first"
 "$cli" save-eml "$dbx" "$scratch/first" >/dev/null 2>&1

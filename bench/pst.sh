@@ -30,10 +30,8 @@ bench_build
 
 scratch=$cache/pst-run
 rm -rf "$scratch"
-mkdir -p "$scratch/config/VANDREL/KESTL" "$scratch/one" "$scratch/many"
-printf '[Option]\r\nHTMLItemNumber=10\r\nBrowserReport=0\r\nExtractOnlyPicture=0\r\nFileRename=0\r\nRemoveFwString=1\r\nSetAttachmentDate=1\r\nAttachmentSizeLimit=0\r\n' \
-    > "$scratch/config/VANDREL/KESTL/qor.ini"
-export XDG_CONFIG_HOME=$scratch/config
+mkdir -p "$scratch/one" "$scratch/many"
+bench_settings "$scratch"
 ext=${file##*.}
 ln "$file" "$scratch/one/sample.$ext" 2>/dev/null || cp "$file" "$scratch/one/sample.$ext"
 for i in $(seq -w "$copies"); do

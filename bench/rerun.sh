@@ -23,10 +23,7 @@ bench_setup rerun.sh make-corpus.py "${1:-}"
 
 scratch=$cache/rerun
 rm -rf "$scratch"
-mkdir -p "$scratch/config/VANDREL/KESTL"
-printf '[Option]\r\nHTMLItemNumber=10\r\nBrowserReport=0\r\nExtractOnlyPicture=0\r\nFileRename=0\r\nRemoveFwString=1\r\nSetAttachmentDate=1\r\nAttachmentSizeLimit=0\r\n' \
-    > "$scratch/config/VANDREL/KESTL/qor.ini"
-export XDG_CONFIG_HOME=$scratch/config
+bench_settings "$scratch"
 
 store=$cache/store-m2000-s1-seed1
 if [ ! -f "$store/MANIFEST.json" ]; then

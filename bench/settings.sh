@@ -8,10 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
 scratch=${2:-$(mktemp -d)}
-scripts/install-deps --bench
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target kestrel-cli >/dev/null
-cli=$PWD/build/bin/kestrel-cli
+repo=$PWD
+. bench/lib.sh
+bench_build
 
 make_ini() { # FOLDER COUNT
     mkdir -p "$1/VANDREL/KESTL"
