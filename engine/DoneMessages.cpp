@@ -11,6 +11,7 @@
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/Hash.h"
+#include "platform/Text.h"
 #include "report/ReportWriter.h"
 #include "store/MailSource.h"
 
@@ -25,18 +26,7 @@ constexpr std::uint64_t kMaxRecordSize = 256ull << 20;
 // Keys, stamps and mailbox paths may hold any byte: the few that would break a line or a field
 // are written as %XX.
 std::string Escape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
+    return platform::PercentEscape(text, "\t\n\r");
 }
 
 bool Unescape(const std::string& text, std::string& out) {

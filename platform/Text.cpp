@@ -82,4 +82,21 @@ std::string Printable(const std::string& text, bool keepLineBreaks) {
     return out;
 }
 
+std::string PercentEscape(std::string_view text, std::string_view special) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '%' || special.find(c) != std::string_view::npos) {
+            const auto byte = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace platform

@@ -24,4 +24,8 @@ std::string Trim(const std::string& s);
 // as they are (for messages of several lines).
 std::string Printable(const std::string& text, bool keepLineBreaks = false);
 
+// Text with '%' and each byte of special written as "%XX" (upper-case hex), so that those bytes
+// can part fields or names: "a/b%" with "/" gives "a%2Fb%25".
+std::string PercentEscape(std::string_view text, std::string_view special);
+
 } // namespace platform

@@ -31,13 +31,7 @@ constexpr off_t kHeaderSize = 512;
 } // namespace
 
 std::string EscapePstFolderName(const std::string& name) {
-    std::string out;
-    for (char c : name) {
-        if (c == '%') out += "%25";
-        else if (c == '/') out += "%2F";
-        else out += c;
-    }
-    return out;
+    return platform::PercentEscape(name, "/");
 }
 
 std::string PstPathName(const std::string& name, int nth) {
@@ -49,7 +43,7 @@ std::string PstPathName(const std::string& name, int nth) {
 std::string UnescapePstFolderName(const std::string& name) {
     std::string out;
     for (size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '%' && i + 2 < name.size() + 0 && name.compare(i, 3, "%25") == 0) {
+        if (name[i] == '%' && i + 2 < name.size() && name.compare(i, 3, "%25") == 0) {
             out += '%';
             i += 2;
         } else if (name[i] == '%' && i + 2 < name.size() &&
