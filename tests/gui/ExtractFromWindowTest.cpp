@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <thread>
 
 #include <wx/checkbox.h>
 #include <wx/listbox.h>
@@ -69,11 +68,6 @@ protected:
         ASSERT_NE(view, nullptr);
         ASSERT_EQ(frame->GetDestinationFolder(), out);
     }
-    void PostCommand(unsigned id) {
-        wxCommandEvent event(wxEVT_MENU, res::WxId(id));
-        event.SetEventObject(frame);
-        frame->GetEventHandler()->ProcessEvent(event);
-    }
     // The dialogs of the frame and of the folder view, each with the command that opens it,
     // and whether it closes as OK does (else as Cancel).
     struct Opener {
@@ -82,10 +76,10 @@ protected:
         bool closesAsOk = false;
     };
     std::vector<Opener> Openers() {
-        return {{"preference", [this] { PostCommand(res::ID_FILE_PREFERENCE); }},
-                {"identity", [this] { PostCommand(res::ID_SWITCH_IDENTITY); }},
-                {"about", [this] { PostCommand(res::ID_APP_ABOUT); }, true},
-                {"wizard", [this] { PostCommand(res::ID_WIZARD); }},
+        return {{"preference", [this] { PostCommand(frame, res::ID_FILE_PREFERENCE); }},
+                {"identity", [this] { PostCommand(frame, res::ID_SWITCH_IDENTITY); }},
+                {"about", [this] { PostCommand(frame, res::ID_APP_ABOUT); }, true},
+                {"wizard", [this] { PostCommand(frame, res::ID_WIZARD); }},
                 {"option sheet", [this] { ExtractFrom(Find("Inbox")); }},
                 {"search", [this] { ExtractFrom(Find("Inbox"), res::ID_SEARCH_MAIL); }},
                 {"messages",
@@ -386,12 +380,10 @@ TEST_F(ExtractFromWindowTest, EveryDialogOpensCentredFitsASmallScreenAndClosesOn
                 EXPECT_LE(at.height, 768);
                 EXPECT_NEAR(at.x + at.width / 2, over.x + over.width / 2, 2);
                 EXPECT_NEAR(at.y + at.height / 2, over.y + over.height / 2, 2);
-                if (escape) SaveScreenIfAsked(std::string("dialog-") + opener.name);
                 if (escape) {
-                    wxUIActionSimulator sim;
-                    sim.MouseMove(at.GetPosition() + wxPoint(at.width / 2, 8));
-                    PumpFor(50);
-                    sim.Char(WXK_ESCAPE);
+                    SaveScreenshotIfAsked(std::string("dialog-") + opener.name);
+                    PointAt(d, wxPoint(at.width / 2, 8));
+                    wxUIActionSimulator().Char(WXK_ESCAPE);
                 } else {
                     d.Close(); // as the window manager's close box asks
                 }

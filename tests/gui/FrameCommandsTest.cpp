@@ -43,15 +43,7 @@
 #include "res/Resource.h"
 #include "store/StoreDiscovery.h"
 
-static auto* const g_wx = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
-
 namespace {
-
-void PostCommand(CMainFrame* frame, unsigned id) {
-    wxCommandEvent event(wxEVT_MENU, res::WxId(id));
-    event.SetEventObject(frame);
-    frame->GetEventHandler()->ProcessEvent(event);
-}
 
 bool CommandEnabled(CMainFrame* frame, unsigned id) {
     frame->DoMenuUpdates();
@@ -292,7 +284,7 @@ TEST_F(CommandTest, EveryDialogIsWholeInGermanAndTheFileHasEachOfItsTexts) {
     };
     walk(frame);
     EXPECT_TRUE(english.empty()) << ::testing::PrintToString(english);
-    SaveScreenIfAsked("de-frame");
+    SaveScreenshotIfAsked("de-frame");
     // Every text a dialog shows that the language file can replace: where it was looked up and
     // whether one of the lookups found a German text.
     struct Lookup {
@@ -316,7 +308,7 @@ TEST_F(CommandTest, EveryDialogIsWholeInGermanAndTheFileHasEachOfItsTexts) {
     auto check = [&](wxDialog& d, const std::string& name) {
         PumpFor(50);
         ExpectNothingCut(d);
-        SaveScreenshotIfAsked(d, "de-" + name);
+        SaveScreenshotIfAsked("de-" + name, &d);
         for (const auto& [w, l] : lookups)
             if (!l.found && !data.count(w->GetId())) missing.push_back(name + " " + l.where);
         lookups.clear();
@@ -540,7 +532,7 @@ TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
 
     // Escape closes the viewer; it opens again where it was, its contents as they were left.
     wxFrame* viewer = GetHelpController()->GetFrame();
-    SaveScreenIfAsked("help");
+    SaveScreenshotIfAsked("help");
     wxTreeCtrl* contents = FindTree(viewer);
     ASSERT_NE(contents, nullptr);
     wxTreeItemIdValue cookie;

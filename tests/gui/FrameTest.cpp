@@ -36,12 +36,6 @@
 
 namespace {
 
-void PostCommand(CMainFrame* frame, unsigned id) {
-    wxCommandEvent event(wxEVT_MENU, res::WxId(id));
-    event.SetEventObject(frame);
-    frame->GetEventHandler()->ProcessEvent(event);
-}
-
 // Every caption of the menu bar by its place: top-level labels and items by id.
 std::map<std::string, wxString> MenuTexts(wxMenuBar* bar) {
     std::map<std::string, wxString> texts;
@@ -274,13 +268,13 @@ TEST_F(GuiTest, TheToolBarDocksOnEverySideAndFloatsWithItsCommands) {
         EXPECT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == side; }))
             << side << ": " << ToolBarSide(frame);
         EXPECT_EQ(ToolBarPlaceName(frame->GetDockManager().GetPane(bar)), side);
-        SaveScreenshotIfAsked(*frame, "bar-" + side);
+        SaveScreenshotIfAsked("bar-" + side, frame);
     }
     FloatToolBar(frame, frame->GetScreenPosition() + wxPoint(60, 90));
     ASSERT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Floating"; })) << ToolBarSide(frame);
     EXPECT_EQ(ToolBarPlaceName(frame->GetDockManager().GetPane(bar)), "Floating");
-    SaveScreenshotIfAsked(*frame, "bar-Floating");
-    SaveScreenshotIfAsked(*wxGetTopLevelParent(bar), "bar-Floating-bar");
+    SaveScreenshotIfAsked("bar-Floating", frame);
+    SaveScreenshotIfAsked("bar-Floating-bar", wxGetTopLevelParent(bar));
     // Floating, its buttons still follow the commands' state and reach the frame.
     EXPECT_FALSE(CommandEnabled(frame, res::ID_EXTRACT_ATTACHMENTS));
     EXPECT_TRUE(CommandEnabled(frame, res::ID_APP_ABOUT));

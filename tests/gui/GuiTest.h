@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <csignal>
-#include <cstdlib>
 #include <deque>
 #include <execinfo.h>
 #include <filesystem>
@@ -31,6 +30,7 @@
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/stattext.h>
+#include <wx/uiaction.h>
 #include <wx/utils.h>
 
 #include "TempDir.h"
@@ -38,6 +38,7 @@
 #include "gui/MainFrame.h"
 #include "gui/QorApp.h"
 #include "locale/Language.h"
+#include "res/Resource.h"
 
 // What a dialog says: its title, then its message or the texts of its labels, for a failure
 // message that tells which dialog came up.
@@ -192,24 +193,55 @@ inline void PumpEvents(int rounds = 5) {
     }
 }
 
-// With KESTREL_SCREENSHOTS naming a folder, saves what the window shows there as name.png, for a
-// person to look at; otherwise does nothing. The X window of that place and size is grabbed
-// itself (with ImageMagick), not the screen: the screen's picture leaves windows of another
-// depth black.
-inline void SaveScreenshotIfAsked(wxWindow& window, const std::string& name) {
+// With KESTREL_SCREENSHOTS naming a folder, saves a picture there as name.png for a person to
+// look at; otherwise does nothing. A window given is grabbed itself (the X window of its place
+// and size, with ImageMagick), since the screen's picture leaves windows of another depth (most
+// dialogs) black; else the whole screen.
+inline void SaveScreenshotIfAsked(const std::string& name, wxWindow* window = nullptr) {
     const char* folder = std::getenv("KESTREL_SCREENSHOTS");
     if (!folder || !*folder) return;
     // The window system draws on its own time: a person's look can wait for it.
-    window.Refresh();
+    if (window) window->Refresh();
     PumpFor(300);
-    wxRect r = window.GetScreenRect();
-    std::string size = std::to_string(r.width) + "x" + std::to_string(r.height);
-    std::string place = "\\+" + std::to_string(r.x) + "\\+" + std::to_string(r.y);
     // The standard places: a test may have narrowed PATH to its stand-ins.
-    std::string command = "PATH=/usr/local/bin:/usr/bin:/bin; id=$(xwininfo -root -tree | awk "
-                          "'/ " + size + "\\+/ && / " + place + "$/ {print $1; exit}'); "
-                          "test -n \"$id\" && convert x:$id '" + folder + "/" + name + ".png'";
+    std::string command = "PATH=/usr/local/bin:/usr/bin:/bin; ", source = "root";
+    if (window) {
+        const wxRect r = window->GetScreenRect();
+        const std::string size = std::to_string(r.width) + "x" + std::to_string(r.height);
+        const std::string place = "\\+" + std::to_string(r.x) + "\\+" + std::to_string(r.y);
+        command += "id=$(xwininfo -root -tree | awk '/ " + size + "\\+/ && / " + place +
+                   "$/ {print $1; exit}'); test -n \"$id\" && ";
+        source = "$id";
+    }
+    command += "convert x:" + source + " '" + folder + "/" + name + ".png'";
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << "no screenshot: " << command;
+}
+
+// Waits until the window has been drawn on the screen, so that the input a test sends reaches it
+// (a window shown is not yet one the X server maps and routes input to).
+inline void WaitUntilDrawn(wxWindow& window) {
+    auto drawn = std::make_shared<bool>(false);
+    window.Bind(wxEVT_PAINT, [drawn](wxPaintEvent& event) {
+        *drawn = true;
+        event.Skip();
+    });
+    window.Refresh();
+    EXPECT_TRUE(PumpUntil([&] { return *drawn; }));
+}
+
+// Moves the pointer to that point of the window and waits until it is there: the keys a test
+// then presses go to the window under the pointer.
+inline void PointAt(wxWindow& window, wxPoint offset) {
+    const wxPoint at = window.GetScreenRect().GetPosition() + offset;
+    wxUIActionSimulator().MouseMove(at);
+    EXPECT_TRUE(PumpUntil([&] { return wxGetMousePosition() == at; }));
+}
+
+// A menu command sent to the main window, as the menu sends it.
+inline void PostCommand(CMainFrame* frame, unsigned id) {
+    wxCommandEvent event(wxEVT_MENU, res::WxId(id));
+    event.SetEventObject(frame);
+    frame->GetEventHandler()->ProcessEvent(event);
 }
 
 // Answers the modal dialogs a test causes. Message boxes are recorded and answered at once
@@ -260,17 +292,6 @@ protected:
 private:
     std::deque<Step> m_steps;
 };
-
-// The same for the whole screen as it is now. Windows of another depth than the screen's (most
-// dialogs) show black in it: SaveScreenshotIfAsked shows them.
-inline void SaveScreenIfAsked(const std::string& name) {
-    const char* folder = std::getenv("KESTREL_SCREENSHOTS");
-    if (!folder || !*folder) return;
-    PumpFor(300);
-    const std::string command = "PATH=/usr/local/bin:/usr/bin:/bin convert x:root '" +
-                                std::string(folder) + "/" + name + ".png'";
-    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "no screenshot: %s\n", command.c_str());
-}
 
 // A click on the button with that id among the window's children, as the user makes it.
 inline void ClickButton(wxWindow& parent, int id) {
@@ -324,6 +345,13 @@ protected:
             frame->Close(true);
             PumpUntil([] { return TheMainFrame() == nullptr; });
         }
+    }
+    // The next run: the frame closed (which writes the settings) and started again with the
+    // settings read from the file.
+    CMainFrame* Restart() {
+        CloseFrame();
+        TheSettings() = AppSettings{};
+        return Start();
     }
 
     TempDir dir;

@@ -1,34 +1,10 @@
 #include "GuiTest.h"
 
-#include <memory>
-
 #include <wx/button.h>
 #include <wx/dialog.h>
 #include <wx/uiaction.h>
 
 #include "gui/WxProgressWindow.h"
-
-namespace {
-// Waits until the window has been drawn on the screen, so that the input the tests send reaches
-// it (a window shown is not yet one the X server maps and routes input to).
-void WaitUntilDrawn(wxWindow& window) {
-    auto drawn = std::make_shared<bool>(false);
-    window.Bind(wxEVT_PAINT, [drawn](wxPaintEvent& event) {
-        *drawn = true;
-        event.Skip();
-    });
-    window.Refresh();
-    EXPECT_TRUE(PumpUntil([&] { return *drawn; }));
-}
-
-// Moves the pointer to that point of the window and waits until it is there.
-void PointAt(wxWindow& window, wxPoint offset) {
-    wxUIActionSimulator sim;
-    const wxPoint at = window.GetScreenRect().GetPosition() + offset;
-    sim.MouseMove(at);
-    EXPECT_TRUE(PumpUntil([&] { return wxGetMousePosition() == at; }));
-}
-} // namespace
 
 TEST_F(GuiTest, ProgressCaptionFollowsThePositionAndTheOwnerWaits) {
     CMainFrame* frame = Start();
@@ -44,7 +20,7 @@ TEST_F(GuiTest, ProgressCaptionFollowsThePositionAndTheOwnerWaits) {
     progress.StepIt();
     EXPECT_EQ(progress.GetWindow()->GetTitle(), "Progress [100%]");
     EXPECT_EQ(progress.GetCancelButton()->GetLabel(), " Cancel ");
-    SaveScreenIfAsked("progress");
+    SaveScreenshotIfAsked("progress");
     // Over the middle of the main window, whatever window owns it.
     const wxRect at = progress.GetWindow()->GetScreenRect(), over = frame->GetScreenRect();
     EXPECT_NEAR(at.x + at.width / 2, over.x + over.width / 2, 2);
