@@ -104,39 +104,35 @@ std::string ToolBarSide(CMainFrame* frame) {
     return "overlapping";
 }
 
-// Keys as the user presses them, over the field that has the focus.
+// A step of the user's in a text field: the caret put at the end or everything selected first,
+// then the key with its modifiers, or with no key the text of keys typed; after, the field's text.
+enum class Before { Nothing, CaretAtEnd, SelectAll };
 struct EditKeyStep {
     const char* keys;
-    std::function<void(wxUIActionSimulator&, wxTextEntry&)> press;
+    Before before;
+    int key;
+    int modifiers;
     const char* after;
 };
 
-void PressEditKeys(wxWindow* field, wxTextEntry& entry, const std::vector<EditKeyStep>& steps) {
+// The steps pressed as the user presses them, over the field that has the focus.
+void PressEditKeys(wxWindow& field, wxTextEntry& entry, std::initializer_list<EditKeyStep> steps) {
+    PointAt(field, wxPoint(10, 10));
+    field.SetFocus();
+    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == &field; }));
     wxUIActionSimulator sim;
-    sim.MouseMove(field->GetScreenRect().GetPosition() + wxPoint(10, 10));
-    field->SetFocus();
-    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == field; }));
     for (const EditKeyStep& step : steps) {
-        step.press(sim, entry);
+        SCOPED_TRACE(step.keys);
+        if (step.before == Before::CaretAtEnd) entry.SetInsertionPointEnd();
+        if (step.before == Before::SelectAll) entry.SelectAll();
+        if (step.key) {
+            sim.Char(step.key, step.modifiers);
+        } else {
+            sim.Text(step.keys);
+        }
         EXPECT_TRUE(PumpUntil([&] { return entry.GetValue() == step.after; }))
-            << step.keys << ": \"" << entry.GetValue() << "\", not \"" << step.after << "\"";
+            << "\"" << entry.GetValue() << "\", not \"" << step.after << "\"";
     }
-}
-
-auto Keys(int key, int modifiers) {
-    return [key, modifiers](wxUIActionSimulator& sim, wxTextEntry&) { sim.Char(key, modifiers); };
-}
-auto AtEnd(int key, int modifiers) {
-    return [key, modifiers](wxUIActionSimulator& sim, wxTextEntry& entry) {
-        entry.SetInsertionPointEnd();
-        sim.Char(key, modifiers);
-    };
-}
-auto AllThen(int key, int modifiers) {
-    return [key, modifiers](wxUIActionSimulator& sim, wxTextEntry& entry) {
-        entry.SelectAll();
-        sim.Char(key, modifiers);
-    };
 }
 
 } // namespace
@@ -301,8 +297,7 @@ TEST_F(GuiTest, TheToolBarStandsWhereItStoodInTheLastRun) {
     ASSERT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Floating"; })) << ToolBarSide(frame);
     EXPECT_EQ(wxGetTopLevelParent(frame->GetMainToolBar())->GetPosition(), spot);
     DockToolBar(frame, wxAUI_DOCK_RIGHT);
-    CloseFrame();
-    frame = Start();
+    frame = Restart();
     EXPECT_TRUE(PumpUntil([&] { return ToolBarSide(frame) == "Right"; })) << ToolBarSide(frame);
     // A floating spot no screen shows any more brings the bar back beside the frame.
     CloseFrame();
@@ -322,23 +317,22 @@ TEST_F(GuiTest, TheEditKeysReachTheFocusedTextFieldInTheFrameAndInDialogs) {
     // The first activation puts the starting folder into the box; then it is the user's.
     ASSERT_TRUE(PumpUntil([&] { return combo->GetCount() > 0; }));
     combo->ChangeValue("");
-    const std::vector<EditKeyStep> steps = {
-        {"typing", [](wxUIActionSimulator& sim, wxTextEntry&) { sim.Text("abc"); }, "abc"},
-        {"Ctrl+Z takes the whole run of typing back", Keys('z', wxMOD_CONTROL), ""},
-        {"Alt+Backspace takes the undo back", Keys(WXK_BACK, wxMOD_ALT), "abc"},
-        {"Ctrl+C then Ctrl+V", AllThen('c', wxMOD_CONTROL), "abc"},
-        {"Ctrl+V", AtEnd('v', wxMOD_CONTROL), "abcabc"},
-        {"Shift+Delete cuts", AllThen(WXK_DELETE, wxMOD_SHIFT), ""},
-        {"Shift+Insert pastes", Keys(WXK_INSERT, wxMOD_SHIFT), "abcabc"},
-        {"Ctrl+X cuts", AllThen('x', wxMOD_CONTROL), ""},
-        {"Ctrl+Z undoes the cut", Keys('z', wxMOD_CONTROL), "abcabc"},
-        {"Ctrl+Insert copies", AllThen(WXK_INSERT, wxMOD_CONTROL), "abcabc"},
-        {"typing over the selection", [](wxUIActionSimulator& sim, wxTextEntry&) { sim.Text("q"); },
-         "q"},
-        {"Shift+Insert pastes what Ctrl+Insert copied", AtEnd(WXK_INSERT, wxMOD_SHIFT),
-         "qabcabc"},
-    };
-    PressEditKeys(combo, *combo, steps);
+    using B = Before;
+    const int ctrl = wxMOD_CONTROL, shift = wxMOD_SHIFT;
+    PressEditKeys(*combo, *combo,
+                  {{"abc", B::Nothing, 0, 0, "abc"},
+                   {"Ctrl+Z takes the whole run of typing back", B::Nothing, 'z', ctrl, ""},
+                   {"Alt+Backspace takes the undo back", B::Nothing, WXK_BACK, wxMOD_ALT, "abc"},
+                   {"Ctrl+C", B::SelectAll, 'c', ctrl, "abc"},
+                   {"Ctrl+V pastes it", B::CaretAtEnd, 'v', ctrl, "abcabc"},
+                   {"Shift+Delete cuts", B::SelectAll, WXK_DELETE, shift, ""},
+                   {"Shift+Insert pastes", B::Nothing, WXK_INSERT, shift, "abcabc"},
+                   {"Ctrl+X cuts", B::SelectAll, 'x', ctrl, ""},
+                   {"Ctrl+Z undoes the cut", B::Nothing, 'z', ctrl, "abcabc"},
+                   {"Ctrl+Insert copies", B::SelectAll, WXK_INSERT, ctrl, "abcabc"},
+                   {"q", B::Nothing, 0, 0, "q"}, // typed over the selection
+                   {"Shift+Insert pastes what Ctrl+Insert copied", B::CaretAtEnd, WXK_INSERT,
+                    shift, "qabcabc"}});
 
     // A dialog's edit field gets the same keys.
     ModalScript script;
@@ -346,14 +340,11 @@ TEST_F(GuiTest, TheEditKeysReachTheFocusedTextFieldInTheFrameAndInDialogs) {
         auto* path = wxDynamicCast(d.FindWindow(res::IDC_MAILBOX_PATH), wxTextCtrl);
         ASSERT_NE(path, nullptr);
         path->ChangeValue("/mail");
-        PressEditKeys(path, *path,
-                      {{"typing", [](wxUIActionSimulator& sim, wxTextEntry& e) {
-                            e.SetInsertionPointEnd();
-                            sim.Text("box");
-                        }, "/mailbox"},
-                       {"Ctrl+Z", Keys('z', wxMOD_CONTROL), "/mail"},
-                       {"Ctrl+C then Shift+Insert", AllThen('c', wxMOD_CONTROL), "/mail"},
-                       {"Shift+Insert", AtEnd(WXK_INSERT, wxMOD_SHIFT), "/mail/mail"}});
+        PressEditKeys(*path, *path,
+                      {{"box", B::CaretAtEnd, 0, 0, "/mailbox"},
+                       {"Ctrl+Z", B::Nothing, 'z', ctrl, "/mail"},
+                       {"Ctrl+C", B::SelectAll, 'c', ctrl, "/mail"},
+                       {"Shift+Insert pastes it", B::CaretAtEnd, WXK_INSERT, shift, "/mail/mail"}});
         ClickButton(d, res::IDCANCEL_BUTTON);
     });
     PostCommand(frame, res::ID_FILE_PREFERENCE);
