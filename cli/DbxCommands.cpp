@@ -30,7 +30,7 @@ bool ReportNoMailbox(const char* command, const std::string& path) {
     const MailboxOpen opened = OpenMailbox(path);
     if (opened) return false;
     std::cerr << "kestrel-cli " << command << ": " << platform::Printable(path) << ": "
-              << opened.Why << "\n";
+              << opened.Failure.Reason() << "\n";
     return true;
 }
 
@@ -45,7 +45,8 @@ bool ReportUnscannableStore(const std::string& path) {
     }
     const MailboxOpen opened = OpenMailbox(path);
     if (!opened)
-        std::cerr << "kestrel-cli save-eml: " << platform::Printable(path) << ": " << opened.Why
+        std::cerr << "kestrel-cli save-eml: " << platform::Printable(path) << ": "
+                  << opened.Failure.Reason()
                   << "; the index cannot be read, every message comes from the scan\n";
     return false;
 }

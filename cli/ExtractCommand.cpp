@@ -130,13 +130,15 @@ int RunExtract(const std::vector<std::string>& args) {
     const MailboxOpen opened = OpenMailbox(mailFolder);
     if (!opened && opened.Kind) {
         // A mailbox of a known kind that cannot be read (a damaged file) is no usage error.
-        std::cerr << "kestrel-cli extract: " << platform::Printable(given) << ": " << opened.Why
-                  << "\n";
+        std::cerr << "kestrel-cli extract: " << platform::Printable(given) << ": "
+                  << opened.Failure.Reason() << "\n";
         return kExitFailed;
     }
-    if (!opened)
+    if (!opened) {
+        const std::string& why = opened.Failure.Reason();
         return UsageError("extract", "no mail folder at '" + given + "'" +
-                                         (opened.Why.empty() ? "" : ": " + opened.Why));
+                                         (why.empty() ? "" : ": " + why));
+    }
     if (!PrepareDestination("extract", dest)) return kExitFailed;
     std::string trimmed = given;
     while (trimmed.size() > 1 && trimmed.back() == '/')

@@ -288,7 +288,7 @@ int RunExtraction(const std::string& folderPath, const ExtractionOptions& option
     MailboxOpen opened = OpenMailbox(folderPath);
     if (!opened) {
         NoteUnwritableDestination(options.Destination, context);
-        context.ui.ShowMessage(Tr(res::TextId::MailFolderUnreadable, {folderPath, opened.Why}));
+        context.ui.ShowMessage(Tr(res::TextId::MailFolderUnreadable, {folderPath, opened.Failure.Reason()}));
         return -1;
     }
     return RunExtraction(folderPath, *opened.Source, options, folderName, context);

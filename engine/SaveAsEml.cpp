@@ -271,9 +271,8 @@ SaveEmlResult SaveMessagesAsEml(const std::string& sourcePath, const std::string
     const bool indexed = source != nullptr;
     // A damaged index keeps nothing from the scan; only a file its kind cannot search does.
     std::unique_ptr<ILostMessages> lost;
-    std::string why;
     if (recover && opened.Kind && opened.Kind->OpenLost)
-        lost = opened.Kind->OpenLost(sourcePath, why);
+        lost = opened.Kind->OpenLost(sourcePath).Take();
     const bool scanning = lost != nullptr;
     if (!indexed && !scanning) {
         result.outcome = SaveEmlOutcome::OpenFailed;

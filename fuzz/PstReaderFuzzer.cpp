@@ -15,7 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzFile file(data, size);
     if (!file.Ok()) return 0;
     CPstFile pst;
-    std::string why;
     if (const platform::Status opened = pst.Open(file.Path()); !opened) {
         if (opened.Reason().empty()) std::abort();
         return 0;
@@ -25,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 1; i < folders.size(); ++i)
         if (folders[i].Depth > folders[i - 1].Depth + 1) std::abort();
     for (const PstFolder& folder : folders) {
-        if (!pst.SelectFolder(folder.Path, &why)) {
-            if (why.empty()) std::abort();
+        if (const platform::Status selected = pst.SelectFolder(folder.Path); !selected) {
+            if (selected.Reason().empty()) std::abort();
             continue;
         }
         CPstFolder fresh;

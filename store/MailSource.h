@@ -8,12 +8,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Status.h"
+#include "store/FolderRecord.h"
 #include "store/MailHeader.h"
-
-struct FolderRecord;
 
 enum class MailTextWrite {
     Written,     // the whole text (nothing, for a message without one)
@@ -97,9 +97,10 @@ struct MailSourceKind {
     // Whether its mailboxes are folders (else files).
     bool Folder;
     // Whether the path is a mailbox of this kind, told cheaply by what is there (a folder's
-    // sub-folders, a file's first bytes). A kind that looked closely and declined may say why in
-    // whyNot; that is the answer when no later kind finds messages at the path.
-    bool (*IsMine)(const MailboxProbe& probe, std::string& whyNot);
+    // sub-folders, a file's first bytes): Ok when it is, else NotRecognised. A kind that looked
+    // closely and declined says why in the reason; that is the answer when no later kind finds
+    // messages at the path.
+    platform::Status (*IsMine)(const MailboxProbe& probe);
     // The mailbox at a path this kind claimed, else the Status of why it cannot be read.
     platform::Result<std::unique_ptr<IMailSource>> (*Open)(const std::string& path);
     // For a kind whose files hold a tree of folders of their own (null for the others): whether
@@ -107,20 +108,29 @@ struct MailSourceKind {
     bool (*HoldsFolders)(const std::string& fileName) = nullptr;
     // and the folders of such a file, parents first, as records whose relative paths start
     // below the file (discovery puts them under the file's name) and whose mailbox paths
-    // (FolderMailboxPath) go on past the file. False, with why, when the file cannot be read.
-    bool (*ListFolders)(const std::string& file, std::vector<FolderRecord>& folders,
-                        std::string& why) = nullptr;
+    // (FolderMailboxPath) go on past the file; else the Status of why the file cannot be read.
+    platform::Result<std::vector<FolderRecord>> (*ListFolders)(const std::string& file) = nullptr;
     // For a kind whose files keep an index that can lose messages (null for the others): the
-    // messages of a file it claimed that its index no longer reaches, to be found; none, with
-    // why, when the file cannot be searched. Asked also when its index could not be read.
-    std::unique_ptr<ILostMessages> (*OpenLost)(const std::string& path, std::string& why) = nullptr;
+    // messages of a file it claimed that its index no longer reaches, to be found; else the
+    // Status of why the file cannot be searched. Asked also when its index could not be read.
+    platform::Result<std::unique_ptr<ILostMessages>> (*OpenLost)(const std::string& path) =
+        nullptr;
 };
 
-// What opening a mailbox gave: the source, or why there is none. Kind names the kind that took
-// the path, also when it then could not read it.
+// What a kind's IsMine answers for a path not of its kind, with why when it looked closely.
+inline platform::Status NotMine(std::string whyNot = {}) {
+    return platform::Status(platform::StatusCode::NotRecognised, std::move(whyNot));
+}
+
+// What opening a mailbox gave: the source, or the Status of why there is none. Kind names the
+// kind that took the path, also when it then could not read it.
 struct MailboxOpen {
     std::unique_ptr<IMailSource> Source; // none when the path gives no mailbox
     const MailSourceKind* Kind = nullptr;
-    std::string Why; // why there is none: the kind tried and what it found
+    // Ok with a source. Else why there is none: Missing or Refused for what is no plain file
+    // or folder, NotRecognised when no kind takes the path (or the kind that took it found no
+    // messages where an earlier one had declined it, saying why), else the Status of the kind
+    // that took it; the reason says what it tried and what it found.
+    platform::Status Failure;
     explicit operator bool() const { return Source != nullptr; }
 };

@@ -26,19 +26,19 @@ const std::vector<const MailSourceKind*>& MailSourceKinds() {
 
 namespace {
 
-// The first bytes and the size of a file; false, with why, for what is no plain file or does not
-// open.
-bool ProbeFile(MailboxProbe& probe, std::string& why) {
+// The first bytes and the size of a file; Missing or Refused, with the reason, for what is no
+// plain file or does not open.
+platform::Status ProbeFile(MailboxProbe& probe) {
+    std::string why;
     platform::UniqueFd fd(platform::OpenFileForReading(probe.Path, UINT64_MAX, &why));
-    if (!fd.IsOpen()) {
-        if (why.empty()) why = "not found";
-        return false;
-    }
+    if (!fd.IsOpen())
+        return why.empty() ? platform::Status(platform::StatusCode::Missing, "not found")
+                           : platform::Status(platform::StatusCode::Refused, why);
     probe.Size = platform::FileSize(probe.Path);
     char head[MailboxProbe::kHeadSize];
     ssize_t got = ::pread(fd.Get(), head, sizeof head, 0);
     if (got > 0) probe.Head.assign(head, static_cast<std::size_t>(got));
-    return true;
+    return {};
 }
 
 // What a path of that sort could have been: "none of a .dbx file, an mbox file, a .pst or
@@ -76,7 +76,10 @@ bool MailboxExists(const std::string& path) {
 }
 
 MailboxOpen OpenMailbox(const std::string& path) {
+    using platform::Status;
+    using platform::StatusCode;
     MailboxOpen result;
+    result.Failure = Status(StatusCode::Missing, {});
     if (path.empty()) return result;
     MailboxProbe probe;
     probe.Path = path;
@@ -85,31 +88,35 @@ MailboxOpen OpenMailbox(const std::string& path) {
         std::string file;
         if (SplitAtFile(path, file, probe.Inside)) probe.Path = file;
     }
-    if (!probe.IsFolder && !ProbeFile(probe, result.Why)) return result;
-    std::string declined;
+    if (!probe.IsFolder) {
+        result.Failure = ProbeFile(probe);
+        if (!result.Failure) return result;
+    }
+    Status declined;
     for (const MailSourceKind* kind : MailSourceKinds()) {
         if (!probe.Inside.empty() && !kind->ListFolders) continue;
-        std::string whyNot;
-        if (!kind->IsMine(probe, whyNot)) {
-            if (declined.empty()) declined = whyNot;
+        if (Status mine = kind->IsMine(probe); !mine) {
+            if (declined.Reason().empty()) declined = std::move(mine);
             continue;
         }
         result.Kind = kind;
         platform::Result<std::unique_ptr<IMailSource>> opened = kind->Open(path);
-        result.Why = opened.GetStatus().Reason();
+        result.Failure = opened.GetStatus();
         result.Source = opened.Take();
         // A kind that looked closely and declined tells more than one that finds nothing. (Only
         // then are the messages counted: a kind may find them only when first asked.)
-        if (!declined.empty() && result.Source && result.Source->Count() == 0) {
+        if (!declined.Reason().empty() && result.Source && result.Source->Count() == 0) {
             result.Source.reset();
-            result.Why = declined;
+            result.Failure = declined;
         }
         return result;
     }
-    if (declined.empty())
-        declined = probe.Inside.empty() ? NoKindClaims(probe.IsFolder)
-                                        : probe.Path + " is a file that holds no folders";
-    result.Why = declined;
+    result.Failure =
+        !declined.Reason().empty()
+            ? declined
+            : Status(StatusCode::NotRecognised,
+                     probe.Inside.empty() ? NoKindClaims(probe.IsFolder)
+                                          : probe.Path + " is a file that holds no folders");
     return result;
 }
 
@@ -121,10 +128,13 @@ std::string FolderMailboxPath(const FolderRecord& folder) {
 MailboxOpen OpenFolderSource(const FolderRecord& folder) {
     MailboxOpen result;
     result.Kind = folder.Source;
-    if (!folder.Source) return result;
+    if (!folder.Source) {
+        result.Failure = platform::Status(platform::StatusCode::NotRecognised, {});
+        return result;
+    }
     platform::Result<std::unique_ptr<IMailSource>> opened =
         folder.Source->Open(FolderMailboxPath(folder));
-    result.Why = opened.GetStatus().Reason();
+    result.Failure = opened.GetStatus();
     result.Source = opened.Take();
     return result;
 }

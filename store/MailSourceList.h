@@ -15,8 +15,8 @@ const std::vector<const MailSourceKind*>& MailSourceKinds();
 
 // The mailbox at a path, told by what is there: a maildir, a folder of .eml files, a .dbx file,
 // an mbox file (an empty file is an mbox without messages). A fifo or a device is refused
-// before any kind reads it. Refused, with the reason, when no kind claims the path or the kind
-// that claims it cannot read it.
+// before any kind reads it. No source, with the Status of why (MailboxOpen::Failure), when
+// nothing is there, no kind claims the path or the kind that claims it cannot read it.
 MailboxOpen OpenMailbox(const std::string& path);
 
 // Whether anything is at a mailbox path: a file or a folder, or a plain file the path goes on

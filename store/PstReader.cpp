@@ -283,27 +283,27 @@ void CPstFolder::Clear() {
     m_file = nullptr;
 }
 
-bool CPstFolder::Select(const CPstFile& pst, const std::string& path, std::string* why) {
+platform::Status CPstFolder::Select(const CPstFile& pst, const std::string& path) {
+    using platform::Status;
+    using platform::StatusCode;
     Clear();
-    auto fail = [&](const std::string& reason) {
-        if (why) *why = reason;
-        return false;
-    };
-    if (!pst.m_file) return fail("the file is not open");
+    if (!pst.m_file) return Status(StatusCode::Unreadable, "the file is not open");
     const std::vector<PstFolder>& folders = pst.m_folders;
     auto known = std::find_if(folders.begin(), folders.end(),
                               [&](const PstFolder& f) { return f.Path == path; });
-    if (known == folders.end()) return fail("the file has no folder \"" + path + "\"");
-    if (known->Unreadable) return fail("the folder \"" + path + "\" cannot be read");
+    if (known == folders.end())
+        return Status(StatusCode::Missing, "the file has no folder \"" + path + "\"");
+    const Status damaged(StatusCode::Damaged, "the folder \"" + path + "\" cannot be read");
+    if (known->Unreadable) return damaged;
 
     auto* file = static_cast<libpff_file_t*>(pst.m_file);
     ItemRef current;
     if (known->Id == 0 ||
         libpff_file_get_item_by_identifier(file, known->Id, current.out(), nullptr) != 1)
-        return fail("the folder \"" + path + "\" cannot be read");
+        return damaged;
     int messages = 0;
     if (libpff_folder_get_number_of_sub_messages(current.get(), &messages, nullptr) != 1)
-        return fail("the folder \"" + path + "\" cannot be read");
+        return damaged;
     // The folder's table of contents names each item's class: the items themselves are read
     // once, when their mail is, and only those whose class the table does not tell are read here.
     std::unordered_map<std::uint32_t, int> mailByNode;
@@ -331,7 +331,7 @@ bool CPstFolder::Select(const CPstFile& pst, const std::string& path, std::strin
     m_stamps.assign(m_mail.size(), StampFacts{});
     m_selected = current.Release();
     m_file = &pst;
-    return true;
+    return {};
 }
 
 void* CPstFolder::OpenMail(int index) {

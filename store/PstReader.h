@@ -49,9 +49,10 @@ public:
     CPstFolder(const CPstFolder&) = delete;
     CPstFolder& operator=(const CPstFolder&) = delete;
 
-    // Reads the folder of the file at path (PstFolder::Path) for the calls below. False, with
-    // why, when the file has no such folder or it cannot be read.
-    bool Select(const CPstFile& file, const std::string& path, std::string* why = nullptr);
+    // Reads the folder of the file at path (PstFolder::Path) for the calls below. Missing when
+    // the file has no such folder, Damaged when it cannot be read, Unreadable when the file is
+    // not open; the reason says which folder.
+    platform::Status Select(const CPstFile& file, const std::string& path);
     void Clear();
     // The folder's mail, numbered 0 to Count() - 1 in the folder's order.
     int Count() const { return static_cast<int>(m_mail.size()); }
@@ -116,9 +117,7 @@ public:
     const std::vector<PstFolder>& Folders() const { return m_folders; }
 
     // One folder of the file at a time, read as CPstFolder reads it.
-    bool SelectFolder(const std::string& path, std::string* why = nullptr) {
-        return m_selected.Select(*this, path, why);
-    }
+    platform::Status SelectFolder(const std::string& path) { return m_selected.Select(*this, path); }
     int Count() const { return m_selected.Count(); }
     int Skipped() const { return m_selected.Skipped(); }
     int UnreadableItems() const { return m_selected.UnreadableItems(); }

@@ -156,13 +156,15 @@ void StoreDiscovery::AddFolderHolders(std::vector<std::string> files, IMessageBo
     std::sort(files.begin(), files.end());
     std::set<std::string> labels = TopLabels();
     for (const std::string& file : files) {
-        std::vector<FolderRecord> records;
-        std::string why;
         const MailSourceKind* kind = FolderHoldingKind(platform::FindFileName(file));
-        if (!kind->ListFolders(file, records, why)) {
-            if (ui) ui->ShowMessage(Tr(res::TextId::StoreFoldersUnreadable, {file, why}));
+        platform::Result<std::vector<FolderRecord>> listed = kind->ListFolders(file);
+        if (!listed) {
+            if (ui)
+                ui->ShowMessage(
+                    Tr(res::TextId::StoreFoldersUnreadable, {file, listed.GetStatus().Reason()}));
             continue;
         }
+        std::vector<FolderRecord> records = listed.Take();
         // The file itself, under its name, holds its folders.
         const std::string unique = UniqueLabel(platform::FindFileName(file), labels);
         FolderRecord top;

@@ -15,16 +15,12 @@ std::time_t FileTimeToTime(std::uint64_t fileTime) {
                                     kFileTimeToUnix);
 }
 
-bool DbxFileSource::Open(const std::string& path, std::string* why) {
+platform::Status DbxFileSource::Open(const std::string& path) {
     Close();
     m_path = path;
     const platform::Status opened = m_store.Open(path);
-    if (opened) return true;
-    if (why)
-        *why = opened.Code() == platform::StatusCode::Refused
-                   ? opened.Reason()
-                   : "not a readable .dbx file (" + opened.Reason() + ")";
-    return false;
+    if (opened || opened.Code() == platform::StatusCode::Refused) return opened;
+    return platform::Status(opened.Code(), "not a readable .dbx file (" + opened.Reason() + ")");
 }
 
 void DbxFileSource::Close() {
@@ -108,28 +104,23 @@ MailTextWrite DbxLostMessages::WriteText(std::uint64_t place, int fd) {
 
 namespace {
 
-bool IsDbxFile(const MailboxProbe& probe, std::string&) {
-    if (probe.IsFolder || probe.Head.size() < 4) return false;
+platform::Status IsDbxFile(const MailboxProbe& probe) {
+    if (probe.IsFolder || probe.Head.size() < 4) return NotMine();
     const auto* b = reinterpret_cast<const unsigned char*>(probe.Head.data());
     const std::uint32_t first = b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t(b[3]) << 24;
-    return first == dbx::kSignature0;
+    return first == dbx::kSignature0 ? platform::Status() : NotMine();
 }
 
 platform::Result<std::unique_ptr<IMailSource>> OpenDbxFile(const std::string& path) {
     auto source = std::make_unique<DbxFileSource>();
-    std::string why;
-    if (!source->Open(path, &why)) return platform::Status(platform::StatusCode::Unreadable, why);
+    if (platform::Status opened = source->Open(path); !opened) return opened;
     return std::unique_ptr<IMailSource>(std::move(source));
 }
 
-std::unique_ptr<ILostMessages> OpenDbxLost(const std::string& path, std::string& why) {
+platform::Result<std::unique_ptr<ILostMessages>> OpenDbxLost(const std::string& path) {
     auto lost = std::make_unique<DbxLostMessages>();
-    const platform::Status opened = lost->Open(path);
-    if (!opened) {
-        why = opened.Reason();
-        return nullptr;
-    }
-    return lost;
+    if (platform::Status opened = lost->Open(path); !opened) return opened;
+    return std::unique_ptr<ILostMessages>(std::move(lost));
 }
 
 } // namespace

@@ -12,9 +12,9 @@
 
 class DbxFileSource : public IMailSource {
 public:
-    // False (and no messages) when the file is missing or not a readable .dbx file; why says
-    // which, with what the reader found.
-    bool Open(const std::string& path, std::string* why = nullptr);
+    // Not Ok (and no messages) when the file is missing or not a readable .dbx file: the
+    // reader's Status, its reason saying which with what the reader found.
+    platform::Status Open(const std::string& path);
     void Close();
     int Count() const override { return m_store.GetItemCount(); }
     bool ReadHeader(int index, MailHeader& header) override;

@@ -12,8 +12,8 @@ EmlFolderSource::EmlFolderSource(const std::string& folder) {
 
 namespace {
 
-bool IsEmlFolder(const MailboxProbe& probe, std::string&) {
-    return probe.IsFolder;
+platform::Status IsEmlFolder(const MailboxProbe& probe) {
+    return probe.IsFolder ? platform::Status() : NotMine();
 }
 
 platform::Result<std::unique_ptr<IMailSource>> OpenEmlFolder(const std::string& path) {

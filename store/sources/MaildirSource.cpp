@@ -39,8 +39,8 @@ bool StartsWithHeaderField(const std::string& path) {
     return false;
 }
 
-bool IsMaildirKind(const MailboxProbe& probe, std::string& whyNot) {
-    return probe.IsFolder && IsMaildir(probe.Path, &whyNot);
+platform::Status IsMaildirKind(const MailboxProbe& probe) {
+    return probe.IsFolder ? IsMaildir(probe.Path) : NotMine();
 }
 
 platform::Result<std::unique_ptr<IMailSource>> OpenMaildir(const std::string& path) {
@@ -49,24 +49,23 @@ platform::Result<std::unique_ptr<IMailSource>> OpenMaildir(const std::string& pa
 
 } // namespace
 
-bool IsMaildir(const std::string& folder, std::string* whyNot) {
+platform::Status IsMaildir(const std::string& folder) {
     const std::string cur = platform::JoinPath(folder, "cur");
-    if (!platform::IsDirectory(cur)) return false;
+    if (!platform::IsDirectory(cur)) return NotMine();
     if (platform::IsDirectory(platform::JoinPath(folder, "new")) ||
         platform::IsDirectory(platform::JoinPath(folder, "tmp")))
-        return true;
+        return {};
     int looked = 0;
     for (const platform::DirEntry& e : platform::ListDirectory(cur, "*")) {
         if (e.name[0] == '.') continue;
-        if (e.name.find(":2,") != std::string::npos) return true;
+        if (e.name.find(":2,") != std::string::npos) return {};
         if (e.isRegular && looked++ < kFilesLookedAt &&
             StartsWithHeaderField(platform::JoinPath(cur, e.name)))
-            return true;
+            return {};
     }
-    if (looked > 0 && whyNot)
-        *whyNot = "a folder with cur/ alone whose files do not read as mail (no maildir flags in "
-                  "their names, no header field on their first line), so not a maildir";
-    return false;
+    if (looked == 0) return NotMine();
+    return NotMine("a folder with cur/ alone whose files do not read as mail (no maildir flags in "
+                   "their names, no header field on their first line), so not a maildir");
 }
 
 const MailSourceKind kMaildirKind{"a maildir", true, IsMaildirKind, OpenMaildir};

@@ -20,8 +20,9 @@ protected:
 
 // The maildir rule, for recognition and discovery alike: cur/ with new/ or tmp/ beside it, or
 // cur/ alone (as a copy that dropped the empty folders leaves it) when its files read as mail:
-// a name carrying maildir flags (":2,"), or a first line that is a header field. whyNot says why
-// a folder with cur/ alone is not taken, when it holds files at all.
-bool IsMaildir(const std::string& folder, std::string* whyNot = nullptr);
+// a name carrying maildir flags (":2,"), or a first line that is a header field. Ok for a
+// maildir, else NotRecognised, whose reason says why a folder with cur/ alone is not taken when
+// it holds files at all.
+platform::Status IsMaildir(const std::string& folder);
 
 extern const MailSourceKind kMaildirKind;

@@ -14,12 +14,10 @@
 #include "platform/FileSystem.h"
 #include "platform/Hash.h"
 
-bool MboxFileSource::Open(const std::string& path, std::string* why) {
+platform::Status MboxFileSource::Open(const std::string& path) {
     m_path = path;
     m_indexed = false;
-    const platform::Status opened = m_reader.Open(path, false);
-    if (!opened && why) *why = opened.Reason();
-    return opened.IsOk();
+    return m_reader.Open(path, false);
 }
 
 CMboxReader& MboxFileSource::Reader() const {
@@ -257,14 +255,15 @@ bool MboxFileSource::CheckStamp(const std::string& remembered, std::string& curr
 
 namespace {
 
-bool IsMboxFile(const MailboxProbe& probe, std::string&) {
-    return !probe.IsFolder && (probe.Size == 0 || CMboxReader::LooksLikeMbox(probe.Path));
+platform::Status IsMboxFile(const MailboxProbe& probe) {
+    return !probe.IsFolder && (probe.Size == 0 || CMboxReader::LooksLikeMbox(probe.Path))
+               ? platform::Status()
+               : NotMine();
 }
 
 platform::Result<std::unique_ptr<IMailSource>> OpenMboxFile(const std::string& path) {
     auto source = std::make_unique<MboxFileSource>();
-    std::string why;
-    if (!source->Open(path, &why)) return platform::Status(platform::StatusCode::Unreadable, why);
+    if (platform::Status opened = source->Open(path); !opened) return opened;
     return std::unique_ptr<IMailSource>(std::move(source));
 }
 

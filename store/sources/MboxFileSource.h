@@ -10,9 +10,10 @@
 
 class MboxFileSource : public IMailSource {
 public:
-    // False (and no messages) when the file cannot be opened; why says why. The file is indexed
-    // when its messages are first asked for, or by CheckStamp with what an earlier run knew.
-    bool Open(const std::string& path, std::string* why = nullptr);
+    // Not Ok (and no messages) when the file cannot be opened: the reader's Status. The file is
+    // indexed when its messages are first asked for, or by CheckStamp with what an earlier run
+    // knew.
+    platform::Status Open(const std::string& path);
     int Count() const override { return Reader().Count(); }
     bool ReadHeader(int index, MailHeader& header) override;
     std::string MessagePath(int) const override { return {}; }

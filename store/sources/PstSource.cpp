@@ -5,20 +5,17 @@
 #include "platform/FileSystem.h"
 #include "store/FolderRecord.h"
 
-bool PstFolderSource::Open(const std::string& file, const std::string& folder, std::string* why) {
+platform::Status PstFolderSource::Open(const std::string& file, const std::string& folder) {
     m_folder.Clear(); // before the file it reads may go
     m_path = folder.empty() ? file : file + "/" + folder;
     platform::Result<std::shared_ptr<const CPstFile>> opened = CPstFile::OpenShared(file);
-    if (!opened) {
-        if (why) *why = opened.GetStatus().Reason();
-        return false;
-    }
+    if (!opened) return opened.GetStatus();
     m_file = opened.Take();
-    if (folder.empty()) {
-        if (why) *why = "an Outlook data file: name one of its folders after it, as discover lists them";
-        return false;
-    }
-    return m_folder.Select(*m_file, folder, why);
+    if (folder.empty())
+        return platform::Status(
+            platform::StatusCode::NotRecognised,
+            "an Outlook data file: name one of its folders after it, as discover lists them");
+    return m_folder.Select(*m_file, folder);
 }
 
 bool PstFolderSource::ReadHeader(int index, MailHeader& header) {
@@ -71,8 +68,11 @@ bool HoldsPstFolders(const std::string& name) {
     return HasPstExtension(name);
 }
 
-bool IsPstFile(const MailboxProbe& probe, std::string&) {
-    return !probe.IsFolder && probe.Head.size() >= 4 && std::memcmp(probe.Head.data(), "!BDN", 4) == 0;
+platform::Status IsPstFile(const MailboxProbe& probe) {
+    return !probe.IsFolder && probe.Head.size() >= 4 &&
+                   std::memcmp(probe.Head.data(), "!BDN", 4) == 0
+               ? platform::Status()
+               : NotMine();
 }
 
 platform::Result<std::unique_ptr<IMailSource>> OpenPstFolder(const std::string& path) {
@@ -89,19 +89,14 @@ platform::Result<std::unique_ptr<IMailSource>> OpenPstFolder(const std::string& 
     }
     while (!folder.empty() && folder.back() == '/') folder.pop_back();
     auto source = std::make_unique<PstFolderSource>();
-    std::string why;
-    if (!source->Open(file, folder, &why))
-        return platform::Status(platform::StatusCode::Unreadable, why);
+    if (platform::Status opened = source->Open(file, folder); !opened) return opened;
     return std::unique_ptr<IMailSource>(std::move(source));
 }
 
-bool ListPstFolders(const std::string& path, std::vector<FolderRecord>& folders,
-                    std::string& why) {
+platform::Result<std::vector<FolderRecord>> ListPstFolders(const std::string& path) {
     CPstFile file;
-    if (const platform::Status opened = file.Open(path); !opened) {
-        why = opened.Reason();
-        return false;
-    }
+    if (platform::Status opened = file.Open(path); !opened) return opened;
+    std::vector<FolderRecord> folders;
     for (const PstFolder& f : file.Folders()) {
         FolderRecord r;
         r.DisplayName = f.Name;
@@ -111,7 +106,7 @@ bool ListPstFolders(const std::string& path, std::vector<FolderRecord>& folders,
         r.Source = &kPstFileKind;
         folders.push_back(std::move(r));
     }
-    return true;
+    return folders;
 }
 
 } // namespace

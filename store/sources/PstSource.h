@@ -12,8 +12,9 @@
 
 class PstFolderSource : public IMailSource {
 public:
-    // False, with why, when the file is not a readable .pst/.ost file or has no such folder.
-    bool Open(const std::string& file, const std::string& folder, std::string* why = nullptr);
+    // Not Ok when the file is not a readable .pst/.ost file (the reader's Status), names no
+    // folder (NotRecognised) or has no such folder (CPstFolder::Select's Status).
+    platform::Status Open(const std::string& file, const std::string& folder);
     int Count() const override { return m_folder.Count(); }
     bool ReadHeader(int index, MailHeader& header) override;
     std::string MessagePath(int) const override { return {}; }

@@ -110,7 +110,7 @@ TEST(MailSource, DbxFileGivesHeadersAndStreamsTextsIntoCopiesThatGoAway) {
     ASSERT_TRUE(source.Open(dir / "Broken.dbx"));
     CMessageOnDisk damaged;
     EXPECT_EQ(damaged.Open(source, 0, dir / "scratch"), CMessageOnDisk::Unreadable);
-    EXPECT_FALSE(source.Open(dir / "missing.dbx"));
+    EXPECT_EQ(source.Open(dir / "missing.dbx").Code(), platform::StatusCode::Missing);
     EXPECT_EQ(source.Count(), 0);
 }
 
@@ -133,7 +133,9 @@ TEST(MailSource, DiscoveredFolderNamesItsSource) {
     record.PathSuffix = "1.eml"; // not a message file
     const MailboxOpen refused = OpenFolderSource(record);
     EXPECT_FALSE(refused);
-    EXPECT_EQ(refused.Why, "not a readable .dbx file (DBX File operation failed. Open or close)");
+    EXPECT_EQ(refused.Failure.Code(), platform::StatusCode::NotRecognised);
+    EXPECT_EQ(refused.Failure.Reason(),
+              "not a readable .dbx file (DBX File operation failed. Open or close)");
 
     // The kind on the record decides, not what the path holds.
     dir.Write("Local/Inbox",
@@ -190,12 +192,19 @@ TEST(MailSource, MaildirIsToldByItsFolders) {
                 dir.Write("box/" + name, c.text);
         }
         shown += c.text;
-        EXPECT_EQ(IsMaildir(dir / "box"), c.maildir) << shown;
+        const platform::Status maildir = IsMaildir(dir / "box");
+        EXPECT_EQ(maildir.IsOk(), c.maildir) << shown;
+        EXPECT_EQ(maildir.Code(), c.maildir ? platform::StatusCode::Ok
+                                            : platform::StatusCode::NotRecognised)
+            << shown;
         const MailboxOpen box = OpenMailbox(dir / "box");
         EXPECT_EQ(box.Kind, c.maildir ? &kMaildirKind : &kEmlFolderKind) << shown;
         if (c.refusal) {
             EXPECT_FALSE(box) << shown;
-            EXPECT_NE(box.Why.find(c.refusal), std::string::npos) << box.Why;
+            EXPECT_EQ(box.Failure.Code(), platform::StatusCode::NotRecognised) << shown;
+            EXPECT_NE(box.Failure.Reason().find(c.refusal), std::string::npos)
+                << box.Failure.Reason();
+            EXPECT_EQ(maildir.Reason(), box.Failure.Reason()) << shown;
             continue;
         }
         ASSERT_TRUE(box) << shown;
@@ -225,7 +234,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     dir.MakeDir("scratch");
 
     MailboxOpen opened = OpenMailbox(dir / "box");
-    ASSERT_TRUE(opened) << opened.Why;
+    ASSERT_TRUE(opened) << opened.Failure.Reason();
     std::unique_ptr<IMailSource> box = std::move(opened.Source);
     ASSERT_EQ(box->Count(), 3);
     std::vector<std::string> texts;
@@ -280,6 +289,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
 // Every kind is told by what is at the path, and a path that gives no mailbox says which kind was
 // tried and what it found.
 TEST(MailSource, PathIsRecognisedByWhatIsThere) {
+    using Code = platform::StatusCode;
     TempDir dir;
     const std::string from = "From a@example.org Thu Jan  1 00:00:00 2004\n";
     dir.Write("Inbox/a.eml", "Subject: a\n\nA");
@@ -300,33 +310,41 @@ TEST(MailSource, PathIsRecognisedByWhatIsThere) {
         std::string path;
         const MailSourceKind* kind;
         int messages; // -1: refused
+        platform::StatusCode code;
         std::string why;
     } cases[] = {
-        {dir / "Inbox", &kEmlFolderKind, 1, ""},
-        {dir / "Maildir", &kMaildirKind, 1, ""},
-        {dir / "msgs.dbx", &kDbxFileKind, 1, ""},
-        {dir / "box", &kMboxFileKind, 2, ""},
+        {dir / "Inbox", &kEmlFolderKind, 1, Code::Ok, ""},
+        {dir / "Maildir", &kMaildirKind, 1, Code::Ok, ""},
+        {dir / "msgs.dbx", &kDbxFileKind, 1, Code::Ok, ""},
+        {dir / "box", &kMboxFileKind, 2, Code::Ok, ""},
         // Mail programs keep an empty file for every empty folder.
-        {dir / "empty", &kMboxFileKind, 0, ""},
-        {dir / "cut.dbx", &kDbxFileKind, -1, "not a readable .dbx file ("},
-        {dir / "notes.txt", nullptr, -1, "none of a .dbx file, an mbox file, a .pst or .ost file"},
+        {dir / "empty", &kMboxFileKind, 0, Code::Ok, ""},
+        {dir / "cut.dbx", &kDbxFileKind, -1, Code::Damaged, "not a readable .dbx file ("},
+        {dir / "notes.txt", nullptr, -1, Code::NotRecognised,
+         "none of a .dbx file, an mbox file, a .pst or .ost file"},
         // An Outlook data file's folders are named after the file.
-        {pst + "/Top of Outlook data file/FolderWithMessagesWithAttachments/", &kPstFileKind, 2, ""},
-        {pst + "/Top of Outlook data file/Calendar", &kPstFileKind, -1, "the file has no folder"},
-        {pst, &kPstFileKind, -1, "an Outlook data file: name one of its folders"},
-        {dir / "cut.pst/Inbox", &kPstFileKind, -1, "a damaged Outlook data file"},
-        {dir / "box/Inbox", nullptr, -1, dir / "box is a file that holds no folders"},
-        {dir / "fifo", nullptr, -1, "is a fifo, not a file"},
-        {dir / "missing", nullptr, -1, "not found"},
-        {"", nullptr, -1, ""},
+        {pst + "/Top of Outlook data file/FolderWithMessagesWithAttachments/", &kPstFileKind, 2,
+         Code::Ok, ""},
+        {pst + "/Top of Outlook data file/Calendar", &kPstFileKind, -1, Code::Missing,
+         "the file has no folder"},
+        {pst, &kPstFileKind, -1, Code::NotRecognised,
+         "an Outlook data file: name one of its folders"},
+        {dir / "cut.pst/Inbox", &kPstFileKind, -1, Code::Damaged, "a damaged Outlook data file"},
+        {dir / "box/Inbox", nullptr, -1, Code::NotRecognised,
+         dir / "box is a file that holds no folders"},
+        {dir / "fifo", nullptr, -1, Code::Refused, "is a fifo, not a file"},
+        {dir / "missing", nullptr, -1, Code::Missing, "not found"},
+        {"", nullptr, -1, Code::Missing, ""},
     };
     for (const auto& c : cases) {
         const MailboxOpen opened = OpenMailbox(c.path);
+        const std::string& why = opened.Failure.Reason();
         EXPECT_EQ(opened.Kind, c.kind) << c.path;
-        EXPECT_EQ(static_cast<bool>(opened), c.messages >= 0) << c.path << ": " << opened.Why;
+        EXPECT_EQ(static_cast<bool>(opened), c.messages >= 0) << c.path << ": " << why;
         EXPECT_EQ(opened ? opened.Source->Count() : -1, c.messages) << c.path;
-        EXPECT_EQ(opened.Why.rfind(c.why, 0), 0u) << c.path << ": " << opened.Why;
-        EXPECT_EQ(opened.Why.empty(), c.why.empty()) << c.path << ": " << opened.Why;
+        EXPECT_EQ(opened.Failure.Code(), c.code) << c.path << ": " << why;
+        EXPECT_EQ(why.rfind(c.why, 0), 0u) << c.path << ": " << why;
+        EXPECT_EQ(why.empty(), c.why.empty()) << c.path << ": " << why;
     }
 }
 

@@ -65,18 +65,19 @@ TEST(PstReader, FoldersAsTheFileNestsThem) {
         CPstFile file;
         const platform::Status opened = file.Open(c.file);
         ASSERT_TRUE(opened) << opened.Reason();
-        std::string why;
         const PstFolder* folder = FindFolder(file, c.folder);
+        const platform::Status selected = file.SelectFolder(c.folder);
         if (c.messages < 0) {
             EXPECT_EQ(folder, nullptr);
-            EXPECT_FALSE(file.SelectFolder(c.folder, &why));
-            EXPECT_NE(why.find("has no folder"), std::string::npos) << why;
+            EXPECT_EQ(selected.Code(), platform::StatusCode::Missing);
+            EXPECT_NE(selected.Reason().find("has no folder"), std::string::npos)
+                << selected.Reason();
             continue;
         }
         ASSERT_NE(folder, nullptr);
         EXPECT_EQ(folder->Depth, c.depth);
         EXPECT_TRUE(c.name.empty() || folder->Name == c.name) << folder->Name;
-        ASSERT_TRUE(file.SelectFolder(c.folder, &why)) << why;
+        ASSERT_TRUE(selected) << selected.Reason();
         EXPECT_EQ(file.Count(), c.messages);
         if (!c.subject.empty()) {
             EXPECT_EQ(file.CodePage(), 1252u);
@@ -193,8 +194,10 @@ TEST(PstReader, DamagedFilesAreRefusedOrReadAsFarAsTheyGo) {
         ASSERT_TRUE(opened) << c.what << ": " << why;
         int unreadable = 0;
         for (const PstFolder& folder : file.Folders()) {
-            if (!file.SelectFolder(folder.Path, &why)) {
-                EXPECT_NE(why.find("cannot be read"), std::string::npos) << why;
+            if (const platform::Status selected = file.SelectFolder(folder.Path); !selected) {
+                EXPECT_EQ(selected.Code(), platform::StatusCode::Damaged) << selected.Reason();
+                EXPECT_NE(selected.Reason().find("cannot be read"), std::string::npos)
+                    << selected.Reason();
                 ++unreadable;
                 continue;
             }
