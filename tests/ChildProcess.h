@@ -4,6 +4,7 @@
 // folder proves nothing as root, and CI runs as root), or to set a limit such as the largest
 // file size without touching the test process. A failed expectation in the child fails the
 // calling test.
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <string>
 #include <linux/capability.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,6 +46,16 @@ inline void RunInChild(const std::function<void()>& check,
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the check failed in the child (see above)";
+}
+
+// Runs check where no file may grow past bytes: a write beyond that fails with EFBIG instead of
+// ending the process.
+inline void RunWithFileSizeLimit(rlim_t bytes, const std::function<void()>& check) {
+    RunInChild(check, [bytes] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{bytes, bytes};
+        return setrlimit(RLIMIT_FSIZE, &small) == 0;
+    });
 }
 
 // Runs check without the privileges that let root past permission checks: reading, writing and

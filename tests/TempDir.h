@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 class TempDir {
@@ -55,6 +56,14 @@ private:
 inline std::string ReadFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The names of the folder's entries, hidden and scratch files included.
+inline std::set<std::string> EntryNames(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.insert(e.path().filename().string());
+    return names;
 }
 
 // Sets an environment variable for the scope of a test and restores it afterwards.

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
+#include "SplitText.h"
 #include "TempDir.h"
 #include "engine/ExtractorClient.h"
 #include "platform/UserInterface.h"
@@ -99,24 +100,6 @@ Part Text(const std::string& text) {
     return {"text/plain; charset=us-ascii", "", text};
 }
 
-std::vector<std::string> Split(const std::string& s, char sep) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    for (;;) {
-        size_t pos = s.find(sep, start);
-        out.push_back(s.substr(start, pos - start));
-        if (pos == std::string::npos) return out;
-        start = pos + 1;
-    }
-}
-
-std::set<std::string> FolderNames(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
 class ExtractorFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -158,21 +141,21 @@ TEST_F(ExtractorFixture, AnswerHasSubjectSenderDateAndFiles) {
               "Test|Bob <bob@example.com>|Tue, 15 Nov 1994 08:12:31 -0500|photo.jpg:notes.bin");
     EXPECT_EQ(ReadFileText(m_dest + "/photo.jpg"), jpeg);
     EXPECT_EQ(ReadFileText(m_dest + "/notes.bin"), RandomBytes(10, 2));
-    EXPECT_EQ(FolderNames(m_dest), (std::set<std::string>{"photo.jpg", "notes.bin"}));
+    EXPECT_EQ(EntryNames(m_dest), (std::set<std::string>{"photo.jpg", "notes.bin"}));
     EXPECT_TRUE(m_log.empty());
 
     // ExtractToFolder answers the list alone; a second run into the same folder finds the
     // files already there and writes nothing twice.
     std::string list = m_client.ExtractToFolder(m_dir / "mail/m.eml", m_dest);
     EXPECT_EQ(list, "photo.jpg:notes.bin");
-    EXPECT_EQ(FolderNames(m_dest), (std::set<std::string>{"photo.jpg", "notes.bin"}));
+    EXPECT_EQ(EntryNames(m_dest), (std::set<std::string>{"photo.jpg", "notes.bin"}));
 }
 
 TEST_F(ExtractorFixture, NoAttachmentGivesThreeFieldsAndAnEmptyList) {
     std::string msg = Message("Content-Type: text/plain\r\n\r\nJust text.\r\n", "Only text");
     EXPECT_EQ(Extract(msg), "Only text|Bob <bob@example.com>|Tue, 15 Nov 1994 08:12:31 -0500");
     EXPECT_EQ(m_client.ExtractToFolder(m_dir / "mail/m.eml", m_dest), "");
-    EXPECT_TRUE(FolderNames(m_dest).empty());
+    EXPECT_TRUE(EntryNames(m_dest).empty());
 }
 
 TEST_F(ExtractorFixture, SubjectAndSenderAreDecodedAndCannotBreakTheFields) {
@@ -276,8 +259,8 @@ TEST_F(ExtractorFixture, HostileNamesStayInsideTheFolder) {
         EXPECT_EQ(ReadFileText(m_dest + "/" + files[i]), std::to_string(i + 1)) << files[i];
     }
     EXPECT_FALSE(fs::exists(outside));
-    EXPECT_EQ(FolderNames(m_dir.path()), (std::set<std::string>{"dest", "mail"}));
-    EXPECT_EQ(FolderNames(m_dest).size(), files.size());
+    EXPECT_EQ(EntryNames(m_dir.path()), (std::set<std::string>{"dest", "mail"}));
+    EXPECT_EQ(EntryNames(m_dest).size(), files.size());
 }
 
 TEST_F(ExtractorFixture, ClashesAreNumberedAndNothingIsOverwritten) {
@@ -303,7 +286,7 @@ TEST_F(ExtractorFixture, ClashesAreNumberedAndNothingIsOverwritten) {
     EXPECT_EQ(ReadFileText(m_dest + "/photo (3).jpg"), "b");
     EXPECT_EQ(ReadFileText(m_dest + "/photo (5).jpg"), "a");
     EXPECT_EQ(ReadFileText(m_dir / "target.txt"), "target");
-    EXPECT_EQ(FolderNames(m_dest).size(), 9u); // nothing left over from the equal ones
+    EXPECT_EQ(EntryNames(m_dest).size(), 9u); // nothing left over from the equal ones
 
     // Another message into the same folder, after someone else put a file there: equal files
     // under the name are found, also the new one; a different one gets the next number.
@@ -315,7 +298,7 @@ TEST_F(ExtractorFixture, ClashesAreNumberedAndNothingIsOverwritten) {
                       "again.eml"),
               "Test|Bob <bob@example.com>|Tue, 15 Nov 1994 08:12:31 -0500|"
               "photo (1).jpg:photo (3).jpg:photo (9).jpg:photo (6).jpg");
-    EXPECT_EQ(FolderNames(m_dest).size(), 11u);
+    EXPECT_EQ(EntryNames(m_dest).size(), 11u);
 }
 
 TEST_F(ExtractorFixture, NestedForwardedMessagesAreWalked) {
@@ -588,7 +571,7 @@ TEST_F(ExtractorFixture, AFileThatCannotBeWrittenIsRemovedAndNotReported) {
     // were, in a form no file name can take.
     EXPECT_EQ(Files(answer),
               (std::vector<std::string>{"small.bin", "/unwritten/1/" + std::to_string(EFBIG)}));
-    EXPECT_EQ(FolderNames(m_dest), std::set<std::string>{"small.bin"});
+    EXPECT_EQ(EntryNames(m_dest), std::set<std::string>{"small.bin"});
     EXPECT_NE(err.find("cannot write \"big.bin\""), std::string::npos) << err;
 }
 
@@ -612,7 +595,7 @@ TEST_F(ExtractorFixture, AProcessKilledWhileWritingLeavesNoFileCutShortUnderItsN
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
     // Nothing under the attachment's name, nor under any name a user would see.
-    for (const std::string& name : FolderNames(m_dest))
+    for (const std::string& name : EntryNames(m_dest))
         EXPECT_EQ(name.rfind(".kestrel-partial-", 0), 0u) << name;
     // The next run writes it whole under its own name.
     EXPECT_EQ(Files(m_client.ExtractToFolder2(message, m_dest)), std::vector<std::string>{"big.bin"});
@@ -633,6 +616,6 @@ TEST_F(ExtractorFixture, UnwritableFolderWritesNothingAndReportsNothing) {
         const std::string note = "/unwritten/1/" + std::to_string(EACCES);
         EXPECT_EQ(Files(answer), std::vector<std::string>{note}) << answer;
         EXPECT_EQ(list, note);
-        EXPECT_TRUE(FolderNames(m_dest).empty());
+        EXPECT_TRUE(EntryNames(m_dest).empty());
     });
 }

@@ -30,13 +30,6 @@ std::string Mail(const std::string& subject, const std::vector<FixtureAttachment
     return MakeMessage(subject, "Bob <bob@example.com>", "Tue, 15 Nov 1994 08:12:31 -0500", files);
 }
 
-std::set<std::string> FolderNames(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
 // The reason the call gives when the message cannot be had, or empty.
 std::string Failure(const std::string& path, const std::string& folder,
                     extractor::MessagePreparer& ahead) {
@@ -73,9 +66,9 @@ TEST(ReadAhead, MessagesReadAheadGiveWhatPlainCallsGive) {
             extractor::ExtractMessage(paths[i], aheadDir, &ahead)));
     }
     EXPECT_EQ(aheadAnswers, plainAnswers);
-    ASSERT_EQ(FolderNames(aheadDir), FolderNames(plain));
-    EXPECT_EQ(FolderNames(plain).count("photo (3).jpg"), 1u);
-    for (const std::string& name : FolderNames(plain))
+    ASSERT_EQ(EntryNames(aheadDir), EntryNames(plain));
+    EXPECT_EQ(EntryNames(plain).count("photo (3).jpg"), 1u);
+    for (const std::string& name : EntryNames(plain))
         EXPECT_EQ(ReadFileText(aheadDir + "/" + name), ReadFileText(plain + "/" + name)) << name;
 
     // Replaced by another file, or rewritten in place, once parsed: the file as it is now is
@@ -110,7 +103,7 @@ TEST(ReadAhead, MessagesReadAheadGiveWhatPlainCallsGive) {
     // stopped): the next run's files are read ahead.
     for (const std::string& path : paths)
         ahead.Prepare(path);
-    EXPECT_EQ(FolderNames(dest), (std::set<std::string>{"new.bin", "longer name.bin"}));
+    EXPECT_EQ(EntryNames(dest), (std::set<std::string>{"new.bin", "longer name.bin"}));
     const std::string next = dir.Write("mail/next.eml", Mail("n", {{"n.bin", "n"}}));
     ahead.Prepare(next);
     EXPECT_TRUE(ahead.WaitUntilParsed(next));

@@ -18,13 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::set<std::string> Names(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
 // Every file of the store with its bytes.
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
     std::map<std::string, std::string> files;
@@ -75,7 +68,7 @@ TEST_F(StoreComponentTest, ExtractsTheFolderBesideWhatIsThereAndLeavesTheStoreAl
     ExtractStoreFolder(storeNamespace.Get(), 2, dest, progress, ui);
     EXPECT_TRUE(ui.shown.empty()) << ui.shown.front().text;
     // "notes.txt" and the unnamed part (ATT00002.dat) are left out.
-    EXPECT_EQ(Names(dest), (std::set<std::string>{"photo1.jpg", "photo1 (2).jpg", "photo2.jpg",
+    EXPECT_EQ(EntryNames(dest), (std::set<std::string>{"photo1.jpg", "photo1 (2).jpg", "photo2.jpg",
                                                   "photo2 (2).jpg", "photo3.jpg"}));
     EXPECT_EQ(ReadFileText(dest + "/photo1.jpg"), "mine");
     EXPECT_EQ(ReadFileText(dest + "/photo1 (2).jpg"), "content of photo1.jpg");
@@ -102,7 +95,7 @@ TEST_F(StoreComponentTest, ExtractsTheFolderBesideWhatIsThereAndLeavesTheStoreAl
     EXPECT_TRUE(list.CopyOrMove(entries[0].id, true));
     std::string testFolder = dir / "test-extract";
     EXPECT_TRUE(list.TestExtract(entries[2].id, testFolder));
-    EXPECT_EQ(Names(testFolder), std::set<std::string>{"photo3.jpg"});
+    EXPECT_EQ(EntryNames(testFolder), std::set<std::string>{"photo3.jpg"});
     ASSERT_EQ(ui.shown.size(), 3u);
     EXPECT_EQ(ui.shown[0].text, "Error marking message.");
     EXPECT_EQ(ui.shown[2].text, "Error deleting message.");
@@ -143,7 +136,7 @@ TEST_F(StoreComponentTest, FoldersThatCannotBeExtractedSayWhy) {
         std::vector<std::string> shown;
         for (const auto& s : ui.shown) shown.push_back(s.text);
         EXPECT_EQ(shown, c.messages);
-        EXPECT_EQ(Names(out.path()).size(), c.files);
+        EXPECT_EQ(EntryNames(out.path()).size(), c.files);
     }
 }
 
@@ -166,7 +159,7 @@ TEST_F(StoreComponentTest, AttachmentNamesFollowTheCutAndTheSkipRules) {
     FolderRecord inbox = Record(store, "Inbox.dbx", 2);
     ASSERT_EQ(PrepareStoreFolder(storeNamespace.Get(), &inbox), "");
     ExtractStoreFolder(storeNamespace.Get(), 2, dest, progress, ui);
-    EXPECT_EQ(Names(dest),
+    EXPECT_EQ(EntryNames(dest),
               (std::set<std::string>{"att.doc", "LIST.TXT", "up.bin", "a (1).pdf", "yz.png"}));
     EXPECT_FALSE(fs::exists(dir / "up.bin"));
 }

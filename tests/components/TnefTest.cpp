@@ -88,13 +88,6 @@ std::string MailWith(const std::string& tnef, const std::string& name = "winmail
                        {{"a.txt", "plain", "text/plain"}, {name, tnef, type}});
 }
 
-std::set<std::string> Entries(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
 } // namespace
 
 TEST(Tnef, FilesInsideAreWrittenAndNothingIsLost) {
@@ -210,8 +203,8 @@ TEST(Tnef, FilesInsideAreWrittenAndNothingIsLost) {
         std::vector<std::string> want = {"a.txt"};
         want.insert(want.end(), c.files.begin(), c.files.end());
         EXPECT_EQ(answer.files, want);
-        EXPECT_EQ(Entries(dest), std::set<std::string>(want.begin(), want.end()));
-        EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"dest", "mail"}));
+        EXPECT_EQ(EntryNames(dest), std::set<std::string>(want.begin(), want.end()));
+        EXPECT_EQ(EntryNames(dir.path()), (std::set<std::string>{"dest", "mail"}));
         if (c.logged)
             EXPECT_NE(err.find(c.logged), std::string::npos) << err;
         else

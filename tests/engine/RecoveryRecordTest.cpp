@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "ChildProcess.h"
@@ -72,10 +70,7 @@ TEST(RecoveryRecord, DyingWhileWritingLeavesTheLastWholeRecord) {
     TempDir d;
     d.MakeDir("process");
     WriteRecoveryRecord(d.path(), "Ann <ann@x.org>", "Hello");
-    RunInChild([&] {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit small{8, 8};
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    RunWithFileSizeLimit(8, [&] {
         WriteRecoveryRecord(d.path(), "Bob <bob@x.org>", "A subject longer than the limit");
     });
     EXPECT_EQ(ReadFileText(d / "process/error.txt"), "From:Ann <ann@x.org>\r\nSubject:Hello");

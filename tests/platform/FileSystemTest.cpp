@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -80,15 +77,6 @@ std::string ReadAll(int fd) {
     return text;
 }
 
-// The names in the folder, scratch files included.
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 } // namespace
 
 // Only a plain file of at most the size given is opened, at once, and a refusal says why.
@@ -148,53 +136,42 @@ TEST(FileSystem, ReplacingAFileSwapsItWholeOrLeavesItAlone) {
     const std::string old = "old contents";
     struct Case {
         const char* what;
-        std::function<std::string(TempDir&)> make; // gives the path to replace
+        std::function<void(TempDir&)> make; // what stands at the path beforehand
         bool replaced;
         const char* file; // the file that then holds the contents, under the folder
+        const char* path = "f";
     } cases[] = {
-        {"new file", [](TempDir&) { return std::string("f"); }, true, "f"},
-        {"old file", [&](TempDir& d) { d.Write("f", old); return std::string("f"); }, true, "f"},
+        {"new file", [](TempDir&) {}, true, "f"},
+        {"old file", [&](TempDir& d) { d.Write("f", old); }, true, "f"},
         {"link: its target is replaced, the link stays",
-         [&](TempDir& d) {
-             d.Write("sub/target", old);
-             symlink("sub/target", (d / "f").c_str());
-             return std::string("f");
-         },
+         [&](TempDir& d) { d.Write("sub/target", old); symlink("sub/target", (d / "f").c_str()); },
          true, "sub/target"},
-        {"link to a link in another folder",
-         [&](TempDir& d) {
+        {"link to a link in another folder", [&](TempDir& d) {
              d.Write("sub/target", old);
-             symlink("target", (d / "sub/hop").c_str());
-             symlink("sub/hop", (d / "f").c_str());
-             return std::string("f");
-         },
-         true, "sub/target"},
-        {"fifo", [](TempDir& d) { mkfifo((d / "f").c_str(), 0600); return std::string("f"); },
-         false, nullptr},
-        {"link to a socket", // (a device would have to be the system's own)
-         [](TempDir& d) {
+             symlink("target", (d / "sub/hop").c_str()); symlink("sub/hop", (d / "f").c_str());
+         }, true, "sub/target"},
+        {"fifo", [](TempDir& d) { mkfifo((d / "f").c_str(), 0600); }, false, nullptr},
+        {"link to a socket", [](TempDir& d) { // (a device would have to be the system's own)
              int s = socket(AF_UNIX, SOCK_STREAM, 0);
              sockaddr_un address{};
              address.sun_family = AF_UNIX;
              std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (d / "s").c_str());
              bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-             close(s);
-             symlink("s", (d / "f").c_str());
-             return std::string("f");
-         },
-         false, nullptr},
-        {"folder", [](TempDir& d) { d.MakeDir("f"); return std::string("f"); }, false, nullptr},
-        {"no folder", [](TempDir&) { return std::string("missing/f"); }, false, nullptr},
+             close(s); symlink("s", (d / "f").c_str());
+         }, false, nullptr},
+        {"folder", [](TempDir& d) { d.MakeDir("f"); }, false, nullptr},
+        {"no folder", [](TempDir&) {}, false, nullptr, "missing/f"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir d;
-        const std::string path = d / c.make(d);
-        const std::vector<std::string> before = Names(d.path());
+        c.make(d);
+        const std::string path = d / c.path;
+        const std::set<std::string> before = EntryNames(d.path());
         EXPECT_EQ(ReplaceFile(path, "new contents"), c.replaced);
         // No scratch file is left, and nothing but the new file is added.
-        EXPECT_EQ(Names(d.path()),
-                  c.replaced && before.empty() ? std::vector<std::string>{"f"} : before);
+        EXPECT_EQ(EntryNames(d.path()),
+                  c.replaced && before.empty() ? std::set<std::string>{"f"} : before);
         if (c.replaced) {
             EXPECT_EQ(ReadFileText(d / c.file), "new contents");
         }
@@ -210,17 +187,11 @@ TEST(FileSystem, ReplacingAFileSwapsItWholeOrLeavesItAlone) {
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     // A failure part way (a full disk; a folder that takes no new file) leaves the old file.
-    RunInChild(
-        [&] { EXPECT_FALSE(ReplaceFile(path, std::string(100000, 'x'))); },
-        [] {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit small{100, 100};
-            return setrlimit(RLIMIT_FSIZE, &small) == 0;
-        });
+    RunWithFileSizeLimit(100, [&] { EXPECT_FALSE(ReplaceFile(path, std::string(100000, 'x'))); });
     chmod(d.path().c_str(), 0555);
     RunWithoutPrivileges([&] { EXPECT_FALSE(ReplaceFile(path, "x")); });
     EXPECT_EQ(ReadFileText(path), "new contents");
-    EXPECT_EQ(Names(d.path()), std::vector<std::string>{"f"});
+    EXPECT_EQ(EntryNames(d.path()), std::set<std::string>{"f"});
 }
 
 // A whole write goes on after a partial one and says why it stopped: a file at the size limit
@@ -228,26 +199,20 @@ TEST(FileSystem, ReplacingAFileSwapsItWholeOrLeavesItAlone) {
 TEST(FileHandle, AWholeWriteGoesOnAfterAPartAndSaysWhyItStopped) {
     TempDir d;
     const std::string path = d / "f";
-    RunInChild(
-        [&] {
-            UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
-            ASSERT_TRUE(WriteAll(fd.Get(), std::string(60, 'a')));
-            errno = 0;
-            EXPECT_FALSE(WriteAll(fd.Get(), std::string(100, 'b')));
-            EXPECT_EQ(errno, EFBIG);
-            EXPECT_EQ(ReadFileText(path), std::string(60, 'a') + std::string(40, 'b'));
-            UniqueFd full(open("/dev/full", O_WRONLY));
-            ASSERT_GE(full.Get(), 0);
-            errno = 0;
-            EXPECT_FALSE(WriteAll(full.Get(), "x"));
-            EXPECT_EQ(errno, ENOSPC);
-            EXPECT_TRUE(WriteAll(-1, "")); // no bytes, no call
-        },
-        [] {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit small{100, 100};
-            return setrlimit(RLIMIT_FSIZE, &small) == 0;
-        });
+    RunWithFileSizeLimit(100, [&] {
+        UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+        ASSERT_TRUE(WriteAll(fd.Get(), std::string(60, 'a')));
+        errno = 0;
+        EXPECT_FALSE(WriteAll(fd.Get(), std::string(100, 'b')));
+        EXPECT_EQ(errno, EFBIG);
+        EXPECT_EQ(ReadFileText(path), std::string(60, 'a') + std::string(40, 'b'));
+        UniqueFd full(open("/dev/full", O_WRONLY));
+        ASSERT_GE(full.Get(), 0);
+        errno = 0;
+        EXPECT_FALSE(WriteAll(full.Get(), "x"));
+        EXPECT_EQ(errno, ENOSPC);
+        EXPECT_TRUE(WriteAll(-1, "")); // no bytes, no call
+    });
 }
 
 // In a folder someone else may write to, the name itself is replaced: a link there is not
