@@ -2,9 +2,9 @@
 // Outlook data files for cases none of the samples in tests/data/pst has, made by changing a
 // sample where it stores a text.
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "TempDir.h"
 
 namespace pst_fixtures {
 
@@ -33,8 +33,7 @@ inline constexpr std::uint8_t kStored[256] = {
 // the sample does not hold the text.
 inline std::string WithStoredText(const std::string& sample, const std::string& from,
                                   const std::string& to) {
-    std::ifstream in(std::string(KESTREL_TEST_DATA) + "/pst/" + sample, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes = ReadFileText(std::string(KESTREL_TEST_DATA) + "/pst/" + sample);
     auto stored = [](const std::string& text) {
         std::string out;
         for (char c : text) out += static_cast<char>(kStored[static_cast<unsigned char>(c)]);

@@ -1,32 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
 #include "RunProcess.h"
+#include "SplitText.h"
 #include "cli/Cli.h"
 
 namespace {
 
 using Names = std::set<std::string>;
-
-std::string ReadSource(const std::string& relative) {
-    std::ifstream in(std::string(KESTREL_SOURCE_DIR) + "/" + relative);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 // The long options a text names; the manual page writes a dash "\-".
 Names OptionsIn(const std::string& text) {
@@ -75,16 +60,11 @@ std::map<std::string, std::string> ManualEntries(const std::string& page) {
     return entries;
 }
 
-// The completion's words per command: every option its entry names, and the options after which
-// it completes no option (their value comes next).
-struct CompletionEntry {
-    Names options;
-    Names valued;
-};
-
-std::map<std::string, CompletionEntry> CompletionEntries(const std::string& script) {
-    std::map<std::string, CompletionEntry> entries;
-    CompletionEntry* entry = nullptr;
+// The completion's words per command: every option its entry names (options), and the options
+// after which it completes no option, as their value comes next (valued).
+void CompletionEntries(const std::string& script, std::map<std::string, Names>& options,
+                       std::map<std::string, Names>& valued) {
+    std::string command;
     bool inCommands = false, inPrevCase = false;
     for (const std::string& line : Lines(script)) {
         if (line.find("case ${words[1]} in") != std::string::npos) {
@@ -94,47 +74,44 @@ std::map<std::string, CompletionEntry> CompletionEntries(const std::string& scri
         if (!inCommands) continue;
         std::smatch m;
         if (std::regex_search(line, m, std::regex(R"(^\s*([a-z][a-z-]*)\))"))) {
-            entry = &entries[m[1].str()];
+            command = m[1].str();
+            options[command];
+            valued[command];
         } else if (std::regex_search(line, std::regex(R"(^\s*\*\))"))) {
             break;
         }
-        if (!entry) continue;
+        if (command.empty()) continue;
         if (line.find("case $prev in") != std::string::npos) inPrevCase = true;
-        const Names options = OptionsIn(line);
-        entry->options.insert(options.begin(), options.end());
+        const Names named = OptionsIn(line);
+        options[command].insert(named.begin(), named.end());
         if (inPrevCase || line.find("$prev") != std::string::npos)
-            entry->valued.insert(options.begin(), options.end());
+            valued[command].insert(named.begin(), named.end());
         if (line.find("esac") != std::string::npos) inPrevCase = false;
     }
-    return entries;
 }
 
 // What the page and the completion say is what the table holds: every command and option there,
 // and nothing the program does not take.
 TEST(CliCommandTable, TheManualPageAndTheCompletionSayWhatTheTableHolds) {
-    const std::string page = ReadSource("dist/man/kestrel-cli.1.in");
-    const std::string script = ReadSource("dist/kestrel-cli.bash-completion");
+    const std::string page = ReadFileText(KESTREL_SOURCE_DIR "/dist/man/kestrel-cli.1.in");
+    const std::string script = ReadFileText(KESTREL_SOURCE_DIR "/dist/kestrel-cli.bash-completion");
     ASSERT_FALSE(page.empty());
     ASSERT_FALSE(script.empty());
 
-    Names commands, everyOption = {"--help", "--version"};
+    // Per command, the table's options and those of them that take a value.
+    std::map<std::string, Names> options, valued;
+    Names commands = {kHelpCommand}, everyOption = {"--help", "--version"};
     for (const CliCommand* c : CliCommands()) {
         commands.insert(c->name);
-        const Names own = OptionsOf(*c, false);
-        everyOption.insert(own.begin(), own.end());
+        options[c->name] = OptionsOf(*c, false);
+        valued[c->name] = OptionsOf(*c, true);
+        everyOption.insert(options[c->name].begin(), options[c->name].end());
     }
     EXPECT_EQ(OptionsIn(page), everyOption);
-
-    const std::map<std::string, std::string> manual = ManualEntries(page);
-    Names manualCommands;
-    for (const auto& [name, text] : manual) {
-        manualCommands.insert(name);
-        for (const CliCommand* c : CliCommands())
-            if (name == c->name) {
-                EXPECT_EQ(OptionsIn(text), OptionsOf(*c, false)) << name;
-            }
-    }
-    EXPECT_EQ(manualCommands, commands);
+    std::map<std::string, Names> manual;
+    for (const auto& [name, text] : ManualEntries(page))
+        manual[name] = OptionsIn(text);
+    EXPECT_EQ(manual, options);
 
     std::smatch words;
     ASSERT_TRUE(std::regex_search(script, words, std::regex(R"re(local commands="([^"]*)")re")));
@@ -142,24 +119,15 @@ TEST(CliCommandTable, TheManualPageAndTheCompletionSayWhatTheTableHolds) {
     std::istringstream in(words[1].str());
     for (std::string word; in >> word;)
         listed.insert(word);
-    Names expected = commands;
-    expected.insert(kHelpCommand);
-    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(listed, commands);
     EXPECT_NE(script.find(R"("$commands --help --version")"), std::string::npos);
 
-    const std::map<std::string, CompletionEntry> completion = CompletionEntries(script);
-    Names completed;
-    for (const auto& [name, entry] : completion) {
-        completed.insert(name);
-        for (const CliCommand* c : CliCommands()) {
-            if (name != c->name) continue;
-            Names options = OptionsOf(*c, false);
-            options.insert("--help");
-            EXPECT_EQ(entry.options, options) << name;
-            EXPECT_EQ(entry.valued, OptionsOf(*c, true)) << name;
-        }
-    }
-    EXPECT_EQ(completed, commands);
+    std::map<std::string, Names> completed, completedValued;
+    CompletionEntries(script, completed, completedValued);
+    for (auto& [name, own] : options)
+        own.insert("--help"); // each command completes --help as well
+    EXPECT_EQ(completed, options);
+    EXPECT_EQ(completedValued, valued);
 }
 
 // The program's help comes from the same table: every command in the list, every option (with

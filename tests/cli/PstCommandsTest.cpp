@@ -1,34 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 
 #include "PstFixtures.h"
 #include "RunProcess.h"
+#include "SplitText.h"
 #include "platform/FileSystem.h"
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
-        lines.push_back(text.substr(at, nl - at));
-    return lines;
-}
 
 // Discover, extract, the wizard, the search and save-eml on the folders of Outlook data files,
 // named as discover prints them; the files are never written.
 TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
     TempDir root, out;
     const std::string data = std::string(KESTREL_TEST_DATA) + "/pst/";
-    const std::string unicode = ReadAll(data + "tgh-user1-test-lab.pst");
-    const std::string cjk = ReadAll(data + "p2e-Hello-CJK.pst");
+    const std::string unicode = ReadFileText(data + "tgh-user1-test-lab.pst");
+    const std::string cjk = ReadFileText(data + "p2e-Hello-CJK.pst");
     const std::string lab = root.Write("store/old/lab.pst", unicode);
     const std::string hello = root.Write("store/hello.ost", cjk);
     const std::string twinBytes = pst_fixtures::TwinFoldersPst();
@@ -51,13 +38,7 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::map<std::string, std::string> mailbox; // relative path -> mailbox
     for (const std::string& line : Lines(r.out)) {
-        std::vector<std::string> columns;
-        for (size_t at = 0;;) {
-            const size_t tab = line.find('\t', at);
-            columns.push_back(line.substr(at, tab - at));
-            if (tab == std::string::npos) break;
-            at = tab + 1;
-        }
+        const std::vector<std::string> columns = Split(line, '\t');
         ASSERT_EQ(columns.size(), 4u) << line;
         mailbox[columns[1]] = columns[3];
     }
@@ -73,9 +54,8 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
     // Two folders of one name under one parent: each has its own mailbox, the second marked
     // with its place among them, and each reaches its own messages.
     const std::string twin = "twins.pst/Top of Outlook data file/FolderWithSingleMessage";
-    EXPECT_EQ(mailbox.at(twin), root / "store" + "/" + twin);
-    EXPECT_EQ(mailbox.at(twin + "%#2"), root / "store" + "/" + twin + "%#2");
     for (const auto& [suffix, found] : {std::pair<std::string, size_t>{"", 1}, {"%#2", 2}}) {
+        EXPECT_EQ(mailbox.at(twin + suffix), root / "store/" + twin + suffix);
         r = run({"search", mailbox.at(twin + suffix)});
         ASSERT_EQ(r.exitCode, 0) << suffix << ": " << r.err;
         EXPECT_EQ(Lines(r.out).size(), found + 1) << suffix << ": " << r.out; // and "Finished"
@@ -83,7 +63,7 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
 
     // A name of an 8-bit file, in its code page (1252), reaches its folder.
     const std::string renamed = "ansi.pst/Top of Outlook data file/Sämple2";
-    EXPECT_EQ(mailbox.at(renamed), root / "store" + "/" + renamed);
+    EXPECT_EQ(mailbox.at(renamed), root / "store/" + renamed);
     r = run({"extract", "--all-files", mailbox.at(renamed), out / "ansi"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(platform::FileExists(out / "ansi/leah_thumper.jpg"));
@@ -136,9 +116,9 @@ TEST(CliPst, EveryCommandTakesAFolderOfAnOutlookDataFile) {
     }
     EXPECT_FALSE(platform::FileExists(out / "cut/report.htm"));
 
-    EXPECT_EQ(ReadAll(lab), unicode);
-    EXPECT_EQ(ReadAll(hello), cjk);
-    EXPECT_EQ(ReadAll(twins), twinBytes);
+    EXPECT_EQ(ReadFileText(lab), unicode);
+    EXPECT_EQ(ReadFileText(hello), cjk);
+    EXPECT_EQ(ReadFileText(twins), twinBytes);
 }
 
 } // namespace

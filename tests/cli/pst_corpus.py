@@ -7,7 +7,6 @@ save-eml writes one .eml per message and search finds them, and that no file cha
 
 Exit 77 (skipped) when the corpus is not there, except under CI."""
 import argparse
-import hashlib
 import json
 import os
 import re
@@ -15,15 +14,10 @@ import shutil
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "components"))
+from oracle import sha256_file  # noqa: E402  (the extractor oracle's, shared)
+
 MAIL_KINDS = ("Message", "Meeting")
-
-
-def sha256(path):
-    h = hashlib.sha256()
-    with open(path, "rb") as f:
-        for chunk in iter(lambda: f.read(1 << 20), b""):
-            h.update(chunk)
-    return h.hexdigest()
 
 
 def expected_attachments(folder):
@@ -90,26 +84,25 @@ def main():
             continue
         root = os.path.join(args.work, "root-" + name)
         os.makedirs(root)
-        shutil.copyfile(path, os.path.join(root, name))
-        path = os.path.join(root, name)
+        path = shutil.copyfile(path, os.path.join(root, name))
         r = cli("discover", "--root", root)
         listed = {}
-        for line in r.stdout.splitlines():
-            columns = line.split("\t")
-            if len(columns) >= 4 and columns[3].startswith(os.path.join(root, name) + "/"):
-                listed[columns[3][len(os.path.join(root, name)) + 1:]] = columns[3]
+        for columns in (line.split("\t") for line in r.stdout.splitlines()):
+            if len(columns) >= 4 and columns[3].startswith(path + "/"):
+                listed[columns[3][len(path) + 1:]] = columns[3]
         for folder, want in sorted(export["folders_with_items"].items()):
-            kinds = want["items_by_kind"]
-            count = sum(kinds.get(k, 0) for k in MAIL_KINDS)
+            count = sum(want["items_by_kind"].get(k, 0) for k in MAIL_KINDS)
             label = f"{name}: {folder}"
+
+            def place(kind):  # where a command run on this folder writes
+                return os.path.join(args.work, kind, name, folder.replace("/", "_"))
             mailbox = listed.get(folder)
             if mailbox is None:
                 failures.append(f"{label}: not listed by discover ({sorted(listed)})")
                 continue
             if count < want["item_count"]:
                 # Contacts, appointments and the like are left out, and said to be.
-                r = cli("extract", "--all-files", mailbox,
-                        os.path.join(args.work, "other", name, folder.replace("/", "_")))
+                r = cli("extract", "--all-files", mailbox, place("other"))
                 skipped = want["item_count"] - count
                 if f"{skipped} item(s) left out that are not mail" not in r.stderr:
                     failures.append(f"{label}: {skipped} items not said to be left out: "
@@ -118,7 +111,7 @@ def main():
                     passed += 1
             if count == 0:
                 continue
-            dest = os.path.join(args.work, "out", name, folder.replace("/", "_"))
+            dest = place("out")
             r = cli("extract", "--all-files", mailbox, dest)
             if r.returncode != 0:
                 failures.append(f"{label}: extract exited {r.returncode}: {r.stderr[-500:]}")
@@ -131,7 +124,7 @@ def main():
             for entry in os.listdir(dest):
                 full = os.path.join(dest, entry)
                 if os.path.isfile(full) and not entry.endswith(".eml") and entry != "report.htm":
-                    got.add(sha256(full))
+                    got.add(sha256_file(full))
             wanted = expected_attachments(want)
             # Meeting requests are mail here; the exporter leaves their attachments out, so
             # those may come on top, as long as the file holds them.
@@ -139,7 +132,7 @@ def main():
             if not wanted <= got or not got <= known:
                 failures.append(f"{label}: attachments differ: missing "
                                 f"{sorted(wanted - got)}, extra {sorted(got - wanted)}")
-            saved = os.path.join(args.work, "eml", name, folder.replace("/", "_"))
+            saved = place("eml")
             os.makedirs(saved)
             r = cli("save-eml", mailbox, saved)
             files = sorted(os.listdir(saved))
@@ -153,7 +146,7 @@ def main():
                                 f"messages, expected {count}")
             if not any(failures and f.startswith(label) for f in failures):
                 passed += 1
-        if sha256(path) != info["sha256"]:
+        if sha256_file(path) != info["sha256"]:
             failures.append(f"{name}: the file changed")
 
     for f in failures:

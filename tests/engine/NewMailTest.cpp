@@ -172,7 +172,8 @@ TEST_F(NewMailTest, WhatMakesARunTakeAMessageAgain) {
         {"mbox: a message appended", &mbox, [&] { Append(mbox, MboxEntry("d")); }, 1},
         {"mbox: the last message grown", &mbox, [&] { Append(mbox, "more text\n"); }, 1},
         {"mbox: the first message deleted", &mbox, [&] {
-             m_root.Write("mbox", Edited(mbox, [](std::string& t) { t.erase(0, t.find("\nFrom ") + 1); }));
+             m_root.Write("mbox",
+                          Edited(mbox, [](std::string& t) { t.erase(0, t.find("\nFrom ") + 1); }));
          }, 2},
         {"mbox: the last message deleted", &mbox, [&] {
              m_root.Write("mbox", Edited(mbox, [](std::string& t) { t.erase(t.rfind("From ")); }));

@@ -40,6 +40,7 @@ TEST(PstReader, FoldersAsTheFileNestsThem) {
     const std::string renamed = dir.Write("renamed.pst", pst_fixtures::EightBitNamePst());
     const std::string top = "Top of Outlook data file/";
     const std::string twin = top + "FolderWithSingleMessage";
+    const std::string sampleSubject = "Here is a sample message";
     struct Case {
         std::string file, folder;
         int depth, messages;  // messages -1: the file has no such folder
@@ -53,8 +54,8 @@ TEST(PstReader, FoldersAsTheFileNestsThem) {
         {kData + "p2e-Hello-CJK.pst", "Outlook データ ファイルのトップ", 0, 1},
         {kData + "p2e-Hello-CJK.pst", "Outlook データ ファイルのトップ/削除済みアイテム", 1, 0},
         // An 8-bit file's names read in its code page, one that is not ASCII too.
-        {kData + "pstsdk-sample2.pst", top + "Sample2", 1, 1, "Sample2", "Here is a sample message"},
-        {renamed, top + "Sämple2", 1, 1, "Sämple2", "Here is a sample message"},
+        {kData + "pstsdk-sample2.pst", top + "Sample2", 1, 1, "Sample2", sampleSubject},
+        {renamed, top + "Sämple2", 1, 1, "Sämple2", sampleSubject},
         // Sibling folders of one name each get a path of their own, in the file's order.
         {twins, twin, 1, 1, "FolderWithSingleMessage"},
         {twins, twin + "%#2", 1, 2, "FolderWithSingleMessage"},

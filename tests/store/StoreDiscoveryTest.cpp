@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -327,9 +325,7 @@ TEST(StoreDiscovery, OutlookDataFilesComeLastUnderTheirNamesWithTheirFolders) {
     TempDir store;
     store.Write("A/a.oeaccount", "x");
     store.MakeDir("A/Inbox");
-    std::ifstream sample(std::string(KESTREL_TEST_DATA) + "/pst/p2e-Hello-CJK.pst",
-                         std::ios::binary);
-    store.Write("old/A.PST", std::string(std::istreambuf_iterator<char>(sample), {}));
+    store.Write("old/A.PST", ReadFileText(KESTREL_TEST_DATA "/pst/p2e-Hello-CJK.pst"));
     EXPECT_EQ(DiscoverKinds(store.path() + "/"),
               "A|A|eml|A|\n"
               "Inbox|A/Inbox|eml|A/Inbox|\n"
