@@ -76,6 +76,18 @@ void ExpectNothingCut(wxWindow& window) {
     EXPECT_EQ(CutLabels(window), "");
 }
 
+// The headings of the list's columns.
+std::vector<wxString> ColumnTexts(wxListCtrl& list) {
+    std::vector<wxString> texts;
+    for (int c = 0; c < list.GetColumnCount(); ++c) {
+        wxListItem column;
+        column.SetMask(wxLIST_MASK_TEXT);
+        list.GetColumn(c, column);
+        texts.push_back(column.GetText());
+    }
+    return texts;
+}
+
 wxTreeCtrl* FindTree(wxWindow* w) {
     if (auto* tree = dynamic_cast<wxTreeCtrl*>(w)) return tree;
     for (wxWindow* child : w->GetChildren())
@@ -268,13 +280,10 @@ TEST_F(CommandTest, EveryDialogIsWholeInGermanAndTheFileHasEachOfItsTexts) {
         if (!w->IsShownOnScreen()) return;
         std::vector<wxString> shown = {w->GetLabel()};
         if (wxToolTip* tip = w->GetToolTip()) shown.push_back(tip->GetTip());
-        if (auto* list = dynamic_cast<wxListCtrl*>(w))
-            for (int c = 0; c < list->GetColumnCount(); ++c) {
-                wxListItem column;
-                column.SetMask(wxLIST_MASK_TEXT);
-                list->GetColumn(c, column);
-                shown.push_back(column.GetText());
-            }
+        if (auto* list = dynamic_cast<wxListCtrl*>(w)) {
+            const std::vector<wxString> headings = ColumnTexts(*list);
+            shown.insert(shown.end(), headings.begin(), headings.end());
+        }
         for (const wxString& text : shown)
             for (const res::ProgramText& t : res::kProgramTexts)
                 if (text.utf8_string() == t.english && Tr(t.id) != t.english)
@@ -304,89 +313,88 @@ TEST_F(CommandTest, EveryDialogIsWholeInGermanAndTheFileHasEachOfItsTexts) {
     const std::set<int> data = {res::IDC_SEARCH_FOLDER_NAME, res::IDC_DESTINATION_PATH,
                                 res::IDC_VERSION_TEXT};
     std::vector<std::string> missing;
-    // Each dialog is checked as it shows: no text cut, none the file has no German for.
+    // Each dialog is checked once it shows: no text cut, none the file has no German for.
     auto check = [&](wxDialog& d, const std::string& name) {
-        PumpFor(50);
+        ASSERT_TRUE(PumpUntil([&] { return d.IsShownOnScreen(); }));
         ExpectNothingCut(d);
         SaveScreenshotIfAsked("de-" + name, &d);
         for (const auto& [w, l] : lookups)
             if (!l.found && !data.count(w->GetId())) missing.push_back(name + " " + l.where);
         lookups.clear();
     };
-    ModalScript script;
-    script.Then([&](wxDialog& d) {
-        EXPECT_EQ(d.GetTitle(), "Einstellungen");
-        EXPECT_EQ(Control<wxNotebook>(d, res::IDC_PREFERENCE_TABS).GetPageText(0),
-                  "Allgemeine Einstellungen");
-        check(d, "preference");
-        ClickButton(d, res::IDCANCEL_BUTTON);
-    });
-    PostCommand(frame, res::ID_FILE_PREFERENCE);
-    script.Then([&](wxDialog& d) {
-        check(d, "about");
-        d.EndModal(wxID_OK);
-    });
-    PostCommand(frame, res::ID_APP_ABOUT);
-    script.Then([&](wxDialog& d) {
-        check(d, "identity");
-        d.EndModal(wxID_CANCEL);
-    });
-    PostCommand(frame, res::ID_SWITCH_IDENTITY);
-    // The option sheet was laid out for the English texts before it was translated.
-    CExtractOptionSheet sheet(frame);
-    script.Then([&](wxDialog& d) {
-        EXPECT_EQ(Control<wxCheckBox>(d, res::IDC_SHOW_REPORT).GetLabel(),
-                  "Extraktionsbericht anzeigen");
-        auto& tabs = Control<wxNotebook>(d, res::IDC_OPTION_TABS);
-        for (size_t page = 0; page < tabs.GetPageCount(); ++page) {
-            tabs.SetSelection(page);
-            check(d, "options-" + std::to_string(page));
-        }
-        ClickButton(d, res::IDCANCEL_BUTTON);
-    });
-    sheet.ShowModal();
     ScriptedMessageBox ui;
+    CExtractOptionSheet sheet(frame);
     CSearchMailDialog search(frame, "Inbox", "", ui);
-    script.Then([&](wxDialog& d) {
-        // The list's headings are German and whole.
-        auto& list = Control<wxListCtrl>(d, res::IDC_SEARCH_LIST);
-        using res::TextId;
-        const TextId headings[] = {TextId::SearchColumnSender,   TextId::SearchColumnSubject,
-                                   TextId::SearchColumnReceived, TextId::SearchColumnFolder,
-                                   TextId::SearchColumnBodySize, TextId::SearchColumnEntryId};
-        ASSERT_EQ(list.GetColumnCount(), 6);
-        for (int c = 0; c < list.GetColumnCount(); ++c) {
-            wxListItem column;
-            column.SetMask(wxLIST_MASK_TEXT);
-            list.GetColumn(c, column);
-            EXPECT_EQ(column.GetText(), WxTr(headings[c]));
-            EXPECT_GE(list.GetColumnWidth(c), list.GetTextExtent(column.GetText()).x) << c;
-        }
-        check(d, "search");
-        d.Close();
-    });
-    search.ShowModal();
     COEMessageDialog messages(frame, ui);
-    script.Then([&](wxDialog& d) {
-        check(d, "oe-messages");
-        d.EndModal(wxID_CANCEL);
-    });
-    messages.ShowModal();
     // Each wizard page as the first of a wizard of its own, so each shows without a run.
     StoreDiscovery noFolders;
-    const std::vector<std::pair<unsigned, std::function<CWizardPage*()>>> pages = {
-        {res::IDD_WIZARD_FOLDER_PAGE, [&] { return new CWizardFolderPage(noFolders, ui); }},
-        {res::IDD_WIZARD_DESTINATION_PAGE, [&] { return new CWizardDestinationPage(ui); }},
-        {res::IDD_WIZARD_DURATION_PAGE, [] { return new CWizardDurationPage; }}};
-    for (const auto& [id, page] : pages) {
-        CWizardDialog wizard(frame, res::IDD_WIZARD, "Wizard", wxSize(324, 193));
-        wizard.AddPage(page(), id);
-        wizard.Start();
-        script.Then([&, id = id](wxDialog&) {
-            check(wizard, "wizard-" + std::to_string(id));
-            wizard.Cancel();
+    auto wizardOf = [&](unsigned id, std::function<CWizardPage*()> page) {
+        return [&, id, page] {
+            CWizardDialog wizard(frame, res::IDD_WIZARD, "Wizard", wxSize(324, 193));
+            wizard.AddPage(page(), id);
+            wizard.Start();
+            wizard.ShowModal();
+        };
+    };
+    // Each dialog, how it is opened, and what more than the check it shows in German.
+    const struct {
+        std::string name;
+        std::function<void()> open;
+        std::function<void(wxDialog&)> more;
+    } dialogs[] = {
+        {"preference", [&] { PostCommand(frame, res::ID_FILE_PREFERENCE); },
+         [](wxDialog& d) {
+             EXPECT_EQ(d.GetTitle(), "Einstellungen");
+             EXPECT_EQ(Control<wxNotebook>(d, res::IDC_PREFERENCE_TABS).GetPageText(0),
+                       "Allgemeine Einstellungen");
+         }},
+        {"about", [&] { PostCommand(frame, res::ID_APP_ABOUT); }, nullptr},
+        {"identity", [&] { PostCommand(frame, res::ID_SWITCH_IDENTITY); }, nullptr},
+        // The option sheet was laid out for the English texts before it was translated.
+        {"options", [&] { sheet.ShowModal(); },
+         [&](wxDialog& d) {
+             EXPECT_EQ(Control<wxCheckBox>(d, res::IDC_SHOW_REPORT).GetLabel(),
+                       "Extraktionsbericht anzeigen");
+             auto& tabs = Control<wxNotebook>(d, res::IDC_OPTION_TABS); // the first shows at once
+             for (size_t page = 1; page < tabs.GetPageCount(); ++page) {
+                 tabs.SetSelection(page);
+                 check(d, "options-" + std::to_string(page));
+             }
+         }},
+        // The list's headings are German and whole.
+        {"search", [&] { search.ShowModal(); },
+         [](wxDialog& d) {
+             auto& list = Control<wxListCtrl>(d, res::IDC_SEARCH_LIST);
+             using res::TextId;
+             const TextId headings[] = {TextId::SearchColumnSender,   TextId::SearchColumnSubject,
+                                        TextId::SearchColumnReceived, TextId::SearchColumnFolder,
+                                        TextId::SearchColumnBodySize, TextId::SearchColumnEntryId};
+             const std::vector<wxString> shown = ColumnTexts(list);
+             ASSERT_EQ(shown.size(), std::size(headings));
+             for (int c = 0; c < list.GetColumnCount(); ++c) {
+                 EXPECT_EQ(shown[c], WxTr(headings[c]));
+                 EXPECT_GE(list.GetColumnWidth(c), list.GetTextExtent(shown[c]).x) << c;
+             }
+         }},
+        {"oe-messages", [&] { messages.ShowModal(); }, nullptr},
+        {"wizard-folder",
+         wizardOf(res::IDD_WIZARD_FOLDER_PAGE, [&] { return new CWizardFolderPage(noFolders, ui); }),
+         nullptr},
+        {"wizard-destination",
+         wizardOf(res::IDD_WIZARD_DESTINATION_PAGE, [&] { return new CWizardDestinationPage(ui); }),
+         nullptr},
+        {"wizard-duration",
+         wizardOf(res::IDD_WIZARD_DURATION_PAGE, [] { return new CWizardDurationPage; }), nullptr},
+    };
+    ModalScript script;
+    for (const auto& dialog : dialogs) {
+        SCOPED_TRACE(dialog.name);
+        script.Then([&](wxDialog& d) {
+            check(d, dialog.name);
+            if (dialog.more) dialog.more(d);
+            d.EndModal(wxID_CANCEL);
         });
-        wizard.ShowModal();
+        dialog.open();
     }
     EXPECT_EQ(script.PendingSteps(), 0u);
     SetDialogTextObserver({});
@@ -541,43 +549,32 @@ TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
     contents->Collapse(book);
     viewer->SetSize(40, 30, 700, 500);
     ASSERT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == wxRect(40, 30, 700, 500); }));
-    wxUIActionSimulator sim;
-    sim.MouseMove(viewer->GetScreenRect().GetPosition() + wxPoint(350, 250));
-    PumpFor(50);
-    sim.Char(WXK_ESCAPE);
+    PointAt(*viewer, wxPoint(350, 250));
+    wxUIActionSimulator().Char(WXK_ESCAPE);
     ASSERT_TRUE(PumpUntil([] { return GetHelpController()->GetFrame() == nullptr; }));
-    PostCommand(frame, res::ID_HELP_TOPICS);
-    viewer = GetHelpController()->GetFrame();
-    ASSERT_NE(viewer, nullptr);
-    EXPECT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == wxRect(40, 30, 700, 500); }))
-        << viewer->GetScreenRect().x << "," << viewer->GetScreenRect().y;
-    contents = FindTree(viewer);
-    book = contents->GetFirstChild(contents->GetRootItem(), cookie);
-    EXPECT_FALSE(contents->IsExpanded(book));
+    // Help Topics again: the viewer stands where it was left, its book as it was left.
+    auto reopen = [&](const wxRect& place, bool bookOpen) {
+        PostCommand(frame, res::ID_HELP_TOPICS);
+        viewer = GetHelpController()->GetFrame();
+        ASSERT_NE(viewer, nullptr);
+        EXPECT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == place; }))
+            << viewer->GetScreenRect().x << "," << viewer->GetScreenRect().y;
+        contents = FindTree(viewer);
+        book = contents->GetFirstChild(contents->GetRootItem(), cookie);
+        EXPECT_EQ(contents->IsExpanded(book), bookOpen);
+    };
+    reopen(wxRect(40, 30, 700, 500), false);
     // The viewer goes with the main window; the next run opens it where it was left, as it was.
     viewer->SetSize(60, 50, 720, 520);
     ASSERT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == wxRect(60, 50, 720, 520); }));
     CloseFrame();
     EXPECT_EQ(GetHelpController(), nullptr);
     EXPECT_EQ(profile::GetInt(SettingsFile(), "Window", "HelpWidth", 0), 720);
-    TheSettings() = AppSettings{};
-    frame = Start();
-    PostCommand(frame, res::ID_HELP_TOPICS);
-    viewer = GetHelpController()->GetFrame();
-    ASSERT_NE(viewer, nullptr);
-    EXPECT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == wxRect(60, 50, 720, 520); }))
-        << viewer->GetScreenRect().x << "," << viewer->GetScreenRect().y;
-    contents = FindTree(viewer);
-    book = contents->GetFirstChild(contents->GetRootItem(), cookie);
-    EXPECT_FALSE(contents->IsExpanded(book));
+    frame = Restart();
+    reopen(wxRect(60, 50, 720, 520), false);
     contents->Expand(book);
-    CloseFrame();
-    TheSettings() = AppSettings{};
-    frame = Start();
-    PostCommand(frame, res::ID_HELP_TOPICS);
-    contents = FindTree(GetHelpController()->GetFrame());
-    book = contents->GetFirstChild(contents->GetRootItem(), cookie);
-    EXPECT_TRUE(contents->IsExpanded(book));
+    frame = Restart();
+    reopen(wxRect(60, 50, 720, 520), true);
     CloseFrame();
 
     SetHelpBookFolder(dir / "no help here");
