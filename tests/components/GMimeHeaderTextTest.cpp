@@ -3,15 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "platform/Utf8.h"
 
 using namespace extractor;
 
 TEST(DecodeHeaderTextTest, EncodedWords) {
-    struct Case {
-        const char* raw;
-        const char* want;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"plain text", "plain text"},
         {"=?utf-8?q?Gr=C3=BC=C3=9Fe?=", "Grüße"},
         {"=?ISO-8859-1?Q?a_b?= c", "a b c"},
@@ -33,19 +32,15 @@ TEST(DecodeHeaderTextTest, EncodedWords) {
         {"=?utf-8?q?a b?=", "=?utf-8?q?a b?="},
         {"=?", "=?"},
         // Raw 8-bit text: UTF-8 when valid, else windows-1252.
-        {"Gr\xc3\xbc\xc3\x9f"
-         "e",
-         "Grüße"},
-        {"Gr\xfc\xdf"
-         "e \x80",
-         "Grüße €"},
+        {"Gr\xc3\xbc\xc3\x9f\x65", "Grüße"},
+        {"Gr\xfc\xdf\x65 \x80", "Grüße €"},
         // An unknown charset: its bytes are read as UTF-8 or windows-1252.
         {"=?x-unknown?q?caf=E9?=", "café"},
         // Folding.
         {"long\r\n subject", "long subject"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(DecodeHeaderText(c.raw), c.want) << c.raw;
+    for (const auto& [raw, want] : cases)
+        EXPECT_EQ(DecodeHeaderText(raw), want) << raw;
 }
 
 TEST(DecodeHeaderTextTest, ResultIsAlwaysValidUtf8) {
