@@ -39,10 +39,9 @@ protected:
         fs::copy_file(fs::path(KESTREL_TEST_DATA) / "pst/p2e-Hello-CJK.pst",
                       dir / "store/archive/hello.pst");
         out = dir.MakeDir("out");
-        // The desktop's "open" lands in a file instead of a browser.
-        dir.Write("bin/xdg-open", "#!/bin/sh\necho \"$1\" >> \"" + (dir / "opened.txt") + "\"\n");
-        fs::permissions(dir / "bin/xdg-open", fs::perms::owner_all);
-        path = std::make_unique<ScopedEnv>("PATH", (dir / "bin") + ":" + std::getenv("PATH"));
+        // The desktop's "open" lands in a log instead of a browser.
+        programs.Add("xdg-open", 0);
+        path = std::make_unique<ScopedEnv>("PATH", programs.Folder() + ":" + std::getenv("PATH"));
         config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", dir / "config");
 
         AppSettings settings;
@@ -134,17 +133,8 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    // The desktop's "open" runs detached: waits until it has written down that many lines.
-    std::string Opened(std::size_t lines) {
-        std::string text;
-        PumpUntil([&] {
-            text = ReadFileText(dir / "opened.txt");
-            return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines;
-        });
-        return text;
-    }
-
     TempDir dir;
+    FakePrograms programs{dir};
     std::string out;
     std::unique_ptr<ScopedEnv> path, config;
     CMainFrame* frame = nullptr;
@@ -185,10 +175,10 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
 
     // The folder and the report were opened on the desktop (each by its own detached process,
     // so in either order).
-    std::string opened = Opened(2);
-    EXPECT_EQ(opened.size(), (out + "\n" + out + "/report.htm\n").size()) << opened;
-    EXPECT_NE(opened.find(out + "\n"), std::string::npos) << opened;
-    EXPECT_NE(opened.find(out + "/report.htm\n"), std::string::npos) << opened;
+    const std::string opened = programs.LogOf(2), open = programs.Folder() + "/xdg-open " + out;
+    EXPECT_EQ(opened.size(), (open + "\n" + open + "/report.htm\n").size()) << opened;
+    EXPECT_NE(opened.find(open + "\n"), std::string::npos) << opened;
+    EXPECT_NE(opened.find(open + "/report.htm\n"), std::string::npos) << opened;
 
     // The file list is on again and shows the new files.
     EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
@@ -247,7 +237,7 @@ TEST_F(ExtractFromWindowTest, ConnectingItemRunsNothingAndRefreshesTheList) {
     EXPECT_EQ(FilesIn(out), std::vector<std::string>{"marker.txt"});
     EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
     EXPECT_EQ(ListedFiles(), std::vector<std::string>{"marker.txt"});
-    EXPECT_FALSE(fs::exists(dir / "opened.txt"));
+    EXPECT_FALSE(fs::exists(programs.Log()));
 }
 
 TEST_F(ExtractFromWindowTest, CancelRunsNothingAndKeepsTheDestination) {

@@ -95,25 +95,6 @@ wxTreeCtrl* FindTree(wxWindow* w) {
     return nullptr;
 }
 
-// Stand-ins for the desktop's programs: each records its arguments and exits as told.
-class FakePrograms {
-public:
-    explicit FakePrograms(const TempDir& dir) : m_dir(dir) { m_dir.MakeDir("fakebin"); }
-    void Add(const std::string& name, int exitCode) {
-        std::string path =
-            m_dir.Write("fakebin/" + name, "#!/bin/sh\necho \"$0 $*\" >> \"" + Log() + "\"\nexit " +
-                                               std::to_string(exitCode) + "\n");
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    }
-    std::string Log() const { return m_dir / "fakebin.log"; }
-    bool Ran(const std::string& text) const {
-        return ReadFileText(Log()).find(text) != std::string::npos;
-    }
-
-private:
-    const TempDir& m_dir;
-};
-
 } // namespace
 
 class CommandTest : public GuiTest {
@@ -124,7 +105,7 @@ protected:
     }
     FakePrograms programs{dir};
     // Only the stand-ins are found, so a missing one is missing.
-    ScopedEnv path{"PATH", dir / "fakebin"};
+    ScopedEnv path{"PATH", programs.Folder()};
     ScopedEnv registry{"KESTREL_CLASS_REGISTRY", KESTREL_OUTPUT_DIR "/kestrel-classes.reg"};
 };
 

@@ -5,10 +5,11 @@
 // tests that start the whole program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <deque>
 #include <execinfo.h>
 #include <filesystem>
@@ -243,6 +244,36 @@ inline void PostCommand(CMainFrame* frame, unsigned id) {
     event.SetEventObject(frame);
     frame->GetEventHandler()->ProcessEvent(event);
 }
+
+// Stand-ins for the desktop's programs, in a folder of their own: each writes the line it was
+// started with (its path and its arguments) to a log and exits as told.
+class FakePrograms {
+public:
+    explicit FakePrograms(const TempDir& dir) : m_dir(dir) { m_dir.MakeDir("fakebin"); }
+    void Add(const std::string& name, int exitCode) {
+        std::string path =
+            m_dir.Write("fakebin/" + name, "#!/bin/sh\necho \"$0 $*\" >> \"" + Log() + "\"\nexit " +
+                                               std::to_string(exitCode) + "\n");
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    }
+    std::string Folder() const { return m_dir / "fakebin"; }
+    std::string Log() const { return m_dir / "fakebin.log"; }
+    bool Ran(const std::string& text) const {
+        return ReadFileText(Log()).find(text) != std::string::npos;
+    }
+    // The log once that many have started (they may run detached).
+    std::string LogOf(long starts) const {
+        std::string log;
+        PumpUntil([&] {
+            log = ReadFileText(Log());
+            return std::count(log.begin(), log.end(), '\n') >= starts;
+        });
+        return log;
+    }
+
+private:
+    const TempDir& m_dir;
+};
 
 // Answers the modal dialogs a test causes. Message boxes are recorded and answered at once
 // without being shown; any other dialog is handed, inside its own modal loop, to the next

@@ -65,9 +65,8 @@ protected:
         dir.MakeDir("dbx");
         config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", dir / "config");
         // The desktop's "open" lands nowhere.
-        dir.Write("bin/xdg-open", "#!/bin/sh\nexit 0\n");
-        fs::permissions(dir / "bin/xdg-open", fs::perms::owner_all);
-        path = std::make_unique<ScopedEnv>("PATH", (dir / "bin") + ":" + std::getenv("PATH"));
+        programs.Add("xdg-open", 0);
+        path = std::make_unique<ScopedEnv>("PATH", programs.Folder() + ":" + std::getenv("PATH"));
         tmp = std::make_unique<ScopedEnv>("TMPDIR", dir.MakeDir("tmp"));
 
         AppSettings settings;
@@ -170,6 +169,7 @@ protected:
     }
 
     TempDir dir;
+    FakePrograms programs{dir};
     std::string out;
     std::unique_ptr<ScopedEnv> config, tmp, path;
     CMainFrame* frame = nullptr;
