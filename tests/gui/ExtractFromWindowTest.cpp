@@ -225,39 +225,38 @@ TEST_F(ExtractFromWindowTest, AReportThatCannotBeWrittenIsSaidAtTheEnd) {
                                       "writable)");
 }
 
-TEST_F(ExtractFromWindowTest, ConnectingItemRunsNothingAndRefreshesTheList) {
-    ModalScript script;
-    script.Then([&](wxDialog& sheet) {
-        dir.Write("out/marker.txt", "x");
-        ClickButton(sheet, res::IDOK_BUTTON);
-    });
-    ExtractFrom(Find("pop.example.com"));
-    EXPECT_EQ(script.PendingSteps(), 0u);
-    EXPECT_EQ(script.messages, std::vector<std::string>{"Can't Find Mail Folder Path Error!!"});
-    EXPECT_EQ(FilesIn(out), std::vector<std::string>{"marker.txt"});
-    EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
-    EXPECT_EQ(ListedFiles(), std::vector<std::string>{"marker.txt"});
-    EXPECT_FALSE(fs::exists(programs.Log()));
-}
-
-TEST_F(ExtractFromWindowTest, CancelRunsNothingAndKeepsTheDestination) {
-    std::string elsewhere = dir.MakeDir("elsewhere");
-    ModalScript script;
-    script.Then([&](wxDialog& sheet) {
-        PumpEvents();
-        dynamic_cast<CIEShellTreeView*>(sheet.FindWindowById(res::IDC_DESTINATION_TREE, &sheet))
-            ->SelectFolder(elsewhere);
-        dir.Write("out/marker.txt", "x");
-        ClickButton(sheet, res::IDCANCEL_BUTTON);
-    });
-    ExtractFrom(Find("Inbox"));
-    EXPECT_EQ(script.PendingSteps(), 0u);
-    EXPECT_TRUE(script.messages.empty());
-    EXPECT_EQ(FilesIn(out), std::vector<std::string>{"marker.txt"});
-    EXPECT_TRUE(FilesIn(elsewhere).empty());
-    EXPECT_EQ(frame->GetDestinationFolder(), out);
-    EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
-    EXPECT_EQ(ListedFiles(), std::vector<std::string>{"marker.txt"});
+// The sheet cancelled (a destination picked in it is not kept), or OK on an item with no folder
+// behind it (it only connects): nothing is run, written or opened, and the file list is on again.
+TEST_F(ExtractFromWindowTest, CancelOrAnItemWithoutAFolderRunsNothing) {
+    const std::string elsewhere = dir.MakeDir("elsewhere");
+    const struct {
+        const char* item;
+        int button;
+        std::vector<std::string> messages;
+    } rows[] = {{"Inbox", res::IDCANCEL_BUTTON, {}},
+                {"pop.example.com", res::IDOK_BUTTON, {"Can't Find Mail Folder Path Error!!"}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.item);
+        ModalScript script;
+        script.Then([&](wxDialog& sheet) {
+            PumpEvents();
+            if (row.button == res::IDCANCEL_BUTTON)
+                dynamic_cast<CIEShellTreeView*>(
+                    sheet.FindWindowById(res::IDC_DESTINATION_TREE, &sheet))
+                    ->SelectFolder(elsewhere);
+            dir.Write("out/marker.txt", "x");
+            ClickButton(sheet, row.button);
+        });
+        ExtractFrom(Find(row.item));
+        EXPECT_EQ(script.PendingSteps(), 0u);
+        EXPECT_EQ(script.messages, row.messages);
+        EXPECT_EQ(FilesIn(out), std::vector<std::string>{"marker.txt"});
+        EXPECT_TRUE(FilesIn(elsewhere).empty());
+        EXPECT_EQ(frame->GetDestinationFolder(), out);
+        EXPECT_TRUE(frame->GetFileList()->UpdatesEnabled());
+        EXPECT_EQ(ListedFiles(), std::vector<std::string>{"marker.txt"});
+        EXPECT_FALSE(fs::exists(programs.Log()));
+    }
 }
 
 // The folder commands of the menu and the tool bar work on the selected mail folder whichever

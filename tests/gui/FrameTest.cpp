@@ -237,16 +237,25 @@ TEST_F(GuiTest, ThePaneWidthsAreKeptAcrossRuns) {
     EXPECT_EQ(inner->GetSashPosition(), 177);
 }
 
-TEST_F(GuiTest, SettingsAreWrittenWhenTheFrameGoes) {
-    WriteSettings("LastMailFolder=/mail/\r\n");
-    CMainFrame* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    TheSettings().LastFileFolder = "/chosen/folder";
-    CloseFrame();
-    ASSERT_EQ(TheMainFrame(), nullptr);
-    std::string saved = ReadFileText(SettingsFile());
-    EXPECT_NE(saved.find("LastFileFolder=/chosen/folder"), std::string::npos) << saved;
-    EXPECT_NE(saved.find("LastMailFolder=/mail/"), std::string::npos) << saved;
+// Closed or told to quit, the frame writes the settings as it goes: what changed and what was
+// read alike.
+TEST_F(GuiTest, SettingsAreWrittenWhenTheFrameGoesByCloseOrQuitSignal) {
+    for (bool signal : {false, true}) {
+        SCOPED_TRACE(signal ? "SIGTERM" : "closed");
+        WriteSettings("LastMailFolder=/mail/\r\n");
+        CMainFrame* frame = Start();
+        ASSERT_NE(frame, nullptr);
+        TheSettings().LastFileFolder = "/chosen/folder";
+        if (signal) {
+            raise(SIGTERM);
+        } else {
+            frame->Close(true);
+        }
+        ASSERT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
+        std::string saved = ReadFileText(SettingsFile());
+        EXPECT_NE(saved.find("LastFileFolder=/chosen/folder"), std::string::npos) << saved;
+        EXPECT_NE(saved.find("LastMailFolder=/mail/"), std::string::npos) << saved;
+    }
 }
 
 TEST_F(GuiTest, TheToolBarDocksOnEverySideAndFloatsWithItsCommands) {
@@ -530,16 +539,6 @@ TEST_F(GuiTest, TheAutomationSwitchRunsWithoutAWindowUntilTold) {
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << sw << " " << status;
     }
-}
-
-TEST_F(GuiTest, AQuitSignalClosesTheFrameAndKeepsTheSettings) {
-    CMainFrame* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    TheSettings().LastHtmlReport = "/reports/report.htm";
-    raise(SIGTERM);
-    ASSERT_TRUE(PumpUntil([] { return TheMainFrame() == nullptr; }));
-    EXPECT_NE(ReadFileText(SettingsFile()).find("LastHtmlReport=/reports/report.htm"),
-              std::string::npos);
 }
 
 // The whole program, told to quit while one of its dialogs is open: it ends them, writes its
