@@ -49,17 +49,7 @@ protected:
         PumpEvents();
     }
 
-    wxTreeItemId Find(const std::string& text, wxTreeItemId from = {}) {
-        wxTreeCtrl* tree = view->GetTree();
-        if (!from.IsOk()) from = tree->GetRootItem();
-        wxTreeItemIdValue cookie;
-        for (wxTreeItemId c = tree->GetFirstChild(from, cookie); c.IsOk();
-             c = tree->GetNextChild(from, cookie)) {
-            if (tree->GetItemText(c).utf8_string() == text) return c;
-            if (wxTreeItemId below = Find(text, c); below.IsOk()) return below;
-        }
-        return {};
-    }
+    wxTreeItemId Find(const std::string& text) { return FindItem(*view->GetTree(), text); }
     std::vector<std::string> RootTexts() {
         std::vector<std::string> out;
         wxTreeCtrl* tree = view->GetTree();

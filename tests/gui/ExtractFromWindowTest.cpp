@@ -6,66 +6,34 @@
 
 #include <wx/checkbox.h>
 #include <wx/listbox.h>
-#include <wx/menu.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
 #include <wx/uiaction.h>
 
-#include "GuiTest.h"
-#include "TempDir.h"
-#include "app/Settings.h"
+#include "StoreWindowTest.h"
 #include "engine/ExpressStoreAccess.h"
-#include "gui/OEMessageDialog.h"
 #include "gui/DialogWindows.h"
-#include "gui/ExpressFolderView.h"
 #include "gui/LongOperation.h"
-#include "gui/MainFrame.h"
+#include "gui/OEMessageDialog.h"
 #include "gui/QorApp.h"
 #include "gui/ShellListView.h"
 #include "gui/ShellTreeView.h"
-#include "res/Resource.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ExtractFromWindowTest : public ::testing::Test {
+class ExtractFromWindowTest : public StoreWindowTest {
 protected:
     void SetUp() override {
-        fs::copy(fs::path(KESTREL_SOURCE_DIR) / "samples/store", dir / "store",
-                 fs::copy_options::recursive);
         // An Outlook data file among the stores, shown under its name with its folders.
         fs::create_directories(dir / "store/archive");
         fs::copy_file(fs::path(KESTREL_TEST_DATA) / "pst/p2e-Hello-CJK.pst",
                       dir / "store/archive/hello.pst");
-        out = dir.MakeDir("out");
-        // The desktop's "open" lands in a log instead of a browser.
-        programs.Add("xdg-open", 0);
-        path = std::make_unique<ScopedEnv>("PATH", programs.Folder() + ":" + std::getenv("PATH"));
-        config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", dir / "config");
-
         AppSettings settings;
-        settings.KESTLMailFolderPath = dir / "store";
-        settings.LastFileFolder = out;
         settings.HTMLItemNumber = 4;
         settings.BrowserReport = 1;
-        settings.ExtractOnlyPicture = 1;
-        SaveSettings(settings);
-
-        CMainFrame::SetFolderPaneFactory([](wxWindow* parent, CExpressFolderView*& view) {
-            view = new CExpressFolderView(parent);
-            return static_cast<wxWindow*>(view);
-        });
-        OpenFrame();
-    }
-    void OpenFrame() {
-        frame = new CMainFrame;
-        frame->Show();
-        frame->HandleActivation();
-        PumpEvents();
-        view = frame->GetFolderView();
-        ASSERT_NE(view, nullptr);
-        ASSERT_EQ(frame->GetDestinationFolder(), out);
+        OpenWith(settings);
     }
     // The dialogs of the frame and of the folder view, each with the command that opens it,
     // and whether it closes as OK does (else as Cancel).
@@ -79,44 +47,11 @@ protected:
                 {"identity", [this] { PostCommand(frame, res::ID_SWITCH_IDENTITY); }},
                 {"about", [this] { PostCommand(frame, res::ID_APP_ABOUT); }, true},
                 {"wizard", [this] { PostCommand(frame, res::ID_WIZARD); }},
-                {"option sheet", [this] { ExtractFrom(Find("Inbox")); }},
-                {"search", [this] { ExtractFrom(Find("Inbox"), res::ID_SEARCH_MAIL); }},
-                {"messages",
-                 [this] {
-                     ExtractFrom(Find("Inbox", Find("Local Folders")), res::ID_EXPRESS_MESSAGES);
+                {"option sheet", [this] { RunFromMenu(Find("Inbox")); }},
+                {"search", [this] { RunFromMenu(Find("Inbox"), res::ID_SEARCH_MAIL); }},
+                {"messages", [this] {
+                     RunFromMenu(Find("Inbox", Find("Local Folders")), res::ID_EXPRESS_MESSAGES);
                  }}};
-    }
-    void TearDown() override {
-        CExpressFolderView::SetMenuTracker(nullptr);
-        if (frame) frame->Destroy(); // saves the settings
-        PumpEvents();
-    }
-
-    wxTreeItemId Find(const std::string& text, wxTreeItemId from = {}) {
-        wxTreeCtrl* tree = view->GetTree();
-        if (!from.IsOk()) from = tree->GetRootItem();
-        wxTreeItemIdValue cookie;
-        for (wxTreeItemId c = tree->GetFirstChild(from, cookie); c.IsOk();
-             c = tree->GetNextChild(from, cookie)) {
-            if (tree->GetItemText(c).utf8_string() == text) return c;
-            if (wxTreeItemId below = Find(text, c); below.IsOk()) return below;
-        }
-        return {};
-    }
-    // A right click on the item, then the menu's Extract Attachments (or another command).
-    void ExtractFrom(const wxTreeItemId& item, unsigned command = res::ID_EXTRACT_ATTACHMENTS) {
-        wxTreeCtrl* tree = view->GetTree();
-        tree->EnsureVisible(item);
-        PumpEvents();
-        wxRect rect;
-        ASSERT_TRUE(tree->GetBoundingRect(item, rect, true));
-        CExpressFolderView::SetMenuTracker([command](CExpressFolderView&, wxMenu&, const wxPoint&) {
-            return static_cast<int>(command);
-        });
-        wxContextMenuEvent event(wxEVT_CONTEXT_MENU, tree->GetId(),
-                                 tree->ClientToScreen(rect.GetPosition() + wxSize(4, 4)));
-        event.SetEventObject(tree);
-        tree->GetEventHandler()->ProcessEvent(event);
     }
     std::vector<std::string> ListedFiles() {
         std::vector<std::string> names;
@@ -126,19 +61,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    std::vector<std::string> FilesIn(const std::string& folder) {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    TempDir dir;
-    FakePrograms programs{dir};
-    std::string out;
-    std::unique_ptr<ScopedEnv> path, config;
-    CMainFrame* frame = nullptr;
-    CExpressFolderView* view = nullptr;
 };
 
 TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
@@ -155,7 +77,7 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
         ClickButton(sheet, res::IDOK_BUTTON);
     });
     view->GetTree()->SelectItem(Find("Sent Items"));
-    ExtractFrom(Find("Inbox"));
+    RunFromMenu(Find("Inbox"));
 
     EXPECT_EQ(script.PendingSteps(), 0u);
     EXPECT_TRUE(script.unexpected.empty());
@@ -185,10 +107,7 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
     EXPECT_EQ(frame->GetDestinationFolder(), out);
     EXPECT_EQ(ListedFiles(), (std::vector<std::string>{"Inbox", "report", "report.htm"}));
 
-    frame->Destroy();
-    frame = nullptr;
-    PumpEvents();
-    std::string ini = ReadFileText(dir / "config/VANDREL/KESTL/qor.ini");
+    const std::string ini = SettingsWritten();
     EXPECT_NE(ini.find("LastHtmlReport=" + out + "/report.htm\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("LastFileFolder=" + out + "\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("LastMailFolder=" + (dir / "store/Hotmail (jane)/Inbox/") + "\r\n"),
@@ -204,7 +123,7 @@ TEST_F(ExtractFromWindowTest, AFolderOfAnOutlookDataFileUnderTheFilesName) {
     EXPECT_EQ(view->GetTree()->GetItemText(view->GetTree()->GetItemParent(top)), "hello.pst");
     ModalScript script;
     script.Then([&](wxDialog& sheet) { ClickButton(sheet, res::IDOK_BUTTON); });
-    ExtractFrom(top);
+    RunFromMenu(top);
     EXPECT_EQ(script.PendingSteps(), 0u);
     EXPECT_TRUE(script.messages.empty()) << script.messages.front();
     EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"C 你好.png", "J こんにちは.png",
@@ -217,7 +136,7 @@ TEST_F(ExtractFromWindowTest, AReportThatCannotBeWrittenIsSaidAtTheEnd) {
     dir.Write("out/report", "a file where the report's folder goes");
     ModalScript script;
     script.Then([&](wxDialog& sheet) { ClickButton(sheet, res::IDOK_BUTTON); });
-    ExtractFrom(Find("Inbox"));
+    RunFromMenu(Find("Inbox"));
     EXPECT_EQ(script.PendingSteps(), 0u);
     ASSERT_EQ(script.messages.size(), 1u);
     EXPECT_EQ(script.messages[0], "the report in " + out +
@@ -247,7 +166,7 @@ TEST_F(ExtractFromWindowTest, CancelOrAnItemWithoutAFolderRunsNothing) {
             dir.Write("out/marker.txt", "x");
             ClickButton(sheet, row.button);
         });
-        ExtractFrom(Find(row.item));
+        RunFromMenu(Find(row.item));
         EXPECT_EQ(script.PendingSteps(), 0u);
         EXPECT_EQ(script.messages, row.messages);
         EXPECT_EQ(FilesIn(out), std::vector<std::string>{"marker.txt"});
@@ -263,12 +182,6 @@ TEST_F(ExtractFromWindowTest, CancelOrAnItemWithoutAFolderRunsNothing) {
 // pane has the focus (picking a destination leaves Extract on); a command that cannot work on
 // that folder is greyed rather than refused.
 TEST_F(ExtractFromWindowTest, FolderCommandsFollowTheSelectedFolderFromAnyPane) {
-    auto enabled = [&](unsigned id) {
-        wxUpdateUIEvent update(res::WxId(id));
-        update.Enable(true);
-        frame->RouteUpdate(update);
-        return update.GetEnabled();
-    };
     const struct {
         wxTreeItemId folder;
         bool throughStore;
@@ -277,9 +190,9 @@ TEST_F(ExtractFromWindowTest, FolderCommandsFollowTheSelectedFolderFromAnyPane) 
         view->GetTree()->SelectItem(row.folder);
         for (wxWindow* pane : {frame->GetPane(0), frame->GetPane(1), frame->GetPane(2)}) {
             frame->SetActivePane(pane);
-            EXPECT_TRUE(enabled(res::ID_EXTRACT_ATTACHMENTS));
-            EXPECT_EQ(enabled(res::ID_EXTRACT_SAFELY), row.throughStore);
-            EXPECT_EQ(enabled(res::ID_EXPRESS_MESSAGES), row.throughStore);
+            EXPECT_TRUE(Enabled(res::ID_EXTRACT_ATTACHMENTS));
+            EXPECT_EQ(Enabled(res::ID_EXTRACT_SAFELY), row.throughStore);
+            EXPECT_EQ(Enabled(res::ID_EXPRESS_MESSAGES), row.throughStore);
         }
     }
     frame->SetActivePane(frame->GetDestinationTree());
@@ -304,7 +217,7 @@ TEST_F(ExtractFromWindowTest, DbxStoreFolderSafelyThenItsMessageDialog) {
     auto before = ReadFileText(dir / "store/Outlook Express/Inbox.dbx");
     {
         ModalScript script;
-        ExtractFrom(inbox, res::ID_EXTRACT_SAFELY);
+        RunFromMenu(inbox, res::ID_EXTRACT_SAFELY);
         EXPECT_EQ(script.messages,
                   std::vector<std::string>{"Are you want to extract all attachments to " + out});
         // readme.txt is left out by name.
@@ -337,7 +250,7 @@ TEST_F(ExtractFromWindowTest, DbxStoreFolderSafelyThenItsMessageDialog) {
         EXPECT_EQ(list->GetCount(), 3u);
         dialog.EndModal(wxID_CANCEL);
     });
-    ExtractFrom(inbox, res::ID_EXPRESS_MESSAGES);
+    RunFromMenu(inbox, res::ID_EXPRESS_MESSAGES);
     EXPECT_EQ(script.PendingSteps(), 0u);
     EXPECT_EQ(title, "Inbox - Messages");
     EXPECT_EQ(entries, (std::vector<std::string>{"Ann Lee      Club rules",

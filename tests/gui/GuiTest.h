@@ -31,6 +31,7 @@
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/stattext.h>
+#include <wx/treectrl.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
@@ -243,6 +244,18 @@ inline void PostCommand(CMainFrame* frame, unsigned id) {
     wxCommandEvent event(wxEVT_MENU, res::WxId(id));
     event.SetEventObject(frame);
     frame->GetEventHandler()->ProcessEvent(event);
+}
+
+// The first item with that text under from (the root when not given), depth first.
+inline wxTreeItemId FindItem(wxTreeCtrl& tree, const std::string& text, wxTreeItemId from = {}) {
+    if (!from.IsOk()) from = tree.GetRootItem();
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId c = tree.GetFirstChild(from, cookie); c.IsOk();
+         c = tree.GetNextChild(from, cookie)) {
+        if (tree.GetItemText(c).utf8_string() == text) return c;
+        if (wxTreeItemId below = FindItem(tree, text, c); below.IsOk()) return below;
+    }
+    return {};
 }
 
 // Stand-ins for the desktop's programs, in a folder of their own: each writes the line it was

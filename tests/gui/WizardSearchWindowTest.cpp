@@ -14,10 +14,10 @@
 #include <wx/textctrl.h>
 
 #include "DbxWriter.h"
-#include "TempDir.h"
-#include "GuiTest.h"
-#include "app/Settings.h"
 #include "MailFixtures.h"
+#include "StoreWindowTest.h"
+#include "TempDir.h"
+#include "app/Settings.h"
 #include "gui/ExpressFolderView.h"
 #include "gui/ExtractionWizard.h"
 #include "gui/MainFrame.h"
@@ -56,43 +56,15 @@ DbxTestMessage Mail(const std::string& subject, const std::string& sender, std::
     return m;
 }
 
-class WizardSearchWindowTest : public ::testing::Test {
+class WizardSearchWindowTest : public StoreWindowTest {
 protected:
     void SetUp() override {
-        fs::copy(fs::path(KESTREL_SOURCE_DIR) / "samples/store", dir / "store",
-                 fs::copy_options::recursive);
-        out = dir.MakeDir("out");
         dir.MakeDir("dbx");
-        config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", dir / "config");
-        // The desktop's "open" lands nowhere.
-        programs.Add("xdg-open", 0);
-        path = std::make_unique<ScopedEnv>("PATH", programs.Folder() + ":" + std::getenv("PATH"));
-        tmp = std::make_unique<ScopedEnv>("TMPDIR", dir.MakeDir("tmp"));
-
         AppSettings settings;
-        settings.KESTLMailFolderPath = dir / "store";
-        settings.LastFileFolder = out;
         settings.HTMLItemNumber = 10;
         settings.BrowserReport = 0;
-        settings.ExtractOnlyPicture = 1;
-        SaveSettings(settings);
-
-        CMainFrame::SetFolderPaneFactory([](wxWindow* parent, CExpressFolderView*& view) {
-            view = new CExpressFolderView(parent);
-            return static_cast<wxWindow*>(view);
-        });
-        frame = new CMainFrame;
-        frame->Show();
-        frame->HandleActivation();
-        PumpEvents();
-        view = frame->GetFolderView();
-        ASSERT_NE(view, nullptr);
+        OpenWith(settings);
         frame->SetActivePane(view);
-    }
-    void TearDown() override {
-        CExpressFolderView::SetMenuTracker(nullptr);
-        if (frame) frame->Destroy();
-        PumpEvents();
     }
 
     // Makes the record with that display name (under the account) keep its messages in a .dbx
@@ -117,63 +89,12 @@ protected:
         ADD_FAILURE() << "no folder " << relative;
         return -1;
     }
-    wxTreeItemId Find(const std::string& text, wxTreeItemId from = {}) {
-        wxTreeCtrl* tree = view->GetTree();
-        if (!from.IsOk()) from = tree->GetRootItem();
-        wxTreeItemIdValue cookie;
-        for (wxTreeItemId c = tree->GetFirstChild(from, cookie); c.IsOk();
-             c = tree->GetNextChild(from, cookie)) {
-            if (tree->GetItemText(c).utf8_string() == text) return c;
-            if (wxTreeItemId below = Find(text, c); below.IsOk()) return below;
-        }
-        return {};
-    }
-    bool Enabled(unsigned id) {
-        wxUpdateUIEvent update(res::WxId(id));
-        update.Enable(true);
-        frame->RouteUpdate(update);
-        return update.GetEnabled();
-    }
-    // The folder command chosen from the folder's context menu.
-    void RunFromMenu(const wxTreeItemId& item, unsigned command) {
-        wxTreeCtrl* tree = view->GetTree();
-        tree->EnsureVisible(item);
-        PumpEvents();
-        wxRect rect;
-        ASSERT_TRUE(tree->GetBoundingRect(item, rect, true));
-        CExpressFolderView::SetMenuTracker([command](CExpressFolderView&, wxMenu&, const wxPoint&) {
-            return static_cast<int>(command);
-        });
-        wxContextMenuEvent event(wxEVT_CONTEXT_MENU, tree->GetId(),
-                                 tree->ClientToScreen(rect.GetPosition() + wxSize(4, 4)));
-        event.SetEventObject(tree);
-        tree->GetEventHandler()->ProcessEvent(event);
-    }
-    std::vector<std::string> FilesIn(const std::string& folder) {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
     // A command from the main menu, handled before this returns.
     void PostCommandAndWait(unsigned id) {
         wxCommandEvent command(wxEVT_MENU, res::WxId(id));
         EXPECT_TRUE(frame->RouteCommand(command));
     }
-    std::string Settings() {
-        frame->Destroy();
-        frame = nullptr;
-        PumpEvents();
-        return ReadFileText(dir / "config/VANDREL/KESTL/qor.ini");
-    }
-
-    TempDir dir;
-    FakePrograms programs{dir};
-    std::string out;
-    std::unique_ptr<ScopedEnv> config, tmp, path;
-    CMainFrame* frame = nullptr;
-    CExpressFolderView* view = nullptr;
+    ScopedEnv tmp{"TMPDIR", dir.MakeDir("tmp")};
 };
 
 TEST_F(WizardSearchWindowTest, SearchBySenderStopAndExtractTheCheckedHits) {
@@ -237,7 +158,8 @@ TEST_F(WizardSearchWindowTest, SearchBySenderStopAndExtractTheCheckedHits) {
     EXPECT_LT(page.find("zero.gif"), page.find("two.gif"));
     EXPECT_EQ(copies.size(), 3u);
     EXPECT_TRUE(FilesIn(dir / "tmp").empty());
-    EXPECT_NE(Settings().find("LastHtmlReport=" + out + "/report.htm\r\n"), std::string::npos);
+    EXPECT_NE(SettingsWritten().find("LastHtmlReport=" + out + "/report.htm\r\n"),
+              std::string::npos);
 }
 
 TEST_F(WizardSearchWindowTest, SearchAFolderOfEmlFilesAndExtractEveryHit) {
@@ -403,7 +325,7 @@ TEST_F(WizardSearchWindowTest, WizardRunsTheCheckedFoldersOverThePeriod) {
     EXPECT_TRUE(s < i && i < f && f != std::string::npos) << top;
     EXPECT_EQ(top.find("Hotmail"), std::string::npos);
     EXPECT_NE(top.find("href=\".\\Inbox\\report.htm\""), std::string::npos);
-    std::string ini = Settings();
+    std::string ini = SettingsWritten();
     EXPECT_NE(ini.find("LastHtmlReport=" + out + "/report.htm\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("LastFileFolder=" + out + "\r\n"), std::string::npos) << ini;
 }
