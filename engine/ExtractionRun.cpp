@@ -125,12 +125,11 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
                            CMessageOnDisk& file, CRecoveryRecord& record, CNewMailFilter& done,
                            AnsweredMessage& message) {
     if (options.FolderNameSubDirectory != 0) platform::CreateFolder(target);
-    const CMessageOnDisk::Result opened =
-        file.Open(source, index, RecoveryFolder(options.Destination));
-    if (opened == CMessageOnDisk::Unreadable || opened == CMessageOnDisk::Cut)
+    const MailTextWrite opened = file.Open(source, index, RecoveryFolder(options.Destination));
+    if (opened == MailTextWrite::Unreadable || opened == MailTextWrite::Cut)
         NoteUnreadableMessage(context.problems, source.Describe(index),
                               "(damaged or cut short; extracted as far as it goes)");
-    else if (opened != CMessageOnDisk::Ready)
+    else if (opened != MailTextWrite::Written)
         NoteUnreadableMessage(context.problems, source.Describe(index), {});
     // The run goes from the last message down: the next few are read on another core while
     // this one is written.
@@ -144,7 +143,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
             [&] { result = context.client.ExtractToFolder2(file.Path(), target); }, file.Path()))
         result.clear();
     // A message the component gave no answer for is looked at once more, to say why.
-    if (result.empty() && opened == CMessageOnDisk::Ready) {
+    if (result.empty() && opened == MailTextWrite::Written) {
         std::string why;
         const int readable = platform::OpenFileForReading(file.Path(), UINT64_MAX, &why);
         if (readable < 0)
@@ -176,7 +175,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, const ExtractionOptio
     message.Origin = source.Describe(index);
     // Done only when it was read whole and every file of it written: a later run asked for new
     // mail only takes anything less again.
-    if (opened == CMessageOnDisk::Ready && !message.NoAnswer && answer.Unwritten.Count == 0)
+    if (opened == MailTextWrite::Written && !message.NoAnswer && answer.Unwritten.Count == 0)
         done.MarkDone(index);
     return MessageStep::Extracted;
 }

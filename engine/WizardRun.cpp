@@ -139,21 +139,19 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
     const std::string dateText = DateText(mailTime);
 
     // A message without a stored text counts as an empty one.
-    const CMessageOnDisk::Result opened =
-        file.Open(source, index, platform::JoinPath(folder, "process"));
+    const MailTextWrite opened = file.Open(source, index, platform::JoinPath(folder, "process"));
     switch (opened) {
-    case CMessageOnDisk::Ready:
+    case MailTextWrite::Written:
         break;
-    case CMessageOnDisk::Cut:
+    case MailTextWrite::Cut:
         // The mailbox ends inside it: what there is of it is extracted all the same.
         NoteUnreadableMessage(context.problems, source.Describe(index),
                               "(cut short; extracted as far as it goes)");
         break;
-    case CMessageOnDisk::Unreadable:
+    case MailTextWrite::Unreadable:
         context.ui.ShowMessage("Extract eMail Error");
         return MessageStep::Stop;
-    case CMessageOnDisk::NoTempFile:
-    case CMessageOnDisk::WriteFailed:
+    case MailTextWrite::WriteFailed:
         context.ui.ShowMessage("Error in Create Temp File!!");
         return MessageStep::Stop;
     }
@@ -173,7 +171,7 @@ MessageStep ExtractMessage(IMailSource& source, int index, HeadersAhead& headers
     message = {subject, header.SenderName, dateText, mailTime, SplitFileList(answer, &unwritten),
                {}};
     NoteUnwrittenFiles(context.problems, unwritten, "the message \"" + subject + "\"");
-    if (opened == CMessageOnDisk::Ready && answered && unwritten.Count == 0) done.MarkDone(index);
+    if (opened == MailTextWrite::Written && answered && unwritten.Count == 0) done.MarkDone(index);
     return MessageStep::Extracted;
 }
 

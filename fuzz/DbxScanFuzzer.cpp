@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                       std::min<std::size_t>(size - start - 16, 512)))
             std::abort();
         scan.ReadSubject(start);
-        if (scan.WriteText(start, out) == DbxTextWrite::WriteFailed ||
-            scan.WriteText(start, out) != DbxTextWrite::BrokenChain)
+        if (scan.WriteText(start, out) == MailTextWrite::WriteFailed ||
+            scan.WriteText(start, out) != MailTextWrite::Unreadable)
             std::abort();
     }
     struct stat st;

@@ -21,9 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (i > 0 && reader.Offset(i) <= reader.Offset(i - 1)) std::abort();
         int out = memfd_create("mbox-fuzz-out", MFD_CLOEXEC);
         if (out < 0) return 0;
-        MboxWrite written = reader.WriteMessage(i, out);
-        if (written == MboxWrite::Unreadable || written == MboxWrite::WriteFailed) std::abort();
-        if (written == MboxWrite::Cut && i != reader.Count() - 1) std::abort();
+        MailTextWrite written = reader.WriteMessage(i, out);
+        if (written == MailTextWrite::Unreadable || written == MailTextWrite::WriteFailed)
+            std::abort();
+        if (written == MailTextWrite::Cut && i != reader.Count() - 1) std::abort();
         struct stat st;
         fstat(out, &st);
         total += static_cast<std::uint64_t>(st.st_size);

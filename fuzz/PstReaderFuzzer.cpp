@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             pst.ReadHeader(i, header);
             int out = memfd_create("pst-fuzz-out", MFD_CLOEXEC);
             if (out < 0) return 0;
-            if (pst.WriteMessage(i, out) == PstWrite::WriteFailed) std::abort();
+            if (pst.WriteMessage(i, out) == MailTextWrite::WriteFailed) std::abort();
             close(out);
             // The stamp kept from that reading is the one a fresh reading gives.
             if (fresh.Count() == pst.Count() && pst.MessageStamp(i) != fresh.MessageStamp(i))

@@ -621,8 +621,8 @@ int FreeDbxItem(std::unique_ptr<DbxRecord> record) {
     return 0;
 }
 
-DbxTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& message, int fd) {
-    if (!store.file) return DbxTextWrite::BrokenChain;
+MailTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& message, int fd) {
+    if (!store.file) return MailTextWrite::Unreadable;
     std::string pending;
     constexpr std::size_t kFlushAt = 256 * 1024;
     bool writeOk = true;
@@ -637,9 +637,9 @@ DbxTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& messag
                                       });
     if (writeOk && read == ChainRead::Whole && !pending.empty())
         writeOk = platform::WriteAll(fd, pending);
-    if (!writeOk) return DbxTextWrite::WriteFailed; // the file is sound; the destination is not
-    if (read != ChainRead::Whole) return DbxTextWrite::BrokenChain;
-    return DbxTextWrite::Written;
+    if (!writeOk) return MailTextWrite::WriteFailed; // the file is sound; the destination is not
+    if (read != ChainRead::Whole) return MailTextWrite::Unreadable;
+    return MailTextWrite::Written;
 }
 
 // ---- Object layer ----
@@ -680,7 +680,7 @@ platform::Result<std::unique_ptr<CDbxItem>> CDbxStoreFile::GetItem(std::int32_t 
         std::unique_ptr<DbxMessageRecord>(static_cast<DbxMessageRecord*>(record.release())));
 }
 
-DbxTextWrite CDbxStoreFile::WriteMessageText(const CDbxMessage& message, int fd) {
-    if (!m_store) return DbxTextWrite::BrokenChain;
+MailTextWrite CDbxStoreFile::WriteMessageText(const CDbxMessage& message, int fd) {
+    if (!m_store) return MailTextWrite::Unreadable;
     return WriteDbxMessageText(*m_store, message.Record(), fd);
 }

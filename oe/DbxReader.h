@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/MailTextWrite.h"
 #include "platform/Status.h"
 #include "platform/Utf8.h"
 
@@ -173,13 +174,11 @@ platform::Result<std::unique_ptr<DbxRecord>> ReadDbxItem(DbxStore* store, std::i
 // 0 when freed, 1 when given none.
 int FreeDbxItem(std::unique_ptr<DbxRecord> record);
 
-// What streaming a message's text gave.
-enum class DbxTextWrite { Written, BrokenChain, WriteFailed };
-
 // Streams a message's text block chain to a file descriptor, so that neither a large file nor
 // a large message needs to be in memory. Bytes already written stay written when the chain
-// turns out broken, or enters a block an earlier message of the store took.
-DbxTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& message, int fd);
+// turns out broken, or enters a block an earlier message of the store took: Unreadable then.
+// Never Cut.
+MailTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& message, int fd);
 
 // ---- The object layer ----
 
@@ -237,7 +236,7 @@ public:
     // A CDbxMessage or CDbxFolderEntry, or why the item cannot be read.
     platform::Result<std::unique_ptr<CDbxItem>> GetItem(std::int32_t index, int flags);
     // The message's text written to fd without holding it in memory.
-    DbxTextWrite WriteMessageText(const CDbxMessage& message, int fd);
+    MailTextWrite WriteMessageText(const CDbxMessage& message, int fd);
 
 private:
     std::unique_ptr<DbxStore> m_store;

@@ -215,11 +215,11 @@ std::string CDbxMessageScan::ReadSubject(std::uint32_t start) {
     return platform::Trim(platform::DecodeHeaderText(subject));
 }
 
-DbxTextWrite CDbxMessageScan::WriteText(std::uint32_t start, int fd) {
-    if (!m_file || start % kAlignment != 0) return DbxTextWrite::BrokenChain;
+MailTextWrite CDbxMessageScan::WriteText(std::uint32_t start, int fd) {
+    if (!m_file || start % kAlignment != 0) return MailTextWrite::Unreadable;
     const std::uint64_t unit = start / kAlignment;
     // A chain's text is had once: every copy of a message would be as large as the message.
-    if (!m_starts.Has(unit) || m_written.Has(unit)) return DbxTextWrite::BrokenChain;
+    if (!m_starts.Has(unit) || m_written.Has(unit)) return MailTextWrite::Unreadable;
     m_written.Add(unit);
     std::string pending;
     bool writeOk = true;
@@ -233,6 +233,6 @@ DbxTextWrite CDbxMessageScan::WriteText(std::uint32_t start, int fd) {
     });
     const bool whole = read && m_whole.Has(unit);
     if (writeOk && whole && !pending.empty()) writeOk = platform::WriteAll(fd, pending);
-    if (!writeOk) return DbxTextWrite::WriteFailed;
-    return whole ? DbxTextWrite::Written : DbxTextWrite::BrokenChain;
+    if (!writeOk) return MailTextWrite::WriteFailed;
+    return whole ? MailTextWrite::Written : MailTextWrite::Unreadable;
 }

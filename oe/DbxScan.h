@@ -38,10 +38,10 @@ public:
     std::uint32_t NextStart(std::uint32_t after) const;
     // The message's "Subject" header, unfolded and as UTF-8; empty when it has none.
     std::string ReadSubject(std::uint32_t start);
-    // Streams the chain's text to fd, once. BrokenChain when the chain ran into something that
+    // Streams the chain's text to fd, once. Unreadable when the chain ran into something that
     // is not a block, off the file's end, or into a block taken before, and for a chain already
     // written; what was written stays.
-    DbxTextWrite WriteText(std::uint32_t start, int fd);
+    MailTextWrite WriteText(std::uint32_t start, int fd);
 
 private:
     bool IsBlock(std::uint32_t position) const;

@@ -11,16 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "platform/MailTextWrite.h"
 #include "platform/Status.h"
 #include "store/FolderRecord.h"
 #include "store/MailHeader.h"
-
-enum class MailTextWrite {
-    Written,     // the whole text (nothing, for a message without one)
-    Cut,         // all the mailbox holds of it, but the mailbox ends inside the message
-    Unreadable,  // the mailbox's copy is damaged; what was written is incomplete
-    WriteFailed, // the file could not take it
-};
 
 class IMailSource {
 public:

@@ -406,8 +406,8 @@ void CMboxReader::AppendLine(const char* data, std::size_t size, bool lineStart,
     if (m_lineEnd == '\r' && !out.empty() && out.back() == '\r') out.back() = '\n';
 }
 
-MboxWrite CMboxReader::WriteMessage(int index, int fd) {
-    if (!Valid(index) || !m_fd.IsOpen()) return MboxWrite::Unreadable;
+MailTextWrite CMboxReader::WriteMessage(int index, int fd) {
+    if (!Valid(index) || !m_fd.IsOpen()) return MailTextWrite::Unreadable;
     const Message& m = m_messages[static_cast<std::size_t>(index)];
     LineScanner lines(m_fd.Get(), m.begin, m.end, m_lineEnd);
     LineScanner::Piece piece;
@@ -441,17 +441,17 @@ MboxWrite CMboxReader::WriteMessage(int index, int fd) {
             closed = true;
         }
         if (out.size() >= kBufferSize / 2) {
-            if (!platform::WriteAll(fd, out)) return MboxWrite::WriteFailed;
+            if (!platform::WriteAll(fd, out)) return MailTextWrite::WriteFailed;
             out.clear();
         }
     }
-    if (!platform::WriteAll(fd, out)) return MboxWrite::WriteFailed;
-    if (lines.Failed()) return MboxWrite::Unreadable;
-    if (!last) return MboxWrite::Written;
+    if (!platform::WriteAll(fd, out)) return MailTextWrite::WriteFailed;
+    if (lines.Failed()) return MailTextWrite::Unreadable;
+    if (!last) return MailTextWrite::Written;
     if (inHeader) shape = ReadShape(header); // the header never ends: no body at all
     const bool openMultipart = !shape.closing.empty() && !closed;
     const bool shortBody = shape.contentLength && *shape.contentLength > m_size - bodyAt;
-    return openMultipart || shortBody ? MboxWrite::Cut : MboxWrite::Written;
+    return openMultipart || shortBody ? MailTextWrite::Cut : MailTextWrite::Written;
 }
 
 bool CMboxReader::ReadHeaderBlock(int index, std::size_t limit, std::string& block) {

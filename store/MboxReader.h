@@ -33,18 +33,13 @@
 #include <vector>
 
 #include "platform/FileHandle.h"
+#include "platform/MailTextWrite.h"
 #include "platform/Status.h"
 
 namespace platform {
 class CWideHash64;
 }
 
-enum class MboxWrite {
-    Written,     // the whole message
-    Cut,         // everything there is, but the file ends inside the message's structure
-    Unreadable,  // the file could not be read (or shrank since it was indexed)
-    WriteFailed, // the output could not take it
-};
 
 class CMboxReader {
 public:
@@ -85,8 +80,9 @@ public:
     std::uint64_t Offset(int index) const;
     // One past the message's text.
     std::uint64_t End(int index) const { return Valid(index) ? m_messages[index].end : 0; }
-    // The message's text, unquoted, to fd.
-    MboxWrite WriteMessage(int index, int fd);
+    // The message's text, unquoted, to fd: Cut when the file ends inside the message's
+    // structure, Unreadable when the file could not be read (or shrank since it was indexed).
+    MailTextWrite WriteMessage(int index, int fd);
     // The message's header lines up to the empty line that ends them (or limit bytes),
     // unquoted. False when the file cannot be read.
     bool ReadHeaderBlock(int index, std::size_t limit, std::string& block);

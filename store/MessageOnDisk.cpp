@@ -3,16 +3,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-CMessageOnDisk::Result CMessageOnDisk::Open(IMailSource& source, int index,
-                                            const std::string& scratchFolder) {
+MailTextWrite CMessageOnDisk::Open(IMailSource& source, int index,
+                                   const std::string& scratchFolder) {
     m_path = source.MessagePath(index);
-    if (!m_path.empty()) return Ready;
+    if (!m_path.empty()) return MailTextWrite::Written;
     if (!Rewind(scratchFolder)) {
         Close();
         m_copy.emplace();
         if (!m_copy->Create(scratchFolder, kScratchCopyPrefix)) {
             m_copy.reset();
-            return NoTempFile;
+            return MailTextWrite::WriteFailed;
         }
         m_copyFolder = scratchFolder;
     }
@@ -22,17 +22,10 @@ CMessageOnDisk::Result CMessageOnDisk::Open(IMailSource& source, int index,
     const MailTextWrite written = source.WriteText(index, m_copy->Fd());
     const off_t end = ::lseek(m_copy->Fd(), 0, SEEK_CUR);
     if (written == MailTextWrite::WriteFailed || end < 0 || ::ftruncate(m_copy->Fd(), end) != 0)
-        return WriteFailed;
+        return MailTextWrite::WriteFailed;
     // A damaged message: what could be read is still there for a caller that wants it.
     m_path = m_copy->Path();
-    switch (written) {
-    case MailTextWrite::Cut:
-        return Cut;
-    case MailTextWrite::Unreadable:
-        return Unreadable;
-    default:
-        return Ready;
-    }
+    return written;
 }
 
 // Someone may have removed or replaced the copy since it was made: only the file still open

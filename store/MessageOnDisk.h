@@ -8,8 +8,10 @@
 
 // A message as a file the extractor component can read: the message's own file, or a copy of
 // its text in a temporary file ("TAK" and six characters) that goes when this does (or at
-// Close). When the mailbox's copy is damaged (Unreadable) or the mailbox ends inside the
-// message (Cut), Path still names the copy of what could be read. One CMessageOnDisk serves the
+// Close). Open answers what writing the text gave, as the mailbox said it: Written (also for a
+// message that is its own file), Cut when the mailbox ends inside the message, Unreadable when
+// the mailbox's copy is damaged (in both, Path still names the copy of what could be read), and
+// WriteFailed when no copy could be made or written. One CMessageOnDisk serves the
 // messages of a run one after another: the copy is rewritten in place, not made anew for each
 // message, since a file made and removed per message costs the file system far more than the
 // rewrite (and slows the making of every file after it).
@@ -18,12 +20,11 @@ inline constexpr char kScratchCopyPrefix[] = "TAK";
 
 class CMessageOnDisk {
 public:
-    enum Result { Ready, Cut, Unreadable, NoTempFile, WriteFailed };
     CMessageOnDisk() = default;
     ~CMessageOnDisk();
     CMessageOnDisk(const CMessageOnDisk&) = delete;
     CMessageOnDisk& operator=(const CMessageOnDisk&) = delete;
-    Result Open(IMailSource& source, int index, const std::string& scratchFolder);
+    MailTextWrite Open(IMailSource& source, int index, const std::string& scratchFolder);
     const std::string& Path() const { return m_path; }
     // Removes the copy now.
     void Close();

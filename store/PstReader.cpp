@@ -383,12 +383,12 @@ bool CPstFolder::ReadHeader(int index, PstHeader& header) {
     return true;
 }
 
-PstWrite CPstFolder::WriteMessage(int index, int fd) {
+MailTextWrite CPstFolder::WriteMessage(int index, int fd) {
     libpff_item_t* message = Item(OpenMail(index));
-    if (!message) return PstWrite::Unreadable;
+    if (!message) return MailTextWrite::Unreadable;
     const MimeOutcome outcome = WriteMessageAsMime(message, fd, m_file->m_codePage);
-    if (!outcome.written) return PstWrite::WriteFailed;
-    return outcome.damaged ? PstWrite::Unreadable : PstWrite::Written;
+    if (!outcome.written) return MailTextWrite::WriteFailed;
+    return outcome.damaged ? MailTextWrite::Unreadable : MailTextWrite::Written;
 }
 
 namespace {

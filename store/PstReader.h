@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/MailTextWrite.h"
 #include "platform/Status.h"
 
 struct PstFolder {
@@ -35,8 +36,6 @@ struct PstHeader {
     std::string SenderName; // the name shown for the sender
     std::optional<std::time_t> Time; // delivered, else submitted
 };
-
-enum class PstWrite { Written, Unreadable, WriteFailed };
 
 class CPstFile;
 
@@ -60,7 +59,9 @@ public:
     int Skipped() const { return m_skipped; }
     int UnreadableItems() const { return m_unreadableItems; }
     bool ReadHeader(int index, PstHeader& header);
-    PstWrite WriteMessage(int index, int fd);
+    // The message as MIME to fd; Unreadable when the item or a part of it cannot be read (what
+    // could be is written). Never Cut.
+    MailTextWrite WriteMessage(int index, int fd);
     // What tells a message of the folder from the others and from itself once changed, without
     // reading its text: its identifier in the file (kept while the message is, moves and
     // compaction included, and never shared by two items at once), then when it was last changed
@@ -122,7 +123,7 @@ public:
     int Skipped() const { return m_selected.Skipped(); }
     int UnreadableItems() const { return m_selected.UnreadableItems(); }
     bool ReadHeader(int index, PstHeader& header) { return m_selected.ReadHeader(index, header); }
-    PstWrite WriteMessage(int index, int fd) { return m_selected.WriteMessage(index, fd); }
+    MailTextWrite WriteMessage(int index, int fd) { return m_selected.WriteMessage(index, fd); }
     std::string MessageStamp(int index) { return m_selected.MessageStamp(index); }
     // The store's own identity, which a file keeps for its life (its record key, in hex); empty
     // when the file does not say.

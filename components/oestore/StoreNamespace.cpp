@@ -188,7 +188,7 @@ private:
         int fd = mkstemp(pattern.data());
         if (fd < 0) return -1;
         ::unlink(pattern.c_str());
-        if (m_file->WriteMessageText(*message, fd) != DbxTextWrite::Written ||
+        if (m_file->WriteMessageText(*message, fd) != MailTextWrite::Written ||
             ::lseek(fd, 0, SEEK_SET) != 0) {
             ::close(fd);
             return -1;

@@ -57,7 +57,7 @@ MailTextWrite DbxFileSource::WriteText(int index, int fd) {
     const CDbxMessage* message = Message(index);
     if (!message) return MailTextWrite::Unreadable;
     if (message->GetTextPosition() == -1) return MailTextWrite::Written;
-    return ToMailTextWrite(m_store.WriteMessageText(*message, fd));
+    return m_store.WriteMessageText(*message, fd);
 }
 
 std::string DbxFileSource::MessageKey(int index) {
@@ -76,17 +76,6 @@ bool DbxFileSource::CheckStamp(const std::string& remembered, std::string& curre
     return current == remembered;
 }
 
-MailTextWrite ToMailTextWrite(DbxTextWrite written) {
-    switch (written) {
-    case DbxTextWrite::Written:
-        return MailTextWrite::Written;
-    case DbxTextWrite::WriteFailed:
-        return MailTextWrite::WriteFailed;
-    default:
-        return MailTextWrite::Unreadable;
-    }
-}
-
 std::uint64_t DbxLostMessages::Next(std::uint64_t after) const {
     // Chains start inside the file, whose positions a .dbx file keeps in 32 bits.
     return after > UINT32_MAX ? 0 : m_scan.NextStart(static_cast<std::uint32_t>(after));
@@ -99,7 +88,7 @@ std::string DbxLostMessages::Subject(std::uint64_t place) {
 
 MailTextWrite DbxLostMessages::WriteText(std::uint64_t place, int fd) {
     if (place > UINT32_MAX) return MailTextWrite::Unreadable;
-    return ToMailTextWrite(m_scan.WriteText(static_cast<std::uint32_t>(place), fd));
+    return m_scan.WriteText(static_cast<std::uint32_t>(place), fd);
 }
 
 namespace {

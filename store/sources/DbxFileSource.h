@@ -54,9 +54,6 @@ private:
     CDbxMessageScan m_scan;
 };
 
-// What a .dbx file's text chain gave, said as any mailbox says it.
-MailTextWrite ToMailTextWrite(DbxTextWrite written);
-
 // A stored FILETIME (100 ns units since 1601) as calendar seconds, rounded down.
 std::time_t FileTimeToTime(std::uint64_t fileTime);
 

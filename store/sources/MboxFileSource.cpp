@@ -40,17 +40,7 @@ bool MboxFileSource::ReadHeader(int index, MailHeader& header) {
 }
 
 MailTextWrite MboxFileSource::WriteText(int index, int fd) {
-    switch (Reader().WriteMessage(index, fd)) {
-    case MboxWrite::Written:
-        return MailTextWrite::Written;
-    case MboxWrite::WriteFailed:
-        return MailTextWrite::WriteFailed;
-    case MboxWrite::Cut:
-        return MailTextWrite::Cut;
-    case MboxWrite::Unreadable:
-        break;
-    }
-    return MailTextWrite::Unreadable;
+    return Reader().WriteMessage(index, fd);
 }
 
 std::string MboxFileSource::Describe(int index) const {

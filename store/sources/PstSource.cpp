@@ -30,15 +30,7 @@ bool PstFolderSource::ReadHeader(int index, MailHeader& header) {
 }
 
 MailTextWrite PstFolderSource::WriteText(int index, int fd) {
-    switch (m_folder.WriteMessage(index, fd)) {
-    case PstWrite::Written:
-        return MailTextWrite::Written;
-    case PstWrite::WriteFailed:
-        return MailTextWrite::WriteFailed;
-    case PstWrite::Unreadable:
-        break;
-    }
-    return MailTextWrite::Unreadable;
+    return m_folder.WriteMessage(index, fd);
 }
 
 std::string PstFolderSource::Describe(int index) const {

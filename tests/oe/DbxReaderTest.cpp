@@ -119,7 +119,7 @@ TEST_F(DbxReaderTest, StreamedTextEqualsTheTextInMemory) {
         std::string out = dir / ("out" + std::to_string(i));
         int fd = open(out.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
         ASSERT_GE(fd, 0);
-        EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::Written);
+        EXPECT_EQ(store.WriteMessageText(*m, fd), MailTextWrite::Written);
         close(fd);
         EXPECT_EQ(ReadFileText(out), messages[i].text);
     }
@@ -132,7 +132,7 @@ TEST_F(DbxReaderTest, FailedWriteIsNotABrokenStore) {
     auto m = GetMessage(store, 0, 0);
     ASSERT_TRUE(m);
     int fd = open(path.c_str(), O_RDONLY);
-    EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::WriteFailed);
+    EXPECT_EQ(store.WriteMessageText(*m, fd), MailTextWrite::WriteFailed);
     close(fd);
 }
 
@@ -329,7 +329,7 @@ TEST_F(DbxReaderTest, BlockLongerThanTheRestOfTheFileFails) {
     auto m = GetMessage(store, 0, 0);
     ASSERT_TRUE(m);
     int fd = open((dir / "out").c_str(), O_CREAT | O_WRONLY, 0600);
-    EXPECT_EQ(store.WriteMessageText(*m, fd), DbxTextWrite::BrokenChain);
+    EXPECT_EQ(store.WriteMessageText(*m, fd), MailTextWrite::Unreadable);
     close(fd);
 }
 
@@ -396,7 +396,7 @@ TEST_F(DbxReaderTest, OverlappingBlocksBelongToOneMessage) {
     CDbxStoreFile store;
     ASSERT_EQ(Why(store.Open(path)), "");
     std::uint64_t total = 0;
-    std::vector<DbxTextWrite> results;
+    std::vector<MailTextWrite> results;
     for (int round = 0; round < 2; ++round) {
         for (int i = 7; i >= 0; --i) {
             auto m = GetMessage(store, i, 0);
@@ -414,7 +414,7 @@ TEST_F(DbxReaderTest, OverlappingBlocksBelongToOneMessage) {
     }
     EXPECT_LE(total, bytes.size());
     for (std::size_t k = 0; k < results.size(); ++k)
-        EXPECT_EQ(results[k], k % 8 == 0 ? DbxTextWrite::Written : DbxTextWrite::BrokenChain) << k;
+        EXPECT_EQ(results[k], k % 8 == 0 ? MailTextWrite::Written : MailTextWrite::Unreadable) << k;
 }
 
 TEST_F(DbxReaderTest, LowerLayerCloseAndFree) {

@@ -46,7 +46,7 @@ TEST(DbxReplay, EveryKeptInputReadsConsistently) {
             int fd = open(out.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
             ASSERT_GE(fd, 0);
             EXPECT_EQ(store.WriteMessageText(static_cast<CDbxMessage&>(*bare), fd),
-                      DbxTextWrite::Written);
+                      MailTextWrite::Written);
             close(fd);
             EXPECT_EQ(ReadFileText(out), static_cast<CDbxMessage&>(*full).GetMessageText());
             ++readable;

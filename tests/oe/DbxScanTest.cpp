@@ -50,7 +50,7 @@ std::string Mail(const std::string& subject) {
 struct Found {
     std::uint32_t start;
     std::string subject;
-    DbxTextWrite result;
+    MailTextWrite result;
     std::string text;
     bool operator==(const Found& o) const {
         return start == o.start && subject == o.subject && result == o.result && text == o.text;
@@ -76,7 +76,7 @@ std::vector<Found> ScanAll(const TempDir& dir, const std::string& bytes) {
         std::string out = dir / "out.eml";
         int fd = open(out.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
         Found f{start, scan.ReadSubject(start), scan.WriteText(start, fd), ""};
-        EXPECT_EQ(scan.WriteText(start, fd), DbxTextWrite::BrokenChain);
+        EXPECT_EQ(scan.WriteText(start, fd), MailTextWrite::Unreadable);
         close(fd);
         f.text = ReadFileText(out);
         found.push_back(f);
@@ -90,7 +90,7 @@ std::vector<Found> ScanAll(const TempDir& dir, const std::string& bytes) {
 // Which chains are messages and what each gives. A chain ends where it enters a block taken
 // before, by the index, by another chain or by itself; such a message breaks off.
 TEST(DbxScan, ChainsFoundAndWhatTheyGive) {
-    const auto broken = DbxTextWrite::BrokenChain, written = DbxTextWrite::Written;
+    const auto broken = MailTextWrite::Unreadable, written = MailTextWrite::Written;
     // A message the index reaches, for a lost chain to run into.
     DbxTestMessage indexed;
     indexed.subject = "kept";

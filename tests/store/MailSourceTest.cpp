@@ -35,7 +35,7 @@ std::vector<Seen> Walk(IMailSource& source, const std::string& scratch) {
         Seen s;
         EXPECT_TRUE(source.ReadHeader(i, s.header)) << i;
         CMessageOnDisk file;
-        EXPECT_EQ(file.Open(source, i, scratch), CMessageOnDisk::Ready) << i;
+        EXPECT_EQ(file.Open(source, i, scratch), MailTextWrite::Written) << i;
         s.text = ReadFileText(file.Path());
         s.ownFile = file.Path() == source.MessagePath(i);
         seen.push_back(s);
@@ -103,13 +103,13 @@ TEST(MailSource, DbxFileGivesHeadersAndStreamsTextsIntoCopiesThatGoAway) {
 
     // A copy that cannot be made, or a damaged text, is said so.
     CMessageOnDisk nowhere;
-    EXPECT_EQ(nowhere.Open(source, 0, dir / "missing"), CMessageOnDisk::NoTempFile);
+    EXPECT_EQ(nowhere.Open(source, 0, dir / "missing"), MailTextWrite::WriteFailed);
     DbxWriterOptions broken;
     broken.chainLoopMessage = 0;
     ASSERT_TRUE(WriteBytes(dir / "Broken.dbx", BuildDbxMessageFile({first}, broken)));
     ASSERT_TRUE(source.Open(dir / "Broken.dbx"));
     CMessageOnDisk damaged;
-    EXPECT_EQ(damaged.Open(source, 0, dir / "scratch"), CMessageOnDisk::Unreadable);
+    EXPECT_EQ(damaged.Open(source, 0, dir / "scratch"), MailTextWrite::Unreadable);
     EXPECT_EQ(source.Open(dir / "missing.dbx").Code(), platform::StatusCode::Missing);
     EXPECT_EQ(source.Count(), 0);
 }
@@ -244,7 +244,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
         CMessageOnDisk file;
         std::set<std::string> paths;
         for (int i = 0; i < 2; ++i) {
-            ASSERT_EQ(file.Open(*box, i, dir / "scratch"), CMessageOnDisk::Ready);
+            ASSERT_EQ(file.Open(*box, i, dir / "scratch"), MailTextWrite::Written);
             texts.push_back(ReadFileText(file.Path()));
             paths.insert(file.Path());
         }
@@ -253,7 +253,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
         const std::string theirs = file.Path();
         dir.Write("other", "theirs");
         ASSERT_EQ(::rename((dir / "other").c_str(), theirs.c_str()), 0);
-        ASSERT_EQ(file.Open(*box, 0, dir / "scratch"), CMessageOnDisk::Ready);
+        ASSERT_EQ(file.Open(*box, 0, dir / "scratch"), MailTextWrite::Written);
         EXPECT_NE(file.Path(), theirs);
         EXPECT_EQ(ReadFileText(file.Path()), texts[0]);
         file.Close();
@@ -265,7 +265,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     {
         // The message the file ends inside: said, and what there is is still there to extract.
         CMessageOnDisk cut;
-        EXPECT_EQ(cut.Open(*box, 2, dir / "scratch"), CMessageOnDisk::Cut);
+        EXPECT_EQ(cut.Open(*box, 2, dir / "scratch"), MailTextWrite::Cut);
         EXPECT_EQ(ReadFileText(cut.Path()), "Subject: three\nContent-Length: 100\n\ncut sho");
         EXPECT_EQ(box->Describe(2), dir / "box" + ", message 3 (at byte " +
                                         std::to_string(2 * from.size() + 42) + ")");

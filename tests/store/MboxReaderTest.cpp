@@ -27,9 +27,9 @@ std::vector<std::string> Texts(CMboxReader& reader, bool& lastCut) {
     lastCut = false;
     for (int i = 0; i < reader.Count(); ++i) {
         int fd = memfd_create("mbox-test", MFD_CLOEXEC);
-        MboxWrite result = reader.WriteMessage(i, fd);
-        EXPECT_TRUE(result == MboxWrite::Written || result == MboxWrite::Cut) << i;
-        if (result == MboxWrite::Cut) {
+        MailTextWrite result = reader.WriteMessage(i, fd);
+        EXPECT_TRUE(result == MailTextWrite::Written || result == MailTextWrite::Cut) << i;
+        if (result == MailTextWrite::Cut) {
             EXPECT_EQ(i, reader.Count() - 1);
             lastCut = true;
         }
@@ -189,7 +189,7 @@ TEST(MboxReader, HeaderLinesStopAtTheLimitAndFailedReadsAndWritesAreSaid) {
     EXPECT_EQ(block, "Subj");
     // A write that fails is said, not taken for the end of the message.
     int readOnly = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    EXPECT_EQ(reader.WriteMessage(0, readOnly), MboxWrite::WriteFailed);
+    EXPECT_EQ(reader.WriteMessage(0, readOnly), MailTextWrite::WriteFailed);
     close(readOnly);
 
     // A file that shrinks once indexed: what is gone is said, never waited for.
@@ -200,9 +200,9 @@ TEST(MboxReader, HeaderLinesStopAtTheLimitAndFailedReadsAndWritesAreSaid) {
     ASSERT_EQ(truncate(shrinking.c_str(), static_cast<off_t>(first.size() + kEnvelope.size() + 3)),
               0);
     int out = memfd_create("mbox-test", MFD_CLOEXEC);
-    EXPECT_EQ(reader.WriteMessage(1, out), MboxWrite::Unreadable);
+    EXPECT_EQ(reader.WriteMessage(1, out), MailTextWrite::Unreadable);
     EXPECT_FALSE(reader.ReadHeaderBlock(1, 1 << 20, block));
-    EXPECT_EQ(reader.WriteMessage(0, out), MboxWrite::Written);
+    EXPECT_EQ(reader.WriteMessage(0, out), MailTextWrite::Written);
     close(out);
 }
 

@@ -18,11 +18,11 @@ const std::string kUnicode = kData + "tgh-user1-test-lab.pst";
 const std::string kAttachments = "Top of Outlook data file/FolderWithMessagesWithAttachments";
 
 // The message's text as the reader writes it.
-std::string MessageText(CPstFile& file, int index, PstWrite* result = nullptr) {
+std::string MessageText(CPstFile& file, int index, MailTextWrite* result = nullptr) {
     TempDir dir;
     const std::string path = dir / "m.eml";
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const PstWrite written = file.WriteMessage(index, fd);
+    const MailTextWrite written = file.WriteMessage(index, fd);
     ::close(fd);
     if (result) *result = written;
     return ReadFileText(path);
@@ -106,9 +106,9 @@ TEST(PstReader, MessagesBecomeMimeMessages) {
     EXPECT_EQ(header.SenderName, "user1");
     ASSERT_TRUE(header.Time.has_value());
 
-    PstWrite written;
+    MailTextWrite written;
     const std::string first = MessageText(file, 0, &written);
-    EXPECT_EQ(written, PstWrite::Written);
+    EXPECT_EQ(written, MailTextWrite::Written);
     EXPECT_NE(first.find("Subject: TestWithTextFileAttachment\r\n"), std::string::npos);
     EXPECT_NE(first.find("filename=\"TextFile.txt\""), std::string::npos);
     // The attachment's four bytes, as base64.
