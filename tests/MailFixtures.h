@@ -9,6 +9,9 @@ struct FixtureAttachment {
     std::string type = "application/octet-stream";
 };
 
+// The start of a JPEG file and enough bytes after it to be taken for a picture.
+inline const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(3000, 'j');
+
 inline std::string Base64(const std::string& in) {
     static const char* const k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;

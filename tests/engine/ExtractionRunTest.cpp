@@ -26,7 +26,6 @@ struct CountingView : IDestinationView {
     void RefreshFileList() override { ++refreshes; }
 };
 
-const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(3000, 'j');
 
 class ExtractionRunTest : public testing::Test {
 protected:

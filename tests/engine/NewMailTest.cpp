@@ -25,7 +25,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(3000, 'j');
 
 std::string Mail(const std::string& subject) {
     return MakeMessage(subject, "Ann <ann@example.org>", "Tue, 15 Nov 2011 08:12:31 +0000",
