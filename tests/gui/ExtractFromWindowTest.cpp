@@ -72,8 +72,7 @@ TEST_F(ExtractFromWindowTest, PicturesOfTheClickedFolderWithTheReport) {
             sheet.FindWindowById(res::IDC_DESTINATION_PATH, &sheet)->GetLabel().utf8_string();
         // Let the file list show what the run writes only at the end.
         EXPECT_FALSE(frame->GetFileList()->UpdatesEnabled());
-        dynamic_cast<wxRadioButton*>(sheet.FindWindowById(res::IDC_FOLDER_SUBDIR, &sheet))
-            ->SetValue(true);
+        Control<wxRadioButton>(sheet, res::IDC_FOLDER_SUBDIR).SetValue(true);
         ClickButton(sheet, res::IDOK_BUTTON);
     });
     view->GetTree()->SelectItem(Find("Sent Items"));
@@ -160,9 +159,7 @@ TEST_F(ExtractFromWindowTest, CancelOrAnItemWithoutAFolderRunsNothing) {
         script.Then([&](wxDialog& sheet) {
             PumpEvents();
             if (row.button == res::IDCANCEL_BUTTON)
-                dynamic_cast<CIEShellTreeView*>(
-                    sheet.FindWindowById(res::IDC_DESTINATION_TREE, &sheet))
-                    ->SelectFolder(elsewhere);
+                Control<CIEShellTreeView>(sheet, res::IDC_DESTINATION_TREE).SelectFolder(elsewhere);
             dir.Write("out/marker.txt", "x");
             ClickButton(sheet, row.button);
         });

@@ -19,14 +19,8 @@
 
 namespace {
 
-template <typename T> T& Get(wxWindow& sheet, unsigned id) {
-    T* w = dynamic_cast<T*>(wxWindow::FindWindowById(static_cast<int>(id), &sheet));
-    if (!w) throw std::runtime_error("no control " + std::to_string(id));
-    return *w;
-}
-
 std::string Label(wxWindow& sheet, unsigned id) {
-    return Get<wxWindow>(sheet, id).GetLabel().utf8_string();
+    return Control<wxWindow>(sheet, id).GetLabel().utf8_string();
 }
 
 class OptionSheetTest : public ::testing::Test {
@@ -62,15 +56,15 @@ TEST_F(OptionSheetTest, StartsWithTheDocumentedControls) {
     int result = Show(dir.path(), [](wxDialog& sheet) {
         EXPECT_EQ(sheet.GetId(), 141);
         EXPECT_EQ(sheet.GetTitle().utf8_string(), "Attachment Extractor");
-        auto& tabs = Get<wxNotebook>(sheet, res::IDC_OPTION_TABS);
+        auto& tabs = Control<wxNotebook>(sheet, res::IDC_OPTION_TABS);
         ASSERT_EQ(tabs.GetPageCount(), 2u);
         EXPECT_EQ(tabs.GetPageText(0).utf8_string(), "Mail Extraction");
         EXPECT_EQ(tabs.GetPageText(1).utf8_string(), "Extraction Option");
         EXPECT_EQ(tabs.GetPage(0)->GetId(), 142);
         EXPECT_EQ(tabs.GetPage(1)->GetId(), 143);
         EXPECT_EQ(tabs.GetSelection(), 0);
-        EXPECT_FALSE(Get<wxWindow>(sheet, res::IDD_ACTION_PAGE).IsShown());
-        EXPECT_FALSE(Get<wxWindow>(sheet, res::IDD_FOLDER_TREE_PAGE).IsShown());
+        EXPECT_FALSE(Control<wxWindow>(sheet, res::IDD_ACTION_PAGE).IsShown());
+        EXPECT_FALSE(Control<wxWindow>(sheet, res::IDD_FOLDER_TREE_PAGE).IsShown());
 
         struct Text {
             unsigned id;
@@ -87,29 +81,30 @@ TEST_F(OptionSheetTest, StartsWithTheDocumentedControls) {
               Text{1034, "Sorting Mail According To"}, Text{1035, "Ascending Order"},
               Text{1030, "Action"}})
             EXPECT_EQ(Label(sheet, t.id), t.text) << t.id;
-        EXPECT_FALSE(Get<wxWindow>(sheet, 1016).IsShown());
-        EXPECT_FALSE(Get<wxWindow>(sheet, 10181).IsShown());
-        EXPECT_FALSE(Get<wxWindow>(sheet, 1023).IsShown());
+        EXPECT_FALSE(Control<wxWindow>(sheet, 1016).IsShown());
+        EXPECT_FALSE(Control<wxWindow>(sheet, 10181).IsShown());
+        EXPECT_FALSE(Control<wxWindow>(sheet, 1023).IsShown());
 
-        EXPECT_TRUE(Get<wxCheckBox>(sheet, 1009).GetValue());
-        EXPECT_FALSE(Get<wxCheckBox>(sheet, 1011).GetValue());
-        EXPECT_TRUE(Get<wxRadioButton>(sheet, 1014).GetValue());
-        EXPECT_FALSE(Get<wxRadioButton>(sheet, 1015).GetValue());
+        EXPECT_TRUE(Control<wxCheckBox>(sheet, 1009).GetValue());
+        EXPECT_FALSE(Control<wxCheckBox>(sheet, 1011).GetValue());
+        EXPECT_TRUE(Control<wxRadioButton>(sheet, 1014).GetValue());
+        EXPECT_FALSE(Control<wxRadioButton>(sheet, 1015).GetValue());
 
-        auto& condition = Get<wxChoice>(sheet, 1024);
+        auto& condition = Control<wxChoice>(sheet, 1024);
         ASSERT_EQ(condition.GetCount(), 3u);
         EXPECT_EQ(condition.GetString(1).utf8_string(), "Mail's Subject Contains Following String");
         EXPECT_EQ(condition.GetSelection(), 0);
-        EXPECT_FALSE(Get<wxTextCtrl>(sheet, 1025).IsEnabled());
-        EXPECT_EQ(Get<wxChoice>(sheet, 1026).GetStringSelection().utf8_string(), "ReceivedTime");
-        auto& action = Get<wxChoice>(sheet, 1021);
+        EXPECT_FALSE(Control<wxTextCtrl>(sheet, 1025).IsEnabled());
+        EXPECT_EQ(Control<wxChoice>(sheet, 1026).GetStringSelection().utf8_string(),
+                  "ReceivedTime");
+        auto& action = Control<wxChoice>(sheet, 1021);
         EXPECT_EQ(action.GetString(2).utf8_string(), "Delete Extracted Mails. ");
         EXPECT_EQ(action.GetSelection(), 0);
 
         // The hidden trees hold the mail folders, with the connecting item of the sample.
-        auto& folders = Get<wxTreeCtrl>(sheet, 1036);
+        auto& folders = Control<wxTreeCtrl>(sheet, 1036);
         EXPECT_EQ(folders.GetCount(), 20u);
-        EXPECT_FALSE(Get<wxTreeCtrl>(sheet, 1020).IsEnabled());
+        EXPECT_FALSE(Control<wxTreeCtrl>(sheet, 1020).IsEnabled());
         ClickButton(sheet, 2);
     });
     EXPECT_EQ(result, wxID_CANCEL);
@@ -126,8 +121,8 @@ TEST_F(OptionSheetTest, RecordFollowsTheBoxesAsTheUserLeftThem) {
         bool seenReport = false, seenPictures = false;
         ASSERT_EQ(Show(dir.path(),
                        [&](wxDialog& sheet) {
-                           auto& report = Get<wxCheckBox>(sheet, 1009);
-                           auto& pictures = Get<wxCheckBox>(sheet, 1011);
+                           auto& report = Control<wxCheckBox>(sheet, 1009);
+                           auto& pictures = Control<wxCheckBox>(sheet, 1011);
                            seenReport = report.GetValue();
                            seenPictures = pictures.GetValue();
                            if (r.toggle) {
@@ -148,8 +143,8 @@ TEST_F(OptionSheetTest, RecordFollowsTheBoxesAsTheUserLeftThem) {
 TEST_F(OptionSheetTest, KeywordBoxFollowsTheConditionAndKeepsItsText) {
     ASSERT_EQ(Show(dir.path(),
                    [](wxDialog& sheet) {
-                       auto& condition = Get<wxChoice>(sheet, 1024);
-                       auto& keyword = Get<wxTextCtrl>(sheet, 1025);
+                       auto& condition = Control<wxChoice>(sheet, 1024);
+                       auto& keyword = Control<wxTextCtrl>(sheet, 1025);
                        ChooseEntry(condition, 1);
                        EXPECT_TRUE(keyword.IsEnabled());
                        keyword.ChangeValue("Photo ");
@@ -159,7 +154,7 @@ TEST_F(OptionSheetTest, KeywordBoxFollowsTheConditionAndKeepsItsText) {
                        ChooseEntry(condition, 2);
                        EXPECT_TRUE(keyword.IsEnabled());
                        ChooseEntry(condition, 0);
-                       Get<wxRadioButton>(sheet, 1015).SetValue(true);
+                       Control<wxRadioButton>(sheet, 1015).SetValue(true);
                        ClickButton(sheet, 1);
                    }),
               wxID_OK);
@@ -174,8 +169,8 @@ TEST_F(OptionSheetTest, KeywordBoxFollowsTheConditionAndKeepsItsText) {
     // Typing stops at the 40th character.
     ASSERT_EQ(Show(dir.path(),
                    [](wxDialog& sheet) {
-                       ChooseEntry(Get<wxChoice>(sheet, 1024), 1);
-                       auto& keyword = Get<wxTextCtrl>(sheet, 1025);
+                       ChooseEntry(Control<wxChoice>(sheet, 1024), 1);
+                       auto& keyword = Control<wxTextCtrl>(sheet, 1025);
                        for (int i = 0; i < 45; ++i)
                            keyword.WriteText("x");
                        EXPECT_EQ(keyword.GetValue().length(), 40u);
@@ -193,9 +188,9 @@ TEST_F(OptionSheetTest, DestinationIsTheFolderTheTreeSelects) {
                    [&](wxDialog& sheet) {
                        // The start path is asked for after the sheet is up.
                        PumpEvents();
-                       auto& path = Get<wxStaticText>(sheet, 1013);
+                       auto& path = Control<wxStaticText>(sheet, 1013);
                        EXPECT_EQ(path.GetLabel().utf8_string(), start);
-                       auto& tree = Get<CIEShellTreeView>(sheet, 1012);
+                       auto& tree = Control<CIEShellTreeView>(sheet, 1012);
                        EXPECT_EQ(tree.GetSelectedFolder(), start);
                        ASSERT_TRUE(tree.SelectFolder(other));
                        EXPECT_EQ(path.GetLabel().utf8_string(), other);

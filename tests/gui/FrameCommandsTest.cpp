@@ -45,17 +45,6 @@
 
 namespace {
 
-bool CommandEnabled(CMainFrame* frame, unsigned id) {
-    frame->DoMenuUpdates();
-    return frame->GetMenuBar()->IsEnabled(res::WxId(id));
-}
-
-template <typename T> T& Control(wxWindow& parent, unsigned id) {
-    T* control = dynamic_cast<T*>(wxWindow::FindWindowById(static_cast<int>(id), &parent));
-    if (!control) throw std::runtime_error("no control " + std::to_string(id));
-    return *control;
-}
-
 // Every text of the window shows whole: no label is narrower than its text needs.
 std::string CutLabels(wxWindow& window) {
     std::string cut;
@@ -86,13 +75,6 @@ std::vector<wxString> ColumnTexts(wxListCtrl& list) {
         texts.push_back(column.GetText());
     }
     return texts;
-}
-
-wxTreeCtrl* FindTree(wxWindow* w) {
-    if (auto* tree = dynamic_cast<wxTreeCtrl*>(w)) return tree;
-    for (wxWindow* child : w->GetChildren())
-        if (wxTreeCtrl* tree = FindTree(child)) return tree;
-    return nullptr;
 }
 
 } // namespace
@@ -522,7 +504,7 @@ TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
     // Escape closes the viewer; it opens again where it was, its contents as they were left.
     wxFrame* viewer = GetHelpController()->GetFrame();
     SaveScreenshotIfAsked("help");
-    wxTreeCtrl* contents = FindTree(viewer);
+    wxTreeCtrl* contents = FindChild<wxTreeCtrl>(viewer);
     ASSERT_NE(contents, nullptr);
     wxTreeItemIdValue cookie;
     wxTreeItemId book = contents->GetFirstChild(contents->GetRootItem(), cookie);
@@ -540,7 +522,7 @@ TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
         ASSERT_NE(viewer, nullptr);
         EXPECT_TRUE(PumpUntil([&] { return viewer->GetScreenRect() == place; }))
             << viewer->GetScreenRect().x << "," << viewer->GetScreenRect().y;
-        contents = FindTree(viewer);
+        contents = FindChild<wxTreeCtrl>(viewer);
         book = contents->GetFirstChild(contents->GetRootItem(), cookie);
         EXPECT_EQ(contents->IsExpanded(book), bookOpen);
     };

@@ -69,17 +69,6 @@ public:
     int handled = 0;
 };
 
-bool CommandEnabled(CMainFrame* frame, unsigned id) {
-    frame->DoMenuUpdates();
-    wxAuiToolBar* bar = frame->GetMainToolBar();
-    bar->UpdateWindowUI(wxUPDATE_UI_FROMIDLE);
-    bool menu = frame->GetMenuBar()->IsEnabled(res::WxId(id));
-    if (bar->FindTool(res::WxId(id))) {
-        EXPECT_EQ(menu, bar->GetToolEnabled(res::WxId(id))) << id;
-    }
-    return menu;
-}
-
 // Docks the tool bar as the gripper does: through the dock manager's pane and an update.
 void DockToolBar(CMainFrame* frame, int direction) {
     frame->GetDockManager().GetPane(kToolBarPane).Dock().Direction(direction).Row(0).Position(0);
@@ -218,9 +207,7 @@ TEST_F(GuiTest, ThePaneWidthsAreKeptAcrossRuns) {
     auto* inner = dynamic_cast<wxSplitterWindow*>(splitter->GetWindow2());
     ASSERT_NE(inner, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return frame->GetPane(0)->GetSize().x > 0; }));
-    wxStaticText* title = nullptr;
-    for (wxWindow* child : frame->GetPane(0)->GetChildren())
-        if (!title) title = dynamic_cast<wxStaticText*>(child);
+    wxStaticText* title = FindChild<wxStaticText>(frame->GetPane(0));
     ASSERT_NE(title, nullptr);
     EXPECT_GE(title->GetSize().x, title->GetTextExtent(title->GetLabel()).x);
     splitter->SetSashPosition(233);
@@ -605,9 +592,7 @@ TEST_F(GuiTest, ThePlaceholderPaneShowsTheStoresFolders) {
     dir.MakeDir("store/Acct/Inbox");
     WriteSettings("KESTLMailFolderPath=" + store + "\r\n");
     CMainFrame* frame = Start();
-    wxTreeCtrl* tree = nullptr;
-    for (wxWindow* child : frame->GetPane(0)->GetChildren())
-        if (auto* t = dynamic_cast<wxTreeCtrl*>(child)) tree = t;
+    wxTreeCtrl* tree = FindChild<wxTreeCtrl>(frame->GetPane(0));
     ASSERT_NE(tree, nullptr);
     wxTreeItemIdValue cookie;
     wxTreeItemId account = tree->GetFirstChild(tree->GetRootItem(), cookie);

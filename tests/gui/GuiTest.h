@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -23,11 +24,13 @@
 #include <glib.h>
 
 #include <wx/app.h>
+#include <wx/aui/auibar.h>
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/debug.h>
 #include <wx/dialog.h>
 #include <wx/init.h>
+#include <wx/menu.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/stattext.h>
@@ -246,6 +249,21 @@ inline void PostCommand(CMainFrame* frame, unsigned id) {
     frame->GetEventHandler()->ProcessEvent(event);
 }
 
+// The first window of that kind at or under w, depth first; nullptr when there is none.
+template <typename T> T* FindChild(wxWindow* w) {
+    if (auto* found = dynamic_cast<T*>(w)) return found;
+    for (wxWindow* child : w->GetChildren())
+        if (T* found = FindChild<T>(child)) return found;
+    return nullptr;
+}
+
+// The control of that kind with that id among the window's children; throws when there is none.
+template <typename T> T& Control(wxWindow& parent, unsigned id) {
+    T* control = dynamic_cast<T*>(wxWindow::FindWindowById(static_cast<int>(id), &parent));
+    if (!control) throw std::runtime_error("no control " + std::to_string(id));
+    return *control;
+}
+
 // The first item with that text under from (the root when not given), depth first.
 inline wxTreeItemId FindItem(wxTreeCtrl& tree, const std::string& text, wxTreeItemId from = {}) {
     if (!from.IsOk()) from = tree.GetRootItem();
@@ -256,6 +274,18 @@ inline wxTreeItemId FindItem(wxTreeCtrl& tree, const std::string& text, wxTreeIt
         if (wxTreeItemId below = FindItem(tree, text, c); below.IsOk()) return below;
     }
     return {};
+}
+
+// Whether the menu shows the command enabled; its tool bar button, if it has one, must agree.
+inline bool CommandEnabled(CMainFrame* frame, unsigned id) {
+    frame->DoMenuUpdates();
+    wxAuiToolBar* bar = frame->GetMainToolBar();
+    bar->UpdateWindowUI(wxUPDATE_UI_FROMIDLE);
+    const bool menu = frame->GetMenuBar()->IsEnabled(res::WxId(id));
+    if (bar->FindTool(res::WxId(id))) {
+        EXPECT_EQ(menu, bar->GetToolEnabled(res::WxId(id))) << id;
+    }
+    return menu;
 }
 
 // Stand-ins for the desktop's programs, in a folder of their own: each writes the line it was

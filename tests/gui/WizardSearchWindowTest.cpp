@@ -167,7 +167,7 @@ TEST_F(WizardSearchWindowTest, SearchAFolderOfEmlFilesAndExtractEveryHit) {
     ModalScript script;
     script.Then([&](wxDialog& d) {
         CReportListCtrl* list = dynamic_cast<CSearchMailDialog&>(d).GetList();
-        dynamic_cast<wxTextCtrl*>(d.FindWindow(res::IDC_SEARCH_SENDER))->SetValue("tom@");
+        Control<wxTextCtrl>(d, res::IDC_SEARCH_SENDER).SetValue("tom@");
         ClickButton(d, res::IDC_SEARCH_BUTTON);
         for (long i = 0; i < list->GetItemCount(); ++i)
             rows.push_back(list->GetCell(i, 0) + "|" + list->GetCell(i, 1));
