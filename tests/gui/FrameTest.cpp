@@ -8,17 +8,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <wx/aui/auibar.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/dialog.h>
 #include <wx/dirdlg.h>
 #include <wx/menu.h>
-#include <wx/modalhook.h>
 #include <wx/panel.h>
-#include <wx/stattext.h>
 #include <wx/splitter.h>
+#include <wx/stattext.h>
 #include <wx/statusbr.h>
-#include <wx/aui/auibar.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 #include <wx/uiaction.h>
@@ -355,6 +354,18 @@ TEST_F(GuiTest, GermanAndBackToDefaultRestoresEveryMenuText) {
     ASSERT_NE(bar->FindItem(5051), nullptr);
     EXPECT_EQ(bar->FindItem(5051)->GetItemLabel(), "German");
     EXPECT_TRUE(bar->IsChecked(5050));
+    // The status bar prompts: a language entry's is its file's description, a command's the
+    // built-in one, and the idle text once the menu closes.
+    const std::pair<wxMenuEvent, std::string> prompts[] = {
+        {wxMenuEvent(wxEVT_MENU_HIGHLIGHT, 5051), "Deutsche Benutzeroberfläche verwenden."},
+        {wxMenuEvent(wxEVT_MENU_HIGHLIGHT, res::WxId(res::ID_APP_EXIT)),
+         "Quit the application; prompts to save documents"},
+        {wxMenuEvent(wxEVT_MENU_CLOSE),
+         "Choose Windows Live Mail folder and press right mouse button. (For Help, press F1)"}};
+    for (auto [event, prompt] : prompts) {
+        frame->GetEventHandler()->ProcessEvent(event);
+        EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0).utf8_string(), prompt);
+    }
 
     PostCommand(frame, 5051);
     EXPECT_TRUE(bar->IsChecked(5051));
@@ -399,23 +410,6 @@ TEST_F(GuiTest, TheChoiceFileBringsGermanBackAtTheNextStart) {
     EXPECT_EQ(bar->GetMenuLabel(3), "&Hilfe   ");
     EXPECT_TRUE(TheMainFrame()->GetStatusBar()->GetStatusText(0).StartsWith(
         wxString::FromUTF8("Wählen Sie")));
-}
-
-TEST_F(GuiTest, PromptsForCommandsAndLanguageEntries) {
-    InstallGerman();
-    CMainFrame* frame = Start();
-    wxMenuEvent highlight(wxEVT_MENU_HIGHLIGHT, 5051);
-    frame->GetEventHandler()->ProcessEvent(highlight);
-    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
-              wxString::FromUTF8("Deutsche Benutzeroberfläche verwenden."));
-    wxMenuEvent exitItem(wxEVT_MENU_HIGHLIGHT, res::WxId(res::ID_APP_EXIT));
-    frame->GetEventHandler()->ProcessEvent(exitItem);
-    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
-              "Quit the application; prompts to save documents");
-    wxMenuEvent closed(wxEVT_MENU_CLOSE);
-    frame->GetEventHandler()->ProcessEvent(closed);
-    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
-              "Choose Windows Live Mail folder and press right mouse button. (For Help, press F1)");
 }
 
 TEST_F(GuiTest, ACommandNoActivePaneHandlesIsShownDisabled) {
@@ -601,35 +595,17 @@ TEST_F(GuiTest, ThePlaceholderPaneShowsTheStoresFolders) {
     EXPECT_EQ(tree->GetItemImage(account), 7);
 }
 
-namespace {
-// Answers the folder browser the way the user would, recording what it was opened with.
-class CBrowserAnswer : public wxModalDialogHook {
-public:
-    explicit CBrowserAnswer(int answer) : m_answer(answer) { Register(); }
-    ~CBrowserAnswer() override { Unregister(); }
-    int Enter(wxDialog* dialog) override {
-        auto* dirDialog = dynamic_cast<CFolderDialog*>(dialog);
-        if (!dirDialog) return wxID_NONE;
-        title = dirDialog->GetMessage();
-        owner = dirDialog->GetParent();
-        return m_answer;
-    }
-    void Exit(wxDialog*) override {}
-    wxString title;
-    wxWindow* owner = nullptr;
-
-private:
-    int m_answer;
-};
-} // namespace
-
 TEST_F(GuiTest, TheFolderBrowserOpensWithItsTitleAndOwner) {
     std::string start = dir.MakeDir("start");
     CMainFrame* frame = Start();
-    CBrowserAnswer answer(wxID_CANCEL);
+    ModalScript script;
+    script.Then([&](wxDialog& browser) {
+        EXPECT_EQ(dynamic_cast<CFolderDialog&>(browser).GetMessage(), "Choose the destination");
+        EXPECT_EQ(browser.GetParent(), frame);
+        browser.EndModal(wxID_CANCEL);
+    });
     EXPECT_FALSE(BrowseForFolder(frame, "Choose the destination", start).has_value());
-    EXPECT_EQ(answer.title, "Choose the destination");
-    EXPECT_EQ(answer.owner, frame);
+    EXPECT_EQ(script.PendingSteps(), 0u);
 }
 
 TEST_F(GuiTest, ADialogNobodyAnswersFailsTheTestAtOnceWithItsText) {

@@ -205,13 +205,11 @@ TEST(LanguageIds, LocaleNames) {
 
 // An installed program reads its language files from the data folder and keeps the choice with
 // the settings, creating that folder; nothing is written beside the program.
-TEST(LanguageInstalled, FilesFromTheDataFolderChoiceInTheSettingsFolder) {
-    TempDir dir;
+TEST_F(LanguageTest, InstalledFilesFromTheDataFolderChoiceInTheSettingsFolder) {
     dir.Write("usr/lib/kestrel/kestrel-classes.reg", "");
     dir.Write("usr/share/kestrel/LANG/German.lng", "[Language]\nLanguage=1031\n");
     ScopedEnv config("XDG_CONFIG_HOME", dir / "config");
     ScopedEnv lang("LC_ALL", "de_DE.UTF-8");
-    TheLanguage() = LanguageState{};
     SetLanguageProgramPath(dir / "usr/bin/kestrel");
     LoadStartupLanguage();
     EXPECT_EQ(TheLanguage().currentFile, dir / "usr/share/kestrel/LANG/German.lng");
@@ -219,8 +217,6 @@ TEST(LanguageInstalled, FilesFromTheDataFolderChoiceInTheSettingsFolder) {
     EXPECT_EQ(profile::GetInt(dir / "config/VANDREL/KESTL/kestrel.lni", "Main", "Language", 0),
               1031);
     EXPECT_FALSE(std::filesystem::exists(dir / "usr/bin"));
-    TheLanguage() = LanguageState{};
-    SetLanguageProgramPath({});
 }
 
 // The program's own texts: a translation is used only when it holds the English text's
