@@ -107,7 +107,7 @@ TEST_F(WizardSearchWindowTest, SearchBySenderStopAndExtractTheCheckedHits) {
     script.Then([&](wxDialog& d) {
         auto& dialog = dynamic_cast<CSearchMailDialog&>(d);
         CReportListCtrl* list = dialog.GetList();
-        auto* sender = dynamic_cast<wxTextCtrl*>(d.FindWindow(res::IDC_SEARCH_SENDER));
+        auto* sender = &Control<wxTextCtrl>(d, res::IDC_SEARCH_SENDER);
         auto rows = [&] {
             std::vector<std::string> r;
             for (long i = 0; i < list->GetItemCount(); ++i)
@@ -284,18 +284,16 @@ TEST_F(WizardSearchWindowTest, WizardRunsTheCheckedFoldersOverThePeriod) {
         EXPECT_EQ(buttons(), "BN-C");
         auto* destination = dynamic_cast<CWizardDestinationPage*>(wizard.GetPage(1));
         EXPECT_EQ(wizard.GetActivePage(), destination);
-        for (int i = 0; i < 100 && destination->GetPath() != out; ++i)
-            PumpEvents(1);
-        EXPECT_EQ(destination->GetPath(), out);
+        EXPECT_TRUE(PumpUntil([&] { return destination->GetPath() == out; }))
+            << destination->GetPath();
         wizard.Next();
         EXPECT_EQ(buttons(), "B-FC");
         auto* duration = dynamic_cast<CWizardDurationPage*>(wizard.GetPage(2));
-        dynamic_cast<wxDatePickerCtrl*>(duration->FindWindow(res::IDC_START_DATE))
-            ->SetValue(wxDateTime(1, wxDateTime::Aug, 2010));
-        dynamic_cast<wxDatePickerCtrl*>(duration->FindWindow(res::IDC_END_DATE))
-            ->SetValue(wxDateTime(31, wxDateTime::May, 2011));
-        dynamic_cast<wxRadioButton*>(duration->FindWindow(res::IDC_ALL_ATTACHMENTS_RADIO))
-            ->SetValue(true);
+        Control<wxDatePickerCtrl>(*duration, res::IDC_START_DATE)
+            .SetValue(wxDateTime(1, wxDateTime::Aug, 2010));
+        Control<wxDatePickerCtrl>(*duration, res::IDC_END_DATE)
+            .SetValue(wxDateTime(31, wxDateTime::May, 2011));
+        Control<wxRadioButton>(*duration, res::IDC_ALL_ATTACHMENTS_RADIO).SetValue(true);
         // Back keeps Finish on; Finish from page 2 takes page 3's values.
         wizard.Back();
         EXPECT_EQ(buttons(), "BNFC");
