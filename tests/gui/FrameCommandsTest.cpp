@@ -88,7 +88,6 @@ protected:
     FakePrograms programs{dir};
     // Only the stand-ins are found, so a missing one is missing.
     ScopedEnv path{"PATH", programs.Folder()};
-    ScopedEnv registry{"KESTREL_CLASS_REGISTRY", KESTREL_OUTPUT_DIR "/kestrel-classes.reg"};
 };
 
 TEST_F(CommandTest, PreferencesKeepTheDialogOpenOnBadNumbersAndStoreOnlyOnOk) {

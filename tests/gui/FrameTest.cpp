@@ -215,9 +215,7 @@ TEST_F(GuiTest, ThePaneWidthsAreKeptAcrossRuns) {
     std::string saved = ReadFileText(SettingsFile());
     EXPECT_NE(saved.find("FolderPaneWidth=233"), std::string::npos) << saved;
     EXPECT_NE(saved.find("TreePaneWidth=177"), std::string::npos) << saved;
-
-    TheSettings() = AppSettings{};
-    frame = Start();
+    frame = Restart();
     inner = dynamic_cast<wxSplitterWindow*>(frame->GetSplitter()->GetWindow2());
     EXPECT_EQ(frame->GetSplitter()->GetSashPosition(), 233);
     EXPECT_EQ(inner->GetSashPosition(), 177);
