@@ -211,10 +211,13 @@ CNewMailFilter::CNewMailFilter(IMailSource& source, std::string mailbox, std::st
     m_entry.AllFiles = allFiles;
 }
 
-void CNewMailFilter::Begin(std::string* why) {
+platform::Status CNewMailFilter::Begin() {
     m_begun = true;
     platform::Result<CDoneMessages> loaded = CDoneMessages::Load(m_destination);
-    if (!loaded && why) *why = loaded.GetStatus().Reason() + "; every message is taken";
+    const platform::Status begun =
+        loaded ? platform::Status()
+               : platform::Status(loaded.GetStatus().Code(),
+                                  loaded.GetStatus().Reason() + "; every message is taken");
     m_record = loaded.Take();
     const DoneMailbox* earlier = m_record.Find(m_entry.Mailbox, m_entry.Place);
     const bool stampHolds =
@@ -230,6 +233,7 @@ void CNewMailFilter::Begin(std::string* why) {
         if (!key.empty() && m_remembered.count(key)) m_done[i] = true;
     }
     m_passedOver = m_newOnly ? static_cast<int>(std::count(m_done.begin(), m_done.end(), true)) : 0;
+    return begun;
 }
 
 bool CNewMailFilter::IsDone(int index) const {

@@ -53,9 +53,9 @@ class CNewMailFilter {
 public:
     CNewMailFilter(IMailSource& source, std::string mailbox, std::string place, bool allFiles,
                    bool newOnly, std::string destination);
-    // Reads the record and checks the mailbox's stamp against it; what to say, when the record
-    // had to be ignored, goes to why.
-    void Begin(std::string* why = nullptr);
+    // Reads the record and checks the mailbox's stamp against it. Not Ok when the record had to
+    // be ignored (every message is then taken): the record's Status, with what to say.
+    platform::Status Begin();
     // True when the run passes over message index: an earlier run did it and it has not changed.
     bool IsDone(int index) const;
     // Message index has been extracted.

@@ -230,11 +230,9 @@ int RunOpenedExtraction(const std::string& folderPath, IMailSource& source,
     policy.Folder = inSubDirectory ? platform::JoinPath(dest, policy.LinkFolder) : dest;
     CNewMailFilter done(source, MailboxIdentity(folderPath), policy.LinkFolder,
                         options.PicturesOnly == 0, options.NewOnly != 0, dest);
-    std::string ignored;
-    done.Begin(&ignored);
-    if (!ignored.empty() && options.NewOnly != 0) {
-        TheErrorLog().WriteText(ignored);
-        context.ui.ShowMessage(ignored);
+    if (const platform::Status begun = done.Begin(); !begun && options.NewOnly != 0) {
+        TheErrorLog().WriteText(begun.Reason());
+        context.ui.ShowMessage(begun.Reason());
     }
     progress.Open(Tr(res::TextId::ProgressTitle), true);
     progress.SetRange(0, done.NewCount(), 1);

@@ -242,9 +242,8 @@ int RunWizardFolder(const WizardRequest& request, const std::string& directoryNa
     ProgressOpen openProgress(progress);
     CNewMailFilter done(*source, MailboxIdentity(messageFile), "", request.FileTypeChoice != 0,
                         request.NewOnly, D);
-    std::string ignored;
-    done.Begin(&ignored);
-    if (!ignored.empty() && request.NewOnly) TheErrorLog().WriteText(ignored);
+    if (const platform::Status begun = done.Begin(); !begun && request.NewOnly)
+        TheErrorLog().WriteText(begun.Reason());
     progress.SetRange(0, done.NewCount(), 1);
     const std::string scratch = platform::JoinPath(D, "process");
     platform::CreateFolder(scratch);

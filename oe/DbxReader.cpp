@@ -550,10 +550,8 @@ platform::Result<std::unique_ptr<DbxStore>> OpenDbxStore(const std::string& path
     return store;
 }
 
-int CloseDbxStore(std::unique_ptr<DbxStore> store) {
-    if (!store || !store->file) return -1;
+void CloseDbxStore(std::unique_ptr<DbxStore> store) {
     store.reset();
-    return 0;
 }
 
 platform::Result<std::unique_ptr<DbxRecord>> ReadDbxItem(DbxStore* store, std::int32_t index,
@@ -612,13 +610,12 @@ platform::Result<std::unique_ptr<DbxRecord>> ReadDbxItem(DbxStore* store, std::i
     return record;
 }
 
-int FreeDbxItem(std::unique_ptr<DbxRecord> record) {
-    if (!record) return 1;
+void FreeDbxItem(std::unique_ptr<DbxRecord> record) {
+    if (!record) return;
     if (record->kind != dbx::kKindMessage && record->kind != dbx::kKindFolder)
         std::fputs("Aaarghhh. Cannot free an unknown type!\n", stdout);
     // The record goes in every case: the type system knows what it is even when its kind
     // field has been overwritten, so there is no reason to leak it.
-    return 0;
 }
 
 MailTextWrite WriteDbxMessageText(DbxStore& store, const DbxMessageRecord& message, int fd) {
@@ -664,9 +661,8 @@ platform::Status CDbxStoreFile::Open(const std::string& path) {
     return {};
 }
 
-int CDbxStoreFile::Close() {
-    if (!m_store) return 0;
-    return CloseDbxStore(std::move(m_store));
+void CDbxStoreFile::Close() {
+    if (m_store) CloseDbxStore(std::move(m_store));
 }
 
 platform::Result<std::unique_ptr<CDbxItem>> CDbxStoreFile::GetItem(std::int32_t index, int flags) {

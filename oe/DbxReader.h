@@ -167,12 +167,12 @@ struct DbxFolderRecord : DbxRecord {
 // not opened, as "is a fifo, not a file", else kDbxOpenFailed's text); none with the walk's
 // text when its index tree is broken.
 platform::Result<std::unique_ptr<DbxStore>> OpenDbxStore(const std::string& path);
-// 0; -1 when there is nothing to close.
-int CloseDbxStore(std::unique_ptr<DbxStore> store);
+// Closes the store's file; none is no fault.
+void CloseDbxStore(std::unique_ptr<DbxStore> store);
 platform::Result<std::unique_ptr<DbxRecord>> ReadDbxItem(DbxStore* store, std::int32_t index,
                                                          int flags);
-// 0 when freed, 1 when given none.
-int FreeDbxItem(std::unique_ptr<DbxRecord> record);
+// Frees the record, also one whose kind field was overwritten (said on stdout); none is no fault.
+void FreeDbxItem(std::unique_ptr<DbxRecord> record);
 
 // Streams a message's text block chain to a file descriptor, so that neither a large file nor
 // a large message needs to be in memory. Bytes already written stay written when the chain
@@ -227,8 +227,7 @@ public:
 
     // A store already open is closed first.
     platform::Status Open(const std::string& path);
-    // The result of CloseDbxStore, or 0 when none was open.
-    int Close();
+    void Close();
     bool IsOpen() const { return m_store != nullptr; }
     // 0 when no store is open.
     std::int32_t GetItemCount() const { return m_store ? m_store->itemCount : 0; }

@@ -86,8 +86,9 @@ TEST_P(DbxRoundTrip, EveryMessageComesBackAtItsIndex) {
         EXPECT_EQ(m->Record().flagValue, 0x21u);
         EXPECT_EQ(m->GetMessageText(), messages[i].text);
     }
-    EXPECT_EQ(store.Close(), 0);
+    store.Close();
     EXPECT_FALSE(store.IsOpen());
+    EXPECT_EQ(store.GetItemCount(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, DbxRoundTrip,
@@ -417,16 +418,25 @@ TEST_F(DbxReaderTest, OverlappingBlocksBelongToOneMessage) {
         EXPECT_EQ(results[k], k % 8 == 0 ? MailTextWrite::Written : MailTextWrite::Unreadable) << k;
 }
 
+// Nothing to close or free is no fault; a record whose kind was overwritten is still freed (the
+// sanitizer build sees a leak) and said to be of an unknown type.
 TEST_F(DbxReaderTest, LowerLayerCloseAndFree) {
-    EXPECT_EQ(CloseDbxStore(nullptr), -1);
-    EXPECT_EQ(FreeDbxItem(nullptr), 1);
+    CloseDbxStore(nullptr);
+    FreeDbxItem(nullptr);
     std::unique_ptr<DbxStore> store =
         OpenDbxStore(Save(BuildDbxMessageFile(SampleMessages(1)))).Take();
     ASSERT_TRUE(store);
-    std::unique_ptr<DbxRecord> record = ReadDbxItem(store.get(), 0, 0).Take();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(FreeDbxItem(std::move(record)), 0);
-    EXPECT_EQ(CloseDbxStore(std::move(store)), 0);
+    for (const std::uint8_t kind : {dbx::kKindMessage, std::uint8_t(0x7f)}) {
+        std::unique_ptr<DbxRecord> record = ReadDbxItem(store.get(), 0, 0).Take();
+        ASSERT_TRUE(record);
+        record->kind = kind;
+        testing::internal::CaptureStdout();
+        FreeDbxItem(std::move(record));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  kind == dbx::kKindMessage ? "" : "Aaarghhh. Cannot free an unknown type!\n")
+            << int(kind);
+    }
+    CloseDbxStore(std::move(store));
 }
 
 // The real store in the shared corpus: every message must come out, its text a mail.
