@@ -14,7 +14,6 @@
 #include "engine/MailSearch.h"
 #include "engine/SaveAsEml.h"
 #include "engine/WizardRun.h"
-#include "oe/DbxScan.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystem.h"
 #include "platform/SeException.h"
@@ -34,13 +33,12 @@ bool ReportNoMailbox(const char* command, const std::string& path) {
     return true;
 }
 
-// With --recover a file whose index is broken is still scanned; only a file that is no .dbx
-// message file at all stops the command.
+// With --recover a file whose index is broken is still searched; only a file that cannot be
+// searched for lost messages at all (no .dbx message file) stops the command.
 bool ReportUnscannableStore(const std::string& path) {
-    CDbxMessageScan scan;
-    if (const platform::Status opened = scan.Open(path); !opened) {
-        std::cerr << "kestrel-cli save-eml: " << platform::Printable(path) << " " << opened.Reason()
-                  << "\n";
+    if (const auto lost = OpenLostMessages(path); !lost) {
+        std::cerr << "kestrel-cli save-eml: " << platform::Printable(path) << " "
+                  << lost.GetStatus().Reason() << "\n";
         return true;
     }
     const MailboxOpen opened = OpenMailbox(path);

@@ -1,6 +1,7 @@
 #include "store/MailSourceList.h"
 
 #include <cstdint>
+#include <optional>
 #include <unistd.h>
 
 #include "platform/FileHandle.h"
@@ -118,6 +119,17 @@ MailboxOpen OpenMailbox(const std::string& path) {
                      probe.Inside.empty() ? NoKindClaims(probe.IsFolder)
                                           : probe.Path + " is a file that holds no folders");
     return result;
+}
+
+platform::Result<std::unique_ptr<ILostMessages>> OpenLostMessages(const std::string& path) {
+    std::optional<platform::Status> first;
+    for (const MailSourceKind* kind : MailSourceKinds()) {
+        if (!kind->OpenLost) continue;
+        platform::Result<std::unique_ptr<ILostMessages>> lost = kind->OpenLost(path);
+        if (lost) return lost;
+        if (!first) first = lost.GetStatus();
+    }
+    return first ? *first : platform::Status(platform::StatusCode::NotRecognised, {});
 }
 
 std::string FolderMailboxPath(const FolderRecord& folder) {

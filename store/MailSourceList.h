@@ -19,6 +19,11 @@ const std::vector<const MailSourceKind*>& MailSourceKinds();
 // nothing is there, no kind claims the path or the kind that claims it cannot read it.
 MailboxOpen OpenMailbox(const std::string& path);
 
+// The messages that the index of the file at path no longer reaches, to be found, from the kind
+// whose files keep an index that can lose them (MailSourceKind::OpenLost); else the Status of
+// why the file cannot be searched, as the first such kind gives it.
+platform::Result<std::unique_ptr<ILostMessages>> OpenLostMessages(const std::string& path);
+
 // Whether anything is at a mailbox path: a file or a folder, or a plain file the path goes on
 // past (a folder inside it).
 bool MailboxExists(const std::string& path);
