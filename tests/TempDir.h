@@ -5,6 +5,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -47,6 +48,15 @@ public:
         std::filesystem::path p = std::filesystem::path(m_path) / rel;
         std::filesystem::create_directories(p);
         return p.string();
+    }
+
+    // Makes each entry under folder: a name ending in "/" a folder, any other a file of content.
+    void Lay(const std::string& folder, const std::vector<std::string>& entries,
+             const std::string& content = "x") const {
+        for (const std::string& e : entries) {
+            if (!e.empty() && e.back() == '/') MakeDir(folder + e.substr(0, e.size() - 1));
+            else Write(folder + e, content);
+        }
     }
 
 private:

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,7 +156,7 @@ TEST(MailSource, DiscoveredFolderNamesItsSource) {
 TEST(MailSource, MaildirIsToldByItsFolders) {
     const std::string mail = "Subject: s\n\nx\n";
     const struct {
-        std::vector<const char*> files; // a name ending in "/" is a folder
+        std::vector<std::string> files; // a name ending in "/" is a folder
         bool maildir;
         int messages;        // as the mailbox at the path gives them
         std::string text;    // of every file
@@ -183,15 +181,10 @@ TEST(MailSource, MaildirIsToldByItsFolders) {
     for (const auto& c : cases) {
         TempDir dir;
         std::string shown;
-        for (const char* f : c.files) {
-            const std::string name = f;
-            shown += name + " ";
-            if (name.back() == '/')
-                dir.MakeDir("box/" + name.substr(0, name.size() - 1));
-            else
-                dir.Write("box/" + name, c.text);
-        }
+        for (const std::string& f : c.files)
+            shown += f + " ";
         shown += c.text;
+        dir.Lay("box/", c.files, c.text);
         const platform::Status maildir = IsMaildir(dir / "box");
         EXPECT_EQ(maildir.IsOk(), c.maildir) << shown;
         EXPECT_EQ(maildir.Code(), c.maildir ? platform::StatusCode::Ok
@@ -223,14 +216,7 @@ TEST(MailSource, MboxAndMaildirGiveEveryMessageAndSayWhatIsDamaged) {
     dir.Write("Maildir/cur/.hidden", "not a message");
     dir.Write("Maildir/tmp/1500.D", "not delivered yet");
     ASSERT_EQ(mkfifo((dir / "Maildir/new/1600.pipe").c_str(), 0600), 0);
-    dir.Write("Inbox/a.eml", "E");
     ASSERT_TRUE(WriteBytes(dir / "msgs.dbx", BuildDbxMessageFile({{"S", "s", "n", 0, "t"}})));
-    dir.Write("notes.txt", "Dear diary");
-    std::ifstream sample(std::string(KESTREL_TEST_DATA) + "/pst/tgh-user1-test-lab.pst",
-                         std::ios::binary);
-    const std::string pst = dir.Write("mail.pst", std::string(std::istreambuf_iterator<char>(sample), {}));
-    dir.Write("cut.pst", "!BDN");
-    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     dir.MakeDir("scratch");
 
     MailboxOpen opened = OpenMailbox(dir / "box");
@@ -301,9 +287,8 @@ TEST(MailSource, PathIsRecognisedByWhatIsThere) {
     dir.Write("box", from + "Subject: one\n\n1\n\n" + from + "Subject: two\n\n2\n");
     dir.Write("empty", "");
     dir.Write("notes.txt", "Dear diary");
-    std::ifstream sample(std::string(KESTREL_TEST_DATA) + "/pst/tgh-user1-test-lab.pst",
-                         std::ios::binary);
-    const std::string pst = dir.Write("mail.pst", std::string(std::istreambuf_iterator<char>(sample), {}));
+    const std::string pst = dir.Write(
+        "mail.pst", ReadFileText(std::string(KESTREL_TEST_DATA) + "/pst/tgh-user1-test-lab.pst"));
     dir.Write("cut.pst", "!BDN");
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     const struct {

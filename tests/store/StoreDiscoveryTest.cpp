@@ -46,68 +46,45 @@ std::string Rows(const std::vector<Row>& rows) {
 
 } // namespace
 
-TEST(StoreDiscovery, AccountsWithAnInboxAreListedParentFirstSiblingsReversed) {
-    TempDir store;
-    store.Write("A/a.oeaccount", "x");
-    store.MakeDir("A/Inbox");
-    store.MakeDir("A/Sent Items");
-    store.Write("B/b.oeaccount", "x");
-    store.MakeDir("B/Drafts");
-    ScriptedMessageBox ui;
-    auto rows = Discover(store.path() + "/", ui);
-    // The account folder's relative path has no separator after it.
-    EXPECT_EQ(Rows(rows), "A|A\nSent Items|A/Sent Items\nInbox|A/Inbox\n");
-    EXPECT_TRUE(ui.shown.empty());
-}
-
-TEST(StoreDiscovery, NestedFoldersFollowTheirParentsInDepthOrder) {
-    TempDir store;
-    store.Write("acct/x.OEACCOUNT", "x"); // the pattern ignores case
-    store.MakeDir("acct/inbox/Family/2009");
-    store.MakeDir("acct/inbox/Work");
-    ScriptedMessageBox ui;
-    EXPECT_EQ(Rows(Discover(store.path() + "/", ui)),
-              "acct|acct\ninbox|acct/inbox\nWork|acct/inbox/Work\n"
-              "Family|acct/inbox/Family\n2009|acct/inbox/Family/2009\n");
+// Each account file's folder is listed, then the folders below it, deepest last and siblings
+// in reverse order; a display name drops what follows a dot in the account's folder name and
+// expands variables in a folder's.
+TEST(StoreDiscovery, AccountFoldersAreListedParentFirstSiblingsReversed) {
+    ScopedEnv var("KESTREL_STORE_VAR", "/var/mail/archive.box");
+    const struct {
+        std::vector<std::string> entries; // a name ending in "/" is a folder
+        std::string rows;
+    } cases[] = {
+        // The account folder's relative path has no separator after it.
+        {{"A/a.oeaccount", "A/Inbox/", "A/Sent Items/", "B/b.oeaccount", "B/Drafts/"},
+         "A|A\nSent Items|A/Sent Items\nInbox|A/Inbox\n"},
+        {{"acct/x.OEACCOUNT", "acct/inbox/Family/2009/", "acct/inbox/Work/"}, // any case
+         "acct|acct\ninbox|acct/inbox\nWork|acct/inbox/Work\n"
+         "Family|acct/inbox/Family\n2009|acct/inbox/Family/2009\n"},
+        {{"pop.example.com/a.oeaccount", "pop.example.com/Inbox/",
+          "pop.example.com/%KESTREL_STORE_VAR%/", "pop.example.com/Old mail.2004 box/"},
+         "pop.example|pop.example.com\nOld mail.2004 box|pop.example.com/Old mail.2004 box\n"
+         "Inbox|pop.example.com/Inbox\narchive|pop.example.com/%KESTREL_STORE_VAR%\n"},
+        // An account file in the root lists the root itself (empty relative path) and everything
+        // below it, the other account's folders included, after the sub-folder's account.
+        {{"z.oeaccount", "Inbox/", "Sub/s.oeaccount", "Sub/Inbox/"},
+         "Sub|Sub\nInbox|Sub/Inbox\n|\nSub|Sub\nInbox|Sub/Inbox\nInbox|Inbox\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entries.front());
+        TempDir store;
+        store.Lay("", c.entries);
+        ScriptedMessageBox ui;
+        EXPECT_EQ(Rows(Discover(store.path() + "/", ui)), c.rows);
+        EXPECT_TRUE(ui.shown.empty());
+    }
 }
 
 TEST(StoreDiscovery, SubFolderAccountFilesComeBeforeTheFolderOwn) {
     TempDir store;
-    store.Write("z.oeaccount", "x"); // in the root itself
-    store.MakeDir("Inbox");
-    store.Write("Sub/s.oeaccount", "x");
-    store.MakeDir("Sub/Inbox");
-    auto files = StoreDiscovery::FindAccountFiles(store.path() + "/");
-    ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(files[0], store.path() + "/Sub/s.oeaccount");
-    EXPECT_EQ(files[1], store.path() + "/z.oeaccount");
-
-    ScriptedMessageBox ui;
-    auto rows = Discover(store.path() + "/", ui);
-    // The root account lists the root itself (empty relative path) and everything below it,
-    // the other account's folders included.
-    ASSERT_EQ(rows.size(), 2u + 4u);
-    EXPECT_EQ(rows[0].relative, "Sub");
-    EXPECT_EQ(rows[2].relative, "");
-    EXPECT_EQ(rows[2].display, "");
-}
-
-TEST(StoreDiscovery, DisplayNamesDropExtensionsAndExpandVariables) {
-    TempDir store;
-    store.Write("pop.example.com/a.oeaccount", "x");
-    store.MakeDir("pop.example.com/Inbox");
-    store.MakeDir("pop.example.com/%KESTREL_STORE_VAR%");
-    store.MakeDir("pop.example.com/Old mail.2004 box");
-    ScopedEnv var("KESTREL_STORE_VAR", "/var/mail/archive.box");
-    ScriptedMessageBox ui;
-    auto rows = Discover(store.path() + "/", ui);
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0].display, "pop.example");
-    EXPECT_EQ(rows[0].relative, "pop.example.com");
-    EXPECT_EQ(rows[1].display, "Old mail.2004 box");
-    EXPECT_EQ(rows[2].display, "Inbox");
-    EXPECT_EQ(rows[3].display, "archive");
-    EXPECT_EQ(rows[3].relative, "pop.example.com/%KESTREL_STORE_VAR%");
+    store.Lay("", {"z.oeaccount", "Inbox/", "Sub/s.oeaccount", "Sub/Inbox/"});
+    EXPECT_EQ(StoreDiscovery::FindAccountFiles(store.path() + "/"),
+              (std::vector<std::string>{store / "Sub/s.oeaccount", store / "z.oeaccount"}));
 }
 
 TEST(StoreDiscovery, MissingRootSaysWhereToSetThePathAndListsNothing) {
