@@ -1,5 +1,6 @@
 #pragma once
 // Messages for the run's tests, written the way mail programs store them (CRLF, base64 parts).
+#include <random>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,15 @@ struct FixtureAttachment {
 
 // The start of a JPEG file and enough bytes after it to be taken for a picture.
 inline const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(3000, 'j');
+
+// n bytes of every value, the same for the same seed.
+inline std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto& c : s)
+        c = static_cast<char>(rng());
+    return s;
+}
 
 inline std::string Base64(const std::string& in) {
     static const char* const k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,14 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto& c : s)
-        c = static_cast<char>(rng());
-    return s;
-}
 
 std::string Mail(const std::string& subject, const std::vector<FixtureAttachment>& files) {
     return MakeMessage(subject, "Bob <bob@example.com>", "Tue, 15 Nov 1994 08:12:31 -0500", files);

@@ -50,11 +50,19 @@ protected:
                      MakeMessage(subject, "Ann <ann@example.org>", date, files));
     }
 
-    int Run(CProgressWindow& progress, const std::string& folderName = "Inbox") {
-        ExtractionContext context{m_client, progress, m_ui, m_shell, m_settings, &m_view};
+    int Run(CProgressWindow& progress, const std::string& folderName = "Inbox",
+            RunProblems* problems = nullptr) {
+        ExtractionContext context{m_client, progress, m_ui, m_shell, m_settings, &m_view, problems};
         return RunExtraction(m_mail + "/", m_options, folderName, context);
     }
     int Run() { return Run(m_progress); }
+
+    // Starts a case of a table over: an empty destination and, when asked, no mail.
+    void StartOver(bool noMail) {
+        std::filesystem::remove_all(m_dest);
+        std::filesystem::create_directories(m_dest);
+        if (noMail) std::filesystem::remove_all(m_mail);
+    }
 
     std::string Dest(const std::string& rel) const { return m_dest + "/" + rel; }
     std::string Page(int n) const {
@@ -144,18 +152,14 @@ TEST_F(ExtractionRunTest, Paging) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.perPage << " per page, " << c.messages << " messages");
-        std::filesystem::remove_all(m_dest);
-        std::filesystem::remove_all(m_mail);
-        std::filesystem::create_directories(m_dest);
-        std::filesystem::create_directories(m_mail);
+        StartOver(true);
         for (int i = 0; i < c.messages; ++i)
             AddMessage("m" + std::to_string(i) + ".eml", "S" + std::to_string(i),
                        {{"f.bin", "data"}});
         m_settings.HTMLItemNumber = c.perPage;
         CScriptedProgress progress;
-        CountingView view;
-        ExtractionContext context{m_client, progress, m_ui, m_shell, m_settings, &view};
-        ASSERT_EQ(RunExtraction(m_mail + "/", m_options, "Inbox", context), 0);
+        m_view.refreshes = 0;
+        ASSERT_EQ(Run(progress), 0);
         for (int n = 1; n <= 3; ++n) {
             bool expected = std::find(c.pages.begin(), c.pages.end(), n) != c.pages.end();
             EXPECT_EQ(platform::FileExists(Dest("report/report_page" + std::to_string(n) + ".htm")),
@@ -171,7 +175,7 @@ TEST_F(ExtractionRunTest, Paging) {
         EXPECT_EQ(index.find("Page " + std::to_string(c.indexPages + 1) + "</a>"),
                   std::string::npos);
         int perPage = std::max(1, c.perPage);
-        EXPECT_EQ(view.refreshes, c.messages / perPage);
+        EXPECT_EQ(m_view.refreshes, c.messages / perPage);
     }
 }
 
@@ -196,9 +200,7 @@ TEST_F(ExtractionRunTest, SubjectsAsTheReportShowsThem) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.subject);
-        std::filesystem::remove_all(m_dest);
-        std::filesystem::remove_all(m_mail);
-        std::filesystem::create_directories(m_dest);
+        StartOver(true);
         AddMessage("m.eml", c.subject, {{"f.bin", "data"}});
         m_settings.RemoveFwString = c.removeFw;
         m_options.Condition = c.condition;
@@ -243,29 +245,33 @@ TEST_F(ExtractionRunTest, SizeLimitAndSubDirectory) {
     EXPECT_EQ(m_shell.opened, (std::vector<std::string>{m_dest, Dest("report.htm")}));
 }
 
+// Cancel is looked for after every message, one without attachments too: the message in hand
+// is finished, and the report of those done.
 TEST_F(ExtractionRunTest, CancelFinishesTheMessageAndTheReport) {
-    AddMessage("a.eml", "First", {{"a.bin", "x"}});
-    AddMessage("b.eml", "Second", {{"b.bin", "y"}});
-    CScriptedProgress progress(1);
-    ASSERT_EQ(Run(progress), 0);
-    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Progress Cancelled"}));
-    EXPECT_TRUE(platform::FileExists(Dest("b.bin")));
-    EXPECT_FALSE(platform::FileExists(Dest("a.bin")));
-    EXPECT_NE(Page(1).find(">Second</td>"), std::string::npos);
-    EXPECT_FALSE(platform::FileExists(Dest("process/error.txt")));
-    EXPECT_EQ(m_shell.opened, (std::vector<std::string>{Dest("report.htm")}));
-}
-
-// Cancel is looked for after every message, one without attachments too.
-TEST_F(ExtractionRunTest, CancelAfterAMessageWithoutAttachments) {
-    AddMessage("a.eml", "First", {{"a.bin", "x"}});
-    AddMessage("b.eml", "Second", {});
-    CScriptedProgress progress(1);
-    ASSERT_EQ(Run(progress), 0);
-    EXPECT_EQ(m_ui.Messages(),
-              (std::vector<std::string>{"Progress Cancelled",
-                                        "Number of Extracted Mail: 0\n No Report is Generated!!"}));
-    EXPECT_FALSE(platform::FileExists(Dest("a.bin")));
+    const struct {
+        std::vector<FixtureAttachment> secondFiles; // the message in hand when cancelled
+        std::vector<std::string> messages;
+    } cases[] = {
+        {{{"b.bin", "y"}}, {"Progress Cancelled"}},
+        {{}, {"Progress Cancelled", "Number of Extracted Mail: 0\n No Report is Generated!!"}},
+    };
+    for (const auto& c : cases) {
+        const bool reported = !c.secondFiles.empty();
+        SCOPED_TRACE(reported);
+        StartOver(true);
+        m_ui.shown.clear();
+        m_shell.opened.clear();
+        AddMessage("a.eml", "First", {{"a.bin", "x"}});
+        AddMessage("b.eml", "Second", c.secondFiles);
+        CScriptedProgress progress(1);
+        ASSERT_EQ(Run(progress), 0);
+        EXPECT_EQ(m_ui.Messages(), c.messages);
+        EXPECT_EQ(platform::FileExists(Dest("b.bin")), reported);
+        EXPECT_FALSE(platform::FileExists(Dest("a.bin")));
+        EXPECT_EQ(Page(1).find(">Second</td>") != std::string::npos, reported);
+        EXPECT_FALSE(platform::FileExists(Dest("process/error.txt")));
+        EXPECT_EQ(m_shell.opened, std::vector<std::string>(reported, Dest("report.htm")));
+    }
 }
 
 TEST_F(ExtractionRunTest, InterruptedEarlierRun) {
@@ -332,9 +338,7 @@ TEST_F(ExtractionRunTest, ADestinationThatCannotBeWrittenIsSaidAsTheCause) {
         // A caller that collects the run's problems says it itself.
         m_ui.shown.clear();
         RunProblems problems;
-        ExtractionContext context{m_client, m_progress, m_ui, m_shell, m_settings, &m_view,
-                                  &problems};
-        EXPECT_EQ(RunExtraction(m_mail + "/", m_options, "Inbox", context), 0);
+        EXPECT_EQ(Run(m_progress, "Inbox", &problems), 0);
         EXPECT_TRUE(m_ui.Messages().empty());
         EXPECT_EQ(DescribeRunProblems(problems, m_dest).front(),
                   UnwritableDestinationMessage(m_dest));
@@ -373,9 +377,7 @@ TEST_F(ExtractionRunTest, BadInputStaysInsideTheDestinationAndLosesNothing) {
         EXPECT_EQ(contents.count(data), 1u) << data;
     EXPECT_EQ(ReadFileText(Dest("ulk-mine.txt")), "the user's own file");
     // Nothing outside it: the temp root holds only what the test made.
-    std::set<std::string> top;
-    for (auto& e : std::filesystem::directory_iterator(m_root.path()))
-        top.insert(e.path().filename().string());
+    std::set<std::string> top = EntryNames(m_root.path());
     top.erase("errorlog.txt");
     EXPECT_EQ(top, (std::set<std::string>{"dest", "mail", "kept"}));
     EXPECT_TRUE(platform::IsDirectory(Dest("report")));
@@ -425,10 +427,7 @@ TEST_F(ExtractionRunTest, RunAgainRemovesOnlyWhatItCreated) {
     ASSERT_EQ(progress.TitleLines.size(), 2u);
     for (const char* kept : {"small.jpg", "doc.pdf", "mine.pdf", "ulk7.tmp"})
         EXPECT_TRUE(platform::FileExists(Dest(kept))) << kept;
-    std::set<std::string> names;
-    for (auto& e : std::filesystem::directory_iterator(m_dest))
-        names.insert(e.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"small.jpg", "doc.pdf", "mine.pdf", "ulk7.tmp",
+    EXPECT_EQ(EntryNames(m_dest), (std::set<std::string>{"small.jpg", "doc.pdf", "mine.pdf", "ulk7.tmp",
                                             "own.jpg", "report", "report.htm"}));
 }
 
@@ -441,8 +440,7 @@ TEST_F(ExtractionRunTest, AFolderNamedLikeTheRunsOwnFilesLosesNothing) {
     m_options.NoSubDirectory = 0;
     for (const char* folder : {"report", "Process"}) {
         SCOPED_TRACE(folder);
-        std::filesystem::remove_all(m_dest);
-        std::filesystem::create_directories(m_dest);
+        StartOver(false);
         ASSERT_EQ(Run(m_progress, folder), 0);
         const std::string sub = std::string("_") + folder + "/";
         EXPECT_EQ(ReadFileText(Dest(sub + "report_page1.htm")), "page");
@@ -467,15 +465,12 @@ TEST_F(ExtractionRunTest, LinksInTheDestinationAreNotFollowed) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.link);
-        std::filesystem::remove_all(m_dest);
-        std::filesystem::create_directories(m_dest);
+        StartOver(false);
         ASSERT_EQ(symlink(outside.c_str(), Dest(c.link).c_str()), 0);
         m_options.FolderNameSubDirectory = c.subDirectory;
         RunProblems problems;
         CScriptedProgress progress;
-        ExtractionContext context{m_client,   progress, m_ui,     m_shell,
-                                  m_settings, &m_view,  &problems};
-        EXPECT_EQ(RunExtraction(m_mail + "/", m_options, "Inbox", context), c.result);
+        EXPECT_EQ(Run(progress, "Inbox", &problems), c.result);
         EXPECT_TRUE(std::filesystem::is_empty(outside));
         // Neither the report nor the record of the message worked on goes through a link: the
         // run says so, and a program that runs it fails it as incomplete.
@@ -514,10 +509,6 @@ TEST_F(ExtractionRunTest, KilledRunIsNamedByTheNextOne) {
     EXPECT_EQ(m_ui.Messages()[0], "There is a mail parsing error in  previous processing!! \r\n"
                                   "From:Ann <ann@example.org>\r\nSubject:The one it died on");
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(ExtractionRunTest, AThousandAttachmentsInOneMessage) {
     std::vector<FixtureAttachment> files;
