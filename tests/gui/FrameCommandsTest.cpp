@@ -61,8 +61,7 @@ std::string CutLabels(wxWindow& window) {
 }
 // Once the toolkit has given the controls their sizes.
 void ExpectNothingCut(wxWindow& window) {
-    PumpUntil([&] { return CutLabels(window).empty(); });
-    EXPECT_EQ(CutLabels(window), "");
+    EXPECT_TRUE(PumpUntil([&] { return CutLabels(window).empty(); })) << CutLabels(window);
 }
 
 // The headings of the list's columns.
@@ -81,6 +80,13 @@ std::vector<wxString> ColumnTexts(wxListCtrl& list) {
 
 class CommandTest : public GuiTest {
 protected:
+    // The help book the build makes, and a desktop that opens what it is given; a test may
+    // change either.
+    void SetUp() override {
+        GuiTest::SetUp();
+        SetHelpBookFolder(KESTREL_OUTPUT_DIR "/help");
+        programs.Add("xdg-open", 0);
+    }
     void TearDown() override {
         GuiTest::TearDown();
         SetHelpBookFolder({});
@@ -421,10 +427,8 @@ TEST_F(CommandTest, TheMailProgramStartsWithWineOrTheUserIsToldWhyNot) {
 }
 
 TEST_F(CommandTest, SupportAndTheTutorialOpenHelpPagesAndAFailedOpenIsReported) {
-    SetHelpBookFolder(KESTREL_OUTPUT_DIR "/help");
     CMainFrame* frame = Start();
     ModalScript script;
-    programs.Add("xdg-open", 0);
     PostCommand(frame, res::ID_SUPPORT);
     // The caption bar's button sends the tutorial command as a click.
     wxCommandEvent click(wxEVT_BUTTON, res::WxId(res::ID_ONLINE_TUTORIAL));
@@ -478,7 +482,6 @@ TEST_F(CommandTest, SupportAndTheTutorialOpenHelpPagesAndAFailedOpenIsReported) 
 }
 
 TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
-    SetHelpBookFolder(KESTREL_OUTPUT_DIR "/help");
     CMainFrame* frame = Start();
     ModalScript script;
     for (unsigned id : {res::ID_HELP_TOPICS, res::ID_HELP}) {
@@ -546,7 +549,6 @@ TEST_F(CommandTest, HelpTopicsAndF1ShowTheFirstTopicOfTheHelpBook) {
 }
 
 TEST_F(CommandTest, TheAboutBoxScrollsItsCreditsAndItsLinkOpensTheAboutPage) {
-    SetHelpBookFolder(KESTREL_OUTPUT_DIR "/help");
     // The test makes every tick itself, whatever the machine's speed.
     CAboutBox::UseOwnTimer(false);
     struct OwnTimerBack {
@@ -554,7 +556,6 @@ TEST_F(CommandTest, TheAboutBoxScrollsItsCreditsAndItsLinkOpensTheAboutPage) {
     } back;
     CMainFrame* frame = Start();
     ModalScript script;
-    programs.Add("xdg-open", 0);
     int result = 0;
     script.Then([&](wxDialog& d) {
         auto& box = dynamic_cast<CAboutBox&>(d);
@@ -616,7 +617,6 @@ TEST_F(CommandTest, TheDestinationPanesFollowTheDiskAndTheTypedPath) {
     WriteSettings("LastFileFolder=" + dest + "\r\n");
     CMainFrame* frame = Start();
     ModalScript script;
-    programs.Add("xdg-open", 0);
     EXPECT_GE(frame->GetMinSize().x, 640);
     frame->Maximize(false);
     PumpUntil([&] { return frame->GetSize().x >= frame->GetMinSize().x; });
