@@ -29,19 +29,11 @@ public:
     CMailSearch* search = nullptr;
 };
 
-DbxTestMessage Mail(const std::string& sender, const std::string& subject) {
-    DbxTestMessage m;
-    m.sender = sender;
-    m.subject = subject;
-    m.text = "From: " + sender + "\r\nSubject: " + subject + "\r\n\r\nbody\r\n";
-    return m;
-}
-
 class MailSearchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        mails = {Mail("anna@example.org", "first"), Mail("Bob@example.org", "second"),
-                 Mail("anna@example.org", "third"), Mail("", "no sender")};
+        mails = {MailFrom("anna@example.org", "first"), MailFrom("Bob@example.org", "second"),
+                 MailFrom("anna@example.org", "third"), MailFrom("", "no sender")};
         file = dir / "Inbox.dbx";
         ASSERT_TRUE(WriteBytes(file, BuildDbxMessageFile(mails)));
         view.search = &search;

@@ -17,6 +17,15 @@ struct DbxTestMessage {
     bool withTextPosition = true;
 };
 
+// A message from sender with subject: its text the two header lines and a line of body.
+inline DbxTestMessage MailFrom(const std::string& sender, const std::string& subject) {
+    DbxTestMessage m;
+    m.sender = sender;
+    m.subject = subject;
+    m.text = "From: " + sender + "\r\nSubject: " + subject + "\r\n\r\nbody\r\n";
+    return m;
+}
+
 struct DbxTestFolder {
     std::string text02;
     std::string text03;
