@@ -54,8 +54,10 @@ public:
     void Lay(const std::string& folder, const std::vector<std::string>& entries,
              const std::string& content = "x") const {
         for (const std::string& e : entries) {
-            if (!e.empty() && e.back() == '/') MakeDir(folder + e.substr(0, e.size() - 1));
-            else Write(folder + e, content);
+            if (!e.empty() && e.back() == '/')
+                MakeDir(folder + e.substr(0, e.size() - 1));
+            else
+                Write(folder + e, content);
         }
     }
 

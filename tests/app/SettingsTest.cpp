@@ -49,8 +49,9 @@ TEST_F(SettingsTest, WhatIsReadIsWhatTheFirstSaveWrites) {
     const std::string defaults = "[Option]\r\nHTMLItemNumber=10\r\nBrowserReport=1\r\n"
                                  "ExtractOnlyPicture=1\r\nFileRename=0\r\nRemoveFwString=1\r\n"
                                  "SetAttachmentDate=1\r\nAttachmentSizeLimit=2\r\n\r\n";
-    const std::string noPaths = "[Program Setup]\r\nLastHtmlReport=\r\nLastMailFolder=\r\n"
-                                "LastFileFolder=\r\nLastUserIdentity=\r\nKESTLMailFolderPath=\r\n\r\n";
+    const std::string noPaths =
+        "[Program Setup]\r\nLastHtmlReport=\r\nLastMailFolder=\r\n"
+        "LastFileFolder=\r\nLastUserIdentity=\r\nKESTLMailFolderPath=\r\n\r\n";
     const struct {
         const char* what;
         const char* file; // nullptr: none
@@ -70,7 +71,8 @@ TEST_F(SettingsTest, WhatIsReadIsWhatTheFirstSaveWrites) {
          "[Program Setup]\r\nLastMailFolder=  /mail/ \t\r\nlastfilefolder=/x\r\n"
          "KESTLMailFolderPath= /store \r\n",
          "[Program Setup]\r\nLastHtmlReport=\r\nLastMailFolder=/mail/\r\nLastFileFolder=\r\n"
-         "LastUserIdentity=\r\nKESTLMailFolderPath=/store\r\n\r\n" + defaults},
+         "LastUserIdentity=\r\nKESTLMailFolderPath=/store\r\n\r\n" +
+             defaults},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -53,7 +53,8 @@ TEST(CliDbx, SaveEmlSaysWhatItCouldNotSave) {
     ASSERT_EQ(mkfifo((src / "fifo.dbx").c_str(), 0600), 0);
     DbxWriterOptions loop;
     loop.chainLoopMessage = 0;
-    const std::string looped = MakeStore(src, {MailFrom("a", "x"), MailFrom("b", "y")}, loop, "loop.dbx");
+    const std::string looped =
+        MakeStore(src, {MailFrom("a", "x"), MailFrom("b", "y")}, loop, "loop.dbx");
     const std::string one = MakeStore(src, {MailFrom("a", "x")});
     const std::string file = dest.Write("plain-file", "x");
     const struct {
@@ -64,16 +65,22 @@ TEST(CliDbx, SaveEmlSaysWhatItCouldNotSave) {
         std::size_t files; // in it
     } cases[] = {
         {{"--ask", one, dest / "asked"}, 0, "", dest / "asked", 0}, // no terminal to ask at
-        {{src / "junk.dbx", dest / "junk"}, 1,
-         "junk.dbx: none of a .dbx file, an mbox file, a .pst or .ost file", "", 0},
+        {{src / "junk.dbx", dest / "junk"},
+         1,
+         "junk.dbx: none of a .dbx file, an mbox file, a .pst or .ost file",
+         "",
+         0},
         {{src / "fifo.dbx", dest / "fifo"}, 1, "fifo.dbx: is a fifo, not a file", "", 0},
         // The others are saved: incomplete, not failed.
         {{looped, dest / "loop"}, 3, "Extract eMail Error", dest / "loop", 1},
         // A missing destination is made; one that cannot be made is said so.
         {{one, dest / "new/sub"}, 0, "", dest / "new/sub", 1},
         {{one, file + "/sub"}, 1, "cannot create the destination", "", 0},
-        {{"--recover", src / "junk.dbx", dest / "scan"}, 1, "junk.dbx is not a .dbx message file",
-         "", 0},
+        {{"--recover", src / "junk.dbx", dest / "scan"},
+         1,
+         "junk.dbx is not a .dbx message file",
+         "",
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[c.args.size() - 2]);
@@ -128,8 +135,8 @@ TEST(CliDbx, SaveEmlRecoverSavesWhatTheIndexLost) {
 
 TEST(CliDbx, SearchPrintsRowsInListOrderThenFinished) {
     TempDir src, tmp;
-    std::string store =
-        MakeStore(src, {MailFrom("anna@x", "one"), MailFrom("bob@x", "two"), MailFrom("anna@x", "three")});
+    std::string store = MakeStore(
+        src, {MailFrom("anna@x", "one"), MailFrom("bob@x", "two"), MailFrom("anna@x", "three")});
     auto r =
         RunProgram({"kestrel-cli", "search", store, "--sender", "anna"}, {"TMPDIR=" + tmp.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -153,8 +160,7 @@ TEST(CliDbx, WizardRunsEachFolderWithinThePeriod) {
         strptime(day.c_str(), "%Y-%m-%d %H:%M:%S", &tm);
         tm.tm_isdst = -1;
         m.date = FileTimeFromUnix(std::mktime(&tm));
-        m.text = MakeMessage(subject, "ann@example.org", "",
-                             {{file, kGif, "image/gif"}});
+        m.text = MakeMessage(subject, "ann@example.org", "", {{file, kGif, "image/gif"}});
         return m;
     };
     std::string inbox = src / "Inbox.dbx", sent = src / "Sent.dbx";
@@ -187,8 +193,8 @@ TEST(CliDbx, WizardRunsEachFolderWithinThePeriod) {
 // complaint that they are not .dbx files, and a run that did its work exits 0.
 TEST(CliDbx, EveryKindOfMailboxIsTakenWithoutComplaint) {
     TempDir src, config;
-    const std::string text =
-        MakeMessage("one", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000", {{"a.gif", kGif, "image/gif"}});
+    const std::string text = MakeMessage("one", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000",
+                                         {{"a.gif", kGif, "image/gif"}});
     src.Write("box", "From anna@x Fri Jan  1 10:00:00 2010\n" + text);
     src.Write("Maildir/cur/1.x:2,S", text);
     src.MakeDir("Maildir/new");
@@ -213,9 +219,8 @@ TEST(CliDbx, EveryKindOfMailboxIsTakenWithoutComplaint) {
 TEST(CliDbx, AnEmptyFileIsAnMboxWithoutMessages) {
     TempDir src, dest, config;
     src.Write("empty", "");
-    src.Write("Eml/one.eml",
-              MakeMessage("one", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000",
-                          {{"a.gif", kGif, "image/gif"}}));
+    src.Write("Eml/one.eml", MakeMessage("one", "anna@x", "Fri, 01 Jan 2010 10:00:00 +0000",
+                                         {{"a.gif", kGif, "image/gif"}}));
     const struct {
         std::vector<std::string> args;
         const char* out; // a line printed on stdout

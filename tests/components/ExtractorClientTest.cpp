@@ -72,8 +72,7 @@ TEST_F(ClientFixture, CreationFailuresAreSaidAndLeaveNoClient) {
     } cases[] = {
         {"", false, "Error: Class not registered\n", nullptr},
         {"create-fails", true,
-         "Error: Not enough memory resources are available to complete this operation.\n",
-         nullptr},
+         "Error: Not enough memory resources are available to complete this operation.\n", nullptr},
         {"create-unknown-code", true, "Unknown error!\n", nullptr},
         {"no-dispatch", true, "Error: No such interface supported\n", nullptr},
         {"null-unknown", true, "", "Unknown error getting the IUnknown interface.\n"},
@@ -87,8 +86,8 @@ TEST_F(ClientFixture, CreationFailuresAreSaidAndLeaveNoClient) {
         std::string err;
         EXPECT_FALSE(CreateCapturing(client, err));
         EXPECT_EQ(err, c.err);
-        EXPECT_EQ(ui.Messages(), c.shown ? std::vector<std::string>{c.shown}
-                                         : std::vector<std::string>{});
+        EXPECT_EQ(ui.Messages(),
+                  c.shown ? std::vector<std::string>{c.shown} : std::vector<std::string>{});
         EXPECT_FALSE(client.IsCreated());
         EXPECT_EQ(client.ExtractToFolder2("/a.eml", "/d"), "");
         EXPECT_EQ(client.ExtractToFolder("/a.eml", "/d"), "");

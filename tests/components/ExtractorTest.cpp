@@ -147,11 +147,15 @@ TEST_F(ExtractorFixture, SubjectSenderAndDateAsTheAnswerGivesThem) {
          " =?utf-8?b?5pys6Kqe?=",
          date, bob, "Привет münchen travel receipt hotel 日本語|" + bob + "|" + date},
         // Undeclared 8-bit text is UTF-8 where it is valid, else Windows-1252.
-        {"Gr\xfc\xdf" "e \x80", date, bob, "Grüße €|" + bob + "|" + date},
+        {"Gr\xfc\xdf"
+         "e \x80",
+         date, bob, "Grüße €|" + bob + "|" + date},
         {"Grüße", date, bob, "Grüße|" + bob + "|" + date},
         {"S", "5 Feb 2005 23:00:09 +0100", bob, "S|" + bob + "|Sat, 05 Feb 2005 23:00:09 +0100"},
-        {"S", "Sat, 19 Feb 2005 11:55:16 GMT", bob, "S|" + bob + "|Sat, 19 Feb 2005 11:55:16 +0000"},
-        {"S", "Wed, 1 Jan 2020 00:00:00 +0545", bob, "S|" + bob + "|Wed, 01 Jan 2020 00:00:00 +0545"},
+        {"S", "Sat, 19 Feb 2005 11:55:16 GMT", bob,
+         "S|" + bob + "|Sat, 19 Feb 2005 11:55:16 +0000"},
+        {"S", "Wed, 1 Jan 2020 00:00:00 +0545", bob,
+         "S|" + bob + "|Wed, 01 Jan 2020 00:00:00 +0545"},
         {"S", "not a date at all", bob, "S|" + bob + "|"},
         {"S", "", bob, "S|" + bob + "|"}, // no Date: header
     };

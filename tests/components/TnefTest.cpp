@@ -95,9 +95,9 @@ TEST(Tnef, FilesInsideAreWrittenAndNothingIsLost) {
     const std::string kitten = "kitten \u00e9t\u00e9.jpg";
     const std::vector<std::string> both = {kitten, "notes.txt"},
                                    keptBoth = {"winmail.dat", kitten, "notes.txt"};
-    const std::string two = FileAttachment("KITTEN~1.JPG", "\xff\xd8\xff\xe0 jpeg",
-                                           u"kitten \u00e9t\u00e9.jpg") +
-                            FileAttachment("notes.txt", "notes");
+    const std::string two =
+        FileAttachment("KITTEN~1.JPG", "\xff\xd8\xff\xe0 jpeg", u"kitten \u00e9t\u00e9.jpg") +
+        FileAttachment("notes.txt", "notes");
     const std::string full = Stream(two);
     const std::string hostile =
         Stream(FileAttachment("../x", "1") + FileAttachment("a/b/c.txt", "2") +
@@ -120,20 +120,32 @@ TEST(Tnef, FilesInsideAreWrittenAndNothingIsLost) {
         const char* logged;             // in the stderr line, or nullptr for none
     } cases[] = {
         {"two files", MailWith(full), both, false, nullptr},
-        {"known by its name alone", MailWith(full, "WinMail.DAT", "application/octet-stream"),
-         both, false, nullptr},
-        {"hostile names", MailWith(hostile), {"x", "c.txt", "w.txt", "passwd", "part6.bin"}, false,
+        {"known by its name alone", MailWith(full, "WinMail.DAT", "application/octet-stream"), both,
+         false, nullptr},
+        {"hostile names",
+         MailWith(hostile),
+         {"x", "c.txt", "w.txt", "passwd", "part6.bin"},
+         false,
          nullptr},
-        {"code page title", MailWith(cyrillic), {"\u041e\u0442\u0447\u0451\u0442.doc"}, false,
+        {"code page title",
+         MailWith(cyrillic),
+         {"\u041e\u0442\u0447\u0451\u0442.doc"},
+         false,
          nullptr},
-        {"message text only", MailWith(Stream(Attr(1, 0x00018004, std::string("Hi\0", 3)))),
-         {"winmail.dat"}, true, nullptr},
+        {"message text only",
+         MailWith(Stream(Attr(1, 0x00018004, std::string("Hi\0", 3)))),
+         {"winmail.dat"},
+         true,
+         nullptr},
         {"no signature", MailWith("not tnef at all"), {"winmail.dat"}, true, nullptr},
         // Damaged: every file whose bytes arrived whole is written, and the stream is kept.
         {"cut after the second file's data", MailWith(full.substr(0, full.size() - 40)), keptBoth,
          true, "cut short"},
-        {"cut in the second file's data", MailWith(full.substr(0, full.size() - 52)),
-         {"winmail.dat", kitten}, true, "cut short"},
+        {"cut in the second file's data",
+         MailWith(full.substr(0, full.size() - 52)),
+         {"winmail.dat", kitten},
+         true,
+         "cut short"},
         {"the last checksum missing", MailWith(full.substr(0, full.size() - 2)), keptBoth, true,
          "cut short"},
         {"two stray bytes after the end", MailWith(full + std::string("\0\0", 2)), keptBoth, true,
@@ -144,18 +156,26 @@ TEST(Tnef, FilesInsideAreWrittenAndNothingIsLost) {
                          Attr(2, 0x00018010, std::string("Picture\0", 8)) +
                          Attr(2, 0x0006800F, "OLE object bytes") +
                          Attr(2, 0x00069005, Props({LongProp(0x3705, 6)})))),
-         {"winmail.dat", "Picture"}, true, "holds an object"},
+         {"winmail.dat", "Picture"},
+         true,
+         "holds an object"},
         {"names with surrogates",
          MailWith(Stream(FileAttachment("", "1", u"\U0001F600.png") +
-                         FileAttachment("", "2", std::u16string(u"a\xD800" u"b.txt")))),
-         {"\U0001F600.png", "a\uFFFDb.txt"}, false, nullptr},
+                         FileAttachment("", "2",
+                                        std::u16string(u"a\xD800"
+                                                       u"b.txt")))),
+         {"\U0001F600.png", "a\uFFFDb.txt"},
+         false,
+         nullptr},
         {"zero-length attributes",
          MailWith(Stream(FileAttachment("empty.txt", "") + Attr(2, 0x00069002, "") +
                          Attr(2, 0x00018010, "") + Attr(2, 0x0006800F, "z") +
                          Attr(2, 0x00069005, ""))),
-         {"empty.txt", "part3.bin"}, false, nullptr},
-        {"files of an attached message", MailWith(Stream(MessageAttachment(Stream(two)))),
-         keptBoth, true, nullptr},
+         {"empty.txt", "part3.bin"},
+         false,
+         nullptr},
+        {"files of an attached message", MailWith(Stream(MessageAttachment(Stream(two)))), keptBoth,
+         true, nullptr},
         {"attached messages without end", MailWith(deep), {"winmail.dat"}, true, "nested"},
     };
     for (const Case& c : cases) {

@@ -427,8 +427,9 @@ TEST_F(ExtractionRunTest, RunAgainRemovesOnlyWhatItCreated) {
     ASSERT_EQ(progress.TitleLines.size(), 2u);
     for (const char* kept : {"small.jpg", "doc.pdf", "mine.pdf", "ulk7.tmp"})
         EXPECT_TRUE(platform::FileExists(Dest(kept))) << kept;
-    EXPECT_EQ(EntryNames(m_dest), (std::set<std::string>{"small.jpg", "doc.pdf", "mine.pdf", "ulk7.tmp",
-                                            "own.jpg", "report", "report.htm"}));
+    EXPECT_EQ(EntryNames(m_dest),
+              (std::set<std::string>{"small.jpg", "doc.pdf", "mine.pdf", "ulk7.tmp", "own.jpg",
+                                     "report", "report.htm"}));
 }
 
 TEST_F(ExtractionRunTest, AFolderNamedLikeTheRunsOwnFilesLosesNothing) {

@@ -144,8 +144,9 @@ TEST_F(SaveAsEmlTest, AwkwardSubjectsStillGiveFiles) {
     EXPECT_EQ(r.failed, 0);
     std::vector<std::string> names = Names(dest.path());
     ASSERT_EQ(names.size(), 7u);
-    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 3),
-              (std::vector<std::string>{"0000a_b_c.eml", "0001tab_here_.eml", "0002star*pipe|.eml"}));
+    EXPECT_EQ(
+        std::vector<std::string>(names.begin(), names.begin() + 3),
+        (std::vector<std::string>{"0000a_b_c.eml", "0001tab_here_.eml", "0002star*pipe|.eml"}));
     EXPECT_EQ(names[5], "0005__.eml");
     // The index's code page text becomes UTF-8, so the name reads right in a file manager.
     EXPECT_EQ(names[6], "0006Estagi\u00e1rio_\u20ac_50.eml");

@@ -138,9 +138,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, DbxRoundTrip,
                                            Shape{100, 3, 7, false}, Shape{300, 127, 0x7FFF, true}));
 
 TEST_F(DbxReaderTest, FlagsDecideWhetherTheTextIsRead) {
-    std::string path = Save(BuildDbxMessageFile(SampleMessages(2)));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(path)), "");
+    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(SampleMessages(2))))), "");
     auto without = GetMessage(store, 1, 0);
     ASSERT_TRUE(without);
     EXPECT_TRUE(without->GetMessageText().empty());
@@ -152,9 +151,8 @@ TEST_F(DbxReaderTest, FlagsDecideWhetherTheTextIsRead) {
 
 TEST_F(DbxReaderTest, StreamedTextEqualsTheTextInMemory) {
     std::vector<DbxTestMessage> messages = SampleMessages(3, 200000);
-    std::string path = Save(BuildDbxMessageFile(messages));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(path)), "");
+    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(messages)))), "");
     for (int i = 0; i < 3; ++i) {
         auto m = GetMessage(store, i, 0);
         ASSERT_TRUE(m);
@@ -178,9 +176,8 @@ TEST_F(DbxReaderTest, FailedWriteIsNotABrokenStore) {
 TEST_F(DbxReaderTest, FolderFileGivesFolderEntries) {
     std::vector<DbxTestFolder> folders = {{"Inbox", "Inbox.dbx", 1, 2},
                                           {"Sent Items", "Sent Items.dbx", 3, 4}};
-    std::string path = Save(BuildDbxFolderFile(folders));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(path)), "");
+    ASSERT_EQ(Why(store.Open(Save(BuildDbxFolderFile(folders)))), "");
     EXPECT_EQ(store.GetKind(), dbx::kKindFolder);
     ASSERT_EQ(store.GetItemCount(), 2);
     for (int i = 0; i < 2; ++i) {
@@ -199,17 +196,15 @@ TEST_F(DbxReaderTest, EmptyFolderOpensWithoutReadingANode) {
     DbxWriterOptions options;
     options.overrideIndexPointer = true;
     options.indexPointer = 0;
-    std::string path = Save(BuildDbxMessageFile({}, options));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(path)), "");
+    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile({}, options)))), "");
     EXPECT_EQ(store.GetItemCount(), 0);
     EXPECT_EQ(Why(store.GetItem(0, 0).GetStatus()), DbxErrorTexts[kDbxIndexOutOfRange]);
 }
 
 TEST_F(DbxReaderTest, IndexOutsideTheTableIsRefused) {
-    std::string path = Save(BuildDbxMessageFile(SampleMessages(3)));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(path)), "");
+    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(SampleMessages(3))))), "");
     for (int index : {-1, 3, INT32_MIN, INT32_MAX}) {
         EXPECT_EQ(Why(store.GetItem(index, kDbxReadText).GetStatus()),
                   DbxErrorTexts[kDbxIndexOutOfRange])
@@ -231,9 +226,9 @@ class DbxBrokenStore : public DbxReaderTest, public ::testing::WithParamInterfac
 TEST_P(DbxBrokenStore, IsRefusedWithItsCode) {
     DbxWriterOptions options;
     GetParam().change(options);
-    std::string path = Save(BuildDbxMessageFile(SampleMessages(20), options));
     CDbxStoreFile store;
-    EXPECT_EQ(Why(store.Open(path)), DbxErrorTexts[GetParam().code]);
+    EXPECT_EQ(Why(store.Open(Save(BuildDbxMessageFile(SampleMessages(20), options)))),
+              DbxErrorTexts[GetParam().code]);
     EXPECT_EQ(store.GetItemCount(), 0);
 }
 
@@ -279,9 +274,8 @@ TEST_F(DbxReaderTest, ModeratelyDeepTreeStillOpens) {
     DbxWriterOptions options;
     options.extraTreeDepth = 40;
     options.entriesPerNode = 1;
-    std::string path = Save(BuildDbxMessageFile(SampleMessages(30), options));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(path)), "");
+    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(SampleMessages(30), options)))), "");
     EXPECT_EQ(store.GetItemCount(), 30);
 }
 
@@ -318,9 +312,8 @@ TEST_P(DbxBrokenItem, FailsWithCode7AndSparesTheOthers) {
     DbxWriterOptions options;
     std::vector<DbxTestMessage> messages = SampleMessages(4);
     GetParam().change(options, messages);
-    std::string path = Save(BuildDbxMessageFile(messages, options));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(path)), "");
+    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(messages, options)))), "");
     EXPECT_EQ(Why(store.GetItem(2, kDbxReadText).GetStatus()), DbxErrorTexts[kDbxReadFailed]);
     EXPECT_EQ(!store.GetItem(2, 0), GetParam().failsWithoutText);
     for (int other : {0, 1, 3}) {
@@ -387,10 +380,10 @@ TEST_F(DbxReaderTest, OverlappingBlocksBelongToOneMessage) {
     ASSERT_EQ(textPos.size(), 8u);
     const std::size_t first = AppendOverlappingBlocks(bytes, false);
     for (std::size_t b = 0; b < 8; ++b)
-        Put32(bytes, textPos[b] + dbx::kBlockNextOffset, static_cast<std::uint32_t>(first + b * 16));
-    std::string path = Save(bytes);
+        Put32(bytes, textPos[b] + dbx::kBlockNextOffset,
+              static_cast<std::uint32_t>(first + b * 16));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(path)), "");
+    ASSERT_EQ(Why(store.Open(Save(bytes))), "");
     std::uint64_t total = 0;
     std::vector<MailTextWrite> results;
     for (int round = 0; round < 2; ++round) {

@@ -127,15 +127,23 @@ TEST_F(ComCreateTest, CreationFailuresGiveCodesAndSystemTexts) {
         std::vector<std::string> said; // parts of the text
         bool whole = false;            // the one part is the whole text
     } cases[] = {
-        {reg, "{00000000-0000-0000-0000-0000000000E7}", kREGDB_E_CLASSNOTREG,
-         {"Class not registered"}, true},
+        {reg,
+         "{00000000-0000-0000-0000-0000000000E7}",
+         kREGDB_E_CLASSNOTREG,
+         {"Class not registered"},
+         true},
         {dir / "no-such.reg", kEcho, kREGDB_E_CLASSNOTREG, {"Class not registered"}},
-        {reg, "{00000000-0000-0000-0000-0000000000E4}", kCO_E_DLLNOTFOUND,
+        {reg,
+         "{00000000-0000-0000-0000-0000000000E4}",
+         kCO_E_DLLNOTFOUND,
          {"DLL for class not found", "missing-library.so"}},
         // A library that loads but exports no class object.
         {reg, "{00000000-0000-0000-0000-0000000000E5}", kCO_E_ERRORINDLL, {"Error in the DLL"}},
-        {other, "{11111111-0000-0000-0000-000000000000}", kCLASS_E_CLASSNOTAVAILABLE,
-         {"ClassFactory cannot supply requested class"}, true},
+        {other,
+         "{11111111-0000-0000-0000-000000000000}",
+         kCLASS_E_CLASSNOTAVAILABLE,
+         {"ClassFactory cannot supply requested class"},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cls);
