@@ -1,6 +1,8 @@
 #pragma once
 // A fresh folder for one test, removed with everything in it when the test ends.
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -68,6 +70,15 @@ private:
 inline std::string ReadFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The file's modification time, or -1 when there is no file.
+inline std::time_t ModTime(const std::string& path) {
+    std::error_code ec;
+    const auto time = std::filesystem::last_write_time(path, ec);
+    if (ec) return -1;
+    return std::chrono::system_clock::to_time_t(
+        std::chrono::file_clock::to_sys(time));
 }
 
 // The names of the folder's entries, hidden and scratch files included.

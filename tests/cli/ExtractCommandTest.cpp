@@ -290,10 +290,6 @@ TEST_F(CliExtract, FilesInsideWinmailDatJoinTheRun) {
             h = (h ^ c) * 0x100000001b3ULL;
         return h;
     };
-    auto mtime = [](const std::string& path) {
-        struct stat st {};
-        return stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
-    };
     const std::string kitten = "kitten-playing-with-a-christmas-tree.jpg";
     const std::string again = "kitten-playing-with-a-christmas-tree (1).jpg";
 
@@ -309,8 +305,8 @@ TEST_F(CliExtract, FilesInsideWinmailDatJoinTheRun) {
         EXPECT_EQ(bytes.size(), 375081u) << name;
         EXPECT_EQ(fnv(bytes), 0xfbb63ef0a886e303ULL) << name;
     }
-    EXPECT_EQ(mtime(m_root / "all/" + kitten), 1544886212); // 15 Dec 2018 10:03:32 -0500
-    EXPECT_EQ(mtime(m_root / "all/" + again), 1544885363);  // 14:49:23 UTC
+    EXPECT_EQ(ModTime(m_root / "all/" + kitten), 1544886212); // 15 Dec 2018 10:03:32 -0500
+    EXPECT_EQ(ModTime(m_root / "all/" + again), 1544885363);  // 14:49:23 UTC
     std::set<std::string> dats;
     for (const char* name : {"winmail.dat", "winmail (1).dat"})
         dats.insert(std::to_string(ReadFileText(m_root / "all/" + name).size()));
@@ -333,8 +329,8 @@ TEST_F(CliExtract, FilesInsideWinmailDatJoinTheRun) {
     sent.tm_sec = 14;
     sent.tm_isdst = -1;
     const std::time_t dated = std::mktime(&sent);
-    EXPECT_EQ(mtime(m_root / "pictures/" + kitten), dated);
-    EXPECT_EQ(mtime(m_root / "pictures/" + again), dated);
+    EXPECT_EQ(ModTime(m_root / "pictures/" + kitten), dated);
+    EXPECT_EQ(ModTime(m_root / "pictures/" + again), dated);
     EXPECT_FALSE(platform::FileExists(m_root / "pictures/winmail.dat"));
     EXPECT_FALSE(platform::FileExists(m_root / "pictures/winmail (1).dat"));
 }
