@@ -43,47 +43,38 @@ void ExpectDefaults(const AppSettings& s) {
 
 } // namespace
 
-// What is read from the file in the current directory, as the first save writes it into new
-// folders under the application data.
-TEST_F(SettingsTest, WhatIsReadIsWhatTheFirstSaveWrites) {
-    const std::string defaults = "[Option]\r\nHTMLItemNumber=10\r\nBrowserReport=1\r\n"
-                                 "ExtractOnlyPicture=1\r\nFileRename=0\r\nRemoveFwString=1\r\n"
-                                 "SetAttachmentDate=1\r\nAttachmentSizeLimit=2\r\n\r\n";
-    const std::string noPaths =
-        "[Program Setup]\r\nLastHtmlReport=\r\nLastMailFolder=\r\n"
-        "LastFileFolder=\r\nLastUserIdentity=\r\nKESTLMailFolderPath=\r\n\r\n";
-    const struct {
-        const char* what;
-        const char* file; // nullptr: none
-        std::string saved;
-    } cases[] = {
-        {"the first run", nullptr, noPaths + defaults},
-        {"a zero item number brings back every default",
-         "[Option]\r\nHTMLItemNumber=0\r\nFileRename=1\r\nAttachmentSizeLimit=50\r\n",
-         noPaths + defaults},
-        {"another keeps what was read, zeros included",
-         "[Option]\r\nHTMLItemNumber=4\r\nBrowserReport=0\r\nFileRename=1\r\n"
-         "AttachmentSizeLimit=junk\r\n",
-         noPaths + "[Option]\r\nHTMLItemNumber=4\r\nBrowserReport=0\r\nExtractOnlyPicture=0\r\n"
-                   "FileRename=1\r\nRemoveFwString=0\r\nSetAttachmentDate=0\r\n"
-                   "AttachmentSizeLimit=0\r\n\r\n"},
-        {"strings are trimmed and names match case",
-         "[Program Setup]\r\nLastMailFolder=  /mail/ \t\r\nlastfilefolder=/x\r\n"
-         "KESTLMailFolderPath= /store \r\n",
-         "[Program Setup]\r\nLastHtmlReport=\r\nLastMailFolder=/mail/\r\nLastFileFolder=\r\n"
-         "LastUserIdentity=\r\nKESTLMailFolderPath=/store\r\n\r\n" +
-             defaults},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::filesystem::remove_all(appData / "VANDREL");
-        std::filesystem::remove(cwd / "qor.ini");
-        if (c.file) cwd.Write("qor.ini", c.file);
-        AppSettings s;
-        LoadSettings(s);
-        SaveSettings(s);
-        EXPECT_EQ(ReadFileText(AppDataFile()), c.saved);
-    }
+TEST_F(SettingsTest, FirstRunUsesDefaultsAndSavesIntoNewFolders) {
+    AppSettings s;
+    LoadSettings(s);
+    ExpectDefaults(s);
+    EXPECT_EQ(s.LastFileFolder, "");
+    SaveSettings(s);
+    EXPECT_EQ(ReadFileText(AppDataFile()),
+              "[Program Setup]\r\nLastHtmlReport=\r\nLastMailFolder=\r\nLastFileFolder=\r\n"
+              "LastUserIdentity=\r\nKESTLMailFolderPath=\r\n\r\n"
+              "[Option]\r\nHTMLItemNumber=10\r\nBrowserReport=1\r\nExtractOnlyPicture=1\r\n"
+              "FileRename=0\r\nRemoveFwString=1\r\nSetAttachmentDate=1\r\n"
+              "AttachmentSizeLimit=2\r\n\r\n");
+}
+
+TEST_F(SettingsTest, ZeroItemNumberBringsBackEveryDefault) {
+    cwd.Write("qor.ini",
+              "[Option]\r\nHTMLItemNumber=0\r\nFileRename=1\r\nAttachmentSizeLimit=50\r\n");
+    AppSettings s;
+    LoadSettings(s);
+    ExpectDefaults(s);
+}
+
+TEST_F(SettingsTest, NonZeroItemNumberKeepsWhatWasReadZerosIncluded) {
+    cwd.Write("qor.ini", "[Option]\r\nHTMLItemNumber=4\r\nBrowserReport=0\r\nFileRename=1\r\n"
+                         "AttachmentSizeLimit=junk\r\n");
+    AppSettings s;
+    LoadSettings(s);
+    EXPECT_EQ(s.HTMLItemNumber, 4);
+    EXPECT_EQ(s.BrowserReport, 0);
+    EXPECT_EQ(s.ExtractOnlyPicture, 0);
+    EXPECT_EQ(s.FileRename, 1);
+    EXPECT_EQ(s.AttachmentSizeLimit, 0);
 }
 
 TEST_F(SettingsTest, CurrentDirectoryCopyIsReadThenTheAppDataCopyWins) {
@@ -99,6 +90,16 @@ TEST_F(SettingsTest, CurrentDirectoryCopyIsReadThenTheAppDataCopyWins) {
     EXPECT_EQ(again.LastFileFolder, "/saved");
     EXPECT_EQ(again.HTMLItemNumber, 3);
     EXPECT_EQ(SettingsReadPath(), AppDataFile());
+}
+
+TEST_F(SettingsTest, StringsAreTrimmedAndNamesMatchCase) {
+    cwd.Write("qor.ini", "[Program Setup]\r\nLastMailFolder=  /mail/ \t\r\nlastfilefolder=/x\r\n"
+                         "KESTLMailFolderPath= /store \r\n");
+    AppSettings s;
+    LoadSettings(s);
+    EXPECT_EQ(s.LastMailFolder, "/mail/");
+    EXPECT_EQ(s.LastFileFolder, "");
+    EXPECT_EQ(s.KESTLMailFolderPath, "/store");
 }
 
 TEST_F(SettingsTest, SaveTrimsPathsInMemoryAndDropsForeignEntries) {

@@ -33,12 +33,6 @@ protected:
         err = ::testing::internal::GetCapturedStderr();
         return ok;
     }
-    // Create() of a component in the mode, which must succeed.
-    void Create(CExtractorClient& client, const std::string& mode) {
-        Use(mode);
-        std::string err;
-        EXPECT_TRUE(CreateCapturing(client, err)) << err;
-    }
 
     TempDir m_dir;
     std::string m_registry;
@@ -61,61 +55,86 @@ TEST_F(ClientFixture, CreatesTheComponentAndPassesTheThreeArguments) {
     EXPECT_TRUE(ui.Messages().empty());
 }
 
-// A component that cannot be had: the reason on stderr, or in a message box where the code
-// says success but gives no object; the client then answers every call empty.
-TEST_F(ClientFixture, CreationFailuresAreSaidAndLeaveNoClient) {
-    const struct {
-        const char* mode;
-        bool registered;
-        const char* err;
-        const char* shown; // in a message box
-    } cases[] = {
-        {"", false, "Error: Class not registered\n", nullptr},
-        {"create-fails", true,
-         "Error: Not enough memory resources are available to complete this operation.\n", nullptr},
-        {"create-unknown-code", true, "Unknown error!\n", nullptr},
-        {"no-dispatch", true, "Error: No such interface supported\n", nullptr},
-        {"null-unknown", true, "", "Unknown error getting the IUnknown interface.\n"},
-        {"null-dispatch", true, "", "Unknown error getting the IDispatch interface.\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.mode);
-        Use(c.mode, c.registered);
-        ui.shown.clear();
+TEST_F(ClientFixture, ClassNotRegisteredGoesToStderr) {
+    Use("", false);
+    CExtractorClient client;
+    std::string err;
+    EXPECT_FALSE(CreateCapturing(client, err));
+    EXPECT_EQ(err, "Error: Class not registered\n");
+    EXPECT_FALSE(client.IsCreated());
+    EXPECT_EQ(client.ExtractToFolder2("/a.eml", "/d"), "");
+    EXPECT_EQ(client.ExtractToFolder("/a.eml", "/d"), "");
+}
+
+TEST_F(ClientFixture, FailureCodesWithAndWithoutASystemText) {
+    Use("create-fails");
+    {
         CExtractorClient client;
         std::string err;
         EXPECT_FALSE(CreateCapturing(client, err));
-        EXPECT_EQ(err, c.err);
-        EXPECT_EQ(ui.Messages(),
-                  c.shown ? std::vector<std::string>{c.shown} : std::vector<std::string>{});
+        EXPECT_EQ(err,
+                  "Error: Not enough memory resources are available to complete this operation.\n");
+    }
+    Use("create-unknown-code");
+    {
+        CExtractorClient client;
+        std::string err;
+        EXPECT_FALSE(CreateCapturing(client, err));
+        EXPECT_EQ(err, "Unknown error!\n");
+    }
+    Use("no-dispatch");
+    {
+        CExtractorClient client;
+        std::string err;
+        EXPECT_FALSE(CreateCapturing(client, err));
+        EXPECT_EQ(err, "Error: No such interface supported\n");
+        EXPECT_FALSE(client.IsCreated());
+    }
+    EXPECT_TRUE(ui.Messages().empty());
+}
+
+TEST_F(ClientFixture, SuccessWithoutAnObjectIsShownInAMessageBox) {
+    Use("null-unknown");
+    {
+        CExtractorClient client;
+        std::string err;
+        EXPECT_FALSE(CreateCapturing(client, err));
+        EXPECT_EQ(err, "");
+        ASSERT_EQ(ui.Messages().size(), 1u);
+        EXPECT_EQ(ui.Messages()[0], "Unknown error getting the IUnknown interface.\n");
+    }
+    Use("null-dispatch");
+    {
+        CExtractorClient client;
+        std::string err;
+        EXPECT_FALSE(CreateCapturing(client, err));
+        ASSERT_EQ(ui.Messages().size(), 2u);
+        EXPECT_EQ(ui.Messages()[1], "Unknown error getting the IDispatch interface.\n");
         EXPECT_FALSE(client.IsCreated());
         EXPECT_EQ(client.ExtractToFolder2("/a.eml", "/d"), "");
-        EXPECT_EQ(client.ExtractToFolder("/a.eml", "/d"), "");
     }
     // Without a ui nothing is shown and nothing breaks.
     CExtractorClient client;
     EXPECT_FALSE(client.Create(nullptr));
 }
 
-// A call the component fails answers empty; an automation exception is logged, cut to 255
-// characters.
-TEST_F(ClientFixture, AFailedCallAnswersEmptyAndAnExceptionIsLogged) {
-    for (const char* mode : {"exception", "fail-invoke"}) {
-        SCOPED_TRACE(mode);
-        CExtractorClient client;
-        Create(client, mode);
-        std::vector<std::string> lines;
-        client.SetErrorLogger([&](const std::string& line) { lines.push_back(line); });
-        EXPECT_EQ(client.ExtractToFolder2("/a.eml", "/d"), "");
-        EXPECT_EQ(lines, std::string(mode) == "exception"
-                             ? std::vector<std::string>{"OleException: " + std::string(255, 'x')}
-                             : std::vector<std::string>{});
-    }
+TEST_F(ClientFixture, AutomationExceptionsAreLoggedCutTo255Characters) {
+    Use("exception");
+    CExtractorClient client;
+    std::string err;
+    ASSERT_TRUE(CreateCapturing(client, err));
+    std::vector<std::string> lines;
+    client.SetErrorLogger([&](const std::string& line) { lines.push_back(line); });
+    EXPECT_EQ(client.ExtractToFolder2("/a.eml", "/d"), "");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "OleException: " + std::string(255, 'x'));
 }
 
 TEST_F(ClientFixture, AutomationExceptionsGoToTheErrorLogByDefault) {
+    Use("exception");
     CExtractorClient client;
-    Create(client, "exception");
+    std::string err;
+    ASSERT_TRUE(CreateCapturing(client, err));
     TempDir logDir;
     TheErrorLog().OpenAt(logDir.path(), "errorlog.txt", false);
     TheErrorLog().SetEnabled(true);
@@ -124,6 +143,17 @@ TEST_F(ClientFixture, AutomationExceptionsGoToTheErrorLogByDefault) {
     EXPECT_EQ(ReadFileText(logDir / "errorlog.txt"),
               "OleException: " + std::string(255, 'x') + "\n");
     TheErrorLog().SetEnabled(false);
+}
+
+TEST_F(ClientFixture, AFailedCallAnswersEmpty) {
+    Use("fail-invoke");
+    CExtractorClient client;
+    std::string err;
+    ASSERT_TRUE(CreateCapturing(client, err));
+    std::vector<std::string> lines;
+    client.SetErrorLogger([&](const std::string& line) { lines.push_back(line); });
+    EXPECT_EQ(client.ExtractToFolder2("/a.eml", "/d"), "");
+    EXPECT_TRUE(lines.empty());
 }
 
 // A call into the component that faults or throws is logged and answered false; the caller goes
@@ -144,9 +174,10 @@ TEST_F(ClientFixture, GuardedCallsLogWhatWentWrongAndAnswerFalse) {
     for (const auto& c : cases) {
         TheErrorLog().OpenAt(logDir.path(), "errorlog.txt", false); // a new log each time
         const std::string mode = c.mode ? c.mode : "";
+        Use(mode == "fault" ? "" : mode);
         CExtractorClient client;
-        Create(client, mode == "fault" ? "" : mode);
-        std::string answer;
+        std::string err, answer;
+        ASSERT_TRUE(CreateCapturing(client, err));
         const bool answered = CallComponentGuarded(
             [&] {
                 if (!c.mode) throw std::length_error("out of room");

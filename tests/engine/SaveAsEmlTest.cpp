@@ -37,15 +37,10 @@ protected:
         EXPECT_TRUE(WriteBytes(path, BuildDbxMessageFile(messages, o)));
         return path;
     }
-    // Saves the store's messages into folder, the question answered yes.
-    SaveEmlResult Save(const std::string& source, const std::string& folder, bool recover = false,
-                       int cancelAfter = -1) {
+    SaveEmlResult Save(const std::string& source, int cancelAfter = -1) {
         progress = std::make_unique<CScriptedProgress>(cancelAfter);
         ui.defaultAnswer = true;
-        return SaveMessagesAsEml(source, folder, ui, *progress, recover);
-    }
-    SaveEmlResult Save(const std::string& source, int cancelAfter = -1) {
-        return Save(source, dest.path(), false, cancelAfter);
+        return SaveMessagesAsEml(source, dest.path(), ui, *progress);
     }
     TempDir src, dest;
     ScriptedMessageBox ui;
@@ -114,7 +109,9 @@ TEST_F(SaveAsEmlTest, UnreadableMessageIsCountedAndTheOthersAreSaved) {
         DbxWriterOptions o;
         (broken == 0 ? o.unterminatedSubjectMessage : o.chainLoopMessage) = 1;
         std::string source = Store({Mail("a", "1"), Mail("b", "2"), Mail("c", "3")}, o);
-        SaveEmlResult r = Save(source, out.path());
+        progress = std::make_unique<CScriptedProgress>();
+        ui.defaultAnswer = true;
+        SaveEmlResult r = SaveMessagesAsEml(source, out.path(), ui, *progress);
         EXPECT_EQ(r.outcome, SaveEmlOutcome::ReadError);
         EXPECT_EQ(ui.LastText(), "Extract eMail Error");
         EXPECT_EQ(r.unreadable, 1);
@@ -144,9 +141,9 @@ TEST_F(SaveAsEmlTest, AwkwardSubjectsStillGiveFiles) {
     EXPECT_EQ(r.failed, 0);
     std::vector<std::string> names = Names(dest.path());
     ASSERT_EQ(names.size(), 7u);
-    EXPECT_EQ(
-        std::vector<std::string>(names.begin(), names.begin() + 3),
-        (std::vector<std::string>{"0000a_b_c.eml", "0001tab_here_.eml", "0002star*pipe|.eml"}));
+    EXPECT_EQ(names[0], "0000a_b_c.eml");
+    EXPECT_EQ(names[1], "0001tab_here_.eml");
+    EXPECT_EQ(names[2], "0002star*pipe|.eml");
     EXPECT_EQ(names[5], "0005__.eml");
     // The index's code page text becomes UTF-8, so the name reads right in a file manager.
     EXPECT_EQ(names[6], "0006Estagi\u00e1rio_\u20ac_50.eml");
@@ -156,7 +153,9 @@ TEST_F(SaveAsEmlTest, AwkwardSubjectsStillGiveFiles) {
 
 TEST_F(SaveAsEmlTest, MissingDestinationCountsEveryMessageAsFailed) {
     std::string source = Store({Mail("a", "1"), Mail("b", "2")});
-    SaveEmlResult r = Save(source, dest / "missing");
+    progress = std::make_unique<CScriptedProgress>();
+    ui.defaultAnswer = true;
+    SaveEmlResult r = SaveMessagesAsEml(source, dest / "missing", ui, *progress);
     EXPECT_EQ(r.outcome, SaveEmlOutcome::Finished);
     EXPECT_EQ(r.saved, 0);
     EXPECT_EQ(r.failed, 2);
@@ -207,7 +206,9 @@ TEST_F(SaveAsEmlTest, RecoveryFindsWhatTheIndexNoLongerReaches) {
         if (c.cutTheTree) bytes.resize(bytes.size() - 12);
         ASSERT_TRUE(WriteBytes(src / "Inbox.dbx", bytes));
         TempDir out;
-        SaveEmlResult r = Save(src / "Inbox.dbx", out.path(), true);
+        progress = std::make_unique<CScriptedProgress>();
+        ui.defaultAnswer = true;
+        SaveEmlResult r = SaveMessagesAsEml(src / "Inbox.dbx", out.path(), ui, *progress, true);
         EXPECT_EQ(r.savedFromScan, c.fromScan);
         EXPECT_EQ(r.unreadable, c.unreadable);
         EXPECT_EQ(r.outcome, c.unreadable ? SaveEmlOutcome::ReadError : SaveEmlOutcome::Finished);
@@ -231,12 +232,14 @@ TEST_F(SaveAsEmlTest, RecoveryFindsWhatTheIndexNoLongerReaches) {
     mails[1].text = "no header at all, just text\r\n";
     std::string damaged = Store(mails, o);
     EXPECT_EQ(Save(damaged).outcome, SaveEmlOutcome::OpenFailed);
-    SaveEmlResult r = Save(damaged, dest.path(), true);
+    progress = std::make_unique<CScriptedProgress>();
+    SaveEmlResult r = SaveMessagesAsEml(damaged, dest.path(), ui, *progress, true);
     EXPECT_EQ(r.saved, 1);
     // The name comes from the message's own subject, its encoded words decoded.
     EXPECT_EQ(Names(dest.path()), std::vector<std::string>{"0000caf\u00e9_au_lait.eml"});
     TempDir soundOut;
-    r = Save(Store(mails), soundOut.path(), true);
+    progress = std::make_unique<CScriptedProgress>();
+    r = SaveMessagesAsEml(Store(mails), soundOut.path(), ui, *progress, true);
     EXPECT_EQ(r.saved, 2);
     EXPECT_EQ(r.savedFromScan, 0);
 }
@@ -249,13 +252,16 @@ TEST_F(SaveAsEmlTest, RecoveryOfARealStoreWithoutItsIndex) {
     std::string bytes = ReadFileText(real);
     ASSERT_TRUE(WriteBytes(src / "Inbox.dbx", bytes));
     TempDir byIndex, byScan;
-    SaveEmlResult r = Save(src / "Inbox.dbx", byIndex.path(), true);
+    progress = std::make_unique<CScriptedProgress>();
+    ui.defaultAnswer = true;
+    SaveEmlResult r = SaveMessagesAsEml(src / "Inbox.dbx", byIndex.path(), ui, *progress, true);
     EXPECT_EQ(r.saved, 28);
     EXPECT_EQ(r.savedFromScan, 0);
 
     bytes.replace(0xE4, 4, std::string(4, '\0'));
     ASSERT_TRUE(WriteBytes(src / "Inbox.dbx", bytes));
-    r = Save(src / "Inbox.dbx", byScan.path(), true);
+    progress = std::make_unique<CScriptedProgress>();
+    r = SaveMessagesAsEml(src / "Inbox.dbx", byScan.path(), ui, *progress, true);
     EXPECT_EQ(r.outcome, SaveEmlOutcome::Finished);
     EXPECT_EQ(r.savedFromScan, 28);
     auto texts = [](const TempDir& dir) {

@@ -74,15 +74,13 @@ TEST(ProfileFile, WritingReplacesTheKeyAndKeepsTheRest) {
     EXPECT_EQ(profile::GetString(f, "main", "other"), "x");
     // A folder that cannot be written, a file that is no file: the call says so and leaves
     // nothing behind.
-    const std::pair<std::string, const char*> refused[] = {
-        {dir / "no/such/dir/x.ini", "could not be written"},
-        {dir.MakeDir("d.ini"), "is a folder, not a file"}};
-    for (const auto& [path, reason] : refused) {
-        const platform::Status status = profile::WriteString(path, "S", "k", "v");
-        EXPECT_EQ(status.Code(), platform::StatusCode::Refused) << path;
-        EXPECT_EQ(status.Reason(), reason);
-    }
-    EXPECT_FALSE(std::filesystem::exists(dir / "no"));
+    const platform::Status unwritable =
+        profile::WriteString(dir / "no/such/dir/x.ini", "S", "k", "v");
+    EXPECT_EQ(unwritable.Code(), platform::StatusCode::Refused);
+    EXPECT_EQ(unwritable.Reason(), "could not be written");
+    const platform::Status folder = profile::WriteString(dir.MakeDir("d.ini"), "S", "k", "v");
+    EXPECT_EQ(folder.Code(), platform::StatusCode::Refused);
+    EXPECT_EQ(folder.Reason(), "is a folder, not a file");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "d.ini"));
 }
 
@@ -205,11 +203,13 @@ TEST(LanguageIds, LocaleNames) {
 
 // An installed program reads its language files from the data folder and keeps the choice with
 // the settings, creating that folder; nothing is written beside the program.
-TEST_F(LanguageTest, InstalledFilesFromTheDataFolderChoiceInTheSettingsFolder) {
+TEST(LanguageInstalled, FilesFromTheDataFolderChoiceInTheSettingsFolder) {
+    TempDir dir;
     dir.Write("usr/lib/kestrel/kestrel-classes.reg", "");
     dir.Write("usr/share/kestrel/LANG/German.lng", "[Language]\nLanguage=1031\n");
     ScopedEnv config("XDG_CONFIG_HOME", dir / "config");
     ScopedEnv lang("LC_ALL", "de_DE.UTF-8");
+    TheLanguage() = LanguageState{};
     SetLanguageProgramPath(dir / "usr/bin/kestrel");
     LoadStartupLanguage();
     EXPECT_EQ(TheLanguage().currentFile, dir / "usr/share/kestrel/LANG/German.lng");
@@ -217,58 +217,15 @@ TEST_F(LanguageTest, InstalledFilesFromTheDataFolderChoiceInTheSettingsFolder) {
     EXPECT_EQ(profile::GetInt(dir / "config/VANDREL/KESTL/kestrel.lni", "Main", "Language", 0),
               1031);
     EXPECT_FALSE(std::filesystem::exists(dir / "usr/bin"));
+    TheLanguage() = LanguageState{};
+    SetLanguageProgramPath({});
 }
 
-// The program's own texts: a translation is used only when it holds the English text's
-// placeholders; what is put in is put in once, as it is.
-TEST_F(LanguageTest, ProgramTextsKeepTheirPlaceholdersOrFallBackToEnglish) {
-    using Id = res::TextId;
-    const std::string english = "The folder \"/m\" does not exist.";
-    const struct {
-        const char* translation; // the German file's value; nullptr: no such key
-        Id id;
-        std::vector<std::string> args;
-        std::string shown;
-    } cases[] = {
-        {nullptr, Id::FolderMissing, {"/m"}, english},
-        {"", Id::FolderMissing, {"/m"}, english},
-        {"Den Ordner %1 gibt es nicht.", Id::FolderMissing, {"/m"}, "Den Ordner /m gibt es nicht."},
-        // Dropped, added, doubled or renumbered placeholders: the English text.
-        {"Den Ordner gibt es nicht.", Id::FolderMissing, {"/m"}, english},
-        {"%1 %2", Id::FolderMissing, {"/m"}, english},
-        {"%1 %1", Id::FolderMissing, {"/m"}, english},
-        {"%2", Id::FolderMissing, {"/m"}, english},
-        // Placeholders in another order; a path holding "%1" and a "%" of the text stay.
-        {"Zahl %2 bis %1 (100%)", Id::NumberOutOfRange, {"%1%2", "9"}, "Zahl 9 bis %1%2 (100%)"},
-        // "\n" in the file is a line break; quotes keep the blanks.
-        {"Nichts Neues\\n Kein Bericht", Id::NoNewMail, {}, "Nichts Neues\n Kein Bericht"},
-        {"\"  Abbrechen  \"", Id::ProgressCancel, {}, "  Abbrechen  "},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.translation ? c.translation : "(none)");
-        std::string body = "[Language]\nLanguage=1031\n[Text]\n";
-        if (c.translation)
-            body += std::string(res::GetProgramText(c.id).key) + "=" + c.translation + "\n";
-        TheLanguage().currentFile = Lang("German.lng", body);
-        EXPECT_EQ(Tr(c.id, c.args), c.shown);
-    }
-    TheLanguage().currentFile = Lang("German.lng", "[Text]\nSearchColumnSender=Absender\n");
-    EXPECT_EQ(TranslateBuiltInText("Sender"), "Absender");
-    EXPECT_EQ(TranslateBuiltInText("Sender, 80"), "Sender, 80");
-    // The error log keeps the English text whatever the language.
-    EXPECT_EQ(TrEnglish(Id::SearchColumnSender), "Sender");
-    TheLanguage().currentFile.clear();
-    EXPECT_EQ(Tr(Id::FolderMissing, {"/m"}), english);
-}
-
-// The German file has every text the program can take from it: each menu text of the main menu
-// and each status-bar prompt (from the menu definitions, the tool bar and the string table), and
-// each of the program's own texts with the same placeholders; and it names no text the program
-// does not have.
-TEST_F(LanguageTest, TheGermanFileHasEveryTextOfTheProgram) {
-    const std::string german = std::string(KESTREL_SOURCE_DIR) + "/res/LANG/German.lng";
-    TheLanguage().currentFile = german;
-    std::vector<std::string> faults;
+// Every menu text and every status-bar prompt the language file can replace, from the menu
+// definitions, the tool bar and the string table: the German file has each of them.
+TEST_F(LanguageTest, TheGermanFileHasEveryMenuTextAndEveryPrompt) {
+    TheLanguage().currentFile = std::string(KESTREL_SOURCE_DIR) + "/res/LANG/German.lng";
+    std::vector<std::string> missing;
     std::set<unsigned> commands = {res::AFX_IDS_IDLEMESSAGE, res::ID_LANGUAGE_DEFAULT,
                                    res::ID_LANGUAGE_FIRST};
     std::function<void(const std::vector<res::MenuItemDef>&, const std::string&, bool)> walk =
@@ -280,7 +237,7 @@ TEST_F(LanguageTest, TheGermanFileHasEveryTextOfTheProgram) {
                     item.IsPopup() ? parent + "|" + std::to_string(i) : std::to_string(item.id);
                 // The context menus keep their texts; only the main menu is translated.
                 if (main && LookupLanguageText("128", key).empty())
-                    faults.push_back("missing [128] " + key + " " + item.text);
+                    missing.push_back("[128] " + key + " " + item.text);
                 if (item.IsPopup())
                     walk(item.items, key, main);
                 else
@@ -293,14 +250,73 @@ TEST_F(LanguageTest, TheGermanFileHasEveryTextOfTheProgram) {
     for (unsigned id : commands) {
         std::optional<std::string> builtIn = res::LoadBuiltinString(id);
         if (builtIn && LookupLanguageText("String", std::to_string(id)).empty())
-            faults.push_back("missing [String] " + std::to_string(id) + " " + *builtIn);
+            missing.push_back("[String] " + std::to_string(id) + " " + *builtIn);
     }
+    EXPECT_TRUE(missing.empty()) << ::testing::PrintToString(missing);
+}
+
+// The program's own texts: a translation is used only when it holds the English text's
+// placeholders; what is put in is put in once, as it is.
+TEST_F(LanguageTest, ProgramTextsKeepTheirPlaceholdersOrFallBackToEnglish) {
+    using res::TextId;
+    struct Case {
+        const char* translation; // the German file's value; nullptr: no such key
+        TextId id;
+        std::vector<std::string> args;
+        std::string shown;
+    } cases[] = {
+        {nullptr, TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        {"", TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        {"Den Ordner %1 gibt es nicht.",
+         TextId::FolderMissing,
+         {"/m"},
+         "Den Ordner /m gibt es nicht."},
+        // Dropped, added, doubled or renumbered placeholders: the English text.
+        {"Den Ordner gibt es nicht.",
+         TextId::FolderMissing,
+         {"/m"},
+         "The folder \"/m\" does not exist."},
+        {"%1 %2", TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        {"%1 %1", TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        {"%2", TextId::FolderMissing, {"/m"}, "The folder \"/m\" does not exist."},
+        // Placeholders in another order; a path holding "%1" and a "%" of the text stay as they
+        // are.
+        {"Zahl von %2 bis %1 (100%)",
+         TextId::NumberOutOfRange,
+         {"%1%2", "9"},
+         "Zahl von 9 bis %1%2 (100%)"},
+        // "\n" in the file is a line break.
+        {"Nichts Neues\\n Kein Bericht", TextId::NoNewMail, {}, "Nichts Neues\n Kein Bericht"},
+        {"\"  Abbrechen  \"", TextId::ProgressCancel, {}, "  Abbrechen  "},
+    };
+    for (const Case& c : cases) {
+        std::string body = "[Language]\nLanguage=1031\n[Text]\n";
+        if (c.translation)
+            body += std::string(res::GetProgramText(c.id).key) + "=" + c.translation + "\n";
+        TheLanguage().currentFile = Lang("German.lng", body);
+        EXPECT_EQ(Tr(c.id, c.args), c.shown) << (c.translation ? c.translation : "(none)");
+    }
+    TheLanguage().currentFile = Lang("German.lng", "[Text]\nSearchColumnSender=Absender\n");
+    EXPECT_EQ(TranslateBuiltInText("Sender"), "Absender");
+    EXPECT_EQ(TranslateBuiltInText("Sender, 80"), "Sender, 80");
+    // The error log keeps the English text whatever the language.
+    EXPECT_EQ(TrEnglish(res::TextId::SearchColumnSender), "Sender");
+    TheLanguage().currentFile.clear();
+    EXPECT_EQ(Tr(res::TextId::FolderMissing, {"/m"}), "The folder \"/m\" does not exist.");
+}
+
+// Every text of the program's list has its German text, with the same placeholders, and the
+// German file names no text the program does not have.
+TEST_F(LanguageTest, TheGermanFileHasEveryProgramText) {
+    const std::string german = std::string(KESTREL_SOURCE_DIR) + "/res/LANG/German.lng";
+    TheLanguage().currentFile = german;
+    std::vector<std::string> faults;
     std::set<std::string> keys;
     for (const res::ProgramText& text : res::kProgramTexts) {
         keys.insert(platform::ToLower(text.key));
         std::string value = LookupLanguageText("Text", text.key);
         if (value.empty())
-            faults.push_back(std::string("missing [Text] ") + text.key);
+            faults.push_back(std::string("missing ") + text.key);
         else if (TranslatedText(text.id).empty())
             faults.push_back(std::string("placeholders differ ") + text.key + "=" + value);
     }

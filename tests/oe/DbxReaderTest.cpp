@@ -35,41 +35,9 @@ protected:
         EXPECT_TRUE(WriteBytes(path, bytes));
         return path;
     }
-    // Where the text of each of the first count messages of the store the bytes make starts.
-    std::vector<std::int32_t> TextPositions(const std::string& bytes, int count);
     TempDir dir;
     int m_files = 0;
 };
-
-// Writes the message's text to a new file at out; answers how it went.
-MailTextWrite WriteText(CDbxStoreFile& store, const CDbxMessage& m, const std::string& out) {
-    const int fd = open(out.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-    EXPECT_GE(fd, 0) << out;
-    const MailTextWrite result = store.WriteMessageText(m, fd);
-    close(fd);
-    return result;
-}
-
-void Put32(std::string& bytes, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<char>(v >> (8 * i));
-}
-
-// Appends eight text blocks 16 bytes apart, each claiming 0x7000 bytes and so overlapping the
-// ones after it; chained, each leads to the next, else each ends its chain. Answers where the
-// first one starts.
-std::size_t AppendOverlappingBlocks(std::string& bytes, bool chained) {
-    const std::size_t first = bytes.size();
-    bytes.resize(first + 8 * 16 + 0x7000, 'x');
-    for (std::size_t b = 0; b < 8; ++b) {
-        const std::size_t at = first + b * 16;
-        bytes[at + dbx::kBlockLengthOffset] = 0x00;
-        bytes[at + dbx::kBlockLengthOffset + 1] = 0x70;
-        Put32(bytes, at + dbx::kBlockNextOffset,
-              chained && b + 1 < 8 ? static_cast<std::uint32_t>(at + 16) : 0);
-    }
-    return first;
-}
 
 // Why a store or an item could not be read; empty when it could.
 std::string Why(const platform::Status& status) {
@@ -81,15 +49,6 @@ std::unique_ptr<CDbxMessage> GetMessage(CDbxStoreFile& store, int index, int fla
     if (!item) return nullptr;
     EXPECT_EQ(item->GetKind(), dbx::kKindMessage);
     return std::unique_ptr<CDbxMessage>(static_cast<CDbxMessage*>(item.release()));
-}
-
-std::vector<std::int32_t> DbxReaderTest::TextPositions(const std::string& bytes, int count) {
-    CDbxStoreFile store;
-    EXPECT_EQ(Why(store.Open(Save(bytes))), "");
-    std::vector<std::int32_t> positions;
-    for (int i = 0; i < count; ++i)
-        if (auto m = GetMessage(store, i, 0)) positions.push_back(m->GetTextPosition());
-    return positions;
 }
 
 // Every shape of tree and chain the writer makes must give back each message at its index,
@@ -138,8 +97,9 @@ INSTANTIATE_TEST_SUITE_P(Shapes, DbxRoundTrip,
                                            Shape{100, 3, 7, false}, Shape{300, 127, 0x7FFF, true}));
 
 TEST_F(DbxReaderTest, FlagsDecideWhetherTheTextIsRead) {
+    std::string path = Save(BuildDbxMessageFile(SampleMessages(2)));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(SampleMessages(2))))), "");
+    ASSERT_EQ(Why(store.Open(path)), "");
     auto without = GetMessage(store, 1, 0);
     ASSERT_TRUE(without);
     EXPECT_TRUE(without->GetMessageText().empty());
@@ -151,13 +111,17 @@ TEST_F(DbxReaderTest, FlagsDecideWhetherTheTextIsRead) {
 
 TEST_F(DbxReaderTest, StreamedTextEqualsTheTextInMemory) {
     std::vector<DbxTestMessage> messages = SampleMessages(3, 200000);
+    std::string path = Save(BuildDbxMessageFile(messages));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(messages)))), "");
+    ASSERT_EQ(Why(store.Open(path)), "");
     for (int i = 0; i < 3; ++i) {
         auto m = GetMessage(store, i, 0);
         ASSERT_TRUE(m);
-        const std::string out = dir / ("out" + std::to_string(i));
-        EXPECT_EQ(WriteText(store, *m, out), MailTextWrite::Written);
+        std::string out = dir / ("out" + std::to_string(i));
+        int fd = open(out.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(store.WriteMessageText(*m, fd), MailTextWrite::Written);
+        close(fd);
         EXPECT_EQ(ReadFileText(out), messages[i].text);
     }
 }
@@ -176,8 +140,9 @@ TEST_F(DbxReaderTest, FailedWriteIsNotABrokenStore) {
 TEST_F(DbxReaderTest, FolderFileGivesFolderEntries) {
     std::vector<DbxTestFolder> folders = {{"Inbox", "Inbox.dbx", 1, 2},
                                           {"Sent Items", "Sent Items.dbx", 3, 4}};
+    std::string path = Save(BuildDbxFolderFile(folders));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(Save(BuildDbxFolderFile(folders)))), "");
+    ASSERT_EQ(Why(store.Open(path)), "");
     EXPECT_EQ(store.GetKind(), dbx::kKindFolder);
     ASSERT_EQ(store.GetItemCount(), 2);
     for (int i = 0; i < 2; ++i) {
@@ -196,15 +161,17 @@ TEST_F(DbxReaderTest, EmptyFolderOpensWithoutReadingANode) {
     DbxWriterOptions options;
     options.overrideIndexPointer = true;
     options.indexPointer = 0;
+    std::string path = Save(BuildDbxMessageFile({}, options));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile({}, options)))), "");
+    ASSERT_EQ(Why(store.Open(path)), "");
     EXPECT_EQ(store.GetItemCount(), 0);
     EXPECT_EQ(Why(store.GetItem(0, 0).GetStatus()), DbxErrorTexts[kDbxIndexOutOfRange]);
 }
 
 TEST_F(DbxReaderTest, IndexOutsideTheTableIsRefused) {
+    std::string path = Save(BuildDbxMessageFile(SampleMessages(3)));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(SampleMessages(3))))), "");
+    ASSERT_EQ(Why(store.Open(path)), "");
     for (int index : {-1, 3, INT32_MIN, INT32_MAX}) {
         EXPECT_EQ(Why(store.GetItem(index, kDbxReadText).GetStatus()),
                   DbxErrorTexts[kDbxIndexOutOfRange])
@@ -226,9 +193,9 @@ class DbxBrokenStore : public DbxReaderTest, public ::testing::WithParamInterfac
 TEST_P(DbxBrokenStore, IsRefusedWithItsCode) {
     DbxWriterOptions options;
     GetParam().change(options);
+    std::string path = Save(BuildDbxMessageFile(SampleMessages(20), options));
     CDbxStoreFile store;
-    EXPECT_EQ(Why(store.Open(Save(BuildDbxMessageFile(SampleMessages(20), options)))),
-              DbxErrorTexts[GetParam().code]);
+    EXPECT_EQ(Why(store.Open(path)), DbxErrorTexts[GetParam().code]);
     EXPECT_EQ(store.GetItemCount(), 0);
 }
 
@@ -274,8 +241,9 @@ TEST_F(DbxReaderTest, ModeratelyDeepTreeStillOpens) {
     DbxWriterOptions options;
     options.extraTreeDepth = 40;
     options.entriesPerNode = 1;
+    std::string path = Save(BuildDbxMessageFile(SampleMessages(30), options));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(SampleMessages(30), options)))), "");
+    ASSERT_EQ(Why(store.Open(path)), "");
     EXPECT_EQ(store.GetItemCount(), 30);
 }
 
@@ -312,8 +280,9 @@ TEST_P(DbxBrokenItem, FailsWithCode7AndSparesTheOthers) {
     DbxWriterOptions options;
     std::vector<DbxTestMessage> messages = SampleMessages(4);
     GetParam().change(options, messages);
+    std::string path = Save(BuildDbxMessageFile(messages, options));
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(Save(BuildDbxMessageFile(messages, options)))), "");
+    ASSERT_EQ(Why(store.Open(path)), "");
     EXPECT_EQ(Why(store.GetItem(2, kDbxReadText).GetStatus()), DbxErrorTexts[kDbxReadFailed]);
     EXPECT_EQ(!store.GetItem(2, 0), GetParam().failsWithoutText);
     for (int other : {0, 1, 3}) {
@@ -341,29 +310,58 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DbxReaderTest, BlockLongerThanTheRestOfTheFileFails) {
-    std::string bytes = BuildDbxMessageFile(SampleMessages(1, 100));
-    const std::vector<std::int32_t> textPos = TextPositions(bytes, 1);
-    ASSERT_EQ(textPos.size(), 1u);
-    bytes[textPos[0] + dbx::kBlockLengthOffset] = '\xFF';
-    bytes[textPos[0] + dbx::kBlockLengthOffset + 1] = '\xFF';
+    std::vector<DbxTestMessage> messages = SampleMessages(1, 100);
+    std::string bytes = BuildDbxMessageFile(messages);
+    std::string path = Save(bytes);
+    std::int32_t textPos;
+    {
+        CDbxStoreFile store;
+        ASSERT_EQ(Why(store.Open(path)), "");
+        auto m = GetMessage(store, 0, 0);
+        ASSERT_TRUE(m);
+        textPos = m->GetTextPosition();
+    }
+    bytes[textPos + dbx::kBlockLengthOffset] = '\xFF';
+    bytes[textPos + dbx::kBlockLengthOffset + 1] = '\xFF';
+    path = Save(bytes);
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(Save(bytes))), "");
+    ASSERT_EQ(Why(store.Open(path)), "");
     EXPECT_EQ(Why(store.GetItem(0, kDbxReadText).GetStatus()), DbxErrorTexts[kDbxReadFailed]);
     auto m = GetMessage(store, 0, 0);
     ASSERT_TRUE(m);
-    EXPECT_EQ(WriteText(store, *m, dir / "out"), MailTextWrite::Unreadable);
+    int fd = open((dir / "out").c_str(), O_CREAT | O_WRONLY, 0600);
+    EXPECT_EQ(store.WriteMessageText(*m, fd), MailTextWrite::Unreadable);
+    close(fd);
 }
 
 // Blocks may overlap without forming a loop; a chain whose text adds up to more than the whole
 // file is still broken, so a small file cannot make a message of gigabytes.
 TEST_F(DbxReaderTest, ChainLongerThanTheFileFails) {
-    std::string bytes = BuildDbxMessageFile(SampleMessages(1, 100));
-    const std::vector<std::int32_t> textPos = TextPositions(bytes, 1);
-    ASSERT_EQ(textPos.size(), 1u);
-    // The first block now leads to eight chained blocks at the end of the file: 224 KiB of
-    // text from a file of 30 KiB.
-    const std::size_t first = AppendOverlappingBlocks(bytes, true);
-    Put32(bytes, textPos[0] + dbx::kBlockNextOffset, static_cast<std::uint32_t>(first));
+    std::vector<DbxTestMessage> messages = SampleMessages(1, 100);
+    std::string bytes = BuildDbxMessageFile(messages);
+    std::int32_t textPos;
+    {
+        CDbxStoreFile store;
+        ASSERT_EQ(Why(store.Open(Save(bytes))), "");
+        auto m = GetMessage(store, 0, 0);
+        ASSERT_TRUE(m);
+        textPos = m->GetTextPosition();
+    }
+    // The first block now leads to eight blocks 16 bytes apart at the end of the file, each
+    // claiming 0x7000 bytes that overlap the next ones: 224 KiB of text from a file of 30 KiB.
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    const std::size_t first = bytes.size();
+    bytes.resize(first + 8 * 16 + 0x7000, 'x');
+    for (std::size_t b = 0; b < 8; ++b) {
+        std::size_t at = first + b * 16;
+        bytes[at + dbx::kBlockLengthOffset] = 0x00;
+        bytes[at + dbx::kBlockLengthOffset + 1] = 0x70;
+        put32(at + dbx::kBlockNextOffset, b + 1 < 8 ? static_cast<std::uint32_t>(at + 16) : 0);
+    }
+    put32(textPos + dbx::kBlockNextOffset, static_cast<std::uint32_t>(first));
     CDbxStoreFile store;
     ASSERT_EQ(Why(store.Open(Save(bytes))), "");
     EXPECT_EQ(Why(store.GetItem(0, kDbxReadText).GetStatus()), DbxErrorTexts[kDbxReadFailed]);
@@ -376,22 +374,38 @@ TEST_F(DbxReaderTest, ChainLongerThanTheFileFails) {
 TEST_F(DbxReaderTest, OverlappingBlocksBelongToOneMessage) {
     std::vector<DbxTestMessage> messages = SampleMessages(8, 100);
     std::string bytes = BuildDbxMessageFile(messages);
-    const std::vector<std::int32_t> textPos = TextPositions(bytes, 8);
-    ASSERT_EQ(textPos.size(), 8u);
-    const std::size_t first = AppendOverlappingBlocks(bytes, false);
-    for (std::size_t b = 0; b < 8; ++b)
-        Put32(bytes, textPos[b] + dbx::kBlockNextOffset,
-              static_cast<std::uint32_t>(first + b * 16));
+    std::vector<std::int32_t> textPos;
+    {
+        CDbxStoreFile store;
+        ASSERT_EQ(Why(store.Open(Save(bytes))), "");
+        for (int i = 0; i < 8; ++i) textPos.push_back(GetMessage(store, i, 0)->GetTextPosition());
+    }
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    const std::size_t first = bytes.size();
+    bytes.resize(first + 8 * 16 + 0x7000, 'x');
+    for (std::size_t b = 0; b < 8; ++b) {
+        std::size_t at = first + b * 16;
+        bytes[at + dbx::kBlockLengthOffset] = 0x00;
+        bytes[at + dbx::kBlockLengthOffset + 1] = 0x70;
+        put32(at + dbx::kBlockNextOffset, 0);
+        put32(textPos[b] + dbx::kBlockNextOffset, static_cast<std::uint32_t>(at));
+    }
+    std::string path = Save(bytes);
     CDbxStoreFile store;
-    ASSERT_EQ(Why(store.Open(Save(bytes))), "");
+    ASSERT_EQ(Why(store.Open(path)), "");
     std::uint64_t total = 0;
     std::vector<MailTextWrite> results;
     for (int round = 0; round < 2; ++round) {
         for (int i = 7; i >= 0; --i) {
             auto m = GetMessage(store, i, 0);
             ASSERT_TRUE(m);
-            const std::string out = dir / ("out" + std::to_string(i));
-            results.push_back(WriteText(store, *m, out));
+            std::string out = dir / ("out" + std::to_string(i));
+            int fd = open(out.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+            results.push_back(store.WriteMessageText(*m, fd));
+            close(fd);
             if (round == 0) total += ReadFileText(out).size();
             if (i == 7) {
                 EXPECT_EQ(ReadFileText(out), messages[7].text + std::string(0x7000, 'x'));
